@@ -1,0 +1,22 @@
+#pragma once
+
+#include "Clock.h"
+#include "ProgramLocation.h"
+#include "Prompter.h"
+#include "Registry.h"
+#include "Shell.h"
+
+namespace lw {
+
+// Everything the core needs from the operating system, made once in main and passed by
+// reference. Tests build one from temporary directories and fakes.
+struct Platform {
+  Registry &registry;
+  Shell &shell;
+  Clock &clock;
+  ProgramLocation &location;
+  Prompter &prompter;
+  FileChooser &fileChooser;
+};
+
+} // namespace lw

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lw {
+
+// The two predefined roots the program touches.
+enum class RegistryRoot { LocalMachine, CurrentUser };
+
+// String values by root, key path and value name, with Windows registry semantics: key paths
+// compare case-insensitively and an absent key reads as empty. Every call reports whether it
+// happened, so that a caller can tell a failed write from a successful one.
+class Registry {
+public:
+  virtual ~Registry() = default;
+
+  // The value's data, or nothing when the key or the value is absent or unreadable.
+  virtual std::optional<std::string> read(RegistryRoot root, std::string_view keyPath,
+                                          std::string_view name) = 0;
+
+  // The value names of a key in the store's enumeration order, or nothing when the key
+  // cannot be opened.
+  virtual std::optional<std::vector<std::string>> enumerate(RegistryRoot root,
+                                                            std::string_view keyPath) = 0;
+
+  // Creates the key when needed and sets the value; false when nothing was written.
+  virtual bool write(RegistryRoot root, std::string_view keyPath, std::string_view name,
+                     std::string_view data) = 0;
+
+  // True when the value is gone afterwards (an absent value or key counts as gone); false when
+  // it could not be deleted.
+  virtual bool remove(RegistryRoot root, std::string_view keyPath, std::string_view name) = 0;
+};
+
+} // namespace lw

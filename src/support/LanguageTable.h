@@ -1,0 +1,41 @@
+#pragma once
+
+#include "Toolbox.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lw {
+
+struct TextEntry {
+  std::int32_t number = 0;
+  std::string text;
+};
+
+// Every user-visible text by number, from the section of "0013trl.ini" that the "Language"
+// key of "config.ini" names. Each owner loads its own table.
+class LanguageTable {
+public:
+  static constexpr const char *fileName = "0013trl.ini";
+  static constexpr const char *endMarker = "[EOL]";
+
+  explicit LanguageTable(const Platform &platform) : toolbox(platform) {}
+
+  // Rereads the file and replaces the entries. Throws FileError when the language file or the
+  // configuration cannot be read, or when the configured section is missing or has no end
+  // marker; the table then keeps what it held.
+  void load();
+
+  // The first entry with this number, in file order; empty when there is none.
+  std::string getText(std::int32_t number) const;
+
+  const std::vector<TextEntry> &entries() const { return table; }
+
+  Toolbox toolbox;
+
+private:
+  std::vector<TextEntry> table;
+};
+
+} // namespace lw

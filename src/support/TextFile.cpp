@@ -1,0 +1,51 @@
+#include "TextFile.h"
+
+#include "FileError.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace lw::textfile {
+
+std::vector<std::string> splitLines(const std::string &bytes) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\n', start);
+    const bool lastLine = end == std::string::npos;
+    if (lastLine)
+      end = bytes.size();
+    std::size_t length = end - start;
+    if (!lastLine && length > 0 && bytes[end - 1] == '\r')
+      --length;
+    lines.emplace_back(bytes, start, length);
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::string readBytes(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in)
+    throw FileError(path, std::strerror(errno));
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (in.bad())
+    throw FileError(path, "the file could not be read");
+  return std::move(content).str();
+}
+
+std::vector<std::string> readLines(const std::string &path) { return splitLines(readBytes(path)); }
+
+std::string joinLines(const std::vector<std::string> &lines) {
+  std::string out;
+  for (const auto &line : lines) {
+    out += line;
+    out += lineEnd;
+  }
+  return out;
+}
+
+} // namespace lw::textfile

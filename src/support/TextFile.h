@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lw {
+
+// The program's text files are read whole into lines and written back whole.
+//
+// Reading: LF ends a line, a CR directly before it is dropped, and a last line without an end
+// still counts. Writing: CR LF on every platform, through a temporary file beside the target
+// that is flushed to disk and then renamed over it, so that a crash or a full disk leaves
+// either the old file or the new one.
+namespace textfile {
+
+// Throws FileError when the file cannot be opened.
+std::vector<std::string> readLines(const std::string &path);
+
+// Splits already loaded bytes the same way.
+std::vector<std::string> splitLines(const std::string &bytes);
+
+// Throws FileError when the file cannot be read.
+std::string readBytes(const std::string &path);
+
+// Replaces the file atomically with exactly these bytes. Throws FileError on any failure, in
+// which case the previous file is untouched.
+void writeAtomically(const std::string &path, const std::string &bytes);
+
+// Joins lines with CR LF after each one.
+std::string joinLines(const std::vector<std::string> &lines);
+
+inline constexpr const char *lineEnd = "\r\n";
+
+} // namespace textfile
+
+// An advisory lock on a file path, held for one read-change-write so that two instances of
+// the program do not interleave. The lock lives on a companion file "<path>.lock" so that the
+// atomic rename of the data file does not drop it. Throws FileError when the lock file cannot
+// be created.
+class FileLock {
+public:
+  explicit FileLock(const std::string &path);
+  ~FileLock();
+  FileLock(const FileLock &) = delete;
+  FileLock &operator=(const FileLock &) = delete;
+
+private:
+  std::intptr_t handle;
+};
+
+} // namespace lw

@@ -1,0 +1,138 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace lw::text {
+
+// Numbers of the texts in the language file, by the place that shows them.
+
+// Main window
+inline constexpr std::int32_t editButton = 100;
+inline constexpr std::int32_t addButton = 110;
+inline constexpr std::int32_t deleteButton = 120;
+inline constexpr std::int32_t nameColumn = 130;
+inline constexpr std::int32_t kindColumn = 135;
+inline constexpr std::int32_t commandColumn = 140;
+
+// Startup list: kind labels and count lines
+inline constexpr std::int32_t customizedLabel = 144;
+inline constexpr std::int32_t customizedCount = 145;
+inline constexpr std::int32_t currentUserLabel = 149;
+inline constexpr std::int32_t currentUserCount = 150;
+inline constexpr std::int32_t allUsersLabel = 154;
+inline constexpr std::int32_t allUsersCount = 155;
+inline constexpr std::int32_t totalCount = 160;
+
+// Entry commands
+inline constexpr std::int32_t noSelectionToEdit = 165;
+inline constexpr std::int32_t noSelectionToDelete = 170;
+inline constexpr std::int32_t newEntryName = 175;
+
+// Reversal
+inline constexpr std::int32_t customizedRestoreLabel = 180;
+inline constexpr std::int32_t restoreQuestion = 185;
+inline constexpr std::int32_t restoredNotice = 190;
+inline constexpr std::int32_t restoreFailed = 195;
+
+// Menus
+inline constexpr std::int32_t menuReverse = 205;
+inline constexpr std::int32_t menuEditBackup = 210;
+inline constexpr std::int32_t menuMinimize = 215;
+inline constexpr std::int32_t menuExit = 220;
+inline constexpr std::int32_t menuHelpFile = 260;
+inline constexpr std::int32_t menuWebsite = 265;
+inline constexpr std::int32_t menuAbout = 270;
+inline constexpr std::int32_t trayShow = 290;
+inline constexpr std::int32_t trayStop = 295;
+
+// Entry dialog
+inline constexpr std::int32_t nameLabel = 440;
+inline constexpr std::int32_t pathLabel = 450;
+inline constexpr std::int32_t deleteThisEntry = 460;
+inline constexpr std::int32_t cancelButton = 470;
+inline constexpr std::int32_t kindGroup = 475;
+inline constexpr std::int32_t nameAndPathGroup = 480;
+inline constexpr std::int32_t startGroup = 485;
+inline constexpr std::int32_t firstScheduleLabel = 490; // 490 to 540 in steps of 5
+inline constexpr std::int32_t addQuestion = 545;
+inline constexpr std::int32_t changeQuestion = 550;
+inline constexpr std::int32_t changeQuestionDetail = 551;
+inline constexpr std::int32_t addedNotice = 555;
+inline constexpr std::int32_t changedNotice = 560;
+
+// Removal with backup
+inline constexpr std::int32_t deleteQuestion = 565;
+inline constexpr std::int32_t deletedNotice = 570;
+inline constexpr std::int32_t removeFailed = 575;
+inline constexpr std::int32_t saveFailed = 580;
+inline constexpr std::int32_t lineBreakRefused = 585;
+inline constexpr std::int32_t unknownKindRefused = 590;
+inline constexpr std::int32_t unrecognisedFile = 595;
+
+// Reports of a file that could not be used, and of a missing display
+inline constexpr std::int32_t fileErrorIntro = 600;
+
+// Every number the program asks for; each section of the shipped language file defines all.
+inline constexpr std::array all = {editButton,
+                                   addButton,
+                                   deleteButton,
+                                   nameColumn,
+                                   kindColumn,
+                                   commandColumn,
+                                   customizedLabel,
+                                   customizedCount,
+                                   currentUserLabel,
+                                   currentUserCount,
+                                   allUsersLabel,
+                                   allUsersCount,
+                                   totalCount,
+                                   noSelectionToEdit,
+                                   noSelectionToDelete,
+                                   newEntryName,
+                                   customizedRestoreLabel,
+                                   restoreQuestion,
+                                   restoredNotice,
+                                   restoreFailed,
+                                   menuReverse,
+                                   menuEditBackup,
+                                   menuMinimize,
+                                   menuExit,
+                                   menuHelpFile,
+                                   menuWebsite,
+                                   menuAbout,
+                                   trayShow,
+                                   trayStop,
+                                   nameLabel,
+                                   pathLabel,
+                                   deleteThisEntry,
+                                   cancelButton,
+                                   kindGroup,
+                                   nameAndPathGroup,
+                                   startGroup,
+                                   490,
+                                   495,
+                                   500,
+                                   505,
+                                   510,
+                                   515,
+                                   520,
+                                   525,
+                                   530,
+                                   535,
+                                   540,
+                                   addQuestion,
+                                   changeQuestion,
+                                   changeQuestionDetail,
+                                   addedNotice,
+                                   changedNotice,
+                                   deleteQuestion,
+                                   deletedNotice,
+                                   removeFailed,
+                                   saveFailed,
+                                   lineBreakRefused,
+                                   unknownKindRefused,
+                                   unrecognisedFile,
+                                   fileErrorIntro};
+
+} // namespace lw::text

@@ -1,0 +1,61 @@
+#include "Toolbox.h"
+
+#include "TextFile.h"
+
+namespace lw {
+
+namespace {
+constexpr const char *configFileName = "config.ini";
+}
+
+std::string Toolbox::moduleDirectory() const {
+  const std::string path = platform->location.executablePath();
+  const auto cut = path.find_last_of(platform->location.separator());
+  return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+std::string Toolbox::programFile(std::string_view fileName) const {
+  std::string path = moduleDirectory();
+  path += platform->location.separator();
+  path += fileName;
+  return path;
+}
+
+std::string Toolbox::configValue(std::string_view key) const {
+  const auto lines = textfile::readLines(programFile(configFileName));
+  std::string result;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i] == key) {
+      ++i; // the value line is never examined as a key
+      result = i < lines.size() ? lines[i] : std::string();
+    }
+  }
+  return result;
+}
+
+std::int32_t Toolbox::textToInteger(std::string_view text) {
+  // Unsigned arithmetic gives the documented 32-bit wrap-around without undefined behaviour.
+  std::uint32_t result = 0;
+  std::uint32_t place = 1;
+  for (auto it = text.rbegin(); it != text.rend(); ++it) {
+    if (*it >= '0' && *it <= '9')
+      result += static_cast<std::uint32_t>(*it - '0') * place;
+    place *= 10u;
+  }
+  return static_cast<std::int32_t>(result);
+}
+
+std::int32_t Toolbox::powerOf(std::int32_t base, std::int32_t exponent) {
+  std::uint32_t result = 1;
+  for (std::int32_t i = 0; i < exponent; ++i)
+    result *= static_cast<std::uint32_t>(base);
+  return static_cast<std::int32_t>(result);
+}
+
+std::string Toolbox::padWithZeros(std::string text, std::size_t width) {
+  if (text.size() < width)
+    text.insert(0, width - text.size(), '0');
+  return text;
+}
+
+} // namespace lw

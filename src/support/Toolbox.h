@@ -1,0 +1,86 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lw {
+
+// A 12-digit local time: year, month, day, hour, minute (YYYYMMDDhhmm).
+using TimeStamp = std::string;
+
+// The small utility object every part of the program holds its own copy of: where the
+// program's files are, the configuration file, number text, registry access by mode and the
+// calendar arithmetic of the scheduler.
+class Toolbox {
+public:
+  explicit Toolbox(const Platform &platform) : platform(&platform) {}
+
+  // Registry key path for the next registry operation whose mode uses it.
+  std::string keyPath;
+  // Value names of the last enumeration.
+  std::vector<std::string> valueNames;
+
+  // --- program directory, configuration, number text ---
+
+  // The program file's directory, without a trailing separator; empty when unknown.
+  std::string moduleDirectory() const;
+  // moduleDirectory with the platform's separator and the file name appended.
+  std::string programFile(std::string_view fileName) const;
+  // The value of a key in "config.ini": the line after the last line that equals the key.
+  // Throws FileError when the file cannot be read.
+  std::string configValue(std::string_view key) const;
+
+  // Every character is a decimal place; non-digits count as 0. Wraps around in 32 bits.
+  static std::int32_t textToInteger(std::string_view text);
+  static std::int32_t powerOf(std::int32_t base, std::int32_t exponent);
+  static std::string padWithZeros(std::string text, std::size_t width);
+
+  // --- registry by mode ---
+
+  static constexpr const char *missingKeyText = "Registry key was not found :-( ";
+
+  // Mode 1: current user + keyPath; 2: local machine + keyPath; 3: the settings key.
+  std::string readValue(int mode, std::string_view name);
+  // Empties valueNames, then lists the key's value names; false when the key cannot be opened.
+  bool enumerateValues(RegistryRoot root, std::string_view path);
+  // Mode 0: local machine + keyPath; 1: current user + keyPath. True when written.
+  bool writeValue(int mode, std::string_view name, std::string_view data);
+  // Mode 0 and 1 as writeValue; 3: the settings key. True when the value is gone afterwards.
+  bool deleteValue(int mode, std::string_view name);
+
+  // --- calendar ---
+
+  static std::string monthName(int month);
+  // 1 to 12 for an exact month name; 0 for any other text.
+  static int monthNumber(std::string_view name);
+  static std::string weekdayName(int weekday);
+  static std::string weekdayDigit(std::string_view name);
+  // Day 1 is 1 January 2000; every year divisible by 4 is a leap year.
+  static std::int32_t dayNumber(std::string_view year, std::string_view monthName,
+                                std::string_view day);
+  static std::int32_t minuteNumber(std::string_view year, std::string_view monthName,
+                                   std::string_view day, std::string_view hour,
+                                   std::string_view minute);
+  TimeStamp currentStamp() const;
+  static TimeStamp stampOf(const LocalTime &time);
+
+  const Platform &system() const { return *platform; }
+
+private:
+  const Platform *platform;
+};
+
+// Registry locations the program uses.
+namespace keys {
+inline constexpr const char *run = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr const char *settingsRead = "SOFTWARE\\Kestrum\\Kestrumsoft Runwarden";
+inline constexpr const char *settingsDelete = "Software\\Kestrum\\Kestrumsoft Runwarden";
+inline constexpr const char *control = "SOFTWARE\\Kestrum\\Kestrumsoft Launchwright";
+inline constexpr const char *suite = "Software\\Kestrum\\Kestrumsoft Toolhaven";
+} // namespace keys
+
+} // namespace lw

@@ -1,0 +1,153 @@
+#include "Fakes.h"
+
+#include "support/TextFile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace lw::test {
+
+std::string FakeRegistry::fold(std::string_view text) {
+  std::string folded(text);
+  for (auto &c : folded)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return folded;
+}
+
+FakeRegistry::Key *FakeRegistry::findKey(RegistryRoot root, std::string_view keyPath) {
+  auto it = keys.find({root, fold(keyPath)});
+  return it == keys.end() ? nullptr : &it->second;
+}
+
+const FakeRegistry::Key *FakeRegistry::findKey(RegistryRoot root, std::string_view keyPath) const {
+  auto it = keys.find({root, fold(keyPath)});
+  return it == keys.end() ? nullptr : &it->second;
+}
+
+std::optional<std::string> FakeRegistry::read(RegistryRoot root, std::string_view keyPath,
+                                              std::string_view name) {
+  ++reads;
+  return get(root, keyPath, name);
+}
+
+std::optional<std::vector<std::string>> FakeRegistry::enumerate(RegistryRoot root,
+                                                                std::string_view keyPath) {
+  ++enumerations;
+  const Key *key = findKey(root, keyPath);
+  if (!key)
+    return std::nullopt;
+  std::vector<std::string> names;
+  for (const auto &value : *key)
+    names.push_back(value.name);
+  return names;
+}
+
+bool FakeRegistry::write(RegistryRoot root, std::string_view keyPath, std::string_view name,
+                         std::string_view data) {
+  ++writes;
+  if (std::find(denied.begin(), denied.end(), root) != denied.end())
+    return false;
+  set(root, keyPath, name, data);
+  return true;
+}
+
+bool FakeRegistry::remove(RegistryRoot root, std::string_view keyPath, std::string_view name) {
+  ++removals;
+  if (std::find(denied.begin(), denied.end(), root) != denied.end())
+    return false;
+  if (Key *key = findKey(root, keyPath))
+    std::erase_if(*key, [&](const Value &v) { return fold(v.name) == fold(name); });
+  return true;
+}
+
+void FakeRegistry::set(RegistryRoot root, std::string_view keyPath, std::string_view name,
+                       std::string_view data) {
+  Key &key = keys[{root, fold(keyPath)}];
+  for (auto &value : key) {
+    if (fold(value.name) == fold(name)) {
+      value.data = data;
+      return;
+    }
+  }
+  key.push_back({std::string(name), std::string(data)});
+}
+
+std::optional<std::string> FakeRegistry::get(RegistryRoot root, std::string_view keyPath,
+                                             std::string_view name) const {
+  if (const Key *key = findKey(root, keyPath))
+    for (const auto &value : *key)
+      if (fold(value.name) == fold(name))
+        return value.data;
+  return std::nullopt;
+}
+
+void FixedClock::set(int year, int month, int day, int hour, int minute, int second) {
+  // Sakamoto's method, 0 = Sunday.
+  static const int offsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+  int y = month < 3 ? year - 1 : year;
+  time = {year,
+          month,
+          day,
+          hour,
+          minute,
+          second,
+          (y + y / 4 - y / 100 + y / 400 + offsets[month - 1] + day) % 7};
+}
+
+bool ScriptedPrompter::ask(const std::string &text, const std::string &caption) {
+  shown.push_back({text, caption, true});
+  if (answers.empty()) {
+    ADD_FAILURE() << "unexpected question: " << text;
+    return false;
+  }
+  const bool yes = answers.front();
+  answers.pop_front();
+  return yes;
+}
+
+void ScriptedPrompter::tell(const std::string &text, const std::string &caption) {
+  shown.push_back({text, caption, false});
+}
+
+void ScriptedPrompter::checkFinished() const {
+  EXPECT_TRUE(answers.empty()) << answers.size() << " scripted answer(s) were never asked for";
+}
+
+TempDir::TempDir() {
+  std::random_device random;
+  const auto base = std::filesystem::temp_directory_path();
+  for (;;) {
+    root = base / ("launchwright-test-" + std::to_string(random()));
+    if (std::filesystem::create_directory(root))
+      break;
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::permissions(root, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(root, ignored);
+}
+
+std::filesystem::path resourceDir() { return LW_RESOURCE_DIR; }
+
+TestProgram::TestProgram()
+    : location((dir.path() / "launchwright").string()), platform{registry, shell,    clock,
+                                                                 location, prompter, chooser} {
+  for (const char *name : {"config.ini", "0013trl.ini", "0013cst.ini", "0013bkp.ini"})
+    std::filesystem::copy_file(resourceDir() / name, dir.path() / name);
+  clock.set(2006, 6, 30, 9, 5);
+}
+
+void TestProgram::writeFile(const std::string &name, const std::string &bytes) const {
+  textfile::writeAtomically(file(name), bytes);
+}
+
+std::string TestProgram::readFile(const std::string &name) const {
+  return textfile::readBytes(file(name));
+}
+
+} // namespace lw::test

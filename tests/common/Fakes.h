@@ -1,0 +1,153 @@
+#pragma once
+// Stand-ins for the operating system, shared by the tests of every folder.
+
+#include "platform/Platform.h"
+
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lw::test {
+
+// An in-memory registry with Windows semantics: key paths and value names compare
+// case-insensitively, values enumerate in the order they were first written. It counts every
+// call so that tests can prove that something touched no value.
+class FakeRegistry : public Registry {
+public:
+  std::optional<std::string> read(RegistryRoot root, std::string_view keyPath,
+                                  std::string_view name) override;
+  std::optional<std::vector<std::string>> enumerate(RegistryRoot root,
+                                                    std::string_view keyPath) override;
+  bool write(RegistryRoot root, std::string_view keyPath, std::string_view name,
+             std::string_view data) override;
+  bool remove(RegistryRoot root, std::string_view keyPath, std::string_view name) override;
+
+  // Direct access for arranging and checking, not counted.
+  void set(RegistryRoot root, std::string_view keyPath, std::string_view name,
+           std::string_view data);
+  std::optional<std::string> get(RegistryRoot root, std::string_view keyPath,
+                                 std::string_view name) const;
+  // Writes and deletions under this root fail, as without rights for the machine-wide store.
+  void denyWrites(RegistryRoot root) { denied.push_back(root); }
+
+  int reads = 0;
+  int enumerations = 0;
+  int writes = 0;
+  int removals = 0;
+  int calls() const { return reads + enumerations + writes + removals; }
+
+private:
+  struct Value {
+    std::string name;
+    std::string data;
+  };
+  using Key = std::vector<Value>;
+  static std::string fold(std::string_view text);
+  Key *findKey(RegistryRoot root, std::string_view keyPath);
+  const Key *findKey(RegistryRoot root, std::string_view keyPath) const;
+  std::map<std::pair<RegistryRoot, std::string>, Key> keys;
+  std::vector<RegistryRoot> denied;
+};
+
+// Records every target instead of starting it.
+class RecordingShell : public Shell {
+public:
+  bool open(const std::string &target) override {
+    opened.push_back(target);
+    return succeeds;
+  }
+  std::vector<std::string> opened;
+  bool succeeds = true;
+};
+
+// A clock that shows what the test sets and never sleeps.
+class FixedClock : public Clock {
+public:
+  LocalTime now() const override { return time; }
+  void sleepFor(std::chrono::milliseconds duration) override { slept += duration; }
+  // Sets the time; the weekday is derived from the date.
+  void set(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+  LocalTime time;
+  std::chrono::milliseconds slept{0};
+};
+
+class FixedLocation : public ProgramLocation {
+public:
+  explicit FixedLocation(std::string executable = {}) : executable(std::move(executable)) {}
+  std::string executablePath() const override { return executable; }
+  char separator() const override { return '/'; }
+  std::string executable;
+};
+
+// Answers questions from a queue and records every text shown. A question that finds the queue
+// empty fails the test, and so does an answer left over at the end (checkFinished).
+class ScriptedPrompter : public Prompter {
+public:
+  struct Shown {
+    std::string text;
+    std::string caption;
+    bool question;
+  };
+  bool ask(const std::string &text, const std::string &caption) override;
+  void tell(const std::string &text, const std::string &caption) override;
+  ScriptedPrompter &answer(bool yes) {
+    answers.push_back(yes);
+    return *this;
+  }
+  void checkFinished() const;
+  ~ScriptedPrompter() override { checkFinished(); }
+
+  std::vector<Shown> shown;
+  std::deque<bool> answers;
+};
+
+class ScriptedFileChooser : public FileChooser {
+public:
+  std::optional<std::string> chooseFile() override {
+    ++asked;
+    return choice;
+  }
+  std::optional<std::string> choice;
+  int asked = 0;
+};
+
+// A temporary directory removed at the end of the test.
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir &) = delete;
+  TempDir &operator=(const TempDir &) = delete;
+  const std::filesystem::path &path() const { return root; }
+  std::string str() const { return root.string(); }
+
+private:
+  std::filesystem::path root;
+};
+
+// A program directory in a temporary folder with the shipped data files copied in, and a
+// Platform built on fakes that points at it.
+class TestProgram {
+public:
+  TestProgram();
+  std::string file(const std::string &name) const { return (dir.path() / name).string(); }
+  void writeFile(const std::string &name, const std::string &bytes) const;
+  std::string readFile(const std::string &name) const;
+
+  TempDir dir;
+  FakeRegistry registry;
+  RecordingShell shell;
+  FixedClock clock;
+  FixedLocation location;
+  ScriptedPrompter prompter;
+  ScriptedFileChooser chooser;
+  Platform platform;
+};
+
+// The source folder of the shipped data files.
+std::filesystem::path resourceDir();
+
+} // namespace lw::test

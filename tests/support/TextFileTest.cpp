@@ -1,0 +1,63 @@
+#include "support/TextFile.h"
+#include "Fakes.h"
+#include "support/FileError.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace lw {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(SplitLines, LfEndsALineAndACrBeforeItIsDropped) {
+  EXPECT_EQ(textfile::splitLines("a\r\nb\nc"), (Lines{"a", "b", "c"}));
+  EXPECT_EQ(textfile::splitLines("a\r\nb\r\n"), (Lines{"a", "b"}));
+  EXPECT_EQ(textfile::splitLines("a\n\n"), (Lines{"a", ""}));
+  EXPECT_EQ(textfile::splitLines(""), Lines{});
+  EXPECT_EQ(textfile::splitLines("\n"), Lines{""});
+  // Only a CR directly before the LF belongs to the line end.
+  EXPECT_EQ(textfile::splitLines("a\rb\r\r\nc\r"), (Lines{"a\rb\r", "c\r"}));
+}
+
+TEST(AtomicWrite, ReplacesTheWholeFileWithExactBytes) {
+  test::TempDir dir;
+  const std::string path = (dir.path() / "data.ini").string();
+  textfile::writeAtomically(path, "first\r\nversion\r\n");
+  textfile::writeAtomically(path, textfile::joinLines({"x", "", "ä"}));
+  EXPECT_EQ(textfile::readBytes(path), "x\r\n\r\n\xc3\xa4\r\n");
+  EXPECT_EQ(textfile::readLines(path), (Lines{"x", "", "\xc3\xa4"}));
+  // No temporary file is left behind.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST(AtomicWrite, FailedReplaceIsAFileErrorAndLeavesNoTemporaryFile) {
+  // A folder in the file's place cannot be replaced by a rename, not even by root.
+  test::TempDir dir;
+  const auto target = dir.path() / "data.ini";
+  std::filesystem::create_directory(target);
+  textfile::writeAtomically((target / "inside").string(), "old");
+  EXPECT_THROW(textfile::writeAtomically(target.string(), "new"), FileError);
+  EXPECT_TRUE(std::filesystem::is_directory(target));
+  EXPECT_EQ(textfile::readBytes((target / "inside").string()), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST(AtomicWrite, MissingFolderIsAFileErrorNamingTheFile) {
+  test::TempDir dir;
+  const std::string path = (dir.path() / "absent" / "data.ini").string();
+  try {
+    textfile::writeAtomically(path, "x");
+    FAIL() << "no error";
+  } catch (const FileError &error) {
+    EXPECT_EQ(error.path(), path);
+  }
+  EXPECT_THROW(textfile::readLines(path), FileError);
+}
+
+} // namespace
+} // namespace lw
