@@ -1,0 +1,191 @@
+#include "EntryStore.h"
+
+#include "support/FileError.h"
+#include "support/TextFile.h"
+#include "support/TextNumbers.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace lw {
+
+namespace {
+
+// A missing file holds nothing that a write could destroy.
+void requireRecognised(const std::string &path, std::string_view header) {
+  std::error_code ignored;
+  if (!std::filesystem::exists(path, ignored))
+    return;
+  if (!parseDataFile(textfile::readBytes(path), header).recognised)
+    throw FileError(path, unrecognisedContentReason);
+}
+
+void refuseLineBreaks(const std::string &path, const std::vector<std::string> &lines) {
+  // A lone CR read from the file stays inside its line and round-trips; only an LF splits.
+  for (const auto &line : lines)
+    if (line.find('\n') != std::string::npos)
+      throw FileError(path, lineBreakReason);
+}
+
+DataFileBody readBody(const std::string &path, std::string_view header) {
+  return parseDataFile(textfile::readBytes(path), header);
+}
+
+} // namespace
+
+EntryStore::EntryStore(const Platform &platform)
+    : toolbox(platform), texts(platform), platform(platform) {}
+
+EntryStore::~EntryStore() = default;
+
+std::string EntryStore::customEntriesPath() const {
+  return toolbox.programFile(customEntriesFileName);
+}
+
+std::string EntryStore::backupPath() const { return toolbox.programFile(backupFileName); }
+
+void EntryStore::tell(std::int32_t number) {
+  platform.prompter.tell(texts.getText(number), caption);
+}
+
+void EntryStore::readEntries() {
+  customLines.clear();
+  customLines = readBody(customEntriesPath(), customEntriesHeader).lines;
+}
+
+void EntryStore::storeEntries() {
+  const std::string path = customEntriesPath();
+  refuseLineBreaks(path, customLines);
+  requireRecognised(path, customEntriesHeader);
+  textfile::writeAtomically(path, customEntriesBytes(customLines));
+}
+
+void EntryStore::writeEntries() {
+  FileLock lock(customEntriesPath());
+  storeEntries();
+}
+
+void EntryStore::addEntry(std::string name, std::string command, std::string scheduleLine) {
+  const std::string path = customEntriesPath();
+  if (containsLineBreak(name) || containsLineBreak(command) || containsLineBreak(scheduleLine))
+    throw FileError(path, lineBreakReason);
+  FileLock lock(path);
+  readEntries();
+  // In front of a trailing incomplete block, so that the new block starts on a block boundary.
+  const auto at =
+      customLines.begin() + static_cast<std::ptrdiff_t>(completeBlockLines(customLines));
+  customLines.insert(at, {std::move(name), std::move(command), std::move(scheduleLine),
+                          std::string(blockSeparator)});
+  storeEntries();
+}
+
+void EntryStore::removeEntry(const std::string &name) {
+  FileLock lock(customEntriesPath());
+  readEntries();
+  std::vector<std::string> kept;
+  kept.reserve(customLines.size());
+  for (std::size_t i = 0; i < customLines.size(); i += linesPerBlock) {
+    const std::size_t end = std::min(i + linesPerBlock, customLines.size());
+    if (customLines[i] != name)
+      kept.insert(kept.end(), customLines.begin() + static_cast<std::ptrdiff_t>(i),
+                  customLines.begin() + static_cast<std::ptrdiff_t>(end));
+  }
+  customLines = std::move(kept);
+  storeEntries();
+}
+
+void EntryStore::readBackupFile() {
+  backupLines.clear();
+  backupLines = readBody(backupPath(), backupHeader).lines;
+}
+
+void EntryStore::storeBackup() {
+  const std::string path = backupPath();
+  refuseLineBreaks(path, backupLines);
+  requireRecognised(path, backupHeader);
+  textfile::writeAtomically(path, backupBytes(backupLines));
+}
+
+void EntryStore::writeBackupFile() {
+  FileLock lock(backupPath());
+  storeBackup();
+}
+
+RemovalOutcome EntryStore::removeWithBackup(int kind, const std::string &name,
+                                            const std::string &command) {
+  texts.load();
+  if (kind < static_cast<int>(EntryKind::AllUsers) ||
+      kind > static_cast<int>(EntryKind::Customized)) {
+    tell(text::unknownKindRefused);
+    return RemovalOutcome::Failed;
+  }
+  if (containsLineBreak(name) || containsLineBreak(command)) {
+    tell(text::lineBreakRefused);
+    return RemovalOutcome::Failed;
+  }
+  if (!quiet && !platform.prompter.ask(texts.getText(text::deleteQuestion), caption))
+    return RemovalOutcome::Declined;
+
+  const auto customized = static_cast<int>(EntryKind::Customized);
+  // Stop before the record is written when the removal itself is bound to fail.
+  if (kind == customized) {
+    const std::string path = customEntriesPath();
+    if (!readBody(path, customEntriesHeader).recognised)
+      throw FileError(path, unrecognisedContentReason);
+  }
+
+  {
+    FileLock lock(backupPath());
+    readBackupFile();
+    const LocalTime now = platform.clock.now();
+    backupLines.push_back(recordHeader(now));
+    backupLines.push_back(name);
+    backupLines.push_back(command);
+    backupLines.push_back(std::to_string(kind));
+    backupLines.emplace_back();
+    storeBackup();
+  }
+
+  bool removed = true;
+  if (kind == customized) {
+    removeEntry(name);
+  } else {
+    toolbox.keyPath = keys::run;
+    removed = toolbox.deleteValue(kind, name);
+  }
+  if (!removed) {
+    tell(text::removeFailed);
+    return RemovalOutcome::Failed;
+  }
+  if (!quiet)
+    tell(text::deletedNotice);
+  if (oldKind != 99) {
+    changed = true;
+    endDialog();
+  }
+  return RemovalOutcome::Removed;
+}
+
+void EntryStore::finishReversal(const std::vector<std::string> &readAtStart,
+                                const std::vector<std::vector<std::string>> &takenOut) {
+  const std::string path = backupPath();
+  FileLock lock(path);
+  std::error_code ignored;
+  if (std::filesystem::exists(path, ignored)) {
+    DataFileBody current = readBody(path, backupHeader);
+    if (!current.recognised)
+      throw FileError(path, unrecognisedContentReason);
+    if (current.lines != readAtStart) {
+      for (const auto &record : takenOut) {
+        const auto found =
+            std::search(current.lines.begin(), current.lines.end(), record.begin(), record.end());
+        if (found != current.lines.end())
+          current.lines.erase(found, found + static_cast<std::ptrdiff_t>(record.size()));
+      }
+      backupLines = std::move(current.lines);
+    }
+  }
+  storeBackup();
+}
+
+} // namespace lw

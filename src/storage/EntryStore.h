@@ -1,0 +1,107 @@
+#pragma once
+// The program's own store: the customized entries file "0013cst.ini" and the backup file
+// "0013bkp.ini" beside the program. The entry dialog derives from EntryStore; the timer, the
+// main window's Delete Entry and the reversal use a bare one that is never displayed.
+//
+// How the files are treated, for every reader of customLines and backupLines:
+// - Every operation starts from the file on disk; nothing is cached between commands.
+// - Reading accepts LF and CR LF, a last line without an end, a UTF-8 byte-order mark before
+//   the header and an empty (0-byte) file, which holds nothing.
+// - A file whose first line is not the header reads as holding nothing, but no write ever
+//   replaces it: writeEntries, writeBackupFile and everything built on them throw a FileError
+//   with unrecognisedContentReason and leave the file as it was.
+// - customLines holds every body line as read. Blocks are taken by position, four lines each;
+//   only the first completeBlockLines(customLines) lines form blocks that may be started. A
+//   trailing incomplete block (a hand edit) is shown by the list (entriesOf), never started,
+//   written back line for line and stays last: addEntry puts new blocks before it, and
+//   removeEntry removes it when its first line is the name.
+// - Writes replace the file atomically (old or new content, never a torn file) and throw a
+//   FileError when they fail. Add, remove, the backup append and the end of the reversal each
+//   hold the file's FileLock around their read-change-write; writeEntries and writeBackupFile
+//   hold it around the write.
+// - No line holding a line break is ever written; see containsLineBreak.
+
+#include "EntryFormat.h"
+#include "platform/Platform.h"
+#include "support/LanguageTable.h"
+#include "support/Toolbox.h"
+
+#include <string>
+#include <vector>
+
+namespace lw {
+
+enum class EntryKind { AllUsers = 0, CurrentUser = 1, Customized = 2 };
+
+enum class RemovalOutcome {
+  Declined, // the user answered No; nothing was changed
+  Removed,  // recorded in the backup file and gone from where it was
+  Failed    // told to the user (text 575, 585 or 590); the entry is still where it was
+};
+
+class EntryStore {
+public:
+  explicit EntryStore(const Platform &platform);
+  virtual ~EntryStore();
+  EntryStore(const EntryStore &) = delete;
+  EntryStore &operator=(const EntryStore &) = delete;
+
+  static constexpr const char *caption = "Kestrumsoft Launchwright";
+
+  std::vector<std::string> customLines; // body of 0013cst.ini
+  std::vector<std::string> backupLines; // body of 0013bkp.ini
+  bool quiet = false;
+  int oldKind = 99; // 99 = an object that is never displayed
+  bool changed = false;
+  Toolbox toolbox;
+  LanguageTable texts;
+
+  // Throws FileError when the file cannot be read; customLines is then empty.
+  void readEntries();
+  // Throws FileError when the file cannot be written, when its content on disk is not
+  // recognised, or when a line holds an LF.
+  void writeEntries();
+  // Appends one block at the end of the complete blocks. Throws FileError (lineBreakReason)
+  // without writing when any of the three texts holds a line break: callers check
+  // containsLineBreak first and show text 585, this is the last guard.
+  void addEntry(std::string name, std::string command, std::string scheduleLine);
+  // Removes every block whose name line is exactly the name; rewrites the file even when none.
+  void removeEntry(const std::string &name);
+
+  // Throws FileError when the file cannot be read; backupLines is then empty.
+  void readBackupFile();
+  // Same failures as writeEntries.
+  void writeBackupFile();
+  // Asks (text 565, unless quiet), records the entry in the backup file, removes it by kind
+  // and reports (text 570, unless quiet); on success a displayed dialog (oldKind != 99) sets
+  // changed and ends through endDialog. A kind other than 0 to 2 (text 590) or a name or
+  // command with a line break (text 585) is refused before anything is written. A removal
+  // that fails is told with text 575 even when quiet, and nothing else happens. FileErrors of
+  // either file propagate; a kind 2 removal checks the customized entries file before the
+  // record is written.
+  RemovalOutcome removeWithBackup(int kind, const std::string &name, const std::string &command);
+
+  std::string customEntriesPath() const;
+  std::string backupPath() const;
+
+  // The end of a reversal: writes backupLines, holding the lock. When another instance changed
+  // the file since `readAtStart` was read, the `takenOut` records are removed from the file's
+  // current content instead, so that nothing the other instance recorded is lost.
+  void finishReversal(const std::vector<std::string> &readAtStart,
+                      const std::vector<std::vector<std::string>> &takenOut);
+
+  const Platform &system() const { return platform; }
+
+protected:
+  // Where a displayed dialog ends its modal loop with OK; the entry dialog overrides it.
+  virtual void endDialog() {}
+
+private:
+  void storeEntries(); // writeEntries without taking the lock
+  void storeBackup();  // writeBackupFile without taking the lock
+  void tell(std::int32_t number);
+
+  const Platform &platform;
+};
+
+} // namespace lw
