@@ -84,9 +84,13 @@ ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
     if (kindLine == "2")
       result.customizedChanged = true;
     ++result.restored;
+    // The empty fifth line goes with the record whatever a hand edit put there, unless it is
+    // the header of the next record: that record would lose its beginning.
+    std::size_t end = std::min(p + linesPerRecord, lines.size());
+    if (end == p + linesPerRecord && beginsRecord(lines[end - 1]))
+      --end;
     const auto first = lines.begin() + static_cast<std::ptrdiff_t>(p);
-    const auto last =
-        first + static_cast<std::ptrdiff_t>(std::min(linesPerRecord, lines.size() - p));
+    const auto last = lines.begin() + static_cast<std::ptrdiff_t>(end);
     takenOut.emplace_back(first, last);
     lines.erase(first, last);
     prompter.tell(texts.getText(text::restoredNotice), ""); // no caption of its own
