@@ -1,0 +1,58 @@
+#include "LinuxNatives.h"
+
+#include "LinuxShell.h"
+#include "XdgRegistry.h"
+#include "platform/Native.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <pwd.h>
+#include <thread>
+#include <unistd.h>
+
+namespace lw {
+
+LocalTime LinuxClock::now() const {
+  const std::time_t seconds = std::time(nullptr);
+  std::tm parts{};
+  ::localtime_r(&seconds, &parts);
+  return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+          parts.tm_min,         parts.tm_sec,     parts.tm_wday};
+}
+
+void LinuxClock::sleepFor(std::chrono::milliseconds duration) {
+  std::this_thread::sleep_for(duration);
+}
+
+std::string ProcLocation::executablePath() const {
+  std::string path(4096, '\0');
+  for (;;) {
+    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+    if (length < 0)
+      return {};
+    if (static_cast<std::size_t>(length) < path.size()) {
+      path.resize(static_cast<std::size_t>(length));
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+std::unique_ptr<Registry> makeNativeRegistry() {
+  return std::make_unique<XdgRegistry>(xdgLocations(&std::getenv));
+}
+
+std::unique_ptr<Shell> makeNativeShell() {
+  std::string home;
+  if (const char *value = std::getenv("HOME"); value && *value)
+    home = value;
+  else if (const passwd *account = ::getpwuid(::getuid()))
+    home = account->pw_dir;
+  return std::make_unique<LinuxShell>(home);
+}
+
+std::unique_ptr<Clock> makeNativeClock() { return std::make_unique<LinuxClock>(); }
+
+std::unique_ptr<ProgramLocation> makeNativeLocation() { return std::make_unique<ProcLocation>(); }
+
+} // namespace lw

@@ -1,0 +1,22 @@
+#pragma once
+// The small Linux natives: the wall clock and where the running program file is.
+
+#include "platform/Clock.h"
+#include "platform/ProgramLocation.h"
+
+namespace lw {
+
+class LinuxClock : public Clock {
+public:
+  LocalTime now() const override;
+  void sleepFor(std::chrono::milliseconds duration) override;
+};
+
+// The program file as the kernel knows it, symbolic links resolved.
+class ProcLocation : public ProgramLocation {
+public:
+  std::string executablePath() const override;
+  char separator() const override { return '/'; }
+};
+
+} // namespace lw

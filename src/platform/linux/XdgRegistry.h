@@ -1,0 +1,51 @@
+#pragma once
+// The registry on a Linux desktop. The two Run keys are the XDG autostart folders, so that
+// what the program lists, adds and deletes is what the session really starts at logon; every
+// other key lives in a small per-user store file.
+
+#include "AutostartFolders.h"
+#include "RegistryStore.h"
+#include "platform/Registry.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace lw {
+
+struct XdgLocations {
+  // $XDG_CONFIG_HOME/autostart: HKEY_CURRENT_USER's Run key.
+  std::string userAutostart;
+  // "autostart" under every folder of $XDG_CONFIG_DIRS, most important first:
+  // HKEY_LOCAL_MACHINE's Run key.
+  std::vector<std::string> systemAutostart;
+  // $XDG_CONFIG_HOME/launchwright/registry.ini: every other key.
+  std::string storeFile;
+};
+
+// The locations the XDG Base Directory rules give for these environment variables; lookUp
+// answers nullptr for an unset variable.
+XdgLocations xdgLocations(const std::function<const char *(const char *)> &lookUp);
+
+class XdgRegistry : public Registry {
+public:
+  explicit XdgRegistry(const XdgLocations &locations);
+
+  std::optional<std::string> read(RegistryRoot root, std::string_view keyPath,
+                                  std::string_view name) override;
+  std::optional<std::vector<std::string>> enumerate(RegistryRoot root,
+                                                    std::string_view keyPath) override;
+  bool write(RegistryRoot root, std::string_view keyPath, std::string_view name,
+             std::string_view data) override;
+  bool remove(RegistryRoot root, std::string_view keyPath, std::string_view name) override;
+
+private:
+  // The autostart folders behind a Run key, or nothing for a key of the store.
+  AutostartFolders *runKey(RegistryRoot root, std::string_view keyPath);
+
+  AutostartFolders user;
+  AutostartFolders machine;
+  RegistryStore store;
+};
+
+} // namespace lw
