@@ -1,0 +1,43 @@
+// The clock of Windows and the factories of every Windows implementation.
+#include "WindowsLocation.h"
+#include "WindowsRegistry.h"
+#include "WindowsShell.h"
+#include "platform/Clock.h"
+#include "platform/Native.h"
+
+#include <windows.h>
+
+namespace lw {
+namespace {
+
+class WindowsClock : public Clock {
+public:
+  LocalTime now() const override {
+    SYSTEMTIME time;
+    GetLocalTime(&time);
+    return {time.wYear,   time.wMonth,  time.wDay,      time.wHour,
+            time.wMinute, time.wSecond, time.wDayOfWeek}; // wDayOfWeek: 0 = Sunday
+  }
+
+  void sleepFor(std::chrono::milliseconds duration) override {
+    // Sleep takes at most INFINITE - 1 milliseconds; INFINITE itself would never return.
+    auto left = duration.count();
+    while (left > 0) {
+      const DWORD step =
+          left >= static_cast<long long>(INFINITE) ? INFINITE - 1 : static_cast<DWORD>(left);
+      Sleep(step);
+      left -= step;
+    }
+  }
+};
+
+} // namespace
+
+std::unique_ptr<Registry> makeNativeRegistry() { return std::make_unique<WindowsRegistry>(); }
+std::unique_ptr<Shell> makeNativeShell() { return std::make_unique<WindowsShell>(); }
+std::unique_ptr<Clock> makeNativeClock() { return std::make_unique<WindowsClock>(); }
+std::unique_ptr<ProgramLocation> makeNativeLocation() {
+  return std::make_unique<WindowsLocation>();
+}
+
+} // namespace lw

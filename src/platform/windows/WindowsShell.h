@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/Shell.h"
+
+#include <windows.h>
+
+namespace lw {
+
+// The shell's "open" verb: the file's associated program, the address's handler or the program
+// itself. The target is one file or address, without parameters.
+class WindowsShell : public Shell {
+public:
+  bool open(const std::string &target) override;
+};
+
+} // namespace lw

@@ -1,0 +1,91 @@
+// Where the program file is, the local clock and the shell's "open", on Windows itself.
+#include "Fakes.h"
+#include "platform/Native.h"
+#include "platform/windows/WindowsLocation.h"
+#include "platform/windows/WindowsShell.h"
+#include "support/Toolbox.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <thread>
+#include <windows.h>
+
+namespace lw {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ProgramFile, PathLongerThanTheFirstBufferIsReadWhole) {
+  const std::string full = moduleFileName(nullptr, 32768);
+  ASSERT_GT(full.size(), 4u);
+  ASSERT_TRUE(fs::exists(full)) << full;
+  const auto length = static_cast<DWORD>(full.size());
+
+  // What the loop guards against: a buffer exactly as long as the path is filled without a
+  // terminator and the answer is the buffer's size, not a shorter length.
+  std::string cut(length, '?');
+  EXPECT_EQ(GetModuleFileNameA(nullptr, cut.data(), length), length);
+
+  for (DWORD first : {DWORD{1}, DWORD{4}, length - 1, length, length + 1, DWORD{MAX_PATH}})
+    EXPECT_EQ(moduleFileName(nullptr, first), full) << "first buffer " << first;
+  EXPECT_EQ(WindowsLocation().executablePath(), full);
+}
+
+TEST(ProgramFile, ModuleDirectoryIsTheFoldersPathWithoutBackslash) {
+  test::FakeRegistry registry;
+  test::RecordingShell shell;
+  test::FixedClock clock;
+  WindowsLocation location;
+  test::ScriptedPrompter prompter;
+  test::ScriptedFileChooser chooser;
+  Platform platform{registry, shell, clock, location, prompter, chooser};
+  const Toolbox toolbox(platform);
+  const std::string directory = toolbox.moduleDirectory();
+  ASSERT_FALSE(directory.empty());
+  EXPECT_NE(directory.back(), '\\');
+  EXPECT_EQ(toolbox.programFile("windows_platform_tests.exe"), location.executablePath());
+  EXPECT_TRUE(fs::is_directory(directory));
+}
+
+TEST(LocalClock, WeekdayStartsWithSundayAndTimeGoesOn) {
+  auto clock = makeNativeClock();
+  const LocalTime before = clock->now();
+  const auto started = std::chrono::steady_clock::now();
+  clock->sleepFor(std::chrono::milliseconds(120));
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(100));
+  const LocalTime time = clock->now();
+  if (time.day != before.day)
+    GTEST_SKIP() << "midnight passed during the test";
+
+  using namespace std::chrono;
+  const year_month_day date{year{time.year}, month{static_cast<unsigned>(time.month)},
+                            day{static_cast<unsigned>(time.day)}};
+  ASSERT_TRUE(date.ok());
+  EXPECT_EQ(time.weekday, static_cast<int>(weekday{sys_days{date}}.c_encoding()));
+  EXPECT_GE(time.year, 2024);
+  EXPECT_LT(time.hour, 24);
+  EXPECT_LT(time.minute, 60);
+}
+
+TEST(ShellOpen, StartsABatchFileWithoutWaiting) {
+  test::TempDir dir;
+  const fs::path marker = dir.path() / "marker.txt";
+  const fs::path script = dir.path() / "write marker.bat";
+  std::ofstream(script) << "@echo started> \"%~dp0marker.txt\"\r\n";
+
+  WindowsShell shell;
+  ASSERT_TRUE(shell.open(script.string()));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!fs::exists(marker) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(fs::exists(marker)) << "the batch file did not run within 10 s";
+  // The batch file may still hold the marker open for a moment; the folder is removed later.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+  EXPECT_FALSE(shell.open((dir.path() / "absent.exe").string()));
+}
+
+} // namespace
+} // namespace lw
