@@ -186,5 +186,21 @@ TEST_F(LauncherTest, ShortOrLongScheduleLinesAreJudgedAsTheyAreAndKeepTheirTail)
   EXPECT_EQ(tickAt(2006, 6, 30, 9, 6), 2u) << "only the two with interval 0";
 }
 
+TEST_F(LauncherTest, TrailingIncompleteBlockIsNeverStartedAndKeepsItsLines) {
+  const auto complete = blocksOf({{"Mail", "mail", dueDaily}});
+  const std::vector<std::string> tail = {"Cut short", "cut-short", dueDaily};
+  for (std::size_t kept = 1; kept <= tail.size(); ++kept) {
+    auto lines = complete;
+    lines.insert(lines.end(), tail.begin(), tail.begin() + static_cast<std::ptrdiff_t>(kept));
+    loadLines(lines);
+    program.shell.opened.clear();
+    EXPECT_EQ(tickAt(2006, 6, 30, 9, 5), 1u) << kept << " trailing line(s)";
+    EXPECT_EQ(program.shell.opened, std::vector<std::string>{"mail"});
+    auto expected = lines;
+    expected[2] = "000000000000000x00200606300905";
+    EXPECT_EQ(fileLines(), expected) << kept << " trailing line(s)";
+  }
+}
+
 } // namespace
 } // namespace lw::test
