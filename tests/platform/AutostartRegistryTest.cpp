@@ -1,0 +1,210 @@
+// The Run keys as autostart folders, through the Registry seam.
+#include "PlatformTesting.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace lw::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+class AutostartRegistry : public ::testing::Test {
+protected:
+  XdgFolders xdg;
+  XdgRegistry registry{xdg.locations()};
+
+  std::optional<std::string> entryFile(const fs::path &folder, const std::string &name) {
+    return readFile(folder / (name + ".desktop"));
+  }
+  // Every file below the temporary folder with its contents, to prove nothing changed.
+  std::map<std::string, std::string> snapshot() {
+    std::map<std::string, std::string> files;
+    for (const auto &item : fs::recursive_directory_iterator(xdg.dir.path()))
+      files[item.path().string()] = item.is_regular_file() ? readFile(item.path()).value() : "";
+    return files;
+  }
+};
+
+TEST_F(AutostartRegistry, AwkwardCommandsReadBackExactlyInBothRunKeys) {
+  const Names texts = {"/usr/bin/foo --bar \"a b\"",
+                       R"("C:\Program Files\x.exe" -switch)",
+                       "100% %U %% done",
+                       "  blanks  around  ",
+                       "line\nbreak and\ttab",
+                       R"(back\slash \\ "q\"uote" 'single')",
+                       "na\xC3\xAFve \xE4\xF6",
+                       std::string(20000, 'x') + " long"};
+  for (auto root : {RegistryRoot::CurrentUser, RegistryRoot::LocalMachine}) {
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      // Distinct names: a user entry hides a system entry of the same name.
+      const std::string name =
+          (root == RegistryRoot::CurrentUser ? "value " : "machine ") + std::to_string(i);
+      ASSERT_TRUE(registry.write(root, runKey, name, texts[i]));
+      EXPECT_EQ(registry.read(root, runKey, name), texts[i]);
+    }
+  }
+  const auto file = entryFile(xdg.user, "value 0").value();
+  EXPECT_NE(file.find("[Desktop Entry]\n"), std::string::npos);
+  EXPECT_NE(file.find("\nType=Application\n"), std::string::npos);
+  EXPECT_NE(file.find("\nName=value 0\n"), std::string::npos);
+  EXPECT_NE(file.find("\nExec=/usr/bin/foo --bar \"a b\"\n"), std::string::npos);
+  EXPECT_TRUE(fs::exists(xdg.system / "machine 0.desktop"));
+  EXPECT_FALSE(registry.write(RegistryRoot::CurrentUser, runKey, "nul", std::string("a\0b", 3)));
+}
+
+TEST_F(AutostartRegistry, EnumerationIsInFileNameOrderAndEmptiesCompletely) {
+  EXPECT_EQ(registry.enumerate(RegistryRoot::CurrentUser, runKey), Names{}); // no folder yet
+  for (const char *name : {"b", "a b", "C", "a"})
+    ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, name, "true"));
+  writeFile(xdg.user / "notes.txt", "not an entry");
+  writeFile(xdg.user / ".desktop", "[Desktop Entry]\nExec=x\n");
+  EXPECT_EQ(registry.enumerate(RegistryRoot::CurrentUser, runKey), (Names{"C", "a", "a b", "b"}));
+  for (const char *name : {"a", "C", "b", "a b"})
+    EXPECT_TRUE(registry.remove(RegistryRoot::CurrentUser, runKey, name));
+  EXPECT_EQ(registry.enumerate(RegistryRoot::CurrentUser, runKey), Names{});
+  EXPECT_TRUE(registry.remove(RegistryRoot::CurrentUser, runKey, "never there"));
+}
+
+TEST_F(AutostartRegistry, KeyPathsIgnoreCaseButEntryNamesAreExactFileNames) {
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser,
+                             "software\\MICROSOFT\\windows\\CurrentVersion\\rUN", "Foo", "foo"));
+  EXPECT_TRUE(fs::exists(xdg.user / "Foo.desktop"));
+  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "Foo"), "foo");
+  EXPECT_FALSE(registry.read(RegistryRoot::CurrentUser, runKey, "foo"));
+  EXPECT_TRUE(registry.remove(RegistryRoot::CurrentUser, runKey, "FOO"));
+  EXPECT_TRUE(fs::exists(xdg.user / "Foo.desktop"));
+  // Keys beside the Run key are not folders.
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, std::string(runKey) + "Once", "Foo", "x"));
+  EXPECT_FALSE(fs::exists(xdg.user / "Once"));
+}
+
+TEST_F(AutostartRegistry, OnlyEntriesTheSessionStartsAreValues) {
+  const std::string entry = "[Desktop Entry]\nType=Application\nExec=";
+  writeFile(xdg.system / "a.desktop", entry + "a\n");
+  writeFile(xdg.system / "b.desktop", entry + "b\nHidden=true\n");
+  writeFile(xdg.systemLater / "b.desktop", entry + "b-later\n"); // hidden by the first folder
+  writeFile(xdg.system / "c.desktop", entry + "c\nX-GNOME-Autostart-enabled=false\n");
+  writeFile(xdg.system / "d.desktop", entry + "d\n");
+  writeFile(xdg.systemLater / "d.desktop", entry + "d-later\n");
+  writeFile(xdg.systemLater / "e.desktop", entry + "e\n");
+  writeFile(xdg.system / "s.desktop", entry + "s\n");
+  writeFile(xdg.user / "s.desktop", entry + "s-user\nHidden=true\n"); // the user's opt-out
+  writeFile(xdg.system / "u.desktop", entry + "u\n");
+  writeFile(xdg.user / "u.desktop", entry + "u-user\n"); // the user's override
+
+  EXPECT_EQ(registry.enumerate(RegistryRoot::LocalMachine, runKey), (Names{"a", "d", "e"}));
+  EXPECT_EQ(registry.read(RegistryRoot::LocalMachine, runKey, "d"), "d");
+  EXPECT_FALSE(registry.read(RegistryRoot::LocalMachine, runKey, "b"));
+  EXPECT_FALSE(registry.read(RegistryRoot::LocalMachine, runKey, "s"));
+  EXPECT_FALSE(registry.read(RegistryRoot::LocalMachine, runKey, "u"));
+  EXPECT_EQ(registry.enumerate(RegistryRoot::CurrentUser, runKey), (Names{"u"}));
+  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "u"), "u-user");
+
+  // Deleting what is not a value must not uncover what it hides.
+  const auto before = snapshot();
+  EXPECT_TRUE(registry.remove(RegistryRoot::CurrentUser, runKey, "s"));
+  EXPECT_TRUE(registry.remove(RegistryRoot::LocalMachine, runKey, "b"));
+  EXPECT_EQ(snapshot(), before);
+  // Deleting a machine value deletes it from every folder that would start it.
+  EXPECT_TRUE(registry.remove(RegistryRoot::LocalMachine, runKey, "d"));
+  EXPECT_FALSE(registry.read(RegistryRoot::LocalMachine, runKey, "d"));
+  EXPECT_FALSE(fs::exists(xdg.systemLater / "d.desktop"));
+}
+
+TEST_F(AutostartRegistry, WritingEnablesTheEntryAndKeepsWhatItDoesNotOwn) {
+  writeFile(xdg.user / "app.desktop", "# made by hand\n[Desktop Entry]\nType=Application\n"
+                                      "Name=App\nName[de]=Anwendung\nTryExec=old-app\n"
+                                      "Exec=old-app %U\nHidden=true\n"
+                                      "X-GNOME-Autostart-enabled=false\nIcon=app\n"
+                                      "\n[Desktop Action quit]\nExec=old-app --quit\n");
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "app", "new-app --tray"));
+  EXPECT_EQ(entryFile(xdg.user, "app"),
+            "# made by hand\n[Desktop Entry]\nType=Application\nName=App\nName[de]=Anwendung\n"
+            "Exec=new-app --tray\nIcon=app\n\n[Desktop Action quit]\nExec=old-app --quit\n");
+  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "app"), "new-app --tray");
+
+  // A damaged file under the name is replaced by a valid entry.
+  writeFile(xdg.user / "junk.desktop", "\x7F\x45LF\x01\x02 not a key file");
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "junk", "x"));
+  EXPECT_EQ(entryFile(xdg.user, "junk"), "[Desktop Entry]\nType=Application\nName=junk\nExec=x\n");
+}
+
+TEST_F(AutostartRegistry, UnsafeNamesChangeNothingAnywhere) {
+  writeFile(xdg.dir.path() / "home" / ".config" / "evil.desktop", "[Desktop Entry]\nExec=x\n");
+  writeFile(xdg.user / "keep.desktop", "[Desktop Entry]\nExec=keep\n");
+  const auto before = snapshot();
+  for (const std::string &name :
+       Names{"", ".", "..", "../evil", "a/b", "/etc/passwd", "line\nbreak", "tab\t",
+             std::string("nul\0", 4), "\x7F", "\x1B[31m"}) {
+    for (auto root : {RegistryRoot::CurrentUser, RegistryRoot::LocalMachine}) {
+      EXPECT_FALSE(registry.write(root, runKey, name, "evil"));
+      EXPECT_FALSE(registry.remove(root, runKey, name));
+      EXPECT_FALSE(registry.read(root, runKey, name));
+    }
+  }
+  EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(AutostartRegistry, GarbageInTheFoldersNeverBreaksTheList) {
+  writeFile(xdg.user / "good.desktop", "[Desktop Entry]\nExec=good\n");
+  writeFile(xdg.user / "binary.desktop", std::string("\0\xFF\xFE[Desktop", 10));
+  writeFile(xdg.user / "empty.desktop", "");
+  writeFile(xdg.user / "half.desktop", "[Desktop Entry]\nExec=\"unfinished");
+  writeFile(xdg.user / "long.desktop", "[Desktop Entry]\nExec=" + std::string(1 << 20, 'y'));
+  fs::create_directories(xdg.user / "folder.desktop");
+  fs::create_symlink(xdg.dir.path() / "missing", xdg.user / "dangling.desktop");
+
+  EXPECT_EQ(registry.enumerate(RegistryRoot::CurrentUser, runKey), (Names{"good", "half", "long"}));
+  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "half"), "unfinished");
+  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "long")->size(), 1u << 20);
+  EXPECT_FALSE(registry.read(RegistryRoot::CurrentUser, runKey, "binary"));
+  EXPECT_FALSE(registry.read(RegistryRoot::CurrentUser, runKey, "folder"));
+  EXPECT_FALSE(registry.write(RegistryRoot::CurrentUser, runKey, "folder", "x"));
+}
+
+TEST_F(AutostartRegistry, SystemFolderThatCannotBeCreatedFailsTheWrite) {
+  // A file where the folder's parent should be stops even root.
+  writeFile(xdg.system.parent_path(), "a file, not a folder");
+  EXPECT_FALSE(registry.write(RegistryRoot::LocalMachine, runKey, "app", "app"));
+  EXPECT_FALSE(registry.read(RegistryRoot::LocalMachine, runKey, "app"));
+  EXPECT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "app", "app"));
+}
+
+// Runs the body in a child process without the rights of an administrator and gives back its
+// answer: as root the child becomes "nobody", otherwise the folder is made read-only.
+bool withoutSystemRights(const fs::path &folder, const std::function<bool()> &body) {
+  if (::geteuid() != 0)
+    fs::permissions(folder,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+      ::_exit(2);
+    ::_exit(body() ? 1 : 0);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (::geteuid() != 0)
+    fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 2) << "could not drop rights";
+  return WIFEXITED(status) && WEXITSTATUS(status) == 1;
+}
+
+TEST_F(AutostartRegistry, SystemEntryWithoutRightsIsNeitherChangedNorDeleted) {
+  ASSERT_TRUE(registry.write(RegistryRoot::LocalMachine, runKey, "app", "app --old"));
+  const auto before = entryFile(xdg.system, "app");
+  EXPECT_FALSE(withoutSystemRights(
+      xdg.system, [&] { return registry.remove(RegistryRoot::LocalMachine, runKey, "app"); }));
+  EXPECT_FALSE(withoutSystemRights(xdg.system, [&] {
+    return registry.write(RegistryRoot::LocalMachine, runKey, "app", "app --new");
+  }));
+  EXPECT_EQ(entryFile(xdg.system, "app"), before);
+  EXPECT_EQ(registry.read(RegistryRoot::LocalMachine, runKey, "app"), "app --old");
+}
+
+} // namespace
+} // namespace lw::test
