@@ -1,0 +1,301 @@
+#include "EntryDialog.h"
+
+#include "ui_EntryDialog.h"
+
+#include "storage/EntryFormat.h"
+#include "support/FileError.h"
+#include "support/TextNumbers.h"
+
+#include <QShowEvent>
+
+namespace lw {
+
+namespace {
+
+QString toQt(const std::string &text) { return QString::fromLocal8Bit(text); }
+std::string fromQt(const QString &text) { return text.toLocal8Bit().toStdString(); }
+
+template <std::size_t N> int checkedIndex(const std::array<QRadioButton *, N> &buttons) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (buttons[i]->isChecked())
+      return static_cast<int>(i);
+  return -1;
+}
+
+// An auto-exclusive radio button cannot be unchecked directly, and -1 means none is selected.
+template <std::size_t N> void checkIndex(const std::array<QRadioButton *, N> &buttons, int index) {
+  for (std::size_t i = 0; i < N; ++i) {
+    QRadioButton *button = buttons[i];
+    if (static_cast<int>(i) == index) {
+      button->setChecked(true);
+    } else if (button->isChecked()) {
+      button->setAutoExclusive(false);
+      button->setChecked(false);
+      button->setAutoExclusive(true);
+    }
+  }
+}
+
+std::string joined(const std::string &first, const std::string &second) {
+  return first + "\n\n" + second;
+}
+
+} // namespace
+
+EntryDialog::EntryDialog(const Platform &platform, QWidget *parent)
+    : QDialog(parent), EntryStore(platform), ui(std::make_unique<Ui::EntryDialog>()) {
+  ui->setupUi(this);
+  connect(ui->browseButton, &QPushButton::clicked, this,
+          [this] { guarded([this] { OnBrowse(); }); });
+  connect(ui->allUsersRadio, &QRadioButton::clicked, this, [this] { OnAllUsers(); });
+  connect(ui->currentUserRadio, &QRadioButton::clicked, this, [this] { OnCurrentUser(); });
+  connect(ui->customizedRadio, &QRadioButton::clicked, this, [this] { OnCustomized(); });
+  connect(ui->deleteEntryButton, &QPushButton::clicked, this,
+          [this] { guarded([this] { OnDeleteEntry(); }); });
+  connect(ui->okButton, &QPushButton::clicked, this, &EntryDialog::accept);
+  connect(ui->cancelButton, &QPushButton::clicked, this, &EntryDialog::reject);
+}
+
+EntryDialog::~EntryDialog() = default;
+
+std::array<QRadioButton *, 3> EntryDialog::kindButtons() const {
+  return {ui->allUsersRadio, ui->currentUserRadio, ui->customizedRadio};
+}
+
+std::array<QRadioButton *, 11> EntryDialog::scheduleButtons() const {
+  return {ui->onceADayRadio,   ui->everySecondDayRadio, ui->onceAWeekRadio,   ui->onceAMonthRadio,
+          ui->onceAYearRadio,  ui->everyMinutesRadio,   ui->everyHoursRadio,  ui->everyDaysRadio,
+          ui->everyWeeksRadio, ui->onlyOnWeekdayRadio,  ui->onDayOfMonthRadio};
+}
+
+void EntryDialog::updateData(bool saveAndValidate) {
+  if (saveAndValidate) {
+    kind = checkedIndex(kindButtons());
+    scheduleChoice = checkedIndex(scheduleButtons());
+    name = fromQt(ui->nameEdit->text());
+    command = fromQt(ui->commandEdit->text());
+    weekday = fromQt(ui->weekdayCombo->currentText());
+    dayOfMonth = fromQt(ui->dayOfMonthEdit->text());
+    days = fromQt(ui->daysEdit->text());
+    hours = fromQt(ui->hoursEdit->text());
+    minutes = fromQt(ui->minutesEdit->text());
+    weeks = fromQt(ui->weeksEdit->text());
+    nameLabel = fromQt(ui->nameLabel->text());
+    commandLabel = fromQt(ui->commandLabel->text());
+    return;
+  }
+  // The limits keep every field of the stored start rule at its width, whatever is pasted.
+  ui->dayOfMonthEdit->setMaxLength(static_cast<int>(scheduleWidth::dayOfMonth));
+  ui->daysEdit->setMaxLength(static_cast<int>(scheduleWidth::days));
+  ui->hoursEdit->setMaxLength(static_cast<int>(scheduleWidth::hours));
+  ui->minutesEdit->setMaxLength(static_cast<int>(scheduleWidth::minutes));
+  ui->weeksEdit->setMaxLength(static_cast<int>(scheduleWidth::weeks));
+  checkIndex(kindButtons(), kind);
+  checkIndex(scheduleButtons(), scheduleChoice);
+  ui->nameEdit->setText(toQt(name));
+  ui->commandEdit->setText(toQt(command));
+  ui->weekdayCombo->setCurrentIndex(-1);
+  ui->weekdayCombo->setEditText(toQt(weekday));
+  ui->dayOfMonthEdit->setText(toQt(dayOfMonth));
+  ui->daysEdit->setText(toQt(days));
+  ui->hoursEdit->setText(toQt(hours));
+  ui->minutesEdit->setText(toQt(minutes));
+  ui->weeksEdit->setText(toQt(weeks));
+  ui->nameLabel->setText(toQt(nameLabel));
+  ui->commandLabel->setText(toQt(commandLabel));
+}
+
+void EntryDialog::enableScheduleControls(bool enable) {
+  for (QRadioButton *button : scheduleButtons())
+    button->setEnabled(enable);
+  const std::array<QWidget *, 6> fields = {ui->minutesEdit, ui->hoursEdit,    ui->daysEdit,
+                                           ui->weeksEdit,   ui->weekdayCombo, ui->dayOfMonthEdit};
+  for (QWidget *control : fields)
+    control->setEnabled(enable);
+}
+
+bool EntryDialog::isAddingMode() const {
+  if (!oldCommand.empty())
+    return false;
+  // Add hands over the table's own name for a new entry, which is "New entry" only in English;
+  // recognising the table's text as well keeps Add an add in every language.
+  const std::string translated = texts.getText(text::newEntryName);
+  return oldName == newEntryName || (!translated.empty() && oldName == translated);
+}
+
+void EntryDialog::OnInitDialog() {
+  if (initialised)
+    return;
+  initialised = true;
+  updateData(false);
+  oldKind = kind;
+  oldName = name;
+  oldCommand = command;
+  changed = false;
+  scheduleChoice = 0;
+  oldScheduleChoice = 0;
+  // Loaded before the adding-mode test, which needs the table's name for a new entry.
+  texts.load();
+  addingMode = isAddingMode();
+  if (addingMode) {
+    changed = true;
+    ui->deleteEntryButton->setEnabled(false);
+  }
+  if (kind == 0 || kind == 1)
+    enableScheduleControls(false);
+  if (!schedule.empty()) {
+    takeScheduleValues(decodeSchedule(schedule));
+    oldScheduleChoice = scheduleChoice;
+    oldSchedule = schedule;
+  }
+  setCaptions();
+  updateData(false);
+}
+
+void EntryDialog::setCaptions() {
+  nameLabel = texts.getText(text::nameLabel);
+  commandLabel = texts.getText(text::pathLabel);
+  ui->deleteEntryButton->setText(toQt(texts.getText(text::deleteThisEntry)));
+  ui->cancelButton->setText(toQt(texts.getText(text::cancelButton)));
+  ui->kindGroup->setTitle(toQt(texts.getText(text::kindGroup)));
+  ui->nameAndPathGroup->setTitle(toQt(texts.getText(text::nameAndPathGroup)));
+  ui->scheduleGroup->setTitle(toQt(texts.getText(text::startGroup)));
+  std::int32_t number = text::firstScheduleLabel;
+  for (QRadioButton *button : scheduleButtons()) {
+    button->setText(toQt(texts.getText(number)));
+    number += 5;
+  }
+}
+
+int EntryDialog::exec() {
+  OnInitDialog();
+  return QDialog::exec();
+}
+
+void EntryDialog::showEvent(QShowEvent *event) {
+  if (!initialised)
+    guarded([this] { OnInitDialog(); });
+  QDialog::showEvent(event);
+}
+
+ScheduleValues EntryDialog::scheduleValues() const {
+  return {scheduleChoice, minutes, hours, days, weeks, weekday, dayOfMonth};
+}
+
+void EntryDialog::takeScheduleValues(const ScheduleValues &values) {
+  scheduleChoice = values.choice;
+  minutes = values.minutes;
+  hours = values.hours;
+  days = values.days;
+  weeks = values.weeks;
+  weekday = values.weekday;
+  dayOfMonth = values.dayOfMonth;
+}
+
+void EntryDialog::OnAllUsers() {
+  enableScheduleControls(false);
+  changed = true;
+}
+
+void EntryDialog::OnCurrentUser() {
+  enableScheduleControls(false);
+  changed = true;
+}
+
+void EntryDialog::OnCustomized() {
+  enableScheduleControls(true);
+  changed = true;
+}
+
+void EntryDialog::OnBrowse() {
+  updateData(true);
+  if (auto path = system().fileChooser.chooseFile()) {
+    command = *path;
+    changed = true;
+  }
+  updateData(false);
+}
+
+void EntryDialog::OnDeleteEntry() {
+  quiet = false;
+  removeWithBackup(oldKind, oldName, oldCommand);
+}
+
+void EntryDialog::accept() {
+  guarded([this] { OnOK(); });
+}
+
+void EntryDialog::OnOK() {
+  updateData(true);
+  schedule = encodeSchedule(scheduleValues());
+  if (kind != oldKind || name != oldName || command != oldCommand ||
+      scheduleChoice != oldScheduleChoice || schedule != oldSchedule)
+    changed = true;
+  if (!changed) {
+    done(Accepted);
+    return;
+  }
+  // A line break would split the entry's block or record in the data files, or its autostart
+  // file; the user corrects it while the dialog is still open.
+  if (containsLineBreak(name) || containsLineBreak(command)) {
+    tellText(text::lineBreakRefused);
+    return;
+  }
+  const std::string question = addingMode ? texts.getText(text::addQuestion)
+                                          : joined(texts.getText(text::changeQuestion),
+                                                   texts.getText(text::changeQuestionDetail));
+  if (!system().prompter.ask(question, caption)) {
+    done(Accepted);
+    return;
+  }
+  if (!addingMode) {
+    quiet = true;
+    // A refused or failed removal has been told already; the old entry is still in place, so
+    // writing the new one beside it would leave two.
+    if (removeWithBackup(oldKind, oldName, oldCommand) != RemovalOutcome::Removed)
+      return;
+  }
+  toolbox.keyPath = keys::run;
+  bool written = false;
+  if (kind == 0 || kind == 1) {
+    written = toolbox.writeValue(kind, name, command);
+  } else if (kind == 2) {
+    addEntry(name, command, schedule + toolbox.currentStamp());
+    written = true;
+  }
+  if (!written) {
+    tellText(text::saveFailed);
+    // Nothing was removed for a new entry, so the user may pick another kind or name.
+    if (addingMode)
+      return;
+  } else {
+    tellText(addingMode ? text::addedNotice : text::changedNotice);
+  }
+  done(Accepted);
+}
+
+void EntryDialog::endDialog() {
+  updateData(true);
+  done(Accepted);
+}
+
+void EntryDialog::tellText(std::int32_t number) {
+  system().prompter.tell(texts.getText(number), caption);
+}
+
+void EntryDialog::reportFileError(const FileError &error) {
+  std::string report = texts.getText(text::fileErrorIntro);
+  report += report.empty() ? "" : "\n\n";
+  report += error.path() + "\n" + error.reason();
+  system().prompter.tell(report, caption);
+}
+
+void EntryDialog::guarded(const std::function<void()> &handler) {
+  try {
+    handler();
+  } catch (const FileError &error) {
+    reportFileError(error);
+  }
+}
+
+} // namespace lw

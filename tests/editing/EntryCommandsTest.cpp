@@ -1,0 +1,323 @@
+// The main window's entry commands on a host whose list is a real list widget rebuilt from the
+// stores, as the main window rebuilds its own.
+
+#include "EditingFixture.h"
+
+#include "editing/EntryCommands.h"
+#include "storage/EntryFormat.h"
+#include "support/FileError.h"
+#include "support/TextNumbers.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTreeWidget>
+#include <filesystem>
+#include <tuple>
+
+namespace lw::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+using Row = std::tuple<std::string, std::string, std::string>;
+
+class ListHost : public EntryCommandHost {
+public:
+  explicit ListHost(const Platform &platform)
+      : platform(platform), texts(platform), toolbox(platform) {
+    texts.load();
+    list.setColumnCount(3);
+    rebuild();
+  }
+
+  int selectionMark() const override {
+    return list.currentItem() ? list.indexOfTopLevelItem(list.currentItem()) : -1;
+  }
+  std::string cellText(int row, int column) const override {
+    return list.topLevelItem(row)->text(column).toStdString();
+  }
+  void setReloadPending() override { reloadPending = true; }
+  void refreshList() override {
+    ++refreshes;
+    rebuild();
+  }
+  const LanguageTable &commandTexts() const override { return texts; }
+  Toolbox &commandToolbox() override { return toolbox; }
+  const Platform &commandPlatform() const override { return platform; }
+
+  void select(int row) { list.setCurrentItem(list.topLevelItem(row)); }
+  std::vector<Row> rows() const {
+    std::vector<Row> shown;
+    for (int row = 0; row < list.topLevelItemCount(); ++row)
+      shown.emplace_back(cellText(row, 0), cellText(row, 1), cellText(row, 2));
+    return shown;
+  }
+  void addRow(const std::string &name, const std::string &label, const std::string &command) {
+    list.addTopLevelItem(
+        new QTreeWidgetItem({QString::fromStdString(name), QString::fromStdString(label),
+                             QString::fromStdString(command)}));
+  }
+
+  const Platform &platform;
+  LanguageTable texts;
+  Toolbox toolbox;
+  QTreeWidget list;
+  bool reloadPending = false;
+  int refreshes = 0;
+
+private:
+  void rebuild() {
+    list.clear();
+    EntryStore store(platform);
+    store.readEntries();
+    for (const auto &entry : entriesOf(store.customLines))
+      addRow(entry.name, texts.getText(text::customizedLabel), entry.command);
+    for (auto [root, label] : {std::pair{RegistryRoot::CurrentUser, text::currentUserLabel},
+                               std::pair{RegistryRoot::LocalMachine, text::allUsersLabel}}) {
+      for (const auto &name : platform.registry.enumerate(root, keys::run).value_or(Lines{}))
+        addRow(name, texts.getText(label),
+               platform.registry.read(root, keys::run, name).value_or(""));
+    }
+  }
+};
+
+class EntryCommandsTest : public EditingTest {
+protected:
+  void SetUp() override {
+    setCustomLines({"Sync", "sync.sh", "050030000000000x00200601011200", "=====", "Other", "Sync",
+                    "Sync", "=====", "Sync", "sync-late.sh", "060000000200000x00200602021400",
+                    "====="});
+    setRunValue(RegistryRoot::CurrentUser, "Notes", "notes --tray");
+    setRunValue(RegistryRoot::LocalMachine, "Agent", "/opt/agent");
+  }
+  ListHost &host() {
+    if (!listHost)
+      listHost = std::make_unique<ListHost>(program.platform);
+    return *listHost;
+  }
+  int rowOf(const std::string &name, const std::string &label) {
+    const auto rows = host().rows();
+    for (std::size_t row = 0; row < rows.size(); ++row)
+      if (std::get<0>(rows[row]) == name && std::get<1>(rows[row]) == label)
+        return static_cast<int>(row);
+    ADD_FAILURE() << "no row " << name;
+    return -1;
+  }
+  void select(const std::string &name, std::int32_t label) {
+    host().select(rowOf(name, text(label)));
+  }
+  Lines record(const std::string &name, const std::string &command, const std::string &kind) {
+    return {"Deleted or changed on 2006/6/30 at 9:5:", name, command, kind, ""};
+  }
+
+private:
+  std::unique_ptr<ListHost> listHost;
+};
+
+TEST_F(EntryCommandsTest, EditAndDeleteWithoutASelectionOnlyTellTheUser) {
+  onEditEntry(host());
+  onDeleteSelectedEntry(host());
+  ASSERT_EQ(program.prompter.shown.size(), 2u);
+  EXPECT_EQ(program.prompter.shown[0].text, text(text::noSelectionToEdit));
+  EXPECT_EQ(program.prompter.shown[1].text, text(text::noSelectionToDelete));
+  for (const auto &shown : program.prompter.shown) {
+    EXPECT_FALSE(shown.question);
+    EXPECT_EQ(shown.caption, "Kestrumsoft Launchwright");
+  }
+  EXPECT_EQ(host().refreshes, 0);
+  EXPECT_FALSE(host().reloadPending);
+}
+
+TEST_F(EntryCommandsTest, EditHandsTheDialogTheRowAndTheLastMatchingStoredSchedule) {
+  select("Sync", text::customizedLabel);
+  std::optional<std::tuple<int, std::string, std::string, std::string, bool>> seen;
+  whenModal([&](QDialog *shown) {
+    auto *dialog = qobject_cast<EntryDialog *>(shown);
+    ASSERT_NE(dialog, nullptr);
+    seen = {dialog->kind, dialog->name, dialog->command, dialog->schedule,
+            child<QRadioButton>(dialog, "everyHoursRadio")->isChecked()};
+    EXPECT_EQ(fieldText(dialog, "hoursEdit"), "2");
+    click(dialog, "cancelButton");
+  });
+  onEditEntry(host());
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(*seen, std::make_tuple(2, std::string("Sync"), std::string("sync.sh"),
+                                   std::string("060000000200000x00200602021400"), true))
+      << "a block whose command or schedule line reads Sync is no match";
+  EXPECT_EQ(host().refreshes, 1);
+  EXPECT_FALSE(host().reloadPending);
+
+  // The block vanished from the file after the list was built.
+  setCustomLines({});
+  select("Other", text::customizedLabel);
+  whenModal([&](QDialog *shown) {
+    auto *dialog = qobject_cast<EntryDialog *>(shown);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->schedule, "");
+    EXPECT_TRUE(child<QRadioButton>(dialog, "onceADayRadio")->isChecked());
+  });
+  onEditEntry(host());
+  EXPECT_EQ(host().refreshes, 2);
+}
+
+TEST_F(EntryCommandsTest, EditCancelledAfterAKindClickStillHasTheTimerReload) {
+  select("Notes", text::currentUserLabel);
+  whenModal([&](QDialog *dialog) {
+    click(dialog, "currentUserRadio");
+    click(dialog, "cancelButton");
+  });
+  onEditEntry(host());
+  EXPECT_TRUE(host().reloadPending);
+  EXPECT_EQ(host().refreshes, 1);
+  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Notes"), "notes --tray");
+  EXPECT_TRUE(program.prompter.shown.empty());
+}
+
+TEST_F(EntryCommandsTest, EditSavedInTheDialogShowsInTheRebuiltList) {
+  select("Agent", text::allUsersLabel);
+  program.prompter.answer(true);
+  whenModal([&](QDialog *dialog) {
+    type(dialog, "commandEdit", "/opt/agent --quiet");
+    click(dialog, "okButton");
+  });
+  onEditEntry(host());
+  EXPECT_TRUE(host().reloadPending);
+  EXPECT_EQ(host().rows().back(), Row("Agent", text(text::allUsersLabel), "/opt/agent --quiet"));
+  EXPECT_EQ(backupLines(), record("Agent", "/opt/agent", "0"));
+}
+
+TEST_F(EntryCommandsTest, AddPreselectsCurrentUserAndTheNewEntryNameWithoutASelection) {
+  whenModal([&](QDialog *dialog) {
+    EXPECT_TRUE(child<QRadioButton>(dialog, "currentUserRadio")->isChecked());
+    EXPECT_EQ(fieldText(dialog, "nameEdit"), text(text::newEntryName));
+    EXPECT_EQ(fieldText(dialog, "commandEdit"), "");
+    click(dialog, "cancelButton");
+  });
+  onAddEntry(host());
+  EXPECT_TRUE(host().reloadPending) << "a new entry counts as changed from the start";
+  EXPECT_EQ(host().refreshes, 1);
+  EXPECT_TRUE(program.prompter.shown.empty());
+}
+
+TEST_F(EntryCommandsTest, DeleteAnsweredNoChangesNothingButRebuildsTheList) {
+  select("Agent", text::allUsersLabel);
+  const auto before = host().rows();
+  program.prompter.answer(false);
+  onDeleteSelectedEntry(host());
+  EXPECT_EQ(shownTexts(), Lines{text(text::deleteQuestion)});
+  EXPECT_EQ(host().rows(), before);
+  EXPECT_TRUE(backupLines().empty());
+  EXPECT_EQ(host().refreshes, 1);
+  EXPECT_TRUE(host().reloadPending);
+}
+
+TEST_F(EntryCommandsTest, DeleteRemovesTheEntryFromTheStoreOfItsKind) {
+  for (auto [name, label] :
+       {std::pair{"Agent", text::allUsersLabel}, std::pair{"Notes", text::currentUserLabel},
+        std::pair{"Sync", text::customizedLabel}}) {
+    select(name, label);
+    program.prompter.answer(true);
+    onDeleteSelectedEntry(host());
+  }
+  EXPECT_FALSE(runValue(RegistryRoot::LocalMachine, "Agent"));
+  EXPECT_FALSE(runValue(RegistryRoot::CurrentUser, "Notes"));
+  EXPECT_EQ(customLines(), (Lines{"Other", "Sync", "Sync", "====="}))
+      << "every block of the name goes";
+  EXPECT_EQ(host().rows(), (std::vector<Row>{{"Other", text(text::customizedLabel), "Sync"}}));
+  Lines expected = record("Agent", "/opt/agent", "0");
+  for (const Lines &more : {record("Notes", "notes --tray", "1"), record("Sync", "sync.sh", "2")})
+    expected.insert(expected.end(), more.begin(), more.end());
+  EXPECT_EQ(backupLines(), expected);
+  EXPECT_EQ(host().refreshes, 3);
+}
+
+TEST_F(EntryCommandsTest, DeleteRefusesARowWhoseKindNoLongerMatchesAnyLabel) {
+  host().addRow("Notes", "Stale label", "notes --tray");
+  host().select(static_cast<int>(host().rows().size()) - 1);
+  onDeleteSelectedEntry(host());
+  EXPECT_EQ(shownTexts(), Lines{text(text::unknownKindRefused)});
+  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Notes"), "notes --tray");
+  EXPECT_TRUE(backupLines().empty());
+  EXPECT_EQ(host().refreshes, 0);
+}
+
+TEST_F(EntryCommandsTest, EqualKindLabelsTakeTheLaterKind) {
+  std::string table = program.readFile("0013trl.ini");
+  const std::string english = "00149 Current User";
+  table.replace(table.find(english), english.size(), "00149 All Users");
+  program.writeFile("0013trl.ini", table);
+  setRunValue(RegistryRoot::CurrentUser, "Agent", "/opt/agent --user");
+  EXPECT_EQ(kindOfLabel("All Users", host().texts), 0);
+
+  host().select(rowOf("Agent", "All Users"));
+  program.prompter.answer(true);
+  onDeleteSelectedEntry(host());
+  EXPECT_FALSE(runValue(RegistryRoot::LocalMachine, "Agent"));
+  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Agent"), "/opt/agent --user");
+}
+
+TEST_F(EntryCommandsTest, ReversalAnsweredNoYesNoRestoresOnlyTheSecondRecord) {
+  Lines records;
+  for (const Lines &one : {record("First", "first", "1"), record("Second", "second", "1"),
+                           record("Third", "third", "0")})
+    records.insert(records.end(), one.begin(), one.end());
+  setBackupLines(records);
+  program.prompter.answer(false).answer(true).answer(false);
+  onReverseStartupChanges(host());
+
+  EXPECT_FALSE(runValue(RegistryRoot::CurrentUser, "First"));
+  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Second"), "second");
+  EXPECT_FALSE(runValue(RegistryRoot::LocalMachine, "Third"));
+  Lines kept = record("First", "first", "1");
+  const Lines third = record("Third", "third", "0");
+  kept.insert(kept.end(), third.begin(), third.end());
+  EXPECT_EQ(backupLines(), kept);
+  EXPECT_GE(rowOf("Second", text(text::currentUserLabel)), 0);
+  EXPECT_EQ(host().refreshes, 1);
+  EXPECT_FALSE(host().reloadPending);
+}
+
+TEST_F(EntryCommandsTest, ReversalWithTwoYesRestoresBothAndReloadsCustomizedEntries) {
+  Lines records = record("Agent", "/opt/agent --old", "0");
+  const Lines customized = record("Gone", "gone.sh", "2");
+  records.insert(records.end(), customized.begin(), customized.end());
+  setBackupLines(records);
+  program.prompter.answer(true).answer(true);
+  onReverseStartupChanges(host());
+
+  EXPECT_EQ(runValue(RegistryRoot::LocalMachine, "Agent"), "/opt/agent --old")
+      << "an existing value of the name is replaced";
+  EXPECT_EQ(customLines().at(12), "Gone");
+  EXPECT_TRUE(backupLines().empty());
+  EXPECT_TRUE(host().reloadPending);
+  EXPECT_EQ(host().refreshes, 1);
+}
+
+TEST_F(EntryCommandsTest, ReversalTakesADeletedOrNameInsideARecordForARecord) {
+  const Lines records = record("Deleted or renamed", "tool", "1");
+  setBackupLines(records);
+  program.prompter.answer(false).answer(false);
+  onReverseStartupChanges(host());
+  EXPECT_EQ(program.prompter.shown.size(), 2u) << "the name line is offered as a record too";
+  EXPECT_EQ(backupLines(), records);
+  EXPECT_EQ(host().refreshes, 1);
+}
+
+TEST_F(EntryCommandsTest, EditBackupFileOpensItBesideTheProgram) {
+  onEditBackupFile(host());
+  EXPECT_EQ(program.shell.opened, Lines{program.file("0013bkp.ini")});
+  EXPECT_EQ(host().refreshes, 0);
+}
+
+TEST_F(EntryCommandsTest, AFileThatCannotBeReadEndsTheCommandBeforeTheRebuild) {
+  select("Sync", text::customizedLabel);
+  std::filesystem::remove(program.file("0013cst.ini"));
+  EXPECT_THROW(onEditEntry(host()), FileError);
+  EXPECT_EQ(host().refreshes, 0);
+
+  std::filesystem::remove(program.file("0013trl.ini"));
+  EXPECT_THROW(onAddEntry(host()), FileError);
+  EXPECT_EQ(host().refreshes, 0);
+}
+
+} // namespace
+} // namespace lw::test

@@ -1,0 +1,121 @@
+// What the entry dialog does where a save cannot go through as asked: another language's name
+// for a new entry, a store that refuses the write or the removal, a line break, a missing file.
+
+#include "EditingFixture.h"
+
+#include "support/TextNumbers.h"
+
+#include <QPushButton>
+#include <filesystem>
+
+namespace lw::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class EntryDialogFaultsTest : public EditingTest {};
+
+TEST_F(EntryDialogFaultsTest, AddIsAnAddInEveryLanguageOfTheTable) {
+  program.writeFile("config.ini", "Language\r\n[Deutsch]\r\nHomepage\r\nhttps://example.com/\r\n");
+  ASSERT_EQ(text(text::newEntryName), "Neuer Eintrag");
+
+  for (const char *name : {"Neuer Eintrag", "New entry"}) {
+    auto dialog = openDialog(1, name, "");
+    EXPECT_TRUE(dialog->changed) << name;
+    EXPECT_FALSE(child<QPushButton>(dialog.get(), "deleteEntryButton")->isEnabled()) << name;
+    EXPECT_EQ(child<QPushButton>(dialog.get(), "cancelButton")->text(), "Abbrechen");
+    type(dialog.get(), "commandEdit", "werkzeug");
+    program.prompter.answer(true);
+    click(dialog.get(), "okButton");
+  }
+  EXPECT_EQ(shownTexts(), (Lines{text(text::addQuestion), text(text::addedNotice),
+                                 text(text::addQuestion), text(text::addedNotice)}));
+  EXPECT_TRUE(backupLines().empty()) << "a new entry replaces nothing that could be recorded";
+  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Neuer Eintrag"), "werkzeug");
+}
+
+TEST_F(EntryDialogFaultsTest, RefusedRegistryWriteIsToldInsteadOfAnnounced) {
+  program.registry.denyWrites(RegistryRoot::LocalMachine);
+
+  auto adding = openDialog(1, "New entry", "");
+  click(adding.get(), "allUsersRadio");
+  type(adding.get(), "commandEdit", "agent");
+  program.prompter.answer(true);
+  click(adding.get(), "okButton");
+  EXPECT_EQ(shownTexts(), (Lines{text(text::addQuestion), text(text::saveFailed)}));
+  EXPECT_TRUE(adding->isVisible()) << "nothing was lost, so the user may choose another kind";
+
+  click(adding.get(), "currentUserRadio");
+  program.prompter.answer(true);
+  click(adding.get(), "okButton");
+  EXPECT_EQ(shownTexts().back(), text(text::addedNotice));
+  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "New entry"), "agent");
+  EXPECT_FALSE(adding->isVisible());
+
+  setRunValue(RegistryRoot::CurrentUser, "Notes", "notes");
+  program.prompter.shown.clear();
+  auto editing = openDialog(1, "Notes", "notes");
+  click(editing.get(), "allUsersRadio");
+  program.prompter.answer(true);
+  click(editing.get(), "okButton");
+  EXPECT_EQ(shownTexts().back(), text(text::saveFailed));
+  EXPECT_FALSE(editing->isVisible());
+  EXPECT_FALSE(runValue(RegistryRoot::CurrentUser, "Notes"));
+  EXPECT_EQ(backupLines(),
+            (Lines{"Deleted or changed on 2006/6/30 at 9:5:", "Notes", "notes", "1", ""}))
+      << "the entry as it was can be brought back";
+}
+
+TEST_F(EntryDialogFaultsTest, FailedRemovalOfTheOldEntryWritesNoSecondOne) {
+  setRunValue(RegistryRoot::LocalMachine, "Agent", "agent");
+  program.registry.denyWrites(RegistryRoot::LocalMachine);
+  auto dialog = openDialog(0, "Agent", "agent");
+  click(dialog.get(), "currentUserRadio");
+  program.prompter.answer(true);
+  click(dialog.get(), "okButton");
+
+  EXPECT_EQ(shownTexts().back(), text(text::removeFailed));
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(runValue(RegistryRoot::LocalMachine, "Agent"), "agent");
+  EXPECT_FALSE(runValue(RegistryRoot::CurrentUser, "Agent"));
+}
+
+TEST_F(EntryDialogFaultsTest, LineBreakInNameOrCommandIsRefusedAndNothingIsWritten) {
+  setRunValue(RegistryRoot::CurrentUser, "Split", "first\nsecond");
+  auto dialog = openDialog(1, "Split", "first\nsecond");
+  type(dialog.get(), "nameEdit", "Split again");
+  click(dialog.get(), "okButton");
+  EXPECT_EQ(shownTexts(), Lines{text(text::lineBreakRefused)});
+  EXPECT_TRUE(dialog->isVisible());
+
+  auto adding = openDialog(2, "New entry", "");
+  type(adding.get(), "nameEdit", "two\rlines");
+  type(adding.get(), "commandEdit", "tool");
+  click(adding.get(), "okButton");
+  EXPECT_EQ(shownTexts().back(), text(text::lineBreakRefused));
+  EXPECT_TRUE(adding->isVisible());
+
+  EXPECT_TRUE(backupLines().empty());
+  EXPECT_TRUE(customLines().empty());
+  EXPECT_EQ(program.registry.writes, 0);
+  EXPECT_EQ(program.registry.removals, 0);
+}
+
+TEST_F(EntryDialogFaultsTest, MissingBackupFileStopsTheSaveAndKeepsTheDialogOpen) {
+  setRunValue(RegistryRoot::CurrentUser, "Notes", "notes");
+  std::filesystem::remove(program.file("0013bkp.ini"));
+  auto dialog = openDialog(1, "Notes", "notes");
+  type(dialog.get(), "commandEdit", "notes --new");
+  program.prompter.answer(true);
+  click(dialog.get(), "okButton");
+
+  ASSERT_EQ(program.prompter.shown.size(), 2u);
+  const std::string report = program.prompter.shown.back().text;
+  EXPECT_NE(report.find(text(text::fileErrorIntro)), std::string::npos) << report;
+  EXPECT_NE(report.find("0013bkp.ini"), std::string::npos) << report;
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Notes"), "notes");
+}
+
+} // namespace
+} // namespace lw::test
