@@ -133,7 +133,8 @@ private:
 class TestProgram {
 public:
   TestProgram();
-  std::string file(const std::string &name) const { return (dir.path() / name).string(); }
+  // Paths with "/" on every system, as FixedLocation separates with "/"; Windows accepts them.
+  std::string file(const std::string &name) const { return (dir.path() / name).generic_string(); }
   void writeFile(const std::string &name, const std::string &bytes) const;
   std::string readFile(const std::string &name) const;
 
