@@ -2,9 +2,6 @@
 
 #include "support/FileError.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace lw::test {
 namespace {
 
@@ -174,32 +171,6 @@ TEST_F(StoreTest, LineBreaksAreNeverWritten) {
 
   EXPECT_TRUE(containsLineBreak("a\rb"));
   EXPECT_FALSE(containsLineBreak("C:\\Program Files\\x.exe -a"));
-}
-
-TEST_F(StoreTest, ConcurrentAddsFromTwoProcessesLoseNothing) {
-  constexpr int perProcess = 40;
-  pid_t children[2];
-  for (int c = 0; c < 2; ++c) {
-    children[c] = ::fork();
-    ASSERT_GE(children[c], 0);
-    if (children[c] == 0) {
-      int status = 0;
-      try {
-        EntryStore own(program.platform);
-        for (int i = 0; i < perProcess; ++i)
-          own.addEntry("p" + std::to_string(c) + "-" + std::to_string(i), "cmd", "s");
-      } catch (...) {
-        status = 1;
-      }
-      ::_exit(status);
-    }
-  }
-  for (pid_t child : children) {
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
-  EXPECT_EQ(readBack().size(), 2u * perProcess * linesPerBlock);
 }
 
 } // namespace
