@@ -73,11 +73,13 @@ std::string_view rootName(RegistryRoot root) {
 } // namespace
 
 std::optional<RegistryStore::Keys> RegistryStore::load() const {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+    return std::nullopt;
   std::string bytes;
   try {
     bytes = textfile::readBytes(path);
   } catch (const FileError &) {
-    struct stat info {};
     if (::stat(path.c_str(), &info) != 0 && errno == ENOENT)
       return Keys{}; // no store yet: every key is absent
     return std::nullopt;

@@ -1,0 +1,98 @@
+// The registry operations of Toolbox by mode, on the real Linux registry.
+#include "PlatformTesting.h"
+#include "support/Toolbox.h"
+
+#include <gtest/gtest.h>
+
+namespace lw::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+class ToolboxRegistry : public ::testing::Test {
+protected:
+  XdgFolders xdg;
+  XdgRegistry registry{xdg.locations()};
+  RecordingShell shell;
+  FixedClock clock;
+  FixedLocation location{"/opt/launchwright/launchwright"};
+  ScriptedPrompter prompter;
+  ScriptedFileChooser chooser;
+  Platform platform{registry, shell, clock, location, prompter, chooser};
+  Toolbox toolbox{platform};
+};
+
+TEST_F(ToolboxRegistry, ModesChooseRootAndKeyAsTheTableSays) {
+  toolbox.keyPath = keys::control;
+  ASSERT_TRUE(toolbox.writeValue(0, "background control", "active"));
+  EXPECT_EQ(toolbox.readValue(2, "background control"), "active");
+  EXPECT_EQ(toolbox.readValue(1, "background control"), "");
+  ASSERT_TRUE(toolbox.writeValue(1, "background control", "user"));
+  EXPECT_EQ(toolbox.readValue(1, "background control"), "user");
+  EXPECT_TRUE(toolbox.deleteValue(0, "background control"));
+  EXPECT_EQ(toolbox.readValue(2, "background control"), "");
+  EXPECT_EQ(toolbox.readValue(1, "background control"), "user");
+
+  // Mode 3 reads and deletes the settings key whatever keyPath holds.
+  toolbox.keyPath = keys::settingsRead;
+  ASSERT_TRUE(toolbox.writeValue(0, "Autostart", "x"));
+  toolbox.keyPath = keys::suite;
+  EXPECT_EQ(toolbox.readValue(3, "Autostart"), "x");
+  EXPECT_TRUE(toolbox.deleteValue(3, "Autostart")); // spelled "Software\..." here
+  EXPECT_EQ(toolbox.readValue(3, "Autostart"), "");
+
+  // The Run keys are the autostart folders.
+  toolbox.keyPath = keys::run;
+  ASSERT_TRUE(toolbox.writeValue(1, "Launchwright", "/opt/launchwright/rwlaunch"));
+  ASSERT_TRUE(toolbox.writeValue(0, "Machine", "/usr/bin/machine"));
+  EXPECT_TRUE(fs::exists(xdg.user / "Launchwright.desktop"));
+  EXPECT_TRUE(fs::exists(xdg.system / "Machine.desktop"));
+  EXPECT_EQ(toolbox.readValue(1, "Launchwright"), "/opt/launchwright/rwlaunch");
+  EXPECT_TRUE(toolbox.deleteValue(1, "Launchwright"));
+  EXPECT_FALSE(fs::exists(xdg.user / "Launchwright.desktop"));
+}
+
+TEST_F(ToolboxRegistry, EmptyKeyPathReadsAsTheMissingKeyText) {
+  toolbox.keyPath.clear();
+  EXPECT_EQ(toolbox.readValue(1, "x"), "Registry key was not found :-( ");
+  EXPECT_EQ(toolbox.readValue(2, "x"), "Registry key was not found :-( ");
+  EXPECT_EQ(toolbox.readValue(3, "x"), ""); // mode 3 has its own key
+}
+
+TEST_F(ToolboxRegistry, EmptyAbsentValueAndAbsentKeyAllReadEmpty) {
+  toolbox.keyPath = keys::control;
+  ASSERT_TRUE(toolbox.writeValue(0, "empty", ""));
+  EXPECT_EQ(toolbox.readValue(2, "empty"), "");
+  EXPECT_EQ(toolbox.readValue(2, "absent"), "");
+  toolbox.keyPath = "SOFTWARE\\Nobody\\Nothing";
+  EXPECT_EQ(toolbox.readValue(2, "absent"), "");
+  EXPECT_TRUE(toolbox.deleteValue(0, "absent"));
+  EXPECT_FALSE(registry.enumerate(RegistryRoot::LocalMachine, toolbox.keyPath));
+}
+
+TEST_F(ToolboxRegistry, EnumerationAlwaysStartsFromAnEmptyList) {
+  toolbox.keyPath = keys::run;
+  ASSERT_TRUE(toolbox.writeValue(1, "b", "b"));
+  ASSERT_TRUE(toolbox.writeValue(1, "a", "a"));
+  EXPECT_TRUE(toolbox.enumerateValues(RegistryRoot::CurrentUser, keys::run));
+  EXPECT_EQ(toolbox.valueNames, (Names{"a", "b"}));
+  EXPECT_TRUE(toolbox.enumerateValues(RegistryRoot::LocalMachine, keys::run));
+  EXPECT_EQ(toolbox.valueNames, Names{});
+  toolbox.valueNames = {"stale"};
+  EXPECT_FALSE(toolbox.enumerateValues(RegistryRoot::LocalMachine, "SOFTWARE\\Nobody"));
+  EXPECT_EQ(toolbox.valueNames, Names{});
+}
+
+TEST_F(ToolboxRegistry, UnknownModesTouchNothing) {
+  toolbox.keyPath = keys::run;
+  EXPECT_FALSE(toolbox.writeValue(2, "x", "x"));
+  EXPECT_FALSE(toolbox.writeValue(3, "x", "x"));
+  EXPECT_FALSE(toolbox.deleteValue(2, "x"));
+  EXPECT_EQ(toolbox.readValue(0, "x"), "");
+  EXPECT_FALSE(fs::exists(xdg.configHome));
+  EXPECT_FALSE(fs::exists(xdg.system));
+}
+
+} // namespace
+} // namespace lw::test
