@@ -1,0 +1,156 @@
+// One whole user session on the real main window, the real autostart folders (in a temporary
+// XDG configuration) and the real shell: a customized entry is added, started by the timer,
+// moved to the user's autostart folder, deleted and brought back.
+
+#include "EditingFixture.h"
+
+#include "app/MainDialog.h"
+#include "platform/linux/LinuxShell.h"
+#include "platform/linux/XdgRegistry.h"
+#include "support/TextNumbers.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace lw::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class NoTray : public Tray {
+public:
+  bool add() override { return false; }
+  void remove() override {}
+  bool isShown() const override { return false; }
+};
+
+class SessionScenarioTest : public EditingTest {
+protected:
+  SessionScenarioTest()
+      : config(program.dir.path() / "config"), registry(locations()),
+        shell(program.dir.str()), platform{registry,         shell,
+                                           program.clock,    program.location,
+                                           program.prompter, program.chooser} {}
+
+  XdgLocations locations() const {
+    XdgLocations where;
+    where.userAutostart = (config / "autostart").string();
+    where.systemAutostart = {(program.dir.path() / "xdg" / "autostart").string()};
+    where.storeFile = (config / "launchwright" / "registry.ini").string();
+    return where;
+  }
+
+  // Selects the row as a mouse click would, which sets the window's selection mark.
+  void select(MainDialog &window, const QString &name) {
+    const auto items = window.entryList->findItems(name, Qt::MatchExactly, 0);
+    ASSERT_EQ(items.size(), 1) << name.toStdString();
+    window.entryList->setCurrentItem(items.first());
+  }
+  std::string kindShown(MainDialog &window, const QString &name) {
+    const auto items = window.entryList->findItems(name, Qt::MatchExactly, 0);
+    return items.size() == 1 ? items.first()->text(1).toStdString() : std::string("(absent)");
+  }
+  int startsRecorded() const {
+    std::ifstream in(marker);
+    int lines = 0;
+    for (std::string line; std::getline(in, line);)
+      ++lines;
+    return lines;
+  }
+  bool waitForStarts(int count) const {
+    for (int waited = 0; waited < 200 && startsRecorded() < count; ++waited)
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    return startsRecorded() == count;
+  }
+
+  fs::path config;
+  XdgRegistry registry;
+  LinuxShell shell;
+  Platform platform;
+  fs::path marker = program.dir.path() / "started.txt";
+};
+
+TEST_F(SessionScenarioTest, CustomizedEntryStartsMovesToAutostartAndComesBackAfterDeletion) {
+  const fs::path script = program.dir.path() / "heartbeat.sh";
+  {
+    std::ofstream out(script);
+    out << "#!/bin/sh\necho started >> '" << marker.string() << "'\n";
+  }
+  fs::permissions(script, fs::perms::owner_all);
+  const fs::path autostartFile = config / "autostart" / "Heartbeat.desktop";
+
+  NoTray tray;
+  MainDialog window(platform, tray);
+  window.OnInitDialog();
+  window.show();
+
+  // Add: a customized entry every minute, saved at 9:05.
+  program.prompter.answer(true);
+  whenModal([&](QDialog *dialog) {
+    click(dialog, "customizedRadio");
+    type(dialog, "nameEdit", "Heartbeat");
+    type(dialog, "commandEdit", QString::fromStdString(script.string()));
+    click(dialog, "everyMinutesRadio");
+    QTest::keyClicks(child<QLineEdit>(dialog, "minutesEdit"), "1");
+    click(dialog, "okButton");
+  });
+  window.addButton->click();
+  EXPECT_EQ(shownTexts().back(), text(text::addedNotice));
+  EXPECT_EQ(kindShown(window, "Heartbeat"), text(text::customizedLabel));
+  EXPECT_TRUE(window.timerRunning());
+
+  window.dispatch(command::timer);
+  EXPECT_EQ(customLines().at(2), "050001000000000x00200606300905") << "not due within the minute";
+  program.clock.set(2006, 6, 30, 9, 6);
+  window.dispatch(command::timer);
+  EXPECT_TRUE(waitForStarts(1)) << "the script ran " << startsRecorded() << " times";
+  EXPECT_EQ(customLines().at(2), "050001000000000x00200606300906");
+
+  // Edit: the same entry becomes a Current User entry.
+  select(window, "Heartbeat");
+  program.prompter.answer(true);
+  whenModal([&](QDialog *dialog) {
+    click(dialog, "currentUserRadio");
+    click(dialog, "okButton");
+  });
+  window.editButton->click();
+  EXPECT_EQ(shownTexts().back(), text(text::changedNotice));
+  EXPECT_TRUE(customLines().empty());
+  EXPECT_TRUE(fs::exists(autostartFile));
+  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, keys::run, "Heartbeat"), script.string());
+  EXPECT_EQ(kindShown(window, "Heartbeat"), text(text::currentUserLabel));
+  EXPECT_TRUE(window.reloadPending());
+  program.clock.set(2006, 6, 30, 9, 8);
+  window.dispatch(command::timer);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(startsRecorded(), 1) << "the timer no longer starts a moved entry";
+
+  // Delete it from the list.
+  select(window, "Heartbeat");
+  program.prompter.answer(true);
+  window.deleteButton->click();
+  EXPECT_EQ(shownTexts().back(), text(text::deletedNotice));
+  EXPECT_FALSE(fs::exists(autostartFile));
+  EXPECT_EQ(kindShown(window, "Heartbeat"), "(absent)");
+
+  // Reverse: the older record (the customized entry as it was before the edit) is declined,
+  // the deletion is reversed.
+  program.prompter.answer(false).answer(true);
+  window.dispatch(command::reverseStartupChanges);
+  EXPECT_EQ(shownTexts().back(), text(text::restoredNotice));
+  EXPECT_TRUE(fs::exists(autostartFile));
+  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, keys::run, "Heartbeat"), script.string());
+  EXPECT_EQ(kindShown(window, "Heartbeat"), text(text::currentUserLabel));
+  EXPECT_EQ(backupLines().size(), 5u) << "the declined record stays for a later run";
+  EXPECT_EQ(backupLines().at(3), "2");
+  window.hide();
+}
+
+} // namespace
+} // namespace lw::test
