@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class AboutDialog;
+}
+
+namespace lw {
+
+// The About box: the program's name, version and two notices, fixed texts in every language.
+// F1 in it opens no help.
+class AboutDialog : public QDialog {
+  Q_OBJECT
+
+public:
+  explicit AboutDialog(QWidget *parent = nullptr);
+  ~AboutDialog() override;
+
+private:
+  std::unique_ptr<Ui::AboutDialog> ui;
+};
+
+} // namespace lw

@@ -1,0 +1,29 @@
+#include "FileErrorText.h"
+
+#include "storage/EntryFormat.h"
+#include "support/TextNumbers.h"
+
+namespace lw {
+
+namespace {
+
+std::string textOr(const LanguageTable &texts, std::int32_t number, const char *fallback) {
+  std::string text = texts.getText(number);
+  return text.empty() ? fallback : text;
+}
+
+} // namespace
+
+std::string fileErrorMessage(const FileError &error, const LanguageTable &texts) {
+  // A file with a foreign first line is refused on purpose; the user has to repair it, and the
+  // language file has a text that says how.
+  if (error.reason() == unrecognisedContentReason) {
+    const std::string text = texts.getText(text::unrecognisedFile);
+    if (!text.empty())
+      return text + "\n\n" + error.path();
+  }
+  return textOr(texts, text::fileErrorIntro, "Launchwright could not use one of its files.") +
+         "\n\n" + error.path() + "\n" + error.reason();
+}
+
+} // namespace lw

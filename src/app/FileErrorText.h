@@ -1,0 +1,18 @@
+#pragma once
+
+#include "support/FileError.h"
+#include "support/LanguageTable.h"
+
+#include <string>
+
+namespace lw {
+
+// The caption of every message box the main window shows.
+inline constexpr const char *programCaption = "Kestrumsoft Launchwright";
+
+// The report of a file that could not be used: the language table's introduction, then the
+// file and the reason. It must also work when the table itself could not be loaded, so every
+// missing text falls back to English.
+std::string fileErrorMessage(const FileError &error, const LanguageTable &texts);
+
+} // namespace lw

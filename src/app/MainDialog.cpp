@@ -1,0 +1,232 @@
+#include "MainDialog.h"
+
+#include "FileErrorText.h"
+#include "support/TextNumbers.h"
+#include "ui_MainDialog.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <chrono>
+#include <iterator>
+
+// The resources live in a static library; naming them here keeps the linker from dropping them.
+static void loadProgramResources() { Q_INIT_RESOURCE(launchwright); }
+
+namespace lw {
+
+namespace {
+
+// Set from outside by the companion starter when it brings the program up at logon. The wait
+// gives the rest of the desktop time to come up before the first entries are started.
+constexpr const char *autostartMarkerName = "Autostart";
+constexpr const char *autostartMarkerData = "x";
+constexpr std::chrono::milliseconds autostartWait{5500};
+
+// The suite program's value that this program removes when it is closed or ended.
+constexpr const char *suiteActiveName = "active";
+
+constexpr int columnWidths[] = {100, 100, 300};
+
+QString fromText(const std::string &text) { return QString::fromLocal8Bit(text); }
+
+} // namespace
+
+const MainDialog::Route MainDialog::routes[] = {
+    {command::editEntry, &MainDialog::OnEditEntry},
+    {command::deleteEntry, &MainDialog::OnDeleteSelectedEntry},
+    {command::addEntry, &MainDialog::OnAddEntry},
+    {command::reverseStartupChanges, &MainDialog::OnReverseStartupChanges},
+    {command::listDoubleClick, &MainDialog::OnListDoubleClick},
+    {command::editBackupFile, &MainDialog::OnEditBackupFile},
+    {command::timer, &MainDialog::OnTimer},
+    {command::minimizeToTray, &MainDialog::OnMinimizeToTray},
+    {command::exit, &MainDialog::OnExit},
+    {command::showMainProgram, &MainDialog::OnTrayShowMainProgram},
+    {command::stopCustomizedStartups, &MainDialog::OnTrayStopCustomizedStartups},
+    {command::showHelpFile, &MainDialog::OnShowHelpFile},
+    {command::helpKey, &MainDialog::OnHelpInfo},
+    {command::website, &MainDialog::OnWebsite},
+    {command::about, &MainDialog::OnAbout},
+    {command::closeBox, &MainDialog::OnClose},
+    {command::ok, &MainDialog::OnOK},
+    {command::cancel, &MainDialog::OnCancel},
+};
+
+MainDialog::MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent)
+    : QDialog(parent), platform(platform), languageTable(platform), trayIcon(trayIcon),
+      launcher(platform, [this] { minimizeToTray(); }), toolbox(platform),
+      ui(std::make_unique<Ui::MainDialog>()) {
+  loadProgramResources();
+  ui->setupUi(this);
+  addButton = ui->addButton;
+  deleteButton = ui->deleteButton;
+  editButton = ui->editButton;
+  entryList = ui->entryList;
+
+  // An application window with a close box and no minimise box; only the tray minimises it.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint);
+  icon.addFile(QStringLiteral(":/images/launchwright-16.png"));
+  icon.addFile(QStringLiteral(":/images/launchwright-32.png"));
+  icon.addFile(QStringLiteral(":/images/launchwright-48.png"));
+  icon.addFile(QStringLiteral(":/images/launchwright.png"));
+
+  // Columns come from the language table; without it the list has none.
+  entryList->setColumnCount(0);
+  entryList->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  entryList->header()->setSectionsClickable(false);
+  entryList->viewport()->installEventFilter(this);
+  connect(entryList, &QTreeWidget::itemSelectionChanged, this, [this] {
+    const auto selected = entryList->selectedItems();
+    if (!selected.isEmpty())
+      mark = entryList->indexOfTopLevelItem(selected.first());
+  });
+
+  const std::pair<QPushButton *, int> buttons[] = {{ui->okButton, command::ok},
+                                                   {ui->cancelButton, command::cancel},
+                                                   {editButton, command::editEntry},
+                                                   {addButton, command::addEntry},
+                                                   {deleteButton, command::deleteEntry}};
+  for (const auto &[button, id] : buttons)
+    connect(button, &QPushButton::clicked, this, [this, id = id] { dispatch(id); });
+
+  buildMenuBar();
+  timer.setInterval(timerPeriodMs);
+  connect(&timer, &QTimer::timeout, this, [this] { dispatch(command::timer); });
+  trayIcon.notify = [this](TrayClick click) { guarded([&] { OnTrayNotify(click); }); };
+  ui->statusText->setText(QString());
+}
+
+MainDialog::~MainDialog() {
+  trayIcon.notify = nullptr;
+  trayIcon.remove();
+}
+
+void MainDialog::dispatch(int id) {
+  const auto route = std::find_if(std::begin(routes), std::end(routes),
+                                  [id](const Route &candidate) { return candidate.id == id; });
+  if (route != std::end(routes))
+    guarded([&] { (this->*(route->handler))(); });
+}
+
+void MainDialog::reportFileError(const FileError &error) {
+  platform.prompter.tell(fileErrorMessage(error, languageTable), programCaption);
+}
+
+bool MainDialog::OnInitDialog() {
+  // Desktops without a system menu get no About item there; the Help menu has one anyway.
+  guarded([this] { initialise(); });
+  return true;
+}
+
+void MainDialog::initialise() {
+  setWindowIcon(icon);
+  languageTable.load();
+  editButton->setText(fromText(languageTable.getText(text::editButton)));
+  addButton->setText(fromText(languageTable.getText(text::addButton)));
+  deleteButton->setText(fromText(languageTable.getText(text::deleteButton)));
+  launcher.startedByAutostart = false;
+
+  entryList->setHeaderLabels({fromText(languageTable.getText(text::nameColumn)),
+                              fromText(languageTable.getText(text::kindColumn)),
+                              fromText(languageTable.getText(text::commandColumn))});
+  for (int column = 0; column < 3; ++column)
+    entryList->setColumnWidth(column, columnWidths[column]);
+
+  launcher.startedThisRun.clear();
+  consumeAutostartMarker();
+  refreshList();
+  launcher.reloadPending = true;
+}
+
+void MainDialog::consumeAutostartMarker() {
+  if (toolbox.readValue(3, autostartMarkerName) != autostartMarkerData)
+    return;
+  toolbox.deleteValue(3, autostartMarkerName);
+  platform.clock.sleepFor(autostartWait);
+  launcher.startedByAutostart = true;
+}
+
+std::string MainDialog::cellText(int row, int column) const {
+  const QTreeWidgetItem *item = entryList->topLevelItem(row);
+  return item ? item->text(column).toLocal8Bit().toStdString() : std::string();
+}
+
+void MainDialog::deleteBackgroundControl() {
+  toolbox.keyPath = keys::control;
+  toolbox.deleteValue(0, backgroundControlName);
+}
+
+void MainDialog::removeRunningValues() {
+  deleteBackgroundControl();
+  toolbox.keyPath = keys::suite;
+  toolbox.deleteValue(0, suiteActiveName);
+}
+
+void MainDialog::closeEvent(QCloseEvent *event) {
+  dispatch(command::closeBox);
+  QDialog::closeEvent(event);
+}
+
+void MainDialog::OnClose() { removeRunningValues(); }
+
+void MainDialog::OnExit() {
+  trayIcon.remove();
+  removeRunningValues();
+  done(QDialog::Accepted);
+}
+
+// Enter and Escape end the window like its hidden OK and Cancel buttons would, without the
+// clean-up of the close box and Exit.
+void MainDialog::OnOK() { accept(); }
+void MainDialog::OnCancel() { reject(); }
+
+void MainDialog::keyPressEvent(QKeyEvent *event) {
+  if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      dispatch(command::ok);
+      return;
+    case Qt::Key_Escape:
+      dispatch(command::cancel);
+      return;
+    case Qt::Key_F1:
+      dispatch(command::helpKey);
+      return;
+    default:
+      break;
+    }
+  }
+  QDialog::keyPressEvent(event);
+}
+
+bool MainDialog::eventFilter(QObject *watched, QEvent *event) {
+  // A double click anywhere in the list, also on empty space, edits the selection mark.
+  if (watched == entryList->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    dispatch(command::listDoubleClick);
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void MainDialog::OnTimer() { launcher.tick(); }
+
+void MainDialog::OnEditEntry() { onEditEntry(*this); }
+
+void MainDialog::OnListDoubleClick() { OnEditEntry(); }
+
+void MainDialog::OnAddEntry() { onAddEntry(*this); }
+
+void MainDialog::OnDeleteSelectedEntry() { onDeleteSelectedEntry(*this); }
+
+void MainDialog::OnReverseStartupChanges() { onReverseStartupChanges(*this); }
+
+void MainDialog::OnEditBackupFile() { onEditBackupFile(*this); }
+
+} // namespace lw

@@ -1,0 +1,164 @@
+#pragma once
+
+#include "Tray.h"
+#include "editing/EntryCommands.h"
+#include "scheduler/Launcher.h"
+#include "support/FileError.h"
+#include "support/LanguageTable.h"
+#include "support/Toolbox.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QPoint>
+#include <QTimer>
+
+#include <memory>
+#include <string>
+
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QTreeWidget;
+
+namespace Ui {
+class MainDialog;
+}
+
+namespace lw {
+
+// The keys of the main window's routing table: the ids of its buttons and menu items, and
+// negative numbers for the window events that have no id of their own.
+namespace command {
+inline constexpr int ok = 1;
+inline constexpr int cancel = 2;
+inline constexpr int editEntry = 1001;
+inline constexpr int listDoubleClick = 1002;
+inline constexpr int addEntry = 1003;
+inline constexpr int deleteEntry = 1005;
+inline constexpr int exit = 32771;
+inline constexpr int showHelpFile = 32775;
+inline constexpr int about = 32776;
+inline constexpr int reverseStartupChanges = 32777;
+inline constexpr int editBackupFile = 32778;
+inline constexpr int showMainProgram = 32779;
+inline constexpr int stopCustomizedStartups = 32780;
+inline constexpr int minimizeToTray = 32781;
+inline constexpr int website = 32782;
+
+inline constexpr int closeBox = -1;
+inline constexpr int timer = -2;
+inline constexpr int helpKey = -3;
+} // namespace command
+
+// The program's one window. It lives for the whole run: ending it ends the program.
+class MainDialog : public QDialog, public EntryCommandHost {
+  Q_OBJECT
+
+public:
+  static constexpr int timerPeriodMs = 2500;
+
+  MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent = nullptr);
+  ~MainDialog() override;
+
+  // Texts, columns, the logon marker and the first list; call it once before the window is
+  // shown. A file that cannot be used is reported and the remaining steps are skipped.
+  bool OnInitDialog();
+
+  // Runs the handler the routing table has for a command or window event.
+  void dispatch(int id);
+  // Runs body; a FileError ends it, is shown in a message box owned by this window and gives
+  // false. Every slot that reaches the core goes through here.
+  template <class Body> bool guarded(Body &&body) {
+    try {
+      body();
+      return true;
+    } catch (const FileError &error) {
+      reportFileError(error);
+      return false;
+    }
+  }
+
+  // Rebuilds the list and its counts from the three sources, starts or stops the timer and
+  // enters or removes the companion starter. Throws FileError when the customized entries
+  // file cannot be read; nothing has changed then.
+  void refreshList() override;
+
+  // The row the user last selected, or -1; a refresh forgets it.
+  int selectionMark() const override { return mark; }
+  std::string cellText(int row, int column) const override;
+  // The timer reloads its copy of the customized entries on its next tick.
+  void setReloadPending() override { launcher.reloadPending = true; }
+  const LanguageTable &commandTexts() const override { return languageTable; }
+  Toolbox &commandToolbox() override { return toolbox; }
+  const Platform &commandPlatform() const override { return platform; }
+  bool reloadPending() const { return launcher.reloadPending; }
+  bool startedByAutostart() const { return launcher.startedByAutostart; }
+  bool timerRunning() const { return timer.isActive(); }
+  const std::string &status() const { return statusText; }
+
+  void minimizeToTray();
+  void restoreFromTray();
+  void showTrayMenu(QPoint at);
+
+  const Platform &platform;
+  LanguageTable languageTable;
+  QMenu *trayMenu = nullptr; // made anew each time the window goes to the tray
+  Tray &trayIcon;
+  Launcher launcher;
+  Toolbox toolbox;
+  QPushButton *addButton;
+  QPushButton *deleteButton;
+  QPushButton *editButton;
+  QTreeWidget *entryList;
+  QMenuBar *menuBar;
+
+protected:
+  void closeEvent(QCloseEvent *event) override;
+  void keyPressEvent(QKeyEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+  struct Route {
+    int id;
+    void (MainDialog::*handler)();
+  };
+  static const Route routes[];
+
+  void OnOK();
+  void OnCancel();
+  void OnEditEntry();
+  void OnDeleteSelectedEntry();
+  void OnAddEntry();
+  void OnReverseStartupChanges();
+  void OnListDoubleClick();
+  void OnEditBackupFile();
+  void OnTimer();
+  void OnMinimizeToTray();
+  void OnExit();
+  void OnTrayShowMainProgram();
+  void OnTrayStopCustomizedStartups();
+  void OnShowHelpFile();
+  void OnHelpInfo();
+  void OnWebsite();
+  void OnAbout();
+  void OnClose();
+  void OnTrayNotify(TrayClick click);
+  void OnInitMenuPopup(QMenu *popup);
+
+  void initialise();
+  void consumeAutostartMarker();
+  void removeRunningValues();
+  void deleteBackgroundControl();
+  void buildMenuBar();
+  QMenu *loadTrayMenu();
+  void wireMenu(QMenu *menu);
+  void reportFileError(const FileError &error);
+
+  std::unique_ptr<Ui::MainDialog> ui;
+  std::string statusText;
+  QIcon icon;
+  QTimer timer;
+  int mark = -1;
+};
+
+} // namespace lw

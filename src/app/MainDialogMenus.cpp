@@ -1,0 +1,130 @@
+#include "MainDialog.h"
+
+#include "AboutDialog.h"
+#include "support/TextNumbers.h"
+#include "ui_MainDialog.h"
+
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <algorithm>
+#include <iterator>
+#include <span>
+
+namespace lw {
+
+namespace {
+
+constexpr const char *helpFileName = "help.chm";
+constexpr const char *homepageKey = "Homepage";
+
+// The menus as the program's resources define them. The item texts are only what a menu shows
+// until it first opens; from then on each item shows its language text.
+struct MenuItem {
+  int id; // 0: a separator
+  const char *text;
+};
+
+constexpr MenuItem fileItems[] = {{command::reverseStartupChanges, "&Reverse Startup Changes"},
+                                  {command::editBackupFile, "Edit &Backup File"},
+                                  {0, nullptr},
+                                  {command::minimizeToTray, "&Minimize To Systray"},
+                                  {0, nullptr},
+                                  {command::exit, "&Exit"}};
+constexpr MenuItem helpItems[] = {{command::showHelpFile, "Show &Help File"},
+                                  {0, nullptr},
+                                  {command::website, "Go To Kestrumsoft &Website"},
+                                  {0, nullptr},
+                                  {command::about, "&About"}};
+constexpr MenuItem trayItems[] = {{command::showMainProgram, "Kestrumsoft Runwarden main program"},
+                                  {command::stopCustomizedStartups, "Stop Customized Startups"}};
+
+// The language text of every item with a command id.
+struct MenuText {
+  int id;
+  std::int32_t number;
+};
+
+constexpr MenuText menuTexts[] = {{command::showMainProgram, text::trayShow},
+                                  {command::stopCustomizedStartups, text::trayStop},
+                                  {command::reverseStartupChanges, text::menuReverse},
+                                  {command::editBackupFile, text::menuEditBackup},
+                                  {command::minimizeToTray, text::menuMinimize},
+                                  {command::exit, text::menuExit},
+                                  {command::showHelpFile, text::menuHelpFile},
+                                  {command::website, text::menuWebsite},
+                                  {command::about, text::menuAbout}};
+
+QMenu *fill(QMenu *menu, std::span<const MenuItem> items) {
+  for (const auto &item : items) {
+    if (item.id == 0) {
+      menu->addSeparator();
+      continue;
+    }
+    QAction *action = menu->addAction(QString::fromLatin1(item.text));
+    action->setData(item.id);
+  }
+  return menu;
+}
+
+} // namespace
+
+void MainDialog::wireMenu(QMenu *menu) {
+  connect(menu, &QMenu::aboutToShow, this,
+          [this, menu] { guarded([&] { OnInitMenuPopup(menu); }); });
+  connect(menu, &QMenu::triggered, this, [this](QAction *action) {
+    if (action->data().isValid())
+      dispatch(action->data().toInt());
+  });
+}
+
+void MainDialog::buildMenuBar() {
+  menuBar = new QMenuBar(this);
+  menuBar->setObjectName(QStringLiteral("menuBar"));
+  QMenu *file = fill(menuBar->addMenu(QStringLiteral("&File")), fileItems);
+  file->setObjectName(QStringLiteral("fileMenu"));
+  QMenu *help = fill(menuBar->addMenu(QStringLiteral("&Help")), helpItems);
+  help->setObjectName(QStringLiteral("helpMenu"));
+  wireMenu(file);
+  wireMenu(help);
+  layout()->setMenuBar(menuBar);
+}
+
+QMenu *MainDialog::loadTrayMenu() {
+  QMenu *menu = fill(new QMenu(this), trayItems);
+  menu->setObjectName(QStringLiteral("trayMenu"));
+  wireMenu(menu);
+  return menu;
+}
+
+void MainDialog::OnInitMenuPopup(QMenu *popup) {
+  // Set anew on every opening, so that nothing depends on when the table was loaded.
+  for (QAction *action : popup->actions()) {
+    if (action->isSeparator() || action->menu() || !action->data().isValid())
+      continue;
+    const int id = action->data().toInt();
+    const auto text = std::find_if(std::begin(menuTexts), std::end(menuTexts),
+                                   [id](const MenuText &candidate) { return candidate.id == id; });
+    if (text != std::end(menuTexts))
+      action->setText(QString::fromLocal8Bit(languageTable.getText(text->number)));
+  }
+}
+
+void MainDialog::OnShowHelpFile() { platform.shell.open(toolbox.programFile(helpFileName)); }
+
+void MainDialog::OnHelpInfo() { OnShowHelpFile(); }
+
+void MainDialog::OnWebsite() {
+  const std::string address = toolbox.configValue(homepageKey);
+  // An empty address opens nothing; the desktop's opener is not asked to guess.
+  if (!address.empty())
+    platform.shell.open(address);
+}
+
+void MainDialog::OnAbout() {
+  AboutDialog about;
+  about.exec();
+}
+
+} // namespace lw

@@ -1,0 +1,62 @@
+#include "MainDialog.h"
+
+#include <QCursor>
+#include <QMenu>
+
+namespace lw {
+
+void MainDialog::minimizeToTray() {
+  if (trayMenu)
+    trayMenu->deleteLater();
+  trayMenu = loadTrayMenu();
+  if (trayIcon.add()) {
+    showMinimized();
+    hide();
+  }
+  toolbox.keyPath = keys::control;
+  toolbox.writeValue(0, backgroundControlName, backgroundControlData);
+}
+
+void MainDialog::OnMinimizeToTray() { minimizeToTray(); }
+
+void MainDialog::OnTrayNotify(TrayClick click) {
+  switch (click) {
+  case TrayClick::LeftButton:
+    restoreFromTray();
+    break;
+  case TrayClick::RightButton:
+  case TrayClick::ContextMenu:
+    showTrayMenu(QCursor::pos());
+    break;
+  case TrayClick::Other:
+    break;
+  }
+}
+
+void MainDialog::restoreFromTray() {
+  showNormal();
+  activateWindow();
+  trayIcon.remove();
+  deleteBackgroundControl();
+}
+
+void MainDialog::showTrayMenu(QPoint at) {
+  if (!trayMenu)
+    return;
+  // The menu's bottom edge at the cursor, as tray menus open upwards from the task bar.
+  trayMenu->popup(QPoint(at.x(), at.y() - trayMenu->sizeHint().height()));
+}
+
+void MainDialog::OnTrayShowMainProgram() {
+  showNormal();
+  activateWindow();
+  trayIcon.remove();
+}
+
+void MainDialog::OnTrayStopCustomizedStartups() {
+  trayIcon.remove();
+  done(QDialog::Rejected);
+  deleteBackgroundControl();
+}
+
+} // namespace lw

@@ -1,0 +1,39 @@
+#include "QtPrompter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace lw {
+
+namespace {
+
+QString captionOf(const std::string &caption) {
+  return caption.empty() ? QApplication::applicationDisplayName() : QString::fromLocal8Bit(caption);
+}
+
+} // namespace
+
+bool QtPrompter::ask(const std::string &text, const std::string &caption) {
+  QMessageBox box(QMessageBox::Question, captionOf(caption), QString::fromLocal8Bit(text),
+                  QMessageBox::Yes | QMessageBox::No, owner);
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void QtPrompter::tell(const std::string &text, const std::string &caption) {
+  QMessageBox box(QMessageBox::NoIcon, captionOf(caption), QString::fromLocal8Bit(text),
+                  QMessageBox::Ok, owner);
+  box.exec();
+}
+
+std::optional<std::string> QtFileChooser::chooseFile() {
+  const QString path =
+      QFileDialog::getOpenFileName(owner, QString(), QString(), QStringLiteral("All files (*)"));
+  if (path.isEmpty())
+    return std::nullopt;
+  return QDir::toNativeSeparators(path).toLocal8Bit().toStdString();
+}
+
+} // namespace lw

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "Tray.h"
+
+#include <QIcon>
+#include <QSystemTrayIcon>
+
+namespace lw {
+
+// The notification-area icon of the desktop. It shows no tooltip.
+class QtTray : public Tray {
+public:
+  explicit QtTray(const QIcon &icon);
+  bool add() override;
+  void remove() override;
+  bool isShown() const override { return trayIcon.isVisible(); }
+
+private:
+  QSystemTrayIcon trayIcon;
+};
+
+} // namespace lw

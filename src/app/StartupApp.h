@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QApplication>
+
+#include <optional>
+#include <string>
+
+namespace lw {
+
+// The application object. An exception that escapes a handler is a fault in the program: it
+// is written to the error output and the program ends, rather than running on in an unknown
+// state. Expected failures never get this far (see MainDialog::guarded).
+class StartupApp : public QApplication {
+public:
+  StartupApp(int &argc, char **argv);
+  bool notify(QObject *receiver, QEvent *event) override;
+};
+
+// Why no window can be shown, or nothing when a display is there to try.
+std::optional<std::string> missingDisplay();
+
+} // namespace lw

@@ -1,0 +1,45 @@
+#pragma once
+// What the main window's list shows, read afresh from its three sources: the customized
+// entries file, then the user's Run key, then the machine's Run key.
+
+#include "storage/EntryStore.h"
+#include "support/LanguageTable.h"
+#include "support/Toolbox.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lw {
+
+// The companion starter's value in the user's Run key. It brings the program up at logon while
+// customized entries exist.
+inline constexpr const char *starterValueName = "Launchwright";
+
+struct StartupEntry {
+  EntryKind kind = EntryKind::CurrentUser;
+  std::string name;
+  std::string command;
+};
+
+struct StartupListing {
+  std::vector<StartupEntry> rows; // in list order
+  std::size_t customizedCount = 0;
+  std::string statusText; // the counts, one kind a line, an empty line, the total
+};
+
+// The label of column 1 for a kind (texts 144, 149, 154).
+std::string kindLabel(EntryKind kind, const LanguageTable &texts);
+
+// Throws FileError when the customized entries file cannot be read; the Run keys never fail (a
+// key that cannot be opened has no rows, a value that cannot be read an empty command).
+StartupListing readStartupList(const Platform &platform, Toolbox &toolbox,
+                               const LanguageTable &texts);
+
+// Enters the starter (the program file starterFile beside this program) while customized
+// entries exist and removes it when none are left. A failed write or deletion is silent.
+void updateStarterValue(Toolbox &toolbox, bool customizedEntriesExist,
+                        std::string_view starterFile);
+
+} // namespace lw

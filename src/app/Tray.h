@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+
+namespace lw {
+
+// What the user did with the mouse on the notification-area icon.
+enum class TrayClick { LeftButton, RightButton, ContextMenu, Other };
+
+// The main window's icon in the notification area. The desktop may have no such area (the
+// offscreen platform never does), and then adding fails and the window stays where it is.
+class Tray {
+public:
+  virtual ~Tray() = default;
+  // Shows the icon; false when it could not be shown.
+  virtual bool add() = 0;
+  // Harmless when the icon is not shown.
+  virtual void remove() = 0;
+  virtual bool isShown() const = 0;
+
+  // Called on the user-interface thread for every click on the shown icon.
+  std::function<void(TrayClick)> notify;
+};
+
+} // namespace lw

@@ -1,0 +1,61 @@
+// launchwright: the main window of the startup manager. It takes no arguments.
+
+#include "MainDialog.h"
+#include "QtPrompter.h"
+#include "QtTray.h"
+#include "StartupApp.h"
+#include "platform/Native.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void noDisplay(std::string why) {
+  while (!why.empty() && (why.back() == '\n' || why.back() == '.' || why.back() == ' '))
+    why.pop_back();
+  std::fprintf(stderr,
+               "Launchwright cannot open its window: %s.\n"
+               "Start it from a desktop session (or try it headless under xvfb-run).\n",
+               why.c_str());
+}
+
+// Qt ends the process when the display named in the environment cannot be opened; this turns
+// that into the same plain report and exit code as a missing display.
+void reportFatal(QtMsgType type, const QMessageLogContext &, const QString &message) {
+  if (type == QtFatalMsg) {
+    noDisplay(message.trimmed().toStdString());
+    std::_Exit(1);
+  }
+  std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+  if (const auto why = lw::missingDisplay()) {
+    noDisplay(*why);
+    return 1;
+  }
+  const QtMessageHandler previous = qInstallMessageHandler(reportFatal);
+  lw::StartupApp app(argc, argv);
+  qInstallMessageHandler(previous);
+
+  auto registry = lw::makeNativeRegistry();
+  auto shell = lw::makeNativeShell();
+  auto clock = lw::makeNativeClock();
+  auto location = lw::makeNativeLocation();
+  lw::QtPrompter prompter;
+  lw::QtFileChooser fileChooser;
+  const lw::Platform platform{*registry, *shell, *clock, *location, prompter, fileChooser};
+
+  lw::QtTray tray(QIcon(QStringLiteral(":/images/launchwright-32.png")));
+  lw::MainDialog window(platform, tray);
+  prompter.setOwner(&window);
+  fileChooser.setOwner(&window);
+  QObject::connect(&window, &QDialog::finished, &app, &QCoreApplication::quit);
+
+  window.OnInitDialog();
+  window.show();
+  return app.exec();
+}

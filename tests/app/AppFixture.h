@@ -1,0 +1,122 @@
+#pragma once
+// The main window on a temporary program directory, a fake registry, a scripted prompter and a
+// tray that can be told to have no notification area.
+
+#include "Fakes.h"
+
+#include "app/MainDialog.h"
+#include "app/Tray.h"
+#include "support/LanguageTable.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTreeWidget>
+#include <array>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace lw::test {
+
+class FakeTray : public Tray {
+public:
+  bool add() override {
+    ++adds;
+    shown = available;
+    return available;
+  }
+  void remove() override { shown = false; }
+  bool isShown() const override { return shown; }
+  void click(TrayClick click) {
+    if (notify)
+      notify(click);
+  }
+
+  bool available = true;
+  bool shown = false;
+  int adds = 0;
+};
+
+using Row = std::array<std::string, 3>;
+
+class AppTest : public ::testing::Test {
+protected:
+  TestProgram program;
+  FakeTray tray;
+  std::unique_ptr<MainDialog> dialog; // last, so that it goes first
+
+  // Constructs, initialises and shows the window, as the program does.
+  MainDialog &open() {
+    dialog = std::make_unique<MainDialog>(program.platform, tray);
+    dialog->OnInitDialog();
+    dialog->show();
+    return *dialog;
+  }
+
+  std::string text(std::int32_t number) const {
+    LanguageTable table(program.platform);
+    table.load();
+    return table.getText(number);
+  }
+
+  // Entries that never come due, so that a timer tick starts nothing.
+  void writeCustomized(const std::vector<std::pair<std::string, std::string>> &entries) {
+    std::string bytes =
+        "Kestrumsoft Launchwright - Customized Entries\r\n" + std::string(46, '=') + "\r\n\r\n";
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      bytes += entries[i].first + "\r\n" + entries[i].second + "\r\n" +
+               "090000000000000x00200606301000\r\n=====";
+      if (i + 1 < entries.size())
+        bytes += "\r\n";
+    }
+    program.writeFile("0013cst.ini", bytes);
+  }
+
+  void setRun(RegistryRoot root, const std::string &name, const std::string &command) {
+    program.registry.set(root, keys::run, name, command);
+  }
+  std::optional<std::string> runValue(RegistryRoot root, const std::string &name) const {
+    return program.registry.get(root, keys::run, name);
+  }
+  std::optional<std::string> controlValue(const char *name) const {
+    return program.registry.get(RegistryRoot::LocalMachine, keys::control, name);
+  }
+
+  std::vector<Row> rows() const {
+    std::vector<Row> result;
+    const int count = dialog->entryList->topLevelItemCount();
+    for (int row = 0; row < count; ++row)
+      result.push_back(
+          {dialog->cellText(row, 0), dialog->cellText(row, 1), dialog->cellText(row, 2)});
+    return result;
+  }
+
+  std::vector<std::string> told() const {
+    std::vector<std::string> texts;
+    for (const auto &shown : program.prompter.shown)
+      texts.push_back(shown.text);
+    return texts;
+  }
+
+  QMenu *menu(const char *objectName) const {
+    return dialog->findChild<QMenu *>(QString::fromLatin1(objectName));
+  }
+  static QAction *action(QMenu *menu, int id) {
+    for (QAction *candidate : menu->actions())
+      if (candidate->data().toInt() == id)
+        return candidate;
+    return nullptr;
+  }
+  static std::vector<std::string> itemTexts(QMenu *menu) {
+    std::vector<std::string> texts;
+    for (QAction *candidate : menu->actions())
+      if (!candidate->isSeparator())
+        texts.push_back(candidate->text().toStdString());
+    return texts;
+  }
+};
+
+} // namespace lw::test

@@ -1,0 +1,138 @@
+#include "AppFixture.h"
+
+#include <QLabel>
+
+namespace lw::test {
+namespace {
+
+constexpr const char *starter = "Launchwright";
+
+class StartupListTest : public AppTest {
+protected:
+  std::string statusLabel() const {
+    return dialog->findChild<QLabel *>("statusText")->text().toStdString();
+  }
+};
+
+TEST_F(StartupListTest, ListShowsCustomizedThenUserThenMachineEntriesWithTheirCounts) {
+  writeCustomized({{"Notes", "/usr/bin/notes --quiet"}, {"Mail", "/usr/bin/mail"}});
+  for (const char *name : {"Clock", "Panel", "Sync"})
+    setRun(RegistryRoot::CurrentUser, name, std::string("/usr/bin/") + name);
+  for (int i = 1; i <= 5; ++i)
+    setRun(RegistryRoot::LocalMachine, "Agent" + std::to_string(i), "agent " + std::to_string(i));
+  open();
+
+  const auto shown = rows();
+  ASSERT_EQ(shown.size(), 10u);
+  EXPECT_EQ(shown[0], (Row{"Notes", "Customized", "/usr/bin/notes --quiet"}));
+  EXPECT_EQ(shown[1], (Row{"Mail", "Customized", "/usr/bin/mail"}));
+  EXPECT_EQ(shown[2], (Row{"Clock", "Current User", "/usr/bin/Clock"}));
+  EXPECT_EQ(shown[3], (Row{"Panel", "Current User", "/usr/bin/Panel"}));
+  EXPECT_EQ(shown[4], (Row{"Sync", "Current User", "/usr/bin/Sync"}));
+  EXPECT_EQ(shown[5], (Row{"Agent1", "All Users", "agent 1"}));
+  EXPECT_EQ(shown[9], (Row{"Agent5", "All Users", "agent 5"}));
+  const std::string status = "Customized: 2\nCurrent User: 3\nAll Users: 5\n\nTotal: 10";
+  EXPECT_EQ(dialog->status(), status);
+  EXPECT_EQ(statusLabel(), status);
+  EXPECT_EQ(dialog->selectionMark(), -1);
+}
+
+TEST_F(StartupListTest, RefreshingTwiceShowsTheSameList) {
+  writeCustomized({{"Notes", "/usr/bin/notes"}});
+  setRun(RegistryRoot::CurrentUser, "Clock", "/usr/bin/clock");
+  setRun(RegistryRoot::LocalMachine, "Agent", "/usr/bin/agent");
+  open();
+  dialog->refreshList(); // the starter entered by the first refresh is listed from here on
+  const auto first = rows();
+  const auto status = dialog->status();
+  dialog->refreshList();
+
+  EXPECT_EQ(rows(), first);
+  EXPECT_EQ(dialog->status(), status);
+  EXPECT_EQ(status, "Customized: 1\nCurrent User: 2\nAll Users: 1\n\nTotal: 4");
+}
+
+TEST_F(StartupListTest, WithoutCustomizedEntriesTheTimerStopsAndTheStarterGoes) {
+  for (const char *name : {"Clock", "Panel", "Sync"})
+    setRun(RegistryRoot::CurrentUser, name, "x");
+  open();
+
+  EXPECT_EQ(rows().size(), 3u);
+  EXPECT_EQ(dialog->status(), "Customized: 0\nCurrent User: 3\nAll Users: 0\n\nTotal: 3");
+  EXPECT_FALSE(dialog->timerRunning());
+  EXPECT_FALSE(runValue(RegistryRoot::CurrentUser, starter));
+}
+
+TEST_F(StartupListTest, StarterFollowsTheFirstAndLastCustomizedEntry) {
+  open();
+  ASSERT_FALSE(dialog->timerRunning());
+
+  writeCustomized({{"Notes", "/usr/bin/notes"}});
+  dialog->refreshList();
+  EXPECT_TRUE(dialog->timerRunning());
+  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, starter), program.file("rwlaunch"));
+  EXPECT_EQ(rows().size(), 1u) << "the starter is listed only from the next refresh";
+
+  dialog->refreshList();
+  ASSERT_EQ(rows().size(), 2u);
+  EXPECT_EQ(rows()[1], (Row{starter, "Current User", program.file("rwlaunch")}));
+
+  writeCustomized({});
+  dialog->refreshList();
+  EXPECT_FALSE(dialog->timerRunning());
+  EXPECT_FALSE(runValue(RegistryRoot::CurrentUser, starter));
+  EXPECT_EQ(rows(), (std::vector<Row>{{starter, "Current User", program.file("rwlaunch")}}));
+
+  dialog->refreshList();
+  EXPECT_TRUE(rows().empty());
+}
+
+TEST_F(StartupListTest, MissingPartsShowAsEmptyCommands) {
+  program.writeFile("0013cst.ini", "Kestrumsoft Launchwright - Customized Entries\r\n" +
+                                       std::string(46, '=') +
+                                       "\r\n\r\nWhole\r\n/usr/bin/whole\r\n"
+                                       "090000000000000x00200606301000\r\n=====\r\nHalf");
+  setRun(RegistryRoot::CurrentUser, "Blank", "");
+  open();
+
+  EXPECT_EQ(rows(), (std::vector<Row>{{"Whole", "Customized", "/usr/bin/whole"},
+                                      {"Half", "Customized", ""},
+                                      {"Blank", "Current User", ""}}));
+  EXPECT_EQ(dialog->status(), "Customized: 2\nCurrent User: 1\nAll Users: 0\n\nTotal: 3");
+}
+
+TEST_F(StartupListTest, UnreadableEntriesFileLeavesTheListAsItWas) {
+  writeCustomized({{"Notes", "/usr/bin/notes"}});
+  setRun(RegistryRoot::CurrentUser, "Clock", "/usr/bin/clock");
+  open();
+  const auto before = rows();
+  const auto status = dialog->status();
+
+  std::filesystem::remove(program.file("0013cst.ini"));
+  EXPECT_FALSE(dialog->guarded([&] { dialog->refreshList(); }));
+  setRun(RegistryRoot::CurrentUser, "Later", "/usr/bin/later");
+
+  EXPECT_EQ(rows(), before);
+  EXPECT_EQ(dialog->status(), status);
+  EXPECT_TRUE(dialog->timerRunning());
+  EXPECT_TRUE(runValue(RegistryRoot::CurrentUser, starter));
+  ASSERT_EQ(program.prompter.shown.size(), 1u);
+  EXPECT_EQ(program.prompter.shown[0].caption, "Kestrumsoft Launchwright");
+  EXPECT_NE(program.prompter.shown[0].text.find(program.file("0013cst.ini")), std::string::npos);
+}
+
+TEST_F(StartupListTest, RefreshForgetsTheSelectionMark) {
+  setRun(RegistryRoot::CurrentUser, "Clock", "/usr/bin/clock");
+  setRun(RegistryRoot::CurrentUser, "Panel", "/usr/bin/panel");
+  open();
+  dialog->entryList->setCurrentItem(dialog->entryList->topLevelItem(1));
+  EXPECT_EQ(dialog->selectionMark(), 1);
+  EXPECT_EQ(dialog->cellText(1, 0), "Panel");
+
+  dialog->refreshList();
+  EXPECT_EQ(dialog->selectionMark(), -1);
+  EXPECT_EQ(dialog->cellText(5, 0), "") << "a row that is not there reads as empty";
+}
+
+} // namespace
+} // namespace lw::test
