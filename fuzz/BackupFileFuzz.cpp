@@ -1,0 +1,70 @@
+// The backup reader and the reversal walk on arbitrary bytes. Input: the answers (one bit per
+// question; bit 7 of the first byte denies writes to the machine's Run key) up to the first NUL,
+// then the bytes of "0013bkp.ini". Without a NUL every question is answered Yes.
+#include "FuzzPlatform.h"
+#include "storage/Reversal.h"
+#include "support/FileError.h"
+
+#include <algorithm>
+
+namespace {
+
+std::size_t recordCount(const std::vector<std::string> &lines) {
+  return static_cast<std::size_t>(std::count_if(
+      lines.begin(), lines.end(), [](const auto &line) { return lw::beginsRecord(line); }));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  auto &fuzz = lw::fuzz::FuzzPlatform::instance();
+  const std::string_view input(reinterpret_cast<const char *>(data), size);
+  const auto nul = input.find('\0');
+  const std::string_view answers = nul == std::string_view::npos ? "" : input.substr(0, nul);
+  const std::string file(nul == std::string_view::npos ? input : input.substr(nul + 1));
+  fuzz.put(lw::backupFileName, file);
+  fuzz.put(lw::customEntriesFileName, "");
+  fuzz.prompter.reset(answers);
+  fuzz.registry.machineDenied = !answers.empty() && (static_cast<unsigned char>(answers[0]) & 0x80);
+
+  static lw::LanguageTable texts = [&] {
+    lw::LanguageTable table(fuzz.platform);
+    table.load();
+    return table;
+  }();
+  lw::EntryStore store(fuzz.platform);
+  lw::Toolbox toolbox(fuzz.platform);
+  const bool recognised = lw::parseDataFile(file, lw::backupHeader).recognised;
+
+  store.readBackupFile();
+  const auto before = store.backupLines;
+  lw::ReversalResult result;
+  try {
+    result = lw::reverseStartupChanges(store, toolbox, texts);
+  } catch (const lw::FileError &error) {
+    LW_FUZZ_CHECK(!recognised && error.reason() == lw::unrecognisedContentReason);
+    LW_FUZZ_CHECK(fuzz.get(lw::backupFileName) == file);
+    return 0;
+  }
+  LW_FUZZ_CHECK(recognised);
+  LW_FUZZ_CHECK(result.restored <= fuzz.prompter.questions);
+  LW_FUZZ_CHECK(static_cast<std::size_t>(fuzz.prompter.questions) <= recordCount(before));
+  LW_FUZZ_CHECK(store.backupLines.size() + 4 * static_cast<std::size_t>(result.restored) <=
+                before.size());
+  LW_FUZZ_CHECK(store.backupLines.size() + 5 * static_cast<std::size_t>(result.restored) >=
+                before.size());
+
+  // What was written is what the walk kept.
+  lw::EntryStore again(fuzz.platform);
+  again.readBackupFile();
+  LW_FUZZ_CHECK(again.backupLines == store.backupLines);
+
+  // A removal appends exactly one record, whatever the file held.
+  again.quiet = true;
+  const int kind = answers.empty() ? 1 : static_cast<unsigned char>(answers.back()) % 4;
+  const auto outcome = again.removeWithBackup(kind, "Fuzzed", "fuzzed --now");
+  again.readBackupFile();
+  const std::size_t grown = outcome == lw::RemovalOutcome::Failed && kind == 3 ? 0 : 5;
+  LW_FUZZ_CHECK(again.backupLines.size() == store.backupLines.size() + grown);
+  return 0;
+}

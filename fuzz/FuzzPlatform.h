@@ -1,0 +1,82 @@
+#pragma once
+// A self-contained stand-in for the operating system, for the fuzz targets: a program
+// directory on a RAM disk where there is one (the store fsyncs every write), an in-memory
+// registry, a fixed clock and a prompter that answers from the fuzz input.
+
+#include "platform/Platform.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lw::fuzz {
+
+// Stops the run: libFuzzer keeps the input that broke the property.
+[[noreturn]] inline void broken(const char *property) {
+  (void)property; // visible in the debugger and in the crash report's stack
+  std::abort();
+}
+
+#define LW_FUZZ_CHECK(condition)                                                                   \
+  do {                                                                                             \
+    if (!(condition))                                                                              \
+      ::lw::fuzz::broken(#condition);                                                              \
+  } while (false)
+
+class MapRegistry : public Registry {
+public:
+  std::optional<std::string> read(RegistryRoot root, std::string_view keyPath,
+                                  std::string_view name) override;
+  std::optional<std::vector<std::string>> enumerate(RegistryRoot root,
+                                                    std::string_view keyPath) override;
+  bool write(RegistryRoot root, std::string_view keyPath, std::string_view name,
+             std::string_view data) override;
+  bool remove(RegistryRoot root, std::string_view keyPath, std::string_view name) override;
+
+  bool machineDenied = false;
+  int writes = 0;
+
+private:
+  using Key = std::vector<std::pair<std::string, std::string>>;
+  std::map<std::pair<RegistryRoot, std::string>, Key> keys;
+};
+
+// Answers from a bit stream; Yes once the stream is used up.
+class BitPrompter : public Prompter {
+public:
+  bool ask(const std::string &text, const std::string &caption) override;
+  void tell(const std::string &text, const std::string &caption) override;
+  void reset(std::string_view answerBytes);
+  int questions = 0;
+  int notices = 0;
+
+private:
+  std::string bits;
+  std::size_t next = 0;
+};
+
+class FuzzPlatform {
+public:
+  // Once per process: a fresh program directory with the shipped config.ini and language file.
+  static FuzzPlatform &instance();
+
+  std::string file(const char *name) const { return directory + "/" + name; }
+  // Plain writes: the harness itself needs no atomicity.
+  void put(const char *name, std::string_view bytes) const;
+  std::string get(const char *name) const;
+
+  MapRegistry registry;
+  BitPrompter prompter;
+  Platform platform;
+
+private:
+  FuzzPlatform();
+  ~FuzzPlatform();
+  std::string directory;
+};
+
+} // namespace lw::fuzz
