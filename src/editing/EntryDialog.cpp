@@ -254,6 +254,8 @@ void EntryDialog::OnOK() {
     // writing the new one beside it would leave two.
     if (removeWithBackup(oldKind, oldName, oldCommand) != RemovalOutcome::Removed)
       return;
+    if (oldKind == static_cast<int>(EntryKind::Customized))
+      announceCustomizedWrite();
   }
   toolbox.keyPath = keys::run;
   bool written = false;
@@ -261,6 +263,7 @@ void EntryDialog::OnOK() {
     written = toolbox.writeValue(kind, name, command);
   } else if (kind == 2) {
     addEntry(name, command, schedule + toolbox.currentStamp());
+    announceCustomizedWrite();
     written = true;
   }
   if (!written) {
@@ -272,6 +275,11 @@ void EntryDialog::OnOK() {
     tellText(addingMode ? text::addedNotice : text::changedNotice);
   }
   done(Accepted);
+}
+
+void EntryDialog::announceCustomizedWrite() {
+  if (customizedWritten)
+    customizedWritten();
 }
 
 void EntryDialog::endDialog() {

@@ -52,6 +52,11 @@ public:
   std::string commandLabel;
   int scheduleChoice = -1; // 0 to 10 in the order of the schedule radio buttons, -1 none
 
+  // Called as soon as OK has changed the customized entries file, before any message box: the
+  // timer keeps ticking inside a box's modal loop, and a tick that writes back its old copy of
+  // the file would otherwise undo the change.
+  std::function<void()> customizedWritten;
+
   // Runs the opening steps once; exec() and the first show() call it. Throws FileError when the
   // language file cannot be read, which exec() passes on to the opener.
   void OnInitDialog();
@@ -90,6 +95,7 @@ private:
   void guarded(const std::function<void()> &handler);
   void reportFileError(const FileError &error);
   void tellText(std::int32_t number);
+  void announceCustomizedWrite();
 
   std::unique_ptr<Ui::EntryDialog> ui;
   bool initialised = false;

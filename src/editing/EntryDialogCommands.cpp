@@ -16,6 +16,7 @@ void onEditEntry(EntryCommandHost &host) {
     return;
   }
   EntryDialog dialog(platform);
+  dialog.customizedWritten = [&host] { host.setReloadPending(); };
   const std::string label = host.cellText(row, 1);
   const std::string name = host.cellText(row, 0);
   if (label == texts.getText(text::customizedLabel)) {
@@ -37,6 +38,7 @@ void onEditEntry(EntryCommandHost &host) {
 
 void onAddEntry(EntryCommandHost &host) {
   EntryDialog dialog(host.commandPlatform());
+  dialog.customizedWritten = [&host] { host.setReloadPending(); };
   dialog.kind = static_cast<int>(EntryKind::CurrentUser);
   dialog.name = host.commandTexts().getText(text::newEntryName);
   dialog.command.clear();

@@ -4,6 +4,7 @@
 #include "EditingFixture.h"
 
 #include "editing/EntryCommands.h"
+#include "scheduler/Launcher.h"
 #include "storage/EntryFormat.h"
 #include "support/FileError.h"
 #include "support/TextNumbers.h"
@@ -35,7 +36,11 @@ public:
   std::string cellText(int row, int column) const override {
     return list.topLevelItem(row)->text(column).toStdString();
   }
-  void setReloadPending() override { reloadPending = true; }
+  void setReloadPending() override {
+    reloadPending = true;
+    if (launcher)
+      launcher->reloadPending = true;
+  }
   void refreshList() override {
     ++refreshes;
     rebuild();
@@ -63,6 +68,7 @@ public:
   QTreeWidget list;
   bool reloadPending = false;
   int refreshes = 0;
+  Launcher *launcher = nullptr; // the timer's side, when a test runs one
 
 private:
   void rebuild() {
@@ -78,6 +84,18 @@ private:
                platform.registry.read(root, keys::run, name).value_or(""));
     }
   }
+};
+
+// Runs the timer's tick while a notice is open, as the main window's timer does inside the
+// notice's modal loop.
+class TickingPrompter : public ScriptedPrompter {
+public:
+  void tell(const std::string &text, const std::string &caption) override {
+    ScriptedPrompter::tell(text, caption);
+    if (duringNotice)
+      duringNotice();
+  }
+  std::function<void()> duringNotice;
 };
 
 class EntryCommandsTest : public EditingTest {
@@ -300,6 +318,46 @@ TEST_F(EntryCommandsTest, ReversalTakesADeletedOrNameInsideARecordForARecord) {
   EXPECT_EQ(program.prompter.shown.size(), 2u) << "the name line is offered as a record too";
   EXPECT_EQ(backupLines(), records);
   EXPECT_EQ(host().refreshes, 1);
+}
+
+TEST_F(EntryCommandsTest, ATimerTickDuringTheNoticeDoesNotUndoTheSave) {
+  setCustomLines({"Pulse", "pulse.sh", "050001000000000x00200606300903", "====="});
+  TickingPrompter prompter;
+  const Platform platform{program.registry, program.shell, program.clock,
+                          program.location, prompter,      program.chooser};
+  Launcher launcher(platform, {});
+  launcher.reloadPending = true;
+  program.clock.set(2006, 6, 30, 9, 4);
+  launcher.tick();
+  ListHost ticking(platform);
+  ticking.launcher = &launcher;
+  prompter.duringNotice = [&] { launcher.tick(); };
+
+  program.clock.set(2006, 6, 30, 9, 5);
+  prompter.answer(true);
+  whenModal([&](QDialog *dialog) {
+    click(dialog, "customizedRadio");
+    type(dialog, "nameEdit", "Fresh");
+    type(dialog, "commandEdit", "fresh.sh");
+    click(dialog, "okButton");
+  });
+  onAddEntry(ticking);
+  EXPECT_EQ(program.shell.opened, (Lines{"pulse.sh", "pulse.sh"})) << "Pulse was due again";
+  const Lines afterAdd = customLines();
+  ASSERT_EQ(afterAdd.size(), 8u);
+  EXPECT_EQ(afterAdd[4], "Fresh");
+
+  program.clock.set(2006, 6, 30, 9, 6);
+  ticking.select(rowOf("Fresh", text(text::customizedLabel)));
+  prompter.answer(true);
+  whenModal([&](QDialog *dialog) {
+    click(dialog, "currentUserRadio");
+    click(dialog, "okButton");
+  });
+  onEditEntry(ticking);
+  EXPECT_EQ(program.shell.opened.size(), 3u);
+  EXPECT_EQ(customLines().size(), 4u) << "the moved entry is not written back";
+  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Fresh"), "fresh.sh");
 }
 
 TEST_F(EntryCommandsTest, EditBackupFileOpensItBesideTheProgram) {

@@ -112,14 +112,18 @@ TEST_F(SessionScenarioTest, CustomizedEntryStartsMovesToAutostartAndComesBackAft
   EXPECT_TRUE(waitForStarts(1)) << "the script ran " << startsRecorded() << " times";
   EXPECT_EQ(customLines().at(2), "050001000000000x00200606300906");
 
-  // Edit: the same entry becomes a Current User entry.
+  // Edit: the same entry becomes a Current User entry. A double click on the empty space below
+  // the rows edits the selected row.
   select(window, "Heartbeat");
   program.prompter.answer(true);
   whenModal([&](QDialog *dialog) {
     click(dialog, "currentUserRadio");
     click(dialog, "okButton");
   });
-  window.editButton->click();
+  QWidget *rowsArea = window.entryList->viewport();
+  const QPoint belowTheRows(5, rowsArea->height() - 5);
+  ASSERT_EQ(window.entryList->itemAt(belowTheRows), nullptr);
+  QTest::mouseDClick(rowsArea, Qt::LeftButton, {}, belowTheRows);
   EXPECT_EQ(shownTexts().back(), text(text::changedNotice));
   EXPECT_TRUE(customLines().empty());
   EXPECT_TRUE(fs::exists(autostartFile));
@@ -150,6 +154,26 @@ TEST_F(SessionScenarioTest, CustomizedEntryStartsMovesToAutostartAndComesBackAft
   EXPECT_EQ(backupLines().size(), 5u) << "the declined record stays for a later run";
   EXPECT_EQ(backupLines().at(3), "2");
   window.hide();
+}
+
+TEST_F(SessionScenarioTest, ANameNoAutostartFileCanHaveIsToldAndTheDialogStaysOpen) {
+  auto dialog = std::make_unique<EntryDialog>(platform);
+  dialog->kind = 1;
+  dialog->name = "New entry";
+  dialog->OnInitDialog();
+  dialog->show();
+  type(dialog.get(), "nameEdit", "../outside");
+  type(dialog.get(), "commandEdit", "tool");
+  program.prompter.answer(true).answer(true);
+  click(dialog.get(), "okButton");
+  EXPECT_EQ(shownTexts().back(), text(text::saveFailed));
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_FALSE(fs::exists(config / "outside.desktop"));
+
+  type(dialog.get(), "nameEdit", "Inside");
+  click(dialog.get(), "okButton");
+  EXPECT_EQ(shownTexts().back(), text(text::addedNotice));
+  EXPECT_TRUE(fs::exists(config / "autostart" / "Inside.desktop"));
 }
 
 } // namespace
