@@ -1,0 +1,244 @@
+#include "AppFixture.h"
+
+#include "app/FileErrorText.h"
+#include "storage/EntryFormat.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <chrono>
+
+namespace lw::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class MainDialogTest : public AppTest {
+protected:
+  QPushButton *button(const char *name) const {
+    return dialog->findChild<QPushButton *>(QString::fromLatin1(name));
+  }
+  std::string buttonText(const char *name) const { return button(name)->text().toStdString(); }
+  std::string statusLabel() const {
+    return dialog->findChild<QLabel *>("statusText")->text().toStdString();
+  }
+  void setMarker(const std::string &data) {
+    program.registry.set(RegistryRoot::LocalMachine, keys::settingsRead, "Autostart", data);
+  }
+  void setRunningValues() {
+    program.registry.set(RegistryRoot::LocalMachine, keys::control, "background control", "active");
+    program.registry.set(RegistryRoot::LocalMachine, keys::suite, "active", "1");
+  }
+  bool suiteActive() const {
+    return program.registry.get(RegistryRoot::LocalMachine, keys::suite, "active").has_value();
+  }
+};
+
+TEST_F(MainDialogTest, WindowOpensWithLanguageTextsColumnsAndKeyboardAccess) {
+  open();
+  EXPECT_EQ(dialog->windowTitle().toStdString(), "Kestrumsoft Launchwright");
+  EXPECT_EQ(buttonText("editButton"), "&Edit Entry");
+  EXPECT_EQ(buttonText("addButton"), "&Add Entry");
+  EXPECT_EQ(buttonText("deleteButton"), "&Delete Entry");
+  EXPECT_TRUE(button("okButton")->isHidden());
+  EXPECT_TRUE(button("cancelButton")->isHidden());
+
+  QTreeWidget *list = dialog->entryList;
+  ASSERT_EQ(list->columnCount(), 3);
+  EXPECT_EQ(list->headerItem()->text(0).toStdString(), "Name");
+  EXPECT_EQ(list->headerItem()->text(1).toStdString(), "Kind");
+  EXPECT_EQ(list->headerItem()->text(2).toStdString(), "Command");
+  EXPECT_EQ(list->columnWidth(0), 100);
+  EXPECT_EQ(list->columnWidth(1), 100);
+  EXPECT_EQ(list->columnWidth(2), 300);
+  EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+
+  EXPECT_FALSE(list->accessibleName().isEmpty());
+  EXPECT_FALSE(dialog->findChild<QLabel *>("statusText")->accessibleName().isEmpty());
+  for (QWidget *control : std::initializer_list<QWidget *>{
+           list, button("editButton"), button("addButton"), button("deleteButton")})
+    EXPECT_TRUE(control->focusPolicy() & Qt::TabFocus) << control->objectName().toStdString();
+  EXPECT_FALSE(dialog->windowIcon().isNull());
+  EXPECT_TRUE(dialog->reloadPending());
+  EXPECT_FALSE(dialog->startedByAutostart());
+}
+
+TEST_F(MainDialogTest, GermanLanguageFileTranslatesButtonsColumnsAndStatus) {
+  program.writeFile("config.ini", "Language\r\n[Deutsch]\r\n");
+  open();
+  EXPECT_EQ(buttonText("addButton"), "&Hinzufügen");
+  EXPECT_EQ(dialog->entryList->headerItem()->text(2).toStdString(), "Befehl");
+  EXPECT_EQ(statusLabel(),
+            "Benutzerdefiniert: 0\nAktueller Benutzer: 0\nAlle Benutzer: 0\n\nGesamt: 0");
+}
+
+TEST_F(MainDialogTest, AutostartMarkerIsConsumedOnlyWhenItIsExactlyX) {
+  for (const std::string other : {"X", "x ", " x", ""}) {
+    setMarker(other);
+    open();
+    EXPECT_FALSE(dialog->startedByAutostart()) << '"' << other << '"';
+    EXPECT_EQ(program.registry.get(RegistryRoot::LocalMachine, keys::settingsRead, "Autostart"),
+              other);
+    EXPECT_EQ(program.clock.slept, 0ms);
+  }
+
+  setMarker("x");
+  open();
+  EXPECT_TRUE(dialog->startedByAutostart());
+  EXPECT_FALSE(program.registry.get(RegistryRoot::LocalMachine, keys::settingsRead, "Autostart"));
+  EXPECT_EQ(program.clock.slept, 5500ms);
+}
+
+TEST_F(MainDialogTest, AutostartWaitHappensBeforeTheWindowIsShown) {
+  setMarker("x");
+  struct WatchingClock : FixedClock {
+    QWidget *window = nullptr;
+    bool shownWhileWaiting = false;
+    void sleepFor(std::chrono::milliseconds duration) override {
+      shownWhileWaiting = window && window->isVisible();
+      FixedClock::sleepFor(duration);
+    }
+  } clock;
+  Platform platform{program.registry, program.shell,    clock,
+                    program.location, program.prompter, program.chooser};
+  MainDialog window(platform, tray);
+  clock.window = &window;
+  window.OnInitDialog();
+  EXPECT_EQ(clock.slept, 5500ms);
+  EXPECT_FALSE(clock.shownWhileWaiting);
+}
+
+TEST_F(MainDialogTest, MissingLanguageFileOpensTheWindowWithItsOwnTexts) {
+  std::filesystem::remove(program.file("0013trl.ini"));
+  writeCustomized({{"Notes", "/usr/bin/notes"}});
+  setMarker("x");
+  open();
+
+  ASSERT_EQ(program.prompter.shown.size(), 1u);
+  const auto &report = program.prompter.shown[0];
+  EXPECT_EQ(report.caption, "Kestrumsoft Launchwright");
+  EXPECT_FALSE(report.question);
+  EXPECT_EQ(report.text.rfind("Launchwright could not use one of its files.\n\n", 0), 0u);
+  EXPECT_NE(report.text.find(program.file("0013trl.ini")), std::string::npos);
+
+  EXPECT_EQ(buttonText("editButton"), "&Edit Entry");
+  EXPECT_EQ(dialog->entryList->columnCount(), 0);
+  EXPECT_EQ(dialog->entryList->topLevelItemCount(), 0);
+  EXPECT_EQ(statusLabel(), "");
+  EXPECT_FALSE(dialog->timerRunning());
+  EXPECT_FALSE(dialog->reloadPending());
+  EXPECT_TRUE(program.registry.get(RegistryRoot::LocalMachine, keys::settingsRead, "Autostart"))
+      << "the marker is left for the next start";
+  EXPECT_TRUE(dialog->isVisible());
+}
+
+TEST_F(MainDialogTest, MissingEntriesFileOpensTheWindowWithColumnsButNoRows) {
+  std::filesystem::remove(program.file("0013cst.ini"));
+  setRun(RegistryRoot::CurrentUser, "Clock", "/usr/bin/clock");
+  setRun(RegistryRoot::CurrentUser, "Launchwright", "/old/rwlaunch");
+  open();
+
+  ASSERT_EQ(program.prompter.shown.size(), 1u);
+  EXPECT_EQ(program.prompter.shown[0].text.rfind(text(600) + "\n\n", 0), 0u);
+  EXPECT_NE(program.prompter.shown[0].text.find(program.file("0013cst.ini")), std::string::npos);
+  EXPECT_EQ(buttonText("addButton"), "&Add Entry");
+  EXPECT_EQ(dialog->entryList->columnCount(), 3);
+  EXPECT_EQ(dialog->entryList->topLevelItemCount(), 0);
+  EXPECT_EQ(statusLabel(), "");
+  EXPECT_FALSE(dialog->timerRunning());
+  EXPECT_FALSE(dialog->reloadPending());
+  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Launchwright"), "/old/rwlaunch");
+}
+
+TEST_F(MainDialogTest, FileErrorReportsNameTheFileAndFallBackToEnglish) {
+  LanguageTable unloaded(program.platform);
+  const FileError missing("/p/0013cst.ini", "No such file or directory");
+  EXPECT_EQ(fileErrorMessage(missing, unloaded),
+            "Launchwright could not use one of its files.\n\n/p/0013cst.ini\n"
+            "No such file or directory");
+
+  LanguageTable german(program.platform);
+  program.writeFile("config.ini", "Language\r\n[Deutsch]\r\n");
+  german.load();
+  EXPECT_EQ(fileErrorMessage(missing, german).rfind(german.getText(600) + "\n\n", 0), 0u);
+
+  LanguageTable english(program.platform);
+  program.writeFile("config.ini", "Language\r\n[English]\r\n");
+  english.load();
+  const FileError foreign("/p/0013bkp.ini", unrecognisedContentReason);
+  EXPECT_EQ(fileErrorMessage(foreign, english), english.getText(595) + "\n\n/p/0013bkp.ini");
+}
+
+TEST_F(MainDialogTest, CloseBoxRemovesBackgroundAndSuiteValues) {
+  open();
+  setRunningValues();
+  QSignalSpy finished(dialog.get(), &QDialog::finished);
+  EXPECT_TRUE(dialog->close());
+
+  EXPECT_EQ(finished.count(), 1);
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_FALSE(controlValue("background control"));
+  EXPECT_FALSE(suiteActive());
+}
+
+TEST_F(MainDialogTest, EscapeAndEnterEndTheWindowButKeepTheValues) {
+  open();
+  setRunningValues();
+  QTest::keyClick(dialog->entryList, Qt::Key_Escape);
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(dialog->result(), QDialog::Rejected);
+  EXPECT_EQ(controlValue("background control"), "active");
+  EXPECT_TRUE(suiteActive());
+
+  open();
+  QTest::keyClick(dialog->entryList, Qt::Key_Return);
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
+  EXPECT_EQ(controlValue("background control"), "active");
+  EXPECT_TRUE(suiteActive());
+}
+
+TEST_F(MainDialogTest, ExitRemovesTheTrayIconAndBothValues) {
+  open();
+  dialog->minimizeToTray();
+  ASSERT_TRUE(tray.isShown());
+  program.registry.set(RegistryRoot::LocalMachine, keys::suite, "active", "1");
+  QSignalSpy finished(dialog.get(), &QDialog::finished);
+  action(menu("fileMenu"), command::exit)->trigger();
+
+  EXPECT_EQ(finished.count(), 1);
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
+  EXPECT_FALSE(tray.isShown());
+  EXPECT_FALSE(controlValue("background control"));
+  EXPECT_FALSE(suiteActive());
+}
+
+TEST_F(MainDialogTest, TimerTickReloadsAndAFailedReloadStaysPending) {
+  writeCustomized({{"Notes", "/usr/bin/notes"}});
+  open();
+  ASSERT_TRUE(dialog->reloadPending());
+  dialog->dispatch(command::timer);
+  EXPECT_FALSE(dialog->reloadPending());
+  EXPECT_EQ(controlValue("background control"), "active");
+  EXPECT_TRUE(program.prompter.shown.empty());
+
+  dialog->setReloadPending();
+  std::filesystem::remove(program.file("0013cst.ini"));
+  dialog->dispatch(command::timer);
+  EXPECT_TRUE(dialog->reloadPending());
+  ASSERT_EQ(program.prompter.shown.size(), 1u);
+  EXPECT_NE(program.prompter.shown[0].text.find("0013cst.ini"), std::string::npos);
+}
+
+TEST_F(MainDialogTest, EntryButtonsAndDoubleClickReachTheirCommands) {
+  open();
+  QTest::mouseClick(dialog->editButton, Qt::LeftButton);
+  QTest::mouseClick(dialog->deleteButton, Qt::LeftButton);
+  QTest::mouseDClick(dialog->entryList->viewport(), Qt::LeftButton);
+  EXPECT_EQ(told(), (std::vector<std::string>{text(165), text(170), text(165)}));
+}
+
+} // namespace
+} // namespace lw::test

@@ -1,0 +1,111 @@
+#include "AppFixture.h"
+
+#include <QSignalSpy>
+
+namespace lw::test {
+namespace {
+
+class TrayTest : public AppTest {
+protected:
+  std::optional<std::string> background() const { return controlValue("background control"); }
+  bool inTray() const {
+    return tray.isShown() && dialog->isHidden() && (dialog->windowState() & Qt::WindowMinimized);
+  }
+  bool normal() const {
+    return !tray.isShown() && dialog->isVisible() && !(dialog->windowState() & Qt::WindowMinimized);
+  }
+  void openTrayMenu() {
+    tray.click(TrayClick::ContextMenu);
+    ASSERT_TRUE(dialog->trayMenu);
+    ASSERT_TRUE(dialog->trayMenu->isVisible());
+  }
+};
+
+TEST_F(TrayTest, MinimizeToSystrayHidesTheWindowAndMarksBackgroundMode) {
+  open();
+  action(menu("fileMenu"), command::minimizeToTray)->trigger();
+  EXPECT_TRUE(inTray());
+  EXPECT_EQ(background(), "active");
+}
+
+TEST_F(TrayTest, WithoutANotificationAreaTheWindowStaysButBackgroundModeIsMarked) {
+  tray.available = false;
+  open();
+  dialog->dispatch(command::minimizeToTray);
+  EXPECT_EQ(tray.adds, 1);
+  EXPECT_TRUE(normal());
+  EXPECT_EQ(background(), "active");
+}
+
+TEST_F(TrayTest, LeftClickRestoresTheWindowAndEndsBackgroundMode) {
+  open();
+  dialog->minimizeToTray();
+  tray.click(TrayClick::Other); // moves, releases, double clicks
+  EXPECT_TRUE(inTray());
+  tray.click(TrayClick::LeftButton);
+  EXPECT_TRUE(normal());
+  EXPECT_FALSE(background());
+}
+
+TEST_F(TrayTest, TrayMenuShowItemRestoresButKeepsBackgroundMode) {
+  open();
+  dialog->minimizeToTray();
+  openTrayMenu();
+  EXPECT_EQ(itemTexts(dialog->trayMenu), (std::vector<std::string>{text(290), text(295)}));
+  action(dialog->trayMenu, command::showMainProgram)->trigger();
+  dialog->trayMenu->hide();
+
+  EXPECT_TRUE(normal());
+  EXPECT_EQ(background(), "active");
+}
+
+TEST_F(TrayTest, StopCustomizedStartupsEndsTheProgramAndBackgroundModeOnly) {
+  open();
+  program.registry.set(RegistryRoot::LocalMachine, keys::suite, "active", "1");
+  dialog->minimizeToTray();
+  QSignalSpy finished(dialog.get(), &QDialog::finished);
+  openTrayMenu();
+  action(dialog->trayMenu, command::stopCustomizedStartups)->trigger();
+
+  EXPECT_EQ(finished.count(), 1);
+  EXPECT_FALSE(tray.isShown());
+  EXPECT_FALSE(background());
+  EXPECT_TRUE(program.registry.get(RegistryRoot::LocalMachine, keys::suite, "active"));
+}
+
+TEST_F(TrayTest, RightClickOpensAFreshTrayMenuEachTimeTheWindowGoesToTheTray) {
+  open();
+  dialog->minimizeToTray();
+  tray.click(TrayClick::RightButton);
+  ASSERT_TRUE(dialog->trayMenu->isVisible());
+  EXPECT_EQ(dialog->trayMenu->actions().size(), 2);
+  dialog->trayMenu->hide();
+
+  tray.click(TrayClick::LeftButton);
+  dialog->minimizeToTray();
+  EXPECT_EQ(dialog->findChildren<QMenu *>("trayMenu").size() >= 1, true);
+  EXPECT_FALSE(dialog->trayMenu->isVisible());
+  EXPECT_EQ(tray.adds, 2);
+}
+
+TEST_F(TrayTest, RunStartedAtLogonReturnsToTheTrayOnEveryReload) {
+  program.registry.set(RegistryRoot::LocalMachine, keys::settingsRead, "Autostart", "x");
+  writeCustomized({{"Notes", "/usr/bin/notes"}});
+  open();
+  EXPECT_TRUE(normal());
+
+  dialog->dispatch(command::timer);
+  EXPECT_TRUE(inTray());
+  tray.click(TrayClick::LeftButton);
+  EXPECT_TRUE(normal());
+  dialog->dispatch(command::timer); // no reload pending: stays
+  EXPECT_TRUE(normal());
+
+  dialog->setReloadPending();
+  dialog->dispatch(command::timer);
+  EXPECT_TRUE(inTray());
+  EXPECT_EQ(background(), "active");
+}
+
+} // namespace
+} // namespace lw::test
