@@ -28,7 +28,8 @@ protected:
   std::optional<Args> launch(const std::string &name) {
     const auto file = xdg.user / (name + ".desktop");
     const std::string command = "cd '" + xdg.dir.str() + "' && HOME='" + xdg.dir.str() +
-                                "' gio launch '" + file.string() + "' </dev/null >/dev/null 2>&1";
+                                "' timeout 20 gio launch '" + file.string() +
+                                "' </dev/null >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0)
       return std::nullopt;
     const auto bytes = waitForFile(output);
