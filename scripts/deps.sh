@@ -8,6 +8,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   clang-format
+  # gio starts written autostart entries the way the desktop does, in the tests; xdg-open is the
+  # desktop's opener for documents and addresses.
+  libglib2.0-bin xdg-utils
 )
 packages+=("$@")
 
