@@ -28,6 +28,28 @@ std::string storedScheduleLine(const std::vector<std::string> &customLines,
   return line;
 }
 
+RemovalOutcome removeAndReport(EntryStore &store, int kind, const std::string &name,
+                               const std::string &command, const std::function<void()> &removed) {
+  const Platform &platform = store.system();
+  store.texts.load();
+  // What the store refuses it tells before anything else; only an acceptable entry is asked for.
+  const bool acceptable = kind >= static_cast<int>(EntryKind::AllUsers) &&
+                          kind <= static_cast<int>(EntryKind::Customized) &&
+                          !containsLineBreak(name) && !containsLineBreak(command);
+  if (acceptable &&
+      !platform.prompter.ask(store.texts.getText(text::deleteQuestion), EntryStore::caption))
+    return RemovalOutcome::Declined;
+  store.quiet = true;
+  const RemovalOutcome outcome = store.removeWithBackup(kind, name, command);
+  store.quiet = false;
+  if (outcome == RemovalOutcome::Removed) {
+    if (removed)
+      removed();
+    platform.prompter.tell(store.texts.getText(text::deletedNotice), EntryStore::caption);
+  }
+  return outcome;
+}
+
 void onDeleteSelectedEntry(EntryCommandHost &host) {
   const Platform &platform = host.commandPlatform();
   const LanguageTable &texts = host.commandTexts();
@@ -46,7 +68,8 @@ void onDeleteSelectedEntry(EntryCommandHost &host) {
   EntryStore store(platform);
   store.oldKind = 99;
   store.quiet = false;
-  store.removeWithBackup(kind, host.cellText(row, 0), host.cellText(row, 2));
+  removeAndReport(store, kind, host.cellText(row, 0), host.cellText(row, 2),
+                  [&host] { host.setReloadPending(); });
   host.setReloadPending();
   host.refreshList();
 }

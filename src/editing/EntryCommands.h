@@ -4,9 +4,11 @@
 // what they need of the main window comes through EntryCommandHost.
 
 #include "platform/Platform.h"
+#include "storage/EntryStore.h"
 #include "support/LanguageTable.h"
 #include "support/Toolbox.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,12 @@ int kindOfLabel(const std::string &label, const LanguageTable &texts);
 // customLines whose name line is the name; empty when no block has it.
 std::string storedScheduleLine(const std::vector<std::string> &customLines,
                                const std::string &name);
+
+// removeWithBackup as the user sees it (refusal, question 565, notice 570), but `removed` runs
+// between the removal and the notice: the main window's timer keeps ticking inside the
+// notice's modal loop and must reload before it writes its copy of the customized entries back.
+RemovalOutcome removeAndReport(EntryStore &store, int kind, const std::string &name,
+                               const std::string &command, const std::function<void()> &removed);
 
 // Each may throw FileError, which ends the command where it happened; the host's dispatch
 // reports it.

@@ -1,5 +1,7 @@
 #include "EntryDialog.h"
 
+#include "EntryCommands.h"
+
 #include "ui_EntryDialog.h"
 
 #include "storage/EntryFormat.h"
@@ -218,7 +220,11 @@ void EntryDialog::OnBrowse() {
 
 void EntryDialog::OnDeleteEntry() {
   quiet = false;
-  removeWithBackup(oldKind, oldName, oldCommand);
+  const bool customized = oldKind == static_cast<int>(EntryKind::Customized);
+  removeAndReport(*this, oldKind, oldName, oldCommand, [this, customized] {
+    if (customized)
+      announceCustomizedWrite();
+  });
 }
 
 void EntryDialog::accept() {

@@ -320,7 +320,7 @@ TEST_F(EntryCommandsTest, ReversalTakesADeletedOrNameInsideARecordForARecord) {
   EXPECT_EQ(host().refreshes, 1);
 }
 
-TEST_F(EntryCommandsTest, ATimerTickDuringTheNoticeDoesNotUndoTheSave) {
+TEST_F(EntryCommandsTest, ATimerTickDuringTheNoticeUndoesNoSaveAndNoDeletion) {
   setCustomLines({"Pulse", "pulse.sh", "050001000000000x00200606300903", "====="});
   TickingPrompter prompter;
   const Platform platform{program.registry, program.shell, program.clock,
@@ -358,6 +358,17 @@ TEST_F(EntryCommandsTest, ATimerTickDuringTheNoticeDoesNotUndoTheSave) {
   EXPECT_EQ(program.shell.opened.size(), 3u);
   EXPECT_EQ(customLines().size(), 4u) << "the moved entry is not written back";
   EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Fresh"), "fresh.sh");
+
+  program.clock.set(2006, 6, 30, 9, 7);
+  launcher.tick();
+  ASSERT_FALSE(launcher.reloadPending);
+  program.clock.set(2006, 6, 30, 9, 8);
+  ticking.select(rowOf("Pulse", text(text::customizedLabel)));
+  prompter.answer(true);
+  onDeleteSelectedEntry(ticking);
+  EXPECT_EQ(prompter.shown.back().text, text(text::deletedNotice));
+  EXPECT_EQ(program.shell.opened.size(), 4u) << "a deleted entry is not started again";
+  EXPECT_TRUE(customLines().empty()) << "nor written back";
 }
 
 TEST_F(EntryCommandsTest, EditBackupFileOpensItBesideTheProgram) {
