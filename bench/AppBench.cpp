@@ -1,0 +1,169 @@
+// Start-up of the main window to a filled list, against a bare Qt dialog that fills the same
+// rows into the same kind of view: the difference is what the program's own reading and
+// bookkeeping cost.
+
+#include "BenchProgram.h"
+#include "app/MainDialog.h"
+#include "app/Tray.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QHeaderView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace lw {
+namespace {
+
+void ensureApplication() {
+  static int argc = 1;
+  static char name[] = "bench_app";
+  static char *argv[] = {name, nullptr};
+  if (!QApplication::instance()) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform reports every window feature it lacks on each show; writing that
+    // out would be most of what is measured.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    new QApplication(argc, argv);
+  }
+}
+
+// Run keys in memory, enumerated in the order the values were first written.
+class MemoryRegistry : public Registry {
+public:
+  std::optional<std::string> read(RegistryRoot root, std::string_view keyPath,
+                                  std::string_view name) override {
+    const Key &key = keys[{root, std::string(keyPath)}];
+    const auto value = key.data.find(std::string(name));
+    if (value == key.data.end())
+      return std::nullopt;
+    return value->second;
+  }
+  std::optional<std::vector<std::string>> enumerate(RegistryRoot root,
+                                                    std::string_view keyPath) override {
+    return keys[{root, std::string(keyPath)}].order;
+  }
+  bool write(RegistryRoot root, std::string_view keyPath, std::string_view name,
+             std::string_view data) override {
+    Key &key = keys[{root, std::string(keyPath)}];
+    if (key.data.insert_or_assign(std::string(name), std::string(data)).second)
+      key.order.emplace_back(name);
+    return true;
+  }
+  bool remove(RegistryRoot, std::string_view, std::string_view) override { return true; }
+
+private:
+  struct Key {
+    std::vector<std::string> order;
+    std::unordered_map<std::string, std::string> data;
+  };
+  std::map<std::pair<RegistryRoot, std::string>, Key> keys;
+};
+
+struct NoTray : Tray {
+  bool add() override { return false; }
+  void remove() override {}
+  bool isShown() const override { return false; }
+};
+
+std::string entryName(const char *prefix, std::int64_t i) {
+  char name[48];
+  std::snprintf(name, sizeof name, "%s %06lld", prefix, static_cast<long long>(i));
+  return name;
+}
+
+// A program directory with count entries in each of the three sources.
+struct ListProgram {
+  explicit ListProgram(std::int64_t count)
+      : platform{registry,
+                 base.platform().shell,
+                 base.platform().clock,
+                 base.platform().location,
+                 base.platform().prompter,
+                 base.platform().fileChooser} {
+    for (const char *file : {"config.ini", "0013trl.ini"})
+      std::filesystem::copy_file(std::filesystem::path(LW_RESOURCE_DIR) / file, base.file(file));
+    std::string bytes =
+        "Kestrumsoft Launchwright - Customized Entries\r\n" + std::string(46, '=') + "\r\n\r\n";
+    for (std::int64_t i = 0; i < count; ++i) {
+      bytes += entryName("Entry", i) + "\r\n/usr/bin/true --entry " + std::to_string(i) +
+               "\r\n090000000000000x00202612070900";
+      bytes += i + 1 < count ? "\r\n=====\r\n" : "\r\n=====";
+    }
+    base.writeFile("0013cst.ini", bytes);
+    // The starter value that every refresh writes is one of the user's entries from the start,
+    // so that each start-up lists the same rows.
+    registry.write(RegistryRoot::CurrentUser, keys::run, "Launchwright", base.file("rwlaunch"));
+    for (std::int64_t i = 1; i < count; ++i)
+      registry.write(RegistryRoot::CurrentUser, keys::run, entryName("User", i),
+                     "/usr/bin/user-tool --n " + std::to_string(i));
+    for (std::int64_t i = 0; i < count; ++i)
+      registry.write(RegistryRoot::LocalMachine, keys::run, entryName("Machine", i),
+                     "/usr/bin/machine-tool --n " + std::to_string(i));
+  }
+
+  bench::BenchProgram base;
+  MemoryRegistry registry;
+  Platform platform;
+};
+
+void BM_StartupList(benchmark::State &state) {
+  ensureApplication();
+  ListProgram program(state.range(0));
+  NoTray tray;
+  for (auto _ : state) {
+    MainDialog window(program.platform, tray);
+    window.OnInitDialog();
+    window.show();
+    benchmark::DoNotOptimize(window.entryList->topLevelItemCount());
+  }
+  MainDialog check(program.platform, tray);
+  check.OnInitDialog();
+  if (check.entryList->topLevelItemCount() != 3 * state.range(0))
+    state.SkipWithError("the list does not hold every entry");
+}
+BENCHMARK(BM_StartupList)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+void BM_BareQtList(benchmark::State &state) {
+  ensureApplication();
+  std::vector<std::array<std::string, 3>> rows;
+  for (std::int64_t i = 0; i < state.range(0); ++i)
+    rows.push_back({entryName("Entry", i), "Customized", "/usr/bin/true --entry"});
+  for (std::int64_t i = 0; i < state.range(0); ++i)
+    rows.push_back({entryName("User", i), "Current User", "/usr/bin/user-tool"});
+  for (std::int64_t i = 0; i < state.range(0); ++i)
+    rows.push_back({entryName("Machine", i), "All Users", "/usr/bin/machine-tool"});
+
+  for (auto _ : state) {
+    QDialog window;
+    auto *layout = new QVBoxLayout(&window);
+    auto *list = new QTreeWidget(&window);
+    layout->addWidget(list);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setHeaderLabels({"Name", "Kind", "Command"});
+    QList<QTreeWidgetItem *> items;
+    items.reserve(static_cast<qsizetype>(rows.size()));
+    for (const auto &row : rows)
+      items.append(new QTreeWidgetItem(QStringList{QString::fromLocal8Bit(row[0]),
+                                                   QString::fromLocal8Bit(row[1]),
+                                                   QString::fromLocal8Bit(row[2])}));
+    list->addTopLevelItems(items);
+    window.show();
+    benchmark::DoNotOptimize(list->topLevelItemCount());
+  }
+}
+BENCHMARK(BM_BareQtList)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace lw
