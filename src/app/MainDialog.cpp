@@ -15,7 +15,13 @@
 #include <iterator>
 
 // The resources live in a static library; naming them here keeps the linker from dropping them.
-static void loadProgramResources() { Q_INIT_RESOURCE(launchwright); }
+static void loadProgramResources() {
+  static const bool loaded = [] {
+    Q_INIT_RESOURCE(launchwright);
+    return true;
+  }();
+  (void)loaded;
+}
 
 namespace lw {
 
@@ -71,10 +77,7 @@ MainDialog::MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent
   // An application window with a close box and no minimise box; only the tray minimises it.
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
-  icon.addFile(QStringLiteral(":/images/launchwright-16.png"));
-  icon.addFile(QStringLiteral(":/images/launchwright-32.png"));
-  icon.addFile(QStringLiteral(":/images/launchwright-48.png"));
-  icon.addFile(QStringLiteral(":/images/launchwright.png"));
+  icon = programIcon();
 
   // Columns come from the language table; without it the list has none.
   entryList->setColumnCount(0);
@@ -100,6 +103,15 @@ MainDialog::MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent
   connect(&timer, &QTimer::timeout, this, [this] { dispatch(command::timer); });
   trayIcon.notify = [this](TrayClick click) { guarded([&] { OnTrayNotify(click); }); };
   ui->statusText->setText(QString());
+}
+
+QIcon MainDialog::programIcon() {
+  loadProgramResources();
+  QIcon icon;
+  for (const char *file : {":/images/launchwright-16.png", ":/images/launchwright-32.png",
+                           ":/images/launchwright-48.png", ":/images/launchwright.png"})
+    icon.addFile(QString::fromLatin1(file));
+  return icon;
 }
 
 MainDialog::~MainDialog() {

@@ -57,6 +57,9 @@ class MainDialog : public QDialog, public EntryCommandHost {
 public:
   static constexpr int timerPeriodMs = 2500;
 
+  // The program icon in every size drawn for it; also the tray's icon.
+  static QIcon programIcon();
+
   MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent = nullptr);
   ~MainDialog() override;
 

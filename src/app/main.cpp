@@ -49,7 +49,9 @@ int main(int argc, char *argv[]) {
   lw::QtFileChooser fileChooser;
   const lw::Platform platform{*registry, *shell, *clock, *location, prompter, fileChooser};
 
-  lw::QtTray tray(QIcon(QStringLiteral(":/images/launchwright-32.png")));
+  // The About box has no owner window and takes its icon from here.
+  QApplication::setWindowIcon(lw::MainDialog::programIcon());
+  lw::QtTray tray(lw::MainDialog::programIcon());
   lw::MainDialog window(platform, tray);
   prompter.setOwner(&window);
   fileChooser.setOwner(&window);

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Takes the README's picture of the main window under a virtual X server, with a few sample
+# entries in throw-away folders; nothing of the real desktop or home directory is read or changed.
+#   scripts/screenshot.sh [output.png]      (default: docs/screenshot.png)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out=${1:-docs/screenshot.png}
+
+scripts/deps.sh xvfb xauth imagemagick
+cmake --preset default >/dev/null
+cmake --build --preset default --target launchwright >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp -r build/bin "$work/program"
+mkdir -p "$work/home" "$work/config/autostart" "$work/system/autostart"
+
+entry() { # folder name command
+  printf '[Desktop Entry]\nType=Application\nName=%s\nExec=%s\n' "$2" "$3" >"$1/$2.desktop"
+}
+entry "$work/config/autostart" "Clipboard" "/usr/bin/env clipboard-daemon --quiet"
+entry "$work/config/autostart" "Notes" "/usr/bin/env notes --tray"
+entry "$work/system/autostart" "Print Queue" "/usr/bin/env print-applet"
+
+# Two customized entries, on a weekday that never comes, so that nothing is started.
+{
+  printf 'Kestrumsoft Launchwright - Customized Entries\r\n%s\r\n\r\n' "$(printf '=%.0s' {1..46})"
+  printf 'Backup\r\n/usr/bin/env backup-now --home\r\n090000000000000x00202612070900\r\n=====\r\n'
+  printf 'Mail\r\n/usr/bin/env mail-client\r\n090000000000000x00202612070900\r\n====='
+} >"$work/program/0013cst.ini"
+
+mkdir -p "$(dirname "$out")"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/system"
+mkdir -m 700 "$work/runtime"
+export XDG_RUNTIME_DIR="$work/runtime"
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  "$1/program/launchwright" &
+  pid=$!
+  sleep 3
+  import -window "Kestrumsoft Launchwright" "$2"
+  kill "$pid"
+' screenshot "$work" "$work/shot.png"
+cp "$work/shot.png" "$out"
+echo "Saved $out"
