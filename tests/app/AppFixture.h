@@ -50,6 +50,7 @@ protected:
 
   // Constructs, initialises and shows the window, as the program does.
   MainDialog &open() {
+    dialog.reset(); // one window at a time holds the tray
     dialog = std::make_unique<MainDialog>(program.platform, tray);
     dialog->OnInitDialog();
     dialog->show();
