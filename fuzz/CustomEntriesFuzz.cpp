@@ -1,6 +1,7 @@
 // The customized entries reader on arbitrary bytes, the walk over its blocks and the rewrite.
-// Input: the bytes of "0013cst.ini".
+// Input: the bytes of "0013cst.ini". The launcher then ticks over what the file holds.
 #include "FuzzPlatform.h"
+#include "scheduler/Launcher.h"
 #include "storage/EntryStore.h"
 #include "support/FileError.h"
 
@@ -71,5 +72,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   store.removeEntry(name);
   LW_FUZZ_CHECK(!hasBlockNamed(store.customLines, name));
   walkBlocks(store.customLines);
+
+  // The timer starts complete blocks only, and its write-back keeps every other line.
+  store.readEntries();
+  const Lines beforeTick = store.customLines;
+  const std::size_t complete = lw::completeBlockLines(beforeTick);
+  fuzz.shell.opened.clear();
+  lw::Launcher launcher(fuzz.platform, {});
+  launcher.reloadPending = true;
+  launcher.tick();
+  launcher.tick();
+  LW_FUZZ_CHECK(fuzz.shell.opened.size() <= 2 * complete / lw::linesPerBlock);
+  for (const auto &command : fuzz.shell.opened) {
+    bool fromABlock = false;
+    for (std::size_t i = 0; i < complete; i += lw::linesPerBlock)
+      fromABlock = fromABlock || beforeTick[i + 1] == command;
+    LW_FUZZ_CHECK(fromABlock);
+  }
+  store.readEntries();
+  LW_FUZZ_CHECK(store.customLines.size() == beforeTick.size());
+  for (std::size_t i = 0; i < beforeTick.size(); ++i)
+    LW_FUZZ_CHECK(i % lw::linesPerBlock == 2 || store.customLines[i] == beforeTick[i]);
   return 0;
 }

@@ -18,11 +18,6 @@ std::string fold(std::string_view text) {
   return folded;
 }
 
-class QuietShell : public Shell {
-public:
-  bool open(const std::string &) override { return true; }
-};
-
 class StillClock : public Clock {
 public:
   LocalTime now() const override { return {2006, 6, 30, 9, 5, 0, 5}; }
@@ -41,7 +36,6 @@ public:
   std::optional<std::string> chooseFile() override { return std::nullopt; }
 };
 
-QuietShell shell;
 StillClock clock;
 DirectoryLocation location;
 NoChooser chooser;

@@ -59,6 +59,16 @@ private:
   std::size_t next = 0;
 };
 
+// Records what would have been started.
+class RecordingShell : public Shell {
+public:
+  bool open(const std::string &target) override {
+    opened.push_back(target);
+    return true;
+  }
+  std::vector<std::string> opened;
+};
+
 class FuzzPlatform {
 public:
   // Once per process: a fresh program directory with the shipped config.ini and language file.
@@ -70,6 +80,7 @@ public:
   std::string get(const char *name) const;
 
   MapRegistry registry;
+  RecordingShell shell;
   BitPrompter prompter;
   Platform platform;
 
