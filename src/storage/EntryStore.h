@@ -14,7 +14,9 @@
 //   only the first completeBlockLines(customLines) lines form blocks that may be started. A
 //   trailing incomplete block (a hand edit) is shown by the list (entriesOf), never started,
 //   written back line for line and stays last: addEntry puts new blocks before it, and
-//   removeEntry removes it when its first line is the name.
+//   removeEntry removes it when its first line is the name. Of complete blocks, the last
+//   separator is always written as "====="; the file ends without a line end unless its last
+//   line is empty.
 // - Writes replace the file atomically (old or new content, never a torn file) and throw a
 //   FileError when they fail. Add, remove, the backup append and the end of the reversal each
 //   hold the file's FileLock around their read-change-write; writeEntries and writeBackupFile

@@ -19,7 +19,8 @@ inline constexpr const char *restoredSchedule = "000000000000000x00";
 // entries file with restoredSchedule and the current time. A record whose restore fails is told
 // with text 195 and stays; a restored one leaves the file, told with text 190. The file is
 // written once, at the end. A record header with no kind line behind it is not offered; a last
-// record cut short is removed only as far as it goes. Throws FileError when the backup file
+// record cut short is removed only as far as it goes, and a fifth line that begins the next
+// record stays with that record. Throws FileError when the backup file
 // cannot be read, is not recognised or cannot be written.
 ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
                                      const LanguageTable &texts);
