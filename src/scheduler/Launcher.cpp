@@ -38,8 +38,11 @@ void Launcher::tick() {
     platform.shell.open(timerEntries[i + 1]);
     if (oncePerRun)
       startedThisRun.push_back(name);
+    const std::string previousLine = line;
     line = rebuiltScheduleLine(line, moment.now);
-    writeBack();
+    // The rest of the walk is left to the next tick when the entries were taken afresh.
+    if (!writeBack(i, previousLine))
+      break;
   }
 }
 
@@ -48,6 +51,7 @@ void Launcher::reload() {
   EntryStore store(platform);
   store.readEntries();
   timerEntries = std::move(store.customLines);
+  fileAsKnown = timerEntries;
   if (startedByAutostart && minimizeToTray)
     minimizeToTray();
   toolbox.keyPath = keys::control;
@@ -55,10 +59,31 @@ void Launcher::reload() {
   reloadPending = false;
 }
 
-void Launcher::writeBack() {
+bool Launcher::writeBack(std::size_t at, const std::string &previousLine) {
+  bool unchanged = true;
   EntryStore store(platform);
-  store.customLines = timerEntries;
-  store.writeEntries();
+  store.rewriteEntries([&](std::vector<std::string> &lines, bool fileExisted) {
+    // A missing file is recreated from the timer's copy, so that no entry is lost with it.
+    unchanged = !fileExisted || lines == fileAsKnown;
+    if (unchanged) {
+      lines = timerEntries;
+      return;
+    }
+    // Someone else changed the file: record this start in their content, if the entry is
+    // still there as the timer knew it, and carry on from that content.
+    const std::size_t end = completeBlockLines(lines);
+    for (std::size_t i = 0; i < end; i += linesPerBlock) {
+      if (lines[i] == timerEntries[at] && lines[i + 1] == timerEntries[at + 1] &&
+          lines[i + 2] == previousLine) {
+        lines[i + 2] = timerEntries[at + 2];
+        break;
+      }
+    }
+  });
+  if (!unchanged)
+    timerEntries = store.customLines;
+  fileAsKnown = timerEntries;
+  return unchanged;
 }
 
 } // namespace lw

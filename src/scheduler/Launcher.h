@@ -18,7 +18,9 @@ inline constexpr const char *backgroundControlData = "active";
 // The timer side of the customized entries: a copy of the entries file kept between ticks, and
 // one tick that starts every entry whose schedule has come due and records its new last start.
 // The main window owns one and calls tick from its timer; any command that changes the entries
-// file sets reloadPending, or the next write-back of a start restores the old file.
+// file sets reloadPending so that the timer works on the new content. A change the timer was not
+// told about (another instance, a hand edit) is not lost either: a write-back finds it and
+// records the start in it instead of writing the timer's old copy over it.
 class Launcher {
 public:
   // minimizeToTray is how the owner sends its window to the tray; it may be empty.
@@ -39,11 +41,15 @@ public:
 
 private:
   void reload();
-  void writeBack();
+  // Records the new schedule line of the block at `at`; false when the file had changed behind
+  // the timer's back and timerEntries now hold its current content.
+  bool writeBack(std::size_t at, const std::string &previousLine);
 
   const Platform &platform;
   std::function<void()> minimizeToTray;
   Toolbox toolbox;
+  // The entries file's body as the timer last read or wrote it.
+  std::vector<std::string> fileAsKnown;
 };
 
 } // namespace lw

@@ -94,6 +94,19 @@ void EntryStore::removeEntry(const std::string &name) {
   storeEntries();
 }
 
+void EntryStore::rewriteEntries(
+    const std::function<void(std::vector<std::string> &lines, bool fileExisted)> &change) {
+  const std::string path = customEntriesPath();
+  FileLock lock(path);
+  std::error_code ignored;
+  const bool existed = std::filesystem::exists(path, ignored);
+  customLines.clear();
+  if (existed)
+    readEntries();
+  change(customLines, existed);
+  storeEntries();
+}
+
 void EntryStore::readBackupFile() {
   backupLines.clear();
   backupLines = readBody(backupPath(), backupHeader).lines;

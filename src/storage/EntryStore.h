@@ -28,6 +28,7 @@
 #include "support/LanguageTable.h"
 #include "support/Toolbox.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,10 @@ public:
   void addEntry(std::string name, std::string command, std::string scheduleLine);
   // Removes every block whose name line is exactly the name; rewrites the file even when none.
   void removeEntry(const std::string &name);
+  // One read-change-write of the entries file under its lock: `change` gets the lines on disk
+  // (none, and false, when the file does not exist) and edits them in place; they are written.
+  void rewriteEntries(
+      const std::function<void(std::vector<std::string> &lines, bool fileExisted)> &change);
 
   // Throws FileError when the file cannot be read; backupLines is then empty.
   void readBackupFile();

@@ -134,6 +134,41 @@ TEST_F(LauncherTest, EntriesDueTogetherStartInFileOrderEachSavedAtItsStart) {
   EXPECT_EQ(own.timerEntries, afterSecond);
 }
 
+TEST_F(LauncherTest, StartKeepsWhatAnotherWriterChangedInTheFile) {
+  const std::string yearly = "080000000000052x00200606290800";
+  load({{"Mail", "mail", dueDaily}, {"Notes", "notes", yearly}});
+  tickAt(2006, 6, 29, 12, 0);
+  ASSERT_TRUE(program.shell.opened.empty());
+
+  // Another instance adds an entry and changes one, without the timer being told.
+  const auto theirs = blocksOf({{"Mail", "mail", dueDaily},
+                                {"Notes", "notes --tray", yearly},
+                                {"Backup", "backup", yearly}});
+  setFileLines(theirs);
+  EXPECT_EQ(tickAt(2006, 6, 30, 9, 5), 1u);
+
+  auto expected = theirs;
+  expected[2] = "000000000000000x00200606300905";
+  EXPECT_EQ(fileLines(), expected);
+  EXPECT_EQ(launcher.timerEntries, expected);
+  EXPECT_EQ(tickAt(2006, 6, 30, 9, 6), 0u);
+}
+
+TEST_F(LauncherTest, StartDoesNotBringBackAnEntryRemovedElsewhere) {
+  load({{"Mail", "mail", dueDaily}, {"Notes", "notes", dueDaily}});
+  tickAt(2006, 6, 29, 12, 0);
+  const auto theirs = blocksOf({{"Notes", "notes", dueDaily}});
+  setFileLines(theirs);
+
+  // The timer's copy still has Mail and starts it; the file keeps the removal, and the rest of
+  // the walk waits for the next tick, which works on the file's content.
+  EXPECT_EQ(tickAt(2006, 6, 30, 9, 5), 1u);
+  EXPECT_EQ(fileLines(), theirs);
+  EXPECT_EQ(tickAt(2006, 6, 30, 9, 5), 1u);
+  EXPECT_EQ(program.shell.opened, (std::vector<std::string>{"mail", "notes"}));
+  EXPECT_EQ(fileLines(), blocksOf({{"Notes", "notes", "000000000000000x00200606300905"}}));
+}
+
 TEST_F(LauncherTest, CommandLineIsHandedToTheShellWhole) {
   const std::vector<std::string> commands = {
       "/opt/editor/bin/editor --new-window \"/home/u/My Notes.txt\"",
