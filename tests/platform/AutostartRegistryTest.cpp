@@ -165,6 +165,17 @@ TEST_F(AutostartRegistry, GarbageInTheFoldersNeverBreaksTheList) {
   EXPECT_FALSE(registry.write(RegistryRoot::CurrentUser, runKey, "folder", "x"));
 }
 
+TEST_F(AutostartRegistry, SystemWriteHiddenByAUserEntryIsNotReportedAsDone) {
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "app", "app --mine"));
+  writeFile(xdg.user / "off.desktop", "[Desktop Entry]\nExec=off\nHidden=true\n");
+  const auto before = snapshot();
+  // The session would start neither: the user's file of the same name decides.
+  EXPECT_FALSE(registry.write(RegistryRoot::LocalMachine, runKey, "app", "app --everyone"));
+  EXPECT_FALSE(registry.write(RegistryRoot::LocalMachine, runKey, "off", "off --everyone"));
+  EXPECT_EQ(snapshot(), before);
+  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "app"), "app --mine");
+}
+
 TEST_F(AutostartRegistry, SystemFolderThatCannotBeCreatedFailsTheWrite) {
   // A file where the folder's parent should be stops even root.
   writeFile(xdg.system.parent_path(), "a file, not a folder");

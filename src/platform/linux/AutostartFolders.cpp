@@ -104,6 +104,10 @@ bool AutostartFolders::write(std::string_view name, std::string_view command) {
   // A desktop entry cannot carry a NUL byte, and a registry string value ends at one.
   if (!isSafeName(name) || command.find('\0') != std::string_view::npos || folders.empty())
     return false;
+  // A file of that name in a shadowing folder (the user's) hides whatever is written here: the
+  // session would not start it, so the write must not count as done.
+  if (shadowed(name))
+    return false;
   const std::string path = fileIn(folders.front(), name);
   try {
     DesktopEntry entry;

@@ -25,7 +25,8 @@ public:
   std::optional<std::string> read(std::string_view name) const;
   // File name order; nothing when a folder exists but cannot be listed.
   std::optional<std::vector<std::string>> enumerate() const;
-  // Creates or updates the entry in the first folder and leaves it enabled.
+  // Creates or updates the entry in the first folder and leaves it enabled; false, writing
+  // nothing, when a shadowing folder holds the name, since the session would not start it.
   bool write(std::string_view name, std::string_view command);
   // True when no folder starts the name afterwards.
   bool remove(std::string_view name);
