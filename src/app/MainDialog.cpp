@@ -227,7 +227,15 @@ bool MainDialog::eventFilter(QObject *watched, QEvent *event) {
   return QDialog::eventFilter(watched, event);
 }
 
-void MainDialog::OnTimer() { launcher.tick(); }
+void MainDialog::OnTimer() {
+  // The timer keeps firing inside message boxes. While a tick's own report of a file it could
+  // not use is open, further ticks would only stack the same report on top of it, one a period.
+  if (tickRunning)
+    return;
+  tickRunning = true;
+  guarded([this] { launcher.tick(); });
+  tickRunning = false;
+}
 
 void MainDialog::OnEditEntry() { onEditEntry(*this); }
 

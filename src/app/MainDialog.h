@@ -162,6 +162,7 @@ private:
   QIcon icon;
   QTimer timer;
   int mark = -1;
+  bool tickRunning = false;
 };
 
 } // namespace lw

@@ -232,6 +232,34 @@ TEST_F(MainDialogTest, TimerTickReloadsAndAFailedReloadStaysPending) {
   EXPECT_NE(program.prompter.shown[0].text.find("0013cst.ini"), std::string::npos);
 }
 
+TEST_F(MainDialogTest, TicksInsideAFailedTicksReportAddNoFurtherReports) {
+  // The timer keeps firing inside the report's modal loop; an entries file that stays
+  // unreadable must not pile up one report on another every period.
+  struct TickingPrompter : ScriptedPrompter {
+    MainDialog *window = nullptr;
+    void tell(const std::string &text, const std::string &caption) override {
+      ScriptedPrompter::tell(text, caption);
+      if (window && shown.size() < 5)
+        window->dispatch(command::timer);
+    }
+  } prompter;
+  writeCustomized({{"Notes", "/usr/bin/notes"}});
+  Platform platform{program.registry, program.shell, program.clock,
+                    program.location, prompter,      program.chooser};
+  MainDialog window(platform, tray);
+  window.OnInitDialog();
+  std::filesystem::remove(program.file("0013cst.ini"));
+  prompter.window = &window;
+
+  window.dispatch(command::timer);
+  EXPECT_EQ(prompter.shown.size(), 1u);
+  EXPECT_TRUE(window.reloadPending());
+
+  window.dispatch(command::timer); // the report was closed: the next tick tries again
+  EXPECT_EQ(prompter.shown.size(), 2u);
+  prompter.window = nullptr;
+}
+
 TEST_F(MainDialogTest, EntryButtonsAndDoubleClickReachTheirCommands) {
   open();
   QTest::mouseClick(dialog->editButton, Qt::LeftButton);
