@@ -4,11 +4,14 @@
 #include "storage/EntryFormat.h"
 
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <chrono>
+#include <set>
 
 namespace lw::test {
 namespace {
@@ -68,10 +71,29 @@ TEST_F(MainDialogTest, WindowOpensWithLanguageTextsColumnsAndKeyboardAccess) {
 TEST_F(MainDialogTest, GermanLanguageFileTranslatesButtonsColumnsAndStatus) {
   program.writeFile("config.ini", "Language\r\n[Deutsch]\r\n");
   open();
-  EXPECT_EQ(buttonText("addButton"), "&Hinzufügen");
+  EXPECT_EQ(buttonText("addButton"), "Hin&zufügen");
   EXPECT_EQ(dialog->entryList->headerItem()->text(2).toStdString(), "Befehl");
   EXPECT_EQ(statusLabel(),
             "Benutzerdefiniert: 0\nAktueller Benutzer: 0\nAlle Benutzer: 0\n\nGesamt: 0");
+}
+
+TEST_F(MainDialogTest, EveryAltKeyOfTheWindowReachesOneControlInEveryLanguage) {
+  // Two controls with the same mnemonic make Alt+letter only move the focus between them.
+  for (const char *language : {"[English]", "[Deutsch]"}) {
+    program.writeFile("config.ini", std::string("Language\r\n") + language + "\r\n");
+    open();
+    std::vector<QString> texts;
+    for (QAction *title : dialog->menuBar->actions())
+      texts.push_back(title->text());
+    for (const char *name : {"editButton", "addButton", "deleteButton"})
+      texts.push_back(button(name)->text());
+    std::set<int> keys;
+    for (const QString &text : texts) {
+      const QKeySequence key = QKeySequence::mnemonic(text);
+      EXPECT_FALSE(key.isEmpty()) << language << ' ' << text.toStdString();
+      EXPECT_TRUE(keys.insert(key[0].toCombined()).second) << language << ' ' << text.toStdString();
+    }
+  }
 }
 
 TEST_F(MainDialogTest, AutostartMarkerIsConsumedOnlyWhenItIsExactlyX) {
