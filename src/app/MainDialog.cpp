@@ -1,10 +1,12 @@
 #include "MainDialog.h"
 
 #include "FileErrorText.h"
+#include "StartupList.h"
 #include "support/TextNumbers.h"
 #include "ui_MainDialog.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -37,6 +39,8 @@ constexpr std::chrono::milliseconds autostartWait{5500};
 constexpr const char *suiteActiveName = "active";
 
 constexpr int columnWidths[] = {100, 100, 300};
+// Room for the cell's margins and focus frame beside a label.
+constexpr int kindColumnPadding = 16;
 
 QString fromText(const std::string &text) { return QString::fromLocal8Bit(text); }
 
@@ -149,6 +153,15 @@ void MainDialog::initialise() {
                               fromText(languageTable.getText(text::commandColumn))});
   for (int column = 0; column < 3; ++column)
     entryList->setColumnWidth(column, columnWidths[column]);
+  // The kind column is as wide as the longest kind label of the language, so that no label is
+  // cut short; the labels are few and known now.
+  const QFontMetrics metrics = entryList->fontMetrics();
+  int kindWidth = columnWidths[1];
+  for (const EntryKind kind : {EntryKind::AllUsers, EntryKind::CurrentUser, EntryKind::Customized})
+    kindWidth =
+        std::max(kindWidth, metrics.horizontalAdvance(fromText(kindLabel(kind, languageTable))) +
+                                kindColumnPadding);
+  entryList->setColumnWidth(1, kindWidth);
 
   launcher.startedThisRun.clear();
   consumeAutostartMarker();

@@ -3,6 +3,7 @@
 #include "app/FileErrorText.h"
 #include "storage/EntryFormat.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
@@ -73,6 +74,11 @@ TEST_F(MainDialogTest, GermanLanguageFileTranslatesButtonsColumnsAndStatus) {
   open();
   EXPECT_EQ(buttonText("addButton"), "Hin&zufügen");
   EXPECT_EQ(dialog->entryList->headerItem()->text(2).toStdString(), "Befehl");
+  const QFontMetrics metrics = dialog->entryList->fontMetrics();
+  for (const char *label : {"Benutzerdefiniert", "Aktueller Benutzer", "Alle Benutzer"})
+    EXPECT_GT(dialog->entryList->columnWidth(1),
+              metrics.horizontalAdvance(QString::fromUtf8(label)))
+        << label << " fits its column";
   EXPECT_EQ(statusLabel(),
             "Benutzerdefiniert: 0\nAktueller Benutzer: 0\nAlle Benutzer: 0\n\nGesamt: 0");
 }
