@@ -266,6 +266,42 @@ TEST_F(EntryDialogTest, DeleteThisEntryRemovesTheEntryAsItWasWhenOpened) {
                                  text(text::deletedNotice)}));
 }
 
+TEST_F(EntryDialogTest, EnterOnAFocusedButtonPressesThatButtonNotOk) {
+  setRunValue(RegistryRoot::CurrentUser, "Notes", "notes");
+  auto dialog = openDialog(1, "Notes", "notes");
+  type(dialog.get(), "nameEdit", "Renamed");
+  dialog->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+  const auto enterOn = [&](const char *objectName) {
+    // Only an auto-default button takes Enter when it has the focus; for any other the desktop
+    // hands Enter on to the dialog's default button, OK (the offscreen platform does not).
+    EXPECT_TRUE(child<QPushButton>(dialog.get(), objectName)->autoDefault()) << objectName;
+    child<QWidget>(dialog.get(), objectName)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  };
+
+  enterOn("browseButton");
+  EXPECT_EQ(program.chooser.asked, 1);
+  EXPECT_TRUE(dialog->isVisible());
+
+  program.prompter.answer(false);
+  enterOn("deleteEntryButton");
+  EXPECT_EQ(shownTexts(), (Lines{text(text::deleteQuestion)}));
+  EXPECT_TRUE(dialog->isVisible());
+
+  enterOn("cancelButton");
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(dialog->result(), QDialog::Rejected);
+  EXPECT_EQ(shownTexts().size(), 1u) << "Enter on Cancel saves nothing";
+  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Notes"), "notes");
+
+  auto typed = openDialog(1, "Notes", "notes");
+  type(typed.get(), "nameEdit", "Renamed");
+  program.prompter.answer(false);
+  QTest::keyClick(child<QLineEdit>(typed.get(), "nameEdit"), Qt::Key_Return);
+  EXPECT_EQ(shownTexts().back(), changeQuestion()) << "Enter in a field is OK";
+}
+
 TEST_F(EntryDialogTest, NumberFieldsKeepToTheirWidthsAndTypedTextIsEncodedAsTyped) {
   auto dialog = openDialog(1, "New entry", "");
   click(dialog.get(), "customizedRadio");
