@@ -37,7 +37,14 @@ std::string readBytes(const std::string &path) {
   return std::move(content).str();
 }
 
-std::vector<std::string> readLines(const std::string &path) { return splitLines(readBytes(path)); }
+std::vector<std::string> readLines(const std::string &path) {
+  // Many editors put a UTF-8 byte-order mark in front of a file they save; it is no part of the
+  // first line, whose text is matched exactly.
+  std::string bytes = readBytes(path);
+  if (bytes.starts_with("\xEF\xBB\xBF"))
+    bytes.erase(0, 3);
+  return splitLines(bytes);
+}
 
 std::string joinLines(const std::vector<std::string> &lines) {
   std::string out;

@@ -14,7 +14,7 @@ namespace lw {
 // either the old file or the new one.
 namespace textfile {
 
-// Throws FileError when the file cannot be opened.
+// Throws FileError when the file cannot be opened. A UTF-8 byte-order mark is skipped.
 std::vector<std::string> readLines(const std::string &path);
 
 // Splits already loaded bytes the same way.

@@ -3,6 +3,7 @@
 #include "TextFile.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -39,7 +40,15 @@ private:
 
 } // namespace
 
-void textfile::writeAtomically(const std::string &path, const std::string &bytes) {
+void textfile::writeAtomically(const std::string &requested, const std::string &bytes) {
+  // A data file that is a link to elsewhere is replaced where it really is, so the link stays.
+  std::string path = requested;
+  if (char *real = ::realpath(requested.c_str(), nullptr)) {
+    struct stat link {};
+    if (::lstat(requested.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+      path = real;
+    std::free(real);
+  }
   std::string temporary = path + ".XXXXXX";
   Descriptor out(::mkostemp(temporary.data(), O_CLOEXEC));
   if (out.get() < 0)

@@ -20,6 +20,27 @@ TEST(SplitLines, LfEndsALineAndACrBeforeItIsDropped) {
   EXPECT_EQ(textfile::splitLines("a\rb\r\r\nc\r"), (Lines{"a\rb\r", "c\r"}));
 }
 
+TEST(ReadLines, SkipsAByteOrderMarkSoTheFirstLineStillMatches) {
+  test::TempDir dir;
+  const std::string path = (dir.path() / "config.ini").string();
+  textfile::writeAtomically(path, "\xEF\xBB\xBFLanguage\r\n[English]\r\n");
+  EXPECT_EQ(textfile::readLines(path), (Lines{"Language", "[English]"}));
+  // Only at the very start of the file.
+  textfile::writeAtomically(path, "a\n\xEF\xBB\xBF\n");
+  EXPECT_EQ(textfile::readLines(path), (Lines{"a", "\xEF\xBB\xBF"}));
+}
+
+TEST(AtomicWrite, ReplacesALinkedFileWhereItIsAndKeepsTheLink) {
+  test::TempDir dir;
+  const auto target = dir.path() / "shared.ini";
+  const auto link = dir.path() / "0013cst.ini";
+  textfile::writeAtomically(target.string(), "old");
+  std::filesystem::create_symlink(target, link);
+  textfile::writeAtomically(link.string(), "new");
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(textfile::readBytes(target.string()), "new");
+}
+
 TEST(AtomicWrite, ReplacesTheWholeFileWithExactBytes) {
   test::TempDir dir;
   const std::string path = (dir.path() / "data.ini").string();
