@@ -1,7 +1,7 @@
 #include "MainDialog.h"
 
-#include "FileErrorText.h"
 #include "StartupList.h"
+#include "editing/FileErrorText.h"
 #include "support/TextNumbers.h"
 #include "ui_MainDialog.h"
 
@@ -131,7 +131,7 @@ void MainDialog::dispatch(int id) {
 }
 
 void MainDialog::reportFileError(const FileError &error) {
-  platform.prompter.tell(fileErrorMessage(error, languageTable), programCaption);
+  platform.prompter.tell(fileErrorMessage(error, languageTable), EntryStore::caption);
 }
 
 bool MainDialog::OnInitDialog() {

@@ -4,6 +4,7 @@
 
 #include "ui_EntryDialog.h"
 
+#include "FileErrorText.h"
 #include "storage/EntryFormat.h"
 #include "support/FileError.h"
 #include "support/TextNumbers.h"
@@ -298,10 +299,7 @@ void EntryDialog::tellText(std::int32_t number) {
 }
 
 void EntryDialog::reportFileError(const FileError &error) {
-  std::string report = texts.getText(text::fileErrorIntro);
-  report += report.empty() ? "" : "\n\n";
-  report += error.path() + "\n" + error.reason();
-  system().prompter.tell(report, caption);
+  system().prompter.tell(fileErrorMessage(error, texts), caption);
 }
 
 void EntryDialog::guarded(const std::function<void()> &handler) {

@@ -1,6 +1,6 @@
 #include "AppFixture.h"
 
-#include "app/FileErrorText.h"
+#include "editing/FileErrorText.h"
 #include "storage/EntryFormat.h"
 
 #include <QFontMetrics>

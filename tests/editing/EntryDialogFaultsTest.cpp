@@ -117,5 +117,21 @@ TEST_F(EntryDialogFaultsTest, MissingBackupFileStopsTheSaveAndKeepsTheDialogOpen
   EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Notes"), "notes");
 }
 
+TEST_F(EntryDialogFaultsTest, ForeignBackupFileIsLeftAloneWithTheTextThatSaysHowToRepairIt) {
+  setRunValue(RegistryRoot::CurrentUser, "Notes", "notes");
+  program.writeFile("0013bkp.ini", "My own notes\r\n");
+  auto dialog = openDialog(1, "Notes", "notes");
+  type(dialog.get(), "commandEdit", "notes --new");
+  program.prompter.answer(true);
+  click(dialog.get(), "okButton");
+
+  ASSERT_EQ(program.prompter.shown.size(), 2u);
+  const std::string report = program.prompter.shown.back().text;
+  EXPECT_EQ(report, text(text::unrecognisedFile) + "\n\n" + program.file("0013bkp.ini"));
+  EXPECT_EQ(program.readFile("0013bkp.ini"), "My own notes\r\n");
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Notes"), "notes");
+}
+
 } // namespace
 } // namespace lw::test

@@ -7,9 +7,6 @@
 
 namespace lw {
 
-// The caption of every message box the main window shows.
-inline constexpr const char *programCaption = "Kestrumsoft Launchwright";
-
 // The report of a file that could not be used: the language table's introduction, then the
 // file and the reason. It must also work when the table itself could not be loaded, so every
 // missing text falls back to English.
