@@ -30,17 +30,6 @@ TEST(ReadLines, SkipsAByteOrderMarkSoTheFirstLineStillMatches) {
   EXPECT_EQ(textfile::readLines(path), (Lines{"a", "\xEF\xBB\xBF"}));
 }
 
-TEST(AtomicWrite, ReplacesALinkedFileWhereItIsAndKeepsTheLink) {
-  test::TempDir dir;
-  const auto target = dir.path() / "shared.ini";
-  const auto link = dir.path() / "0013cst.ini";
-  textfile::writeAtomically(target.string(), "old");
-  std::filesystem::create_symlink(target, link);
-  textfile::writeAtomically(link.string(), "new");
-  EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(textfile::readBytes(target.string()), "new");
-}
-
 TEST(AtomicWrite, ReplacesTheWholeFileWithExactBytes) {
   test::TempDir dir;
   const std::string path = (dir.path() / "data.ini").string();
