@@ -53,16 +53,26 @@ void EntryStore::readEntries() {
   customLines = readBody(customEntriesPath(), customEntriesHeader).lines;
 }
 
-void EntryStore::storeEntries() {
+void EntryStore::loadEntriesForChange() {
+  customLines.clear();
+  const std::string path = customEntriesPath();
+  DataFileBody body = readBody(path, customEntriesHeader);
+  if (!body.recognised)
+    throw FileError(path, unrecognisedContentReason);
+  customLines = std::move(body.lines);
+}
+
+void EntryStore::saveEntries() {
   const std::string path = customEntriesPath();
   refuseLineBreaks(path, customLines);
-  requireRecognised(path, customEntriesHeader);
   textfile::writeAtomically(path, customEntriesBytes(customLines));
 }
 
 void EntryStore::writeEntries() {
-  FileLock lock(customEntriesPath());
-  storeEntries();
+  const std::string path = customEntriesPath();
+  FileLock lock(path);
+  requireRecognised(path, customEntriesHeader);
+  saveEntries();
 }
 
 void EntryStore::addEntry(std::string name, std::string command, std::string scheduleLine) {
@@ -70,18 +80,18 @@ void EntryStore::addEntry(std::string name, std::string command, std::string sch
   if (containsLineBreak(name) || containsLineBreak(command) || containsLineBreak(scheduleLine))
     throw FileError(path, lineBreakReason);
   FileLock lock(path);
-  readEntries();
+  loadEntriesForChange();
   // In front of a trailing incomplete block, so that the new block starts on a block boundary.
   const auto at =
       customLines.begin() + static_cast<std::ptrdiff_t>(completeBlockLines(customLines));
   customLines.insert(at, {std::move(name), std::move(command), std::move(scheduleLine),
                           std::string(blockSeparator)});
-  storeEntries();
+  saveEntries();
 }
 
 void EntryStore::removeEntry(const std::string &name) {
   FileLock lock(customEntriesPath());
-  readEntries();
+  loadEntriesForChange();
   std::vector<std::string> kept;
   kept.reserve(customLines.size());
   for (std::size_t i = 0; i < customLines.size(); i += linesPerBlock) {
@@ -91,7 +101,7 @@ void EntryStore::removeEntry(const std::string &name) {
                   customLines.begin() + static_cast<std::ptrdiff_t>(end));
   }
   customLines = std::move(kept);
-  storeEntries();
+  saveEntries();
 }
 
 void EntryStore::rewriteEntries(
@@ -102,9 +112,9 @@ void EntryStore::rewriteEntries(
   const bool existed = std::filesystem::exists(path, ignored);
   customLines.clear();
   if (existed)
-    readEntries();
+    loadEntriesForChange();
   change(customLines, existed);
-  storeEntries();
+  saveEntries();
 }
 
 void EntryStore::readBackupFile() {
@@ -112,16 +122,26 @@ void EntryStore::readBackupFile() {
   backupLines = readBody(backupPath(), backupHeader).lines;
 }
 
-void EntryStore::storeBackup() {
+void EntryStore::loadBackupForChange() {
+  backupLines.clear();
+  const std::string path = backupPath();
+  DataFileBody body = readBody(path, backupHeader);
+  if (!body.recognised)
+    throw FileError(path, unrecognisedContentReason);
+  backupLines = std::move(body.lines);
+}
+
+void EntryStore::saveBackup() {
   const std::string path = backupPath();
   refuseLineBreaks(path, backupLines);
-  requireRecognised(path, backupHeader);
   textfile::writeAtomically(path, backupBytes(backupLines));
 }
 
 void EntryStore::writeBackupFile() {
-  FileLock lock(backupPath());
-  storeBackup();
+  const std::string path = backupPath();
+  FileLock lock(path);
+  requireRecognised(path, backupHeader);
+  saveBackup();
 }
 
 RemovalOutcome EntryStore::removeWithBackup(int kind, const std::string &name,
@@ -149,14 +169,14 @@ RemovalOutcome EntryStore::removeWithBackup(int kind, const std::string &name,
 
   {
     FileLock lock(backupPath());
-    readBackupFile();
+    loadBackupForChange();
     const LocalTime now = platform.clock.now();
     backupLines.push_back(recordHeader(now));
     backupLines.push_back(name);
     backupLines.push_back(command);
     backupLines.push_back(std::to_string(kind));
     backupLines.emplace_back();
-    storeBackup();
+    saveBackup();
   }
 
   bool removed = true;
@@ -198,7 +218,7 @@ void EntryStore::finishReversal(const std::vector<std::string> &readAtStart,
       backupLines = std::move(current.lines);
     }
   }
-  storeBackup();
+  saveBackup();
 }
 
 } // namespace lw

@@ -104,8 +104,13 @@ protected:
   virtual void endDialog() {}
 
 private:
-  void storeEntries(); // writeEntries without taking the lock
-  void storeBackup();  // writeBackupFile without taking the lock
+  // Under the caller's lock: read a file for a change that will be written back, refusing one
+  // whose content is not recognised before anything is done; and write it back without
+  // reading it again.
+  void loadEntriesForChange();
+  void saveEntries();
+  void loadBackupForChange();
+  void saveBackup();
   void tell(std::int32_t number);
 
   const Platform &platform;
