@@ -5,6 +5,7 @@
 #include "BenchProgram.h"
 #include "app/MainDialog.h"
 #include "app/Tray.h"
+#include "platform/RunKeyStartupState.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -90,7 +91,8 @@ struct ListProgram {
                  base.platform().clock,
                  base.platform().location,
                  base.platform().prompter,
-                 base.platform().fileChooser} {
+                 base.platform().fileChooser,
+                 startup} {
     for (const char *file : {"config.ini", "0013trl.ini"})
       std::filesystem::copy_file(std::filesystem::path(LW_RESOURCE_DIR) / file, base.file(file));
     std::string bytes =
@@ -114,6 +116,7 @@ struct ListProgram {
 
   bench::BenchProgram base;
   MemoryRegistry registry;
+  RunKeyStartupState startup{registry};
   Platform platform;
 };
 

@@ -119,7 +119,8 @@ FuzzPlatform &FuzzPlatform::instance() {
 }
 
 FuzzPlatform::FuzzPlatform()
-    : platform{registry, shell, clock, location, prompter, chooser}, directory(makeDirectory()) {
+    : platform{registry, shell, clock, location, prompter, chooser, startup},
+      directory(makeDirectory()) {
   location.path = directory + "/launchwright";
   for (const char *name : {"config.ini", "0013trl.ini"})
     std::filesystem::copy_file(std::filesystem::path(LW_RESOURCE_DIR) / name,

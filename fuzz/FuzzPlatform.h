@@ -4,6 +4,7 @@
 // registry, a fixed clock and a prompter that answers from the fuzz input.
 
 #include "platform/Platform.h"
+#include "platform/RunKeyStartupState.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -80,6 +81,7 @@ public:
   std::string get(const char *name) const;
 
   MapRegistry registry;
+  RunKeyStartupState startup{registry};
   RecordingShell shell;
   BitPrompter prompter;
   Platform platform;

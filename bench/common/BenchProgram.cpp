@@ -9,7 +9,7 @@ namespace lw::bench {
 BenchProgram::BenchProgram()
     : dir(std::filesystem::temp_directory_path() /
           ("launchwright-bench-" + std::to_string(::getpid()))),
-      system{registry, shell, clock, location, prompter, chooser} {
+      system{registry, shell, clock, location, prompter, chooser, startup} {
   std::filesystem::create_directories(dir);
   location.path = (dir / "launchwright").string();
 }

@@ -2,6 +2,7 @@
 // A throw-away program directory and a Platform on simple stand-ins, for benchmarks.
 
 #include "platform/Platform.h"
+#include "platform/RunKeyStartupState.h"
 
 #include <filesystem>
 #include <map>
@@ -60,6 +61,7 @@ private:
   Location location;
   SilentPrompter prompter;
   NoChooser chooser;
+  RunKeyStartupState startup{registry};
   Platform system;
 };
 

@@ -19,8 +19,15 @@ inline constexpr const char *starterValueName = "Launchwright";
 
 struct StartupEntry {
   EntryKind kind = EntryKind::CurrentUser;
-  std::string name;
-  std::string command;
+  std::string name;    // exact bytes
+  std::string command; // exact bytes
+  // Whether and why not the entry starts: at logon for the Run keys, by its rule for
+  // customized entries (Starts, Disabled or ProgramMissing).
+  StartVerdict verdict = StartVerdict::Starts;
+  std::string detail;           // see RunEntry::detail
+  std::string file;             // the autostart file; empty for customized entries
+  std::string workingDirectory; // see RunEntry::workingDirectory
+  std::string scheduleLine;     // customized entries: schedule characters and last start
 };
 
 struct StartupListing {

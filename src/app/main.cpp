@@ -47,7 +47,9 @@ int main(int argc, char *argv[]) {
   auto location = lw::makeNativeLocation();
   lw::QtPrompter prompter;
   lw::QtFileChooser fileChooser;
-  const lw::Platform platform{*registry, *shell, *clock, *location, prompter, fileChooser};
+  auto startup = lw::makeNativeStartupState();
+  const lw::Platform platform{*registry, *shell,      *clock,  *location,
+                              prompter,  fileChooser, *startup};
 
   // The About box has no owner window and takes its icon from here.
   QApplication::setWindowIcon(lw::MainDialog::programIcon());

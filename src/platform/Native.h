@@ -6,6 +6,7 @@
 #include "ProgramLocation.h"
 #include "Registry.h"
 #include "Shell.h"
+#include "StartupState.h"
 
 #include <memory>
 
@@ -18,5 +19,8 @@ std::unique_ptr<Registry> makeNativeRegistry();
 std::unique_ptr<Shell> makeNativeShell();
 std::unique_ptr<Clock> makeNativeClock();
 std::unique_ptr<ProgramLocation> makeNativeLocation();
+// What the session does with the Run keys' entries at logon, read from the same places as
+// makeNativeRegistry's Run keys.
+std::unique_ptr<StartupState> makeNativeStartupState();
 
 } // namespace lw

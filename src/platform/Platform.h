@@ -5,6 +5,7 @@
 #include "Prompter.h"
 #include "Registry.h"
 #include "Shell.h"
+#include "StartupState.h"
 
 namespace lw {
 
@@ -17,6 +18,7 @@ struct Platform {
   ProgramLocation &location;
   Prompter &prompter;
   FileChooser &fileChooser;
+  StartupState &startup;
 };
 
 } // namespace lw

@@ -129,8 +129,8 @@ TEST_F(MainDialogTest, AutostartWaitHappensBeforeTheWindowIsShown) {
       FixedClock::sleepFor(duration);
     }
   } clock;
-  Platform platform{program.registry, program.shell,    clock,
-                    program.location, program.prompter, program.chooser};
+  Platform platform{program.registry, program.shell,   clock,          program.location,
+                    program.prompter, program.chooser, program.startup};
   MainDialog window(platform, tray);
   clock.window = &window;
   window.OnInitDialog();
@@ -272,8 +272,8 @@ TEST_F(MainDialogTest, TicksInsideAFailedTicksReportAddNoFurtherReports) {
     }
   } prompter;
   writeCustomized({{"Notes", "/usr/bin/notes"}});
-  Platform platform{program.registry, program.shell, program.clock,
-                    program.location, prompter,      program.chooser};
+  Platform platform{program.registry, program.shell,   program.clock,  program.location,
+                    prompter,         program.chooser, program.startup};
   MainDialog window(platform, tray);
   window.OnInitDialog();
   std::filesystem::remove(program.file("0013cst.ini"));

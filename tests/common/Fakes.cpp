@@ -135,9 +135,8 @@ TempDir::~TempDir() {
 std::filesystem::path resourceDir() { return LW_RESOURCE_DIR; }
 
 TestProgram::TestProgram()
-    : location((dir.path() / "launchwright").generic_string()), platform{registry, shell,
-                                                                         clock,    location,
-                                                                         prompter, chooser} {
+    : location((dir.path() / "launchwright").generic_string()),
+      startup(registry), platform{registry, shell, clock, location, prompter, chooser, startup} {
   for (const char *name : {"config.ini", "0013trl.ini", "0013cst.ini", "0013bkp.ini"})
     std::filesystem::copy_file(resourceDir() / name, dir.path() / name);
   clock.set(2006, 6, 30, 9, 5);

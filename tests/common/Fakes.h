@@ -2,6 +2,7 @@
 // Stand-ins for the operating system, shared by the tests of every folder.
 
 #include "platform/Platform.h"
+#include "platform/RunKeyStartupState.h"
 
 #include <deque>
 #include <filesystem>
@@ -145,6 +146,7 @@ public:
   FixedLocation location;
   ScriptedPrompter prompter;
   ScriptedFileChooser chooser;
+  RunKeyStartupState startup;
   Platform platform;
 };
 

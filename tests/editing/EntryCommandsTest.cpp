@@ -323,8 +323,8 @@ TEST_F(EntryCommandsTest, ReversalTakesADeletedOrNameInsideARecordForARecord) {
 TEST_F(EntryCommandsTest, ATimerTickDuringTheNoticeUndoesNoSaveAndNoDeletion) {
   setCustomLines({"Pulse", "pulse.sh", "050001000000000x00200606300903", "====="});
   TickingPrompter prompter;
-  const Platform platform{program.registry, program.shell, program.clock,
-                          program.location, prompter,      program.chooser};
+  const Platform platform{program.registry, program.shell,   program.clock,  program.location,
+                          prompter,         program.chooser, program.startup};
   Launcher launcher(platform, {});
   launcher.reloadPending = true;
   program.clock.set(2006, 6, 30, 9, 4);

@@ -5,6 +5,7 @@
 #include "EditingFixture.h"
 
 #include "app/MainDialog.h"
+#include "platform/RunKeyStartupState.h"
 #include "platform/linux/LinuxShell.h"
 #include "platform/linux/XdgRegistry.h"
 #include "support/TextNumbers.h"
@@ -36,7 +37,8 @@ protected:
       : config(program.dir.path() / "config"), registry(locations()),
         shell(program.dir.str()), platform{registry,         shell,
                                            program.clock,    program.location,
-                                           program.prompter, program.chooser} {}
+                                           program.prompter, program.chooser,
+                                           startup} {}
 
   XdgLocations locations() const {
     XdgLocations where;
@@ -71,6 +73,7 @@ protected:
 
   fs::path config;
   XdgRegistry registry;
+  RunKeyStartupState startup{registry};
   LinuxShell shell;
   Platform platform;
   fs::path marker = program.dir.path() / "started.txt";

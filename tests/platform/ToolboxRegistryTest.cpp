@@ -19,7 +19,8 @@ protected:
   FixedLocation location{"/opt/launchwright/launchwright"};
   ScriptedPrompter prompter;
   ScriptedFileChooser chooser;
-  Platform platform{registry, shell, clock, location, prompter, chooser};
+  RunKeyStartupState startup{registry};
+  Platform platform{registry, shell, clock, location, prompter, chooser, startup};
   Toolbox toolbox{platform};
 };
 

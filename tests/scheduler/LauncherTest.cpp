@@ -111,8 +111,8 @@ public:
 
 TEST_F(LauncherTest, EntriesDueTogetherStartInFileOrderEachSavedAtItsStart) {
   FileWatchingShell shell(program);
-  Platform watched{program.registry, shell,          program.clock, program.location,
-                   program.prompter, program.chooser};
+  Platform watched{program.registry, shell,           program.clock,  program.location,
+                   program.prompter, program.chooser, program.startup};
   Launcher own(watched, {});
   const std::string dueMinutes = "050000000000000x00200606300905";
   const auto lines = blocksOf({{"First", "first", dueDaily},

@@ -18,8 +18,8 @@ TEST(LauncherWithNativeShell, DueEntryRunsItsProgramAndRecordsTheStart) {
   TempDir home;
   ASSERT_EQ(::setenv("HOME", home.str().c_str(), 1), 0);
   const auto shell = makeNativeShell();
-  Platform native{program.registry, *shell,           program.clock,
-                  program.location, program.prompter, program.chooser};
+  Platform native{program.registry, *shell,          program.clock,  program.location,
+                  program.prompter, program.chooser, program.startup};
 
   const fs::path jobs = home.path() / "my jobs";
   fs::create_directory(jobs);

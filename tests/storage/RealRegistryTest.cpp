@@ -32,8 +32,9 @@ protected:
   fs::path userFolder = folders.path() / "config" / "autostart";
   fs::path systemFolder = folders.path() / "xdg" / "autostart";
   XdgRegistry registry{locations(systemFolder)};
-  Platform platform{registry,         program.shell,    program.clock,
-                    program.location, program.prompter, program.chooser};
+  RunKeyStartupState startup{registry};
+  Platform platform{registry,         program.shell,   program.clock, program.location,
+                    program.prompter, program.chooser, startup};
   LanguageTable texts{platform};
 };
 
@@ -67,8 +68,9 @@ TEST_F(RealRegistryTest, NamesTheFoldersRefuseAreNeverReportedAsDone) {
   // A system folder that cannot be created: the restore fails and the record stays.
   std::ofstream(folders.path() / "blocked") << "a file where a folder should be";
   XdgRegistry blocked{locations(folders.path() / "blocked" / "autostart")};
-  Platform blockedPlatform{blocked,          program.shell,    program.clock,
-                           program.location, program.prompter, program.chooser};
+  RunKeyStartupState blockedStartup{blocked};
+  Platform blockedPlatform{blocked,          program.shell,   program.clock, program.location,
+                           program.prompter, program.chooser, blockedStartup};
   const std::string record =
       recordBytes("Deleted or changed on 2006/6/1 at 8:0:", "Daemon", "/usr/bin/daemon", "0");
   program.writeFile("0013bkp.ini", emptyBackupFile() + record);

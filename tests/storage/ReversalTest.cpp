@@ -181,8 +181,8 @@ public:
 
 TEST_F(ReversalTest, RecordsWrittenByAnotherInstanceDuringTheWalkSurvive) {
   MeddlingPrompter prompter;
-  Platform platform{program.registry, program.shell, program.clock,
-                    program.location, prompter,      program.chooser};
+  Platform platform{program.registry, program.shell,   program.clock,  program.location,
+                    prompter,         program.chooser, program.startup};
   EntryStore walker(platform);
   Toolbox mainToolbox(platform);
   setBackupFile(emptyBackupFile() + recordBytes(at, "Mine", "mine.exe", "1"));

@@ -3,6 +3,7 @@
 #include "LinuxShell.h"
 #include "XdgRegistry.h"
 #include "platform/Native.h"
+#include "platform/RunKeyStartupState.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -54,5 +55,20 @@ std::unique_ptr<Shell> makeNativeShell() {
 std::unique_ptr<Clock> makeNativeClock() { return std::make_unique<LinuxClock>(); }
 
 std::unique_ptr<ProgramLocation> makeNativeLocation() { return std::make_unique<ProcLocation>(); }
+
+namespace {
+// Lists what the autostart folders start; the desktop-entry verdicts replace it.
+class XdgStartupState : public RunKeyStartupState {
+public:
+  XdgStartupState() : RunKeyStartupState(registry), registry(xdgLocations(&std::getenv)) {}
+
+private:
+  XdgRegistry registry;
+};
+} // namespace
+
+std::unique_ptr<StartupState> makeNativeStartupState() {
+  return std::make_unique<XdgStartupState>();
+}
 
 } // namespace lw

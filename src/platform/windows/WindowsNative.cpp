@@ -4,6 +4,7 @@
 #include "WindowsShell.h"
 #include "platform/Clock.h"
 #include "platform/Native.h"
+#include "platform/RunKeyStartupState.h"
 
 #include <windows.h>
 
@@ -38,6 +39,20 @@ std::unique_ptr<Shell> makeNativeShell() { return std::make_unique<WindowsShell>
 std::unique_ptr<Clock> makeNativeClock() { return std::make_unique<WindowsClock>(); }
 std::unique_ptr<ProgramLocation> makeNativeLocation() {
   return std::make_unique<WindowsLocation>();
+}
+
+namespace {
+class RunValuesStartupState : public RunKeyStartupState {
+public:
+  RunValuesStartupState() : RunKeyStartupState(registry) {}
+
+private:
+  WindowsRegistry registry;
+};
+} // namespace
+
+std::unique_ptr<StartupState> makeNativeStartupState() {
+  return std::make_unique<RunValuesStartupState>();
 }
 
 } // namespace lw

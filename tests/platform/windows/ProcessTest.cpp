@@ -40,7 +40,8 @@ TEST(ProgramFile, ModuleDirectoryIsTheFoldersPathWithoutBackslash) {
   WindowsLocation location;
   test::ScriptedPrompter prompter;
   test::ScriptedFileChooser chooser;
-  Platform platform{registry, shell, clock, location, prompter, chooser};
+  RunKeyStartupState startup{registry};
+  Platform platform{registry, shell, clock, location, prompter, chooser, startup};
   const Toolbox toolbox(platform);
   const std::string directory = toolbox.moduleDirectory();
   ASSERT_FALSE(directory.empty());

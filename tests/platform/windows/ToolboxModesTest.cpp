@@ -42,7 +42,8 @@ protected:
   test::FixedClock clock;
   test::ScriptedPrompter prompter;
   test::ScriptedFileChooser chooser;
-  Platform platform{registry, shell, clock, location, prompter, chooser};
+  RunKeyStartupState startup{registry};
+  Platform platform{registry, shell, clock, location, prompter, chooser, startup};
   Toolbox toolbox{platform};
   const std::string name = "LaunchwrightTest-" + std::to_string(GetCurrentProcessId());
 };

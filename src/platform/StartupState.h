@@ -1,0 +1,53 @@
+#pragma once
+// What the desktop session will really do with the entries of the two Run keys at logon, and
+// switching an entry off and on without deleting it. This is knowledge of the platform: on
+// Linux the rules of the XDG autostart folders and desktop entry files, on Windows the
+// StartupApproved values beside the Run keys. The list and both front ends only ask here.
+
+#include "Registry.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lw {
+
+// Why an entry does or does not start at logon. The numbers are stable: they index texts.
+enum class StartVerdict {
+  Starts = 0,
+  Disabled,       // switched off (Hidden, X-GNOME-Autostart-enabled=false, StartupApproved)
+  OtherDesktop,   // OnlyShowIn / NotShowIn exclude the current desktop
+  ProgramMissing, // TryExec or the program of Exec cannot be found or is not executable
+  NotAProgram,    // Type is not Application, Exec is missing or empty
+  Replaced,       // a machine entry hidden by the user's entry of the same name
+  Unreadable      // the file cannot be read, is too large or is not a regular file
+};
+
+// One entry of a Run key as the session sees it.
+struct RunEntry {
+  std::string name;    // the value name: exact bytes, never converted
+  std::string command; // the command the session runs; empty when there is none
+  StartVerdict verdict = StartVerdict::Starts;
+  // What the reason sentence names: the desktop names OnlyShowIn allows or NotShowIn refuses
+  // (separated by ';'), the missing program, the Type, or the system's reason for Unreadable.
+  std::string detail;
+  std::string file;             // the file that decides for the entry; empty on Windows
+  std::string workingDirectory; // the folder the command runs in (Path); empty for the default
+};
+
+class StartupState {
+public:
+  virtual ~StartupState() = default;
+
+  // Every entry of the Run key of root, including those that will not start, in list order,
+  // each file read once. Nothing when the key exists but cannot be listed.
+  virtual std::optional<std::vector<RunEntry>> entries(RegistryRoot root) = 0;
+
+  // Switches the entry off or on and keeps everything else about it. True when the entry is
+  // in the asked state afterwards; false, changing nothing, when it cannot be switched (no
+  // such entry, no rights).
+  virtual bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) = 0;
+};
+
+} // namespace lw
