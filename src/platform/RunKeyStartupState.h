@@ -29,6 +29,20 @@ public:
 
   bool setEnabled(RegistryRoot, std::string_view, bool) override { return false; }
 
+  bool rename(RegistryRoot root, std::string_view from, std::string_view to) override {
+    const auto command = registry.read(root, runKey, from);
+    if (!command || registry.read(root, runKey, to))
+      return false;
+    if (!registry.write(root, runKey, to, *command))
+      return false;
+    if (registry.remove(root, runKey, from))
+      return true;
+    registry.remove(root, runKey, to);
+    return false;
+  }
+
+  std::optional<std::string> missingProgram(std::string_view) override { return std::nullopt; }
+
 private:
   Registry &registry;
 };

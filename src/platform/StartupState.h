@@ -48,6 +48,16 @@ public:
   // in the asked state afterwards; false, changing nothing, when it cannot be switched (no
   // such entry, no rights).
   virtual bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) = 0;
+
+  // Gives an entry a new name and keeps everything else about it (its other settings, whether
+  // it is switched off). True when done; false, changing nothing, when it cannot be done (no
+  // such entry, the new name is taken or cannot be used, no rights).
+  virtual bool rename(RegistryRoot root, std::string_view from, std::string_view to) = 0;
+
+  // The program a command line would start when it cannot be found or is not executable, as
+  // the desktop would look for it (a path, or a name searched on PATH); nothing when it is
+  // there or the command is empty. For customized entries, which have no file of their own.
+  virtual std::optional<std::string> missingProgram(std::string_view command) = 0;
 };
 
 } // namespace lw

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -26,7 +27,13 @@ std::vector<std::string> splitLines(const std::string &bytes) {
   return lines;
 }
 
-std::string readBytes(const std::string &path) {
+std::string readBytes(const std::string &path, std::size_t limit) {
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (!error && !std::filesystem::is_regular_file(status))
+    throw FileError(path, "not a regular file");
+  if (!error && std::filesystem::file_size(path, error) > limit && !error)
+    throw FileError(path, "larger than " + std::to_string(limit) + " bytes");
   std::ifstream in(path, std::ios::binary);
   if (!in)
     throw FileError(path, std::strerror(errno));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,12 +21,21 @@ std::vector<std::string> readLines(const std::string &path);
 // Splits already loaded bytes the same way.
 std::vector<std::string> splitLines(const std::string &bytes);
 
-// Throws FileError when the file cannot be read.
-std::string readBytes(const std::string &path);
+inline constexpr std::size_t noReadLimit = static_cast<std::size_t>(-1);
+
+// Throws FileError when the file cannot be read, when it is anything but a regular file (a
+// link to one counts as one) and when it holds more than `limit` bytes; nothing is loaded then.
+std::string readBytes(const std::string &path, std::size_t limit = noReadLimit);
+
+enum class LinkPolicy {
+  Follow, // a link is kept and the file it points to is replaced
+  Refuse  // only a regular file or nothing may stand at the path; anything else is a FileError
+};
 
 // Replaces the file atomically with exactly these bytes. Throws FileError on any failure, in
 // which case the previous file is untouched.
-void writeAtomically(const std::string &path, const std::string &bytes);
+void writeAtomically(const std::string &path, const std::string &bytes,
+                     LinkPolicy links = LinkPolicy::Follow);
 
 // Joins lines with CR LF after each one.
 std::string joinLines(const std::vector<std::string> &lines);

@@ -40,10 +40,15 @@ private:
 
 } // namespace
 
-void textfile::writeAtomically(const std::string &requested, const std::string &bytes) {
-  // A data file that is a link to elsewhere is replaced where it really is, so the link stays.
+void textfile::writeAtomically(const std::string &requested, const std::string &bytes,
+                               LinkPolicy links) {
   std::string path = requested;
-  if (char *real = ::realpath(requested.c_str(), nullptr)) {
+  if (links == LinkPolicy::Refuse) {
+    struct stat entry {};
+    if (::lstat(requested.c_str(), &entry) == 0 && !S_ISREG(entry.st_mode))
+      throw FileError(requested, "not a regular file");
+  } else if (char *real = ::realpath(requested.c_str(), nullptr)) {
+    // A data file that is a link to elsewhere is replaced where it really is, so the link stays.
     struct stat link {};
     if (::lstat(requested.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
       path = real;

@@ -23,7 +23,7 @@ std::string systemMessage(DWORD error) {
 
 } // namespace
 
-void textfile::writeAtomically(const std::string &path, const std::string &bytes) {
+void textfile::writeAtomically(const std::string &path, const std::string &bytes, LinkPolicy) {
   const std::string temporary = path + ".tmp" + std::to_string(GetCurrentProcessId());
   HANDLE out = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
