@@ -81,6 +81,10 @@ inline constexpr const char *settingsRead = "SOFTWARE\\Kestrum\\Kestrumsoft Runw
 inline constexpr const char *settingsDelete = "Software\\Kestrum\\Kestrumsoft Runwarden";
 inline constexpr const char *control = "SOFTWARE\\Kestrum\\Kestrumsoft Launchwright";
 inline constexpr const char *suite = "Software\\Kestrum\\Kestrumsoft Toolhaven";
+// Customized entries switched off by the user, one value per entry name under the current
+// user; kept apart from the entries file so that its format stays as it is.
+inline constexpr const char *disabledCustomized =
+    "SOFTWARE\\Kestrum\\Kestrumsoft Launchwright\\Disabled entries";
 } // namespace keys
 
 } // namespace lw
