@@ -7,15 +7,16 @@ namespace lw {
 
 void LanguageTable::load() {
   const std::string path = toolbox.programFile(fileName);
-  const auto lines = textfile::readLines(path);
+  const auto lines = textfile::readLines(path, textfile::settingsReadLimit);
   const std::string header = toolbox.configValue("Language");
+  // The header is quoted from config.ini, which a user may have filled with anything.
+  const std::string quoted = "\"" + textfile::excerpt(header) + "\"";
 
   std::size_t at = 0;
   while (at < lines.size() && lines[at] != header)
     ++at;
   if (at == lines.size())
-    throw FileError(path,
-                    "the language section \"" + header + "\" named in config.ini was not found");
+    throw FileError(path, "the language section " + quoted + " named in config.ini was not found");
 
   std::vector<TextEntry> loaded;
   for (++at; at < lines.size() && lines[at] != endMarker; ++at) {
@@ -26,7 +27,7 @@ void LanguageTable::load() {
                       line.size() > 6 ? line.substr(6) : std::string()});
   }
   if (at == lines.size())
-    throw FileError(path, "the language section \"" + header + "\" has no " + endMarker + " line");
+    throw FileError(path, "the language section " + quoted + " has no " + endMarker + " line");
   table = std::move(loaded);
 }
 

@@ -1,12 +1,10 @@
 #include "TextFile.h"
 
 #include "FileError.h"
+#include "TextFileDetail.h"
 
-#include <cerrno>
-#include <cstring>
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace lw::textfile {
 
@@ -27,27 +25,42 @@ std::vector<std::string> splitLines(const std::string &bytes) {
   return lines;
 }
 
-std::string readBytes(const std::string &path, std::size_t limit) {
+namespace detail {
+
+std::size_t readCapacity(std::size_t have, std::size_t limit) {
+  // One byte beyond the limit is room enough to see that a file grew past it.
+  const std::size_t ceiling = limit == noReadLimit ? limit : limit + 1;
+  const std::size_t step = std::max<std::size_t>(have, 64 * 1024);
+  return ceiling - have <= step ? ceiling : have + step;
+}
+
+FileError tooLarge(const std::string &path, std::size_t limit) {
+  return FileError(path, "larger than " + std::to_string(limit) + " bytes");
+}
+
+} // namespace detail
+
+void requireRegularOrAbsent(const std::string &path) {
   std::error_code error;
   const auto status = std::filesystem::status(path, error);
   if (!error && !std::filesystem::is_regular_file(status))
-    throw FileError(path, "not a regular file");
-  if (!error && std::filesystem::file_size(path, error) > limit && !error)
-    throw FileError(path, "larger than " + std::to_string(limit) + " bytes");
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    throw FileError(path, std::strerror(errno));
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad())
-    throw FileError(path, "the file could not be read");
-  return std::move(content).str();
+    throw FileError(path, notRegularReason);
 }
 
-std::vector<std::string> readLines(const std::string &path) {
+std::string excerpt(std::string_view text, std::size_t length) {
+  if (text.size() <= length)
+    return std::string(text);
+  // Never cut inside a UTF-8 sequence: step back over continuation bytes.
+  std::size_t cut = length;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+    --cut;
+  return std::string(text.substr(0, cut)) + "\xE2\x80\xA6";
+}
+
+std::vector<std::string> readLines(const std::string &path, std::size_t limit) {
   // Many editors put a UTF-8 byte-order mark in front of a file they save; it is no part of the
   // first line, whose text is matched exactly.
-  std::string bytes = readBytes(path);
+  std::string bytes = readBytes(path, limit);
   if (bytes.starts_with("\xEF\xBB\xBF"))
     bytes.erase(0, 3);
   return splitLines(bytes);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lw {
@@ -15,17 +16,32 @@ namespace lw {
 // either the old file or the new one.
 namespace textfile {
 
+inline constexpr std::size_t noReadLimit = static_cast<std::size_t>(-1);
+
+// The program's own small text files (config.ini, the language file) are far below this; a
+// file above it is a mistake or an attack, and is refused rather than loaded.
+inline constexpr std::size_t settingsReadLimit = 1024 * 1024;
+
+inline constexpr const char *notRegularReason = "not a regular file";
+
 // Throws FileError when the file cannot be opened. A UTF-8 byte-order mark is skipped.
-std::vector<std::string> readLines(const std::string &path);
+std::vector<std::string> readLines(const std::string &path, std::size_t limit = noReadLimit);
 
 // Splits already loaded bytes the same way.
 std::vector<std::string> splitLines(const std::string &bytes);
 
-inline constexpr std::size_t noReadLimit = static_cast<std::size_t>(-1);
-
 // Throws FileError when the file cannot be read, when it is anything but a regular file (a
-// link to one counts as one) and when it holds more than `limit` bytes; nothing is loaded then.
+// link to one counts as one) and when it holds more than `limit` bytes, even if it grows past
+// the limit while it is read; nothing is loaded then. A FIFO or a device is never waited on.
 std::string readBytes(const std::string &path, std::size_t limit = noReadLimit);
+
+// Throws FileError (notRegularReason) when something other than a regular file stands at the
+// path, following links; a missing file passes. A cheap check before a change is begun.
+void requireRegularOrAbsent(const std::string &path);
+
+// At most `length` bytes of the text, cut at a character boundary and marked with "…" when
+// cut: for quoting file content in a message.
+std::string excerpt(std::string_view text, std::size_t length = 80);
 
 enum class LinkPolicy {
   Follow, // a link is kept and the file it points to is replaced
@@ -33,9 +49,14 @@ enum class LinkPolicy {
 };
 
 // Replaces the file atomically with exactly these bytes. Throws FileError on any failure, in
-// which case the previous file is untouched.
+// which case the previous file is untouched. A target that exists and is not a regular file
+// (through a followed link too) is refused. After a successful write, temporaries of earlier
+// interrupted writes of the same file are removed: only names of this writer's own pattern,
+// owned by this user and untouched for staleTemporaryAge, so a write in progress is never hit.
 void writeAtomically(const std::string &path, const std::string &bytes,
                      LinkPolicy links = LinkPolicy::Follow);
+
+inline constexpr int staleTemporaryAgeSeconds = 10 * 60;
 
 // Joins lines with CR LF after each one.
 std::string joinLines(const std::vector<std::string> &lines);

@@ -1,10 +1,13 @@
-// Atomic replacement and advisory locking on POSIX systems.
+// Bounded reading, atomic replacement and advisory locking on POSIX systems.
 #include "FileError.h"
 #include "TextFile.h"
+#include "TextFileDetail.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
@@ -38,7 +41,77 @@ private:
   int fd;
 };
 
+// mkostemp's name: the target's, a dot and six letters or digits.
+bool isOwnTemporaryName(std::string_view name, std::string_view target) {
+  if (name.size() != target.size() + 7 || !name.starts_with(target) || name[target.size()] != '.')
+    return false;
+  for (const char c : name.substr(target.size() + 1))
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+      return false;
+  return true;
+}
+
+// Temporaries left by writes that were killed before their rename. A writer in progress keeps
+// touching its file until the rename, so one untouched for the stale age is nobody's any more.
+void removeStaleTemporaries(const std::string &path) {
+  const std::string directory = directoryOf(path);
+  const auto slash = path.find_last_of('/');
+  const std::string target = slash == std::string::npos ? path : path.substr(slash + 1);
+  DIR *listing = ::opendir(directory.c_str());
+  if (!listing)
+    return;
+  const std::time_t staleBefore = std::time(nullptr) - textfile::staleTemporaryAgeSeconds;
+  while (const dirent *item = ::readdir(listing)) {
+    if (!isOwnTemporaryName(item->d_name, target))
+      continue;
+    struct stat info {};
+    if (::fstatat(::dirfd(listing), item->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && info.st_mtime < staleBefore)
+      ::unlinkat(::dirfd(listing), item->d_name, 0);
+  }
+  ::closedir(listing);
+}
+
 } // namespace
+
+std::string textfile::readBytes(const std::string &path, std::size_t limit) {
+  // Non-blocking, so that a FIFO put where a file was expected cannot stall the open; the
+  // descriptor itself is then checked, so nothing can be swapped in between check and read.
+  int fd;
+  while ((fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) < 0 && errno == EINTR) {
+  }
+  Descriptor in(fd);
+  if (in.get() < 0)
+    throw FileError(path, std::strerror(errno));
+  struct stat info {};
+  if (::fstat(in.get(), &info) != 0)
+    throw FileError(path, std::strerror(errno));
+  if (!S_ISREG(info.st_mode))
+    throw FileError(path, notRegularReason);
+  const auto size = static_cast<std::size_t>(info.st_size);
+  if (size > limit)
+    throw detail::tooLarge(path, limit);
+
+  std::string bytes(size + 1, '\0');
+  std::size_t have = 0;
+  while (true) {
+    if (have == bytes.size())
+      bytes.resize(detail::readCapacity(have, limit));
+    const ssize_t got = ::read(in.get(), bytes.data() + have, bytes.size() - have);
+    if (got < 0) {
+      if (errno == EINTR)
+        continue;
+      throw FileError(path, std::strerror(errno));
+    }
+    if (got == 0)
+      break;
+    have += static_cast<std::size_t>(got);
+    if (have > limit)
+      throw detail::tooLarge(path, limit);
+  }
+  bytes.resize(have);
+  return bytes;
+}
 
 void textfile::writeAtomically(const std::string &requested, const std::string &bytes,
                                LinkPolicy links) {
@@ -46,13 +119,17 @@ void textfile::writeAtomically(const std::string &requested, const std::string &
   if (links == LinkPolicy::Refuse) {
     struct stat entry {};
     if (::lstat(requested.c_str(), &entry) == 0 && !S_ISREG(entry.st_mode))
-      throw FileError(requested, "not a regular file");
+      throw FileError(requested, notRegularReason);
   } else if (char *real = ::realpath(requested.c_str(), nullptr)) {
     // A data file that is a link to elsewhere is replaced where it really is, so the link stays.
     struct stat link {};
     if (::lstat(requested.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
       path = real;
     std::free(real);
+    // A FIFO, device or directory where a data file belongs is named, not replaced.
+    struct stat target {};
+    if (::stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode))
+      throw FileError(requested, notRegularReason);
   }
   std::string temporary = path + ".XXXXXX";
   Descriptor out(::mkostemp(temporary.data(), O_CLOEXEC));
@@ -91,6 +168,7 @@ void textfile::writeAtomically(const std::string &requested, const std::string &
   Descriptor directory(::open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (directory.get() >= 0)
     ::fsync(directory.get());
+  removeStaleTemporaries(path);
 }
 
 FileLock::FileLock(const std::string &path) : handle(-1) {

@@ -1,6 +1,7 @@
-// Atomic replacement and advisory locking on Windows.
+// Bounded reading, atomic replacement and advisory locking on Windows.
 #include "FileError.h"
 #include "TextFile.h"
+#include "TextFileDetail.h"
 
 #include <algorithm>
 #include <string>
@@ -21,7 +22,90 @@ std::string systemMessage(DWORD error) {
   return text;
 }
 
+class Handle {
+public:
+  explicit Handle(HANDLE handle) : handle(handle) {}
+  ~Handle() {
+    if (handle != INVALID_HANDLE_VALUE)
+      CloseHandle(handle);
+  }
+  Handle(const Handle &) = delete;
+  Handle &operator=(const Handle &) = delete;
+  HANDLE get() const { return handle; }
+
+private:
+  HANDLE handle;
+};
+
+// "<file>.tmp<process id>": temporaries left by writes killed before their rename. A writer in
+// progress keeps touching its file, so one untouched for the stale age is nobody's any more.
+void removeStaleTemporaries(const std::string &path) {
+  const std::string pattern = path + ".tmp*";
+  WIN32_FIND_DATAA found{};
+  HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE)
+    return;
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  const auto ticks = [](const FILETIME &time) {
+    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  };
+  const unsigned long long staleAge =
+      static_cast<unsigned long long>(textfile::staleTemporaryAgeSeconds) * 10000000ull;
+  const auto slash = path.find_last_of("\\/");
+  const std::string directory =
+      slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string target = slash == std::string::npos ? path : path.substr(slash + 1);
+  do {
+    const std::string name = found.cFileName;
+    const std::string digits =
+        name.size() > target.size() + 4 ? name.substr(target.size() + 4) : "";
+    const bool ownPattern =
+        !digits.empty() &&
+        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const bool stale = ticks(now) > ticks(found.ftLastWriteTime) + staleAge;
+    if (ownPattern && stale && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      DeleteFileA((directory + name).c_str());
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
 } // namespace
+
+std::string textfile::readBytes(const std::string &path, std::size_t limit) {
+  Handle in(CreateFileA(path.c_str(), GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (in.get() == INVALID_HANDLE_VALUE)
+    throw FileError(path, systemMessage(GetLastError()));
+  // A pipe, console or device opened under a file's name is never read.
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(in.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(in.get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    throw FileError(path, notRegularReason);
+  const unsigned long long size =
+      (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  if (size > limit)
+    throw detail::tooLarge(path, limit);
+
+  std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
+  std::size_t have = 0;
+  while (true) {
+    if (have == bytes.size())
+      bytes.resize(detail::readCapacity(have, limit));
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - have, 1 << 20));
+    DWORD got = 0;
+    if (!ReadFile(in.get(), bytes.data() + have, wanted, &got, nullptr))
+      throw FileError(path, systemMessage(GetLastError()));
+    if (got == 0)
+      break;
+    have += got;
+    if (have > limit)
+      throw detail::tooLarge(path, limit);
+  }
+  bytes.resize(have);
+  return bytes;
+}
 
 void textfile::writeAtomically(const std::string &path, const std::string &bytes, LinkPolicy) {
   const std::string temporary = path + ".tmp" + std::to_string(GetCurrentProcessId());
@@ -50,6 +134,7 @@ void textfile::writeAtomically(const std::string &path, const std::string &bytes
   if (!MoveFileExA(temporary.c_str(), path.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     fail(GetLastError());
+  removeStaleTemporaries(path);
 }
 
 FileLock::FileLock(const std::string &path) : handle(-1) {

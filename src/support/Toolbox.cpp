@@ -22,7 +22,7 @@ std::string Toolbox::programFile(std::string_view fileName) const {
 }
 
 std::string Toolbox::configValue(std::string_view key) const {
-  const auto lines = textfile::readLines(programFile(configFileName));
+  const auto lines = textfile::readLines(programFile(configFileName), textfile::settingsReadLimit);
   std::string result;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (lines[i] == key) {

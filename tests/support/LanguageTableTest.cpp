@@ -1,6 +1,7 @@
 #include "support/LanguageTable.h"
 #include "Fakes.h"
 #include "support/FileError.h"
+#include "support/TextFile.h"
 #include "support/TextNumbers.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +93,32 @@ TEST_F(LanguageTableTest, MissingFilesAreFileErrors) {
   EXPECT_THROW(table.load(), FileError);
   std::filesystem::remove(program.file("config.ini"));
   EXPECT_THROW(table.load(), FileError);
+}
+
+// A huge line or file is refused quickly, and the message quotes only the start of it.
+TEST_F(LanguageTableTest, OversizedSettingsGiveAShortMessage) {
+  const std::string wide = "[" + std::string(200 * 1024, 'x') + "]";
+  const struct {
+    std::string config;
+    std::string languageFile;
+  } cases[] = {
+      {"Language\n" + wide + "\n", "[Test]\n00100 a\n[EOL]\n"},
+      {"Language\n[Test]\n", "[Test]\n00100 " + std::string(textfile::settingsReadLimit, 'y')},
+      {"Language\n[Test]\n" + std::string(textfile::settingsReadLimit, '\n'), "[Test]\n[EOL]\n"},
+  };
+  for (const auto &c : cases) {
+    program.writeFile("config.ini", c.config);
+    program.writeFile("0013trl.ini", c.languageFile);
+    LanguageTable table(program.platform);
+    try {
+      table.load();
+      ADD_FAILURE() << "loaded";
+    } catch (const FileError &error) {
+      EXPECT_LT(std::string(error.what()).size(), program.file("0013trl.ini").size() + 200);
+    }
+  }
+  EXPECT_EQ(textfile::excerpt("short"), "short");
+  EXPECT_EQ(textfile::excerpt("\xC3\xA4\xC3\xB6", 3), "\xC3\xA4\xE2\x80\xA6");
 }
 
 // Every number the program asks for must be in every section of the shipped file, and no

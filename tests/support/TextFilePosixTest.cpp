@@ -1,12 +1,35 @@
-// What only the POSIX file layer does: links to data files.
+// What only the POSIX file layer does: links to data files, special files put where a file was
+// expected, and the leftovers of killed writers.
 
 #include "Fakes.h"
+#include "support/FileError.h"
 #include "support/TextFile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <array>
+#include <ctime>
+#include <functional>
+#include <optional>
 
 namespace lw {
 namespace {
+
+namespace fs = std::filesystem;
+
+std::optional<std::string> readOrReason(const fs::path &path, std::size_t limit) {
+  try {
+    return textfile::readBytes(path.string(), limit);
+  } catch (const FileError &error) {
+    EXPECT_EQ(error.path(), path.string());
+    return std::nullopt;
+  }
+}
 
 TEST(AtomicWrite, ReplacesALinkedFileWhereItIsAndKeepsTheLink) {
   test::TempDir dir;
@@ -17,6 +40,96 @@ TEST(AtomicWrite, ReplacesALinkedFileWhereItIsAndKeepsTheLink) {
   textfile::writeAtomically(link.string(), "new");
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(textfile::readBytes(target.string()), "new");
+}
+
+// A FIFO without a writer would block a plain open for good; the CTest timeout is the deadline.
+TEST(BoundedRead, OnlyRegularFilesWithinTheLimitAreLoaded) {
+  test::TempDir dir;
+  const auto at = [&](const char *name) { return dir.path() / name; };
+  textfile::writeAtomically(at("plain").string(), "0123456789");
+  textfile::writeAtomically(at("eleven").string(), "0123456789X");
+  ASSERT_EQ(::mkfifo(at("fifo").c_str(), 0600), 0);
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = at("socket").string();
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  socketPath.copy(address.sun_path, socketPath.size());
+  ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+  fs::create_directory(at("folder"));
+  fs::create_symlink("/dev/zero", at("zero"));
+  fs::create_symlink(at("plain"), at("link to plain"));
+  fs::create_symlink(at("nowhere"), at("dangling"));
+
+  const struct {
+    const char *name;
+    std::optional<std::string> expected;
+  } cases[] = {
+      {"plain", "0123456789"}, {"link to plain", "0123456789"}, {"eleven", std::nullopt},
+      {"fifo", std::nullopt},  {"socket", std::nullopt},        {"folder", std::nullopt},
+      {"zero", std::nullopt},  {"dangling", std::nullopt},      {"missing", std::nullopt},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(readOrReason(at(c.name), 10), c.expected) << c.name;
+  ::close(listener);
+
+  // A file the size of several read steps arrives whole.
+  const std::string big(300 * 1024, 'b');
+  textfile::writeAtomically(at("big").string(), big);
+  EXPECT_EQ(textfile::readBytes(at("big").string()), big);
+  EXPECT_EQ(readOrReason(at("big"), big.size() - 1), std::nullopt);
+}
+
+TEST(AtomicWrite, SpecialFileAtTheTargetIsNamedNotReplaced) {
+  test::TempDir dir;
+  const auto folder = dir.path() / "0013cst.ini";
+  const auto fifo = dir.path() / "0013bkp.ini";
+  const auto linkToFolder = dir.path() / "config.ini";
+  fs::create_directory(folder);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_symlink(folder, linkToFolder);
+  for (const auto &path : {folder, fifo, linkToFolder}) {
+    EXPECT_THROW(textfile::writeAtomically(path.string(), "x"), FileError) << path;
+    EXPECT_THROW(textfile::requireRegularOrAbsent(path.string()), FileError) << path;
+  }
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_TRUE(fs::is_symlink(linkToFolder));
+  EXPECT_NO_THROW(textfile::requireRegularOrAbsent((dir.path() / "absent").string()));
+}
+
+TEST(AtomicWrite, NextWriteRemovesOnlyItsOwnStaleTemporaries) {
+  test::TempDir dir;
+  const auto file = [&](const std::string &name) { return dir.path() / name; };
+  const std::time_t old = std::time(nullptr) - textfile::staleTemporaryAgeSeconds - 60;
+  const auto make = [&](const std::string &name, bool stale) {
+    textfile::writeAtomically(file(name).string(), "leftover");
+    if (stale) {
+      const timespec times[2] = {{old, 0}, {old, 0}};
+      ASSERT_EQ(::utimensat(AT_FDCWD, file(name).c_str(), times, 0), 0);
+    }
+  };
+  const struct {
+    const char *name;
+    bool stale;
+    bool removed;
+  } cases[] = {
+      {"0013cst.ini.aB3xYz", true, true},   {"0013cst.ini.Q1w2E3", false, false},
+      {"0013cst.ini.aB3xY", true, false},   {"0013cst.ini.aB3xYz7", true, false},
+      {"0013cst.ini.aB3-Yz", true, false},  {"0013bkp.ini.aB3xYz", true, false},
+      {"x0013cst.ini.aB3xYz", true, false}, {"0013cst.ini.lock", true, false},
+  };
+  for (const auto &c : cases)
+    make(c.name, c.stale);
+  fs::create_directory(file("0013cst.ini.dirABC"));
+  ::utimensat(AT_FDCWD, file("0013cst.ini.dirABC").c_str(),
+              std::array<timespec, 2>{{{old, 0}, {old, 0}}}.data(), 0);
+
+  textfile::writeAtomically(file("0013cst.ini").string(), "new");
+  for (const auto &c : cases)
+    EXPECT_EQ(fs::exists(file(c.name)), !c.removed) << c.name;
+  EXPECT_TRUE(fs::is_directory(file("0013cst.ini.dirABC")));
+  EXPECT_EQ(textfile::readBytes(file("0013cst.ini").string()), "new");
 }
 
 } // namespace
