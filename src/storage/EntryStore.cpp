@@ -159,6 +159,10 @@ RemovalOutcome EntryStore::removeWithBackup(int kind, const std::string &name,
   if (!quiet && !platform.prompter.ask(texts.getText(text::deleteQuestion), caption))
     return RemovalOutcome::Declined;
 
+  // A data file that is a folder, a FIFO or a device is named before anything is written: an
+  // edit that removes the old entry here may go on to write the entries file.
+  textfile::requireRegularOrAbsent(backupPath());
+  textfile::requireRegularOrAbsent(customEntriesPath());
   const auto customized = static_cast<int>(EntryKind::Customized);
   // Stop before the record is written when the removal itself is bound to fail.
   if (kind == customized) {

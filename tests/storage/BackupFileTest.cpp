@@ -187,6 +187,31 @@ TEST_F(BackupTest, UnreadableFilesStopTheRemovalBeforeAnythingIsRemoved) {
   EXPECT_TRUE(program.prompter.shown.empty());
 }
 
+TEST_F(BackupTest, DataFileThatIsAFolderIsNamedBeforeAnythingIsWritten) {
+  const std::string entries = customFile();
+  const std::string backup = backupFile();
+  for (const char *name : {"0013cst.ini", "0013bkp.ini", "config.ini", "0013trl.ini"}) {
+    for (const int kind : {1, 2}) {
+      const std::string saved = program.readFile(name);
+      std::filesystem::remove(program.file(name));
+      std::filesystem::create_directory(program.file(name));
+      program.registry.set(user, run, "A", "a");
+      store.quiet = true;
+      try {
+        store.removeWithBackup(kind, "A", "a");
+        ADD_FAILURE() << name << " kind " << kind;
+      } catch (const FileError &error) {
+        EXPECT_EQ(error.path(), program.file(name)) << kind;
+      }
+      std::filesystem::remove(program.file(name));
+      program.writeFile(name, saved);
+      EXPECT_EQ(customFile(), entries) << name << " kind " << kind;
+      EXPECT_EQ(backupFile(), backup) << name << " kind " << kind;
+      EXPECT_EQ(program.registry.get(user, run, "A"), "a") << name << " kind " << kind;
+    }
+  }
+}
+
 TEST_F(BackupTest, HandEditedFilesAreReadAsWrittenAndKept) {
   setBackupFile("\xEF\xBB\xBF"
                 "Kestrumsoft Launchwright - Backup File\nchanged rule\nnot empty\n"
