@@ -2,9 +2,15 @@
 #include "Starter.h"
 #include "platform/Native.h"
 
+#include <cstdio>
+
 int main() {
   const auto registry = lw::makeNativeRegistry();
-  const auto shell = lw::makeNativeShell();
   const auto location = lw::makeNativeLocation();
-  return lw::runStarter(*registry, *shell, *location) ? 0 : 1;
+  std::string program;
+  if (lw::runStarter(*registry, *location, lw::startProgramDirectly, program))
+    return 0;
+  std::fprintf(stderr, "rwlaunch: %s could not be started: it is missing or not a program.\n",
+               program.c_str());
+  return 1;
 }

@@ -70,10 +70,15 @@ std::string resolveProgram(const std::string &name) {
 
   if (::chdir(directory) != 0 && ::chdir("/") != 0)
     reportAndExit(channel, errno);
-  const int nothing = ::open("/dev/null", O_RDONLY);
-  if (nothing >= 0 && nothing != STDIN_FILENO) {
-    ::dup2(nothing, STDIN_FILENO);
-    ::close(nothing);
+  // The standard three lead nowhere: an output of ours may be a pipe whose reader waits for
+  // its end (a "$(rwlaunch)" capture), and a program of the session's outlives us anyway.
+  const int nothing = ::open("/dev/null", O_RDWR);
+  if (nothing >= 0) {
+    for (const int standard : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+      if (nothing != standard)
+        ::dup2(nothing, standard);
+    if (nothing > STDERR_FILENO)
+      ::close(nothing);
   }
   // Every descriptor above the standard three closes on exec, the report channel included.
   if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {

@@ -2,7 +2,8 @@
 // The desktop's "open" on Linux. An address or a document goes to the desktop's opener, an
 // executable file is started itself, and any other text is a command line split by the Desktop
 // Entry rules, never handed to a shell. Whatever starts runs detached from this program: its
-// own session, no descriptors or locks of ours, the user's home as working directory.
+// own session, no descriptors or locks of ours, /dev/null as standard input, output and
+// error, the user's home as working directory.
 
 #include "platform/Shell.h"
 
