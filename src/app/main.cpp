@@ -3,6 +3,7 @@
 #include "MainDialog.h"
 #include "QtPrompter.h"
 #include "QtTray.h"
+#include "SingleInstance.h"
 #include "StartupApp.h"
 #include "platform/Native.h"
 
@@ -50,6 +51,9 @@ int main(int argc, char *argv[]) {
   auto startup = lw::makeNativeStartupState();
   const lw::Platform platform{*registry, *shell,      *clock,  *location,
                               prompter,  fileChooser, *startup};
+  lw::SingleInstance instance;
+  if (!instance.claim())
+    return lw::handOverToRunningInstance(instance, *registry);
 
   // The About box has no owner window and takes its icon from here.
   QApplication::setWindowIcon(lw::MainDialog::programIcon());
@@ -58,6 +62,8 @@ int main(int argc, char *argv[]) {
   prompter.setOwner(&window);
   fileChooser.setOwner(&window);
   QObject::connect(&window, &QDialog::finished, &app, &QCoreApplication::quit);
+  QObject::connect(&instance, &lw::SingleInstance::showRequested, &window,
+                   [&window] { lw::bringToFront(window); });
 
   window.OnInitDialog();
   window.show();

@@ -1,0 +1,59 @@
+#pragma once
+// One running window per user session. The first start holds a lock file for its whole run and
+// listens on a local socket beside it (a named pipe on Windows); a later start finds the lock
+// taken and asks the running one, through the socket, to show its window. The lock is the
+// arbiter, not the socket: a socket file left by a crash is removed by the next lock holder,
+// and two starts at the same moment cannot both become the instance.
+
+#include "platform/Registry.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QLocalServer;
+class QLockFile;
+
+namespace lw {
+
+class MainDialog;
+
+class SingleInstance : public QObject {
+  Q_OBJECT
+
+public:
+  // The names live in $XDG_RUNTIME_DIR when it is set, otherwise in the temporary folder under
+  // a name made of the user's home folder, so that each user has their own.
+  SingleInstance();
+  ~SingleInstance() override;
+
+  // True when this process is now the running instance (also when the lock file cannot be
+  // made at all: a missing guard must not keep the program from starting).
+  bool claim();
+  // Asks the running instance to show its window; false when it did not answer in time.
+  bool askToShow() const;
+
+  const QString &serverName() const { return name; }
+
+signals:
+  void showRequested();
+
+private:
+  void accept();
+
+  QString name;
+  QString lockPath;
+  std::unique_ptr<QLockFile> lock;
+  std::unique_ptr<QLocalServer> server;
+};
+
+// The window to the front, out of the tray if it is there.
+void bringToFront(MainDialog &window);
+
+// For a start that found another instance running: a start from rwlaunch at logon (the logon
+// marker is set) takes the marker back and ends quietly; any other start asks the running one
+// to show its window. The process's exit code.
+int handOverToRunningInstance(const SingleInstance &instance, Registry &registry);
+
+} // namespace lw

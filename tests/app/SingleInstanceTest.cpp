@@ -1,0 +1,109 @@
+// The real program started twice in one temporary session: one process stays, and an entry due
+// at start-up is started once.
+#include "Fakes.h"
+#include "platform/linux/RegistryStore.h"
+#include "support/TextFile.h"
+#include "support/Toolbox.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+namespace lw::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+struct Session {
+  TestProgram program;
+  fs::path home = program.dir.path() / "home";
+  fs::path config = program.dir.path() / "config";
+  fs::path runtime = program.dir.path() / "runtime";
+  fs::path executable = program.dir.path() / "launchwright";
+
+  Session() {
+    fs::create_directories(home);
+    fs::create_directories(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    fs::copy_file(LW_BUILT_PROGRAM, executable);
+  }
+
+  pid_t start() const {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::setenv("HOME", home.c_str(), 1);
+      ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+      ::setenv("XDG_CONFIG_DIRS", (program.dir.path() / "xdg").c_str(), 1);
+      ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+      ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+      ::execl(executable.c_str(), executable.c_str(), static_cast<char *>(nullptr));
+      ::_exit(127);
+    }
+    return child;
+  }
+};
+
+// The exit code, or -1 when the process did not end in time (it is killed then).
+int waitForExit(pid_t child, std::chrono::seconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  int status = 0;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (::waitpid(child, &status, WNOHANG) == child)
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::this_thread::sleep_for(50ms);
+  }
+  ::kill(child, SIGKILL);
+  ::waitpid(child, &status, 0);
+  return -1;
+}
+
+std::string fileText(const fs::path &path) {
+  return fs::exists(path) ? textfile::readBytes(path.string()) : std::string();
+}
+
+TEST(SingleInstance, SecondStartEndsAndADueEntryStartsOnce) {
+  Session session;
+  const fs::path log = session.program.dir.path() / "log";
+  session.program.writeFile("0013cst.ini",
+                            "Kestrumsoft Launchwright - Customized Entries\r\n" +
+                                std::string(46, '=') + "\r\n\r\nLog\r\n/bin/sh -c \"echo ran >> '" +
+                                log.string() + "'\"\r\n000000000000000x00200606290800\r\n=====");
+  // A crashed instance's socket is still there.
+  const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = (session.runtime / "launchwright.socket").string();
+  socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(stale, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+  ::close(stale);
+
+  const pid_t first = session.start();
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  while (fileText(log).empty() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(50ms);
+  ASSERT_EQ(fileText(log), "ran\n") << "the first start did not start its due entry";
+
+  // By hand: asks the running one to show itself and ends.
+  EXPECT_EQ(waitForExit(session.start(), 20s), 0);
+  // From rwlaunch at logon: takes its marker back and ends.
+  RegistryStore store((session.config / "launchwright" / "registry.ini").string());
+  store.write(RegistryRoot::LocalMachine, keys::settingsRead, "Autostart", "x");
+  EXPECT_EQ(waitForExit(session.start(), 20s), 0);
+  EXPECT_EQ(store.read(RegistryRoot::LocalMachine, keys::settingsRead, "Autostart"), std::nullopt);
+
+  std::this_thread::sleep_for(3s); // more than one timer period
+  EXPECT_EQ(::waitpid(first, nullptr, WNOHANG), 0) << "the first instance ended";
+  EXPECT_EQ(fileText(log), "ran\n");
+  ::kill(first, SIGTERM);
+  EXPECT_NE(waitForExit(first, 10s), 127);
+}
+
+} // namespace
+} // namespace lw::test
