@@ -11,6 +11,7 @@
 #include <QLockFile>
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -19,10 +20,11 @@ namespace lw {
 namespace {
 
 constexpr const char *showRequest = "show\n";
+constexpr const char *greeting = "launchwright\n";
 constexpr const char *autostartMarkerName = "Autostart";
-// The running instance may still be between taking the lock and listening, or busy with its
-// start-up; a second start waits that long for it before giving up.
-constexpr std::chrono::milliseconds answerTime{5000};
+// The running instance may still be busy with its start-up, which waits 5.5 s after a logon;
+// a second start waits that long for it before giving up.
+constexpr std::chrono::milliseconds answerTime{20000};
 
 QString perUserPrefix() {
   const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
@@ -74,30 +76,43 @@ bool SingleInstance::claim() {
 void SingleInstance::accept() {
   while (QLocalSocket *client = server->nextPendingConnection()) {
     connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-    const auto take = [this, client] {
+    connect(client, &QLocalSocket::readyRead, this, [this, client] {
       if (client->readAll().contains(QByteArrayLiteral("show")))
         emit showRequested();
-    };
-    connect(client, &QLocalSocket::readyRead, this, take);
-    if (client->bytesAvailable() > 0)
-      take();
+    });
+    client->write(greeting);
+    client->flush();
   }
 }
 
-bool SingleInstance::askToShow() const {
+bool SingleInstance::reachRunning() {
   const auto deadline = std::chrono::steady_clock::now() + answerTime;
-  QLocalSocket socket;
+  const auto left = [&deadline] {
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(
+        0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                 std::chrono::steady_clock::now())
+               .count()));
+  };
+  peer = std::make_unique<QLocalSocket>();
   while (true) {
-    socket.connectToServer(name);
-    if (socket.waitForConnected(1000))
+    peer->connectToServer(name);
+    if (peer->waitForConnected(left()))
       break;
-    if (std::chrono::steady_clock::now() > deadline)
+    if (left() == 0)
       return false;
+    // Between the holder's lock and its listen, or a holder that just ended.
     QThread::msleep(100);
   }
-  socket.write(showRequest);
-  const bool sent = socket.waitForBytesWritten(static_cast<int>(answerTime.count()));
-  socket.disconnectFromServer();
+  while (!peer->canReadLine())
+    if (!peer->waitForReadyRead(left()))
+      return false;
+  return peer->readLine() == greeting;
+}
+
+bool SingleInstance::askToShow() {
+  peer->write(showRequest);
+  const bool sent = peer->waitForBytesWritten(static_cast<int>(answerTime.count()));
+  peer->disconnectFromServer();
   return sent;
 }
 
@@ -112,15 +127,16 @@ void bringToFront(MainDialog &window) {
   });
 }
 
-int handOverToRunningInstance(const SingleInstance &instance, Registry &registry) {
+int handOverToRunningInstance(SingleInstance &instance, Registry &registry) {
+  if (!instance.reachRunning()) {
+    std::fprintf(stderr, "launchwright: another instance is running but does not answer.\n");
+    return 1;
+  }
   if (registry.read(RegistryRoot::LocalMachine, keys::settingsRead, autostartMarkerName) == "x") {
     registry.remove(RegistryRoot::LocalMachine, keys::settingsRead, autostartMarkerName);
     return 0;
   }
-  if (instance.askToShow())
-    return 0;
-  std::fprintf(stderr, "launchwright: another instance is running but does not answer.\n");
-  return 1;
+  return instance.askToShow() ? 0 : 1;
 }
 
 } // namespace lw

@@ -13,6 +13,7 @@
 #include <memory>
 
 class QLocalServer;
+class QLocalSocket;
 class QLockFile;
 
 namespace lw {
@@ -31,8 +32,12 @@ public:
   // True when this process is now the running instance (also when the lock file cannot be
   // made at all: a missing guard must not keep the program from starting).
   bool claim();
-  // Asks the running instance to show its window; false when it did not answer in time.
-  bool askToShow() const;
+  // Connects to the running instance and waits for its greeting, which it sends only from its
+  // event loop, so once its start-up (and its use of the logon marker) is over. False when it
+  // did not answer in time.
+  bool reachRunning();
+  // Asks the reached instance to show its window.
+  bool askToShow();
 
   const QString &serverName() const { return name; }
 
@@ -46,14 +51,15 @@ private:
   QString lockPath;
   std::unique_ptr<QLockFile> lock;
   std::unique_ptr<QLocalServer> server;
+  std::unique_ptr<QLocalSocket> peer;
 };
 
 // The window to the front, out of the tray if it is there.
 void bringToFront(MainDialog &window);
 
-// For a start that found another instance running: a start from rwlaunch at logon (the logon
-// marker is set) takes the marker back and ends quietly; any other start asks the running one
-// to show its window. The process's exit code.
-int handOverToRunningInstance(const SingleInstance &instance, Registry &registry);
+// For a start that found another instance running: once that one has answered, a logon marker
+// still set is this start's own (rwlaunch at logon): it is taken back and the start ends
+// quietly. Any other start asks the running one to show its window. The process's exit code.
+int handOverToRunningInstance(SingleInstance &instance, Registry &registry);
 
 } // namespace lw
