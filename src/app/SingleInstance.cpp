@@ -26,24 +26,25 @@ constexpr const char *autostartMarkerName = "Autostart";
 // a second start waits that long for it before giving up.
 constexpr std::chrono::milliseconds answerTime{20000};
 
-QString perUserPrefix() {
-  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir())
-    return runtime + QStringLiteral("/launchwright");
-  const QByteArray user =
+// The same for every start of one user, different between users.
+QString userTag() {
+  const QByteArray home =
       QCryptographicHash::hash(QDir::homePath().toUtf8(), QCryptographicHash::Sha256).toHex();
-  return QDir::tempPath() + QStringLiteral("/launchwright-") + QString::fromLatin1(user.left(16));
+  return QStringLiteral("launchwright-") + QString::fromLatin1(home.left(16));
 }
 
 } // namespace
 
 SingleInstance::SingleInstance() {
-  const QString prefix = perUserPrefix();
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  const bool ownFolder =
+      !runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir();
+  const QString prefix =
+      ownFolder ? runtime + QStringLiteral("/launchwright") : QDir::tempPath() + u'/' + userTag();
   lockPath = prefix + QStringLiteral(".lock");
-  // On Windows a full path is no pipe name: Qt makes "\\.\pipe\<name>" of the last part.
-  name = QDir::isAbsolutePath(prefix) && QDir::separator() == u'/'
-             ? prefix + QStringLiteral(".socket")
-             : QFileInfo(prefix).fileName();
+  // Windows has no socket files: Qt makes the pipe "\\.\pipe\<name>", in one namespace for
+  // the whole machine.
+  name = QDir::separator() == u'/' ? prefix + QStringLiteral(".socket") : userTag();
 }
 
 SingleInstance::~SingleInstance() = default;
