@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "app/SingleInstance.h"
 
 #include <QSignalSpy>
 
@@ -45,6 +46,17 @@ TEST_F(TrayTest, LeftClickRestoresTheWindowAndEndsBackgroundMode) {
   tray.click(TrayClick::LeftButton);
   EXPECT_TRUE(normal());
   EXPECT_FALSE(background());
+}
+
+TEST_F(TrayTest, SecondStartBringsTheWindowBackFromTheTray) {
+  open();
+  dialog->minimizeToTray();
+  bringToFront(*dialog);
+  EXPECT_TRUE(normal());
+  EXPECT_FALSE(background());
+  dialog->showMinimized();
+  bringToFront(*dialog);
+  EXPECT_TRUE(normal());
 }
 
 TEST_F(TrayTest, TrayMenuShowItemRestoresButKeepsBackgroundMode) {
