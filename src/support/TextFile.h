@@ -24,6 +24,8 @@ inline constexpr std::size_t settingsReadLimit = 1024 * 1024;
 
 inline constexpr const char *notRegularReason = "not a regular file";
 
+inline constexpr int staleTemporaryAgeSeconds = 10 * 60;
+
 // Throws FileError when the file cannot be opened. A UTF-8 byte-order mark is skipped.
 std::vector<std::string> readLines(const std::string &path, std::size_t limit = noReadLimit);
 
@@ -52,11 +54,10 @@ enum class LinkPolicy {
 // which case the previous file is untouched. A target that exists and is not a regular file
 // (through a followed link too) is refused. After a successful write, temporaries of earlier
 // interrupted writes of the same file are removed: only names of this writer's own pattern,
-// owned by this user and untouched for staleTemporaryAge, so a write in progress is never hit.
+// owned by this user and untouched for staleTemporaryAgeSeconds: a writer keeps touching its
+// temporary until the rename, so a write in progress is never hit.
 void writeAtomically(const std::string &path, const std::string &bytes,
                      LinkPolicy links = LinkPolicy::Follow);
-
-inline constexpr int staleTemporaryAgeSeconds = 10 * 60;
 
 // Joins lines with CR LF after each one.
 std::string joinLines(const std::vector<std::string> &lines);
