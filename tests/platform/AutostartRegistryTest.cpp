@@ -81,40 +81,40 @@ TEST_F(AutostartRegistry, KeyPathsIgnoreCaseButEntryNamesAreExactFileNames) {
   EXPECT_FALSE(fs::exists(xdg.user / "Once"));
 }
 
-TEST_F(AutostartRegistry, OnlyEntriesTheSessionStartsAreValues) {
+TEST_F(AutostartRegistry, EveryFileIsAValueExceptTheUsersSwitchOfAMachineEntry) {
   const std::string entry = "[Desktop Entry]\nType=Application\nExec=";
   writeFile(xdg.system / "a.desktop", entry + "a\n");
   writeFile(xdg.system / "b.desktop", entry + "b\nHidden=true\n");
   writeFile(xdg.systemLater / "b.desktop", entry + "b-later\n"); // hidden by the first folder
-  writeFile(xdg.system / "c.desktop", entry + "c\nX-GNOME-Autostart-enabled=false\n");
   writeFile(xdg.system / "d.desktop", entry + "d\n");
   writeFile(xdg.systemLater / "d.desktop", entry + "d-later\n");
-  writeFile(xdg.systemLater / "e.desktop", entry + "e\n");
   writeFile(xdg.system / "s.desktop", entry + "s\n");
   writeFile(xdg.user / "s.desktop", entry + "s-user\nHidden=true\n"); // the user's opt-out
   writeFile(xdg.system / "u.desktop", entry + "u\n");
   writeFile(xdg.user / "u.desktop", entry + "u-user\n"); // the user's override
 
-  EXPECT_EQ(registry.enumerate(RegistryRoot::LocalMachine, runKey), (Names{"a", "d", "e"}));
+  EXPECT_EQ(registry.enumerate(RegistryRoot::LocalMachine, runKey),
+            (Names{"a", "b", "d", "s", "u"}));
   EXPECT_EQ(registry.read(RegistryRoot::LocalMachine, runKey, "d"), "d");
-  EXPECT_FALSE(registry.read(RegistryRoot::LocalMachine, runKey, "b"));
-  EXPECT_FALSE(registry.read(RegistryRoot::LocalMachine, runKey, "s"));
-  EXPECT_FALSE(registry.read(RegistryRoot::LocalMachine, runKey, "u"));
+  EXPECT_EQ(registry.read(RegistryRoot::LocalMachine, runKey, "b"), "b");
+  EXPECT_EQ(registry.read(RegistryRoot::LocalMachine, runKey, "s"), "s");
   EXPECT_EQ(registry.enumerate(RegistryRoot::CurrentUser, runKey), (Names{"u"}));
   EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "u"), "u-user");
+  EXPECT_FALSE(registry.read(RegistryRoot::CurrentUser, runKey, "s"));
 
-  // Deleting what is not a value must not uncover what it hides.
+  // Deleting the user key's name of a machine entry's switch must not switch it on.
   const auto before = snapshot();
   EXPECT_TRUE(registry.remove(RegistryRoot::CurrentUser, runKey, "s"));
-  EXPECT_TRUE(registry.remove(RegistryRoot::LocalMachine, runKey, "b"));
   EXPECT_EQ(snapshot(), before);
-  // Deleting a machine value deletes it from every folder that would start it.
+  // Deleting a machine value deletes it from every folder, and its switch with it.
   EXPECT_TRUE(registry.remove(RegistryRoot::LocalMachine, runKey, "d"));
   EXPECT_FALSE(registry.read(RegistryRoot::LocalMachine, runKey, "d"));
   EXPECT_FALSE(fs::exists(xdg.systemLater / "d.desktop"));
+  EXPECT_TRUE(registry.remove(RegistryRoot::LocalMachine, runKey, "s"));
+  EXPECT_TRUE(fs::exists(xdg.user / "s.desktop")); // it had an Exec of its own
 }
 
-TEST_F(AutostartRegistry, WritingEnablesTheEntryAndKeepsWhatItDoesNotOwn) {
+TEST_F(AutostartRegistry, WritingACommandKeepsEverythingElse) {
   writeFile(xdg.user / "app.desktop", "# made by hand\n[Desktop Entry]\nType=Application\n"
                                       "Name=App\nName[de]=Anwendung\nTryExec=old-app\n"
                                       "Exec=old-app %U\nHidden=true\n"
@@ -123,7 +123,16 @@ TEST_F(AutostartRegistry, WritingEnablesTheEntryAndKeepsWhatItDoesNotOwn) {
   ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "app", "new-app --tray"));
   EXPECT_EQ(entryFile(xdg.user, "app"),
             "# made by hand\n[Desktop Entry]\nType=Application\nName=App\nName[de]=Anwendung\n"
-            "Exec=new-app --tray\nIcon=app\n\n[Desktop Action quit]\nExec=old-app --quit\n");
+            "Exec=new-app --tray\nHidden=true\nX-GNOME-Autostart-enabled=false\nIcon=app\n"
+            "\n[Desktop Action quit]\nExec=old-app --quit\n");
+  // TryExec stays while it names a program the command still runs.
+  writeFile(xdg.user / "kept.desktop", "[Desktop Entry]\nTryExec=/bin/kept\nExec=kept -a\n");
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "kept", "kept -b"));
+  EXPECT_EQ(entryFile(xdg.user, "kept"), "[Desktop Entry]\nTryExec=/bin/kept\nExec=kept -b\n");
+  // A value name differing in case only is the same Run value: no second entry.
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "KEPT", "kept -c"));
+  EXPECT_FALSE(fs::exists(xdg.user / "KEPT.desktop"));
+  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "kept"), "kept -c");
   EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "app"), "new-app --tray");
 
   // A damaged file under the name is replaced by a valid entry.
@@ -148,23 +157,6 @@ TEST_F(AutostartRegistry, UnsafeNamesChangeNothingAnywhere) {
   EXPECT_EQ(snapshot(), before);
 }
 
-TEST_F(AutostartRegistry, GarbageInTheFoldersNeverBreaksTheList) {
-  writeFile(xdg.user / "good.desktop", "[Desktop Entry]\nExec=good\n");
-  writeFile(xdg.user / "binary.desktop", std::string("\0\xFF\xFE[Desktop", 10));
-  writeFile(xdg.user / "empty.desktop", "");
-  writeFile(xdg.user / "half.desktop", "[Desktop Entry]\nExec=\"unfinished");
-  writeFile(xdg.user / "long.desktop", "[Desktop Entry]\nExec=" + std::string(1 << 20, 'y'));
-  fs::create_directories(xdg.user / "folder.desktop");
-  fs::create_symlink(xdg.dir.path() / "missing", xdg.user / "dangling.desktop");
-
-  EXPECT_EQ(registry.enumerate(RegistryRoot::CurrentUser, runKey), (Names{"good", "half", "long"}));
-  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "half"), "unfinished");
-  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "long")->size(), 1u << 20);
-  EXPECT_FALSE(registry.read(RegistryRoot::CurrentUser, runKey, "binary"));
-  EXPECT_FALSE(registry.read(RegistryRoot::CurrentUser, runKey, "folder"));
-  EXPECT_FALSE(registry.write(RegistryRoot::CurrentUser, runKey, "folder", "x"));
-}
-
 TEST_F(AutostartRegistry, SystemWriteHiddenByAUserEntryIsNotReportedAsDone) {
   ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "app", "app --mine"));
   writeFile(xdg.user / "off.desktop", "[Desktop Entry]\nExec=off\nHidden=true\n");
@@ -173,6 +165,15 @@ TEST_F(AutostartRegistry, SystemWriteHiddenByAUserEntryIsNotReportedAsDone) {
   EXPECT_FALSE(registry.write(RegistryRoot::LocalMachine, runKey, "app", "app --everyone"));
   EXPECT_FALSE(registry.write(RegistryRoot::LocalMachine, runKey, "off", "off --everyone"));
   EXPECT_EQ(snapshot(), before);
+  // A new machine entry goes to the folder meant for new ones; a known one stays where it is.
+  XdgLocations where = xdg.locations();
+  where.systemNewEntries = xdg.systemLater.string();
+  XdgRegistry elsewhere(where);
+  writeFile(xdg.system / "known.desktop", "[Desktop Entry]\nExec=old\n");
+  ASSERT_TRUE(elsewhere.write(RegistryRoot::LocalMachine, runKey, "fresh", "fresh"));
+  ASSERT_TRUE(elsewhere.write(RegistryRoot::LocalMachine, runKey, "known", "new"));
+  EXPECT_TRUE(fs::exists(xdg.systemLater / "fresh.desktop"));
+  EXPECT_EQ(entryFile(xdg.system, "known"), "[Desktop Entry]\nExec=new\n");
   EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "app"), "app --mine");
 }
 

@@ -115,16 +115,25 @@ TEST(DesktopEntryFile, RewritingExecKeepsEveryOtherLine) {
   EXPECT_FALSE(entry.value("Name"));
 }
 
-TEST(DesktopEntryFile, OnlyEnabledEntriesStartAtLogon) {
-  EXPECT_TRUE(DesktopEntry::parse("[Desktop Entry]\nExec=x\n").startsAtLogon());
-  EXPECT_TRUE(DesktopEntry::parse("[Desktop Entry]\nHidden=false\n").startsAtLogon());
-  EXPECT_FALSE(DesktopEntry::parse("[Desktop Entry]\nHidden=true\n").startsAtLogon());
-  EXPECT_FALSE(
-      DesktopEntry::parse("[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n").startsAtLogon());
-  EXPECT_FALSE(DesktopEntry::parse("Exec=x\n").startsAtLogon());
-  EXPECT_FALSE(DesktopEntry::parse("\x01\xFF garbage").startsAtLogon());
-  // Hidden in another group is not the entry's.
-  EXPECT_TRUE(DesktopEntry::parse("[Desktop Entry]\n[Other]\nHidden=true\n").startsAtLogon());
+TEST(DesktopEntryFile, SwitchedOffAsGlibReadsBooleans) {
+  const std::pair<const char *, bool> cases[] = {
+      {"[Desktop Entry]\nExec=x\n", false},
+      {"[Desktop Entry]\nHidden=false\n", false},
+      {"[Desktop Entry]\nHidden=true\n", true},
+      {"[Desktop Entry]\nHidden=true \t\n", true},
+      {"[Desktop Entry]\nHidden=True\n", false},
+      {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", true},
+      {"[Desktop Entry]\nX-GNOME-Autostart-enabled=False\n", true}, // unreadable counts as off
+      {"[Desktop Entry]\nX-GNOME-Autostart-enabled=true\n", false},
+      {"[Desktop Entry]\n[Other]\nHidden=true\n", false}, // another group's key
+      {"[Desktop Entry]\n[Other]\n[Desktop Entry] \n Hidden = 1\n", true},
+      {"Hidden=true\n", false}};
+  for (const auto &[text, off] : cases) {
+    auto entry = DesktopEntry::parse(text);
+    EXPECT_EQ(entry.switchedOff(), off) << text;
+    entry.switchOn();
+    EXPECT_FALSE(entry.switchedOff()) << text;
+  }
 }
 
 } // namespace

@@ -131,7 +131,12 @@ TEST(XdgLocationsFromEnvironment, FollowTheBaseDirectoryRules) {
   locations = xdgLocations(lookUp);
   EXPECT_EQ(locations.userAutostart, "/cfg/autostart");
   EXPECT_EQ(locations.systemAutostart, (Names{"/a/autostart", "/b//autostart"}));
+  EXPECT_EQ(locations.systemNewEntries, "/a/autostart");
   EXPECT_EQ(locations.storeFile, "/cfg/launchwright/registry.ini");
+
+  // KDE lists a folder of the user's first; new machine entries never go there.
+  environment["XDG_CONFIG_DIRS"] = "/home/u/.config/kdedefaults:/etc/xdg";
+  EXPECT_EQ(xdgLocations(lookUp).systemNewEntries, "/etc/xdg/autostart");
 
   environment["XDG_CONFIG_HOME"] = "relative"; // ignored, as the rules say
   EXPECT_EQ(xdgLocations(lookUp).userAutostart, "/home/u/.config/autostart");

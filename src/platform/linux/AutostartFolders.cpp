@@ -1,32 +1,54 @@
 #include "AutostartFolders.h"
 
-#include "DesktopEntry.h"
 #include "support/FileError.h"
 #include "support/TextFile.h"
 
 #include <cerrno>
 #include <dirent.h>
-#include <filesystem>
+#include <map>
 #include <memory>
-#include <set>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace lw {
 namespace {
 
-bool isFile(const std::string &path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalFolded(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (lower(a[i]) != lower(b[i]))
+      return false;
+  return true;
+}
+
+// The names of the folder's "*.desktop" entries; nothing when it cannot be listed, an empty
+// list when it does not exist.
+std::optional<std::vector<std::string>> namesIn(const std::string &folder) {
+  std::vector<std::string> names;
+  std::unique_ptr<DIR, int (*)(DIR *)> listing(::opendir(folder.c_str()), &::closedir);
+  if (!listing) {
+    if (errno == ENOENT || errno == ENOTDIR)
+      return names;
+    return std::nullopt;
+  }
+  constexpr auto suffix = AutostartFolders::suffix;
+  while (const dirent *item = ::readdir(listing.get())) {
+    const std::string_view fileName = item->d_name;
+    if (fileName.size() > suffix.size() && fileName.ends_with(suffix))
+      names.emplace_back(fileName.substr(0, fileName.size() - suffix.size()));
+  }
+  return names;
 }
 
 } // namespace
 
-AutostartFolders::AutostartFolders(std::vector<std::string> folders,
-                                   std::vector<std::string> shadowingFolders,
-                                   commandline::FileProbe probe)
-    : folders(std::move(folders)), shadowingFolders(std::move(shadowingFolders)),
-      probe(std::move(probe)) {}
+AutostartFolders::AutostartFolders(std::vector<std::string> folders, std::string newEntryFolder)
+    : folders(std::move(folders)), newEntryFolder(std::move(newEntryFolder)) {
+  if (this->newEntryFolder.empty() && !this->folders.empty())
+    this->newEntryFolder = this->folders.front();
+}
 
 bool AutostartFolders::isSafeName(std::string_view name) {
   if (name.empty() || name == "." || name == "..")
@@ -47,110 +69,77 @@ std::string AutostartFolders::fileIn(const std::string &folder, std::string_view
   return path;
 }
 
-bool AutostartFolders::shadowed(std::string_view name) const {
-  for (const auto &folder : shadowingFolders)
-    if (isFile(fileIn(folder, name)))
-      return true;
-  return false;
+std::string AutostartFolders::pathFor(std::string_view name) const {
+  return fileIn(newEntryFolder, name);
 }
 
-std::optional<AutostartFolders::Found> AutostartFolders::lookUp(std::string_view name) const {
+bool AutostartFolders::exists(const std::string &path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool AutostartFolders::isPlainFile(const std::string &path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::optional<std::vector<AutostartFolders::File>> AutostartFolders::list() const {
+  std::map<std::string, std::string> byName; // byte order: stable whatever the folders return
   for (const auto &folder : folders) {
-    std::string path = fileIn(folder, name);
-    if (!isFile(path))
-      continue;
-    try {
-      const auto entry = DesktopEntry::parse(textfile::readBytes(path));
-      return Found{path, entry.startsAtLogon(), entry.command(path)};
-    } catch (const FileError &) {
-      return Found{path, false, {}}; // unreadable: not started, and the name is taken
-    }
+    auto names = namesIn(folder);
+    if (!names)
+      return std::nullopt;
+    for (auto &name : *names)
+      if (!byName.contains(name)) {
+        auto path = fileIn(folder, name);
+        byName.emplace(std::move(name), std::move(path));
+      }
   }
+  std::vector<File> files;
+  files.reserve(byName.size());
+  for (auto &[name, path] : byName)
+    files.push_back({name, std::move(path)});
+  return files;
+}
+
+std::optional<AutostartFolders::File> AutostartFolders::find(std::string_view name) const {
+  if (!isSafeName(name))
+    return std::nullopt;
+  for (const auto &folder : folders)
+    if (auto path = fileIn(folder, name); exists(path))
+      return File{std::string(name), std::move(path)};
   return std::nullopt;
 }
 
-std::optional<std::string> AutostartFolders::read(std::string_view name) const {
-  if (!isSafeName(name) || shadowed(name))
-    return std::nullopt;
-  const auto found = lookUp(name);
-  if (!found || !found->startsAtLogon)
-    return std::nullopt;
-  return found->command;
-}
-
-std::optional<std::vector<std::string>> AutostartFolders::enumerate() const {
-  std::set<std::string> fileNames; // byte order: stable whatever the folders return
-  for (const auto &folder : folders) {
-    std::unique_ptr<DIR, int (*)(DIR *)> listing(::opendir(folder.c_str()), &::closedir);
-    if (!listing) {
-      if (errno == ENOENT || errno == ENOTDIR)
-        continue; // a missing folder is an empty key
-      return std::nullopt;
-    }
-    while (const dirent *item = ::readdir(listing.get())) {
-      const std::string_view fileName = item->d_name;
-      if (fileName.size() > suffix.size() && fileName.ends_with(suffix))
-        fileNames.insert(std::string(fileName.substr(0, fileName.size() - suffix.size())));
-    }
-  }
-  std::vector<std::string> names;
-  for (const auto &name : fileNames)
-    if (read(name))
-      names.push_back(name);
-  return names;
-}
-
-bool AutostartFolders::write(std::string_view name, std::string_view command) {
-  // A desktop entry cannot carry a NUL byte, and a registry string value ends at one.
-  if (!isSafeName(name) || command.find('\0') != std::string_view::npos || folders.empty())
-    return false;
-  // A file of that name in a shadowing folder (the user's) hides whatever is written here: the
-  // session would not start it, so the write must not count as done.
-  if (shadowed(name))
-    return false;
-  const std::string path = fileIn(folders.front(), name);
-  try {
-    DesktopEntry entry;
-    if (isFile(path))
-      entry = DesktopEntry::parse(textfile::readBytes(path));
-    if (!entry.hasMainGroup()) {
-      entry = DesktopEntry(); // nothing of a damaged file is worth keeping
-      entry.setValue("Type", "Application");
-      entry.setValue("Name", desktop::escape(name));
-    }
-    if (entry.value("Type") != "Application")
-      entry.setValue("Type", "Application");
-    if (!entry.value("Name"))
-      entry.setValue("Name", desktop::escape(name));
-    if (entry.command(path) != command)
-      entry.removeKey("TryExec"); // it named the program of the old command
-    entry.removeKey("Hidden");
-    entry.removeKey("X-GNOME-Autostart-enabled");
-    entry.setCommand(command, probe);
-
-    std::error_code error;
-    std::filesystem::create_directories(folders.front(), error);
-    if (error)
-      return false;
-    textfile::writeAtomically(path, entry.bytes());
-    return true;
-  } catch (const FileError &) {
-    return false;
-  }
-}
-
-bool AutostartFolders::remove(std::string_view name) {
+std::optional<AutostartFolders::File>
+AutostartFolders::findIgnoringCase(std::string_view name) const {
+  if (auto exact = find(name))
+    return exact;
   if (!isSafeName(name))
-    return false;
-  // Each removal may uncover the same name in a later folder; that one goes too.
-  for (std::size_t round = 0; round < folders.size(); ++round) {
-    const auto found = lookUp(name);
-    if (!found || !found->startsAtLogon)
-      return true; // a Hidden entry stays: removing it would start what it hides
-    if (::unlink(found->path.c_str()) != 0 && errno != ENOENT)
-      return false;
+    return std::nullopt;
+  for (const auto &folder : folders)
+    if (const auto names = namesIn(folder))
+      for (const auto &candidate : *names)
+        if (equalFolded(candidate, name))
+          return File{candidate, fileIn(folder, candidate)};
+  return std::nullopt;
+}
+
+std::vector<std::string> AutostartFolders::everyPath(std::string_view name) const {
+  std::vector<std::string> paths;
+  if (isSafeName(name))
+    for (const auto &folder : folders)
+      if (auto path = fileIn(folder, name); exists(path))
+        paths.push_back(std::move(path));
+  return paths;
+}
+
+AutostartFolders::Loaded AutostartFolders::load(const std::string &path) {
+  try {
+    return {DesktopEntry::parse(textfile::readBytes(path, maxFileSize)), {}};
+  } catch (const FileError &error) {
+    return {std::nullopt, error.reason()};
   }
-  return !read(name).has_value();
 }
 
 } // namespace lw

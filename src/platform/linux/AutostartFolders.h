@@ -1,14 +1,12 @@
 #pragma once
-// A Run key seen as XDG autostart folders: every value is one desktop entry file
-// "<name>.desktop" whose data is the command the session runs at logon.
-//
-// Several folders merge by file name, the first folder that holds a name deciding for it, and
-// a file in a shadowing folder (the user's, for the system folders) hides the name completely,
-// as the XDG Autostart rules say. Only entries that really start are values: a Hidden or
-// disabled entry is not one, but it still hides the same name further down.
+// The files of one Run key: "<name>.desktop" in one or more XDG autostart folders, merged by
+// file name with the first folder that holds a name deciding for it. This class knows files,
+// not what the session makes of them (XdgStartupState does): it lists, finds and reads them,
+// never blocking on a special file and never loading more than a bounded amount.
 
-#include "CommandLine.h"
+#include "DesktopEntry.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,39 +16,53 @@ namespace lw {
 
 class AutostartFolders {
 public:
-  explicit AutostartFolders(std::vector<std::string> folders,
-                            std::vector<std::string> shadowingFolders = {},
-                            commandline::FileProbe probe = commandline::isExistingFile);
+  // newEntryFolder is where an entry of a new name goes; empty means the first folder.
+  explicit AutostartFolders(std::vector<std::string> folders, std::string newEntryFolder = {});
 
-  std::optional<std::string> read(std::string_view name) const;
-  // File name order; nothing when a folder exists but cannot be listed.
-  std::optional<std::vector<std::string>> enumerate() const;
-  // Creates or updates the entry in the first folder and leaves it enabled; false, writing
-  // nothing, when a shadowing folder holds the name, since the session would not start it.
-  bool write(std::string_view name, std::string_view command);
-  // True when no folder starts the name afterwards.
-  bool remove(std::string_view name);
+  struct File {
+    std::string name; // the file name without ".desktop": exact bytes
+    std::string path;
+  };
+  // Every "<name>.desktop" directory entry, whatever it is, once per name in byte order; reads
+  // no file. Nothing when a folder exists but cannot be listed.
+  std::optional<std::vector<File>> list() const;
+  // The directory entry that decides for the name, whatever it is.
+  std::optional<File> find(std::string_view name) const;
+  // Like find, but a name that differs only in the case of ASCII letters also matches when no
+  // exact one exists, as names of Run values do.
+  std::optional<File> findIgnoringCase(std::string_view name) const;
+  // Every folder's directory entry of that name, the deciding one first.
+  std::vector<std::string> everyPath(std::string_view name) const;
+
+  std::string pathFor(std::string_view name) const;
+  const std::string &newFolder() const { return newEntryFolder; }
+
+  // What reading a file gave: the parsed entry, or the reason it could not be read.
+  struct Loaded {
+    std::optional<DesktopEntry> entry;
+    std::string error;
+  };
+  // Follows a link to a regular file, as the desktop does; anything else, and a file over
+  // maxFileSize, is not read at all.
+  static Loaded load(const std::string &path);
+  // Whether the path itself (not what a link points to) is a regular file: the only thing a
+  // write may replace.
+  static bool isPlainFile(const std::string &path);
+  static bool exists(const std::string &path);
 
   // A name that is one plain file name: not empty, not "." or "..", no '/', no control
   // character. Anything else could reach outside the folders.
   static bool isSafeName(std::string_view name);
 
   static constexpr std::string_view suffix = ".desktop";
+  // No desktop entry needs more; a larger one is refused unread.
+  static constexpr std::size_t maxFileSize = 1 << 20;
 
 private:
   static std::string fileIn(const std::string &folder, std::string_view name);
-  // The entry that decides for a name, or nothing when no folder holds a file of that name.
-  struct Found {
-    std::string path;
-    bool startsAtLogon;
-    std::string command;
-  };
-  std::optional<Found> lookUp(std::string_view name) const;
-  bool shadowed(std::string_view name) const;
 
   std::vector<std::string> folders;
-  std::vector<std::string> shadowingFolders;
-  commandline::FileProbe probe;
+  std::string newEntryFolder;
 };
 
 } // namespace lw

@@ -1,19 +1,57 @@
 #include "DesktopEntry.h"
 
+#include <cctype>
+
 namespace lw {
 namespace {
 
-constexpr std::string_view mainGroupHeader = "[Desktop Entry]";
+constexpr std::string_view mainGroupName = "Desktop Entry";
 
-std::string_view withoutCarriageReturn(std::string_view line) {
+// The blanks of GLib's g_ascii_isspace.
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool isControl(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F;
+}
+
+// A line without its CR and its leading blanks, as the key-file parser looks at it.
+std::string_view content(std::string_view line) {
   if (!line.empty() && line.back() == '\r')
     line.remove_suffix(1);
+  while (!line.empty() && isSpace(line.front()))
+    line.remove_prefix(1);
   return line;
 }
 
-bool isGroupHeader(std::string_view line) {
-  line = withoutCarriageReturn(line);
-  return !line.empty() && line.front() == '[';
+bool isComment(std::string_view line) {
+  line = content(line);
+  return line.empty() || line.front() == '#';
+}
+
+// The name of a group header line: "[name]", blanks and tabs allowed after the bracket.
+std::optional<std::string_view> groupName(std::string_view line) {
+  line = content(line);
+  if (line.empty() || line.front() != '[')
+    return std::nullopt;
+  const auto close = line.find(']');
+  if (close == std::string_view::npos)
+    return std::nullopt;
+  for (std::size_t i = close + 1; i < line.size(); ++i)
+    if (line[i] != ' ' && line[i] != '\t')
+      return std::nullopt;
+  return line.substr(1, close - 1);
+}
+
+bool isValidGroupName(std::string_view name) {
+  if (name.empty())
+    return false;
+  for (char c : name)
+    if (c == '[' || isControl(c))
+      return false;
+  return true;
 }
 
 struct KeyLine {
@@ -22,20 +60,40 @@ struct KeyLine {
 };
 
 std::optional<KeyLine> splitKeyLine(std::string_view line) {
-  line = withoutCarriageReturn(line);
-  const auto start = line.find_first_not_of(" \t");
-  if (start == std::string_view::npos || line[start] == '#' || line[start] == '[')
+  line = content(line);
+  if (line.empty() || line.front() == '#' || line.front() == '[')
     return std::nullopt;
-  const auto equals = line.find('=', start);
-  if (equals == std::string_view::npos)
+  const auto equals = line.find('=');
+  if (equals == std::string_view::npos || equals == 0)
     return std::nullopt;
-  std::string_view key = line.substr(start, equals - start);
-  while (!key.empty() && (key.back() == ' ' || key.back() == '\t'))
+  std::string_view key = line.substr(0, equals);
+  while (!key.empty() && isSpace(key.back()))
     key.remove_suffix(1);
   std::string_view value = line.substr(equals + 1);
-  while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+  while (!value.empty() && isSpace(value.front()))
     value.remove_prefix(1);
   return KeyLine{key, value};
+}
+
+// A key as GLib accepts it: no blank at either end, an optional "[locale]" at the very end.
+bool isValidKey(std::string_view key) {
+  std::size_t i = 0;
+  while (i < key.size() && key[i] != '[' && key[i] != ']')
+    ++i;
+  if (i == 0 || key.front() == ' ' || key[i - 1] == ' ')
+    return false;
+  if (i < key.size() && key[i] == '[') {
+    for (++i; i < key.size(); ++i) {
+      const auto byte = static_cast<unsigned char>(key[i]);
+      if (!(std::isalnum(byte) || byte >= 0x80 || key[i] == '-' || key[i] == '_' || key[i] == '.' ||
+            key[i] == '@'))
+        break;
+    }
+    if (i == key.size() || key[i] != ']')
+      return false;
+    ++i;
+  }
+  return i == key.size();
 }
 
 // Expands the field codes of an Exec line as a session does when it starts the entry at
@@ -93,79 +151,98 @@ std::string DesktopEntry::bytes() const {
   return result;
 }
 
-std::optional<DesktopEntry::Range> DesktopEntry::mainGroup() const {
+std::vector<DesktopEntry::Range> DesktopEntry::mainGroups() const {
+  std::vector<Range> groups;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (withoutCarriageReturn(lines[i]) != mainGroupHeader)
+    const auto name = groupName(lines[i]);
+    if (!name)
       continue;
-    std::size_t end = i + 1;
-    while (end < lines.size() && !isGroupHeader(lines[end]))
-      ++end;
-    return Range{i, end};
+    if (!groups.empty() && groups.back().end == lines.size())
+      groups.back().end = i;
+    if (*name == mainGroupName)
+      groups.push_back({i, lines.size()});
+  }
+  return groups;
+}
+
+bool DesktopEntry::hasMainGroup() const { return !mainGroups().empty(); }
+
+std::optional<std::size_t> DesktopEntry::badLine() const {
+  bool inGroup = false;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].find('\0') != std::string::npos)
+      return i;
+    if (isComment(lines[i]))
+      continue;
+    if (const auto name = groupName(lines[i])) {
+      if (!isValidGroupName(*name))
+        return i;
+      inGroup = true;
+      continue;
+    }
+    const auto line = splitKeyLine(lines[i]);
+    if (!line || !inGroup || !isValidKey(line->key))
+      return i;
   }
   return std::nullopt;
 }
 
-bool DesktopEntry::hasMainGroup() const { return mainGroup().has_value(); }
+bool DesktopEntry::startsWithMainGroup() const {
+  for (const auto &line : lines)
+    if (const auto name = groupName(line))
+      return *name == mainGroupName;
+  return false;
+}
 
 std::optional<std::string> DesktopEntry::value(std::string_view key) const {
-  const auto group = mainGroup();
-  if (!group)
-    return std::nullopt;
   std::optional<std::string> found;
-  for (std::size_t i = group->header + 1; i < group->end; ++i)
-    if (const auto line = splitKeyLine(lines[i]); line && line->key == key)
-      found = std::string(line->value);
+  for (const auto &group : mainGroups())
+    for (std::size_t i = group.header + 1; i < group.end; ++i)
+      if (const auto line = splitKeyLine(lines[i]); line && line->key == key)
+        found = std::string(line->value);
   return found;
 }
 
 void DesktopEntry::setValue(std::string_view key, std::string_view rawValue) {
-  auto group = mainGroup();
-  if (!group) {
-    lines.emplace_back(mainGroupHeader);
-    group = Range{lines.size() - 1, lines.size()};
+  auto groups = mainGroups();
+  if (groups.empty()) {
+    lines.emplace_back("[Desktop Entry]");
+    groups.push_back({lines.size() - 1, lines.size()});
   }
-  std::string newLine = std::string(key) + "=" + std::string(rawValue);
-  std::optional<std::size_t> replaced;
-  std::size_t lastKey = group->header;
-  for (std::size_t i = group->header + 1; i < group->end;) {
-    const auto line = splitKeyLine(lines[i]);
-    if (line && line->key == key) {
-      if (replaced) {
-        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
-        --group->end;
-        continue;
+  std::vector<std::size_t> found;
+  std::size_t lastKey = groups.front().header;
+  for (const auto &group : groups)
+    for (std::size_t i = group.header + 1; i < group.end; ++i)
+      if (const auto line = splitKeyLine(lines[i])) {
+        if (line->key == key)
+          found.push_back(i);
+        if (group.header == groups.front().header)
+          lastKey = i;
       }
-      lines[i] = newLine;
-      replaced = i;
-    }
-    if (line)
-      lastKey = i;
-    ++i;
-  }
-  if (!replaced)
+  std::string newLine = std::string(key) + "=" + std::string(rawValue);
+  if (found.empty()) {
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastKey + 1), std::move(newLine));
+    return;
+  }
+  lines[found.front()] = std::move(newLine);
+  for (auto i = found.size() - 1; i > 0; --i)
+    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(found[i]));
 }
 
 void DesktopEntry::removeKey(std::string_view key) {
-  const auto group = mainGroup();
-  if (!group)
-    return;
-  std::size_t end = group->end;
-  for (std::size_t i = group->header + 1; i < end;) {
-    const auto line = splitKeyLine(lines[i]);
-    if (line && line->key == key) {
-      lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
-      --end;
-    } else {
-      ++i;
-    }
-  }
+  const auto groups = mainGroups();
+  for (auto group = groups.rbegin(); group != groups.rend(); ++group)
+    for (std::size_t i = group->end; i-- > group->header + 1;)
+      if (const auto line = splitKeyLine(lines[i]); line && line->key == key)
+        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
 }
 
 std::optional<bool> DesktopEntry::boolean(std::string_view key) const {
-  const auto text = value(key);
+  auto text = value(key);
   if (!text)
     return std::nullopt;
+  while (!text->empty() && isSpace(text->back()))
+    text->pop_back();
   if (*text == "true" || *text == "1")
     return true;
   if (*text == "false" || *text == "0")
@@ -173,9 +250,40 @@ std::optional<bool> DesktopEntry::boolean(std::string_view key) const {
   return std::nullopt;
 }
 
-bool DesktopEntry::startsAtLogon() const {
-  return hasMainGroup() && boolean("Hidden") != true &&
-         boolean("X-GNOME-Autostart-enabled") != false;
+std::optional<std::vector<std::string>> DesktopEntry::list(std::string_view key) const {
+  const auto raw = value(key);
+  if (!raw)
+    return std::nullopt;
+  std::vector<std::string> items;
+  std::string item;
+  for (std::size_t i = 0; i < raw->size(); ++i) {
+    const char c = (*raw)[i];
+    if (c == ';') {
+      items.push_back(desktop::unescape(item));
+      item.clear();
+    } else if (c == '\\' && i + 1 < raw->size() && (*raw)[i + 1] == ';') {
+      item += (*raw)[++i]; // an escaped separator is part of the item
+    } else {
+      item += c;
+      if (c == '\\' && i + 1 < raw->size())
+        item += (*raw)[++i];
+    }
+  }
+  if (!item.empty())
+    items.push_back(desktop::unescape(item));
+  return items;
+}
+
+bool DesktopEntry::switchedOff() const {
+  return boolean("Hidden") == true ||
+         (value("X-GNOME-Autostart-enabled") && boolean("X-GNOME-Autostart-enabled") != true);
+}
+
+void DesktopEntry::switchOn() {
+  if (boolean("Hidden") == true)
+    removeKey("Hidden");
+  if (value("X-GNOME-Autostart-enabled") && boolean("X-GNOME-Autostart-enabled") != true)
+    removeKey("X-GNOME-Autostart-enabled");
 }
 
 std::string DesktopEntry::command(const std::string &filePath) const {

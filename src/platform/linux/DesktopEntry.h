@@ -1,6 +1,10 @@
 #pragma once
 // A desktop entry file (".desktop") kept as its lines, so that rewriting one key leaves every
 // other line of the file exactly as it was: translations, comments, other groups.
+//
+// Lines are read as GLib's key-file parser reads them, because that is what the desktop itself
+// uses: blanks before a line, after a group header's ']', after a key and before a value are
+// dropped; a group that appears twice is one group, and a key written twice has its last value.
 
 #include "CommandLine.h"
 
@@ -19,6 +23,11 @@ public:
 
   // Whether the file has the "[Desktop Entry]" group that makes it an entry at all.
   bool hasMainGroup() const;
+  // The first line that is neither a comment, a group header nor a key line, or that comes
+  // before the first group; a desktop refuses the whole file then. Nothing when all is well.
+  std::optional<std::size_t> badLine() const;
+  // Whether the first group of the file is "[Desktop Entry]", as a desktop requires.
+  bool startsWithMainGroup() const;
 
   // The value of a key of the main group as written in the file (string escapes still in
   // place); a key written twice gives its last value.
@@ -28,9 +37,16 @@ public:
   void setValue(std::string_view key, std::string_view rawValue);
   void removeKey(std::string_view key);
 
-  // Whether the session starts this entry at logon: a main group, neither Hidden nor disabled
-  // through X-GNOME-Autostart-enabled.
-  bool startsAtLogon() const;
+  // A boolean as GLib reads it: "true" or "1", "false" or "0", blanks after it ignored, case
+  // significant; anything else is no boolean.
+  std::optional<bool> boolean(std::string_view key) const;
+  // A list value split at unescaped ';', each item unescaped; an empty value is an empty list.
+  std::optional<std::vector<std::string>> list(std::string_view key) const;
+  // Whether the entry is switched off: Hidden is true, or X-GNOME-Autostart-enabled is present
+  // and not true (GNOME's session counts a value it cannot read as false).
+  bool switchedOff() const;
+  // Removes every key that switches the entry off, and nothing else.
+  void switchOn();
 
   // The command the session runs, as one text. Field codes are expanded as for a start
   // without files; the text this program wrote is given back exactly when the Exec line still
@@ -46,8 +62,8 @@ private:
     std::size_t header;
     std::size_t end;
   };
-  std::optional<Range> mainGroup() const;
-  std::optional<bool> boolean(std::string_view key) const;
+  // Every "[Desktop Entry]" group in file order: together they are the main group.
+  std::vector<Range> mainGroups() const;
 
   std::vector<std::string> lines;
 };

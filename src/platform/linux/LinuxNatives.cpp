@@ -3,7 +3,6 @@
 #include "LinuxShell.h"
 #include "XdgRegistry.h"
 #include "platform/Native.h"
-#include "platform/RunKeyStartupState.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -56,19 +55,8 @@ std::unique_ptr<Clock> makeNativeClock() { return std::make_unique<LinuxClock>()
 
 std::unique_ptr<ProgramLocation> makeNativeLocation() { return std::make_unique<ProcLocation>(); }
 
-namespace {
-// Lists what the autostart folders start; the desktop-entry verdicts replace it.
-class XdgStartupState : public RunKeyStartupState {
-public:
-  XdgStartupState() : RunKeyStartupState(registry), registry(xdgLocations(&std::getenv)) {}
-
-private:
-  XdgRegistry registry;
-};
-} // namespace
-
 std::unique_ptr<StartupState> makeNativeStartupState() {
-  return std::make_unique<XdgStartupState>();
+  return std::make_unique<XdgStartupState>(xdgLocations(&std::getenv));
 }
 
 } // namespace lw

@@ -24,17 +24,18 @@ bool isAbsolute(const char *path) { return path && path[0] == '/'; }
 } // namespace
 
 XdgLocations xdgLocations(const std::function<const char *(const char *)> &lookUp) {
+  std::string home;
+  if (const char *value = lookUp("HOME"); value && *value)
+    home = value;
+  else if (const passwd *account = ::getpwuid(::getuid()))
+    home = account->pw_dir;
+  while (home.size() > 1 && home.back() == '/')
+    home.pop_back();
   std::string configHome;
-  if (const char *value = lookUp("XDG_CONFIG_HOME"); isAbsolute(value)) {
+  if (const char *value = lookUp("XDG_CONFIG_HOME"); isAbsolute(value))
     configHome = value;
-  } else {
-    std::string home;
-    if (const char *value = lookUp("HOME"); value && *value)
-      home = value;
-    else if (const passwd *account = ::getpwuid(::getuid()))
-      home = account->pw_dir;
+  else
     configHome = home + "/.config";
-  }
 
   std::vector<std::string> configDirs;
   const char *dirs = lookUp("XDG_CONFIG_DIRS");
@@ -51,46 +52,49 @@ XdgLocations xdgLocations(const std::function<const char *(const char *)> &lookU
 
   XdgLocations locations;
   locations.userAutostart = configHome + "/autostart";
-  for (const auto &dir : configDirs)
+  auto inHome = [&](const std::string &dir) {
+    return home.size() > 1 && (dir == home || dir.starts_with(home + "/"));
+  };
+  for (const auto &dir : configDirs) {
     locations.systemAutostart.push_back(dir + "/autostart");
+    if (locations.systemNewEntries.empty() && !inHome(dir))
+      locations.systemNewEntries = dir + "/autostart";
+  }
+  if (locations.systemNewEntries.empty())
+    locations.systemNewEntries = "/etc/xdg/autostart";
   locations.storeFile = configHome + "/launchwright/registry.ini";
   return locations;
 }
 
-XdgRegistry::XdgRegistry(const XdgLocations &locations)
-    : user({locations.userAutostart}),
-      machine(locations.systemAutostart, {locations.userAutostart}), store(locations.storeFile) {}
+XdgRegistry::XdgRegistry(const XdgLocations &locations, XdgStartupState::Environment environment)
+    : autostart(locations, std::move(environment)), store(locations.storeFile) {}
 
-AutostartFolders *XdgRegistry::runKey(RegistryRoot root, std::string_view keyPath) {
-  if (!equalFolded(keyPath, keys::run))
-    return nullptr;
-  return root == RegistryRoot::CurrentUser ? &user : &machine;
-}
+bool XdgRegistry::isRunKey(std::string_view keyPath) { return equalFolded(keyPath, keys::run); }
 
 std::optional<std::string> XdgRegistry::read(RegistryRoot root, std::string_view keyPath,
                                              std::string_view name) {
-  if (auto *folders = runKey(root, keyPath))
-    return folders->read(name);
+  if (isRunKey(keyPath))
+    return autostart.read(root, name);
   return store.read(root, keyPath, name);
 }
 
 std::optional<std::vector<std::string>> XdgRegistry::enumerate(RegistryRoot root,
                                                                std::string_view keyPath) {
-  if (auto *folders = runKey(root, keyPath))
-    return folders->enumerate();
+  if (isRunKey(keyPath))
+    return autostart.enumerate(root);
   return store.enumerate(root, keyPath);
 }
 
 bool XdgRegistry::write(RegistryRoot root, std::string_view keyPath, std::string_view name,
                         std::string_view data) {
-  if (auto *folders = runKey(root, keyPath))
-    return folders->write(name, data);
+  if (isRunKey(keyPath))
+    return autostart.write(root, name, data);
   return store.write(root, keyPath, name, data);
 }
 
 bool XdgRegistry::remove(RegistryRoot root, std::string_view keyPath, std::string_view name) {
-  if (auto *folders = runKey(root, keyPath))
-    return folders->remove(name);
+  if (isRunKey(keyPath))
+    return autostart.remove(root, name);
   return store.remove(root, keyPath, name);
 }
 

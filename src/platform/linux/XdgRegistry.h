@@ -3,8 +3,8 @@
 // what the program lists, adds and deletes is what the session really starts at logon; every
 // other key lives in a small per-user store file.
 
-#include "AutostartFolders.h"
 #include "RegistryStore.h"
+#include "XdgStartupState.h"
 #include "platform/Registry.h"
 
 #include <functional>
@@ -21,6 +21,9 @@ struct XdgLocations {
   std::vector<std::string> systemAutostart;
   // $XDG_CONFIG_HOME/launchwright/registry.ini: every other key.
   std::string storeFile;
+  // Where a new machine entry goes: the first of systemAutostart that is not in the user's home
+  // (KDE puts ~/.config/kdedefaults there, which is no machine folder). Empty: the first.
+  std::string systemNewEntries;
 };
 
 // The locations the XDG Base Directory rules give for these environment variables; lookUp
@@ -29,7 +32,8 @@ XdgLocations xdgLocations(const std::function<const char *(const char *)> &lookU
 
 class XdgRegistry : public Registry {
 public:
-  explicit XdgRegistry(const XdgLocations &locations);
+  explicit XdgRegistry(const XdgLocations &locations,
+                       XdgStartupState::Environment environment = {});
 
   std::optional<std::string> read(RegistryRoot root, std::string_view keyPath,
                                   std::string_view name) override;
@@ -40,11 +44,9 @@ public:
   bool remove(RegistryRoot root, std::string_view keyPath, std::string_view name) override;
 
 private:
-  // The autostart folders behind a Run key, or nothing for a key of the store.
-  AutostartFolders *runKey(RegistryRoot root, std::string_view keyPath);
+  static bool isRunKey(std::string_view keyPath);
 
-  AutostartFolders user;
-  AutostartFolders machine;
+  XdgStartupState autostart;
   RegistryStore store;
 };
 

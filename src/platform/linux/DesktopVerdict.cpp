@@ -1,0 +1,167 @@
+#include "DesktopVerdict.h"
+
+#include "CommandLine.h"
+
+#include <algorithm>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lw::desktop {
+namespace {
+
+bool isUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    std::size_t length = byte < 0x80         ? 1
+                         : (byte >> 5) == 6  ? 2
+                         : (byte >> 4) == 14 ? 3
+                         : (byte >> 3) == 30 ? 4
+                                             : 0;
+    if (length == 0 || i + length > text.size())
+      return false;
+    for (std::size_t k = 1; k < length; ++k)
+      if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2)
+        return false;
+    i += length;
+  }
+  return true;
+}
+
+// A string value as GLib hands it out: nothing when absent or not UTF-8.
+std::optional<std::string> text(const DesktopEntry &entry, std::string_view key) {
+  const auto raw = entry.value(key);
+  if (!raw || !isUtf8(*raw))
+    return std::nullopt;
+  return unescape(*raw);
+}
+
+// Whether GLib's shell-style parser accepts the line: quotes closed, no backslash at the end,
+// at least one word.
+bool parsesAsArguments(std::string_view line) {
+  char quote = 0;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quote == '\'') {
+      if (c == '\'')
+        quote = 0;
+    } else if (c == '\\') {
+      if (++i == line.size())
+        return false;
+    } else if (quote == '"') {
+      if (c == '"')
+        quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    }
+  }
+  return quote == 0 && !commandline::split(line).empty();
+}
+
+std::string joined(const std::vector<std::string> &items) {
+  std::string result;
+  for (const auto &item : items) {
+    if (!result.empty())
+      result += ';';
+    result += item;
+  }
+  return result;
+}
+
+bool isExecutable(const std::string &path) {
+  struct stat info {};
+  if (::access(path.c_str(), X_OK) != 0 || ::stat(path.c_str(), &info) != 0 ||
+      S_ISDIR(info.st_mode))
+    return false;
+  // access() lets root execute a file without any execute bit; the session would not.
+  return ::getuid() != 0 || (info.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
+}
+
+} // namespace
+
+Session::Session(const char *currentDesktop, const char *path) {
+  std::string_view rest = currentDesktop ? currentDesktop : "";
+  while (!rest.empty()) {
+    const auto colon = rest.find(':');
+    if (colon != 0)
+      names.emplace_back(rest.substr(0, colon));
+    rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+  }
+  std::string_view dirs = path ? path : "/bin:/usr/bin:.";
+  for (;;) {
+    const auto colon = dirs.find(':');
+    const auto dir = dirs.substr(0, colon);
+    searchPath.emplace_back(dir.empty() ? "." : dir);
+    if (colon == std::string_view::npos)
+      break;
+    dirs.remove_prefix(colon + 1);
+  }
+}
+
+bool Session::findsProgram(const std::string &program) {
+  if (program.empty())
+    return false;
+  if (program.find('/') != std::string::npos)
+    return isExecutable(program);
+  if (const auto known = found.find(program); known != found.end())
+    return known->second;
+  bool there = false;
+  for (const auto &dir : searchPath)
+    if ((there = isExecutable(dir + '/' + program)))
+      break;
+  found.emplace(program, there);
+  return there;
+}
+
+std::string switchKey(const DesktopEntry &entry) {
+  if (entry.boolean("Hidden") == true)
+    return "Hidden";
+  if (entry.switchedOff())
+    return "X-GNOME-Autostart-enabled";
+  return {};
+}
+
+Verdict judge(const DesktopEntry &entry, Session &session) {
+  if (const auto line = entry.badLine())
+    return {StartVerdict::Unreadable,
+            "line " + std::to_string(*line + 1) + " is neither a key, a group nor a comment"};
+  if (!entry.startsWithMainGroup())
+    return {StartVerdict::NotAProgram, {}};
+  if (auto key = switchKey(entry); !key.empty())
+    return {StartVerdict::Disabled, std::move(key)};
+  const auto type = text(entry, "Type");
+  if (type != "Application")
+    return {StartVerdict::NotAProgram, type.value_or("")};
+  const auto exec = text(entry, "Exec");
+  if (!exec || exec->empty() || !parsesAsArguments(*exec))
+    return {StartVerdict::NotAProgram, {}};
+
+  const auto onlyShowIn = entry.list("OnlyShowIn");
+  const auto notShowIn = entry.list("NotShowIn");
+  auto listed = [](const std::vector<std::string> &items, const std::string &name) {
+    return std::find(items.begin(), items.end(), name) != items.end();
+  };
+  std::optional<bool> shown;
+  for (const auto &name : session.desktops()) {
+    if (onlyShowIn && listed(*onlyShowIn, name)) {
+      shown = true;
+      break;
+    }
+    if (notShowIn && listed(*notShowIn, name)) {
+      shown = false;
+      break;
+    }
+  }
+  if (!shown.value_or(!onlyShowIn))
+    return {StartVerdict::OtherDesktop, joined(shown ? *notShowIn : *onlyShowIn)};
+
+  if (const auto tryExec = text(entry, "TryExec");
+      tryExec && !tryExec->empty() && !session.findsProgram(*tryExec))
+    return {StartVerdict::ProgramMissing, *tryExec};
+  const auto program = commandline::split(*exec).front();
+  if (!session.findsProgram(program))
+    return {StartVerdict::ProgramMissing, program};
+  return {};
+}
+
+} // namespace lw::desktop

@@ -1,0 +1,60 @@
+#pragma once
+// The two Run keys of a Linux session as the session sees them: every autostart file with what
+// the session will do with it, switching entries off and on, and the Run values the registry
+// layer reads and writes. XdgRegistry asks here for its Run keys, so that both agree.
+//
+// The user key is $XDG_CONFIG_HOME/autostart; the machine key is the "autostart" folder of every
+// $XDG_CONFIG_DIRS entry, merged by name. A user file hides a machine file of the same name, as
+// the XDG autostart rules say: the machine entry is then Replaced, or Disabled when the user
+// file only switches it off (a switched-off user file of a name the machine key also holds is
+// the machine entry's switch, not an entry of its own). Disabling a machine entry writes such a
+// file, so that a user without administrator rights can do it.
+
+#include "AutostartFolders.h"
+#include "CommandLine.h"
+#include "platform/StartupState.h"
+
+#include <functional>
+
+namespace lw {
+
+struct XdgLocations;
+
+class XdgStartupState : public StartupState {
+public:
+  using Environment = std::function<const char *(const char *)>;
+
+  explicit XdgStartupState(const XdgLocations &locations, Environment environment = {},
+                           commandline::FileProbe probe = commandline::isExistingFile);
+
+  std::optional<std::vector<RunEntry>> entries(RegistryRoot root) override;
+  bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) override;
+  bool rename(RegistryRoot root, std::string_view from, std::string_view to) override;
+  std::optional<std::string> missingProgram(std::string_view command) override;
+
+  // The Run keys as registry values: every listed entry is a value whose data is its command
+  // (empty when unreadable). Names are the exact file names.
+  std::optional<std::string> read(RegistryRoot root, std::string_view name);
+  std::optional<std::vector<std::string>> enumerate(RegistryRoot root);
+  // Creates the entry, or changes the command of the entry of that name (or of a name that
+  // differs only in case) and keeps everything else, whether it is switched off included.
+  // False when the name's file is a link or not a regular file, which is never written through.
+  bool write(RegistryRoot root, std::string_view name, std::string_view command);
+  // True when the key lists no entry of that name afterwards.
+  bool remove(RegistryRoot root, std::string_view name);
+
+private:
+  AutostartFolders &folders(RegistryRoot root) {
+    return root == RegistryRoot::CurrentUser ? user : machine;
+  }
+  // The user's file of the name when it only switches off the machine entry of that name.
+  std::optional<AutostartFolders::File> machineSwitch(std::string_view name) const;
+  bool changeFile(const std::string &path, const std::function<bool(DesktopEntry &)> &change);
+
+  AutostartFolders user;
+  AutostartFolders machine;
+  Environment environment;
+  commandline::FileProbe probe;
+};
+
+} // namespace lw

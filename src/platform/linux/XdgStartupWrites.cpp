@@ -1,0 +1,210 @@
+// Changing the Run keys' files. Every change acts on the directory entry itself: a link or a
+// special file named like an entry is never written through, only a regular file is replaced
+// (atomically) and only a directory entry is unlinked, never what a link points to.
+#include "XdgStartupState.h"
+
+#include "support/FileError.h"
+#include "support/TextFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <unistd.h>
+
+namespace lw {
+namespace {
+
+bool unlinkEntry(const std::string &path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
+
+bool writeEntry(const std::string &folder, const std::string &path, const DesktopEntry &entry) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error)
+    return false;
+  try {
+    textfile::writeAtomically(path, entry.bytes(), textfile::LinkPolicy::Refuse);
+    return true;
+  } catch (const FileError &) {
+    return false;
+  }
+}
+
+std::string baseName(const std::string &path) { return path.substr(path.rfind('/') + 1); }
+
+// Moves a directory entry to a free name; never replaces what is there.
+bool moveEntry(const std::string &from, const std::string &to) {
+  return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+}
+
+std::string folderOf(const std::string &path) { return path.substr(0, path.rfind('/')); }
+
+} // namespace
+
+bool XdgStartupState::changeFile(const std::string &path,
+                                 const std::function<bool(DesktopEntry &)> &change) {
+  if (!AutostartFolders::isPlainFile(path))
+    return false;
+  const auto loaded = AutostartFolders::load(path);
+  if (!loaded.entry)
+    return false;
+  DesktopEntry entry = *loaded.entry;
+  const std::string before = entry.bytes();
+  if (!change(entry))
+    return false;
+  return entry.bytes() == before || writeEntry(folderOf(path), path, entry);
+}
+
+bool XdgStartupState::write(RegistryRoot root, std::string_view name, std::string_view command) {
+  // A desktop entry cannot carry a NUL byte, and a registry string value ends at one.
+  if (!AutostartFolders::isSafeName(name) || command.find('\0') != std::string_view::npos)
+    return false;
+  auto &own = folders(root);
+  const auto existing = own.findIgnoringCase(name);
+  const std::string_view fileName = existing ? std::string_view(existing->name) : name;
+  // The user's file of a name decides for it: a machine entry written under it would not
+  // start, unless that file is only the machine entry's switch. And a user entry must not
+  // turn the machine entry's switch into an entry of its own.
+  if (root == RegistryRoot::LocalMachine && user.find(fileName) &&
+      !(existing && machineSwitch(fileName)))
+    return false;
+  if (root == RegistryRoot::CurrentUser && existing && machineSwitch(fileName))
+    return false;
+
+  if (!existing) {
+    DesktopEntry entry;
+    entry.setValue("Type", "Application");
+    entry.setValue("Name", desktop::escape(name));
+    entry.setCommand(command, probe);
+    return writeEntry(own.newFolder(), own.pathFor(name), entry);
+  }
+  const std::string &path = existing->path;
+  return changeFile(path, [&](DesktopEntry &entry) {
+    if (!entry.hasMainGroup()) {
+      entry = DesktopEntry(); // nothing of a damaged file is worth keeping
+      entry.setValue("Type", "Application");
+      entry.setValue("Name", desktop::escape(fileName));
+    } else if (entry.command(path) == command) {
+      return true;
+    }
+    // A TryExec that named the old program would decide about the new one.
+    const auto old = commandline::split(desktop::unescape(entry.value("Exec").value_or("")));
+    const auto now = commandline::arguments(command, probe);
+    if (const auto tryExec = entry.value("TryExec"); tryExec && !old.empty()) {
+      const auto tried = desktop::unescape(*tryExec);
+      const bool namedOld = tried == old.front() || baseName(tried) == baseName(old.front());
+      if (namedOld && (now.empty() || now.front() != old.front()))
+        entry.removeKey("TryExec");
+    }
+    entry.setCommand(command, probe);
+    return true;
+  });
+}
+
+bool XdgStartupState::remove(RegistryRoot root, std::string_view name) {
+  if (!AutostartFolders::isSafeName(name))
+    return false;
+  if (root == RegistryRoot::CurrentUser) {
+    const auto file = user.find(name);
+    // The machine entry's switch is no value of the user key.
+    return !file || machineSwitch(name) || unlinkEntry(file->path);
+  }
+  const auto switchFile = machineSwitch(name);
+  // Every folder's file goes: a later folder's file of the name would take its place.
+  for (const auto &path : machine.everyPath(name))
+    if (!unlinkEntry(path))
+      return false;
+  // A switch that only ever held Hidden goes with its entry; a user's own copy stays.
+  if (switchFile) {
+    const auto loaded = AutostartFolders::load(switchFile->path);
+    if (loaded.entry && !loaded.entry->value("Exec"))
+      unlinkEntry(switchFile->path);
+  }
+  return true;
+}
+
+bool XdgStartupState::setEnabled(RegistryRoot root, std::string_view name, bool enabled) {
+  auto switchOn = [](DesktopEntry &entry) {
+    entry.switchOn();
+    return true;
+  };
+  auto switchOff = [](DesktopEntry &entry) {
+    if (!entry.switchedOff())
+      entry.setValue("Hidden", "true");
+    return true;
+  };
+  if (root == RegistryRoot::CurrentUser) {
+    const auto file = user.find(name);
+    if (!file || machineSwitch(name))
+      return false;
+    return changeFile(file->path, enabled ? std::function(switchOn) : std::function(switchOff));
+  }
+
+  const auto file = machine.find(name);
+  if (!file)
+    return false;
+  const auto switchFile = machineSwitch(name);
+  if (!switchFile && user.find(name))
+    return false; // replaced: the user's own entry of the name decides
+  if (!enabled) {
+    if (switchFile)
+      return true;
+    const auto loaded = AutostartFolders::load(file->path);
+    if (loaded.entry && loaded.entry->switchedOff())
+      return true;
+    DesktopEntry entry;
+    entry.setValue("Type", "Application");
+    entry.setValue("Name", desktop::escape(name));
+    entry.setValue("Hidden", "true");
+    return writeEntry(user.newFolder(), user.pathFor(name), entry);
+  }
+  if (switchFile) {
+    const auto loaded = AutostartFolders::load(switchFile->path);
+    const bool stub = loaded.entry && !loaded.entry->value("Exec");
+    if (!(stub ? AutostartFolders::isPlainFile(switchFile->path) && unlinkEntry(switchFile->path)
+               : changeFile(switchFile->path, switchOn)))
+      return false;
+    if (!stub)
+      return true; // the user's own copy now starts in the machine entry's place
+  }
+  // Switched off in its own file: only someone who may change that folder can switch it on.
+  return changeFile(file->path, switchOn);
+}
+
+bool XdgStartupState::rename(RegistryRoot root, std::string_view from, std::string_view to) {
+  if (!AutostartFolders::isSafeName(from) || !AutostartFolders::isSafeName(to) || from == to)
+    return false;
+  auto &own = folders(root);
+  const auto file = own.find(from);
+  if (!file || !AutostartFolders::isPlainFile(file->path) ||
+      (root == RegistryRoot::CurrentUser && machineSwitch(from)))
+    return false;
+  // Taken: an entry of that name (or one differing in case only, as Run values compare) in
+  // this key, or for the machine key a user file that would hide it.
+  const auto taken = own.findIgnoringCase(to);
+  if ((taken && taken->name != from) ||
+      (root == RegistryRoot::LocalMachine && user.findIgnoringCase(to)))
+    return false;
+  const auto switchFile = root == RegistryRoot::LocalMachine ? machineSwitch(from) : std::nullopt;
+
+  const std::string target =
+      folderOf(file->path) + "/" + std::string(to) + std::string(AutostartFolders::suffix);
+  if (!moveEntry(file->path, target))
+    return false;
+  // A Name that was the old name follows it; a name of its own stays.
+  const bool renamed = changeFile(target, [&](DesktopEntry &entry) {
+    if (const auto shown = entry.value("Name"); shown && desktop::unescape(*shown) == from)
+      entry.setValue("Name", desktop::escape(to));
+    return true;
+  });
+  if (!renamed) {
+    moveEntry(target, file->path);
+    return false;
+  }
+  // The machine entry's switch goes with it, so that it stays switched off.
+  if (switchFile)
+    moveEntry(switchFile->path, user.pathFor(to));
+  return true;
+}
+
+} // namespace lw
