@@ -11,6 +11,9 @@ packages=(
   # gio starts written autostart entries the way the desktop does, in the tests; xdg-open is the
   # desktop's opener for documents and addresses.
   libglib2.0-bin xdg-utils
+  # GLib's development files build the test oracle that says which autostart entries a
+  # session starts.
+  libglib2.0-dev
 )
 packages+=("$@")
 

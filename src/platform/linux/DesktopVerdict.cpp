@@ -125,10 +125,10 @@ Verdict judge(const DesktopEntry &entry, Session &session) {
   if (const auto line = entry.badLine())
     return {StartVerdict::Unreadable,
             "line " + std::to_string(*line + 1) + " is neither a key, a group nor a comment"};
-  if (!entry.startsWithMainGroup())
-    return {StartVerdict::NotAProgram, {}};
   if (auto key = switchKey(entry); !key.empty())
     return {StartVerdict::Disabled, std::move(key)};
+  if (!entry.startsWithMainGroup())
+    return {StartVerdict::NotAProgram, {}};
   const auto type = text(entry, "Type");
   if (type != "Application")
     return {StartVerdict::NotAProgram, type.value_or("")};

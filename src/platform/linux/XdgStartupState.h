@@ -9,6 +9,11 @@
 // file only switches it off (a switched-off user file of a name the machine key also holds is
 // the machine entry's switch, not an entry of its own). Disabling a machine entry writes such a
 // file, so that a user without administrator rights can do it.
+//
+// A row's detail is: Unreadable, the system's reason or the malformed line; Disabled, the key
+// that switches it off; Replaced, the user's file; NotAProgram, the Type when there is one
+// other than Application (empty otherwise); OtherDesktop, the OnlyShowIn names (or the
+// NotShowIn names, when one of them refused) separated by ';'; ProgramMissing, the program.
 
 #include "AutostartFolders.h"
 #include "CommandLine.h"

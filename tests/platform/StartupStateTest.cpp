@@ -1,0 +1,330 @@
+// What the session does with each autostart file, checked against GLib where it is installed,
+// against hostile folder contents, and switching and renaming entries without losing a byte.
+#include "PlatformTesting.h"
+#include "platform/linux/XdgStartupState.h"
+
+#include "support/TextFile.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+#include <map>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace lw::test {
+namespace {
+
+namespace fs = std::filesystem;
+using V = StartVerdict;
+constexpr auto user = RegistryRoot::CurrentUser;
+constexpr auto machine = RegistryRoot::LocalMachine;
+
+class StartupStateTest : public ::testing::Test {
+protected:
+  StartupStateTest() {
+    writeScript(bin / "present", "exit 0\n");
+    writeFile(bin / "plain-file", "not a program\n");
+    environment["PATH"] = bin.string() + ":/usr/bin:/bin";
+    environment["XDG_CURRENT_DESKTOP"] = "GNOME";
+  }
+
+  std::map<std::string, RunEntry> rows(RegistryRoot root) {
+    std::map<std::string, RunEntry> byName;
+    const auto listed = state.entries(root);
+    EXPECT_TRUE(listed);
+    for (const auto &row : listed.value_or(std::vector<RunEntry>{}))
+      byName[row.name] = row;
+    return byName;
+  }
+
+  XdgFolders xdg;
+  fs::path bin = xdg.dir.path() / "bin";
+  std::map<std::string, std::string> environment;
+  XdgStartupState state{xdg.locations(), [this](const char *name) -> const char * {
+                          const auto it = environment.find(name);
+                          return it == environment.end() ? nullptr : it->second.c_str();
+                        }};
+};
+
+#ifdef LW_GLIB_ORACLE
+// GLib's answer for each file, one line each, under the given desktop and PATH.
+std::vector<std::string> askGlib(const std::vector<fs::path> &files, const std::string &desktop,
+                                 const std::string &path) {
+  std::string command =
+      "env XDG_CURRENT_DESKTOP='" + desktop + "' PATH='" + path + "' '" + LW_GLIB_ORACLE + "'";
+  for (const auto &file : files)
+    command += " '" + file.string() + "'";
+  std::vector<std::string> answers;
+  FILE *pipe = ::popen(command.c_str(), "r");
+  char line[256];
+  while (pipe && std::fgets(line, sizeof line, pipe))
+    answers.emplace_back(line, std::strlen(line) - 1);
+  if (pipe)
+    ::pclose(pipe);
+  return answers;
+}
+#endif
+
+TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
+  const std::string app = "[Desktop Entry]\nType=Application\n";
+  struct Case {
+    std::string name, bytes;
+    V onGnome;
+    std::string detail = {};
+  };
+  const std::vector<Case> corpus = {
+      {"plain", app + "Exec=present --flag %U\n", V::Starts},
+      {"lxqt-only", app + "Exec=present\nOnlyShowIn=LXQt;\nTryExec=lw-absent\n", V::OtherDesktop,
+       "LXQt"},
+      {"not-gnome", app + "Exec=present\nNotShowIn=XFCE;GNOME;\n", V::OtherDesktop, "XFCE;GNOME"},
+      {"gnome-or-kde", app + "Exec=present\nOnlyShowIn=GNOME;KDE;\n", V::Starts},
+      {"escaped-list", app + "Exec=present\nOnlyShowIn=KDE\\;GNOME;\n", V::OtherDesktop},
+      {"tryexec-missing", app + "TryExec=lw-absent\nExec=present\n", V::ProgramMissing,
+       "lw-absent"},
+      {"tryexec-empty", app + "TryExec=\nExec=present\n", V::Starts},
+      {"link", "[Desktop Entry]\nType=Link\nURL=https://example.org/\n", V::NotAProgram, "Link"},
+      {"no-type", "[Desktop Entry]\nExec=present\n", V::NotAProgram},
+      {"type-trailing-blank", "[Desktop Entry]\nType=Application \nExec=present\n", V::NotAProgram},
+      {"no-exec", app, V::NotAProgram},
+      {"empty-exec", app + "Exec=  \n", V::NotAProgram},
+      {"open-quote", app + "Exec=present \"open\n", V::NotAProgram},
+      {"latin1-exec", app + "Exec=present \xE4\n", V::NotAProgram},
+      {"exec-missing", app + "Exec=lw-absent --x\n", V::ProgramMissing, "lw-absent"},
+      {"exec-not-executable", app + "Exec=" + (bin / "plain-file").string() + "\n",
+       V::ProgramMissing},
+      {"exec-path", app + "Exec=" + (bin / "present").string() + "\n", V::Starts},
+      {"field-code-only", app + "Exec=%U\n", V::ProgramMissing},
+      {"hidden-trailing-blank", app + "Exec=present\nHidden=true \n", V::Disabled, "Hidden"},
+      {"hidden-capital", app + "Exec=present\nHidden=True\n", V::Starts},
+      {"hidden-one", app + "Exec=present\nHidden=1\n", V::Disabled},
+      {"later-key-wins", app + "Exec=present\nHidden=true\nHidden=false\n", V::Starts},
+      {"second-group-hidden",
+       app + "Exec=present\n[Desktop Action x]\nExec=y\n[Desktop Entry]\nHidden=true\n",
+       V::Disabled},
+      {"header-trailing-blank", "[Desktop Entry] \t\nType=Application\nExec=present\n", V::Starts},
+      {"gnome-disabled", app + "Exec=present\nX-GNOME-Autostart-enabled=false\n", V::Disabled,
+       "X-GNOME-Autostart-enabled"},
+      {"gnome-capital", app + "Exec=present\nX-GNOME-Autostart-enabled=False\n", V::Disabled},
+      {"gnome-enabled", app + "Exec=present\nX-GNOME-Autostart-enabled=true \n", V::Starts},
+      {"comments-locales-blanks",
+       "# by hand\n\n[Desktop Entry]\r\n  Type = Application\nName[de_DE@euro]=x\n"
+       "Comment[sr@latin]=y\nExec =present\n",
+       V::Starts},
+      {"not-a-key-line", app + "Exec=present\njust words\n", V::Unreadable},
+      {"bad-locale", app + "Exec=present\nName[de]x=1\n", V::Unreadable},
+      {"byte-order-mark", "\xEF\xBB\xBF" + app + "Exec=present\n", V::Unreadable},
+      {"other-group-first", "[Other]\nX=1\n" + app + "Exec=present\n", V::NotAProgram},
+  };
+  std::vector<fs::path> files;
+  for (const auto &file : corpus) {
+    files.push_back(xdg.user / (file.name + ".desktop"));
+    writeFile(files.back(), file.bytes);
+  }
+  for (const std::string desktop : {"GNOME", "KDE", "LXQt"}) {
+    environment["XDG_CURRENT_DESKTOP"] = desktop;
+    auto listed = rows(user);
+    ASSERT_EQ(listed.size(), corpus.size());
+#ifdef LW_GLIB_ORACLE
+    const auto glib = askGlib(files, desktop, environment["PATH"]);
+    ASSERT_EQ(glib.size(), corpus.size());
+#endif
+    for (std::size_t i = 0; i < corpus.size(); ++i) {
+      const auto &row = listed[corpus[i].name];
+      SCOPED_TRACE(corpus[i].name + " on " + desktop);
+      if (desktop == "GNOME") {
+        EXPECT_EQ(row.verdict, corpus[i].onGnome) << row.detail;
+        if (!corpus[i].detail.empty()) {
+          EXPECT_EQ(row.detail, corpus[i].detail);
+        }
+      }
+#ifdef LW_GLIB_ORACLE
+      EXPECT_EQ(row.verdict == V::Starts, glib[i] == "starts") << glib[i];
+#endif
+    }
+  }
+}
+
+// Lists the user key in a child process that has ten seconds and 1 GiB, so that a hang or an
+// unbounded read fails the test instead of stopping it: "name\tverdict\tdetail" lines.
+std::optional<std::string> listWithinLimits(XdgStartupState &state) {
+  int out[2];
+  if (::pipe(out) != 0)
+    return std::nullopt;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(out[0]);
+    const rlimit memory{1UL << 30, 1UL << 30};
+    ::setrlimit(RLIMIT_AS, &memory);
+    std::string text;
+    const auto listed = state.entries(user);
+    for (const auto &row : listed.value_or(std::vector<RunEntry>{}))
+      text += row.name + "\t" + std::to_string(static_cast<int>(row.verdict)) + "\t" + row.detail +
+              "\n";
+    const bool written = ::write(out[1], text.data(), text.size()) == ssize_t(text.size());
+    ::_exit(written ? 0 : 1);
+  }
+  ::close(out[1]);
+  std::string text;
+  pollfd wait{out[0], POLLIN, 0};
+  char buffer[4096];
+  bool hung = false;
+  while (!(hung = ::poll(&wait, 1, 10000) == 0)) {
+    const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+    if (n <= 0)
+      break;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(out[0]);
+  if (hung)
+    ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (hung || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    return std::nullopt;
+  return text;
+}
+
+TEST_F(StartupStateTest, HostileFolderContentsAreListedAndNothingOutsideChanges) {
+  const std::string entry = "[Desktop Entry]\nType=Application\nExec=present\n";
+  const fs::path outside = xdg.dir.path() / "outside";
+  writeFile(outside / "target.desktop", entry);
+  fs::create_directories(outside / "folder");
+  fs::create_directories(xdg.user);
+  const std::string latin1Name = "na\xEFve";
+  struct Case {
+    std::string name;
+    std::function<void(const fs::path &)> make;
+    V verdict;
+    bool writable = false;
+  };
+  const std::vector<Case> cases = {
+      {"link-out", [&](auto &p) { fs::create_symlink(outside / "target.desktop", p); }, V::Starts},
+      {"link-folder", [&](auto &p) { fs::create_symlink(outside / "folder", p); }, V::Unreadable},
+      {"dangling", [&](auto &p) { fs::create_symlink(outside / "none", p); }, V::Unreadable},
+      {"loop", [&](auto &p) { fs::create_symlink(p, p); }, V::Unreadable},
+      {"fifo", [&](auto &p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }, V::Unreadable},
+      {"socket",
+       [&](auto &p) {
+         sockaddr_un address{};
+         address.sun_family = AF_UNIX;
+         ASSERT_LT(p.string().size(), sizeof address.sun_path);
+         std::strcpy(address.sun_path, p.c_str());
+         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+         ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+         ::close(fd);
+       },
+       V::Unreadable},
+      {"zero", [&](auto &p) { fs::create_symlink("/dev/zero", p); }, V::Unreadable},
+      {"folder", [&](auto &p) { fs::create_directories(p); }, V::Unreadable},
+      {"oversized", [&](auto &p) { writeFile(p, entry + "#" + std::string(1 << 20, 'x') + "\n"); },
+       V::Unreadable},
+      {"locked",
+       [&](auto &p) {
+         writeFile(p, entry);
+         fs::permissions(p, fs::perms::none);
+       },
+       ::geteuid() == 0 ? V::Starts : V::Unreadable, ::geteuid() == 0},
+      {latin1Name, [&](auto &p) { writeFile(p, entry); }, V::Starts, true},
+  };
+  for (const auto &hostile : cases)
+    hostile.make(xdg.user / (hostile.name + ".desktop"));
+  const auto outsideBefore = readFile(outside / "target.desktop");
+
+  const auto listing = listWithinLimits(state);
+  ASSERT_TRUE(listing) << "the listing hung, ran out of memory or failed";
+  std::map<std::string, std::pair<V, std::string>> listed;
+  for (const auto &line : textfile::splitLines(*listing)) {
+    const auto tab = line.find('\t');
+    const auto second = line.find('\t', tab + 1);
+    listed[line.substr(0, tab)] = {V(std::stoi(line.substr(tab + 1, second - tab - 1))),
+                                   line.substr(second + 1)};
+  }
+  EXPECT_EQ(listed.size(), cases.size());
+  EXPECT_NE(listed["oversized"].second.find("larger than"), std::string::npos);
+  for (const auto &hostile : cases) {
+    SCOPED_TRACE(hostile.name);
+    EXPECT_EQ(listed[hostile.name].first, hostile.verdict) << listed[hostile.name].second;
+    // Only a regular file is ever replaced; a link or special file is never written through.
+    EXPECT_EQ(state.write(user, hostile.name, "present --new"), hostile.writable);
+    EXPECT_EQ(state.setEnabled(user, hostile.name, false), hostile.writable);
+  }
+  EXPECT_EQ(state.read(user, latin1Name), "present --new");
+  for (const auto &hostile : cases)
+    if (hostile.name != "folder") {
+      EXPECT_TRUE(state.remove(user, hostile.name)) << hostile.name;
+    }
+  EXPECT_EQ(readFile(outside / "target.desktop"), outsideBefore);
+  EXPECT_TRUE(fs::is_directory(outside / "folder"));
+  std::vector<fs::path> left;
+  for (const auto &item : fs::directory_iterator(xdg.user))
+    left.push_back(item.path().filename());
+  EXPECT_EQ(left, std::vector<fs::path>{"folder.desktop"}); // a folder is never removed
+}
+
+TEST_F(StartupStateTest, SwitchingOffAndOnKeepsEveryOtherByte) {
+  const std::string rich = "# mine\n[Desktop Entry]\nType=Application\nName=Rich\n"
+                           "Name[de]=Reich\nExec=present -x\nPath=/srv/work dir\nIcon=rich\n"
+                           "X-GNOME-Autostart-Delay=5\n\n[Desktop Action quit]\nExec=present -q\n";
+  writeFile(xdg.user / "rich.desktop", rich);
+  ASSERT_TRUE(state.setEnabled(user, "rich", false));
+  EXPECT_EQ(readFile(xdg.user / "rich.desktop"),
+            "# mine\n[Desktop Entry]\nType=Application\nName=Rich\nName[de]=Reich\n"
+            "Exec=present -x\nPath=/srv/work dir\nIcon=rich\nX-GNOME-Autostart-Delay=5\n"
+            "Hidden=true\n\n[Desktop Action quit]\nExec=present -q\n");
+  EXPECT_EQ(rows(user)["rich"].verdict, V::Disabled);
+  EXPECT_EQ(rows(user)["rich"].workingDirectory, "/srv/work dir");
+  ASSERT_TRUE(state.setEnabled(user, "rich", true));
+  EXPECT_EQ(readFile(xdg.user / "rich.desktop"), rich);
+
+  // A machine entry is switched off by a user file of its name, which is no row of its own.
+  const std::string shared = "[Desktop Entry]\nType=Application\nExec=present\nIcon=x\n";
+  writeFile(xdg.systemLater / "shared.desktop", shared);
+  ASSERT_TRUE(state.setEnabled(machine, "shared", false));
+  EXPECT_TRUE(state.setEnabled(machine, "shared", false));
+  EXPECT_EQ(rows(machine)["shared"].verdict, V::Disabled);
+  EXPECT_EQ(rows(machine)["shared"].file, (xdg.user / "shared.desktop").string());
+  EXPECT_FALSE(rows(user).contains("shared"));
+  ASSERT_TRUE(state.rename(machine, "shared", "common"));
+  EXPECT_EQ(rows(machine)["common"].verdict, V::Disabled);
+  ASSERT_TRUE(state.setEnabled(machine, "common", true));
+  EXPECT_EQ(rows(machine)["common"].verdict, V::Starts);
+  EXPECT_EQ(readFile(xdg.systemLater / "common.desktop"), shared);
+  EXPECT_EQ(fs::directory_iterator(xdg.user)->path().filename(), "rich.desktop");
+
+  // Switched off in its own machine file; and replaced by the user's own copy.
+  writeFile(xdg.system / "off.desktop", shared + "Hidden=true\n");
+  ASSERT_TRUE(state.setEnabled(machine, "off", true));
+  EXPECT_EQ(readFile(xdg.system / "off.desktop"), shared);
+  writeFile(xdg.system / "rich.desktop", shared);
+  EXPECT_EQ(rows(machine)["rich"].verdict, V::Replaced);
+  EXPECT_FALSE(state.setEnabled(machine, "rich", false));
+}
+
+TEST_F(StartupStateTest, RenamingMovesTheFileAndKeepsItsKeys) {
+  const std::string tail = "Exec=present\nIcon=i\nHidden=true\n# note\n";
+  writeFile(xdg.user / "old.desktop", "[Desktop Entry]\nName=old\nName[de]=alt\n" + tail);
+  writeFile(xdg.user / "own.desktop", "[Desktop Entry]\nName=Own Name\n" + tail);
+  writeFile(xdg.user / "Taken.desktop", "[Desktop Entry]\nExec=x\n");
+  EXPECT_FALSE(state.rename(user, "old", "taken"));
+  EXPECT_FALSE(state.rename(user, "missing", "new"));
+  EXPECT_FALSE(state.rename(user, "old", "../new"));
+  ASSERT_TRUE(state.rename(user, "old", "new"));
+  ASSERT_TRUE(state.rename(user, "own", "mine"));
+  EXPECT_FALSE(fs::exists(xdg.user / "old.desktop"));
+  EXPECT_EQ(readFile(xdg.user / "new.desktop"), "[Desktop Entry]\nName=new\nName[de]=alt\n" + tail);
+  EXPECT_EQ(readFile(xdg.user / "mine.desktop"), "[Desktop Entry]\nName=Own Name\n" + tail);
+  EXPECT_EQ(rows(user)["new"].verdict, V::Disabled);
+
+  EXPECT_EQ(state.missingProgram("present --x"), std::nullopt);
+  EXPECT_EQ(state.missingProgram("lw-absent --x"), "lw-absent");
+  EXPECT_EQ(state.missingProgram((bin / "plain-file").string()), (bin / "plain-file").string());
+  EXPECT_EQ(state.missingProgram(""), std::nullopt);
+}
+
+} // namespace
+} // namespace lw::test
