@@ -21,6 +21,7 @@ bool escapableInDoubleQuotes(char c) {
 
 std::vector<Word> splitWords(std::string_view line) {
   std::vector<Word> words;
+  words.reserve(4);
   std::size_t i = 0;
   while (i < line.size()) {
     while (i < line.size() && isBlank(line[i]))

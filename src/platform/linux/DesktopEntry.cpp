@@ -194,18 +194,39 @@ bool DesktopEntry::startsWithMainGroup() const {
   return false;
 }
 
-std::optional<std::string> DesktopEntry::value(std::string_view key) const {
-  std::optional<std::string> found;
+const std::vector<DesktopEntry::KeyAt> &DesktopEntry::mainKeys() const {
+  if (indexed)
+    return keyIndex;
+  keyIndex.clear();
   for (const auto &group : mainGroups())
     for (std::size_t i = group.header + 1; i < group.end; ++i)
-      if (const auto line = splitKeyLine(lines[i]); line && line->key == key)
-        found = std::string(line->value);
-  return found;
+      if (const auto line = splitKeyLine(lines[i])) {
+        const char *begin = lines[i].data();
+        keyIndex.push_back({i, static_cast<std::size_t>(line->key.data() - begin), line->key.size(),
+                            static_cast<std::size_t>(line->value.data() - begin)});
+      }
+  indexed = true;
+  return keyIndex;
+}
+
+std::optional<std::string> DesktopEntry::value(std::string_view key) const {
+  const auto &keys = mainKeys();
+  for (auto at = keys.rbegin(); at != keys.rend(); ++at) {
+    const std::string_view line = lines[at->line];
+    if (line.substr(at->keyBegin, at->keyLength) != key)
+      continue;
+    auto value = line.substr(at->valueBegin);
+    if (!value.empty() && value.back() == '\r')
+      value.remove_suffix(1);
+    return std::string(value);
+  }
+  return std::nullopt;
 }
 
 void DesktopEntry::setValue(std::string_view key, std::string_view rawValue) {
   auto groups = mainGroups();
   if (groups.empty()) {
+    changed();
     lines.emplace_back("[Desktop Entry]");
     groups.push_back({lines.size() - 1, lines.size()});
   }
@@ -220,6 +241,7 @@ void DesktopEntry::setValue(std::string_view key, std::string_view rawValue) {
           lastKey = i;
       }
   std::string newLine = std::string(key) + "=" + std::string(rawValue);
+  changed();
   if (found.empty()) {
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastKey + 1), std::move(newLine));
     return;
@@ -233,8 +255,10 @@ void DesktopEntry::removeKey(std::string_view key) {
   const auto groups = mainGroups();
   for (auto group = groups.rbegin(); group != groups.rend(); ++group)
     for (std::size_t i = group->end; i-- > group->header + 1;)
-      if (const auto line = splitKeyLine(lines[i]); line && line->key == key)
+      if (const auto line = splitKeyLine(lines[i]); line && line->key == key) {
         lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+        changed();
+      }
 }
 
 std::optional<bool> DesktopEntry::boolean(std::string_view key) const {

@@ -64,8 +64,17 @@ private:
   };
   // Every "[Desktop Entry]" group in file order: together they are the main group.
   std::vector<Range> mainGroups() const;
+  // The key lines of the main group in file order, found once: a listing asks each entry for
+  // a dozen keys. Positions, not views, so that a copy of the entry stays valid.
+  struct KeyAt {
+    std::size_t line, keyBegin, keyLength, valueBegin;
+  };
+  const std::vector<KeyAt> &mainKeys() const;
+  void changed() { indexed = false; }
 
   std::vector<std::string> lines;
+  mutable std::vector<KeyAt> keyIndex;
+  mutable bool indexed = false;
 };
 
 namespace desktop {

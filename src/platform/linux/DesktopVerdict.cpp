@@ -36,9 +36,9 @@ std::optional<std::string> text(const DesktopEntry &entry, std::string_view key)
   return unescape(*raw);
 }
 
-// Whether GLib's shell-style parser accepts the line: quotes closed, no backslash at the end,
-// at least one word.
-bool parsesAsArguments(std::string_view line) {
+// Whether GLib's shell-style parser accepts the line's quoting: quotes closed, no backslash at
+// the end.
+bool quotesClose(std::string_view line) {
   char quote = 0;
   for (std::size_t i = 0; i < line.size(); ++i) {
     const char c = line[i];
@@ -55,7 +55,7 @@ bool parsesAsArguments(std::string_view line) {
       quote = c;
     }
   }
-  return quote == 0 && !commandline::split(line).empty();
+  return quote == 0;
 }
 
 std::string joined(const std::vector<std::string> &items) {
@@ -133,7 +133,8 @@ Verdict judge(const DesktopEntry &entry, Session &session) {
   if (type != "Application")
     return {StartVerdict::NotAProgram, type.value_or("")};
   const auto exec = text(entry, "Exec");
-  if (!exec || exec->empty() || !parsesAsArguments(*exec))
+  const auto words = exec ? commandline::split(*exec) : std::vector<std::string>();
+  if (words.empty() || !quotesClose(*exec))
     return {StartVerdict::NotAProgram, {}};
 
   const auto onlyShowIn = entry.list("OnlyShowIn");
@@ -158,9 +159,8 @@ Verdict judge(const DesktopEntry &entry, Session &session) {
   if (const auto tryExec = text(entry, "TryExec");
       tryExec && !tryExec->empty() && !session.findsProgram(*tryExec))
     return {StartVerdict::ProgramMissing, *tryExec};
-  const auto program = commandline::split(*exec).front();
-  if (!session.findsProgram(program))
-    return {StartVerdict::ProgramMissing, program};
+  if (!session.findsProgram(words.front()))
+    return {StartVerdict::ProgramMissing, words.front()};
   return {};
 }
 
