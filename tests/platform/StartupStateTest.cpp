@@ -84,6 +84,7 @@ TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
       {"not-gnome", app + "Exec=present\nNotShowIn=XFCE;GNOME;\n", V::OtherDesktop, "XFCE;GNOME"},
       {"gnome-or-kde", app + "Exec=present\nOnlyShowIn=GNOME;KDE;\n", V::Starts},
       {"escaped-list", app + "Exec=present\nOnlyShowIn=KDE\\;GNOME;\n", V::OtherDesktop},
+      {"lower-case-name", app + "Exec=present\nOnlyShowIn=gnome;\n", V::OtherDesktop},
       {"tryexec-missing", app + "TryExec=lw-absent\nExec=present\n", V::ProgramMissing,
        "lw-absent"},
       {"tryexec-empty", app + "TryExec=\nExec=present\n", V::Starts},
@@ -125,7 +126,7 @@ TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
     files.push_back(xdg.user / (file.name + ".desktop"));
     writeFile(files.back(), file.bytes);
   }
-  for (const std::string desktop : {"GNOME", "KDE", "LXQt"}) {
+  for (const std::string desktop : {"GNOME", "KDE", "LXQt", "ubuntu:GNOME"}) {
     environment["XDG_CURRENT_DESKTOP"] = desktop;
     auto listed = rows(user);
     ASSERT_EQ(listed.size(), corpus.size());
