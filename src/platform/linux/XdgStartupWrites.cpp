@@ -43,8 +43,6 @@ std::string folderOf(const std::string &path) { return path.substr(0, path.rfind
 
 bool XdgStartupState::changeFile(const std::string &path,
                                  const std::function<bool(DesktopEntry &)> &change) {
-  if (!AutostartFolders::isPlainFile(path))
-    return false;
   const auto loaded = AutostartFolders::load(path);
   if (!loaded.entry)
     return false;
@@ -52,7 +50,10 @@ bool XdgStartupState::changeFile(const std::string &path,
   const std::string before = entry.bytes();
   if (!change(entry))
     return false;
-  return entry.bytes() == before || writeEntry(folderOf(path), path, entry);
+  // Nothing to change is done even for a linked entry; a change is never written through one.
+  if (entry.bytes() == before)
+    return true;
+  return AutostartFolders::isPlainFile(path) && writeEntry(folderOf(path), path, entry);
 }
 
 bool XdgStartupState::write(RegistryRoot root, std::string_view name, std::string_view command) {
