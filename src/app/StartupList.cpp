@@ -66,7 +66,7 @@ void updateStarterValue(Toolbox &toolbox, bool customizedEntriesExist,
                         std::string_view starterFile) {
   toolbox.keyPath = keys::run;
   if (customizedEntriesExist)
-    toolbox.writeValue(1, starterValueName, toolbox.programFile(starterFile));
+    toolbox.writeValue(1, starterValueName, toolbox.starterFile(starterFile));
   else
     toolbox.deleteValue(1, starterValueName);
 }

@@ -84,7 +84,7 @@ void onReverseStartupChanges(EntryCommandHost &host) {
 }
 
 void onEditBackupFile(EntryCommandHost &host) {
-  host.commandPlatform().shell.open(host.commandToolbox().programFile(backupFileName));
+  host.commandPlatform().shell.open(host.commandToolbox().userFile(backupFileName));
 }
 
 } // namespace lw

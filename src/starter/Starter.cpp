@@ -2,6 +2,8 @@
 
 #include "support/Toolbox.h"
 
+#include <filesystem>
+
 namespace lw {
 
 namespace {
@@ -12,8 +14,7 @@ bool runStarter(Registry &registry, const ProgramLocation &location, const Progr
                 std::string &program) {
   const std::string self = location.executablePath();
   const auto cut = self.find_last_of(location.separator());
-  program = cut == std::string::npos ? std::string() : self.substr(0, cut + 1);
-  program += mainProgramName;
+  program = programBeside(cut == std::string::npos ? std::string() : self.substr(0, cut + 1));
   if (cut == std::string::npos)
     return false;
 
@@ -22,6 +23,17 @@ bool runStarter(Registry &registry, const ProgramLocation &location, const Progr
     return true;
   registry.remove(RegistryRoot::LocalMachine, keys::settingsRead, markerName);
   return false;
+}
+
+std::string programBeside(const std::string &starterDirectory) {
+  const std::string beside = starterDirectory + std::string(mainProgramName);
+  // Installed, the starter lives in <prefix>/libexec/launchwright and the program in <prefix>/bin.
+  const auto directory = std::filesystem::path(starterDirectory).parent_path();
+  std::error_code ignored;
+  if (directory.filename() != "launchwright" || directory.parent_path().filename() != "libexec" ||
+      std::filesystem::exists(beside, ignored))
+    return beside;
+  return (directory.parent_path().parent_path() / "bin" / mainProgramName).string();
 }
 
 } // namespace lw

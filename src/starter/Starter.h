@@ -31,4 +31,9 @@ bool startProgramDirectly(const std::string &program);
 bool runStarter(Registry &registry, const ProgramLocation &location, const ProgramStart &start,
                 std::string &program);
 
+// The program file for a starter in this directory (given with its trailing separator): the one
+// beside it, or, for the installed starter in <prefix>/libexec/launchwright with no program
+// beside it, the installed one in <prefix>/bin.
+std::string programBeside(const std::string &starterDirectory);
+
 } // namespace lw

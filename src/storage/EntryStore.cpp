@@ -39,10 +39,10 @@ EntryStore::EntryStore(const Platform &platform)
 EntryStore::~EntryStore() = default;
 
 std::string EntryStore::customEntriesPath() const {
-  return toolbox.programFile(customEntriesFileName);
+  return toolbox.userFile(customEntriesFileName);
 }
 
-std::string EntryStore::backupPath() const { return toolbox.programFile(backupFileName); }
+std::string EntryStore::backupPath() const { return toolbox.userFile(backupFileName); }
 
 void EntryStore::tell(std::int32_t number) {
   platform.prompter.tell(texts.getText(number), caption);

@@ -6,7 +6,7 @@
 namespace lw {
 
 void LanguageTable::load() {
-  const std::string path = toolbox.programFile(fileName);
+  const std::string path = toolbox.shippedFile(fileName);
   const auto lines = textfile::readLines(path, textfile::settingsReadLimit);
   const std::string header = toolbox.configValue("Language");
   // The header is quoted from config.ini, which a user may have filled with anything.

@@ -1,6 +1,9 @@
 #include "Toolbox.h"
 
+#include "FileError.h"
 #include "TextFile.h"
+
+#include <filesystem>
 
 namespace lw {
 
@@ -21,8 +24,48 @@ std::string Toolbox::programFile(std::string_view fileName) const {
   return path;
 }
 
+std::string Toolbox::shippedFile(std::string_view fileName) const {
+  const std::string directory = platform->location.layout().shipped;
+  return directory.empty() ? programFile(fileName) : joined(directory, fileName);
+}
+
+std::string Toolbox::userFile(std::string_view fileName) const {
+  const std::string directory = platform->location.layout().user;
+  if (directory.empty())
+    return programFile(fileName);
+  const std::string path = joined(directory, fileName);
+  std::error_code error;
+  if (std::filesystem::exists(path, error) || error)
+    return path; // a file that cannot even be looked at is reported by whoever opens it
+  const std::string shipped = shippedFile(fileName);
+  if (!std::filesystem::is_regular_file(shipped, error))
+    return path;
+  if (!std::filesystem::create_directories(directory, error) && error)
+    throw FileError(directory, error.message());
+  textfile::writeAtomically(path, textfile::readBytes(shipped), textfile::LinkPolicy::Refuse);
+  return path;
+}
+
+std::string Toolbox::starterFile(std::string_view fileName) const {
+  const std::string directory = platform->location.layout().starter;
+  return directory.empty() ? programFile(fileName) : joined(directory, fileName);
+}
+
+std::string Toolbox::joined(std::string directory, std::string_view fileName) const {
+  directory += platform->location.separator();
+  directory += fileName;
+  return directory;
+}
+
 std::string Toolbox::configValue(std::string_view key) const {
-  const auto lines = textfile::readLines(programFile(configFileName), textfile::settingsReadLimit);
+  // The program itself never writes config.ini; a user's own copy, once there, wins whole.
+  std::string path = shippedFile(configFileName);
+  if (const std::string user = platform->location.layout().user; !user.empty()) {
+    std::error_code ignored;
+    if (std::filesystem::exists(joined(user, configFileName), ignored))
+      path = joined(user, configFileName);
+  }
+  const auto lines = textfile::readLines(path, textfile::settingsReadLimit);
   std::string result;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (lines[i] == key) {

@@ -30,7 +30,16 @@ public:
   std::string moduleDirectory() const;
   // moduleDirectory with the platform's separator and the file name appended.
   std::string programFile(std::string_view fileName) const;
-  // The value of a key in "config.ini": the line after the last line that equals the key.
+  // A shipped, read-only file: the language file, the default configuration, the help pages.
+  std::string shippedFile(std::string_view fileName) const;
+  // One of this user's writable files. When the layout keeps them apart from the shipped files
+  // and the file does not exist yet, it is made from the shipped template of the same name
+  // (if there is one); throws FileError when that fails.
+  std::string userFile(std::string_view fileName) const;
+  // The companion starter's file.
+  std::string starterFile(std::string_view fileName) const;
+  // The value of a key in "config.ini" (the user's own when there is one, else the shipped
+  // one): the line after the last line that equals the key.
   // Throws FileError when the file cannot be read.
   std::string configValue(std::string_view key) const;
 
@@ -71,6 +80,7 @@ public:
   const Platform &system() const { return *platform; }
 
 private:
+  std::string joined(std::string directory, std::string_view fileName) const;
   const Platform *platform;
 };
 

@@ -1,5 +1,6 @@
 #include "LinuxNatives.h"
 
+#include "InstallLayout.h"
 #include "LinuxShell.h"
 #include "XdgRegistry.h"
 #include "platform/Native.h"
@@ -23,6 +24,8 @@ LocalTime LinuxClock::now() const {
 void LinuxClock::sleepFor(std::chrono::milliseconds duration) {
   std::this_thread::sleep_for(duration);
 }
+
+ProcLocation::ProcLocation() : decided(decideLayout(executablePath(), &std::getenv)) {}
 
 std::string ProcLocation::executablePath() const {
   std::string path(4096, '\0');

@@ -12,11 +12,17 @@ public:
   void sleepFor(std::chrono::milliseconds duration) override;
 };
 
-// The program file as the kernel knows it, symbolic links resolved.
+// The program file as the kernel knows it, symbolic links resolved, and the layout that this
+// file's place gives, decided once when the location is made.
 class ProcLocation : public ProgramLocation {
 public:
+  ProcLocation();
   std::string executablePath() const override;
   char separator() const override { return '/'; }
+  ProgramLayout layout() const override { return decided; }
+
+private:
+  ProgramLayout decided;
 };
 
 } // namespace lw
