@@ -7,6 +7,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 
 #include <algorithm>
 #include <iterator>
@@ -16,7 +17,8 @@ namespace lw {
 
 namespace {
 
-constexpr const char *helpFileName = "help.chm";
+// The help pages' start: HTML on Linux, which any browser shows offline; help.chm on Windows.
+constexpr const char *helpFileName = LW_HELP_FILE;
 constexpr const char *homepageKey = "Homepage";
 
 // The menus as the program's resources define them. The item texts are only what a menu shows
@@ -111,7 +113,43 @@ void MainDialog::OnInitMenuPopup(QMenu *popup) {
   }
 }
 
-void MainDialog::OnShowHelpFile() { platform.shell.open(toolbox.programFile(helpFileName)); }
+void MainDialog::OnShowHelpFile() {
+  const std::string help = toolbox.shippedFile(helpFileName);
+  const auto notShown = [this, help] {
+    platform.prompter.tell(languageTable.getText(text::helpNotShown) + "\n" + help,
+                           EntryStore::caption);
+  };
+  const auto opener = platform.shell.documentOpener(help);
+  if (opener.empty()) {
+    if (!platform.shell.open(help))
+      notShown();
+    return;
+  }
+  // No parent: where the opener runs the browser itself until it closes, closing this window
+  // must not end the browser. It deletes itself once the opener has ended.
+  auto *process = new QProcess;
+  process->setProgram(QString::fromLocal8Bit(opener.front()));
+  QStringList arguments;
+  for (auto it = opener.begin() + 1; it != opener.end(); ++it)
+    arguments << QString::fromLocal8Bit(*it);
+  process->setArguments(arguments);
+  process->setStandardInputFile(QProcess::nullDevice());
+  process->setProcessChannelMode(QProcess::ForwardedChannels);
+  QObject::connect(process, &QProcess::errorOccurred, this,
+                   [this, process, notShown](QProcess::ProcessError error) {
+                     if (error != QProcess::FailedToStart)
+                       return;
+                     guarded(notShown);
+                     process->deleteLater();
+                   });
+  QObject::connect(process, &QProcess::finished, this,
+                   [this, process, notShown](int exitCode, QProcess::ExitStatus status) {
+                     if (status != QProcess::NormalExit || exitCode != 0)
+                       guarded(notShown);
+                     process->deleteLater();
+                   });
+  process->start();
+}
 
 void MainDialog::OnHelpInfo() { OnShowHelpFile(); }
 

@@ -73,6 +73,9 @@ inline constexpr std::int32_t unrecognisedFile = 595;
 // Reports of a file that could not be used, and of a missing display
 inline constexpr std::int32_t fileErrorIntro = 600;
 
+// Help
+inline constexpr std::int32_t helpNotShown = 670;
+
 // Every number the program asks for; each section of the shipped language file defines all.
 inline constexpr std::array all = {editButton,
                                    addButton,
@@ -133,6 +136,7 @@ inline constexpr std::array all = {editButton,
                                    lineBreakRefused,
                                    unknownKindRefused,
                                    unrecognisedFile,
-                                   fileErrorIntro};
+                                   fileErrorIntro,
+                                   helpNotShown};
 
 } // namespace lw::text

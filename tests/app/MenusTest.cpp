@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "support/TextNumbers.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -6,6 +7,9 @@
 #include <QMenuBar>
 #include <QTest>
 #include <QTimer>
+
+#include <filesystem>
+#include <fstream>
 
 namespace lw::test {
 namespace {
@@ -44,13 +48,56 @@ TEST_F(MenusTest, MenuItemsShowLanguageTextsEveryTimeTheyOpen) {
   EXPECT_EQ(titles, (std::vector<std::string>{"&File", "&Help"}));
 }
 
-TEST_F(MenusTest, HelpFileOpensFromTheMenuAndFromF1) {
+TEST_F(MenusTest, HelpPagesOpenFromTheMenuAndFromF1AndAFailedOpenIsReported) {
   open();
+  const std::string help = program.file("help/index.htm");
   action(menu("helpMenu"), command::showHelpFile)->trigger();
   QTest::keyClick(dialog->entryList, Qt::Key_F1);
-  EXPECT_EQ(program.shell.opened,
-            (std::vector<std::string>{program.file("help.chm"), program.file("help.chm")}));
+  EXPECT_EQ(program.shell.opened, (std::vector<std::string>{help, help}));
   EXPECT_TRUE(dialog->isVisible());
+  EXPECT_TRUE(program.prompter.shown.empty());
+
+  const std::string report = text(lw::text::helpNotShown) + "\n" + help;
+  program.shell.succeeds = false;
+  action(menu("helpMenu"), command::showHelpFile)->trigger();
+  ASSERT_EQ(program.prompter.shown.size(), 1u);
+  EXPECT_EQ(program.prompter.shown[0].text, report);
+
+  // Through a real opener program, whose exit status tells whether a viewer took the page.
+  TempDir bin;
+  const auto log = bin.path() / "opened";
+  const struct {
+    const char *script; // empty: no opener program at all
+    bool reported;
+  } cases[] = {{"exit 0", false}, {"exit 4", true}, {"", true}};
+  for (const auto &item : cases) {
+    SCOPED_TRACE(item.script);
+    program.prompter.shown.clear();
+    std::filesystem::remove(log);
+    program.shell.opener = (bin.path() / "missing-opener").string();
+    if (*item.script) {
+      program.shell.opener = (bin.path() / "opener").string();
+      std::ofstream(program.shell.opener)
+          << "#!/bin/sh\nprintf '%s' \"$1\" > '" << log.string() << "'\n"
+          << item.script << "\n";
+      std::filesystem::permissions(program.shell.opener, std::filesystem::perms::owner_all);
+    }
+    QTest::keyClick(dialog->entryList, Qt::Key_F1);
+    if (item.reported) {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !program.prompter.shown.empty(); }, 5000));
+      ASSERT_EQ(program.prompter.shown.size(), 1u);
+      EXPECT_EQ(program.prompter.shown[0].text, report);
+    } else {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(log); }, 5000));
+      QTest::qWait(300); // time for the opener's end to arrive
+      EXPECT_TRUE(program.prompter.shown.empty());
+    }
+    if (*item.script) {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(log); }, 5000));
+      std::ifstream in(log);
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), help);
+    }
+  }
 }
 
 TEST_F(MenusTest, WebsiteOpensTheConfiguredHomepageUnchanged) {

@@ -53,15 +53,22 @@ private:
   std::vector<RegistryRoot> denied;
 };
 
-// Records every target instead of starting it.
+// Records every target instead of starting it. With an opener set, documents are shown through
+// that real program instead, so that its exit status can be observed.
 class RecordingShell : public Shell {
 public:
   bool open(const std::string &target) override {
     opened.push_back(target);
     return succeeds;
   }
+  std::vector<std::string> documentOpener(const std::string &document) const override {
+    if (opener.empty())
+      return {};
+    return {opener, document};
+  }
   std::vector<std::string> opened;
   bool succeeds = true;
+  std::string opener;
 };
 
 // A clock that shows what the test sets and never sleeps.

@@ -17,6 +17,10 @@ public:
   explicit LinuxShell(std::string homeDirectory, std::string opener = "xdg-open");
 
   bool open(const std::string &target) override;
+  // The opener only hands the document on, so its exit status says whether a viewer took it.
+  std::vector<std::string> documentOpener(const std::string &document) const override {
+    return {opener, document};
+  }
 
   // The program and arguments that open(target) starts; empty when the text names nothing.
   std::vector<std::string> commandFor(const std::string &target) const;
