@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the program icon and the window bands as PNG files.
+"""Draws the program icon (PNG in five sizes and SVG) and the window bands as PNG files.
 
 Standard library only, so that the artwork can be redrawn on any machine:
     python3 resources/images/make-images.py
@@ -234,6 +234,66 @@ def icon(size):
     return c
 
 
+def icon_svg():
+    """The large icon's geometry as a scalable SVG, for the desktop's icon theme."""
+    cx = cy = 112
+    r_outer, r_face = 104, 80
+    hexc = lambda c: "#%02x%02x%02x" % tuple(clamp8(v) for v in c[:3])
+    out = ['<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 256 256">',
+           "<defs>",
+           '<linearGradient id="ring" gradientUnits="userSpaceOnUse" x1="%g" y1="%g" x2="%g" y2="%g">'
+           % (cx - r_outer, cy - r_outer, cx + r_outer * 0.6, cy + r_outer)
+           + '<stop offset="0" stop-color="%s"/><stop offset="1" stop-color="%s"/></linearGradient>'
+           % (hexc(SKY), hexc(DEEP)),
+           '<linearGradient id="face" gradientUnits="userSpaceOnUse" x1="0" y1="%g" x2="0" y2="%g">'
+           % (cy - r_face, cy + r_face)
+           + '<stop offset="0" stop-color="%s"/><stop offset="1" stop-color="#e2ebf8"/></linearGradient>'
+           % hexc(FACE),
+           '<linearGradient id="badge" gradientUnits="userSpaceOnUse" x1="0" y1="128" x2="0" y2="252">'
+           '<stop offset="0" stop-color="#ffb248"/><stop offset="1" stop-color="%s"/></linearGradient>'
+           % hexc(ORANGE_DARK),
+           '<linearGradient id="shine" x1="0" y1="0" x2="0" y2="1">'
+           '<stop offset="0" stop-color="#fff" stop-opacity="0.35"/>'
+           '<stop offset="0.5" stop-color="#fff" stop-opacity="0"/></linearGradient>',
+           '<filter id="blur"><feGaussianBlur stdDeviation="3"/></filter>',
+           "</defs>",
+           '<circle cx="%g" cy="%g" r="%g" fill="#000" fill-opacity="0.27" filter="url(#blur)"/>'
+           % (cx + 3, cy + 6, r_outer),
+           '<circle cx="%g" cy="%g" r="%g" fill="url(#ring)"/>' % (cx, cy, r_outer),
+           '<circle cx="%g" cy="%g" r="%g" fill="none" stroke="url(#shine)" stroke-width="4"/>'
+           % (cx, cy, r_outer - 5),
+           '<circle cx="%g" cy="%g" r="%g" fill="url(#face)"/>' % (cx, cy, r_face)]
+    for h in range(12):
+        ang = h * math.pi / 6
+        major = h % 3 == 0
+        r1 = r_face - (8 if major else 7)
+        r2 = r_face - (22 if major else 15)
+        out.append('<line x1="%.2f" y1="%.2f" x2="%.2f" y2="%.2f" stroke="%s" stroke-width="%g" '
+                   'stroke-linecap="round"/>'
+                   % (cx + r1 * math.sin(ang), cy - r1 * math.cos(ang), cx + r2 * math.sin(ang),
+                      cy - r2 * math.cos(ang), hexc(INK if major else (120, 138, 170)),
+                      2 * (5.5 if major else 3.2)))
+    for angle, length, width in ((60, r_face * 0.78, 5.0), (-60, r_face * 0.55, 7.0)):
+        a = math.radians(angle)
+        out.append('<line x1="%g" y1="%g" x2="%.2f" y2="%.2f" stroke="%s" stroke-width="%g" '
+                   'stroke-linecap="round"/>'
+                   % (cx, cy, cx + length * math.sin(a), cy - length * math.cos(a), hexc(INK),
+                      2 * width))
+    out.append('<circle cx="%g" cy="%g" r="11" fill="%s"/>' % (cx, cy, hexc(ORANGE_DARK)))
+    out.append('<circle cx="%g" cy="%g" r="5" fill="%s"/>' % (cx, cy, hexc(FACE)))
+    bx = by = 190
+    br = 62
+    out.append('<circle cx="%g" cy="%g" r="%g" fill="#fff"/>' % (bx, by, br + 9))
+    out.append('<circle cx="%g" cy="%g" r="%g" fill="url(#badge)"/>' % (bx, by, br))
+    t = br * 0.52
+    tri = [(bx - t * 0.62, by - t), (bx - t * 0.62, by + t), (bx + t * 1.02, by)]
+    out.append('<polygon points="%s" fill="#fff" stroke="#fff" stroke-width="8" '
+               'stroke-linejoin="round"/>' % " ".join("%.2f,%.2f" % p for p in tri))
+    out.append("</svg>")
+    with open(os.path.join(HERE, "launchwright.svg"), "w") as f:
+        f.write("\n".join(out) + "\n")
+
+
 # ---------------------------------------------------------------- the window bands
 
 
@@ -287,9 +347,11 @@ def band_side():
 
 
 def main():
-    for size, name in ((256, "launchwright.png"), (48, "launchwright-48.png"),
+    for size, name in ((256, "launchwright.png"), (128, "launchwright-128.png"),
+                       (48, "launchwright-48.png"),
                        (32, "launchwright-32.png"), (16, "launchwright-16.png")):
         icon(size).save(name)
+    icon_svg()
     band_top().save("band-top.png")
     band_bottom().save("band-bottom.png")
     band_side().save("band-side.png")

@@ -1,5 +1,10 @@
 #include "StartupApp.h"
 
+#include "MainDialog.h"
+
+#include <QTimer>
+#include <QTreeWidget>
+
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -20,6 +25,21 @@ bool StartupApp::notify(QObject *receiver, QEvent *event) {
     std::fprintf(stderr, "launchwright: internal error: %s\n", error.what());
   }
   std::exit(70);
+}
+
+void exitAfterStartWhenAsked(MainDialog &window) {
+  const char *value = std::getenv("LAUNCHWRIGHT_EXIT_AFTER_MS");
+  if (!value || !*value)
+    return;
+  QTimer::singleShot(std::atoi(value), &window, [&window] {
+    for (int row = 0; row < window.entryList->topLevelItemCount(); ++row) {
+      const QTreeWidgetItem *item = window.entryList->topLevelItem(row);
+      std::printf("%s\t%s\t%s\n", item->text(1).toLocal8Bit().constData(),
+                  item->text(0).toLocal8Bit().constData(), item->text(2).toLocal8Bit().constData());
+    }
+    std::fflush(stdout);
+    QCoreApplication::exit(0);
+  });
 }
 
 } // namespace lw

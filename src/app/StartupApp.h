@@ -16,6 +16,13 @@ public:
   bool notify(QObject *receiver, QEvent *event) override;
 };
 
+class MainDialog;
+
+// For checks of a built or installed program without a person at the screen: when
+// LAUNCHWRIGHT_EXIT_AFTER_MS names a number of milliseconds, the program prints the rows of its
+// list (kind, name, command, tab-separated) that long after start and ends with status 0.
+void exitAfterStartWhenAsked(MainDialog &window);
+
 // Why no window can be shown, or nothing when a display is there to try.
 std::optional<std::string> missingDisplay();
 

@@ -65,6 +65,7 @@ int main(int argc, char *argv[]) {
   QObject::connect(&instance, &lw::SingleInstance::showRequested, &window,
                    [&window] { lw::bringToFront(window); });
 
+  lw::exitAfterStartWhenAsked(window);
   window.OnInitDialog();
   window.show();
   return app.exec();
