@@ -2,7 +2,7 @@
 # Installs the build into a temporary prefix, makes that read-only and runs the installed program
 # offscreen as a new user: it has to start, list the machine's and the user's autostart entries,
 # keep the user's files under the user's data folder, enter the installed starter, and leave the
-# prefix exactly as installed.
+# prefix exactly as installed; a second user of the installation sees none of the first's entries.
 #   installed-program.sh <build dir>
 set -euo pipefail
 build=$1
@@ -53,5 +53,12 @@ done
 ! grep -q 200001010000 "$data/0013cst.ini" || fail "the start was not recorded in $data/0013cst.ini"
 grep -qF "$prefix/libexec/launchwright/rwlaunch" "$XDG_CONFIG_HOME/autostart/Launchwright.desktop" ||
   fail "the starter entry does not name the installed starter"
+# A second user of the same installation starts with files of their own, made from the templates.
+export HOME=$work/other XDG_CONFIG_HOME=$work/other/.config LAUNCHWRIGHT_EXIT_AFTER_MS=1000
+listed=$(timeout 60 "$prefix/bin/launchwright") || fail "the second user's start failed"
+grep -q "	Print Queue	" <<<"$listed" || fail "the second user does not see the machine's entry"
+! grep -q "	Tick	" <<<"$listed" || fail "the second user sees the first user's Customized entry"
+cmp -s "$prefix/share/launchwright/0013cst.ini" "$HOME/.local/share/launchwright/0013cst.ini" ||
+  fail "the second user's entries file was not made from the shipped template"
 [[ $before == "$(snapshot)" ]] || fail "the program changed the installation under $prefix"
 echo "installed program: started, listed, wrote only under $data"
