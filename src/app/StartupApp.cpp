@@ -14,6 +14,8 @@ namespace lw {
 StartupApp::StartupApp(int &argc, char **argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Launchwright"));
   setApplicationVersion(QStringLiteral("1.03"));
+  // Lets the desktop match the window to the installed menu entry and its icon.
+  setDesktopFileName(QStringLiteral("org.kestrum.Launchwright"));
   // The window hides in the tray; the program ends only when the main window ends.
   setQuitOnLastWindowClosed(false);
 }
