@@ -133,8 +133,11 @@ void MainDialog::OnShowHelpFile() {
   for (auto it = opener.begin() + 1; it != opener.end(); ++it)
     arguments << QString::fromLocal8Bit(*it);
   process->setArguments(arguments);
+  // Like every program started for the user, it gets none of our descriptors: an output of
+  // ours may be a pipe whose reader waits for its end.
   process->setStandardInputFile(QProcess::nullDevice());
-  process->setProcessChannelMode(QProcess::ForwardedChannels);
+  process->setStandardOutputFile(QProcess::nullDevice());
+  process->setStandardErrorFile(QProcess::nullDevice());
   QObject::connect(process, &QProcess::errorOccurred, this,
                    [this, process, notShown](QProcess::ProcessError error) {
                      if (error != QProcess::FailedToStart)
