@@ -77,6 +77,7 @@ BENCHMARK(BM_DueStormTick)
     ->Arg(500)
     ->Arg(1000)
     ->Arg(2000)
+    ->Arg(4000)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(20)
     ->Complexity(benchmark::oN);

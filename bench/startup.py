@@ -4,7 +4,7 @@
 For each size (user autostart files / machine autostart files / customized entries) it builds
 a temporary HOME with XDG_CONFIG_HOME and XDG_CONFIG_DIRS folders and a temporary program
 directory (a copy of the built program directory with its own 0013cst.ini), then runs, in
-turn, the real program and bench_minimal_list, both offscreen and both ending right after the
+turn, the real program and minimal_list, both offscreen and both ending right after the
 first paint of their list (LW_EXIT_AFTER_FIRST_PAINT=1). CPU time is the child's user+sys time
 as the kernel accounts it (wait4); the ratio is taken pair by pair and its median reported.
 Also: `launchwright list --json` wall time when the program accepts that command, and with

@@ -4,6 +4,7 @@
 #   bench/startup.sh --runs 15 --sizes 1000/1000/1000 --tray-rss
 set -eu
 cd "$(dirname "$0")/.."
+scripts/deps.sh python3
 cmake --preset bench >/dev/null
-cmake --build --preset bench --target launchwright rwlaunch bench_minimal_list
-exec python3 bench/startup.py build-bench/bin build-bench/bench/bench_minimal_list "$@"
+cmake --build --preset bench --target launchwright rwlaunch minimal_list
+exec python3 bench/startup.py build-bench/bin build-bench/bench/minimal_list "$@"
