@@ -110,12 +110,18 @@ MainDialog::MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent
 }
 
 QIcon MainDialog::programIcon() {
-  loadProgramResources();
-  QIcon icon;
-  for (const char *file : {":/images/launchwright-16.png", ":/images/launchwright-32.png",
-                           ":/images/launchwright-48.png", ":/images/launchwright.png"})
-    icon.addFile(QString::fromLatin1(file));
-  return icon;
+  // Decoded once: the images are a noticeable part of start-up, and the application, the
+  // window and the tray show the same icon (a QIcon copy shares them). Never destroyed, so
+  // that no image is released after the application object has gone.
+  static const QIcon *const icon = [] {
+    loadProgramResources();
+    auto *built = new QIcon;
+    for (const char *file : {":/images/launchwright-16.png", ":/images/launchwright-32.png",
+                             ":/images/launchwright-48.png", ":/images/launchwright.png"})
+      built->addFile(QString::fromLatin1(file));
+    return built;
+  }();
+  return *icon;
 }
 
 MainDialog::~MainDialog() {

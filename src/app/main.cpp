@@ -1,5 +1,6 @@
 // launchwright: the main window of the startup manager. It takes no arguments.
 
+#include "FirstPaintExit.h"
 #include "MainDialog.h"
 #include "QtPrompter.h"
 #include "QtTray.h"
@@ -67,6 +68,7 @@ int main(int argc, char *argv[]) {
 
   lw::exitAfterStartWhenAsked(window);
   window.OnInitDialog();
+  lw::exitAfterFirstPaintWhenAsked(&window);
   window.show();
   return app.exec();
 }

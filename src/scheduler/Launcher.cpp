@@ -4,21 +4,46 @@
 #include "storage/EntryStore.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
 
 namespace lw {
 
+namespace {
+
+std::string folded(std::string_view name) {
+  std::string result(name);
+  for (char &c : result)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  return result;
+}
+
+} // namespace
+
 Launcher::Launcher(const Platform &platform, std::function<void()> minimizeToTray)
-    : platform(platform), minimizeToTray(std::move(minimizeToTray)), toolbox(platform) {}
+    : platform(platform), minimizeToTray(std::move(minimizeToTray)), toolbox(platform),
+      digestAsKnown(digestOf({})) {}
+
+bool Launcher::isDisabled(const std::string &name) const {
+  return !disabledNames.empty() && disabledNames.count(folded(name)) != 0;
+}
 
 void Launcher::tick() {
   // An idle tick must stay cheap: it reads neither file nor registry and builds no text per
-  // entry. Only a reload and the write-back after a start touch the world.
+  // entry. Only a reload and the write after a start touch the world.
+
+  // Stamps a failed write left behind go first, before a reload could take the entries afresh
+  // and start them a second time.
+  if (!unsaved.empty())
+    writeBack();
   if (reloadPending)
     reload();
 
   // One reading of the clock for the whole tick, so that the time stamp and the weekday agree
   // even across midnight.
-  const TickMoment moment = TickMoment::of(platform.clock.now());
+  const LocalTime clockNow = platform.clock.now();
+  const TickMoment moment = TickMoment::of(clockNow);
 
   // A trailing block of fewer than four lines (a file cut short by hand) is never started.
   const std::size_t blocksEnd = completeBlockLines(timerEntries);
@@ -26,23 +51,38 @@ void Launcher::tick() {
     const std::string &name = timerEntries[i];
     std::string &line = timerEntries[i + 2];
     const DueAnswer answer = dueAnswer(line, moment);
-    if (answer == DueAnswer::NotDue)
+    if (answer == DueAnswer::NotDue || isDisabled(name))
       continue;
     const bool oncePerRun = answer == DueAnswer::DueOncePerRun;
     if (oncePerRun &&
         std::find(startedThisRun.begin(), startedThisRun.end(), name) != startedThisRun.end())
       continue;
 
-    // Whether the program could be started is not examined: the entry counts as started, so
-    // that a broken command is not retried every 2.5 seconds.
-    platform.shell.open(timerEntries[i + 1]);
+    // A refused start still counts as a start, so that a broken command is not retried every
+    // 2.5 seconds; it is kept for the window to show.
+    if (platform.shell.open(timerEntries[i + 1])) {
+      failedStarts.erase(name);
+    } else {
+      failedStarts[name] = StartFailure{clockNow, {}};
+      unnotified.push_back(name);
+    }
     if (oncePerRun)
       startedThisRun.push_back(name);
-    const std::string previousLine = line;
+    unsaved.push_back({i, line});
     line = rebuiltScheduleLine(line, moment.now);
-    // The rest of the walk is left to the next tick when the entries were taken afresh.
-    if (!writeBack(i, previousLine))
-      break;
+  }
+
+  // Every program of the tick is started before the file is touched: one write records them
+  // all, however many came due together.
+  if (!unsaved.empty())
+    writeBack();
+
+  if (!unnotified.empty()) {
+    const std::vector<std::string> names = std::move(unnotified);
+    unnotified.clear();
+    if (startFailed)
+      for (const auto &name : names)
+        startFailed(name);
   }
 }
 
@@ -51,7 +91,14 @@ void Launcher::reload() {
   EntryStore store(platform);
   store.readEntries();
   timerEntries = std::move(store.customLines);
-  fileAsKnown = timerEntries;
+  digestAsKnown = digestOf(timerEntries);
+
+  disabledNames.clear();
+  if (const auto names =
+          platform.registry.enumerate(RegistryRoot::CurrentUser, keys::disabledCustomized))
+    for (const auto &name : *names)
+      disabledNames.insert(folded(name));
+
   if (startedByAutostart && minimizeToTray)
     minimizeToTray();
   toolbox.keyPath = keys::control;
@@ -59,31 +106,67 @@ void Launcher::reload() {
   reloadPending = false;
 }
 
-bool Launcher::writeBack(std::size_t at, const std::string &previousLine) {
-  bool unchanged = true;
+std::uint64_t Launcher::digestOf(const std::vector<std::string> &lines) {
+  // Line hashes mixed with their position, so that moved or swapped lines count as a change.
+  std::uint64_t digest = 0x9e3779b97f4a7c15u ^ lines.size();
+  const std::hash<std::string_view> hash;
+  for (const auto &line : lines) {
+    digest ^= hash(line) + 0x9e3779b97f4a7c15u + (digest << 6) + (digest >> 2);
+    digest *= 0xff51afd7ed558ccdu;
+  }
+  return digest;
+}
+
+void Launcher::writeBack() {
   EntryStore store(platform);
+  // When the file is as the timer knew it, the timer's lines are handed to the store for the
+  // write instead of being copied, and taken back however the write ends.
+  bool handedOver = false;
+  struct TakeBack {
+    bool &handedOver;
+    std::vector<std::string> &from;
+    std::vector<std::string> &to;
+    ~TakeBack() {
+      if (handedOver)
+        to.swap(from);
+    }
+  } takeBack{handedOver, store.customLines, timerEntries};
+
   store.rewriteEntries([&](std::vector<std::string> &lines, bool fileExisted) {
     // A missing file is recreated from the timer's copy, so that no entry is lost with it.
-    unchanged = !fileExisted || lines == fileAsKnown;
-    if (unchanged) {
-      lines = timerEntries;
+    if (!fileExisted || digestOf(lines) == digestAsKnown) {
+      lines.swap(timerEntries);
+      handedOver = true;
       return;
     }
-    // Someone else changed the file: record this start in their content, if the entry is
-    // still there as the timer knew it, and carry on from that content.
+    // Someone else changed the file: record each start in their content, where the entry is
+    // still as the timer knew it. An entry they removed stays removed.
+    std::unordered_multimap<std::string_view, std::size_t> blockOf;
     const std::size_t end = completeBlockLines(lines);
-    for (std::size_t i = 0; i < end; i += linesPerBlock) {
-      if (lines[i] == timerEntries[at] && lines[i + 1] == timerEntries[at + 1] &&
-          lines[i + 2] == previousLine) {
-        lines[i + 2] = timerEntries[at + 2];
-        break;
+    blockOf.reserve(end / linesPerBlock);
+    for (std::size_t i = 0; i < end; i += linesPerBlock)
+      blockOf.emplace(lines[i], i);
+    for (const auto &start : unsaved) {
+      const auto [first, last] = blockOf.equal_range(timerEntries[start.at]);
+      for (auto it = first; it != last; ++it) {
+        std::string &theirLine = lines[it->second + 2];
+        if (lines[it->second + 1] == timerEntries[start.at + 1] &&
+            theirLine == start.previousLine) {
+          theirLine = timerEntries[start.at + 2];
+          break;
+        }
       }
     }
   });
-  if (!unchanged)
-    timerEntries = store.customLines;
-  fileAsKnown = timerEntries;
-  return unchanged;
+  if (handedOver) {
+    handedOver = false;
+    timerEntries.swap(store.customLines);
+  } else {
+    // The timer carries on from the file's current content.
+    timerEntries = std::move(store.customLines);
+  }
+  digestAsKnown = digestOf(timerEntries);
+  unsaved.clear();
 }
 
 } // namespace lw

@@ -3,7 +3,10 @@
 #include "platform/Platform.h"
 #include "support/Toolbox.h"
 
+#include <cstdint>
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,11 +19,12 @@ inline constexpr const char *backgroundControlName = "background control";
 inline constexpr const char *backgroundControlData = "active";
 
 // The timer side of the customized entries: a copy of the entries file kept between ticks, and
-// one tick that starts every entry whose schedule has come due and records its new last start.
-// The main window owns one and calls tick from its timer; any command that changes the entries
-// file sets reloadPending so that the timer works on the new content. A change the timer was not
-// told about (another instance, a hand edit) is not lost either: a write-back finds it and
-// records the start in it instead of writing the timer's old copy over it.
+// one tick that starts every entry whose schedule has come due and then records all their new
+// last starts with one write. The main window owns one and calls tick from its timer; any
+// command that changes the entries file sets reloadPending so that the timer works on the new
+// content. A change the timer was not told about (another instance, a hand edit) is not lost
+// either: the write finds it and records the starts in it instead of writing the timer's old
+// copy over it.
 class Launcher {
 public:
   // minimizeToTray is how the owner sends its window to the tray; it may be empty.
@@ -35,21 +39,49 @@ public:
   // Set when the program was brought up at logon; a reload then sends the window to the tray.
   bool startedByAutostart = false;
 
+  // A start the shell refused, by entry name. The entry still counts as started (its stamp
+  // moves on, so a broken command is not retried every tick); a later failure replaces the
+  // record and a later successful start removes it.
+  struct StartFailure {
+    LocalTime at;
+    std::string reason; // empty when the shell gave none
+  };
+  std::map<std::string, StartFailure> failedStarts;
+  // Told once per refused start, after the tick has recorded its starts; may be empty.
+  std::function<void(const std::string &name)> startFailed;
+
   // One timer tick. Throws FileError when the entries file cannot be read on a reload (which
-  // then stays pending) or cannot be written after a start; the tick ends there.
+  // then stays pending) or cannot be written after the starts (the new stamps are then written
+  // by the next tick).
   void tick();
 
+  // Whether the user switched this entry off, as of the last reload.
+  bool isDisabled(const std::string &name) const;
+
 private:
+  // A start whose new schedule line is not in the file yet.
+  struct UnsavedStart {
+    std::size_t at; // line of the block's name in timerEntries
+    std::string previousLine;
+  };
+
   void reload();
-  // Records the new schedule line of the block at `at`; false when the file had changed behind
-  // the timer's back and timerEntries now hold its current content.
-  bool writeBack(std::size_t at, const std::string &previousLine);
+  // Records every unsaved start with one locked read-merge-write of the entries file.
+  void writeBack();
+  static std::uint64_t digestOf(const std::vector<std::string> &lines);
 
   const Platform &platform;
   std::function<void()> minimizeToTray;
   Toolbox toolbox;
-  // The entries file's body as the timer last read or wrote it.
-  std::vector<std::string> fileAsKnown;
+  // Folded (lower-case) names of the entries switched off, read on every reload.
+  std::set<std::string> disabledNames;
+  std::vector<UnsavedStart> unsaved;
+  // Names of refused starts whose owner has not been told yet.
+  std::vector<std::string> unnotified;
+  // Digest of the entries file's body as the timer last read or wrote it: enough to tell that
+  // someone else changed the file, without a second copy of it. Before the first reload the
+  // timer knows an empty file.
+  std::uint64_t digestAsKnown;
 };
 
 } // namespace lw

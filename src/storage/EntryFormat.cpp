@@ -2,6 +2,7 @@
 
 #include "support/TextFile.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace lw {
@@ -51,15 +52,16 @@ DataFileBody parseDataFile(std::string_view bytes, std::string_view header) {
   DataFileBody body;
   if (bytes.empty())
     return body;
-  auto lines = textfile::splitLines(std::string(bytes));
+  body.lines = textfile::splitLines(bytes);
+  auto &lines = body.lines;
   if (lines.front() != header) {
     body.recognised = false;
+    lines.clear();
     return body;
   }
-  // Lines 2 and 3 are skipped unread, whatever a hand edit left in them.
-  if (lines.size() > 3)
-    body.lines.assign(std::make_move_iterator(lines.begin() + 3),
-                      std::make_move_iterator(lines.end()));
+  // Lines 2 and 3 are skipped unread, whatever a hand edit left in them. Erased in place, so
+  // that a large file is never held in two vectors of lines.
+  lines.erase(lines.begin(), lines.begin() + std::min<std::ptrdiff_t>(3, std::ssize(lines)));
   return body;
 }
 

@@ -10,7 +10,10 @@ void LanguageTable::load() {
   const auto lines = textfile::readLines(path, textfile::settingsReadLimit);
   const std::string header = toolbox.configValue("Language");
   // The header is quoted from config.ini, which a user may have filled with anything.
-  const std::string quoted = "\"" + textfile::excerpt(header) + "\"";
+  // Built by appending: g++ 12 at -O3 takes `"\"" + std::string` for an overlapping copy.
+  std::string quoted = "\"";
+  quoted += textfile::excerpt(header);
+  quoted += '"';
 
   std::size_t at = 0;
   while (at < lines.size() && lines[at] != header)

@@ -8,8 +8,13 @@
 
 namespace lw::textfile {
 
-std::vector<std::string> splitLines(const std::string &bytes) {
+std::vector<std::string> splitLines(std::string_view bytes) {
+  // Sized once: a large file would otherwise hold a vector and its doubled successor at once.
   std::vector<std::string> lines;
+  std::size_t breaks = 0;
+  for (const char c : bytes)
+    breaks += c == '\n';
+  lines.reserve(breaks + 1);
   std::size_t start = 0;
   while (start < bytes.size()) {
     std::size_t end = bytes.find('\n', start);
@@ -19,7 +24,7 @@ std::vector<std::string> splitLines(const std::string &bytes) {
     std::size_t length = end - start;
     if (!lastLine && length > 0 && bytes[end - 1] == '\r')
       --length;
-    lines.emplace_back(bytes, start, length);
+    lines.emplace_back(bytes.substr(start, length));
     start = end + 1;
   }
   return lines;

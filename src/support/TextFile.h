@@ -30,7 +30,7 @@ inline constexpr int staleTemporaryAgeSeconds = 10 * 60;
 std::vector<std::string> readLines(const std::string &path, std::size_t limit = noReadLimit);
 
 // Splits already loaded bytes the same way.
-std::vector<std::string> splitLines(const std::string &bytes);
+std::vector<std::string> splitLines(std::string_view bytes);
 
 // Throws FileError when the file cannot be read, when it is anything but a regular file (a
 // link to one counts as one) and when it holds more than `limit` bytes, even if it grows past

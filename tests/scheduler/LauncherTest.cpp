@@ -4,6 +4,7 @@
 #include "support/FileError.h"
 
 #include <filesystem>
+#include <optional>
 
 namespace lw::test {
 namespace {
@@ -109,7 +110,7 @@ public:
   std::vector<std::string> fileAtStart;
 };
 
-TEST_F(LauncherTest, EntriesDueTogetherStartInFileOrderEachSavedAtItsStart) {
+TEST_F(LauncherTest, EntriesDueTogetherAllStartBeforeOneWrite) {
   FileWatchingShell shell(program);
   Platform watched{program.registry, shell,           program.clock,  program.location,
                    program.prompter, program.chooser, program.startup};
@@ -124,49 +125,113 @@ TEST_F(LauncherTest, EntriesDueTogetherStartInFileOrderEachSavedAtItsStart) {
   own.tick();
 
   ASSERT_EQ(shell.opened, (std::vector<std::string>{"first", "second"}));
-  auto afterFirst = lines;
-  afterFirst[2] = "000000000000000x00200606300905";
-  auto afterSecond = afterFirst;
-  afterSecond[10] = dueMinutes;
-  EXPECT_EQ(shell.fileAtStart[0], entriesFileBytes(lines));
-  EXPECT_EQ(shell.fileAtStart[1], entriesFileBytes(afterFirst));
-  EXPECT_EQ(program.readFile(entriesFile), entriesFileBytes(afterSecond));
-  EXPECT_EQ(own.timerEntries, afterSecond);
-}
-
-TEST_F(LauncherTest, StartKeepsWhatAnotherWriterChangedInTheFile) {
-  const std::string yearly = "080000000000052x00200606290800";
-  load({{"Mail", "mail", dueDaily}, {"Notes", "notes", yearly}});
-  tickAt(2006, 6, 29, 12, 0);
-  ASSERT_TRUE(program.shell.opened.empty());
-
-  // Another instance adds an entry and changes one, without the timer being told.
-  const auto theirs = blocksOf({{"Mail", "mail", dueDaily},
-                                {"Notes", "notes --tray", yearly},
-                                {"Backup", "backup", yearly}});
-  setFileLines(theirs);
-  EXPECT_EQ(tickAt(2006, 6, 30, 9, 5), 1u);
-
-  auto expected = theirs;
+  EXPECT_EQ(shell.fileAtStart, std::vector<std::string>(2, entriesFileBytes(lines)));
+  auto expected = lines;
   expected[2] = "000000000000000x00200606300905";
-  EXPECT_EQ(fileLines(), expected);
-  EXPECT_EQ(launcher.timerEntries, expected);
-  EXPECT_EQ(tickAt(2006, 6, 30, 9, 6), 0u);
+  EXPECT_EQ(program.readFile(entriesFile), entriesFileBytes(expected));
+  EXPECT_EQ(own.timerEntries, expected);
 }
 
-TEST_F(LauncherTest, StartDoesNotBringBackAnEntryRemovedElsewhere) {
-  load({{"Mail", "mail", dueDaily}, {"Notes", "notes", dueDaily}});
-  tickAt(2006, 6, 29, 12, 0);
-  const auto theirs = blocksOf({{"Notes", "notes", dueDaily}});
-  setFileLines(theirs);
+// Another writer changes the file while the tick starts its entries (at the first start).
+class ChangingShell : public Shell {
+public:
+  explicit ChangingShell(TestProgram &program) : program(program) {}
+  bool open(const std::string &target) override {
+    if (opened.empty() && theirs)
+      program.writeFile(entriesFile, entriesFileBytes(*theirs));
+    opened.push_back(target);
+    return true;
+  }
+  TestProgram &program;
+  std::optional<std::vector<std::string>> theirs;
+  std::vector<std::string> opened;
+};
 
-  // The timer's copy still has Mail and starts it; the file keeps the removal, and the rest of
-  // the walk waits for the next tick, which works on the file's content.
+TEST_F(LauncherTest, OneWriteRecordsEveryStartOnceAndKeepsAnotherWritersChange) {
+  const std::string yearly = "080000000000052x00200606290800";
+  const std::string stamped = "000000000000000x00200606300905";
+  std::vector<Entry> ours;
+  for (int i = 0; i < 40; ++i)
+    ours.push_back({"Due " + std::to_string(i), "due" + std::to_string(i), dueDaily});
+  ours.push_back({"Notes", "notes", yearly});
+  std::vector<std::string> dueCommands;
+  for (int i = 0; i < 40; ++i)
+    dueCommands.push_back("due" + std::to_string(i));
+
+  auto edited = ours; // another instance adds an entry and edits one that is not due
+  edited[40].command = "notes --tray";
+  edited.push_back({"Backup", "backup", yearly});
+  auto removed = ours; // and one that removes a due entry
+  removed.erase(removed.begin() + 3);
+
+  const struct {
+    const char *scenario;
+    std::optional<std::vector<Entry>> theirs;
+  } cases[] = {{"nobody else writes", std::nullopt},
+               {"another writer edits and adds", edited},
+               {"another writer removes a due entry", removed}};
+  for (const auto &c : cases) {
+    ChangingShell shell(program);
+    if (c.theirs)
+      shell.theirs = blocksOf(*c.theirs);
+    Platform watched{program.registry, shell,           program.clock,  program.location,
+                     program.prompter, program.chooser, program.startup};
+    Launcher own(watched, {});
+    setFileLines(blocksOf(ours));
+    own.reloadPending = true;
+    program.clock.set(2006, 6, 30, 9, 5);
+    own.tick();
+
+    EXPECT_EQ(shell.opened, dueCommands) << c.scenario;
+    auto expected = blocksOf(c.theirs.value_or(ours));
+    for (std::size_t i = 2; i < expected.size(); i += 4)
+      if (expected[i] == dueDaily)
+        expected[i] = stamped;
+    EXPECT_EQ(fileLines(), expected) << c.scenario;
+    EXPECT_EQ(own.timerEntries, expected) << c.scenario;
+    own.tick();
+    EXPECT_EQ(shell.opened.size(), dueCommands.size()) << c.scenario << ": started again";
+  }
+}
+
+TEST_F(LauncherTest, EntrySwitchedOffIsNeverStartedAndKeepsItsStamp) {
+  const auto lines = blocksOf({{"Mail", "mail", dueDaily}, {"Notes", "notes", dueDaily}});
+  program.registry.set(RegistryRoot::CurrentUser, keys::disabledCustomized, "MAIL", "");
+  loadLines(lines);
   EXPECT_EQ(tickAt(2006, 6, 30, 9, 5), 1u);
-  EXPECT_EQ(fileLines(), theirs);
-  EXPECT_EQ(tickAt(2006, 6, 30, 9, 5), 1u);
-  EXPECT_EQ(program.shell.opened, (std::vector<std::string>{"mail", "notes"}));
-  EXPECT_EQ(fileLines(), blocksOf({{"Notes", "notes", "000000000000000x00200606300905"}}));
+  EXPECT_EQ(program.shell.opened, std::vector<std::string>{"notes"});
+  EXPECT_EQ(fileLines()[2], dueDaily);
+  EXPECT_TRUE(launcher.isDisabled("Mail"));
+
+  // Switched on again, it starts after the next reload.
+  program.registry.remove(RegistryRoot::CurrentUser, keys::disabledCustomized, "MAIL");
+  EXPECT_EQ(tickAt(2006, 6, 30, 9, 6), 0u);
+  launcher.reloadPending = true;
+  EXPECT_EQ(tickAt(2006, 6, 30, 9, 7), 1u);
+  EXPECT_EQ(program.shell.opened.back(), "mail");
+}
+
+TEST_F(LauncherTest, RefusedStartIsRecordedToldOnceAndNotRetried) {
+  const std::string everyTick = "050000000000000x00200606290800";
+  load({{"Mail", "mail", dueDaily}, {"Poll", "poll", everyTick}});
+  std::vector<std::string> told;
+  launcher.startFailed = [&](const std::string &name) {
+    EXPECT_EQ(fileLines()[2], "000000000000000x00200606300905") << "told before the write";
+    told.push_back(name);
+  };
+  program.shell.succeeds = false;
+  EXPECT_EQ(tickAt(2006, 6, 30, 9, 5), 2u);
+  EXPECT_EQ(told, (std::vector<std::string>{"Mail", "Poll"}));
+  ASSERT_EQ(launcher.failedStarts.count("Mail"), 1u);
+  EXPECT_EQ(launcher.failedStarts["Mail"].at.minute, 5);
+
+  // Only the entry due on every tick is started again; its success clears its record.
+  program.shell.succeeds = true;
+  EXPECT_EQ(tickAt(2006, 6, 30, 9, 6), 1u);
+  EXPECT_EQ(program.shell.opened.back(), "poll");
+  EXPECT_EQ(launcher.failedStarts.count("Poll"), 0u);
+  EXPECT_EQ(launcher.failedStarts.count("Mail"), 1u);
+  EXPECT_EQ(told.size(), 2u);
 }
 
 TEST_F(LauncherTest, CommandLineIsHandedToTheShellWhole) {
@@ -181,7 +246,7 @@ TEST_F(LauncherTest, CommandLineIsHandedToTheShellWhole) {
   EXPECT_EQ(program.shell.opened, commands);
 }
 
-TEST_F(LauncherTest, FailedWriteBackEndsTheTickAndTheNextOneCarriesOn) {
+TEST_F(LauncherTest, FailedWriteIsRepeatedByTheNextTick) {
   load({{"First", "first", dueDaily}, {"Second", "second", dueDaily}});
   program.clock.set(2006, 6, 29, 12, 0);
   launcher.tick();
@@ -192,11 +257,13 @@ TEST_F(LauncherTest, FailedWriteBackEndsTheTickAndTheNextOneCarriesOn) {
   fs::create_directory(program.file(entriesFile));
   program.clock.set(2006, 6, 30, 9, 5);
   EXPECT_THROW(launcher.tick(), FileError);
-  EXPECT_EQ(program.shell.opened, std::vector<std::string>{"first"});
-
-  fs::remove(program.file(entriesFile));
-  launcher.tick();
   EXPECT_EQ(program.shell.opened, (std::vector<std::string>{"first", "second"}));
+
+  // Even a reload request waits until the stamps are in the file, or both would start again.
+  fs::remove(program.file(entriesFile));
+  launcher.reloadPending = true;
+  launcher.tick();
+  EXPECT_EQ(program.shell.opened.size(), 2u);
   const auto lines = fileLines();
   ASSERT_EQ(lines.size(), 8u);
   EXPECT_EQ(lines[2], "000000000000000x00200606300905");
