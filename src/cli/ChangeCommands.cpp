@@ -119,9 +119,15 @@ Result addEntry(Context &context, EntryKind kind, const std::string &name,
       return refused("the schedule \"" + *rule + "\" is not understood; see --help for the rules");
     schedule = encodeSchedule(*values);
   }
-  for (const auto &row : currentEntries(context.platform))
+  for (const auto &row : currentEntries(context.platform)) {
     if (row.kind == kind && row.name == name)
       return refused("the name " + quoted(name) + " is already used in " + whereKept(kind));
+    // The session would start the user's entry in its place.
+    if (kind == EntryKind::AllUsers && row.kind == EntryKind::CurrentUser && row.name == name)
+      return refused("the user's entry " + quoted(name) +
+                     " would hide a machine entry of "
+                     "that name");
+  }
 
   Toolbox toolbox(context.platform);
   if (kind == EntryKind::Customized) {
@@ -132,8 +138,9 @@ Result addEntry(Context &context, EntryKind kind, const std::string &name,
     if (!toolbox.writeValue(kind == EntryKind::AllUsers ? 0 : 1, name, command))
       return {exitFailure,
               {},
-              "the entry " + quoted(name) + " could not be written to " + whereKept(kind) + ": " +
-                  context.texts.getText(text::saveFailed)};
+              "the entry " + quoted(name) + " could not be written to " + whereKept(kind) +
+                  " (its startup folder): you may lack the rights for it, or the name cannot "
+                  "be used for an entry"};
   }
   updateStarter(context);
   return {exitSuccess, context.texts.getText(text::addedNotice) + "\n", {}};
