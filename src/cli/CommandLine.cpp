@@ -166,7 +166,7 @@ int run(int argc, char *argv[]) {
   top.addPositionalArgument("command", "list, check, add, delete, disable, enable or restore.");
   if (!top.parse(raw.list))
     return complain(top.errorText().toStdString(), exitUsage);
-  if (top.isSet(help))
+  if (top.isSet(help) || top.isSet("help-all"))
     return finish({exitSuccess, top.helpText().toStdString(), {}});
   if (top.isSet(version))
     return finish({exitSuccess, std::string(programName) + " 1.03\n", {}});
@@ -178,6 +178,8 @@ int run(int argc, char *argv[]) {
   Options options;
   QCommandLineParser parser;
   const QCommandLineOption commandHelp = parser.addHelpOption();
+  // Shown in the usage line of the command's help; taken off again below.
+  parser.addPositionalArgument(command, "This command.", command);
   const bool changesEntry = command == "delete" || command == "disable" || command == "enable";
   if (command == "list") {
     parser.setApplicationDescription("Every startup entry, in the window's order.");
@@ -205,12 +207,13 @@ int run(int argc, char *argv[]) {
   } else {
     return complain("unknown command \"" + raw.bytesOf(command) + "\"; see --help", exitUsage);
   }
-  rest.prepend(QString::fromUtf8(programName) + " " + command);
+  rest.prepend(command);
+  rest.prepend(QString::fromUtf8(programName));
   if (!parser.parse(rest))
     return complain(parser.errorText().toStdString(), exitUsage);
-  if (parser.isSet(commandHelp))
+  if (parser.isSet(commandHelp) || parser.isSet("help-all"))
     return finish({exitSuccess, parser.helpText().toStdString(), {}});
-  const QStringList positional = parser.positionalArguments();
+  const QStringList positional = parser.positionalArguments().mid(1);
   const qsizetype allowed = command == "check" || command == "restore" ? 1 : 0;
   if (positional.size() > allowed)
     return complain("unexpected argument \"" + raw.bytesOf(positional.last()) + "\"", exitUsage);
@@ -257,7 +260,8 @@ int run(int argc, char *argv[]) {
   const Platform platform{*registry, *shell, *clock, *location, prompter, prompter, *startup};
   try {
     LanguageTable texts(platform);
-    texts.load();
+    // Scripts and support staff read the same words on every machine.
+    texts.loadSection("[English]");
     cli::Context context{platform, prompter, texts, LW_STARTER_FILE};
     if (command == "list")
       return finish(cli::listEntries(context, parser.isSet(options.json)));
