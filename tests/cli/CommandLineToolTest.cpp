@@ -129,7 +129,7 @@ QJsonObject entryNamed(const QJsonArray &entries, const QString &name) {
 
 constexpr const char *starterFile = "Launchwright.desktop";
 
-TEST(CommandLine, CustomizedEntryRoundTripsThroughDisableDeleteAndRestore) {
+TEST(CommandLineTool, CustomizedEntryRoundTripsThroughDisableDeleteAndRestore) {
   const Installation lw;
   EXPECT_EQ(lw.run({"add", "--kind", "customized", "--name", "Nightly backup", "--command",
                     "/usr/bin/backup --all", "--schedule", "every:3h"})
@@ -164,7 +164,7 @@ TEST(CommandLine, CustomizedEntryRoundTripsThroughDisableDeleteAndRestore) {
   EXPECT_TRUE(fs::exists(lw.userAutostart() / starterFile));
 }
 
-TEST(CommandLine, RunEntriesAreWrittenDeletedAndRestoredInTheirAutostartFolders) {
+TEST(CommandLineTool, RunEntriesAreWrittenDeletedAndRestoredInTheirAutostartFolders) {
   const Installation lw;
   const struct {
     const char *kind;
@@ -186,7 +186,7 @@ TEST(CommandLine, RunEntriesAreWrittenDeletedAndRestoredInTheirAutostartFolders)
   }
 }
 
-TEST(CommandLine, ListJsonFollowsTheDocumentedSchemaAndKeepsTheBytes) {
+TEST(CommandLineTool, ListJsonFollowsTheDocumentedSchemaAndKeepsTheBytes) {
   const Installation lw;
   const std::string latin1 = "caf\xe9";
   ASSERT_EQ(lw.run({"add", "--kind", "machine", "--name", "Mixer", "--command", "mix"}).status, 0);
@@ -230,7 +230,7 @@ TEST(CommandLine, ListJsonFollowsTheDocumentedSchemaAndKeepsTheBytes) {
   EXPECT_EQ(lw.run({"delete", "--kind", "user", "--name", latin1}).status, 0);
 }
 
-TEST(CommandLine, RefusedRequestsSayWhyOnOneLineAndWriteNothing) {
+TEST(CommandLineTool, RefusedRequestsSayWhyOnOneLineAndWriteNothing) {
   const Installation lw;
   ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", "Mail", "--command", "mail"}).status,
             0);
@@ -263,7 +263,7 @@ TEST(CommandLine, RefusedRequestsSayWhyOnOneLineAndWriteNothing) {
   }
 }
 
-TEST(CommandLine, FailedWriteNamesTheFileAndLeavesItAsItWas) {
+TEST(CommandLineTool, FailedWriteNamesTheFileAndLeavesItAsItWas) {
   const Installation lw;
   const std::string handEdited = "My own notes\r\nnot an entries file\r\n";
   std::ofstream(lw.program / "0013cst.ini", std::ios::binary) << handEdited;
@@ -273,7 +273,7 @@ TEST(CommandLine, FailedWriteNamesTheFileAndLeavesItAsItWas) {
   EXPECT_EQ(lw.entries(), handEdited);
 }
 
-TEST(CommandLine, CheckSucceedsOnlyWhenEveryCheckedEntryStarts) {
+TEST(CommandLineTool, CheckSucceedsOnlyWhenEveryCheckedEntryStarts) {
   const Installation lw;
   // The window speaks German here; the command line stays English for scripts.
   std::ofstream(lw.program / "config.ini", std::ios::binary)
@@ -290,7 +290,7 @@ TEST(CommandLine, CheckSucceedsOnlyWhenEveryCheckedEntryStarts) {
   EXPECT_EQ(lw.run({"check", "Two"}).status, 1);
 }
 
-TEST(CommandLine, ClosedPipeEndsTheListingQuietly) {
+TEST(CommandLineTool, ClosedPipeEndsTheListingQuietly) {
   const Installation lw;
   std::string file =
       "Kestrumsoft Launchwright - Customized Entries\r\n" + std::string(46, '=') + "\r\n\r\n";
@@ -303,7 +303,7 @@ TEST(CommandLine, ClosedPipeEndsTheListingQuietly) {
   EXPECT_EQ(run.err, "");
 }
 
-TEST(CommandLine, HelpAndVersionNeedNoFiles) {
+TEST(CommandLineTool, HelpAndVersionNeedNoFiles) {
   const Installation lw;
   fs::remove(lw.program / "0013trl.ini");
   const Outcome help = lw.run({"--help"});
