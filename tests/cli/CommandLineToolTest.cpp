@@ -44,6 +44,7 @@ public:
       fs::create_directories(folder);
     const fs::path built(LW_BUILT_PROGRAM_DIR);
     fs::copy_file(LW_BUILT_PROGRAM, program / "launchwright");
+    fs::copy_file(built / "rwlaunch", program / "rwlaunch");
     for (const char *file : {"config.ini", "0013trl.ini", "0013cst.ini", "0013bkp.ini"})
       fs::copy_file(built / file, program / file);
   }
@@ -132,10 +133,10 @@ constexpr const char *starterFile = "Launchwright.desktop";
 TEST(CommandLineTool, CustomizedEntryRoundTripsThroughDisableDeleteAndRestore) {
   const Installation lw;
   EXPECT_EQ(lw.run({"add", "--kind", "customized", "--name", "Nightly backup", "--command",
-                    "/usr/bin/backup --all", "--schedule", "every:3h"})
+                    "/bin/true --all", "--schedule", "every:3h"})
                 .status,
             0);
-  EXPECT_NE(lw.entries().find("Nightly backup\r\n/usr/bin/backup --all\r\n060000000300000x00"),
+  EXPECT_NE(lw.entries().find("Nightly backup\r\n/bin/true --all\r\n060000000300000x00"),
             std::string::npos);
   EXPECT_TRUE(fs::exists(lw.userAutostart() / starterFile)) << "the starter follows";
 
@@ -148,8 +149,7 @@ TEST(CommandLineTool, CustomizedEntryRoundTripsThroughDisableDeleteAndRestore) {
 
   EXPECT_EQ(lw.run({"delete", "--kind", "customized", "--name", "Nightly backup"}).status, 0);
   EXPECT_EQ(lw.entries().find("Nightly backup"), std::string::npos);
-  EXPECT_NE(lw.backup().find("Nightly backup\r\n/usr/bin/backup --all\r\n2\r\n"),
-            std::string::npos);
+  EXPECT_NE(lw.backup().find("Nightly backup\r\n/bin/true --all\r\n2\r\n"), std::string::npos);
   EXPECT_FALSE(fs::exists(lw.userAutostart() / starterFile)) << "no customized entry is left";
 
   const Outcome records = lw.run({"restore", "--list"});
@@ -158,7 +158,7 @@ TEST(CommandLineTool, CustomizedEntryRoundTripsThroughDisableDeleteAndRestore) {
   EXPECT_NE(records.out.find("\tNightly backup\t"), std::string::npos);
 
   EXPECT_EQ(lw.run({"restore", "1"}).status, 0);
-  EXPECT_NE(lw.entries().find("Nightly backup\r\n/usr/bin/backup --all\r\n000000000000000x00"),
+  EXPECT_NE(lw.entries().find("Nightly backup\r\n/bin/true --all\r\n000000000000000x00"),
             std::string::npos);
   EXPECT_EQ(lw.backup().find("Nightly backup"), std::string::npos);
   EXPECT_TRUE(fs::exists(lw.userAutostart() / starterFile));
@@ -174,12 +174,17 @@ TEST(CommandLineTool, RunEntriesAreWrittenDeletedAndRestoredInTheirAutostartFold
   for (const auto &c : cases) {
     const std::string name = std::string("Editor for ") + c.kind;
     const fs::path file = c.folder / (name + ".desktop");
-    EXPECT_EQ(lw.run({"add", "--kind", c.kind, "--name", name, "--command", "/usr/bin/ed"}).status,
-              0);
-    EXPECT_NE(slurp(file).find("Exec=/usr/bin/ed"), std::string::npos) << c.kind;
+    EXPECT_EQ(lw.run({"add", "--kind", c.kind, "--name", name, "--command", "/bin/ed"}).status, 0);
+    EXPECT_NE(slurp(file).find("Exec=/bin/ed"), std::string::npos) << c.kind;
+    EXPECT_EQ(lw.run({"disable", "--kind", c.kind, "--name", name}).status, 0);
+    const QJsonObject off = entryNamed(listJson(lw), QString::fromStdString(name));
+    EXPECT_EQ(off["reason"].toString(), "disabled") << c.kind;
+    // A machine entry is switched off by the user's file that hides it.
+    EXPECT_TRUE(fs::exists(off["file"].toString().toStdString())) << c.kind;
+    EXPECT_EQ(lw.run({"enable", "--kind", c.kind, "--name", name}).status, 0);
     EXPECT_EQ(lw.run({"delete", "--kind", c.kind, "--name", name}).status, 0);
     EXPECT_FALSE(fs::exists(file)) << c.kind;
-    EXPECT_NE(lw.backup().find(name + "\r\n/usr/bin/ed\r\n" + c.kindDigit), std::string::npos);
+    EXPECT_NE(lw.backup().find(name + "\r\n/bin/ed\r\n" + c.kindDigit), std::string::npos);
     EXPECT_EQ(lw.run({"restore", "1"}).status, 0);
     EXPECT_TRUE(fs::exists(file)) << c.kind;
     EXPECT_EQ(lw.backup().find(name), std::string::npos);
@@ -279,7 +284,8 @@ TEST(CommandLineTool, CheckSucceedsOnlyWhenEveryCheckedEntryStarts) {
   std::ofstream(lw.program / "config.ini", std::ios::binary)
       << "Language\r\n[Deutsch]\r\nHomepage\r\nhttps://example.org/\r\n";
   for (const char *name : {"One", "Two"})
-    ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", name, "--command", "x"}).status, 0);
+    ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", name, "--command", "true"}).status,
+              0);
   EXPECT_EQ(lw.run({"check"}).status, 0);
   ASSERT_EQ(lw.run({"disable", "--kind", "customized", "--name", "Two"}).status, 0);
   const Outcome all = lw.run({"check"});
