@@ -1,4 +1,4 @@
-// launchwright: the main window of the startup manager. It takes no arguments.
+// launchwright: the main window of the startup manager; with arguments, its command line.
 
 #include "FirstPaintExit.h"
 #include "MainDialog.h"
@@ -6,6 +6,7 @@
 #include "QtTray.h"
 #include "SingleInstance.h"
 #include "StartupApp.h"
+#include "cli/CommandLine.h"
 #include "platform/Native.h"
 
 #include <cstdio>
@@ -35,6 +36,9 @@ void reportFatal(QtMsgType type, const QMessageLogContext &, const QString &mess
 } // namespace
 
 int main(int argc, char *argv[]) {
+  // Decided before any QApplication exists: the command line loads no platform plugin.
+  if (argc > 1)
+    return lw::runCommandLine(argc, argv);
   if (const auto why = lw::missingDisplay()) {
     noDisplay(*why);
     return 1;

@@ -5,10 +5,11 @@
 
 namespace lw {
 
-void LanguageTable::load() {
+void LanguageTable::load() { loadSection(toolbox.configValue("Language")); }
+
+void LanguageTable::loadSection(const std::string &header) {
   const std::string path = toolbox.shippedFile(fileName);
   const auto lines = textfile::readLines(path, textfile::settingsReadLimit);
-  const std::string header = toolbox.configValue("Language");
   // The header is quoted from config.ini, which a user may have filled with anything.
   // Built by appending: g++ 12 at -O3 takes `"\"" + std::string` for an overlapping copy.
   std::string quoted = "\"";

@@ -26,6 +26,8 @@ public:
   // configuration cannot be read, or when the configured section is missing or has no end
   // marker; the table then keeps what it held.
   void load();
+  // The same from the section with this header line ("[English]"), whatever config.ini says.
+  void loadSection(const std::string &header);
 
   // The first entry with this number, in file order; empty when there is none.
   std::string getText(std::int32_t number) const;

@@ -76,6 +76,10 @@ inline constexpr std::int32_t fileErrorIntro = 600;
 // Help
 inline constexpr std::int32_t helpNotShown = 670;
 
+// Command line
+inline constexpr std::int32_t switchedOffNotice = 700;
+inline constexpr std::int32_t switchedOnNotice = 705;
+
 // Every number the program asks for; each section of the shipped language file defines all.
 inline constexpr std::array all = {editButton,
                                    addButton,
@@ -137,6 +141,8 @@ inline constexpr std::array all = {editButton,
                                    unknownKindRefused,
                                    unrecognisedFile,
                                    fileErrorIntro,
-                                   helpNotShown};
+                                   helpNotShown,
+                                   switchedOffNotice,
+                                   switchedOnNotice};
 
 } // namespace lw::text

@@ -1,0 +1,201 @@
+// The commands that change entries: add, delete, disable, enable and restore. Each is refused
+// before anything is written when the request itself is wrong, and ends like a command of the
+// window: the companion starter follows the customized entries.
+
+#include "Commands.h"
+#include "EntryStatus.h"
+#include "ScheduleRule.h"
+
+#include "app/StartupList.h"
+#include "scheduler/Schedule.h"
+#include "storage/EntryFormat.h"
+#include "storage/Reversal.h"
+#include "support/TextNumbers.h"
+
+namespace lw::cli {
+
+namespace {
+
+Result refused(std::string why) { return {exitUsage, {}, std::move(why)}; }
+
+std::string quoted(const std::string &name) { return "\"" + name + "\""; }
+
+std::string whereKept(EntryKind kind) {
+  switch (kind) {
+  case EntryKind::Customized:
+    return "the customized entries";
+  case EntryKind::CurrentUser:
+    return "the user's startup entries";
+  case EntryKind::AllUsers:
+    return "the machine's startup entries";
+  }
+  return {};
+}
+
+// The one entry of this kind and name, or why there is not exactly one.
+struct Found {
+  std::optional<StartupEntry> entry;
+  Result refusal;
+};
+
+Found findEntry(Context &context, EntryKind kind, const std::string &name) {
+  Found found;
+  int matches = 0;
+  for (auto &row : currentEntries(context.platform))
+    if (row.kind == kind && row.name == name) {
+      ++matches;
+      found.entry = std::move(row);
+    }
+  if (matches == 0)
+    found.refusal = refused("there is no entry named " + quoted(name) + " in " + whereKept(kind));
+  else if (matches > 1)
+    found.refusal = refused("the name " + quoted(name) + " is not unique in " + whereKept(kind) +
+                            "; change it in the window");
+  if (matches != 1)
+    found.entry.reset();
+  return found;
+}
+
+// As the window's list refresh after every command: the starter is entered while customized
+// entries exist and removed when none are left.
+void updateStarter(Context &context) {
+  EntryStore store(context.platform);
+  store.readEntries();
+  Toolbox toolbox(context.platform);
+  updateStarterValue(toolbox, !entriesOf(store.customLines).empty(), context.starterFile);
+}
+
+// What the store told the user about a failure, in one line.
+std::string toldFailure(const CommandLinePrompter &prompter, const std::string &fallback) {
+  return prompter.told.empty() ? fallback : prompter.told.back();
+}
+
+std::string fileOf(const StartupEntry &entry) {
+  return entry.file.empty() ? std::string() : " (" + entry.file + ")";
+}
+
+} // namespace
+
+bool CommandLinePrompter::ask(const std::string &, const std::string &) { return ++asked == yesAt; }
+
+void CommandLinePrompter::tell(const std::string &text, const std::string &) {
+  told.push_back(text);
+}
+
+std::optional<EntryKind> kindOfWord(std::string_view word) {
+  if (word == "customized")
+    return EntryKind::Customized;
+  if (word == "user")
+    return EntryKind::CurrentUser;
+  if (word == "machine")
+    return EntryKind::AllUsers;
+  return std::nullopt;
+}
+
+const char *wordOfKind(EntryKind kind) {
+  switch (kind) {
+  case EntryKind::Customized:
+    return "customized";
+  case EntryKind::CurrentUser:
+    return "user";
+  case EntryKind::AllUsers:
+    return "machine";
+  }
+  return "";
+}
+
+Result addEntry(Context &context, EntryKind kind, const std::string &name,
+                const std::string &command, const std::optional<std::string> &rule) {
+  if (name.empty() || command.empty())
+    return refused("the name and the command of an entry cannot be empty");
+  if (containsLineBreak(name) || containsLineBreak(command))
+    return refused("a name or command cannot contain a line break");
+  std::string schedule = encodeSchedule({}); // a new entry's default: once a day
+  if (rule) {
+    if (kind != EntryKind::Customized)
+      return refused("only customized entries have a schedule");
+    const auto values = parseScheduleRule(*rule);
+    if (!values)
+      return refused("the schedule \"" + *rule + "\" is not understood; see --help for the rules");
+    schedule = encodeSchedule(*values);
+  }
+  for (const auto &row : currentEntries(context.platform)) {
+    if (row.kind == kind && row.name == name)
+      return refused("the name " + quoted(name) + " is already used in " + whereKept(kind));
+    // The session would start the user's entry in its place.
+    if (kind == EntryKind::AllUsers && row.kind == EntryKind::CurrentUser && row.name == name)
+      return refused("the user's entry " + quoted(name) +
+                     " would hide a machine entry of "
+                     "that name");
+  }
+
+  Toolbox toolbox(context.platform);
+  if (kind == EntryKind::Customized) {
+    EntryStore store(context.platform);
+    store.addEntry(name, command, schedule + toolbox.currentStamp());
+  } else {
+    toolbox.keyPath = keys::run;
+    if (!toolbox.writeValue(kind == EntryKind::AllUsers ? 0 : 1, name, command))
+      return {exitFailure,
+              {},
+              "the entry " + quoted(name) + " could not be written to " + whereKept(kind) +
+                  " (its startup folder): you may lack the rights for it, or the name cannot "
+                  "be used for an entry"};
+  }
+  updateStarter(context);
+  return {exitSuccess, context.texts.getText(text::addedNotice) + "\n", {}};
+}
+
+Result deleteEntry(Context &context, EntryKind kind, const std::string &name) {
+  Found found = findEntry(context, kind, name);
+  if (!found.entry)
+    return found.refusal;
+  EntryStore store(context.platform);
+  store.oldKind = 99;
+  store.quiet = true;
+  const RemovalOutcome outcome =
+      store.removeWithBackup(static_cast<int>(kind), name, found.entry->command);
+  if (outcome != RemovalOutcome::Removed)
+    return {exitFailure,
+            {},
+            toldFailure(context.prompter, context.texts.getText(text::removeFailed)) +
+                fileOf(*found.entry)};
+  updateStarter(context);
+  return {exitSuccess, context.texts.getText(text::deletedNotice) + "\n", {}};
+}
+
+Result switchEntry(Context &context, EntryKind kind, const std::string &name, bool enabled) {
+  Found found = findEntry(context, kind, name);
+  if (!found.entry)
+    return found.refusal;
+  if (!setEntryEnabled(context.platform, kind, name, enabled))
+    return {exitFailure,
+            {},
+            "the entry " + quoted(name) + " could not be switched " + (enabled ? "on" : "off") +
+                fileOf(*found.entry)};
+  updateStarter(context);
+  return {exitSuccess,
+          context.texts.getText(enabled ? text::switchedOnNotice : text::switchedOffNotice) + "\n",
+          {}};
+}
+
+Result restoreRecord(Context &context, long long number) {
+  const Result records = listBackup(context);
+  long long count = 0;
+  for (const char c : records.out)
+    count += c == '\n';
+  if (number < 1 || number > count)
+    return refused("there is no backup record " + std::to_string(number) + " (there are " +
+                   std::to_string(count) + "; see restore --list)");
+  context.prompter.yesAt = static_cast<int>(number);
+  EntryStore store(context.platform);
+  Toolbox toolbox(context.platform);
+  const ReversalResult reversal = reverseStartupChanges(store, toolbox, context.texts);
+  if (reversal.restored != 1)
+    return {
+        exitFailure, {}, toldFailure(context.prompter, context.texts.getText(text::restoreFailed))};
+  updateStarter(context);
+  return {exitSuccess, context.texts.getText(text::restoredNotice) + "\n", {}};
+}
+
+} // namespace lw::cli

@@ -1,0 +1,19 @@
+#pragma once
+// The few pieces of JSON the command line writes, by hand: a listing of thousands of entries
+// should not build a document tree first, and names are bytes that a JSON string can only
+// carry when they are UTF-8.
+
+#include <string>
+#include <string_view>
+
+namespace lw::json {
+
+bool isUtf8(std::string_view bytes);
+// Valid UTF-8 as it is; every byte of an invalid sequence becomes U+FFFD.
+std::string lossyUtf8(std::string_view bytes);
+// Two lower-case hex digits per byte.
+std::string hex(std::string_view bytes);
+// Appends the text, which must be valid UTF-8, as a quoted JSON string.
+void appendString(std::string &out, std::string_view utf8);
+
+} // namespace lw::json
