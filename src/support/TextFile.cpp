@@ -44,8 +44,8 @@ void requireRegularOrAbsent(const std::string &path) {
   // Paths are UTF-8: taken as such, Windows looks at them by their wide name instead of through
   // the ANSI code page (on POSIX systems the bytes are used as they are).
   std::error_code error;
-  const auto status =
-      std::filesystem::status(std::filesystem::path(std::u8string(path.begin(), path.end())), error);
+  const auto status = std::filesystem::status(
+      std::filesystem::path(std::u8string(path.begin(), path.end())), error);
   if (!error && !std::filesystem::is_regular_file(status))
     throw FileError(path, notRegularReason);
 }
