@@ -44,6 +44,16 @@ if(NOT unpacked STREQUAL actual)
   file(WRITE "${stamp}" "${actual}")
 endif()
 
+# The front end needs these modules; a prebuilt Qt without one of them cannot build it.
+foreach(module Widgets Network Test)
+  if(NOT EXISTS "${qt_root}/lib/cmake/Qt6${module}")
+    message(WARNING "The prebuilt Qt in ${LW_PREBUILT_QT_DIR} has no Qt ${module}, which the "
+                    "front end needs: building the core only. Rebuild the archive with it.")
+    set(BUILD_GUI OFF CACHE BOOL "Build the Qt 6 front end (launchwright)" FORCE)
+    return()
+  endif()
+endforeach()
+
 # What Qt's own toolchain file would add: the prefix as a search root (the mingw toolchain
 # searches packages only under its roots) and the host tools of Debian's qt6-base-dev-tools.
 list(PREPEND CMAKE_FIND_ROOT_PATH "${qt_root}")
