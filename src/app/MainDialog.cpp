@@ -42,7 +42,7 @@ constexpr int columnWidths[] = {100, 100, 300};
 // Room for the cell's margins and focus frame beside a label.
 constexpr int kindColumnPadding = 16;
 
-QString fromText(const std::string &text) { return QString::fromLocal8Bit(text); }
+QString fromText(const std::string &text) { return QString::fromUtf8(text); }
 
 } // namespace
 
@@ -185,7 +185,7 @@ void MainDialog::consumeAutostartMarker() {
 
 std::string MainDialog::cellText(int row, int column) const {
   const QTreeWidgetItem *item = entryList->topLevelItem(row);
-  return item ? item->text(column).toLocal8Bit().toStdString() : std::string();
+  return item ? item->text(column).toUtf8().toStdString() : std::string();
 }
 
 void MainDialog::deleteBackgroundControl() {

@@ -152,6 +152,7 @@ private:
   void consumeAutostartMarker();
   void removeRunningValues();
   void deleteBackgroundControl();
+  void fitCounts();
   void buildMenuBar();
   QMenu *loadTrayMenu();
   void wireMenu(QMenu *menu);

@@ -109,7 +109,7 @@ void MainDialog::OnInitMenuPopup(QMenu *popup) {
     const auto text = std::find_if(std::begin(menuTexts), std::end(menuTexts),
                                    [id](const MenuText &candidate) { return candidate.id == id; });
     if (text != std::end(menuTexts))
-      action->setText(QString::fromLocal8Bit(languageTable.getText(text->number)));
+      action->setText(QString::fromUtf8(languageTable.getText(text->number)));
   }
 }
 

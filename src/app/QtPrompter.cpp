@@ -10,21 +10,21 @@ namespace lw {
 namespace {
 
 QString captionOf(const std::string &caption) {
-  return caption.empty() ? QApplication::applicationDisplayName() : QString::fromLocal8Bit(caption);
+  return caption.empty() ? QApplication::applicationDisplayName() : QString::fromUtf8(caption);
 }
 
 } // namespace
 
 bool QtPrompter::ask(const std::string &text, const std::string &caption) {
-  QMessageBox box(QMessageBox::Question, captionOf(caption), QString::fromLocal8Bit(text),
+  QMessageBox box(QMessageBox::Question, captionOf(caption), QString::fromUtf8(text),
                   QMessageBox::Yes | QMessageBox::No, owner);
   box.setDefaultButton(QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
 }
 
 void QtPrompter::tell(const std::string &text, const std::string &caption) {
-  QMessageBox box(QMessageBox::NoIcon, captionOf(caption), QString::fromLocal8Bit(text),
-                  QMessageBox::Ok, owner);
+  QMessageBox box(QMessageBox::NoIcon, captionOf(caption), QString::fromUtf8(text), QMessageBox::Ok,
+                  owner);
   box.exec();
 }
 
@@ -33,7 +33,7 @@ std::optional<std::string> QtFileChooser::chooseFile() {
       QFileDialog::getOpenFileName(owner, QString(), QString(), QStringLiteral("All files (*)"));
   if (path.isEmpty())
     return std::nullopt;
-  return QDir::toNativeSeparators(path).toLocal8Bit().toStdString();
+  return QDir::toNativeSeparators(path).toUtf8().toStdString();
 }
 
 } // namespace lw

@@ -15,8 +15,8 @@ namespace lw {
 
 namespace {
 
-QString toQt(const std::string &text) { return QString::fromLocal8Bit(text); }
-std::string fromQt(const QString &text) { return text.toLocal8Bit().toStdString(); }
+QString toQt(const std::string &text) { return QString::fromUtf8(text); }
+std::string fromQt(const QString &text) { return text.toUtf8().toStdString(); }
 
 template <std::size_t N> int checkedIndex(const std::array<QRadioButton *, N> &buttons) {
   for (std::size_t i = 0; i < N; ++i)

@@ -18,10 +18,10 @@ bool runStarter(Registry &registry, const ProgramLocation &location, const Progr
   if (cut == std::string::npos)
     return false;
 
-  registry.write(RegistryRoot::LocalMachine, keys::settingsRead, markerName, "x");
+  ownvalues::write(registry, keys::settingsRead, markerName, "x");
   if (start(program))
     return true;
-  registry.remove(RegistryRoot::LocalMachine, keys::settingsRead, markerName);
+  ownvalues::remove(registry, keys::settingsRead, markerName);
   return false;
 }
 

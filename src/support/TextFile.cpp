@@ -46,8 +46,11 @@ FileError tooLarge(const std::string &path, std::size_t limit) {
 } // namespace detail
 
 void requireRegularOrAbsent(const std::string &path) {
+  // Paths are UTF-8: taken as such, Windows looks at them by their wide name instead of through
+  // the ANSI code page (on POSIX systems the bytes are used as they are).
   std::error_code error;
-  const auto status = std::filesystem::status(path, error);
+  const auto status = std::filesystem::status(
+      std::filesystem::path(std::u8string(path.begin(), path.end())), error);
   if (!error && !std::filesystem::is_regular_file(status))
     throw FileError(path, notRegularReason);
 }

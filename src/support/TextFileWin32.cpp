@@ -2,6 +2,7 @@
 #include "FileError.h"
 #include "TextFile.h"
 #include "TextFileDetail.h"
+#include "platform/windows/WideText.h"
 
 #include <algorithm>
 #include <string>
@@ -11,11 +12,12 @@ namespace lw {
 namespace {
 
 std::string systemMessage(DWORD error) {
-  char *buffer = nullptr;
-  const DWORD length = FormatMessageA(
+  wchar_t *buffer = nullptr;
+  const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<char *>(&buffer), 0, nullptr);
-  std::string text = length ? std::string(buffer, length) : "error " + std::to_string(error);
+      nullptr, error, 0, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
+  std::string text =
+      length ? wide::toUtf8(std::wstring_view(buffer, length)) : "error " + std::to_string(error);
   LocalFree(buffer);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
     text.pop_back();
@@ -70,10 +72,20 @@ void removeStaleTemporaries(const std::string &path) {
   FindClose(search);
 }
 
+// Another instance, a virus scanner or an indexer may hold the file open for a moment without
+// sharing deletion; the replacement is tried again for a while before it counts as failed.
+constexpr int replaceAttempts = 40;
+constexpr DWORD replacePause = 50; // milliseconds
+
+bool isTransient(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+         error == ERROR_ACCESS_DENIED;
+}
+
 } // namespace
 
 std::string textfile::readBytes(const std::string &path, std::size_t limit) {
-  Handle in(CreateFileA(path.c_str(), GENERIC_READ,
+  Handle in(CreateFileW(wide::fromUtf8(path).c_str(), GENERIC_READ,
                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (in.get() == INVALID_HANDLE_VALUE)
@@ -108,15 +120,16 @@ std::string textfile::readBytes(const std::string &path, std::size_t limit) {
 }
 
 void textfile::writeAtomically(const std::string &path, const std::string &bytes, LinkPolicy) {
-  const std::string temporary = path + ".tmp" + std::to_string(GetCurrentProcessId());
-  HANDLE out = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  const std::wstring target = wide::fromUtf8(path);
+  const std::wstring temporary = target + L".tmp" + std::to_wstring(GetCurrentProcessId());
+  HANDLE out = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (out == INVALID_HANDLE_VALUE)
     throw FileError(path, systemMessage(GetLastError()));
   auto fail = [&](DWORD error) {
     if (out != INVALID_HANDLE_VALUE)
       CloseHandle(out);
-    DeleteFileA(temporary.c_str());
+    DeleteFileW(temporary.c_str());
     throw FileError(path, systemMessage(error));
   };
   std::size_t written = 0;
@@ -131,15 +144,23 @@ void textfile::writeAtomically(const std::string &path, const std::string &bytes
     fail(GetLastError());
   CloseHandle(out);
   out = INVALID_HANDLE_VALUE;
-  if (!MoveFileExA(temporary.c_str(), path.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    fail(GetLastError());
+  // Access denied is what a pending deletion or an open handle without FILE_SHARE_DELETE gives
+  // too; a target that is truly read-only fails the same way after the last attempt.
+  for (int attempt = 1;; ++attempt) {
+    if (MoveFileExW(temporary.c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      break;
+    const DWORD error = GetLastError();
+    if (!isTransient(error) || attempt == replaceAttempts)
+      fail(error);
+    Sleep(replacePause);
+  }
   removeStaleTemporaries(path);
 }
 
 FileLock::FileLock(const std::string &path) : handle(-1) {
   const std::string lockPath = path + ".lock";
-  HANDLE file = CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+  HANDLE file = CreateFileW(wide::fromUtf8(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)

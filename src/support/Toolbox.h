@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,5 +97,17 @@ inline constexpr const char *suite = "Software\\Kestrum\\Kestrumsoft Toolhaven";
 inline constexpr const char *disabledCustomized =
     "SOFTWARE\\Kestrum\\Kestrumsoft Launchwright\\Disabled entries";
 } // namespace keys
+
+// The program's own values (the logon marker, the background control, the suite's state) live
+// under HKEY_LOCAL_MACHINE in the original design, which a standard Windows user cannot write.
+// They are written there when possible and otherwise under the same key of the current user;
+// reads look in both, the machine first, and a removal clears both.
+namespace ownvalues {
+std::optional<std::string> read(Registry &registry, std::string_view path, std::string_view name);
+bool write(Registry &registry, std::string_view path, std::string_view name, std::string_view data);
+bool remove(Registry &registry, std::string_view path, std::string_view name);
+// Every key but the Run key belongs to the program.
+bool isOwnKey(std::string_view path);
+} // namespace ownvalues
 
 } // namespace lw

@@ -70,18 +70,18 @@ TEST_F(StartupListTest, StarterFollowsTheFirstAndLastCustomizedEntry) {
   writeCustomized({{"Notes", "/usr/bin/notes"}});
   dialog->refreshList();
   EXPECT_TRUE(dialog->timerRunning());
-  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, starter), program.file("rwlaunch"));
+  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, starter), program.file(LW_STARTER_FILE));
   EXPECT_EQ(rows().size(), 1u) << "the starter is listed only from the next refresh";
 
   dialog->refreshList();
   ASSERT_EQ(rows().size(), 2u);
-  EXPECT_EQ(rows()[1], (Row{starter, "Current User", program.file("rwlaunch")}));
+  EXPECT_EQ(rows()[1], (Row{starter, "Current User", program.file(LW_STARTER_FILE)}));
 
   writeCustomized({});
   dialog->refreshList();
   EXPECT_FALSE(dialog->timerRunning());
   EXPECT_FALSE(runValue(RegistryRoot::CurrentUser, starter));
-  EXPECT_EQ(rows(), (std::vector<Row>{{starter, "Current User", program.file("rwlaunch")}}));
+  EXPECT_EQ(rows(), (std::vector<Row>{{starter, "Current User", program.file(LW_STARTER_FILE)}}));
 
   dialog->refreshList();
   EXPECT_TRUE(rows().empty());

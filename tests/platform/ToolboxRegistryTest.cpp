@@ -33,7 +33,7 @@ TEST_F(ToolboxRegistry, ModesChooseRootAndKeyAsTheTableSays) {
   EXPECT_EQ(toolbox.readValue(1, "background control"), "user");
   EXPECT_TRUE(toolbox.deleteValue(0, "background control"));
   EXPECT_EQ(toolbox.readValue(2, "background control"), "");
-  EXPECT_EQ(toolbox.readValue(1, "background control"), "user");
+  EXPECT_EQ(toolbox.readValue(1, "background control"), "") << "the user's copy is cleared too";
 
   // Mode 3 reads and deletes the settings key whatever keyPath holds.
   toolbox.keyPath = keys::settingsRead;
@@ -52,6 +52,39 @@ TEST_F(ToolboxRegistry, ModesChooseRootAndKeyAsTheTableSays) {
   EXPECT_EQ(toolbox.readValue(1, "Launchwright"), "/opt/launchwright/rwlaunch");
   EXPECT_TRUE(toolbox.deleteValue(1, "Launchwright"));
   EXPECT_FALSE(fs::exists(xdg.user / "Launchwright.desktop"));
+}
+
+// A standard Windows user cannot write HKEY_LOCAL_MACHINE: the program's own values (not the
+// Run key's) then live under the user, and every reader and remover finds them there.
+TEST(OwnValues, GoToTheUserWhereTheMachineCannotBeWritten) {
+  for (const bool machineWritable : {true, false}) {
+    SCOPED_TRACE(machineWritable ? "machine writable" : "machine denied");
+    TestProgram program;
+    if (!machineWritable)
+      program.registry.denyWrites(RegistryRoot::LocalMachine);
+    Toolbox toolbox(program.platform);
+    const auto where = machineWritable ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
+    const auto other = machineWritable ? RegistryRoot::CurrentUser : RegistryRoot::LocalMachine;
+
+    toolbox.keyPath = keys::control;
+    ASSERT_TRUE(toolbox.writeValue(0, "background control", "active"));
+    EXPECT_EQ(program.registry.get(where, keys::control, "background control"), "active");
+    EXPECT_FALSE(program.registry.get(other, keys::control, "background control"));
+    EXPECT_EQ(toolbox.readValue(2, "background control"), "active");
+    EXPECT_TRUE(toolbox.deleteValue(0, "background control"));
+    EXPECT_FALSE(program.registry.get(where, keys::control, "background control"));
+
+    // The starter's logon marker, found and consumed through the settings key's other spelling.
+    ASSERT_TRUE(ownvalues::write(program.registry, keys::settingsRead, "Autostart", "x"));
+    EXPECT_EQ(toolbox.readValue(3, "Autostart"), "x");
+    EXPECT_TRUE(toolbox.deleteValue(3, "Autostart"));
+    EXPECT_EQ(toolbox.readValue(3, "Autostart"), "");
+
+    // Machine entries never move to the user's Run key.
+    toolbox.keyPath = keys::run;
+    EXPECT_EQ(toolbox.writeValue(0, "Machine", "machine.exe"), machineWritable);
+    EXPECT_FALSE(program.registry.get(RegistryRoot::CurrentUser, keys::run, "Machine"));
+  }
 }
 
 TEST_F(ToolboxRegistry, EmptyKeyPathReadsAsTheMissingKeyText) {

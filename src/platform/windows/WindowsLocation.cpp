@@ -1,5 +1,7 @@
 #include "WindowsLocation.h"
 
+#include "WideText.h"
+
 #include <vector>
 
 namespace lw {
@@ -11,12 +13,12 @@ constexpr DWORD largestBuffer = 1 << 16;
 
 std::string moduleFileName(HMODULE module, DWORD initialSize) {
   for (DWORD size = initialSize < 1 ? 1 : initialSize; size <= largestBuffer; size *= 2) {
-    std::vector<char> buffer(size);
-    const DWORD length = GetModuleFileNameA(module, buffer.data(), size);
+    std::vector<wchar_t> buffer(size);
+    const DWORD length = GetModuleFileNameW(module, buffer.data(), size);
     if (length == 0)
       return {};
     if (length < size)
-      return std::string(buffer.data(), length);
+      return wide::toUtf8(std::wstring_view(buffer.data(), length));
   }
   return {};
 }

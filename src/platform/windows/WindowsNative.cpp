@@ -2,9 +2,9 @@
 #include "WindowsLocation.h"
 #include "WindowsRegistry.h"
 #include "WindowsShell.h"
+#include "WindowsStartupState.h"
 #include "platform/Clock.h"
 #include "platform/Native.h"
-#include "platform/RunKeyStartupState.h"
 
 #include <windows.h>
 
@@ -42,9 +42,9 @@ std::unique_ptr<ProgramLocation> makeNativeLocation() {
 }
 
 namespace {
-class RunValuesStartupState : public RunKeyStartupState {
+class NativeStartupState : public WindowsStartupState {
 public:
-  RunValuesStartupState() : RunKeyStartupState(registry) {}
+  NativeStartupState() : WindowsStartupState(registry) {}
 
 private:
   WindowsRegistry registry;
@@ -52,7 +52,7 @@ private:
 } // namespace
 
 std::unique_ptr<StartupState> makeNativeStartupState() {
-  return std::make_unique<RunValuesStartupState>();
+  return std::make_unique<NativeStartupState>();
 }
 
 } // namespace lw

@@ -1,6 +1,6 @@
 #pragma once
-// The registry of Windows itself, through the ANSI functions, so that the program's 8-bit texts
-// reach it unchanged in the system's code page.
+// The registry of Windows itself, through the wide functions: names, key paths and string data
+// are the program's UTF-8 texts on this side and UTF-16 in the registry.
 
 #include "platform/Registry.h"
 
@@ -23,24 +23,33 @@ public:
 
 namespace winreg {
 
-// The signature of RegQueryValueExA, so that a test can watch every call.
-using QueryFunction = LONG(WINAPI *)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+// The signature of RegQueryValueExW, so that a test can watch every call.
+using QueryFunction = LONG(WINAPI *)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
 
-// The whole data of a value of any type and length, taken as text: the first query states a size
-// of 0 and every ERROR_MORE_DATA is answered with a buffer of the size the registry reported, so
-// a value that grows between two queries is still read whole. One terminating NUL is dropped.
-// Nothing when the value is absent or cannot be read.
+// The whole data of a value of any type and length: the first query states a size of 0 and
+// every ERROR_MORE_DATA is answered with a buffer of the size the registry reported, so a value
+// that grows between two queries is still read whole. Nothing when the value is absent or
+// cannot be read.
+std::optional<std::string> queryRaw(HKEY key, const std::string &name, DWORD *type = nullptr,
+                                    QueryFunction query = RegQueryValueExW);
+
+// The data of a value of any type taken as text: string types in UTF-8, other types as their
+// bytes. One terminating NUL is dropped.
 std::optional<std::string> queryValue(HKEY key, const std::string &name,
-                                      QueryFunction query = RegQueryValueExA);
+                                      QueryFunction query = RegQueryValueExW);
 
 // The value names of an open key in the registry's enumeration order.
 std::vector<std::string> valueNames(HKEY key);
 
-// Text as REG_SZ data: the bytes and the terminator, with the terminator counted in the size
-// as RegSetValueExA requires, so that what reads back is exactly the text.
+// Text as REG_SZ data: the UTF-16 text and the terminator, with the terminator counted in the
+// size as RegSetValueExW requires, so that what reads back is exactly the text.
 bool setText(HKEY key, const std::string &name, std::string_view data);
 
 HKEY rootKey(RegistryRoot root);
+
+// Opens (with create, creates) a key of root by its UTF-8 path; the status of the registry.
+LONG openKey(RegistryRoot root, std::string_view path, REGSAM access, HKEY &key);
+LONG createKey(RegistryRoot root, std::string_view path, REGSAM access, HKEY &key);
 
 } // namespace winreg
 

@@ -1,5 +1,7 @@
 #include "WindowsShell.h"
 
+#include "WideText.h"
+
 #include <objbase.h>
 #include <shellapi.h>
 
@@ -10,8 +12,8 @@ bool WindowsShell::open(const std::string &target) {
   // initialisation, S_FALSE included, is balanced; a thread already in the other mode
   // (RPC_E_CHANGED_MODE) keeps its own set-up.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  const HINSTANCE result =
-      ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  const HINSTANCE result = ShellExecuteW(nullptr, L"open", wide::fromUtf8(target).c_str(), nullptr,
+                                         nullptr, SW_SHOWNORMAL);
   if (SUCCEEDED(com))
     CoUninitialize();
   // Values up to 32 are error codes, by the function's old convention.

@@ -25,8 +25,8 @@ TEST(ProgramFile, PathLongerThanTheFirstBufferIsReadWhole) {
 
   // What the loop guards against: a buffer exactly as long as the path is filled without a
   // terminator and the answer is the buffer's size, not a shorter length.
-  std::string cut(length, '?');
-  EXPECT_EQ(GetModuleFileNameA(nullptr, cut.data(), length), length);
+  std::wstring cut(length, L'?');
+  EXPECT_EQ(GetModuleFileNameW(nullptr, cut.data(), length), length);
 
   for (DWORD first : {DWORD{1}, DWORD{4}, length - 1, length, length + 1, DWORD{MAX_PATH}})
     EXPECT_EQ(moduleFileName(nullptr, first), full) << "first buffer " << first;

@@ -24,10 +24,10 @@ struct QueryLog {
   static inline std::vector<Call> calls;
   static inline void (*afterFirst)() = nullptr;
 
-  static LONG WINAPI query(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+  static LONG WINAPI query(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                            LPDWORD size) {
     const DWORD given = *size;
-    const LONG answer = RegQueryValueExA(key, name, reserved, type, data, size);
+    const LONG answer = RegQueryValueExW(key, name, reserved, type, data, size);
     calls.push_back({given, answer, *size});
     if (calls.size() == 1 && afterFirst)
       afterFirst();
@@ -58,8 +58,8 @@ TEST_F(WindowsRegistryTest, LongValueIsReadWholeAfterAnEmptyFirstQuery) {
   ASSERT_EQ(QueryLog::calls.size(), 2u);
   EXPECT_EQ(QueryLog::calls[0].sizeGiven, 0u);
   EXPECT_EQ(QueryLog::calls[0].answer, ERROR_MORE_DATA);
-  EXPECT_EQ(QueryLog::calls[0].sizeAnswered, 301u);
-  EXPECT_EQ(QueryLog::calls[1].sizeGiven, 301u);
+  EXPECT_EQ(QueryLog::calls[0].sizeAnswered, 602u); // UTF-16 and its terminator
+  EXPECT_EQ(QueryLog::calls[1].sizeGiven, 602u);
   EXPECT_EQ(QueryLog::calls[1].answer, ERROR_SUCCESS);
   EXPECT_EQ(registry.read(user, path, "long"), data);
 }
@@ -78,7 +78,7 @@ TEST_F(WindowsRegistryTest, ValueThatGrowsWhileBeingReadIsStillReadWhole) {
   RegCloseKey(key);
   ASSERT_EQ(QueryLog::calls.size(), 3u);
   EXPECT_EQ(QueryLog::calls[1].answer, ERROR_MORE_DATA);
-  EXPECT_EQ(QueryLog::calls[1].sizeAnswered, 1001u);
+  EXPECT_EQ(QueryLog::calls[1].sizeAnswered, 2002u);
   QueryLog::reset();
 }
 
@@ -118,6 +118,32 @@ TEST_F(WindowsRegistryTest, WrittenTextIsStoredAsTerminatedStringAndReadsBackIde
   RegCloseKey(key);
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(std::string(data, size), std::string("abc\0", 4));
+}
+
+// Names, paths and data outside every ANSI code page reach the registry as the UTF-16 that the
+// wide functions and every other program read.
+TEST_F(WindowsRegistryTest, TextOutsideTheCodePageIsStoredAsUnicode) {
+  // The source is UTF-8, and so are these literals.
+  const std::string name = "Größe € 日";
+  const std::string data = "C:\\Пр\\tool.exe 😀";
+  const std::string subKey = path + "\\Über";
+  ASSERT_TRUE(registry.write(user, subKey, name, data));
+  EXPECT_EQ(registry.read(user, subKey, name), data);
+  EXPECT_EQ(registry.enumerate(user, subKey), std::vector<std::string>{name});
+
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER,
+                          (std::wstring(path.begin(), path.end()) + L"\\\u00DCber").c_str(), 0,
+                          KEY_READ, &key),
+            ERROR_SUCCESS);
+  wchar_t stored[64] = {};
+  DWORD size = sizeof stored;
+  const LONG status = RegQueryValueExW(key, L"Gr\u00F6\u00DFe \u20AC \u65E5", nullptr, nullptr,
+                                       reinterpret_cast<BYTE *>(stored), &size);
+  RegCloseKey(key);
+  ASSERT_EQ(status, ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(stored), L"C:\\\u041F\u0440\\tool.exe \U0001F600");
+  EXPECT_TRUE(registry.remove(user, subKey, name));
 }
 
 TEST_F(WindowsRegistryTest, ValueNamesAndKeyPathsIgnoreCase) {

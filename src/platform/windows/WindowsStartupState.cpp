@@ -1,0 +1,178 @@
+#include "WindowsStartupState.h"
+
+#include "WideText.h"
+#include "WindowsRegistry.h"
+
+#include <algorithm>
+#include <array>
+#include <windows.h>
+
+namespace lw {
+namespace {
+
+// The data Task Manager writes: the state in the first byte, then, when switched off, the time
+// of the switch, which it shows as "disabled since".
+constexpr std::array<char, 12> enabledData = {2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+
+std::string disabledData() {
+  std::string data(12, '\0');
+  data[0] = 3;
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  std::copy_n(reinterpret_cast<const char *>(&now), sizeof now, data.begin() + 4);
+  return data;
+}
+
+bool isDisabled(const std::string &data) {
+  return !data.empty() && (static_cast<unsigned char>(data[0]) & 1) != 0;
+}
+
+std::wstring expanded(const std::wstring &text) {
+  const DWORD size = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+  if (size == 0)
+    return text;
+  std::wstring result(size, L'\0');
+  if (ExpandEnvironmentStringsW(text.c_str(), result.data(), size) != size)
+    return text;
+  result.resize(size - 1);
+  return result;
+}
+
+bool isFile(const std::wstring &path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A bare name is searched as CreateProcess searches it (program folder, system folders, PATH),
+// with ".exe" added when it has no extension; a path is looked at where it points.
+bool programExists(const std::wstring &program) {
+  if (program.find_first_of(L"\\/:") != std::wstring::npos)
+    return isFile(program) || isFile(program + L".exe");
+  wchar_t found[MAX_PATH];
+  const DWORD length = SearchPathW(nullptr, program.c_str(), L".exe", MAX_PATH, found, nullptr);
+  return length > 0 && length < MAX_PATH && isFile(found);
+}
+
+class Key {
+public:
+  ~Key() {
+    if (key)
+      RegCloseKey(key);
+  }
+  HKEY key = nullptr;
+};
+
+} // namespace
+
+std::string programOfCommand(std::string_view command) {
+  const std::wstring line = expanded(wide::fromUtf8(command));
+  const auto start = line.find_first_not_of(L" \t");
+  if (start == std::wstring::npos)
+    return {};
+  if (line[start] == L'"') {
+    const auto end = line.find(L'"', start + 1);
+    return wide::toUtf8(line.substr(start + 1, end == std::wstring::npos ? end : end - start - 1));
+  }
+  const auto firstEnd = line.find_first_of(L" \t", start);
+  for (auto end = firstEnd; end != std::wstring::npos; end = line.find_first_of(L" \t", end + 1)) {
+    const std::wstring candidate = line.substr(start, end - start);
+    if (isFile(candidate) || isFile(candidate + L".exe"))
+      return wide::toUtf8(candidate);
+  }
+  if (firstEnd != std::wstring::npos && programExists(line.substr(start)))
+    return wide::toUtf8(line.substr(start));
+  return wide::toUtf8(
+      line.substr(start, firstEnd == std::wstring::npos ? firstEnd : firstEnd - start));
+}
+
+std::optional<std::string> WindowsStartupState::missingProgram(std::string_view command) {
+  const std::string program = programOfCommand(command);
+  if (program.empty() || programExists(wide::fromUtf8(program)))
+    return std::nullopt;
+  return program;
+}
+
+std::optional<std::string> WindowsStartupState::approval(RegistryRoot root,
+                                                         std::string_view name) const {
+  Key key;
+  if (winreg::openKey(root, approved, KEY_QUERY_VALUE, key.key) != ERROR_SUCCESS)
+    return std::nullopt;
+  return winreg::queryRaw(key.key, std::string(name));
+}
+
+bool WindowsStartupState::setApproval(RegistryRoot root, std::string_view name,
+                                      const std::string &data) {
+  Key key;
+  if (winreg::createKey(root, approved, KEY_SET_VALUE, key.key) != ERROR_SUCCESS)
+    return false;
+  return RegSetValueExW(key.key, wide::fromUtf8(name).c_str(), 0, REG_BINARY,
+                        reinterpret_cast<const BYTE *>(data.data()),
+                        static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+}
+
+bool WindowsStartupState::removeApproval(RegistryRoot root, std::string_view name) {
+  Key key;
+  const LONG opened = winreg::openKey(root, approved, KEY_SET_VALUE, key.key);
+  if (opened == ERROR_FILE_NOT_FOUND)
+    return true;
+  if (opened != ERROR_SUCCESS)
+    return false;
+  const LONG deleted = RegDeleteValueW(key.key, wide::fromUtf8(name).c_str());
+  return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
+}
+
+std::optional<std::vector<RunEntry>> WindowsStartupState::entries(RegistryRoot root) {
+  auto names = registry.enumerate(root, run);
+  if (!names)
+    return std::vector<RunEntry>{};
+  std::vector<RunEntry> result;
+  result.reserve(names->size());
+  for (auto &name : *names) {
+    RunEntry entry;
+    entry.command = registry.read(root, run, name).value_or(std::string());
+    const auto state = approval(root, name);
+    if (state && isDisabled(*state)) {
+      entry.verdict = StartVerdict::Disabled;
+    } else if (entry.command.empty()) {
+      entry.verdict = StartVerdict::NotAProgram;
+    } else if (auto missing = missingProgram(entry.command)) {
+      entry.verdict = StartVerdict::ProgramMissing;
+      entry.detail = std::move(*missing);
+    }
+    entry.name = std::move(name);
+    result.push_back(std::move(entry));
+  }
+  return result;
+}
+
+bool WindowsStartupState::setEnabled(RegistryRoot root, std::string_view name, bool enabled) {
+  if (!registry.read(root, run, name))
+    return false;
+  const auto state = approval(root, name);
+  if (state && isDisabled(*state) == !enabled)
+    return true; // keeps the time it was switched off
+  return setApproval(
+      root, name, enabled ? std::string(enabledData.begin(), enabledData.end()) : disabledData());
+}
+
+bool WindowsStartupState::rename(RegistryRoot root, std::string_view from, std::string_view to) {
+  const auto command = registry.read(root, run, from);
+  if (!command || registry.read(root, run, to))
+    return false;
+  const auto state = approval(root, from);
+  if (state && !setApproval(root, to, *state))
+    return false;
+  if (!registry.write(root, run, to, *command)) {
+    removeApproval(root, to);
+    return false;
+  }
+  if (!registry.remove(root, run, from)) {
+    registry.remove(root, run, to);
+    removeApproval(root, to);
+    return false;
+  }
+  removeApproval(root, from);
+  return true;
+}
+
+} // namespace lw

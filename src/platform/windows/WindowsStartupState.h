@@ -1,0 +1,48 @@
+#pragma once
+// What Windows does with the Run values at logon. Explorer starts every value of both Run keys
+// unless the value of the same name beside it under StartupApproved says it is switched off:
+// REG_BINARY data whose first byte is odd (03 00 00 00 and the FILETIME of the switch) is off,
+// an even one (02 00 ...) or no value at all is on. Task Manager's Startup tab writes the same
+// values, so a switch made in either place shows in the other.
+
+#include "platform/StartupState.h"
+
+#include <string>
+#include <utility>
+
+namespace lw {
+
+class WindowsStartupState : public StartupState {
+public:
+  static constexpr const char *runKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+  static constexpr const char *approvedKey =
+      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+
+  // The key paths are parameters so that tests can work in keys of their own.
+  explicit WindowsStartupState(Registry &registry, std::string run = runKey,
+                               std::string approved = approvedKey)
+      : registry(registry), run(std::move(run)), approved(std::move(approved)) {}
+
+  std::optional<std::vector<RunEntry>> entries(RegistryRoot root) override;
+  bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) override;
+  bool rename(RegistryRoot root, std::string_view from, std::string_view to) override;
+  std::optional<std::string> missingProgram(std::string_view command) override;
+
+  // The StartupApproved data of a value, or nothing when it has none.
+  std::optional<std::string> approval(RegistryRoot root, std::string_view name) const;
+
+private:
+  bool setApproval(RegistryRoot root, std::string_view name, const std::string &data);
+  bool removeApproval(RegistryRoot root, std::string_view name);
+
+  Registry &registry;
+  const std::string run;
+  const std::string approved;
+};
+
+// The program a Windows command line starts, as CreateProcess finds it: the quoted text, or the
+// shortest run of unquoted words that names an existing file (so that an unquoted path with
+// blanks works), else the first word. Environment variables are expanded, as for REG_EXPAND_SZ.
+std::string programOfCommand(std::string_view command);
+
+} // namespace lw
