@@ -263,7 +263,8 @@ void EntryDialog::OnOK() {
     return;
   }
   // A change of kind moves the entry to another list: the old one is removed (and recorded),
-  // the new one written afresh, switched on.
+  // the new one written afresh, switched on. A customized entry is edited the same way (its
+  // block moves to the end with a fresh stamp) but keeps its switch.
   bool wasDisabled = false;
   if (!addingMode) {
     const bool wasCustomized = oldKind == static_cast<int>(EntryKind::Customized);
