@@ -24,10 +24,13 @@ std::string readableDetail(const StartupEntry &entry) {
   return listed;
 }
 
-std::string sentence(std::string text, const std::string &detail) {
+// The detail ends the sentence; a switch key (Hidden=true and the like) is only an aside.
+std::string sentence(std::string text, const std::string &detail, bool aside = false) {
   if (!detail.empty()) {
-    text += ": ";
+    text += aside ? " (" : ": ";
     text += detail;
+    if (aside)
+      text += ')';
   }
   text += '.';
   return text;
@@ -58,7 +61,7 @@ EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts) {
     return customizedStatus(entry, texts);
   return {texts.getText(text::firstVerdictLabel + verdictIndex(entry.verdict)),
           sentence(texts.getText(text::firstVerdictReason + verdictIndex(entry.verdict)),
-                   readableDetail(entry))};
+                   readableDetail(entry), entry.verdict == StartVerdict::Disabled)};
 }
 
 } // namespace lw

@@ -57,7 +57,7 @@ TEST_F(EntryStatusTest, EveryVerdictShowsItsStatusAndItsReason) {
   };
   const std::vector<Case> cases = {
       {RegistryRoot::CurrentUser, "Plain", StartVerdict::Starts, "", "."},
-      {RegistryRoot::CurrentUser, "Off", StartVerdict::Disabled, "", "."},
+      {RegistryRoot::CurrentUser, "Off", StartVerdict::Disabled, "Hidden=true", " (Hidden=true)."},
       {RegistryRoot::CurrentUser, "Screensaver", StartVerdict::OtherDesktop, "LXQt;KDE;",
        ": LXQt, KDE."},
       {RegistryRoot::LocalMachine, "Saver", StartVerdict::ProgramMissing, "xscreensaver",

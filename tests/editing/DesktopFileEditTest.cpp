@@ -99,8 +99,7 @@ TEST_F(DesktopFileEditTest, NewCommandRewritesOnlyTheExecLine) {
   EXPECT_EQ(backupLines().at(2), "/usr/bin/true --clipboard");
 }
 
-// Needs a startup state whose rename moves the file instead of writing a new one.
-TEST_F(DesktopFileEditTest, DISABLED_RenameMovesTheFileWithEveryLine) {
+TEST_F(DesktopFileEditTest, RenameMovesTheFileWithEveryLine) {
   edit("clipboard-keeper", "/usr/bin/true --clipboard");
   EXPECT_FALSE(fs::exists(autostart / "clipboard.desktop"));
   EXPECT_EQ(linesOf(autostart / "clipboard-keeper.desktop"), richFile);
