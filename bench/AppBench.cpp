@@ -5,7 +5,9 @@
 #include "BenchProgram.h"
 #include "app/MainDialog.h"
 #include "app/Tray.h"
+#include "platform/Native.h"
 #include "platform/RunKeyStartupState.h"
+#include "platform/linux/XdgRegistry.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -16,7 +18,9 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -167,6 +171,49 @@ void BM_BareQtList(benchmark::State &state) {
   }
 }
 BENCHMARK(BM_BareQtList)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// A refresh of 1,000 user and 1,000 machine autostart files in temporary XDG folders. Arg 1
+// asks the platform's own startup state, which judges every file for the Status column; arg 0
+// lists the same folders as bare Run values, everything starting: the refresh without Status.
+void BM_RefreshStatus(benchmark::State &state) {
+  ensureApplication();
+  bench::BenchProgram base;
+  const std::filesystem::path config = base.file("config-home");
+  const std::filesystem::path system = base.file("config-dirs");
+  for (const char *file : {"config.ini", "0013trl.ini", "0013cst.ini"})
+    std::filesystem::copy_file(std::filesystem::path(LW_RESOURCE_DIR) / file, base.file(file));
+  for (const auto &[folder, prefix] :
+       {std::pair{config / "autostart", "user"}, std::pair{system / "autostart", "machine"}}) {
+    std::filesystem::create_directories(folder);
+    for (int i = 0; i < 1000; ++i) {
+      std::ofstream out(folder / (entryName(prefix, i) + ".desktop"));
+      out << "[Desktop Entry]\nType=Application\nName=" << prefix << i << "\nExec=/usr/bin/env --n "
+          << i << "\nOnlyShowIn=" << (i % 3 ? "KDE;" : "LXQt;") << "\nX-GNOME-Autostart-Delay=2\n";
+    }
+  }
+  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  setenv("XDG_CONFIG_DIRS", system.c_str(), 1);
+  setenv("XDG_CURRENT_DESKTOP", "KDE", 1);
+  XdgRegistry registry(xdgLocations(&std::getenv));
+  RunKeyStartupState plain(registry);
+  const auto native = makeNativeStartupState();
+  Platform &stand = base.platform();
+  Platform platform{registry,
+                    stand.shell,
+                    stand.clock,
+                    stand.location,
+                    stand.prompter,
+                    stand.fileChooser,
+                    state.range(0) ? *native : static_cast<StartupState &>(plain)};
+  NoTray tray;
+  MainDialog window(platform, tray);
+  window.OnInitDialog();
+  for (auto _ : state)
+    window.refreshList();
+  if (window.entryList->topLevelItemCount() != 2000)
+    state.SkipWithError("the list does not hold every file");
+}
+BENCHMARK(BM_RefreshStatus)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace lw

@@ -1,6 +1,7 @@
 #include "MainDialog.h"
 
 #include "StartupList.h"
+#include "editing/EntrySwitching.h"
 #include "editing/FileErrorText.h"
 #include "support/TextNumbers.h"
 #include "ui_MainDialog.h"
@@ -38,7 +39,7 @@ constexpr std::chrono::milliseconds autostartWait{5500};
 // The suite program's value that this program removes when it is closed or ended.
 constexpr const char *suiteActiveName = "active";
 
-constexpr int columnWidths[] = {100, 100, 300};
+constexpr int columnWidths[] = {100, 100, 230, 120};
 // Room for the cell's margins and focus frame beside a label.
 constexpr int kindColumnPadding = 16;
 
@@ -53,6 +54,8 @@ const MainDialog::Route MainDialog::routes[] = {
     {command::reverseStartupChanges, &MainDialog::OnReverseStartupChanges},
     {command::listDoubleClick, &MainDialog::OnListDoubleClick},
     {command::editBackupFile, &MainDialog::OnEditBackupFile},
+    {command::disableEntry, &MainDialog::OnDisableEntry},
+    {command::enableEntry, &MainDialog::OnEnableEntry},
     {command::timer, &MainDialog::OnTimer},
     {command::minimizeToTray, &MainDialog::OnMinimizeToTray},
     {command::exit, &MainDialog::OnExit},
@@ -88,6 +91,11 @@ MainDialog::MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent
   entryList->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   entryList->header()->setSectionsClickable(false);
   entryList->viewport()->installEventFilter(this);
+  // A right click and the keyboard's menu key both arrive here.
+  entryList->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(entryList, &QWidget::customContextMenuRequested, this, [this](QPoint at) {
+    guarded([&] { showListMenu(entryList->viewport()->mapToGlobal(at)); });
+  });
   connect(entryList, &QTreeWidget::itemSelectionChanged, this, [this] {
     const auto selected = entryList->selectedItems();
     if (!selected.isEmpty())
@@ -156,8 +164,9 @@ void MainDialog::initialise() {
 
   entryList->setHeaderLabels({fromText(languageTable.getText(text::nameColumn)),
                               fromText(languageTable.getText(text::kindColumn)),
-                              fromText(languageTable.getText(text::commandColumn))});
-  for (int column = 0; column < 3; ++column)
+                              fromText(languageTable.getText(text::commandColumn)),
+                              fromText(languageTable.getText(text::statusColumn))});
+  for (int column = 0; column < 4; ++column)
     entryList->setColumnWidth(column, columnWidths[column]);
   // The kind column is as wide as the longest kind label of the language, so that no label is
   // cut short; the labels are few and known now.
@@ -267,5 +276,9 @@ void MainDialog::OnDeleteSelectedEntry() { onDeleteSelectedEntry(*this); }
 void MainDialog::OnReverseStartupChanges() { onReverseStartupChanges(*this); }
 
 void MainDialog::OnEditBackupFile() { onEditBackupFile(*this); }
+
+void MainDialog::OnDisableEntry() { onSetEntryEnabled(*this, false); }
+
+void MainDialog::OnEnableEntry() { onSetEntryEnabled(*this, true); }
 
 } // namespace lw

@@ -44,6 +44,8 @@ inline constexpr int showMainProgram = 32779;
 inline constexpr int stopCustomizedStartups = 32780;
 inline constexpr int minimizeToTray = 32781;
 inline constexpr int website = 32782;
+inline constexpr int disableEntry = 32783;
+inline constexpr int enableEntry = 32784;
 
 inline constexpr int closeBox = -1;
 inline constexpr int timer = -2;
@@ -102,10 +104,14 @@ public:
   void minimizeToTray();
   void restoreFromTray();
   void showTrayMenu(QPoint at);
+  // The list's own menu at a point on the screen: Edit, Delete, and Disable or Enable as the
+  // selected row needs.
+  void showListMenu(QPoint at);
 
   const Platform &platform;
   LanguageTable languageTable;
   QMenu *trayMenu = nullptr; // made anew each time the window goes to the tray
+  QMenu *listMenu = nullptr; // made anew each time the list's menu opens
   Tray &trayIcon;
   Launcher launcher;
   Toolbox toolbox;
@@ -135,6 +141,8 @@ private:
   void OnReverseStartupChanges();
   void OnListDoubleClick();
   void OnEditBackupFile();
+  void OnDisableEntry();
+  void OnEnableEntry();
   void OnTimer();
   void OnMinimizeToTray();
   void OnExit();

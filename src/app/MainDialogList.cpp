@@ -1,13 +1,31 @@
 #include "MainDialog.h"
 
 #include "StartupList.h"
+#include "StartupStatus.h"
+#include "support/TextNumbers.h"
 #include "ui_MainDialog.h"
 
+#include <QMenu>
 #include <QTreeWidget>
 
 #include <algorithm>
 
 namespace lw {
+
+namespace {
+
+constexpr int statusColumn = 3;
+// Where a row keeps its verdict, so that the list's menu offers Disable or Enable.
+constexpr int verdictRole = Qt::UserRole;
+
+// The counts as a screen reader reads them in one go: the lines joined, the empty one left out.
+QString spokenCounts(const std::string &counts) {
+  QStringList lines = QString::fromUtf8(counts).split(QLatin1Char('\n'));
+  lines.removeAll(QString());
+  return lines.join(QStringLiteral(", "));
+}
+
+} // namespace
 
 void MainDialog::refreshList() {
   // Everything is read before anything is shown, so a file that cannot be read leaves the
@@ -21,10 +39,17 @@ void MainDialog::refreshList() {
                             QString::fromUtf8(kindLabel(EntryKind::Customized, languageTable))};
   QList<QTreeWidgetItem *> rows;
   rows.reserve(static_cast<qsizetype>(listing.rows.size()));
-  for (const auto &entry : listing.rows)
-    rows.append(new QTreeWidgetItem(QStringList{QString::fromUtf8(entry.name),
-                                                labels[static_cast<int>(entry.kind)],
-                                                QString::fromUtf8(entry.command)}));
+  for (const auto &entry : listing.rows) {
+    const EntryStatus status = entryStatus(entry, languageTable);
+    auto *row = new QTreeWidgetItem(
+        QStringList{QString::fromUtf8(entry.name), labels[static_cast<int>(entry.kind)],
+                    QString::fromUtf8(entry.command), QString::fromUtf8(status.text)});
+    const QString reason = QString::fromUtf8(status.reason);
+    row->setToolTip(statusColumn, reason);
+    row->setData(statusColumn, Qt::AccessibleDescriptionRole, reason);
+    row->setData(statusColumn, verdictRole, static_cast<int>(entry.verdict));
+    rows.append(row);
+  }
   entryList->addTopLevelItems(rows);
   statusText = std::move(listing.statusText);
 
@@ -35,6 +60,8 @@ void MainDialog::refreshList() {
     timer.stop();
   updateStarterValue(toolbox, customized, LW_STARTER_FILE);
   ui->statusText->setText(QString::fromUtf8(statusText));
+  ui->statusText->setAccessibleName(spokenCounts(statusText));
+  ui->statusText->setAccessibleDescription(QString::fromUtf8(statusText));
   fitCounts();
 }
 
@@ -49,6 +76,26 @@ void MainDialog::fitCounts() {
   const int bottom = counts->geometry().bottom() + 1 + counts->fontMetrics().descent();
   if (ui->canvas->height() < bottom)
     ui->canvas->setFixedHeight(bottom);
+}
+
+void MainDialog::showListMenu(QPoint at) {
+  if (listMenu)
+    listMenu->deleteLater();
+  listMenu = new QMenu(this);
+  listMenu->setObjectName(QStringLiteral("listMenu"));
+  const QTreeWidgetItem *selected = mark == -1 ? nullptr : entryList->topLevelItem(mark);
+  const bool disabled = selected && selected->data(statusColumn, verdictRole).toInt() ==
+                                        static_cast<int>(StartVerdict::Disabled);
+  const std::pair<int, std::int32_t> items[] = {
+      {command::editEntry, text::editButton},
+      {command::deleteEntry, text::deleteButton},
+      {disabled ? command::enableEntry : command::disableEntry,
+       disabled ? text::menuEnable : text::menuDisable}};
+  for (const auto &[id, number] : items)
+    listMenu->addAction(QString::fromUtf8(languageTable.getText(number)))->setData(id);
+  connect(listMenu, &QMenu::triggered, this,
+          [this](QAction *action) { dispatch(action->data().toInt()); });
+  listMenu->popup(at);
 }
 
 } // namespace lw

@@ -1,6 +1,9 @@
 #include "StartupList.h"
 
+#include "storage/DisabledEntries.h"
 #include "support/TextNumbers.h"
+
+#include <algorithm>
 
 namespace lw {
 
@@ -14,15 +17,34 @@ void appendCount(std::string &status, const LanguageTable &texts, std::int32_t n
   status += end;
 }
 
-std::size_t appendRunValues(StartupListing &listing, Toolbox &toolbox, RegistryRoot root,
-                            EntryKind kind) {
-  toolbox.enumerateValues(root, keys::run);
-  toolbox.keyPath = keys::run;
-  const int mode = root == RegistryRoot::CurrentUser ? 1 : 2;
-  const auto &names = toolbox.valueNames;
-  for (const auto &name : names)
-    listing.rows.push_back({kind, name, toolbox.readValue(mode, name)});
-  return names.size();
+std::size_t appendRunEntries(StartupListing &listing, StartupState &startup, RegistryRoot root,
+                             EntryKind kind) {
+  auto entries = startup.entries(root);
+  if (!entries)
+    return 0;
+  for (auto &entry : *entries)
+    listing.rows.push_back({kind,
+                            std::move(entry.name),
+                            std::move(entry.command),
+                            entry.verdict,
+                            std::move(entry.detail),
+                            std::move(entry.file),
+                            std::move(entry.workingDirectory),
+                            {}});
+  return entries->size();
+}
+
+// Launchwright starts these itself: only the user's switch and the program decide.
+void judgeCustomized(StartupEntry &entry, const std::vector<std::string> &disabled,
+                     StartupState &startup) {
+  if (std::find(disabled.begin(), disabled.end(), entry.name) != disabled.end()) {
+    entry.verdict = StartVerdict::Disabled;
+    return;
+  }
+  if (auto missing = startup.missingProgram(entry.command)) {
+    entry.verdict = StartVerdict::ProgramMissing;
+    entry.detail = std::move(*missing);
+  }
 }
 
 } // namespace
@@ -39,36 +61,53 @@ std::string kindLabel(EntryKind kind, const LanguageTable &texts) {
   return {};
 }
 
-StartupListing readStartupList(const Platform &platform, Toolbox &toolbox,
+StartupListing readStartupList(const Platform &platform, Toolbox & /*unused*/,
                                const LanguageTable &texts) {
   EntryStore store(platform);
   store.readEntries();
 
   StartupListing listing;
-  for (auto &entry : entriesOf(store.customLines))
-    listing.rows.push_back(
-        {EntryKind::Customized, std::move(entry.name), std::move(entry.command)});
+  const auto disabled = disabledCustomizedNames(platform.registry);
+  for (auto &entry : entriesOf(store.customLines)) {
+    StartupEntry row{EntryKind::Customized, std::move(entry.name), std::move(entry.command)};
+    judgeCustomized(row, disabled, platform.startup);
+    listing.rows.push_back(std::move(row));
+  }
   listing.customizedCount = listing.rows.size();
   appendCount(listing.statusText, texts, text::customizedCount, listing.customizedCount, "\n");
 
-  const std::size_t user =
-      appendRunValues(listing, toolbox, RegistryRoot::CurrentUser, EntryKind::CurrentUser);
+  const std::size_t user = appendRunEntries(listing, platform.startup, RegistryRoot::CurrentUser,
+                                            EntryKind::CurrentUser);
   appendCount(listing.statusText, texts, text::currentUserCount, user, "\n");
 
   const std::size_t machine =
-      appendRunValues(listing, toolbox, RegistryRoot::LocalMachine, EntryKind::AllUsers);
+      appendRunEntries(listing, platform.startup, RegistryRoot::LocalMachine, EntryKind::AllUsers);
   appendCount(listing.statusText, texts, text::allUsersCount, machine, "\n\n");
   appendCount(listing.statusText, texts, text::totalCount, listing.rows.size(), "");
+
+  listing.notStarting = static_cast<std::size_t>(
+      std::count_if(listing.rows.begin(), listing.rows.end(),
+                    [](const StartupEntry &row) { return row.verdict != StartVerdict::Starts; }));
+  if (listing.notStarting != 0) {
+    listing.statusText += '\n';
+    appendCount(listing.statusText, texts, text::notStartingCount, listing.notStarting, "");
+  }
   return listing;
 }
 
 void updateStarterValue(Toolbox &toolbox, bool customizedEntriesExist,
                         std::string_view starterFile) {
   toolbox.keyPath = keys::run;
-  if (customizedEntriesExist)
-    toolbox.writeValue(1, starterValueName, toolbox.starterFile(starterFile));
-  else
+  if (!customizedEntriesExist) {
     toolbox.deleteValue(1, starterValueName);
+    return;
+  }
+  // Rewriting an entry that is already right could undo what the user did to it since, such as
+  // switching it off; only a missing entry or another command is written.
+  const std::string command = toolbox.starterFile(starterFile);
+  if (toolbox.system().registry.read(RegistryRoot::CurrentUser, keys::run, starterValueName) !=
+      command)
+    toolbox.writeValue(1, starterValueName, command);
 }
 
 } // namespace lw

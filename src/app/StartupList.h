@@ -33,19 +33,26 @@ struct StartupEntry {
 struct StartupListing {
   std::vector<StartupEntry> rows; // in list order
   std::size_t customizedCount = 0;
-  std::string statusText; // the counts, one kind a line, an empty line, the total
+  std::size_t notStarting = 0; // rows whose verdict is not Starts
+  // The counts, one kind a line, an empty line, the total, and when some entries will not
+  // start, a line with their number.
+  std::string statusText;
 };
 
 // The label of column 1 for a kind (texts 144, 149, 154).
 std::string kindLabel(EntryKind kind, const LanguageTable &texts);
 
-// Throws FileError when the customized entries file cannot be read; the Run keys never fail (a
-// key that cannot be opened has no rows, a value that cannot be read an empty command).
+// Every row with its verdict: the Run keys as the platform's startup state lists them (one call
+// each), customized entries Disabled when switched off, else ProgramMissing when the startup
+// state cannot find their program. Throws FileError when the customized entries file cannot be
+// read; the Run keys never fail (a key that cannot be listed has no rows).
 StartupListing readStartupList(const Platform &platform, Toolbox &toolbox,
                                const LanguageTable &texts);
 
 // Enters the starter (the program file starterFile beside this program) while customized
-// entries exist and removes it when none are left. A failed write or deletion is silent.
+// entries exist and removes it when none are left. An entry that already has the command is
+// left alone, so that whatever else the user set on it (switched off, other keys) stays. A
+// failed write or deletion is silent.
 void updateStarterValue(Toolbox &toolbox, bool customizedEntriesExist,
                         std::string_view starterFile);
 

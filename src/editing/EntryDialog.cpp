@@ -5,6 +5,7 @@
 #include "ui_EntryDialog.h"
 
 #include "FileErrorText.h"
+#include "storage/DisabledEntries.h"
 #include "storage/EntryFormat.h"
 #include "support/FileError.h"
 #include "support/TextNumbers.h"
@@ -255,21 +256,36 @@ void EntryDialog::OnOK() {
     done(Accepted);
     return;
   }
+  const bool runKeyKind = kind == 0 || kind == 1;
+  if (!addingMode && runKeyKind && kind == oldKind) {
+    tellText(changeInPlace() ? text::changedNotice : text::saveFailed);
+    done(Accepted);
+    return;
+  }
+  // A change of kind moves the entry to another list: the old one is removed (and recorded),
+  // the new one written afresh, switched on. A customized entry is edited the same way (its
+  // block moves to the end with a fresh stamp) but keeps its switch.
+  bool wasDisabled = false;
   if (!addingMode) {
+    const bool wasCustomized = oldKind == static_cast<int>(EntryKind::Customized);
+    wasDisabled = wasCustomized && isCustomizedDisabled(system().registry, oldName);
     quiet = true;
     // A refused or failed removal has been told already; the old entry is still in place, so
     // writing the new one beside it would leave two.
     if (removeWithBackup(oldKind, oldName, oldCommand) != RemovalOutcome::Removed)
       return;
-    if (oldKind == static_cast<int>(EntryKind::Customized))
+    if (wasCustomized)
       announceCustomizedWrite();
   }
   toolbox.keyPath = keys::run;
   bool written = false;
-  if (kind == 0 || kind == 1) {
+  if (runKeyKind) {
     written = toolbox.writeValue(kind, name, command);
   } else if (kind == 2) {
     addEntry(name, command, schedule + toolbox.currentStamp());
+    // A switched-off customized entry stays off under its new name or schedule.
+    if (wasDisabled)
+      setCustomizedDisabled(system().registry, name, true);
     announceCustomizedWrite();
     written = true;
   }
@@ -282,6 +298,21 @@ void EntryDialog::OnOK() {
     tellText(addingMode ? text::addedNotice : text::changedNotice);
   }
   done(Accepted);
+}
+
+bool EntryDialog::changeInPlace() {
+  // The entry keeps its place and everything the user did not change here: its other settings
+  // in the autostart file, whether it is switched off. The record comes first, so that Reverse
+  // Startup Changes can bring the old name and command back whatever happens next.
+  changed = true;
+  recordInBackup(oldKind, oldName, oldCommand);
+  const RegistryRoot root = kind == 0 ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
+  if (name != oldName && !system().startup.rename(root, oldName, name))
+    return false;
+  if (command == oldCommand)
+    return true;
+  toolbox.keyPath = keys::run;
+  return toolbox.writeValue(kind, name, command);
 }
 
 void EntryDialog::announceCustomizedWrite() {

@@ -96,6 +96,8 @@ private:
   void reportFileError(const FileError &error);
   void tellText(std::int32_t number);
   void announceCustomizedWrite();
+  // The edit of a Run-key entry that stays of its kind; false when it could not be saved.
+  bool changeInPlace();
 
   std::unique_ptr<Ui::EntryDialog> ui;
   bool initialised = false;

@@ -1,5 +1,6 @@
 #include "EntryStore.h"
 
+#include "DisabledEntries.h"
 #include "support/FileError.h"
 #include "support/TextFile.h"
 #include "support/TextNumbers.h"
@@ -171,21 +172,13 @@ RemovalOutcome EntryStore::removeWithBackup(int kind, const std::string &name,
       throw FileError(path, unrecognisedContentReason);
   }
 
-  {
-    FileLock lock(backupPath());
-    loadBackupForChange();
-    const LocalTime now = platform.clock.now();
-    backupLines.push_back(recordHeader(now));
-    backupLines.push_back(name);
-    backupLines.push_back(command);
-    backupLines.push_back(std::to_string(kind));
-    backupLines.emplace_back();
-    saveBackup();
-  }
+  recordInBackup(kind, name, command);
 
   bool removed = true;
   if (kind == customized) {
     removeEntry(name);
+    // A switch-off left behind would silently apply to a later entry of the same name.
+    setCustomizedDisabled(platform.registry, name, false);
   } else {
     toolbox.keyPath = keys::run;
     removed = toolbox.deleteValue(kind, name);
@@ -201,6 +194,18 @@ RemovalOutcome EntryStore::removeWithBackup(int kind, const std::string &name,
     endDialog();
   }
   return RemovalOutcome::Removed;
+}
+
+void EntryStore::recordInBackup(int kind, const std::string &name, const std::string &command) {
+  FileLock lock(backupPath());
+  loadBackupForChange();
+  const LocalTime now = platform.clock.now();
+  backupLines.push_back(recordHeader(now));
+  backupLines.push_back(name);
+  backupLines.push_back(command);
+  backupLines.push_back(std::to_string(kind));
+  backupLines.emplace_back();
+  saveBackup();
 }
 
 void EntryStore::finishReversal(const std::vector<std::string> &readAtStart,

@@ -85,8 +85,13 @@ public:
   // command with a line break (text 585) is refused before anything is written. A removal
   // that fails is told with text 575 even when quiet, and nothing else happens. FileErrors of
   // either file propagate; a kind 2 removal checks the customized entries file before the
-  // record is written.
+  // record is written, and also forgets whether the entry was switched off.
   RemovalOutcome removeWithBackup(int kind, const std::string &name, const std::string &command);
+
+  // Appends one record of the entry as it is now to the backup file, without asking or
+  // telling anything: what an edit that keeps the entry in place writes before it changes it.
+  // Throws FileError as writeBackupFile.
+  void recordInBackup(int kind, const std::string &name, const std::string &command);
 
   std::string customEntriesPath() const;
   std::string backupPath() const;

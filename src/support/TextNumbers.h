@@ -76,6 +76,21 @@ inline constexpr std::int32_t fileErrorIntro = 600;
 // Help
 inline constexpr std::int32_t helpNotShown = 670;
 
+// Whether each entry starts: the Status column, its short texts and reason sentences (the
+// number plus the verdict's value), the count of entries that will not start
+inline constexpr std::int32_t statusColumn = 610;
+inline constexpr std::int32_t notStartingCount = 611;
+inline constexpr std::int32_t firstVerdictLabel = 612;  // 612 to 618
+inline constexpr std::int32_t firstVerdictReason = 620; // 620 to 626
+inline constexpr std::int32_t customizedStartsReason = 627;
+inline constexpr std::int32_t customizedDisabledReason = 628;
+
+// Switching an entry off and on
+inline constexpr std::int32_t menuDisable = 630;
+inline constexpr std::int32_t menuEnable = 631;
+inline constexpr std::int32_t noSelectionToSwitch = 632;
+inline constexpr std::int32_t switchFailed = 633;
+
 // Command line
 inline constexpr std::int32_t switchedOffNotice = 700;
 inline constexpr std::int32_t switchedOnNotice = 705;
@@ -142,6 +157,28 @@ inline constexpr std::array all = {editButton,
                                    unrecognisedFile,
                                    fileErrorIntro,
                                    helpNotShown,
+                                   statusColumn,
+                                   notStartingCount,
+                                   612,
+                                   613,
+                                   614,
+                                   615,
+                                   616,
+                                   617,
+                                   618,
+                                   620,
+                                   621,
+                                   622,
+                                   623,
+                                   624,
+                                   625,
+                                   626,
+                                   customizedStartsReason,
+                                   customizedDisabledReason,
+                                   menuDisable,
+                                   menuEnable,
+                                   noSelectionToSwitch,
+                                   switchFailed,
                                    switchedOffNotice,
                                    switchedOnNotice};
 

@@ -51,15 +51,17 @@ TEST_F(MainDialogTest, WindowOpensWithLanguageTextsColumnsAndKeyboardAccess) {
   EXPECT_TRUE(button("cancelButton")->isHidden());
 
   QTreeWidget *list = dialog->entryList;
-  ASSERT_EQ(list->columnCount(), 3);
+  ASSERT_EQ(list->columnCount(), 4);
   EXPECT_EQ(list->headerItem()->text(0).toStdString(), "Name");
   EXPECT_EQ(list->headerItem()->text(1).toStdString(), "Kind");
   EXPECT_EQ(list->headerItem()->text(2).toStdString(), "Command");
+  EXPECT_EQ(list->headerItem()->text(3).toStdString(), "Status");
   EXPECT_EQ(list->columnWidth(0), 100);
   // The kind column grows with its longest label in the font of the system.
   EXPECT_GE(list->columnWidth(1), 100);
   EXPECT_GT(list->columnWidth(1), list->fontMetrics().horizontalAdvance("Current User"));
-  EXPECT_EQ(list->columnWidth(2), 300);
+  EXPECT_EQ(list->columnWidth(2), 230);
+  EXPECT_EQ(list->columnWidth(3), 120);
   EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
 
   EXPECT_FALSE(list->accessibleName().isEmpty());
@@ -191,7 +193,7 @@ TEST_F(MainDialogTest, MissingEntriesFileOpensTheWindowWithColumnsButNoRows) {
   EXPECT_EQ(program.prompter.shown[0].text.rfind(text(600) + "\n\n", 0), 0u);
   EXPECT_NE(program.prompter.shown[0].text.find(program.file("0013cst.ini")), std::string::npos);
   EXPECT_EQ(buttonText("addButton"), "&Add Entry");
-  EXPECT_EQ(dialog->entryList->columnCount(), 3);
+  EXPECT_EQ(dialog->entryList->columnCount(), 4);
   EXPECT_EQ(dialog->entryList->topLevelItemCount(), 0);
   EXPECT_EQ(statusLabel(), "");
   EXPECT_FALSE(dialog->timerRunning());

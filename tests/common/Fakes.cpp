@@ -134,6 +134,48 @@ TempDir::~TempDir() {
 
 std::filesystem::path resourceDir() { return LW_RESOURCE_DIR; }
 
+std::optional<std::vector<RunEntry>> FakeStartupState::entries(RegistryRoot root) {
+  auto listed = RunKeyStartupState::entries(root);
+  for (auto &entry : *listed) {
+    const auto key = std::make_pair(root, entry.name);
+    if (const auto set = verdicts.find(key); set != verdicts.end()) {
+      entry.verdict = set->second.verdict;
+      entry.detail = set->second.detail;
+    }
+    if (disabled.count(key))
+      entry.verdict = StartVerdict::Disabled;
+  }
+  return listed;
+}
+
+bool FakeStartupState::setEnabled(RegistryRoot root, std::string_view name, bool enabled) {
+  auto listed = RunKeyStartupState::entries(root);
+  const bool exists = std::any_of(listed->begin(), listed->end(),
+                                  [&](const RunEntry &entry) { return entry.name == name; });
+  if (switchFails || !exists)
+    return false;
+  const auto key = std::make_pair(root, std::string(name));
+  if (enabled)
+    disabled.erase(key);
+  else
+    disabled.insert(key);
+  return true;
+}
+
+bool FakeStartupState::rename(RegistryRoot root, std::string_view from, std::string_view to) {
+  if (!RunKeyStartupState::rename(root, from, to))
+    return false;
+  if (disabled.erase({root, std::string(from)}))
+    disabled.insert({root, std::string(to)});
+  return true;
+}
+
+std::optional<std::string> FakeStartupState::missingProgram(std::string_view command) {
+  if (const auto found = missing.find(std::string(command)); found != missing.end())
+    return found->second;
+  return std::nullopt;
+}
+
 TestProgram::TestProgram()
     : location((dir.path() / "launchwright").generic_string()),
       startup(registry), platform{registry, shell, clock, location, prompter, chooser, startup} {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,28 @@ private:
   const Key *findKey(RegistryRoot root, std::string_view keyPath) const;
   std::map<std::pair<RegistryRoot, std::string>, Key> keys;
   std::vector<RegistryRoot> denied;
+};
+
+// The Run keys of the fake registry with verdicts a test sets: every value starts unless it is
+// switched off (setEnabled, or `disabled` directly) or given a verdict; a command names a
+// missing program when `missing` holds it.
+class FakeStartupState : public RunKeyStartupState {
+public:
+  explicit FakeStartupState(Registry &registry) : RunKeyStartupState(registry) {}
+
+  std::optional<std::vector<RunEntry>> entries(RegistryRoot root) override;
+  bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) override;
+  bool rename(RegistryRoot root, std::string_view from, std::string_view to) override;
+  std::optional<std::string> missingProgram(std::string_view command) override;
+
+  struct Verdict {
+    StartVerdict verdict;
+    std::string detail;
+  };
+  std::map<std::pair<RegistryRoot, std::string>, Verdict> verdicts;
+  std::set<std::pair<RegistryRoot, std::string>> disabled;
+  std::map<std::string, std::string> missing; // command -> the program it lacks
+  bool switchFails = false;
 };
 
 // Records every target instead of starting it. With an opener set, documents are shown through
@@ -153,7 +176,7 @@ public:
   FixedLocation location;
   ScriptedPrompter prompter;
   ScriptedFileChooser chooser;
-  RunKeyStartupState startup;
+  FakeStartupState startup;
   Platform platform;
 };
 

@@ -1,0 +1,67 @@
+#include "StartupStatus.h"
+
+#include "support/TextNumbers.h"
+
+namespace lw {
+
+namespace {
+
+std::int32_t verdictIndex(StartVerdict verdict) { return static_cast<std::int32_t>(verdict); }
+
+// The desktop names come ';'-separated, as the desktop entry file writes them.
+std::string readableDetail(const StartupEntry &entry) {
+  std::string detail = entry.detail;
+  while (!detail.empty() && detail.back() == ';')
+    detail.pop_back();
+  if (entry.verdict != StartVerdict::OtherDesktop)
+    return detail;
+  std::string listed;
+  for (const char c : detail)
+    if (c == ';')
+      listed += ", ";
+    else
+      listed += c;
+  return listed;
+}
+
+// The detail ends the sentence; a switch key (Hidden=true and the like) is only an aside.
+std::string sentence(std::string text, const std::string &detail, bool aside = false) {
+  if (!detail.empty()) {
+    text += aside ? " (" : ": ";
+    text += detail;
+    if (aside)
+      text += ')';
+  }
+  text += '.';
+  return text;
+}
+
+} // namespace
+
+EntryStatus customizedStatus(const StartupEntry &entry, const LanguageTable &texts) {
+  EntryStatus status;
+  status.text = texts.getText(text::firstVerdictLabel + verdictIndex(entry.verdict));
+  switch (entry.verdict) {
+  case StartVerdict::Starts:
+    status.reason = sentence(texts.getText(text::customizedStartsReason), {});
+    break;
+  case StartVerdict::Disabled:
+    status.reason = sentence(texts.getText(text::customizedDisabledReason), {});
+    break;
+  default:
+    status.reason = sentence(texts.getText(text::firstVerdictReason + verdictIndex(entry.verdict)),
+                             readableDetail(entry));
+    break;
+  }
+  return status;
+}
+
+EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts) {
+  if (entry.kind == EntryKind::Customized)
+    return customizedStatus(entry, texts);
+  return {texts.getText(text::firstVerdictLabel + verdictIndex(entry.verdict)),
+          sentence(texts.getText(text::firstVerdictReason + verdictIndex(entry.verdict)),
+                   readableDetail(entry), entry.verdict == StartVerdict::Disabled)};
+}
+
+} // namespace lw

@@ -1,0 +1,22 @@
+#pragma once
+// What the Status column says about an entry: a short text and a sentence with the reason.
+// Both front ends show these, so they are built here from the entry and the language table.
+
+#include "StartupList.h"
+
+#include <string>
+
+namespace lw {
+
+struct EntryStatus {
+  std::string text;   // the Status cell
+  std::string reason; // a sentence: the cell's tooltip and accessible description
+};
+
+EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts);
+
+// A customized entry's status, which Launchwright itself decides: whether it is switched off
+// or its program is missing. The one place that says more about when such an entry starts.
+EntryStatus customizedStatus(const StartupEntry &entry, const LanguageTable &texts);
+
+} // namespace lw

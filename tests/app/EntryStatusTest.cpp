@@ -1,0 +1,207 @@
+// What the list says about whether each entry starts, and switching entries off and on from
+// the menu, the keyboard and the list's own menu.
+
+#include "AppFixture.h"
+
+#include "support/TextNumbers.h"
+
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+namespace lw::test {
+namespace {
+
+using Set = std::set<std::pair<RegistryRoot, std::string>>;
+
+class EntryStatusTest : public AppTest {
+protected:
+  QTreeWidgetItem *row(const std::string &name) const {
+    const auto items =
+        dialog->entryList->findItems(QString::fromStdString(name), Qt::MatchExactly, 0);
+    return items.size() == 1 ? items.first() : nullptr;
+  }
+  std::string statusOf(const std::string &name) const {
+    const QTreeWidgetItem *item = row(name);
+    return item ? item->text(3).toStdString() : "(absent)";
+  }
+  void select(const std::string &name) {
+    if (QTreeWidgetItem *item = row(name))
+      dialog->entryList->setCurrentItem(item);
+  }
+  std::optional<std::string> disabledValue(const std::string &name) const {
+    return program.registry.get(RegistryRoot::CurrentUser, keys::disabledCustomized, name);
+  }
+  QLabel *counts() const { return dialog->findChild<QLabel *>("statusText"); }
+
+  // The list's own menu as the menu key opens it, and its item that leads to `id`.
+  QAction *listMenuItem(int id) {
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), QPoint(5, 5));
+    QApplication::sendEvent(dialog->entryList->viewport(), &event);
+    QMenu *popup = dialog->listMenu;
+    QAction *item = popup ? action(popup, id) : nullptr;
+    if (popup)
+      popup->hide();
+    return item;
+  }
+};
+
+TEST_F(EntryStatusTest, EveryVerdictShowsItsStatusAndItsReason) {
+  struct Case {
+    RegistryRoot root;
+    std::string name;
+    StartVerdict verdict;
+    std::string detail;
+    std::string reasonPart; // what the sentence must name
+  };
+  const std::vector<Case> cases = {
+      {RegistryRoot::CurrentUser, "Plain", StartVerdict::Starts, "", "."},
+      {RegistryRoot::CurrentUser, "Off", StartVerdict::Disabled, "Hidden=true", " (Hidden=true)."},
+      {RegistryRoot::CurrentUser, "Screensaver", StartVerdict::OtherDesktop, "LXQt;KDE;",
+       ": LXQt, KDE."},
+      {RegistryRoot::LocalMachine, "Saver", StartVerdict::ProgramMissing, "xscreensaver",
+       ": xscreensaver."},
+      {RegistryRoot::LocalMachine, "Link", StartVerdict::NotAProgram, "Link", ": Link."},
+      {RegistryRoot::LocalMachine, "Shadowed", StartVerdict::Replaced, "", "."},
+      {RegistryRoot::LocalMachine, "Locked", StartVerdict::Unreadable, "Permission denied",
+       ": Permission denied."}};
+  for (const auto &c : cases) {
+    setRun(c.root, c.name, "/usr/bin/" + c.name);
+    program.startup.verdicts[{c.root, c.name}] = {c.verdict, c.detail};
+  }
+  writeCustomized(
+      {{"Scheduled", "/usr/bin/true"}, {"Paused", "/usr/bin/true"}, {"Gone", "/opt/gone --now"}});
+  program.registry.set(RegistryRoot::CurrentUser, keys::disabledCustomized, "Paused", "1");
+  program.startup.missing["/opt/gone --now"] = "/opt/gone";
+  open();
+
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto verdict = static_cast<std::int32_t>(c.verdict);
+    EXPECT_EQ(statusOf(c.name), text(text::firstVerdictLabel + verdict));
+    const QTreeWidgetItem *item = row(c.name);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->toolTip(3).toStdString(),
+              text(text::firstVerdictReason + verdict) + c.reasonPart);
+    EXPECT_EQ(item->data(3, Qt::AccessibleDescriptionRole).toString(), item->toolTip(3));
+    EXPECT_EQ(item->text(2).toStdString(), "/usr/bin/" + c.name) << "the command is unchanged";
+  }
+  EXPECT_EQ(statusOf("Scheduled"), text(612));
+  EXPECT_EQ(row("Scheduled")->toolTip(3).toStdString(), text(text::customizedStartsReason) + ".");
+  EXPECT_EQ(statusOf("Paused"), text(613));
+  EXPECT_EQ(row("Paused")->toolTip(3).toStdString(), text(text::customizedDisabledReason) + ".");
+  EXPECT_EQ(statusOf("Gone"), text(615));
+  EXPECT_EQ(row("Gone")->toolTip(3).toStdString(), text(623) + ": /opt/gone.");
+
+  // Eight of ten rows will not start; the screen reader hears the counts, not a fixed name.
+  const std::string expectedCounts = text(145) + " 3\n" + text(150) + " 3\n" + text(155) +
+                                     " 4\n\n" + text(160) + " 10\n" + text(611) + " 8";
+  EXPECT_EQ(dialog->status(), expectedCounts);
+  EXPECT_EQ(counts()->text().toStdString(), expectedCounts);
+  const std::string spoken = counts()->accessibleName().toStdString();
+  EXPECT_NE(spoken.find(text(611) + " 8"), std::string::npos) << spoken;
+  EXPECT_NE(spoken.find(text(160) + " 10"), std::string::npos) << spoken;
+  EXPECT_EQ(dialog->entryList->headerItem()->text(3).toStdString(), text(text::statusColumn));
+}
+
+TEST_F(EntryStatusTest, EveryKindSwitchesOffAndOnFromMenuKeyboardAndListMenu) {
+  writeCustomized({{"Backup", "/usr/bin/backup"}});
+  setRun(RegistryRoot::CurrentUser, "Chat", "/usr/bin/chat");
+  setRun(RegistryRoot::LocalMachine, "Agent", "/usr/bin/agent");
+  open();
+  // The window must be active for its shortcuts.
+  dialog->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+
+  enum class Route { Menu, Keyboard, ListMenu };
+  // Whether the entry is switched off, where each kind keeps that.
+  const auto isOff = [&](const std::string &name) {
+    if (name == "Backup")
+      return disabledValue(name).has_value();
+    const RegistryRoot root =
+        name == "Chat" ? RegistryRoot::CurrentUser : RegistryRoot::LocalMachine;
+    return program.startup.disabled.count({root, name}) == 1;
+  };
+  for (const std::string name : {"Backup", "Chat", "Agent"}) {
+    for (const Route route : {Route::Menu, Route::Keyboard, Route::ListMenu}) {
+      SCOPED_TRACE(name + " by route " + std::to_string(static_cast<int>(route)));
+      for (const bool enable : {false, true}) {
+        select(name);
+        const int id = enable ? command::enableEntry : command::disableEntry;
+        dialog->launcher.reloadPending = false;
+        switch (route) {
+        case Route::Menu:
+          action(menu("fileMenu"), id)->trigger();
+          break;
+        case Route::Keyboard:
+          QTest::keyClick(dialog->entryList, enable ? Qt::Key_E : Qt::Key_D, Qt::ControlModifier);
+          break;
+        case Route::ListMenu:
+          if (QAction *item = listMenuItem(id))
+            item->trigger();
+          else
+            ADD_FAILURE() << "the list's menu does not offer the switch";
+          break;
+        }
+        EXPECT_EQ(isOff(name), !enable);
+        EXPECT_EQ(statusOf(name), text(enable ? 612 : 613));
+        EXPECT_EQ(dialog->reloadPending(), name == "Backup")
+            << "only customized entries concern the timer";
+      }
+    }
+  }
+  EXPECT_TRUE(program.prompter.shown.empty()) << program.prompter.shown.front().text;
+
+  // The list's menu edits and deletes too.
+  select("Chat");
+  EXPECT_NE(listMenuItem(command::editEntry), nullptr);
+  EXPECT_NE(listMenuItem(command::deleteEntry), nullptr);
+}
+
+TEST_F(EntryStatusTest, SwitchingWithoutSelectionOrRightsIsToldAndChangesNothing) {
+  setRun(RegistryRoot::LocalMachine, "Agent", "/usr/bin/agent");
+  open();
+  action(menu("fileMenu"), command::disableEntry)->trigger();
+  program.startup.switchFails = true;
+  select("Agent");
+  action(menu("fileMenu"), command::disableEntry)->trigger();
+  EXPECT_EQ(told(), (std::vector<std::string>{text(632), text(633)}));
+  EXPECT_EQ(statusOf("Agent"), text(612));
+}
+
+TEST_F(EntryStatusTest, DeletingASwitchedOffCustomizedEntryRecordsItAndForgetsTheSwitch) {
+  writeCustomized({{"Backup", "/usr/bin/backup"}});
+  open();
+  select("Backup");
+  action(menu("fileMenu"), command::disableEntry)->trigger();
+  ASSERT_TRUE(disabledValue("Backup"));
+
+  select("Backup"); // the refresh forgot the selection
+  program.prompter.answer(true);
+  dialog->deleteButton->click();
+  EXPECT_FALSE(disabledValue("Backup")) << "a later entry of that name would start switched off";
+  const std::string backup = program.readFile("0013bkp.ini");
+  EXPECT_NE(backup.find("Backup\r\n/usr/bin/backup\r\n2\r\n"), std::string::npos) << backup;
+  EXPECT_EQ(statusOf("Backup"), "(absent)");
+}
+
+TEST_F(EntryStatusTest, RefreshKeepsTheStartersSwitchAndRewritesOnlyAChangedCommand) {
+  writeCustomized({{"Backup", "/usr/bin/backup"}});
+  const std::string starter = program.file("rwlaunch");
+  setRun(RegistryRoot::CurrentUser, "Launchwright", starter);
+  program.startup.disabled.insert({RegistryRoot::CurrentUser, "Launchwright"});
+  open();
+  program.registry.writes = 0;
+  dialog->refreshList();
+  EXPECT_EQ(program.registry.writes, 0) << "an entry that is right is not written again";
+  EXPECT_EQ(statusOf("Launchwright"), text(613));
+
+  setRun(RegistryRoot::CurrentUser, "Launchwright", "/old/place/rwlaunch");
+  dialog->refreshList();
+  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Launchwright"), starter);
+  EXPECT_EQ(program.registry.writes, 1);
+}
+
+} // namespace
+} // namespace lw::test

@@ -1,0 +1,109 @@
+// An edit through the entry dialog of a user's autostart file that carries far more than a
+// name and a command, on the real autostart folders of a temporary XDG configuration: every
+// line the user did not change survives.
+
+#include "EditingFixture.h"
+
+#include "platform/Native.h"
+#include "platform/linux/XdgRegistry.h"
+#include "support/TextNumbers.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace lw::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+const Lines richFile = {"# written by hand; keep this comment",
+                        "[Desktop Entry]",
+                        "Type=Application",
+                        "Name=Clipboard Keeper",
+                        "Name[de]=Zwischenablage",
+                        "Comment=Keeps what you copy",
+                        "Icon=edit-paste",
+                        "Exec=/usr/bin/true --clipboard",
+                        "Path=/tmp",
+                        "Terminal=false",
+                        "OnlyShowIn=GNOME;KDE;",
+                        "X-GNOME-Autostart-Delay=5",
+                        "Actions=Clear;",
+                        "",
+                        "[Desktop Action Clear]",
+                        "Name=Clear history",
+                        "Exec=/usr/bin/true --clear"};
+
+class DesktopFileEditTest : public EditingTest {
+protected:
+  DesktopFileEditTest() {
+    // The platform's own startup state finds the folders the way the program does.
+    setenv("HOME", program.dir.str().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    setenv("XDG_CONFIG_DIRS", (program.dir.path() / "xdg").c_str(), 1);
+    setenv("XDG_CURRENT_DESKTOP", "KDE", 1);
+    registry = std::make_unique<XdgRegistry>(xdgLocations(&std::getenv));
+    startup = makeNativeStartupState();
+    platform = std::make_unique<Platform>(Platform{*registry, program.shell, program.clock,
+                                                   program.location, program.prompter,
+                                                   program.chooser, *startup});
+    fs::create_directories(autostart);
+    std::ofstream out(autostart / "clipboard.desktop", std::ios::binary);
+    for (const auto &line : richFile)
+      out << line << '\n';
+  }
+
+  static Lines linesOf(const fs::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    Lines lines;
+    for (std::string line; std::getline(in, line);)
+      lines.push_back(line);
+    return lines;
+  }
+
+  void edit(const std::string &name, const std::string &command) {
+    EntryDialog dialog(*platform);
+    dialog.kind = static_cast<int>(EntryKind::CurrentUser);
+    dialog.name = "clipboard";
+    dialog.command = "/usr/bin/true --clipboard";
+    dialog.OnInitDialog();
+    dialog.show();
+    type(&dialog, "nameEdit", QString::fromStdString(name));
+    type(&dialog, "commandEdit", QString::fromStdString(command));
+    program.prompter.answer(true);
+    click(&dialog, "okButton");
+    EXPECT_EQ(shownTexts().back(), text(text::changedNotice));
+  }
+
+  // The rich file with its main Exec line replaced.
+  static Lines expected(const std::string &exec) {
+    Lines lines = richFile;
+    lines[7] = "Exec=" + exec;
+    return lines;
+  }
+
+  fs::path config = program.dir.path() / "config";
+  fs::path autostart = config / "autostart";
+  std::unique_ptr<XdgRegistry> registry;
+  std::unique_ptr<StartupState> startup;
+  std::unique_ptr<Platform> platform;
+};
+
+TEST_F(DesktopFileEditTest, NewCommandRewritesOnlyTheExecLine) {
+  edit("clipboard", "/usr/bin/true --keep");
+  EXPECT_EQ(linesOf(autostart / "clipboard.desktop"), expected("/usr/bin/true --keep"));
+  EXPECT_EQ(backupLines().at(1), "clipboard");
+  EXPECT_EQ(backupLines().at(2), "/usr/bin/true --clipboard");
+}
+
+TEST_F(DesktopFileEditTest, RenameMovesTheFileWithEveryLine) {
+  edit("clipboard-keeper", "/usr/bin/true --clipboard");
+  EXPECT_FALSE(fs::exists(autostart / "clipboard.desktop"));
+  EXPECT_EQ(linesOf(autostart / "clipboard-keeper.desktop"), richFile);
+}
+
+} // namespace
+} // namespace lw::test
