@@ -11,6 +11,8 @@ void MainDialog::refreshList() {
   // Everything is read before anything is shown, so a file that cannot be read leaves the
   // rows, the counts, the timer and the starter as they were.
   StartupListing listing = readStartupList(platform, toolbox, languageTable);
+  listedRows = std::move(listing.rows);
+  describeCustomizedRows();
 
   entryList->clear();
   mark = -1;
@@ -19,11 +21,11 @@ void MainDialog::refreshList() {
       QString::fromLocal8Bit(kindLabel(EntryKind::CurrentUser, languageTable)),
       QString::fromLocal8Bit(kindLabel(EntryKind::Customized, languageTable))};
   QList<QTreeWidgetItem *> rows;
-  rows.reserve(static_cast<qsizetype>(listing.rows.size()));
-  for (const auto &entry : listing.rows)
-    rows.append(new QTreeWidgetItem(QStringList{QString::fromLocal8Bit(entry.name),
-                                                labels[static_cast<int>(entry.kind)],
-                                                QString::fromLocal8Bit(entry.command)}));
+  rows.reserve(static_cast<qsizetype>(listedRows.size()));
+  for (const auto &entry : listedRows)
+    rows.append(new QTreeWidgetItem(
+        QStringList{QString::fromLocal8Bit(entry.name), labels[static_cast<int>(entry.kind)],
+                    QString::fromLocal8Bit(entry.command), QString::fromLocal8Bit(entry.timing)}));
   entryList->addTopLevelItems(rows);
   statusText = std::move(listing.statusText);
 

@@ -4,6 +4,7 @@
 #include "support/TextNumbers.h"
 #include "ui_MainDialog.h"
 
+#include <QKeySequence>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -31,6 +32,8 @@ struct MenuItem {
 constexpr MenuItem fileItems[] = {{command::reverseStartupChanges, "&Reverse Startup Changes"},
                                   {command::editBackupFile, "Edit &Backup File"},
                                   {0, nullptr},
+                                  {command::startNow, "&Start Now"},
+                                  {0, nullptr},
                                   {command::minimizeToTray, "&Minimize To Systray"},
                                   {0, nullptr},
                                   {command::exit, "&Exit"}};
@@ -42,6 +45,14 @@ constexpr MenuItem helpItems[] = {{command::showHelpFile, "Show &Help File"},
 constexpr MenuItem trayItems[] = {{command::showMainProgram, "Kestrumsoft Runwarden main program"},
                                   {command::stopCustomizedStartups, "Stop Customized Startups"}};
 
+// Keys that reach an item without opening its menu.
+struct MenuShortcut {
+  int id;
+  QKeySequence keys;
+};
+
+const MenuShortcut menuShortcuts[] = {{command::startNow, QKeySequence(Qt::CTRL | Qt::Key_R)}};
+
 // The language text of every item with a command id.
 struct MenuText {
   int id;
@@ -52,6 +63,7 @@ constexpr MenuText menuTexts[] = {{command::showMainProgram, text::trayShow},
                                   {command::stopCustomizedStartups, text::trayStop},
                                   {command::reverseStartupChanges, text::menuReverse},
                                   {command::editBackupFile, text::menuEditBackup},
+                                  {command::startNow, text::menuStartNow},
                                   {command::minimizeToTray, text::menuMinimize},
                                   {command::exit, text::menuExit},
                                   {command::showHelpFile, text::menuHelpFile},
@@ -66,6 +78,9 @@ QMenu *fill(QMenu *menu, std::span<const MenuItem> items) {
     }
     QAction *action = menu->addAction(QString::fromLatin1(item.text));
     action->setData(item.id);
+    for (const auto &shortcut : menuShortcuts)
+      if (shortcut.id == item.id)
+        action->setShortcut(shortcut.keys);
   }
   return menu;
 }

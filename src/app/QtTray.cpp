@@ -34,4 +34,10 @@ bool QtTray::add() {
 
 void QtTray::remove() { trayIcon.hide(); }
 
+void QtTray::showMessage(const std::string &title, const std::string &text) {
+  if (trayIcon.isVisible())
+    trayIcon.showMessage(QString::fromLocal8Bit(title), QString::fromLocal8Bit(text),
+                         QSystemTrayIcon::Warning);
+}
+
 } // namespace lw

@@ -46,8 +46,14 @@ StartupListing readStartupList(const Platform &platform, Toolbox &toolbox,
 
   StartupListing listing;
   for (auto &entry : entriesOf(store.customLines))
-    listing.rows.push_back(
-        {EntryKind::Customized, std::move(entry.name), std::move(entry.command)});
+    listing.rows.push_back({EntryKind::Customized,
+                            std::move(entry.name),
+                            std::move(entry.command),
+                            StartVerdict::Starts,
+                            {},
+                            {},
+                            {},
+                            std::move(entry.scheduleLine)});
   listing.customizedCount = listing.rows.size();
   appendCount(listing.statusText, texts, text::customizedCount, listing.customizedCount, "\n");
 

@@ -143,7 +143,7 @@ std::string nextStartText(const NextStart &next, const LanguageTable &texts) {
   return fillIn(texts.getText(text::neverStarts), {texts.getText(why)});
 }
 
-std::string customizedStatusText(std::string_view line, const NextStart &next,
+std::string customizedStatusText(std::string_view line, const NextStart *next,
                                  const StartFailureView *failure, const LanguageTable &texts) {
   std::string status = ruleInWords(line, texts);
   const auto append = [&status](const std::string &part) {
@@ -159,7 +159,8 @@ std::string customizedStatusText(std::string_view line, const NextStart &next,
     append(fillIn(
         texts.getText(text::lastStartFailed),
         {timeText(failure->at, true, texts), problemText(problemOfCode(failure->reason), texts)}));
-  append(nextStartText(next, texts));
+  if (next)
+    append(nextStartText(*next, texts));
   return status;
 }
 

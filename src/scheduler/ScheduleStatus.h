@@ -33,9 +33,9 @@ struct StartFailureView {
   std::string_view reason;
 };
 
-// The rule, the last start, a failed start when there is one, and the next start, joined
-// with "; ".
-std::string customizedStatusText(std::string_view scheduleLine, const NextStart &next,
+// The rule, the last start, a failed start when there is one, and the next start (none for an
+// entry that is switched off), joined with "; ".
+std::string customizedStatusText(std::string_view scheduleLine, const NextStart *next,
                                  const StartFailureView *failure, const LanguageTable &texts);
 
 } // namespace lw

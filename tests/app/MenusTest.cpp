@@ -29,18 +29,18 @@ protected:
 TEST_F(MenusTest, MenuItemsShowLanguageTextsEveryTimeTheyOpen) {
   open();
   EXPECT_EQ(itemTexts(menu("fileMenu")),
-            (std::vector<std::string>{"&Reverse Startup Changes", "Edit &Backup File",
+            (std::vector<std::string>{"&Reverse Startup Changes", "Edit &Backup File", "&Start Now",
                                       "&Minimize To Systray", "&Exit"}));
   EXPECT_EQ(openedTexts("fileMenu"),
-            (std::vector<std::string>{text(205), text(210), text(215), text(220)}));
+            (std::vector<std::string>{text(205), text(210), text(766), text(215), text(220)}));
   EXPECT_EQ(openedTexts("helpMenu"), (std::vector<std::string>{text(260), text(265), text(270)}));
 
   const std::string englishExit = text(220);
   program.writeFile("config.ini", "Language\r\n[Deutsch]\r\n");
   dialog->languageTable.load();
   const auto german = openedTexts("fileMenu");
-  EXPECT_EQ(german[3], dialog->languageTable.getText(220));
-  EXPECT_NE(german[3], englishExit) << "the test needs a text that differs between the languages";
+  EXPECT_EQ(german[4], dialog->languageTable.getText(220));
+  EXPECT_NE(german[4], englishExit) << "the test needs a text that differs between the languages";
 
   std::vector<std::string> titles;
   for (QAction *popup : dialog->menuBar->actions())
