@@ -100,14 +100,16 @@ bool lastStartOf(std::string_view line, LocalTime &lastStart) {
   if (time.month < 1 || time.month > 12 || time.day < 1 ||
       time.day > monthLength(time.year, time.month) || time.hour > 23 || time.minute > 59)
     return false;
-  time.weekday = dateOfDay(Toolbox::dayNumber(stamp.substr(0, 4), Toolbox::monthName(time.month),
-                                              stamp.substr(6, 2)))
-                     .weekday;
   lastStart = time;
   return true;
 }
 
 NextStart nextStart(std::string_view line, const LocalTime &now, bool startedThisRun) {
+  return nextStart(line, now, TickMoment::of(now), startedThisRun);
+}
+
+NextStart nextStart(std::string_view line, const LocalTime &now, const TickMoment &moment,
+                    bool startedThisRun) {
   NextStart next;
   const auto never = [&next](NextStart::Never why) {
     next.when = NextStart::When::Never;
@@ -127,7 +129,6 @@ NextStart nextStart(std::string_view line, const LocalTime &now, bool startedThi
        number(dayOfMonth) > 31))
     return never(NextStart::Never::NoSuchDay);
 
-  const TickMoment moment = TickMoment::of(now);
   const DueAnswer answer = dueAnswer(line, moment);
   if (answer == DueAnswer::Due || (answer == DueAnswer::DueOncePerRun && !startedThisRun))
     return next;

@@ -3,6 +3,7 @@
 // rather than by trying moments: cheap enough for every row of a refresh, and never asked on
 // an idle tick.
 
+#include "DueRules.h"
 #include "platform/Clock.h"
 
 #include <cstdint>
@@ -28,6 +29,9 @@ struct NextStart {
 // `startedThisRun` tells whether the entry is among the weekday and day-of-month entries the
 // timer has already started in this run of the program.
 NextStart nextStart(std::string_view scheduleLine, const LocalTime &now, bool startedThisRun);
+// The same with the moment of `now` worked out once for many entries.
+NextStart nextStart(std::string_view scheduleLine, const LocalTime &now, const TickMoment &moment,
+                    bool startedThisRun);
 
 // The day with the given number in the scheduler's calendar (1 is 1 January 2000, every year
 // divisible by 4 a leap year), at midnight, with its weekday. Numbers below 1 give day 1.
@@ -36,7 +40,8 @@ LocalTime dateOfDay(std::int64_t day);
 // The moment of a minute number (a day number times 1440 plus the minutes of the day).
 LocalTime timeOfMinute(std::int64_t minute);
 
-// The last start stored in a schedule line; false when it is missing or no real time.
+// The last start stored in a schedule line (without its weekday); false when it is missing or
+// no real time.
 bool lastStartOf(std::string_view scheduleLine, LocalTime &lastStart);
 
 } // namespace lw

@@ -12,9 +12,9 @@ std::string_view field(std::string_view text, std::size_t pos, std::size_t count
   return pos >= text.size() ? std::string_view() : text.substr(pos, count);
 }
 
-std::string twoDigits(int value) {
-  return std::string(1, static_cast<char>('0' + value / 10 % 10)) +
-         static_cast<char>('0' + value % 10);
+void appendTwoDigits(std::string &out, int value) {
+  out += static_cast<char>('0' + value / 10 % 10);
+  out += static_cast<char>('0' + value % 10);
 }
 
 // Replaces the label's placeholder, or adds the value behind a label that has none (a language
@@ -28,25 +28,43 @@ std::string withValue(std::string label, std::string_view placeholder, const std
 
 } // namespace
 
+ScheduleTexts::ScheduleTexts(const LanguageTable &table) {
+  for (std::int32_t number = text::firstScheduleLabel; number <= text::firstScheduleLabel + 50;
+       number += 5)
+    labels.push_back(table.getText(number));
+  for (std::int32_t number = 750; number <= 789; ++number)
+    own.push_back(table.getText(number));
+}
+
+const std::string &ScheduleTexts::get(std::int32_t number) const {
+  if (number >= 750 && number <= 789)
+    return own[static_cast<std::size_t>(number - 750)];
+  const std::int32_t label = number - text::firstScheduleLabel;
+  if (label >= 0 && label <= 50 && label % 5 == 0)
+    return labels[static_cast<std::size_t>(label / 5)];
+  return none;
+}
+
 std::string fillIn(std::string_view text, const std::vector<std::string> &values) {
   std::string filled;
+  filled.reserve(text.size() + 32);
   std::size_t next = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 's' && next < values.size()) {
-      filled += values[next++];
-      ++i;
-    } else {
-      filled += text[i];
-    }
+  std::size_t from = 0;
+  for (std::size_t at; next < values.size() && (at = text.find("%s", from)) != text.npos;
+       from = at + 2) {
+    filled.append(text, from, at - from);
+    filled += values[next++];
   }
+  filled.append(text, from);
   return filled;
 }
 
-std::string timeText(const LocalTime &time, bool withTime, const LanguageTable &texts) {
-  std::string format = texts.getText(withTime ? text::dateTimeFormat : text::dateFormat);
+std::string timeText(const LocalTime &time, bool withTime, const ScheduleTexts &texts) {
+  std::string_view format = texts.get(withTime ? text::dateTimeFormat : text::dateFormat);
   if (format.empty())
     format = withTime ? "%Y-%m-%d %H:%M" : "%Y-%m-%d";
   std::string out;
+  out.reserve(format.size() + 8);
   for (std::size_t i = 0; i < format.size(); ++i) {
     if (format[i] != '%' || i + 1 == format.size()) {
       out += format[i];
@@ -57,16 +75,16 @@ std::string timeText(const LocalTime &time, bool withTime, const LanguageTable &
       out += std::to_string(time.year);
       break;
     case 'm':
-      out += twoDigits(time.month);
+      appendTwoDigits(out, time.month);
       break;
     case 'd':
-      out += twoDigits(time.day);
+      appendTwoDigits(out, time.day);
       break;
     case 'H':
-      out += twoDigits(time.hour);
+      appendTwoDigits(out, time.hour);
       break;
     case 'M':
-      out += twoDigits(time.minute);
+      appendTwoDigits(out, time.minute);
       break;
     default:
       out += '%';
@@ -76,11 +94,11 @@ std::string timeText(const LocalTime &time, bool withTime, const LanguageTable &
   return out;
 }
 
-std::string ruleInWords(std::string_view line, const LanguageTable &texts) {
+std::string ruleInWords(std::string_view line, const ScheduleTexts &texts) {
   const auto kind = Toolbox::textToInteger(field(line, 0, 2));
   if (kind < 0 || kind > static_cast<int>(ScheduleKind::OnDayOfMonth))
     return {};
-  std::string label = texts.getText(text::firstScheduleLabel + 5 * kind);
+  std::string label = texts.get(text::firstScheduleLabel + 5 * kind);
   const auto numberOf = [&](std::size_t pos, std::size_t count) {
     return std::to_string(Toolbox::textToInteger(field(line, pos, count)));
   };
@@ -97,7 +115,7 @@ std::string ruleInWords(std::string_view line, const LanguageTable &texts) {
     const auto digit = Toolbox::textToInteger(field(line, 15, 1));
     if (digit < 1 || digit > 7)
       return label;
-    return withValue(std::move(label), "...", texts.getText(text::firstWeekday + digit - 1));
+    return withValue(std::move(label), "...", texts.get(text::firstWeekday + digit - 1));
   }
   case ScheduleKind::OnDayOfMonth: {
     // Shown as stored, so that a day that can never match does not look like one that can.
@@ -111,40 +129,40 @@ std::string ruleInWords(std::string_view line, const LanguageTable &texts) {
   }
 }
 
-std::string problemText(StartProblem problem, const LanguageTable &texts) {
+std::string problemText(StartProblem problem, const ScheduleTexts &texts) {
   switch (problem) {
   case StartProblem::ProgramNotFound:
-    return texts.getText(text::problemNotFound);
+    return texts.get(text::problemNotFound);
   case StartProblem::NotExecutable:
-    return texts.getText(text::problemNotExecutable);
+    return texts.get(text::problemNotExecutable);
   case StartProblem::PermissionDenied:
-    return texts.getText(text::problemPermission);
+    return texts.get(text::problemPermission);
   case StartProblem::None:
   case StartProblem::Other:
     break;
   }
-  return texts.getText(text::problemOther);
+  return texts.get(text::problemOther);
 }
 
-std::string nextStartText(const NextStart &next, const LanguageTable &texts) {
+std::string nextStartText(const NextStart &next, const ScheduleTexts &texts) {
   switch (next.when) {
   case NextStart::When::Now:
-    return texts.getText(text::nextStartNow);
+    return texts.get(text::nextStartNow);
   case NextStart::When::At:
-    return fillIn(texts.getText(text::nextStart), {timeText(next.at, true, texts)});
+    return fillIn(texts.get(text::nextStart), {timeText(next.at, true, texts)});
   case NextStart::When::LaterRun:
-    return fillIn(texts.getText(text::nextStartLaterRun), {timeText(next.at, false, texts)});
+    return fillIn(texts.get(text::nextStartLaterRun), {timeText(next.at, false, texts)});
   case NextStart::When::Never:
     break;
   }
   const std::int32_t why = next.why == NextStart::Never::NoWeekday   ? text::neverNoWeekday
                            : next.why == NextStart::Never::NoSuchDay ? text::neverNoSuchDay
                                                                      : text::neverUnknownRule;
-  return fillIn(texts.getText(text::neverStarts), {texts.getText(why)});
+  return fillIn(texts.get(text::neverStarts), {texts.get(why)});
 }
 
 std::string customizedStatusText(std::string_view line, const NextStart *next,
-                                 const StartFailureView *failure, const LanguageTable &texts) {
+                                 const StartFailureView *failure, const ScheduleTexts &texts) {
   std::string status = ruleInWords(line, texts);
   const auto append = [&status](const std::string &part) {
     if (!status.empty())
@@ -152,12 +170,11 @@ std::string customizedStatusText(std::string_view line, const NextStart *next,
     status += part;
   };
   LocalTime last;
-  append(lastStartOf(line, last)
-             ? fillIn(texts.getText(text::lastStart), {timeText(last, true, texts)})
-             : texts.getText(text::lastStartUnknown));
+  append(lastStartOf(line, last) ? fillIn(texts.get(text::lastStart), {timeText(last, true, texts)})
+                                 : texts.get(text::lastStartUnknown));
   if (failure)
     append(fillIn(
-        texts.getText(text::lastStartFailed),
+        texts.get(text::lastStartFailed),
         {timeText(failure->at, true, texts), problemText(problemOfCode(failure->reason), texts)}));
   if (next)
     append(nextStartText(*next, texts));
