@@ -3,6 +3,7 @@
 // bookkeeping cost.
 
 #include "BenchProgram.h"
+#include "app/CustomizedTiming.h"
 #include "app/MainDialog.h"
 #include "app/Tray.h"
 #include "platform/Native.h"
@@ -79,6 +80,7 @@ struct NoTray : Tray {
   bool add() override { return false; }
   void remove() override {}
   bool isShown() const override { return false; }
+  void showMessage(const std::string &, const std::string &) override {}
 };
 
 std::string entryName(const char *prefix, std::int64_t i) {
@@ -87,9 +89,10 @@ std::string entryName(const char *prefix, std::int64_t i) {
   return name;
 }
 
-// A program directory with count entries in each of the three sources.
+// A program directory with count customized entries and runCount in each Run key.
 struct ListProgram {
-  explicit ListProgram(std::int64_t count)
+  explicit ListProgram(std::int64_t count) : ListProgram(count, count) {}
+  ListProgram(std::int64_t count, std::int64_t runCount)
       : platform{registry,
                  base.platform().shell,
                  base.platform().clock,
@@ -110,10 +113,10 @@ struct ListProgram {
     // The starter value that every refresh writes is one of the user's entries from the start,
     // so that each start-up lists the same rows.
     registry.write(RegistryRoot::CurrentUser, keys::run, "Launchwright", base.file("rwlaunch"));
-    for (std::int64_t i = 1; i < count; ++i)
+    for (std::int64_t i = 1; i < runCount; ++i)
       registry.write(RegistryRoot::CurrentUser, keys::run, entryName("User", i),
                      "/usr/bin/user-tool --n " + std::to_string(i));
-    for (std::int64_t i = 0; i < count; ++i)
+    for (std::int64_t i = 0; i < runCount; ++i)
       registry.write(RegistryRoot::LocalMachine, keys::run, entryName("Machine", i),
                      "/usr/bin/machine-tool --n " + std::to_string(i));
   }
@@ -140,6 +143,34 @@ void BM_StartupList(benchmark::State &state) {
     state.SkipWithError("the list does not hold every entry");
 }
 BENCHMARK(BM_StartupList)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// A refresh of the list as every entry command ends, with the customized rows' timings, and the
+// timings alone: the refresh without them costs the difference.
+void BM_Refresh(benchmark::State &state) {
+  ensureApplication();
+  ListProgram program(state.range(0), state.range(1));
+  NoTray tray;
+  MainDialog window(program.platform, tray);
+  window.OnInitDialog();
+  for (auto _ : state)
+    window.refreshList();
+}
+BENCHMARK(BM_Refresh)->Args({1000, 0})->Args({1000, 1000})->Unit(benchmark::kMillisecond);
+
+void BM_CustomizedTimings(benchmark::State &state) {
+  ensureApplication();
+  ListProgram program(state.range(0));
+  LanguageTable texts(program.platform);
+  texts.load();
+  Toolbox toolbox(program.platform);
+  auto rows = readStartupList(program.platform, toolbox, texts).rows;
+  const LocalTime now = program.platform.clock.now();
+  for (auto _ : state) {
+    describeTimings(rows, now, {}, {}, texts);
+    benchmark::DoNotOptimize(rows.front().timing.data());
+  }
+}
+BENCHMARK(BM_CustomizedTimings)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 void BM_BareQtList(benchmark::State &state) {
   ensureApplication();

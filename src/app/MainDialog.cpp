@@ -56,6 +56,7 @@ const MainDialog::Route MainDialog::routes[] = {
     {command::editBackupFile, &MainDialog::OnEditBackupFile},
     {command::disableEntry, &MainDialog::OnDisableEntry},
     {command::enableEntry, &MainDialog::OnEnableEntry},
+    {command::startNow, &MainDialog::OnStartNow},
     {command::timer, &MainDialog::OnTimer},
     {command::minimizeToTray, &MainDialog::OnMinimizeToTray},
     {command::exit, &MainDialog::OnExit},
@@ -72,7 +73,11 @@ const MainDialog::Route MainDialog::routes[] = {
 
 MainDialog::MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent)
     : QDialog(parent), platform(platform), languageTable(platform), trayIcon(trayIcon),
-      launcher(platform, [this] { minimizeToTray(); }), toolbox(platform),
+      launcherShell(platform.shell), launcherPlatform{platform.registry, launcherShell,
+                                                      platform.clock,    platform.location,
+                                                      platform.prompter, platform.fileChooser,
+                                                      platform.startup},
+      launcher(launcherPlatform, [this] { minimizeToTray(); }), toolbox(platform),
       ui(std::make_unique<Ui::MainDialog>()) {
   loadProgramResources();
   ui->setupUi(this);
@@ -261,7 +266,10 @@ void MainDialog::OnTimer() {
   if (tickRunning)
     return;
   tickRunning = true;
+  const std::size_t starts = launcherShell.starts;
   guarded([this] { launcher.tick(); });
+  if (launcherShell.starts != starts)
+    guarded([this] { showTimings(); });
   tickRunning = false;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "StartupList.h"
 #include "Tray.h"
 #include "editing/EntryCommands.h"
 #include "scheduler/Launcher.h"
@@ -46,6 +47,7 @@ inline constexpr int minimizeToTray = 32781;
 inline constexpr int website = 32782;
 inline constexpr int disableEntry = 32783;
 inline constexpr int enableEntry = 32784;
+inline constexpr int startNow = 32790;
 
 inline constexpr int closeBox = -1;
 inline constexpr int timer = -2;
@@ -113,6 +115,25 @@ public:
   QMenu *trayMenu = nullptr; // made anew each time the window goes to the tray
   QMenu *listMenu = nullptr; // made anew each time the list's menu opens
   Tray &trayIcon;
+
+private:
+  // The timer's starts pass through here, so that the window knows when to work out the rows'
+  // next starts again without the launcher knowing about windows.
+  class WatchedShell : public Shell {
+  public:
+    explicit WatchedShell(Shell &shell) : shell(shell) {}
+    bool open(const std::string &target) override;
+    StartResult start(const std::string &command, const std::string &workingDirectory,
+                      StartStyle style) override;
+    std::size_t starts = 0;
+
+  private:
+    Shell &shell;
+  };
+  WatchedShell launcherShell;
+  Platform launcherPlatform;
+
+public:
   Launcher launcher;
   Toolbox toolbox;
   QPushButton *addButton;
@@ -143,6 +164,7 @@ private:
   void OnEditBackupFile();
   void OnDisableEntry();
   void OnEnableEntry();
+  void OnStartNow();
   void OnTimer();
   void OnMinimizeToTray();
   void OnExit();
@@ -165,9 +187,14 @@ private:
   QMenu *loadTrayMenu();
   void wireMenu(QMenu *menu);
   void reportFileError(const FileError &error);
+  // The Status of the customized rows from listedRows and the timer's state.
+  void describeCustomizedRows();
+  void showTimings();
 
   std::unique_ptr<Ui::MainDialog> ui;
   std::string statusText;
+  // What the list shows, row by row, with every entry's exact bytes.
+  std::vector<StartupEntry> listedRows;
   QIcon icon;
   QTimer timer;
   int mark = -1;

@@ -31,6 +31,8 @@ void MainDialog::refreshList() {
   // Everything is read before anything is shown, so a file that cannot be read leaves the
   // rows, the counts, the timer and the starter as they were.
   StartupListing listing = readStartupList(platform, toolbox, languageTable);
+  listedRows = std::move(listing.rows);
+  describeCustomizedRows();
 
   entryList->clear();
   mark = -1;
@@ -38,8 +40,8 @@ void MainDialog::refreshList() {
                             QString::fromUtf8(kindLabel(EntryKind::CurrentUser, languageTable)),
                             QString::fromUtf8(kindLabel(EntryKind::Customized, languageTable))};
   QList<QTreeWidgetItem *> rows;
-  rows.reserve(static_cast<qsizetype>(listing.rows.size()));
-  for (const auto &entry : listing.rows) {
+  rows.reserve(static_cast<qsizetype>(listedRows.size()));
+  for (const auto &entry : listedRows) {
     const EntryStatus status = entryStatus(entry, languageTable);
     auto *row = new QTreeWidgetItem(
         QStringList{QString::fromUtf8(entry.name), labels[static_cast<int>(entry.kind)],

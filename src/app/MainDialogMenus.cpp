@@ -34,6 +34,7 @@ constexpr MenuItem fileItems[] = {{command::reverseStartupChanges, "&Reverse Sta
                                   {0, nullptr},
                                   {command::disableEntry, "Di&sable Entry"},
                                   {command::enableEntry, "E&nable Entry"},
+                                  {command::startNow, "&Start Now"},
                                   {0, nullptr},
                                   {command::minimizeToTray, "&Minimize To Systray"},
                                   {0, nullptr},
@@ -53,7 +54,8 @@ struct MenuShortcut {
 };
 
 const MenuShortcut menuShortcuts[] = {{command::disableEntry, QKeySequence(Qt::CTRL | Qt::Key_D)},
-                                      {command::enableEntry, QKeySequence(Qt::CTRL | Qt::Key_E)}};
+                                      {command::enableEntry, QKeySequence(Qt::CTRL | Qt::Key_E)},
+                                      {command::startNow, QKeySequence(Qt::CTRL | Qt::Key_R)}};
 
 // The language text of every item with a command id.
 struct MenuText {
@@ -67,6 +69,7 @@ constexpr MenuText menuTexts[] = {{command::showMainProgram, text::trayShow},
                                   {command::editBackupFile, text::menuEditBackup},
                                   {command::disableEntry, text::menuDisable},
                                   {command::enableEntry, text::menuEnable},
+                                  {command::startNow, text::menuStartNow},
                                   {command::minimizeToTray, text::menuMinimize},
                                   {command::exit, text::menuExit},
                                   {command::showHelpFile, text::menuHelpFile},

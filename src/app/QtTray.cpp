@@ -34,4 +34,10 @@ bool QtTray::add() {
 
 void QtTray::remove() { trayIcon.hide(); }
 
+void QtTray::showMessage(const std::string &title, const std::string &text) {
+  if (trayIcon.isVisible())
+    trayIcon.showMessage(QString::fromUtf8(title), QString::fromUtf8(text),
+                         QSystemTrayIcon::Warning);
+}
+
 } // namespace lw

@@ -14,6 +14,7 @@ public:
   bool add() override;
   void remove() override;
   bool isShown() const override { return trayIcon.isVisible(); }
+  void showMessage(const std::string &title, const std::string &text) override;
 
 private:
   QSystemTrayIcon trayIcon;

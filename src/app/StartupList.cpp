@@ -70,6 +70,7 @@ StartupListing readStartupList(const Platform &platform, Toolbox & /*unused*/,
   const auto disabled = disabledCustomizedNames(platform.registry);
   for (auto &entry : entriesOf(store.customLines)) {
     StartupEntry row{EntryKind::Customized, std::move(entry.name), std::move(entry.command)};
+    row.scheduleLine = std::move(entry.scheduleLine);
     judgeCustomized(row, disabled, platform.startup);
     listing.rows.push_back(std::move(row));
   }

@@ -28,6 +28,8 @@ struct StartupEntry {
   std::string file;             // the autostart file; empty for customized entries
   std::string workingDirectory; // see RunEntry::workingDirectory
   std::string scheduleLine;     // customized entries: schedule characters and last start
+  // Customized entries: the rule, last and next start and a failed start, in words.
+  std::string timing;
 };
 
 struct StartupListing {

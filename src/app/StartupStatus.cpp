@@ -53,6 +53,13 @@ EntryStatus customizedStatus(const StartupEntry &entry, const LanguageTable &tex
                              readableDetail(entry));
     break;
   }
+  // The timings say when the entry last started and starts next, or why its last start failed.
+  if (!entry.timing.empty() && entry.verdict != StartVerdict::Disabled) {
+    status.text += " \xE2\x80\x93 ";
+    status.text += entry.timing;
+    status.reason += ' ';
+    status.reason += entry.timing;
+  }
   return status;
 }
 

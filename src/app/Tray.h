@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace lw {
 
@@ -17,6 +18,8 @@ public:
   // Harmless when the icon is not shown.
   virtual void remove() = 0;
   virtual bool isShown() const = 0;
+  // A passing notification beside the shown icon; nothing when the icon is not shown.
+  virtual void showMessage(const std::string &title, const std::string &text) = 0;
 
   // Called on the user-interface thread for every click on the shown icon.
   std::function<void(TrayClick)> notify;

@@ -113,4 +113,8 @@ std::string rebuiltScheduleLine(std::string_view line, std::string_view now) {
   return rebuilt;
 }
 
+std::int64_t lastStartDay(std::string_view line) { return dayOf(line, lastStartAt); }
+
+std::int64_t lastStartMinute(std::string_view line) { return minuteOf(line, lastStartAt); }
+
 } // namespace lw

@@ -35,4 +35,8 @@ DueAnswer dueAnswer(std::string_view scheduleLine, const TickMoment &moment);
 // old last start.
 std::string rebuiltScheduleLine(std::string_view scheduleLine, std::string_view now);
 
+// The day and minute numbers of the line's last start, exactly as the rules count them.
+std::int64_t lastStartDay(std::string_view scheduleLine);
+std::int64_t lastStartMinute(std::string_view scheduleLine);
+
 } // namespace lw

@@ -75,6 +75,29 @@ inline constexpr std::int32_t fileErrorIntro = 600;
 
 // Help
 inline constexpr std::int32_t helpNotShown = 670;
+// Customized entries as a scheduler shows them: rule, last and next start, failed starts, and
+// Start Now
+inline constexpr std::int32_t dateTimeFormat = 750;
+inline constexpr std::int32_t dateFormat = 751;
+inline constexpr std::int32_t lastStart = 752;
+inline constexpr std::int32_t lastStartUnknown = 753;
+inline constexpr std::int32_t nextStart = 754;
+inline constexpr std::int32_t nextStartNow = 755;
+inline constexpr std::int32_t nextStartLaterRun = 756;
+inline constexpr std::int32_t neverStarts = 757;
+inline constexpr std::int32_t neverUnknownRule = 758;
+inline constexpr std::int32_t neverNoWeekday = 759;
+inline constexpr std::int32_t neverNoSuchDay = 760;
+inline constexpr std::int32_t lastStartFailed = 761;
+inline constexpr std::int32_t problemNotFound = 762;
+inline constexpr std::int32_t problemNotExecutable = 763;
+inline constexpr std::int32_t problemPermission = 764;
+inline constexpr std::int32_t problemOther = 765;
+inline constexpr std::int32_t menuStartNow = 766;
+inline constexpr std::int32_t noSelectionToStart = 767;
+inline constexpr std::int32_t startNowFailed = 768;
+inline constexpr std::int32_t timedStartFailed = 769;
+inline constexpr std::int32_t firstWeekday = 770; // 770 to 776: Sunday to Saturday
 
 // Whether each entry starts: the Status column, its short texts and reason sentences (the
 // number plus the verdict's value), the count of entries that will not start
@@ -180,6 +203,33 @@ inline constexpr std::array all = {editButton,
                                    noSelectionToSwitch,
                                    switchFailed,
                                    switchedOffNotice,
-                                   switchedOnNotice};
+                                   switchedOnNotice,
+                                   dateTimeFormat,
+                                   dateFormat,
+                                   lastStart,
+                                   lastStartUnknown,
+                                   nextStart,
+                                   nextStartNow,
+                                   nextStartLaterRun,
+                                   neverStarts,
+                                   neverUnknownRule,
+                                   neverNoWeekday,
+                                   neverNoSuchDay,
+                                   lastStartFailed,
+                                   problemNotFound,
+                                   problemNotExecutable,
+                                   problemPermission,
+                                   problemOther,
+                                   menuStartNow,
+                                   noSelectionToStart,
+                                   startNowFailed,
+                                   timedStartFailed,
+                                   firstWeekday,
+                                   771,
+                                   772,
+                                   773,
+                                   774,
+                                   775,
+                                   776};
 
 } // namespace lw::text

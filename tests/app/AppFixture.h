@@ -30,6 +30,10 @@ public:
   }
   void remove() override { shown = false; }
   bool isShown() const override { return shown; }
+  void showMessage(const std::string &title, const std::string &text) override {
+    if (shown)
+      messages.push_back(title + ": " + text);
+  }
   void click(TrayClick click) {
     if (notify)
       notify(click);
@@ -38,6 +42,7 @@ public:
   bool available = true;
   bool shown = false;
   int adds = 0;
+  std::vector<std::string> messages;
 };
 
 using Row = std::array<std::string, 3>;

@@ -31,17 +31,18 @@ TEST_F(MenusTest, MenuItemsShowLanguageTextsEveryTimeTheyOpen) {
   EXPECT_EQ(
       itemTexts(menu("fileMenu")),
       (std::vector<std::string>{"&Reverse Startup Changes", "Edit &Backup File", "Di&sable Entry",
-                                "E&nable Entry", "&Minimize To Systray", "&Exit"}));
-  EXPECT_EQ(openedTexts("fileMenu"), (std::vector<std::string>{text(205), text(210), text(630),
-                                                               text(631), text(215), text(220)}));
+                                "E&nable Entry", "&Start Now", "&Minimize To Systray", "&Exit"}));
+  EXPECT_EQ(openedTexts("fileMenu"),
+            (std::vector<std::string>{text(205), text(210), text(630), text(631), text(766),
+                                      text(215), text(220)}));
   EXPECT_EQ(openedTexts("helpMenu"), (std::vector<std::string>{text(260), text(265), text(270)}));
 
   const std::string englishExit = text(220);
   program.writeFile("config.ini", "Language\r\n[Deutsch]\r\n");
   dialog->languageTable.load();
   const auto german = openedTexts("fileMenu");
-  EXPECT_EQ(german[5], dialog->languageTable.getText(220));
-  EXPECT_NE(german[5], englishExit) << "the test needs a text that differs between the languages";
+  EXPECT_EQ(german[6], dialog->languageTable.getText(220));
+  EXPECT_NE(german[6], englishExit) << "the test needs a text that differs between the languages";
 
   std::vector<std::string> titles;
   for (QAction *popup : dialog->menuBar->actions())

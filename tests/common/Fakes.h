@@ -89,9 +89,23 @@ public:
       return {};
     return {opener, document};
   }
+  // Recorded in `opened` too; fails with `problem` unless succeeds.
+  StartResult start(const std::string &command, const std::string &workingDirectory,
+                    StartStyle style) override {
+    opened.push_back(command);
+    started.push_back({command, workingDirectory, style});
+    return succeeds ? StartResult{} : StartResult{problem, command};
+  }
+  struct Start {
+    std::string command;
+    std::string workingDirectory;
+    StartStyle style;
+  };
   std::vector<std::string> opened;
+  std::vector<Start> started;
   bool succeeds = true;
   std::string opener;
+  StartProblem problem = StartProblem::ProgramNotFound;
 };
 
 // A clock that shows what the test sets and never sleeps.

@@ -29,6 +29,7 @@ public:
   bool add() override { return false; }
   void remove() override {}
   bool isShown() const override { return false; }
+  void showMessage(const std::string &, const std::string &) override {}
 };
 
 class SessionScenarioTest : public EditingTest {

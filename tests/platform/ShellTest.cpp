@@ -89,6 +89,41 @@ TEST_F(ShellStart, WhatCannotStartIsReportedAsNotStarted) {
   EXPECT_FALSE(fs::exists(report));
 }
 
+TEST_F(ShellStart, AFailedStartSaysWhy) {
+  const auto notExecutable = dir.path() / "plain.txt";
+  writeFile(notExecutable, "#!/bin/sh\n");
+  const auto folder = dir.path() / "folder";
+  fs::create_directories(folder);
+  const struct {
+    std::string command;
+    StartStyle style;
+    StartProblem problem;
+  } cases[] = {
+      {"", StartStyle::Open, StartProblem::ProgramNotFound},
+      {"launchwright-no-such-program --flag", StartStyle::Open, StartProblem::ProgramNotFound},
+      {(dir.path() / "missing" / "program").string() + " x", StartStyle::Exec,
+       StartProblem::ProgramNotFound},
+      {"\"" + notExecutable.string() + "\" arg", StartStyle::Open, StartProblem::NotExecutable},
+      // The desktop runs an autostart command, it does not open a document or a folder.
+      {notExecutable.string(), StartStyle::Exec, StartProblem::NotExecutable},
+      {folder.string(), StartStyle::Exec, StartProblem::NotExecutable},
+  };
+  for (const auto &c : cases) {
+    const StartResult result = shell.start(c.command, {}, c.style);
+    EXPECT_EQ(result.problem, c.problem) << c.command;
+  }
+  EXPECT_FALSE(fs::exists(report));
+}
+
+TEST_F(ShellStart, ACommandRunsInTheFolderItAsksFor) {
+  const auto folder = dir.path() / "work dir";
+  fs::create_directories(folder);
+  ASSERT_TRUE(
+      shell.start("'" + recorder.string() + "' -v", folder.string(), StartStyle::Exec).started());
+  EXPECT_EQ(reportedArguments(), Args{"-v"});
+  EXPECT_EQ(reported("pwd"), folder.string() + "\n");
+}
+
 TEST_F(ShellStart, StartedProgramIsDetachedAndInheritsNoDescriptor) {
   const int leaked = ::open("/dev/null", O_RDONLY); // deliberately without close-on-exec
   ASSERT_GE(leaked, 0);

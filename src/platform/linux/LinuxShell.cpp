@@ -106,16 +106,65 @@ std::vector<std::string> LinuxShell::commandFor(const std::string &target) const
 }
 
 bool LinuxShell::open(const std::string &target) {
-  const auto command = commandFor(target);
-  return !command.empty() && startDetached(command, home.empty() ? "/" : home);
+  return start(target, {}, StartStyle::Open).started();
+}
+
+StartResult LinuxShell::start(const std::string &command, const std::string &workingDirectory,
+                              StartStyle style) {
+  const auto arguments =
+      style == StartStyle::Open ? commandFor(command) : commandline::arguments(command);
+  return startDetachedWithReason(arguments, !workingDirectory.empty() ? workingDirectory
+                                            : home.empty()            ? "/"
+                                                                      : home);
 }
 
 bool startDetached(const std::vector<std::string> &arguments, const std::string &workingDirectory) {
+  return startDetachedWithReason(arguments, workingDirectory).started();
+}
+
+namespace {
+
+// What exec's error means to a user. EACCES covers both a file without execute permission and
+// a folder on the way that may not be searched; only the file itself tells them apart.
+StartResult failure(const std::string &program, int error) {
+  StartProblem problem = StartProblem::Other;
+  switch (error) {
+  case ENOENT:
+  case ENOTDIR:
+  case ENAMETOOLONG:
+  case ELOOP:
+    problem = StartProblem::ProgramNotFound;
+    break;
+  case ENOEXEC:
+  case EISDIR:
+    problem = StartProblem::NotExecutable;
+    break;
+  case EACCES: {
+    struct stat info {};
+    const bool exists = ::stat(program.c_str(), &info) == 0;
+    problem = exists && (!S_ISREG(info.st_mode) || (info.st_mode & 0111) == 0)
+                  ? StartProblem::NotExecutable
+                  : StartProblem::PermissionDenied;
+    break;
+  }
+  case EPERM:
+    problem = StartProblem::PermissionDenied;
+    break;
+  default:
+    break;
+  }
+  return {problem, program};
+}
+
+} // namespace
+
+StartResult startDetachedWithReason(const std::vector<std::string> &arguments,
+                                    const std::string &workingDirectory) {
   if (arguments.empty())
-    return false;
+    return {StartProblem::ProgramNotFound, {}};
   const std::string program = resolveProgram(arguments.front());
   if (program.empty())
-    return false;
+    return {StartProblem::ProgramNotFound, arguments.front()};
   std::vector<char *> argv;
   for (const auto &argument : arguments)
     argv.push_back(const_cast<char *>(argument.c_str()));
@@ -123,12 +172,13 @@ bool startDetached(const std::vector<std::string> &arguments, const std::string 
 
   int channel[2];
   if (::pipe2(channel, O_CLOEXEC) != 0)
-    return false;
+    return failure(program, errno);
   const pid_t child = ::fork();
   if (child < 0) {
+    const int error = errno;
     ::close(channel[0]);
     ::close(channel[1]);
-    return false;
+    return failure(program, error);
   }
   if (child == 0) {
     // The middle process leaves at once, so the program is nobody's child of ours and no
@@ -152,7 +202,9 @@ bool startDetached(const std::vector<std::string> &arguments, const std::string 
   while ((got = ::read(channel[0], &error, sizeof error)) < 0 && errno == EINTR) {
   }
   ::close(channel[0]);
-  return got == 0;
+  if (got == 0)
+    return {};
+  return failure(program, got == static_cast<ssize_t>(sizeof error) ? error : EIO);
 }
 
 } // namespace lw

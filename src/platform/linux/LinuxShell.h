@@ -21,6 +21,8 @@ public:
   std::vector<std::string> documentOpener(const std::string &document) const override {
     return {opener, document};
   }
+  StartResult start(const std::string &command, const std::string &workingDirectory,
+                    StartStyle style) override;
 
   // The program and arguments that open(target) starts; empty when the text names nothing.
   std::vector<std::string> commandFor(const std::string &target) const;
@@ -33,5 +35,8 @@ private:
 // Starts the program detached and answers whether it was executed: a program that cannot be
 // found or executed is reported as a failure, not as a start.
 bool startDetached(const std::vector<std::string> &arguments, const std::string &workingDirectory);
+// The same, saying why the program could not be executed.
+StartResult startDetachedWithReason(const std::vector<std::string> &arguments,
+                                    const std::string &workingDirectory);
 
 } // namespace lw

@@ -11,6 +11,8 @@ namespace lw {
 class WindowsShell : public Shell {
 public:
   bool open(const std::string &target) override;
+  StartResult start(const std::string &command, const std::string &workingDirectory,
+                    StartStyle style) override;
 };
 
 } // namespace lw

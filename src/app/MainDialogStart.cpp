@@ -1,0 +1,79 @@
+#include "MainDialog.h"
+
+#include "CustomizedTiming.h"
+#include "StartupStatus.h"
+#include "scheduler/StartNow.h"
+#include "support/TextNumbers.h"
+
+#include <QTreeWidget>
+
+namespace lw {
+
+namespace {
+
+constexpr int statusColumn = 3;
+
+} // namespace
+
+bool MainDialog::WatchedShell::open(const std::string &target) {
+  ++starts;
+  return shell.open(target);
+}
+
+StartResult MainDialog::WatchedShell::start(const std::string &command,
+                                            const std::string &workingDirectory, StartStyle style) {
+  ++starts;
+  return shell.start(command, workingDirectory, style);
+}
+
+void MainDialog::describeCustomizedRows() {
+  describeTimings(listedRows, platform.clock.now(), launcher.startedThisRun, {}, languageTable);
+}
+
+void MainDialog::showTimings() {
+  // The timer's copy holds the new last starts; its blocks are the customized rows in the
+  // same order unless the file changed since the list was read, and then a row keeps its line.
+  const auto &lines = launcher.timerEntries;
+  for (std::size_t row = 0, at = 0; row < listedRows.size() && at + 2 < lines.size();
+       ++row, at += 4) {
+    StartupEntry &entry = listedRows[row];
+    if (entry.kind != EntryKind::Customized)
+      break;
+    if (lines[at] == entry.name && lines[at + 1] == entry.command)
+      entry.scheduleLine = lines[at + 2];
+  }
+  describeCustomizedRows();
+  for (std::size_t row = 0; row < listedRows.size(); ++row) {
+    if (listedRows[row].kind != EntryKind::Customized)
+      break;
+    if (QTreeWidgetItem *item = entryList->topLevelItem(static_cast<int>(row))) {
+      const EntryStatus status = entryStatus(listedRows[row], languageTable);
+      const QString reason = QString::fromUtf8(status.reason);
+      item->setText(statusColumn, QString::fromUtf8(status.text));
+      item->setToolTip(statusColumn, reason);
+      item->setData(statusColumn, Qt::AccessibleDescriptionRole, reason);
+    }
+  }
+}
+
+void MainDialog::OnStartNow() {
+  if (mark < 0 || static_cast<std::size_t>(mark) >= listedRows.size()) {
+    platform.prompter.tell(languageTable.getText(text::noSelectionToStart), EntryStore::caption);
+    return;
+  }
+  const StartupEntry entry = listedRows[static_cast<std::size_t>(mark)];
+  const StartResult result =
+      startNow(platform, {entry.kind, entry.name, entry.command, entry.workingDirectory},
+               launcher.startedThisRun);
+  if (entry.kind == EntryKind::Customized) {
+    // Before anything is shown: the timer keeps ticking inside message boxes.
+    setReloadPending();
+    refreshList();
+  }
+  if (!result.started())
+    platform.prompter.tell(fillIn(languageTable.getText(text::startNowFailed),
+                                  {entry.name, problemText(result.problem, languageTable)}),
+                           EntryStore::caption);
+}
+
+} // namespace lw
