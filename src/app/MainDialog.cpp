@@ -119,6 +119,7 @@ MainDialog::MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent
   timer.setInterval(timerPeriodMs);
   connect(&timer, &QTimer::timeout, this, [this] { dispatch(command::timer); });
   trayIcon.notify = [this](TrayClick click) { guarded([&] { OnTrayNotify(click); }); };
+  launcher.startFailed = [this](const std::string &name) { OnStartFailed(name); };
   ui->statusText->setText(QString());
 }
 

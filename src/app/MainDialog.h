@@ -165,6 +165,8 @@ private:
   void OnDisableEntry();
   void OnEnableEntry();
   void OnStartNow();
+  // A timed start that failed: told once per entry and run, never in a message box.
+  void OnStartFailed(const std::string &name);
   void OnTimer();
   void OnMinimizeToTray();
   void OnExit();
@@ -195,6 +197,8 @@ private:
   std::string statusText;
   // What the list shows, row by row, with every entry's exact bytes.
   std::vector<StartupEntry> listedRows;
+  std::vector<std::string> failuresTold; // entries whose failed start the user was told of
+  std::string failureNotes;              // lines under the counts until the next refresh
   QIcon icon;
   QTimer timer;
   int mark = -1;

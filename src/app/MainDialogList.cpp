@@ -33,6 +33,7 @@ void MainDialog::refreshList() {
   StartupListing listing = readStartupList(platform, toolbox, languageTable);
   listedRows = std::move(listing.rows);
   describeCustomizedRows();
+  failureNotes.clear();
 
   entryList->clear();
   mark = -1;

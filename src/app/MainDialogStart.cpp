@@ -4,6 +4,9 @@
 #include "StartupStatus.h"
 #include "scheduler/StartNow.h"
 #include "support/TextNumbers.h"
+#include "ui_MainDialog.h"
+
+#include <algorithm>
 
 #include <QTreeWidget>
 
@@ -27,7 +30,35 @@ StartResult MainDialog::WatchedShell::start(const std::string &command,
 }
 
 void MainDialog::describeCustomizedRows() {
-  describeTimings(listedRows, platform.clock.now(), launcher.startedThisRun, {}, languageTable);
+  StartFailureView view;
+  describeTimings(
+      listedRows, platform.clock.now(), launcher.startedThisRun,
+      [this, &view](const std::string &name) -> const StartFailureView * {
+        const auto failure = launcher.failedStarts.find(name);
+        if (failure == launcher.failedStarts.end())
+          return nullptr;
+        view = {failure->second.at, failure->second.reason};
+        return &view;
+      },
+      languageTable);
+}
+
+void MainDialog::OnStartFailed(const std::string &name) {
+  const auto failure = launcher.failedStarts.find(name);
+  if (failure == launcher.failedStarts.end() ||
+      std::find(failuresTold.begin(), failuresTold.end(), name) != failuresTold.end())
+    return;
+  failuresTold.push_back(name);
+  const std::string message =
+      fillIn(languageTable.getText(text::timedStartFailed),
+             {name, timeText(failure->second.at, true, languageTable),
+              problemText(problemOfCode(failure->second.reason), languageTable)});
+  if (trayIcon.isShown() && !isVisible()) {
+    trayIcon.showMessage(EntryStore::caption, message);
+    return;
+  }
+  failureNotes += "\n" + message;
+  ui->statusText->setText(QString::fromLocal8Bit(statusText + failureNotes));
 }
 
 void MainDialog::showTimings() {
@@ -66,6 +97,11 @@ void MainDialog::OnStartNow() {
       startNow(platform, {entry.kind, entry.name, entry.command, entry.workingDirectory},
                launcher.startedThisRun);
   if (entry.kind == EntryKind::Customized) {
+    if (result.started())
+      launcher.failedStarts.erase(entry.name);
+    else
+      launcher.failedStarts[entry.name] = {platform.clock.now(),
+                                           std::string(problemCode(result.problem))};
     // Before anything is shown: the timer keeps ticking inside message boxes.
     setReloadPending();
     refreshList();

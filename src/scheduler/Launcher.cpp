@@ -60,10 +60,11 @@ void Launcher::tick() {
 
     // A refused start still counts as a start, so that a broken command is not retried every
     // 2.5 seconds; it is kept for the window to show.
-    if (platform.shell.open(timerEntries[i + 1])) {
+    if (const StartResult result = platform.shell.start(timerEntries[i + 1], {}, StartStyle::Open);
+        result.started()) {
       failedStarts.erase(name);
     } else {
-      failedStarts[name] = StartFailure{clockNow, {}};
+      failedStarts[name] = StartFailure{clockNow, std::string(problemCode(result.problem))};
       unnotified.push_back(name);
     }
     if (oncePerRun)
