@@ -58,7 +58,7 @@ void MainDialog::OnStartFailed(const std::string &name) {
     return;
   }
   failureNotes += "\n" + message;
-  ui->statusText->setText(QString::fromLocal8Bit(statusText + failureNotes));
+  ui->statusText->setText(QString::fromUtf8(statusText + failureNotes));
 }
 
 void MainDialog::showTimings() {
