@@ -93,7 +93,8 @@ void MainDialog::showListMenu(QPoint at) {
       {command::editEntry, text::editButton},
       {command::deleteEntry, text::deleteButton},
       {disabled ? command::enableEntry : command::disableEntry,
-       disabled ? text::menuEnable : text::menuDisable}};
+       disabled ? text::menuEnable : text::menuDisable},
+      {command::startNow, text::menuStartNow}};
   for (const auto &[id, number] : items)
     listMenu->addAction(QString::fromUtf8(languageTable.getText(number)))->setData(id);
   connect(listMenu, &QMenu::triggered, this,

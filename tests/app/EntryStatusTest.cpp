@@ -153,10 +153,11 @@ TEST_F(EntryStatusTest, EveryKindSwitchesOffAndOnFromMenuKeyboardAndListMenu) {
   }
   EXPECT_TRUE(program.prompter.shown.empty()) << program.prompter.shown.front().text;
 
-  // The list's menu edits and deletes too.
+  // The list's menu edits, deletes and starts too.
   select("Chat");
   EXPECT_NE(listMenuItem(command::editEntry), nullptr);
   EXPECT_NE(listMenuItem(command::deleteEntry), nullptr);
+  EXPECT_NE(listMenuItem(command::startNow), nullptr);
 }
 
 TEST_F(EntryStatusTest, SwitchingWithoutSelectionOrRightsIsToldAndChangesNothing) {
