@@ -22,9 +22,11 @@ protected:
         dialog->entryList->findItems(QString::fromStdString(name), Qt::MatchExactly, 0);
     return items.size() == 1 ? items.first() : nullptr;
   }
+  // The verdict's text; a customized row adds its timings after a dash.
   std::string statusOf(const std::string &name) const {
     const QTreeWidgetItem *item = row(name);
-    return item ? item->text(3).toStdString() : "(absent)";
+    const std::string shown = item ? item->text(3).toStdString() : "(absent)";
+    return shown.substr(0, shown.find(" \xE2\x80\x93 "));
   }
   void select(const std::string &name) {
     if (QTreeWidgetItem *item = row(name))
@@ -88,11 +90,14 @@ TEST_F(EntryStatusTest, EveryVerdictShowsItsStatusAndItsReason) {
     EXPECT_EQ(item->text(2).toStdString(), "/usr/bin/" + c.name) << "the command is unchanged";
   }
   EXPECT_EQ(statusOf("Scheduled"), text(612));
-  EXPECT_EQ(row("Scheduled")->toolTip(3).toStdString(), text(text::customizedStartsReason) + ".");
+  EXPECT_TRUE(row("Scheduled")
+                  ->toolTip(3)
+                  .toStdString()
+                  .starts_with(text(text::customizedStartsReason) + ". "));
   EXPECT_EQ(statusOf("Paused"), text(613));
   EXPECT_EQ(row("Paused")->toolTip(3).toStdString(), text(text::customizedDisabledReason) + ".");
   EXPECT_EQ(statusOf("Gone"), text(615));
-  EXPECT_EQ(row("Gone")->toolTip(3).toStdString(), text(623) + ": /opt/gone.");
+  EXPECT_TRUE(row("Gone")->toolTip(3).toStdString().starts_with(text(623) + ": /opt/gone. "));
 
   // Eight of ten rows will not start; the screen reader hears the counts, not a fixed name.
   const std::string expectedCounts = text(145) + " 3\n" + text(150) + " 3\n" + text(155) +
