@@ -45,7 +45,7 @@ if(NOT unpacked STREQUAL actual)
 endif()
 
 # The front end needs these modules; a prebuilt Qt without one of them cannot build it.
-foreach(module Widgets Network Test)
+foreach(module Widgets Test)
   if(NOT EXISTS "${qt_root}/lib/cmake/Qt6${module}")
     message(WARNING "The prebuilt Qt in ${LW_PREBUILT_QT_DIR} has no Qt ${module}, which the "
                     "front end needs: building the core only. Rebuild the archive with it.")

@@ -13,7 +13,7 @@ scripts/deps.sh g++-mingw-w64-x86-64-posix wine64 wine googletest qt6-base-dev-t
 
 qt_dir=${LW_PREBUILT_QT_DIR:-$PWD/../shared/toolchains/qt6-mingw-static}
 if [ -f "$qt_dir/SHA256SUMS" ]; then
-  echo "== Windows flavour: prebuilt Qt in $qt_dir (the front end needs its Widgets, Network, Test)"
+  echo "== Windows flavour: prebuilt Qt in $qt_dir (the front end needs its Widgets and Test)"
 else
   echo "== Windows flavour: no prebuilt Qt in $qt_dir: building and testing the core only"
 fi
