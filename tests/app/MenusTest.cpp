@@ -51,6 +51,10 @@ TEST_F(MenusTest, MenuItemsShowLanguageTextsEveryTimeTheyOpen) {
 }
 
 TEST_F(MenusTest, HelpPagesOpenFromTheMenuAndFromF1AndAFailedOpenIsReported) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the Windows flavour hands help.chm to the shell; the openers here are shell "
+                  "scripts";
+#endif
   open();
   const std::string help = program.file("help/index.htm");
   action(menu("helpMenu"), command::showHelpFile)->trigger();
