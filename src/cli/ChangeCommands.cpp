@@ -3,10 +3,10 @@
 // window: the companion starter follows the customized entries.
 
 #include "Commands.h"
-#include "EntryStatus.h"
 #include "ScheduleRule.h"
 
 #include "app/StartupList.h"
+#include "editing/EntrySwitching.h"
 #include "scheduler/Schedule.h"
 #include "storage/EntryFormat.h"
 #include "storage/Reversal.h"
@@ -41,7 +41,7 @@ struct Found {
 Found findEntry(Context &context, EntryKind kind, const std::string &name) {
   Found found;
   int matches = 0;
-  for (auto &row : currentEntries(context.platform))
+  for (auto &row : startupRows(context, context.platform.clock.now()))
     if (row.kind == kind && row.name == name) {
       ++matches;
       found.entry = std::move(row);
@@ -119,7 +119,7 @@ Result addEntry(Context &context, EntryKind kind, const std::string &name,
       return refused("the schedule \"" + *rule + "\" is not understood; see --help for the rules");
     schedule = encodeSchedule(*values);
   }
-  for (const auto &row : currentEntries(context.platform)) {
+  for (const auto &row : startupRows(context, context.platform.clock.now())) {
     if (row.kind == kind && row.name == name)
       return refused("the name " + quoted(name) + " is already used in " + whereKept(kind));
     // The session would start the user's entry in its place.

@@ -4,6 +4,8 @@
 // Every operation may throw FileError (a data file that cannot be read or written); the
 // caller reports it with exit status 1.
 
+#include "app/StartupList.h"
+#include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/Prompter.h"
 #include "storage/EntryStore.h"
@@ -49,6 +51,11 @@ struct Context {
 // "customized", "user", "machine".
 std::optional<EntryKind> kindOfWord(std::string_view word);
 const char *wordOfKind(EntryKind kind);
+
+// Every entry in the window's order with its verdict and, for customized entries, their timing
+// as of `now`: the rows the window's list shows after a refresh. This is no run of the timer,
+// so no entry counts as started in it and none has a failed start.
+std::vector<StartupEntry> startupRows(Context &context, const LocalTime &now);
 
 Result listEntries(Context &context, bool json);
 Result checkEntries(Context &context, const std::optional<std::string> &name);

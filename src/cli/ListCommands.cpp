@@ -1,16 +1,84 @@
 // The commands that only read: list, check and restore --list.
 
 #include "Commands.h"
-#include "EntryStatus.h"
 #include "JsonText.h"
 
+#include "app/CustomizedTiming.h"
 #include "app/StartupList.h"
+#include "app/StartupStatus.h"
+#include "scheduler/NextStart.h"
+#include "scheduler/ScheduleStatus.h"
 #include "storage/EntryFormat.h"
 #include "support/TextNumbers.h"
+
+#include <cstdio>
 
 namespace lw::cli {
 
 namespace {
+
+// The fixed code of a verdict, for scripts.
+const char *reasonCode(StartVerdict verdict) {
+  switch (verdict) {
+  case StartVerdict::Starts:
+    return "starts";
+  case StartVerdict::Disabled:
+    return "disabled";
+  case StartVerdict::OtherDesktop:
+    return "other-desktop";
+  case StartVerdict::ProgramMissing:
+    return "program-missing";
+  case StartVerdict::NotAProgram:
+    return "not-a-program";
+  case StartVerdict::Replaced:
+    return "replaced";
+  case StartVerdict::Unreadable:
+    return "unreadable";
+  }
+  return "unknown";
+}
+
+std::string isoTime(const LocalTime &time) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", time.year, time.month, time.day,
+                time.hour, time.minute, time.second);
+  return text;
+}
+
+// A customized entry's rule in words and its last and next start, as the window works them out.
+struct Timing {
+  std::string schedule;
+  std::optional<std::string> lastStart;
+  std::optional<std::string> nextStart; // none when the timer will not start it by itself
+};
+
+class TimingReader {
+public:
+  TimingReader(const LanguageTable &table, const LocalTime &now)
+      : texts(table), now(now), moment(TickMoment::of(now)) {}
+
+  Timing of(const StartupEntry &entry) const {
+    Timing timing{ruleInWords(entry.scheduleLine, texts), {}, {}};
+    LocalTime last;
+    if (lastStartOf(entry.scheduleLine, last))
+      timing.lastStart = isoTime(last);
+    // The timer passes over an entry that is switched off.
+    if (entry.verdict == StartVerdict::Disabled)
+      return timing;
+    const NextStart next = nextStart(entry.scheduleLine, now, moment, false);
+    if (next.when == NextStart::When::At)
+      timing.nextStart = isoTime(next.at);
+    else if (next.when == NextStart::When::Now)
+      timing.nextStart =
+          isoTime({now.year, now.month, now.day, now.hour, now.minute, 0, now.weekday});
+    return timing;
+  }
+
+private:
+  ScheduleTexts texts;
+  LocalTime now;
+  TickMoment moment;
+};
 
 void appendKey(std::string &out, const char *key) {
   out += ",\"";
@@ -39,7 +107,8 @@ void appendBytes(std::string &out, const char *key, const char *hexKey, std::str
   }
 }
 
-void appendJson(std::string &out, const StartupEntry &entry, Context &context) {
+void appendJson(std::string &out, const StartupEntry &entry, const TimingReader &timings,
+                Context &context) {
   out += "{\"kind\":";
   json::appendString(out, wordOfKind(entry.kind));
   appendBytes(out, "name", "name_hex", entry.name);
@@ -47,11 +116,12 @@ void appendJson(std::string &out, const StartupEntry &entry, Context &context) {
   appendKey(out, "starts");
   out += entry.verdict == StartVerdict::Starts ? "true" : "false";
   appendText(out, "reason", reasonCode(entry.verdict));
-  appendText(out, "status", statusText(entry, context.texts));
+  appendText(out, "status", entryStatus(entry, context.texts).text);
   if (entry.kind == EntryKind::Customized) {
-    appendText(out, "schedule", scheduleInWords(entry.scheduleLine, context.texts));
-    appendOptional(out, "last_start", lastStartOf(entry.scheduleLine));
-    appendOptional(out, "next_start", nextStartOf(entry.scheduleLine, context.platform));
+    const Timing timing = timings.of(entry);
+    appendText(out, "schedule", timing.schedule);
+    appendOptional(out, "last_start", timing.lastStart);
+    appendOptional(out, "next_start", timing.nextStart);
   } else {
     appendOptional(out, "file",
                    entry.file.empty() ? std::nullopt : std::optional<std::string>(entry.file));
@@ -59,21 +129,23 @@ void appendJson(std::string &out, const StartupEntry &entry, Context &context) {
   out += '}';
 }
 
-void appendLine(std::string &out, const StartupEntry &entry, Context &context) {
+void appendLine(std::string &out, const StartupEntry &entry, const TimingReader &timings,
+                Context &context) {
   out += kindLabel(entry.kind, context.texts);
   out += '\t';
   out += entry.name;
   out += '\t';
-  out += statusText(entry, context.texts);
+  out += entryStatus(entry, context.texts).text;
   out += '\t';
   out += entry.command;
   if (entry.kind == EntryKind::Customized) {
+    const Timing timing = timings.of(entry);
     out += '\t';
-    out += scheduleInWords(entry.scheduleLine, context.texts);
+    out += timing.schedule;
     out += "\tlast start ";
-    out += lastStartOf(entry.scheduleLine).value_or("unknown");
+    out += timing.lastStart.value_or("unknown");
     out += "\tnext start ";
-    out += nextStartOf(entry.scheduleLine, context.platform).value_or("unknown");
+    out += timing.nextStart.value_or("none");
   }
   out += '\n';
 }
@@ -90,8 +162,17 @@ std::string backupKindLabel(const std::string &kindLine, const LanguageTable &te
 
 } // namespace
 
+std::vector<StartupEntry> startupRows(Context &context, const LocalTime &now) {
+  Toolbox toolbox(context.platform);
+  std::vector<StartupEntry> rows = readStartupList(context.platform, toolbox, context.texts).rows;
+  describeTimings(rows, now, {}, {}, context.texts);
+  return rows;
+}
+
 Result listEntries(Context &context, bool json) {
-  const std::vector<StartupEntry> rows = currentEntries(context.platform);
+  const LocalTime now = context.platform.clock.now();
+  const std::vector<StartupEntry> rows = startupRows(context, now);
+  const TimingReader timings(context.texts, now);
   Result result;
   std::string &out = result.out;
   out.reserve(rows.size() * 256);
@@ -99,12 +180,12 @@ Result listEntries(Context &context, bool json) {
     out += '[';
     for (std::size_t i = 0; i < rows.size(); ++i) {
       out += i == 0 ? "\n" : ",\n";
-      appendJson(out, rows[i], context);
+      appendJson(out, rows[i], timings, context);
     }
     out += rows.empty() ? "]\n" : "\n]\n";
   } else {
     for (const auto &row : rows)
-      appendLine(out, row, context);
+      appendLine(out, row, timings, context);
   }
   return result;
 }
@@ -112,12 +193,12 @@ Result listEntries(Context &context, bool json) {
 Result checkEntries(Context &context, const std::optional<std::string> &name) {
   Result result;
   bool found = false;
-  for (const auto &row : currentEntries(context.platform)) {
+  for (const auto &row : startupRows(context, context.platform.clock.now())) {
     if (name && row.name != *name)
       continue;
     found = true;
     result.out += kindLabel(row.kind, context.texts) + " \"" + row.name +
-                  "\": " + reasonSentence(row, context.texts) + "\n";
+                  "\": " + entryStatus(row, context.texts).reason + "\n";
     if (row.verdict != StartVerdict::Starts)
       result.status = exitFailure;
   }

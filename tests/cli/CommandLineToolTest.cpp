@@ -201,6 +201,8 @@ TEST(CommandLineTool, ListJsonFollowsTheDocumentedSchemaAndKeepsTheBytes) {
                     "--schedule", "every:90m"})
                 .status,
             0);
+  ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", "Daily", "--command", "true"}).status,
+            0);
 
   const QJsonArray entries = listJson(lw);
   QStringList kinds;
@@ -221,12 +223,18 @@ TEST(CommandLineTool, ListJsonFollowsTheDocumentedSchemaAndKeepsTheBytes) {
     EXPECT_EQ(entry.contains("file"), !customized);
   }
   // The window's order: customized, then the user's (the starter among them), then the machine's.
-  EXPECT_EQ(kinds, QStringList({"customized", "user", "user", "machine"}));
+  EXPECT_EQ(kinds, QStringList({"customized", "customized", "user", "user", "machine"}));
 
   const QJsonObject mail = entryNamed(entries, "Mail");
   EXPECT_EQ(mail["schedule"].toString(), "Every 90 minutes");
   EXPECT_TRUE(QDateTime::fromString(mail["last_start"].toString(), Qt::ISODate).isValid());
   EXPECT_FALSE(mail.contains("name_hex"));
+  // Added just now, a daily entry next starts on a later day.
+  const QJsonObject daily = entryNamed(entries, "Daily");
+  const QDateTime last = QDateTime::fromString(daily["last_start"].toString(), Qt::ISODate);
+  const QDateTime next = QDateTime::fromString(daily["next_start"].toString(), Qt::ISODate);
+  EXPECT_TRUE(next.isValid()) << daily["next_start"].toString().toStdString();
+  EXPECT_GT(next.date(), last.date());
 
   const QJsonObject cafe = entryNamed(entries, QString::fromUtf8("caf\xEF\xBF\xBD"));
   EXPECT_EQ(cafe["name_hex"].toString(), "636166e9");
