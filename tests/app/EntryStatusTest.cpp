@@ -194,7 +194,7 @@ TEST_F(EntryStatusTest, DeletingASwitchedOffCustomizedEntryRecordsItAndForgetsTh
 
 TEST_F(EntryStatusTest, RefreshKeepsTheStartersSwitchAndRewritesOnlyAChangedCommand) {
   writeCustomized({{"Backup", "/usr/bin/backup"}});
-  const std::string starter = program.file("rwlaunch");
+  const std::string starter = program.file(LW_STARTER_FILE);
   setRun(RegistryRoot::CurrentUser, "Launchwright", starter);
   program.startup.disabled.insert({RegistryRoot::CurrentUser, "Launchwright"});
   open();
