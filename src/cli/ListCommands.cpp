@@ -9,6 +9,7 @@
 #include "scheduler/NextStart.h"
 #include "scheduler/ScheduleStatus.h"
 #include "storage/EntryFormat.h"
+#include "storage/Reversal.h"
 #include "support/TextNumbers.h"
 
 #include <cstdio>
@@ -148,16 +149,6 @@ void appendLine(std::string &out, const StartupEntry &entry, const TimingReader 
     out += timing.nextStart.value_or("none");
   }
   out += '\n';
-}
-
-std::string backupKindLabel(const std::string &kindLine, const LanguageTable &texts) {
-  if (kindLine == "0")
-    return texts.getText(text::allUsersLabel);
-  if (kindLine == "1")
-    return texts.getText(text::currentUserLabel);
-  if (kindLine == "2")
-    return texts.getText(text::customizedRestoreLabel);
-  return kindLine;
 }
 
 } // namespace

@@ -9,20 +9,10 @@ namespace lw {
 
 namespace {
 
-std::string kindLabel(const std::string &kindLine, const LanguageTable &texts) {
-  if (kindLine == "0")
-    return texts.getText(text::allUsersLabel);
-  if (kindLine == "1")
-    return texts.getText(text::currentUserLabel);
-  if (kindLine == "2")
-    return texts.getText(text::customizedRestoreLabel);
-  return kindLine; // a hand edit: show what the record says
-}
-
 std::string question(const std::vector<std::string> &lines, std::size_t p,
                      const LanguageTable &texts) {
   // "%s\n\n%s  (%s)\n%s\n\n%s"
-  return lines[p] + "\n\n" + lines[p + 1] + "  (" + kindLabel(lines[p + 3], texts) + ")\n" +
+  return lines[p] + "\n\n" + lines[p + 1] + "  (" + backupKindLabel(lines[p + 3], texts) + ")\n" +
          lines[p + 2] + "\n\n" + texts.getText(text::restoreQuestion);
 }
 
@@ -50,6 +40,16 @@ Restore restore(EntryStore &store, Toolbox &toolbox, const std::string &name,
 }
 
 } // namespace
+
+std::string backupKindLabel(const std::string &kindLine, const LanguageTable &texts) {
+  if (kindLine == "0")
+    return texts.getText(text::allUsersLabel);
+  if (kindLine == "1")
+    return texts.getText(text::currentUserLabel);
+  if (kindLine == "2")
+    return texts.getText(text::customizedRestoreLabel);
+  return kindLine; // a hand edit: show what the record says
+}
 
 ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
                                      const LanguageTable &texts) {

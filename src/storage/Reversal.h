@@ -13,6 +13,10 @@ struct ReversalResult {
 // comes back as "1x per day" with no weekday.
 inline constexpr const char *restoredSchedule = "000000000000000x00";
 
+// How a backup record's kind line is shown: the kind's label, or the line itself when a hand
+// edit left something else there.
+std::string backupKindLabel(const std::string &kindLine, const LanguageTable &texts);
+
 // The walk of "Reverse Startup Changes": asks per record through the prompter, oldest first,
 // and restores what is answered Yes through `toolbox` (the main window's; keyPath is set before
 // each write). A Run entry goes back into its Run key, a customized entry into the customized
