@@ -17,9 +17,8 @@ void appendCount(std::string &status, const LanguageTable &texts, std::int32_t n
   status += end;
 }
 
-std::size_t appendRunEntries(StartupListing &listing, StartupState &startup, RegistryRoot root,
+std::size_t appendRunEntries(StartupListing &listing, std::optional<std::vector<RunEntry>> entries,
                              EntryKind kind) {
-  auto entries = startup.entries(root);
   if (!entries)
     return 0;
   for (auto &entry : *entries)
@@ -35,16 +34,23 @@ std::size_t appendRunEntries(StartupListing &listing, StartupState &startup, Reg
 }
 
 // Launchwright starts these itself: only the user's switch and the program decide.
-void judgeCustomized(StartupEntry &entry, const std::vector<std::string> &disabled,
+void judgeCustomized(std::vector<StartupEntry> &rows, const std::vector<std::string> &disabled,
                      StartupState &startup) {
-  if (std::find(disabled.begin(), disabled.end(), entry.name) != disabled.end()) {
-    entry.verdict = StartVerdict::Disabled;
-    return;
-  }
-  if (auto missing = startup.missingProgram(entry.command)) {
-    entry.verdict = StartVerdict::ProgramMissing;
-    entry.detail = std::move(*missing);
-  }
+  std::vector<std::string_view> commands;
+  std::vector<StartupEntry *> switchedOn;
+  for (auto &row : rows)
+    if (std::find(disabled.begin(), disabled.end(), row.name) != disabled.end()) {
+      row.verdict = StartVerdict::Disabled;
+    } else {
+      commands.emplace_back(row.command);
+      switchedOn.push_back(&row);
+    }
+  auto missing = startup.missingPrograms(commands);
+  for (std::size_t i = 0; i < switchedOn.size() && i < missing.size(); ++i)
+    if (missing[i]) {
+      switchedOn[i]->verdict = StartVerdict::ProgramMissing;
+      switchedOn[i]->detail = std::move(*missing[i]);
+    }
 }
 
 } // namespace
@@ -71,18 +77,20 @@ StartupListing readStartupList(const Platform &platform, Toolbox & /*unused*/,
   for (auto &entry : entriesOf(store.customLines)) {
     StartupEntry row{EntryKind::Customized, std::move(entry.name), std::move(entry.command)};
     row.scheduleLine = std::move(entry.scheduleLine);
-    judgeCustomized(row, disabled, platform.startup);
     listing.rows.push_back(std::move(row));
   }
+  judgeCustomized(listing.rows, disabled, platform.startup);
   listing.customizedCount = listing.rows.size();
   appendCount(listing.statusText, texts, text::customizedCount, listing.customizedCount, "\n");
 
-  const std::size_t user = appendRunEntries(listing, platform.startup, RegistryRoot::CurrentUser,
-                                            EntryKind::CurrentUser);
+  auto keys = platform.startup.entriesOfBoth();
+  listing.rows.reserve(listing.rows.size() + (keys.user ? keys.user->size() : 0) +
+                       (keys.machine ? keys.machine->size() : 0));
+  const std::size_t user = appendRunEntries(listing, std::move(keys.user), EntryKind::CurrentUser);
   appendCount(listing.statusText, texts, text::currentUserCount, user, "\n");
 
   const std::size_t machine =
-      appendRunEntries(listing, platform.startup, RegistryRoot::LocalMachine, EntryKind::AllUsers);
+      appendRunEntries(listing, std::move(keys.machine), EntryKind::AllUsers);
   appendCount(listing.statusText, texts, text::allUsersCount, machine, "\n\n");
   appendCount(listing.statusText, texts, text::totalCount, listing.rows.size(), "");
 

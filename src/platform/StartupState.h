@@ -44,6 +44,17 @@ public:
   // each file read once. Nothing when the key exists but cannot be listed.
   virtual std::optional<std::vector<RunEntry>> entries(RegistryRoot root) = 0;
 
+  // Both Run keys, as entries gives them, from one look at each; a platform whose keys depend
+  // on each other (a user file that hides a machine one) need not read either twice.
+  struct BothKeys {
+    std::optional<std::vector<RunEntry>> user;
+    std::optional<std::vector<RunEntry>> machine;
+  };
+  virtual BothKeys entriesOfBoth() {
+    auto user = entries(RegistryRoot::CurrentUser);
+    return {std::move(user), entries(RegistryRoot::LocalMachine)};
+  }
+
   // Switches the entry off or on and keeps everything else about it. True when the entry is
   // in the asked state afterwards; false, changing nothing, when it cannot be switched (no
   // such entry, no rights).
@@ -58,6 +69,15 @@ public:
   // the desktop would look for it (a path, or a name searched on PATH); nothing when it is
   // there or the command is empty. For customized entries, which have no file of their own.
   virtual std::optional<std::string> missingProgram(std::string_view command) = 0;
+  // The same for many commands, answer by answer; a platform may look each program up once.
+  virtual std::vector<std::optional<std::string>>
+  missingPrograms(const std::vector<std::string_view> &commands) {
+    std::vector<std::optional<std::string>> answers;
+    answers.reserve(commands.size());
+    for (const auto command : commands)
+      answers.push_back(missingProgram(command));
+    return answers;
+  }
 };
 
 } // namespace lw

@@ -97,7 +97,8 @@ std::string textfile::readBytes(const std::string &path, std::size_t limit) {
   while (true) {
     if (have == bytes.size())
       bytes.resize(detail::readCapacity(have, limit));
-    const ssize_t got = ::read(in.get(), bytes.data() + have, bytes.size() - have);
+    const std::size_t wanted = bytes.size() - have;
+    const ssize_t got = ::read(in.get(), bytes.data() + have, wanted);
     if (got < 0) {
       if (errno == EINTR)
         continue;
@@ -108,6 +109,10 @@ std::string textfile::readBytes(const std::string &path, std::size_t limit) {
     have += static_cast<std::size_t>(got);
     if (have > limit)
       throw detail::tooLarge(path, limit);
+    // A regular file that gives its whole size and less than was asked for is at its end;
+    // asking again would only cost another call per file.
+    if (have == size && static_cast<std::size_t>(got) < wanted)
+      break;
   }
   bytes.resize(have);
   return bytes;

@@ -3,9 +3,10 @@
 #include "support/FileError.h"
 #include "support/TextFile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <dirent.h>
-#include <map>
 #include <memory>
 #include <sys/stat.h>
 
@@ -84,21 +85,32 @@ bool AutostartFolders::isPlainFile(const std::string &path) {
 }
 
 std::optional<std::vector<AutostartFolders::File>> AutostartFolders::list() const {
-  std::map<std::string, std::string> byName; // byte order: stable whatever the folders return
-  for (const auto &folder : folders) {
-    auto names = namesIn(folder);
-    if (!names)
+  std::vector<std::string> names;
+  std::vector<std::size_t> folderOf; // by name: the index of the folder that holds it
+  for (std::size_t folder = 0; folder < folders.size(); ++folder) {
+    auto found = namesIn(folders[folder]);
+    if (!found)
       return std::nullopt;
-    for (auto &name : *names)
-      if (!byName.contains(name)) {
-        auto path = fileIn(folder, name);
-        byName.emplace(std::move(name), std::move(path));
-      }
+    names.insert(names.end(), std::make_move_iterator(found->begin()),
+                 std::make_move_iterator(found->end()));
+    folderOf.resize(names.size(), folder);
   }
+  // Byte order, stable whatever order the folders list their names in; of equal names the
+  // first folder's stays. Sorting positions moves no text around.
+  std::vector<std::uint32_t> order(names.size());
+  for (std::uint32_t i = 0; i < order.size(); ++i)
+    order[i] = i;
+  std::sort(order.begin(), order.end(), [&names](std::uint32_t a, std::uint32_t b) {
+    const int compared = names[a].compare(names[b]);
+    return compared != 0 ? compared < 0 : a < b;
+  });
   std::vector<File> files;
-  files.reserve(byName.size());
-  for (auto &[name, path] : byName)
-    files.push_back({name, std::move(path)});
+  files.reserve(names.size());
+  for (const std::uint32_t i : order)
+    if (files.empty() || files.back().name != names[i]) {
+      auto path = fileIn(folders[folderOf[i]], names[i]);
+      files.push_back({std::move(names[i]), std::move(path)});
+    }
   return files;
 }
 
@@ -136,7 +148,7 @@ std::vector<std::string> AutostartFolders::everyPath(std::string_view name) cons
 
 AutostartFolders::Loaded AutostartFolders::load(const std::string &path) {
   try {
-    return {DesktopEntry::parse(textfile::readBytes(path, maxFileSize)), {}};
+    return {DesktopEntry::fromBytes(textfile::readBytes(path, maxFileSize)), {}};
   } catch (const FileError &error) {
     return {std::nullopt, error.reason()};
   }

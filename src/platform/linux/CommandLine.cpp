@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include <array>
+
 #include <sys/stat.h>
 
 namespace lw::commandline {
@@ -9,8 +11,13 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
 // Characters the Desktop Entry rules reserve: an argument holding one must be quoted.
 bool isReserved(char c) {
-  static constexpr std::string_view reserved = " \t\n\"'\\><~|&;$*?#()`";
-  return reserved.find(c) != std::string_view::npos;
+  static constexpr auto table = [] {
+    std::array<bool, 256> reserved{};
+    for (const char r : std::string_view(" \t\n\"'\\><~|&;$*?#()`"))
+      reserved[static_cast<unsigned char>(r)] = true;
+    return reserved;
+  }();
+  return table[static_cast<unsigned char>(c)];
 }
 
 bool escapableInDoubleQuotes(char c) {
@@ -79,6 +86,15 @@ std::vector<std::string> split(std::string_view line) {
   for (auto &word : splitWords(line))
     result.push_back(std::move(word.text));
   return result;
+}
+
+bool isCanonical(std::string_view line) {
+  if (line.empty() || line.front() == ' ' || line.back() == ' ')
+    return false;
+  for (std::size_t i = 0; i < line.size(); ++i)
+    if (line[i] == ' ' ? line[i - 1] == ' ' : isReserved(line[i]))
+      return false;
+  return true;
 }
 
 bool isExistingFile(const std::string &path) {

@@ -26,6 +26,11 @@ struct Word {
 std::vector<Word> splitWords(std::string_view line);
 std::vector<std::string> split(std::string_view line);
 
+// Whether the line is already in canonical form: words of characters that need no quoting,
+// separated by single spaces. Such a line splits at its spaces and joins back to itself, so a
+// reader can take it as it stands; most command lines in the wild are of this kind.
+bool isCanonical(std::string_view line);
+
 // Answers whether a path names an existing file that is not a directory.
 using FileProbe = std::function<bool(const std::string &path)>;
 bool isExistingFile(const std::string &path);

@@ -1,5 +1,6 @@
 #include "DesktopEntry.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace lw {
@@ -129,38 +130,58 @@ std::string expandFieldCodes(std::string_view exec, const DesktopEntry &entry,
 
 } // namespace
 
-DesktopEntry DesktopEntry::parse(std::string_view bytes) {
+DesktopEntry DesktopEntry::parse(std::string_view bytes) { return fromBytes(std::string(bytes)); }
+
+DesktopEntry DesktopEntry::fromBytes(std::string bytes) {
   DesktopEntry entry;
+  entry.text = std::move(bytes);
+  const std::string_view all = entry.text;
+  entry.spans.reserve(static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')) + 1);
   std::size_t start = 0;
-  while (start < bytes.size()) {
-    auto end = bytes.find('\n', start);
+  while (start < all.size()) {
+    auto end = all.find('\n', start);
     if (end == std::string_view::npos)
-      end = bytes.size();
-    entry.lines.emplace_back(bytes.substr(start, end - start));
+      end = all.size();
+    entry.spans.emplace_back(start, end - start);
     start = end + 1;
   }
   return entry;
 }
 
 std::string DesktopEntry::bytes() const {
-  std::string result;
-  for (const auto &line : lines) {
-    result += line;
-    result += '\n';
+  if (text.empty() || text.back() == '\n')
+    return text;
+  return text + '\n';
+}
+
+std::vector<std::string> DesktopEntry::lineCopies() const {
+  std::vector<std::string> copies;
+  copies.reserve(lineCount());
+  for (std::size_t i = 0; i < lineCount(); ++i)
+    copies.emplace_back(line(i));
+  return copies;
+}
+
+void DesktopEntry::setLines(const std::vector<std::string> &lines) {
+  std::string joined;
+  for (const auto &each : lines) {
+    joined += each;
+    joined += '\n';
   }
-  return result;
+  *this = fromBytes(std::move(joined));
 }
 
 std::vector<DesktopEntry::Range> DesktopEntry::mainGroups() const {
   std::vector<Range> groups;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const auto name = groupName(lines[i]);
+  const std::size_t count = lineCount();
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto name = groupName(line(i));
     if (!name)
       continue;
-    if (!groups.empty() && groups.back().end == lines.size())
+    if (!groups.empty() && groups.back().end == count)
       groups.back().end = i;
     if (*name == mainGroupName)
-      groups.push_back({i, lines.size()});
+      groups.push_back({i, count});
   }
   return groups;
 }
@@ -169,27 +190,28 @@ bool DesktopEntry::hasMainGroup() const { return !mainGroups().empty(); }
 
 std::optional<std::size_t> DesktopEntry::badLine() const {
   bool inGroup = false;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].find('\0') != std::string::npos)
+  for (std::size_t i = 0; i < lineCount(); ++i) {
+    const std::string_view text = line(i);
+    if (text.find('\0') != std::string_view::npos)
       return i;
-    if (isComment(lines[i]))
+    if (isComment(text))
       continue;
-    if (const auto name = groupName(lines[i])) {
+    if (const auto name = groupName(text)) {
       if (!isValidGroupName(*name))
         return i;
       inGroup = true;
       continue;
     }
-    const auto line = splitKeyLine(lines[i]);
-    if (!line || !inGroup || !isValidKey(line->key))
+    const auto keyLine = splitKeyLine(text);
+    if (!keyLine || !inGroup || !isValidKey(keyLine->key))
       return i;
   }
   return std::nullopt;
 }
 
 bool DesktopEntry::startsWithMainGroup() const {
-  for (const auto &line : lines)
-    if (const auto name = groupName(line))
+  for (std::size_t i = 0; i < lineCount(); ++i)
+    if (const auto name = groupName(line(i)))
       return *name == mainGroupName;
   return false;
 }
@@ -198,35 +220,54 @@ const std::vector<DesktopEntry::KeyAt> &DesktopEntry::mainKeys() const {
   if (indexed)
     return keyIndex;
   keyIndex.clear();
-  for (const auto &group : mainGroups())
-    for (std::size_t i = group.header + 1; i < group.end; ++i)
-      if (const auto line = splitKeyLine(lines[i])) {
-        const char *begin = lines[i].data();
-        keyIndex.push_back({i, static_cast<std::size_t>(line->key.data() - begin), line->key.size(),
-                            static_cast<std::size_t>(line->value.data() - begin)});
-      }
+  keyIndex.reserve(lineCount());
+  // One pass: the key lines of every "[Desktop Entry]" group, as mainGroups finds them.
+  bool inMain = false;
+  for (std::size_t i = 0; i < lineCount(); ++i) {
+    const std::string_view text = line(i);
+    if (const auto name = groupName(text)) {
+      inMain = *name == mainGroupName;
+      continue;
+    }
+    if (!inMain)
+      continue;
+    if (const auto keyLine = splitKeyLine(text)) {
+      const char *begin = text.data();
+      keyIndex.push_back({i, static_cast<std::size_t>(keyLine->key.data() - begin),
+                          keyLine->key.size(),
+                          static_cast<std::size_t>(keyLine->value.data() - begin)});
+    }
+  }
   indexed = true;
   return keyIndex;
 }
 
-std::optional<std::string> DesktopEntry::value(std::string_view key) const {
+std::optional<std::string_view> DesktopEntry::view(std::string_view key) const {
   const auto &keys = mainKeys();
   for (auto at = keys.rbegin(); at != keys.rend(); ++at) {
-    const std::string_view line = lines[at->line];
-    if (line.substr(at->keyBegin, at->keyLength) != key)
+    if (at->keyLength != key.size())
       continue;
-    auto value = line.substr(at->valueBegin);
+    const std::string_view text = line(at->line);
+    if (text.substr(at->keyBegin, at->keyLength) != key)
+      continue;
+    auto value = text.substr(at->valueBegin);
     if (!value.empty() && value.back() == '\r')
       value.remove_suffix(1);
-    return std::string(value);
+    return value;
   }
+  return std::nullopt;
+}
+
+std::optional<std::string> DesktopEntry::value(std::string_view key) const {
+  if (const auto found = view(key))
+    return std::string(*found);
   return std::nullopt;
 }
 
 void DesktopEntry::setValue(std::string_view key, std::string_view rawValue) {
   auto groups = mainGroups();
+  auto lines = lineCopies();
   if (groups.empty()) {
-    changed();
     lines.emplace_back("[Desktop Entry]");
     groups.push_back({lines.size() - 1, lines.size()});
   }
@@ -234,39 +275,43 @@ void DesktopEntry::setValue(std::string_view key, std::string_view rawValue) {
   std::size_t lastKey = groups.front().header;
   for (const auto &group : groups)
     for (std::size_t i = group.header + 1; i < group.end; ++i)
-      if (const auto line = splitKeyLine(lines[i])) {
-        if (line->key == key)
+      if (const auto keyLine = splitKeyLine(lines[i])) {
+        if (keyLine->key == key)
           found.push_back(i);
         if (group.header == groups.front().header)
           lastKey = i;
       }
   std::string newLine = std::string(key) + "=" + std::string(rawValue);
-  changed();
   if (found.empty()) {
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastKey + 1), std::move(newLine));
-    return;
+  } else {
+    lines[found.front()] = std::move(newLine);
+    for (auto i = found.size() - 1; i > 0; --i)
+      lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(found[i]));
   }
-  lines[found.front()] = std::move(newLine);
-  for (auto i = found.size() - 1; i > 0; --i)
-    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(found[i]));
+  setLines(lines);
 }
 
 void DesktopEntry::removeKey(std::string_view key) {
   const auto groups = mainGroups();
+  auto lines = lineCopies();
+  bool removed = false;
   for (auto group = groups.rbegin(); group != groups.rend(); ++group)
     for (std::size_t i = group->end; i-- > group->header + 1;)
-      if (const auto line = splitKeyLine(lines[i]); line && line->key == key) {
+      if (const auto keyLine = splitKeyLine(lines[i]); keyLine && keyLine->key == key) {
         lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
-        changed();
+        removed = true;
       }
+  if (removed)
+    setLines(lines);
 }
 
 std::optional<bool> DesktopEntry::boolean(std::string_view key) const {
-  auto text = value(key);
+  auto text = view(key);
   if (!text)
     return std::nullopt;
   while (!text->empty() && isSpace(text->back()))
-    text->pop_back();
+    text->remove_suffix(1);
   if (*text == "true" || *text == "1")
     return true;
   if (*text == "false" || *text == "0")
@@ -275,7 +320,7 @@ std::optional<bool> DesktopEntry::boolean(std::string_view key) const {
 }
 
 std::optional<std::vector<std::string>> DesktopEntry::list(std::string_view key) const {
-  const auto raw = value(key);
+  const auto raw = view(key);
   if (!raw)
     return std::nullopt;
   std::vector<std::string> items;
@@ -300,7 +345,7 @@ std::optional<std::vector<std::string>> DesktopEntry::list(std::string_view key)
 
 bool DesktopEntry::switchedOff() const {
   return boolean("Hidden") == true ||
-         (value("X-GNOME-Autostart-enabled") && boolean("X-GNOME-Autostart-enabled") != true);
+         (view("X-GNOME-Autostart-enabled") && boolean("X-GNOME-Autostart-enabled") != true);
 }
 
 void DesktopEntry::switchOn() {
@@ -311,7 +356,12 @@ void DesktopEntry::switchOn() {
 }
 
 std::string DesktopEntry::command(const std::string &filePath) const {
-  const std::string exec = desktop::unescape(value("Exec").value_or(""));
+  const auto raw = view("Exec");
+  // Without escapes, field codes or anything to quote, the line is its own canonical form.
+  if (raw && raw->find_first_of("\\%") == std::string_view::npos &&
+      commandline::isCanonical(*raw) && !view(desktop::commandKey))
+    return std::string(*raw);
+  const std::string exec = desktop::unescape(raw.value_or(""));
   const auto arguments = commandline::split(expandFieldCodes(exec, *this, filePath));
   if (const auto remembered = value(desktop::commandKey)) {
     std::string text = desktop::unescape(*remembered);
@@ -364,6 +414,8 @@ std::string desktop::escape(std::string_view text) {
 }
 
 std::string desktop::unescape(std::string_view raw) {
+  if (raw.find('\\') == std::string_view::npos)
+    return std::string(raw);
   std::string text;
   for (std::size_t i = 0; i < raw.size(); ++i) {
     if (raw[i] != '\\' || i + 1 == raw.size()) {

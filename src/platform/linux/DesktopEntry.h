@@ -18,6 +18,8 @@ namespace lw {
 class DesktopEntry {
 public:
   static DesktopEntry parse(std::string_view bytes);
+  // The same, keeping the bytes themselves instead of a copy.
+  static DesktopEntry fromBytes(std::string bytes);
   // The file's bytes, LF after every line.
   std::string bytes() const;
 
@@ -32,6 +34,8 @@ public:
   // The value of a key of the main group as written in the file (string escapes still in
   // place); a key written twice gives its last value.
   std::optional<std::string> value(std::string_view key) const;
+  // The same without a copy; valid until the entry is changed.
+  std::optional<std::string_view> view(std::string_view key) const;
   // Replaces the key's first line and drops any repeats; a new key goes after the last key of
   // the main group, which is created when missing.
   void setValue(std::string_view key, std::string_view rawValue);
@@ -71,8 +75,16 @@ private:
   };
   const std::vector<KeyAt> &mainKeys() const;
   void changed() { indexed = false; }
+  std::string_view line(std::size_t i) const {
+    return std::string_view(text).substr(spans[i].first, spans[i].second);
+  }
+  std::size_t lineCount() const { return spans.size(); }
+  // Edits work on the lines as strings, then make them the file's bytes again.
+  std::vector<std::string> lineCopies() const;
+  void setLines(const std::vector<std::string> &lines);
 
-  std::vector<std::string> lines;
+  std::string text; // the bytes as read or as the last edit left them
+  std::vector<std::pair<std::size_t, std::size_t>> spans; // each line's start and length
   mutable std::vector<KeyAt> keyIndex;
   mutable bool indexed = false;
 };

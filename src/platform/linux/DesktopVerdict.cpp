@@ -30,7 +30,7 @@ bool isUtf8(std::string_view text) {
 
 // A string value as GLib hands it out: nothing when absent or not UTF-8.
 std::optional<std::string> text(const DesktopEntry &entry, std::string_view key) {
-  const auto raw = entry.value(key);
+  const auto raw = entry.view(key);
   if (!raw || !isUtf8(*raw))
     return std::nullopt;
   return unescape(*raw);
@@ -101,14 +101,16 @@ Session::Session(const char *currentDesktop, const char *path) {
 bool Session::findsProgram(const std::string &program) {
   if (program.empty())
     return false;
-  if (program.find('/') != std::string::npos)
-    return isExecutable(program);
+  // Many entries start the same few programs: each is looked up once per listing.
   if (const auto known = found.find(program); known != found.end())
     return known->second;
   bool there = false;
-  for (const auto &dir : searchPath)
-    if ((there = isExecutable(dir + '/' + program)))
-      break;
+  if (program.find('/') != std::string::npos)
+    there = isExecutable(program);
+  else
+    for (const auto &dir : searchPath)
+      if ((there = isExecutable(dir + '/' + program)))
+        break;
   found.emplace(program, there);
   return there;
 }
@@ -116,7 +118,8 @@ bool Session::findsProgram(const std::string &program) {
 std::string switchKey(const DesktopEntry &entry) {
   if (entry.boolean("Hidden") == true)
     return "Hidden";
-  if (entry.switchedOff())
+  // GNOME's session counts a value it cannot read as false.
+  if (entry.view("X-GNOME-Autostart-enabled") && entry.boolean("X-GNOME-Autostart-enabled") != true)
     return "X-GNOME-Autostart-enabled";
   return {};
 }
@@ -129,13 +132,23 @@ Verdict judge(const DesktopEntry &entry, Session &session) {
     return {StartVerdict::Disabled, std::move(key)};
   if (!entry.startsWithMainGroup())
     return {StartVerdict::NotAProgram, {}};
-  const auto type = text(entry, "Type");
-  if (type != "Application")
-    return {StartVerdict::NotAProgram, type.value_or("")};
+  if (entry.view("Type") != "Application") { // the common case needs no unescaping
+    const auto type = text(entry, "Type");
+    if (type != "Application")
+      return {StartVerdict::NotAProgram, type.value_or("")};
+  }
   const auto exec = text(entry, "Exec");
-  const auto words = exec ? commandline::split(*exec) : std::vector<std::string>();
-  if (words.empty() || !quotesClose(*exec))
+  if (!exec)
     return {StartVerdict::NotAProgram, {}};
+  std::string program;
+  if (commandline::isCanonical(*exec)) {
+    program = exec->substr(0, exec->find(' '));
+  } else {
+    auto words = commandline::split(*exec);
+    if (words.empty() || !quotesClose(*exec))
+      return {StartVerdict::NotAProgram, {}};
+    program = std::move(words.front());
+  }
 
   const auto onlyShowIn = entry.list("OnlyShowIn");
   const auto notShowIn = entry.list("NotShowIn");
@@ -159,8 +172,8 @@ Verdict judge(const DesktopEntry &entry, Session &session) {
   if (const auto tryExec = text(entry, "TryExec");
       tryExec && !tryExec->empty() && !session.findsProgram(*tryExec))
     return {StartVerdict::ProgramMissing, *tryExec};
-  if (!session.findsProgram(words.front()))
-    return {StartVerdict::ProgramMissing, words.front()};
+  if (!session.findsProgram(program))
+    return {StartVerdict::ProgramMissing, std::move(program)};
   return {};
 }
 

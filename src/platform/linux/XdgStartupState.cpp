@@ -3,6 +3,7 @@
 #include "DesktopVerdict.h"
 #include "XdgRegistry.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 
@@ -31,42 +32,65 @@ std::optional<std::vector<RunEntry>> XdgStartupState::entries(RegistryRoot root)
   const auto files = folders(root).list();
   if (!files)
     return std::nullopt;
-  std::map<std::string, std::string, std::less<>> others; // the other key's names and paths
-  if (const auto other = (root == RegistryRoot::CurrentUser ? machine : user).list())
-    for (const auto &file : *other)
-      others.emplace(file.name, file.path);
+  const auto others = (root == RegistryRoot::CurrentUser ? machine : user).list();
+  return rowsOf(root, *files, others.value_or(std::vector<AutostartFolders::File>()), session);
+}
 
+StartupState::BothKeys XdgStartupState::entriesOfBoth() {
+  desktop::Session session(environment("XDG_CURRENT_DESKTOP"), environment("PATH"));
+  const auto users = user.list();
+  const auto machines = machine.list();
+  const std::vector<AutostartFolders::File> none;
+  BothKeys both;
+  if (users)
+    both.user = rowsOf(RegistryRoot::CurrentUser, *users, machines.value_or(none), session);
+  if (machines)
+    both.machine = rowsOf(RegistryRoot::LocalMachine, *machines, users.value_or(none), session);
+  return both;
+}
+
+std::vector<RunEntry> XdgStartupState::rowsOf(RegistryRoot root,
+                                              const std::vector<AutostartFolders::File> &files,
+                                              const std::vector<AutostartFolders::File> &others,
+                                              desktop::Session &session) const {
+  const auto otherOf = [&others](const std::string &name) -> const AutostartFolders::File * {
+    const auto at = std::lower_bound(
+        others.begin(), others.end(), name,
+        [](const AutostartFolders::File &file, const std::string &key) { return file.name < key; });
+    return at != others.end() && at->name == name ? &*at : nullptr;
+  };
   std::vector<RunEntry> rows;
-  rows.reserve(files->size());
-  for (const auto &file : *files) {
+  rows.reserve(files.size());
+  for (const auto &file : files) {
     RunEntry row;
     row.name = file.name;
     row.file = file.path;
     const auto loaded = AutostartFolders::load(file.path);
-    const auto other = others.find(file.name);
+    const AutostartFolders::File *other = otherOf(file.name);
     if (loaded.entry) {
       const auto &entry = *loaded.entry;
-      if (root == RegistryRoot::CurrentUser && other != others.end() && entry.switchedOff())
+      if (root == RegistryRoot::CurrentUser && other && entry.switchedOff())
         continue; // the machine entry's switch: its row shows it
       auto [verdict, detail] = desktop::judge(entry, session);
       row.verdict = verdict;
       row.detail = std::move(detail);
       row.command = entry.command(file.path);
-      row.workingDirectory = desktop::unescape(entry.value("Path").value_or(""));
+      if (const auto folder = entry.view("Path"))
+        row.workingDirectory = desktop::unescape(*folder);
     } else {
       row.verdict = StartVerdict::Unreadable;
       row.detail = loaded.error;
     }
-    if (root == RegistryRoot::LocalMachine && other != others.end()) {
-      const auto mine = AutostartFolders::load(other->second);
+    if (root == RegistryRoot::LocalMachine && other) {
+      const auto mine = AutostartFolders::load(other->path);
       if (mine.entry && mine.entry->switchedOff()) {
         row.verdict = StartVerdict::Disabled;
         row.detail = desktop::switchKey(*mine.entry);
       } else {
         row.verdict = StartVerdict::Replaced;
-        row.detail = other->second;
+        row.detail = other->path;
       }
-      row.file = other->second;
+      row.file = other->path;
     }
     rows.push_back(std::move(row));
   }
@@ -94,13 +118,41 @@ std::optional<std::vector<std::string>> XdgStartupState::enumerate(RegistryRoot 
 }
 
 std::optional<std::string> XdgStartupState::missingProgram(std::string_view command) {
-  const auto arguments = commandline::arguments(command, probe);
-  if (arguments.empty())
-    return std::nullopt;
+  return missingPrograms({command}).front();
+}
+
+std::vector<std::optional<std::string>>
+XdgStartupState::missingPrograms(const std::vector<std::string_view> &commands) {
   desktop::Session session(nullptr, environment("PATH"));
-  if (session.findsProgram(arguments.front()))
-    return std::nullopt;
-  return arguments.front();
+  // Many commands start the same few programs: each file is probed once for all of them.
+  std::map<std::string, bool, std::less<>> probed;
+  const commandline::FileProbe remembered = [this, &probed](const std::string &path) {
+    const auto known = probed.find(path);
+    if (known != probed.end())
+      return known->second;
+    return probed.emplace(path, probe(path)).first->second;
+  };
+  std::vector<std::optional<std::string>> answers;
+  answers.reserve(commands.size());
+  for (const auto command : commands) {
+    // Most commands are plain words whose first one is the program file itself.
+    if (commandline::isCanonical(command)) {
+      const std::string program(command.substr(0, command.find(' ')));
+      if (remembered(program)) {
+        if (session.findsProgram(program))
+          answers.emplace_back();
+        else
+          answers.emplace_back(program);
+        continue;
+      }
+    }
+    auto arguments = commandline::arguments(command, remembered);
+    if (arguments.empty() || session.findsProgram(arguments.front()))
+      answers.emplace_back();
+    else
+      answers.emplace_back(std::move(arguments.front()));
+  }
+  return answers;
 }
 
 } // namespace lw

@@ -17,6 +17,7 @@
 
 #include "AutostartFolders.h"
 #include "CommandLine.h"
+#include "DesktopVerdict.h"
 #include "platform/StartupState.h"
 
 #include <functional>
@@ -35,7 +36,10 @@ public:
   std::optional<std::vector<RunEntry>> entries(RegistryRoot root) override;
   bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) override;
   bool rename(RegistryRoot root, std::string_view from, std::string_view to) override;
+  BothKeys entriesOfBoth() override;
   std::optional<std::string> missingProgram(std::string_view command) override;
+  std::vector<std::optional<std::string>>
+  missingPrograms(const std::vector<std::string_view> &commands) override;
 
   // The Run keys as registry values: every listed entry is a value whose data is its command
   // (empty when unreadable). Names are the exact file names.
@@ -54,6 +58,11 @@ private:
   }
   // The user's file of the name when it only switches off the machine entry of that name.
   std::optional<AutostartFolders::File> machineSwitch(std::string_view name) const;
+  // The rows of root from its files and the other key's, both as AutostartFolders::list gives
+  // them.
+  std::vector<RunEntry> rowsOf(RegistryRoot root, const std::vector<AutostartFolders::File> &files,
+                               const std::vector<AutostartFolders::File> &others,
+                               desktop::Session &session) const;
   bool changeFile(const std::string &path, const std::function<bool(DesktopEntry &)> &change);
 
   AutostartFolders user;
