@@ -1,25 +1,35 @@
 // The instance guard on Linux: a lock file decides, a local socket beside it carries the
-// requests.
+// requests. Plain POSIX sockets, so that the program needs no network library at all.
 #include "SingleInstance.h"
 
+#include <QByteArray>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
-#include <QThread>
+#include <QSocketNotifier>
 
-#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <thread>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace lw {
 
 namespace {
 
-constexpr const char *showRequest = "show\n";
-constexpr const char *greeting = "launchwright\n";
+constexpr std::string_view showRequest = "show\n";
+constexpr std::string_view greeting = "launchwright\n";
 // The running instance may still be busy with its start-up, which waits 5.5 s after a logon;
 // a second start waits that long for it before giving up.
 constexpr std::chrono::milliseconds answerTime{20000};
@@ -31,14 +41,61 @@ QString userTag() {
   return QStringLiteral("launchwright-") + QString::fromLatin1(home.left(16));
 }
 
+class Descriptor {
+public:
+  explicit Descriptor(int fd = -1) : fd(fd) {}
+  Descriptor(const Descriptor &) = delete;
+  Descriptor &operator=(const Descriptor &) = delete;
+  ~Descriptor() { reset(); }
+  int get() const { return fd; }
+  void reset(int to = -1) {
+    if (fd >= 0)
+      ::close(fd);
+    fd = to;
+  }
+
+private:
+  int fd;
+};
+
+// The address of a socket file; false when the path does not fit.
+bool addressOf(const std::string &path, sockaddr_un &address) {
+  address = {};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path)
+    return false;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  return true;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (sent < 0) {
+      if (errno == EINTR)
+        continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(sent));
+  }
+  return true;
+}
+
 } // namespace
 
 struct SingleInstance::State {
-  QString name;
+  std::string name; // the socket file
   QString lockPath;
   std::unique_ptr<QLockFile> lock;
-  std::unique_ptr<QLocalServer> server;
-  std::unique_ptr<QLocalSocket> peer;
+  Descriptor server;
+  std::unique_ptr<QSocketNotifier> accepting;
+  struct Client {
+    Descriptor fd;
+    std::unique_ptr<QSocketNotifier> reading;
+    std::string received;
+  };
+  std::map<int, Client> clients;
+  Descriptor peer;
 };
 
 SingleInstance::SingleInstance() : state(std::make_unique<State>()) {
@@ -48,10 +105,13 @@ SingleInstance::SingleInstance() : state(std::make_unique<State>()) {
   const QString prefix =
       ownFolder ? runtime + QStringLiteral("/launchwright") : QDir::tempPath() + u'/' + userTag();
   state->lockPath = prefix + QStringLiteral(".lock");
-  state->name = prefix + QStringLiteral(".socket");
+  state->name = QFile::encodeName(prefix + QStringLiteral(".socket")).toStdString();
 }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance() {
+  if (state->server.get() >= 0)
+    ::unlink(state->name.c_str());
+}
 
 bool SingleInstance::claim() {
   State &s = *state;
@@ -66,59 +126,117 @@ bool SingleInstance::claim() {
                  qPrintable(s.lockPath));
     return true;
   }
-  // Whoever holds the lock owns the name, so a socket still there is a crashed holder's.
-  QLocalServer::removeServer(s.name);
-  s.server = std::make_unique<QLocalServer>();
-  s.server->setSocketOptions(QLocalServer::UserAccessOption);
-  if (!s.server->listen(s.name)) {
-    std::fprintf(stderr, "launchwright: cannot listen on %s: %s\n", qPrintable(s.name),
-                 qPrintable(s.server->errorString()));
+  const auto fail = [&s](const char *what) {
+    std::fprintf(stderr, "launchwright: cannot listen on %s: %s: %s\n", s.name.c_str(), what,
+                 std::strerror(errno));
+    s.server.reset();
     return true;
+  };
+  sockaddr_un address{};
+  if (!addressOf(s.name, address)) {
+    errno = ENAMETOOLONG;
+    return fail("the path");
   }
-  connect(s.server.get(), &QLocalServer::newConnection, this, [this] {
-    while (QLocalSocket *client = state->server->nextPendingConnection()) {
-      connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-      connect(client, &QLocalSocket::readyRead, this, [this, client] {
-        if (client->readAll().contains(QByteArrayLiteral("show")))
+  // Whoever holds the lock owns the name, so a socket still there is a crashed holder's.
+  ::unlink(s.name.c_str());
+  s.server.reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (s.server.get() < 0)
+    return fail("socket");
+  // Only this user may talk to the instance: the socket is made in a private folder, closed to
+  // others, and only then put in its place.
+  std::string folder = s.name + ".XXXXXX";
+  if (!::mkdtemp(folder.data()))
+    return fail("mkdtemp");
+  const std::string inside = folder + "/s";
+  sockaddr_un hidden{};
+  const bool bound =
+      addressOf(inside, hidden) &&
+      ::bind(s.server.get(), reinterpret_cast<const sockaddr *>(&hidden), sizeof hidden) == 0 &&
+      ::chmod(inside.c_str(), S_IRUSR | S_IWUSR) == 0 &&
+      ::rename(inside.c_str(), s.name.c_str()) == 0;
+  ::unlink(inside.c_str());
+  ::rmdir(folder.c_str());
+  if (!bound || ::listen(s.server.get(), 8) != 0)
+    return fail("bind");
+
+  s.accepting = std::make_unique<QSocketNotifier>(s.server.get(), QSocketNotifier::Read);
+  connect(s.accepting.get(), &QSocketNotifier::activated, this, [this] {
+    State &s = *state;
+    for (int fd;
+         (fd = ::accept4(s.server.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0;) {
+      writeAll(fd, greeting);
+      State::Client &client = s.clients[fd];
+      client.fd.reset(fd);
+      client.reading = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+      connect(client.reading.get(), &QSocketNotifier::activated, this, [this, fd] {
+        State::Client &client = state->clients[fd];
+        char buffer[256];
+        ssize_t got;
+        while ((got = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+          client.received.append(buffer, static_cast<std::size_t>(got));
+        const bool asked = client.received.find("show") != std::string::npos;
+        if (asked)
+          client.received.clear();
+        // The peer is gone, or has said too much to be a start of this program.
+        if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR) ||
+            client.received.size() > 4096) {
+          client.reading->setEnabled(false);
+          client.reading.release()->deleteLater();
+          state->clients.erase(fd);
+        }
+        if (asked)
           emit showRequested();
       });
-      client->write(greeting);
-      client->flush();
     }
   });
   return true;
 }
 
 bool SingleInstance::reachRunning() {
-  const auto deadline = std::chrono::steady_clock::now() + answerTime;
+  using std::chrono::steady_clock;
+  const auto deadline = steady_clock::now() + answerTime;
   const auto left = [&deadline] {
-    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(
-        0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                 std::chrono::steady_clock::now())
-               .count()));
+    const auto rest =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - steady_clock::now());
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, rest.count()));
   };
+  sockaddr_un address{};
+  if (!addressOf(state->name, address))
+    return false;
   auto &peer = state->peer;
-  peer = std::make_unique<QLocalSocket>();
   while (true) {
-    peer->connectToServer(state->name);
-    if (peer->waitForConnected(left()))
+    peer.reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (peer.get() < 0)
+      return false;
+    if (::connect(peer.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0)
       break;
     if (left() == 0)
       return false;
     // Between the holder's lock and its listen, or a holder that just ended.
-    QThread::msleep(100);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  while (!peer->canReadLine())
-    if (!peer->waitForReadyRead(left()))
+  std::string line;
+  while (line.find('\n') == std::string::npos && line.size() < greeting.size()) {
+    pollfd wait{peer.get(), POLLIN, 0};
+    const int ready = ::poll(&wait, 1, left());
+    if (ready < 0 && errno == EINTR)
+      continue;
+    if (ready <= 0)
       return false;
-  return peer->readLine() == greeting;
+    char buffer[64];
+    const ssize_t got = ::recv(peer.get(), buffer, sizeof buffer, 0);
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got <= 0)
+      return false;
+    line.append(buffer, static_cast<std::size_t>(got));
+  }
+  return line == greeting;
 }
 
 bool SingleInstance::askToShow() {
-  auto &peer = state->peer;
-  peer->write(showRequest);
-  const bool sent = peer->waitForBytesWritten(static_cast<int>(answerTime.count()));
-  peer->disconnectFromServer();
+  const bool sent = writeAll(state->peer.get(), showRequest);
+  state->peer.reset();
   return sent;
 }
 
