@@ -115,6 +115,32 @@ class Canvas:
     def save(self, name):
         write_png(os.path.join(HERE, name), self.width, self.height, self.px)
 
+    def resized(self, width, height):
+        """Area-averaged copy at another size (colours weighted by alpha), so that the window
+        shows the picture pixel for pixel and never has to scale it while it starts."""
+        out = Canvas(width, height)
+        sx, sy = self.width / width, self.height / height
+        for y in range(height):
+            y0, y1 = y * sy, (y + 1) * sy
+            for x in range(width):
+                x0, x1 = x * sx, (x + 1) * sx
+                acc = [0.0, 0.0, 0.0, 0.0]
+                area = 0.0
+                for yy in range(int(y0), min(self.height, int(math.ceil(y1)))):
+                    wy = min(y1, yy + 1) - max(y0, yy)
+                    for xx in range(int(x0), min(self.width, int(math.ceil(x1)))):
+                        w = wy * (min(x1, xx + 1) - max(x0, xx))
+                        r, g, b, a = self.px[yy][xx]
+                        acc[0] += r * a * w
+                        acc[1] += g * a * w
+                        acc[2] += b * a * w
+                        acc[3] += a * w
+                        area += w
+                a = acc[3] / area
+                out.px[y][x] = ((acc[0] / acc[3], acc[1] / acc[3], acc[2] / acc[3], a)
+                                if acc[3] > 0 else (0.0, 0.0, 0.0, 0.0))
+        return out
+
 
 def over(dst, rgb, a):
     dr, dg, db, da = dst
@@ -352,9 +378,12 @@ def main():
                        (32, "launchwright-32.png"), (16, "launchwright-16.png")):
         icon(size).save(name)
     icon_svg()
-    band_top().save("band-top.png")
-    band_bottom().save("band-bottom.png")
-    band_side().save("band-side.png")
+    # Each band at the size of its place in the main window (resources/ui/MainDialog.ui).
+    band_top().resized(642, 32).save("band-top.png")
+    band_bottom().resized(642, 33).save("band-bottom.png")
+    side = band_side()
+    side.resized(35, 403).save("band-side.png")
+    side.resized(22, 403).save("band-side-narrow.png")
 
 
 if __name__ == "__main__":

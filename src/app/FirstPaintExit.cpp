@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <cstdlib>
 
@@ -29,7 +29,7 @@ protected:
 void exitAfterFirstPaintWhenAsked(QWidget *window) {
   if (qgetenv("LW_EXIT_AFTER_FIRST_PAINT") != "1" || !window)
     return;
-  auto *list = window->findChild<QTreeWidget *>();
+  auto *list = window->findChild<QTreeView *>();
   QWidget *painted = list ? list->viewport() : window;
   painted->installEventFilter(new ExitAfterPaint(painted));
 }

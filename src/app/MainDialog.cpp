@@ -1,5 +1,6 @@
 #include "MainDialog.h"
 
+#include "ProgramIcon.h"
 #include "StartupList.h"
 #include "editing/EntrySwitching.h"
 #include "editing/FileErrorText.h"
@@ -11,7 +12,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <algorithm>
 #include <chrono>
@@ -85,6 +86,9 @@ MainDialog::MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent
   deleteButton = ui->deleteButton;
   editButton = ui->editButton;
   entryList = ui->entryList;
+  listModel = new StartupListModel(languageTable, this);
+  entryList->setModel(listModel);
+  listModel->setTiming([this](const StartupEntry &row) { return describeTiming(row); });
 
   // An application window with a close box and no minimise box; only the tray minimises it.
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -92,7 +96,6 @@ MainDialog::MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent
   icon = programIcon();
 
   // Columns come from the language table; without it the list has none.
-  entryList->setColumnCount(0);
   entryList->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   entryList->header()->setSectionsClickable(false);
   entryList->viewport()->installEventFilter(this);
@@ -101,10 +104,10 @@ MainDialog::MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent
   connect(entryList, &QWidget::customContextMenuRequested, this, [this](QPoint at) {
     guarded([&] { showListMenu(entryList->viewport()->mapToGlobal(at)); });
   });
-  connect(entryList, &QTreeWidget::itemSelectionChanged, this, [this] {
-    const auto selected = entryList->selectedItems();
+  connect(entryList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    const auto selected = entryList->selectionModel()->selectedRows();
     if (!selected.isEmpty())
-      mark = entryList->indexOfTopLevelItem(selected.first());
+      mark = selected.first().row();
   });
 
   const std::pair<QPushButton *, int> buttons[] = {{ui->okButton, command::ok},
@@ -124,16 +127,15 @@ MainDialog::MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent
 }
 
 QIcon MainDialog::programIcon() {
-  // Decoded once: the images are a noticeable part of start-up, and the application, the
-  // window and the tray show the same icon (a QIcon copy shares them). Never destroyed, so
-  // that no image is released after the application object has gone.
+  // Made once: the application, the window and the tray show the same icon (a QIcon copy
+  // shares its images, each decoded when first drawn). Never destroyed, so that no image is
+  // released after the application object has gone.
   static const QIcon *const icon = [] {
     loadProgramResources();
-    auto *built = new QIcon;
-    for (const char *file : {":/images/launchwright-16.png", ":/images/launchwright-32.png",
-                             ":/images/launchwright-48.png", ":/images/launchwright.png"})
-      built->addFile(QString::fromLatin1(file));
-    return built;
+    return new QIcon(lazyIcon({{":/images/launchwright-16.png", 16},
+                               {":/images/launchwright-32.png", 32},
+                               {":/images/launchwright-48.png", 48},
+                               {":/images/launchwright.png", 256}}));
   }();
   return *icon;
 }
@@ -168,10 +170,10 @@ void MainDialog::initialise() {
   deleteButton->setText(fromText(languageTable.getText(text::deleteButton)));
   launcher.startedByAutostart = false;
 
-  entryList->setHeaderLabels({fromText(languageTable.getText(text::nameColumn)),
-                              fromText(languageTable.getText(text::kindColumn)),
-                              fromText(languageTable.getText(text::commandColumn)),
-                              fromText(languageTable.getText(text::statusColumn))});
+  listModel->setHeaders({fromText(languageTable.getText(text::nameColumn)),
+                         fromText(languageTable.getText(text::kindColumn)),
+                         fromText(languageTable.getText(text::commandColumn)),
+                         fromText(languageTable.getText(text::statusColumn))});
   for (int column = 0; column < 4; ++column)
     entryList->setColumnWidth(column, columnWidths[column]);
   // The kind column is as wide as the longest kind label of the language, so that no label is
@@ -199,8 +201,7 @@ void MainDialog::consumeAutostartMarker() {
 }
 
 std::string MainDialog::cellText(int row, int column) const {
-  const QTreeWidgetItem *item = entryList->topLevelItem(row);
-  return item ? item->text(column).toUtf8().toStdString() : std::string();
+  return listModel->cellText(row, column).toUtf8().toStdString();
 }
 
 void MainDialog::deleteBackgroundControl() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "StartupList.h"
+#include "StartupListModel.h"
 #include "Tray.h"
 #include "editing/EntryCommands.h"
 #include "scheduler/Launcher.h"
@@ -19,7 +20,7 @@
 class QMenu;
 class QMenuBar;
 class QPushButton;
-class QTreeWidget;
+class QTreeView;
 
 namespace Ui {
 class MainDialog;
@@ -139,7 +140,9 @@ public:
   QPushButton *addButton;
   QPushButton *deleteButton;
   QPushButton *editButton;
-  QTreeWidget *entryList;
+  QTreeView *entryList;
+  // The list's rows, read afresh by each refresh, with every entry's exact bytes.
+  StartupListModel *listModel;
   QMenuBar *menuBar;
 
 protected:
@@ -189,14 +192,12 @@ private:
   QMenu *loadTrayMenu();
   void wireMenu(QMenu *menu);
   void reportFileError(const FileError &error);
-  // The Status of the customized rows from listedRows and the timer's state.
-  void describeCustomizedRows();
+  // A customized row's last and next start in words, from the timer's state.
+  std::string describeTiming(const StartupEntry &row) const;
   void showTimings();
 
   std::unique_ptr<Ui::MainDialog> ui;
   std::string statusText;
-  // What the list shows, row by row, with every entry's exact bytes.
-  std::vector<StartupEntry> listedRows;
   std::vector<std::string> failuresTold; // entries whose failed start the user was told of
   std::string failureNotes;              // lines under the counts until the next refresh
   QIcon icon;

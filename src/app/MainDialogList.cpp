@@ -6,17 +6,13 @@
 #include "ui_MainDialog.h"
 
 #include <QMenu>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <algorithm>
 
 namespace lw {
 
 namespace {
-
-constexpr int statusColumn = 3;
-// Where a row keeps its verdict, so that the list's menu offers Disable or Enable.
-constexpr int verdictRole = Qt::UserRole;
 
 // The counts as a screen reader reads them in one go: the lines joined, the empty one left out.
 QString spokenCounts(const std::string &counts) {
@@ -31,29 +27,9 @@ void MainDialog::refreshList() {
   // Everything is read before anything is shown, so a file that cannot be read leaves the
   // rows, the counts, the timer and the starter as they were.
   StartupListing listing = readStartupList(platform, toolbox, languageTable);
-  listedRows = std::move(listing.rows);
-  describeCustomizedRows();
   failureNotes.clear();
-
-  entryList->clear();
   mark = -1;
-  const QString labels[] = {QString::fromUtf8(kindLabel(EntryKind::AllUsers, languageTable)),
-                            QString::fromUtf8(kindLabel(EntryKind::CurrentUser, languageTable)),
-                            QString::fromUtf8(kindLabel(EntryKind::Customized, languageTable))};
-  QList<QTreeWidgetItem *> rows;
-  rows.reserve(static_cast<qsizetype>(listedRows.size()));
-  for (const auto &entry : listedRows) {
-    const EntryStatus status = entryStatus(entry, languageTable);
-    auto *row = new QTreeWidgetItem(
-        QStringList{QString::fromUtf8(entry.name), labels[static_cast<int>(entry.kind)],
-                    QString::fromUtf8(entry.command), QString::fromUtf8(status.text)});
-    const QString reason = QString::fromUtf8(status.reason);
-    row->setToolTip(statusColumn, reason);
-    row->setData(statusColumn, Qt::AccessibleDescriptionRole, reason);
-    row->setData(statusColumn, verdictRole, static_cast<int>(entry.verdict));
-    rows.append(row);
-  }
-  entryList->addTopLevelItems(rows);
+  listModel->setRows(std::move(listing.rows));
   statusText = std::move(listing.statusText);
 
   const bool customized = listing.customizedCount != 0;
@@ -86,9 +62,8 @@ void MainDialog::showListMenu(QPoint at) {
     listMenu->deleteLater();
   listMenu = new QMenu(this);
   listMenu->setObjectName(QStringLiteral("listMenu"));
-  const QTreeWidgetItem *selected = mark == -1 ? nullptr : entryList->topLevelItem(mark);
-  const bool disabled = selected && selected->data(statusColumn, verdictRole).toInt() ==
-                                        static_cast<int>(StartVerdict::Disabled);
+  const bool disabled = mark != -1 && listModel->rows()[static_cast<std::size_t>(mark)].verdict ==
+                                          StartVerdict::Disabled;
   const std::pair<int, std::int32_t> items[] = {
       {command::editEntry, text::editButton},
       {command::deleteEntry, text::deleteButton},

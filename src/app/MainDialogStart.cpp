@@ -8,15 +8,7 @@
 
 #include <algorithm>
 
-#include <QTreeWidget>
-
 namespace lw {
-
-namespace {
-
-constexpr int statusColumn = 3;
-
-} // namespace
 
 bool MainDialog::WatchedShell::open(const std::string &target) {
   ++starts;
@@ -29,10 +21,10 @@ StartResult MainDialog::WatchedShell::start(const std::string &command,
   return shell.start(command, workingDirectory, style);
 }
 
-void MainDialog::describeCustomizedRows() {
+std::string MainDialog::describeTiming(const StartupEntry &row) const {
   StartFailureView view;
-  describeTimings(
-      listedRows, platform.clock.now(), launcher.startedThisRun,
+  return lw::describeTiming(
+      row, platform.clock.now(), launcher.startedThisRun,
       [this, &view](const std::string &name) -> const StartFailureView * {
         const auto failure = launcher.failedStarts.find(name);
         if (failure == launcher.failedStarts.end())
@@ -40,7 +32,7 @@ void MainDialog::describeCustomizedRows() {
         view = {failure->second.at, failure->second.reason};
         return &view;
       },
-      languageTable);
+      ScheduleTexts(languageTable));
 }
 
 void MainDialog::OnStartFailed(const std::string &name) {
@@ -65,34 +57,24 @@ void MainDialog::showTimings() {
   // The timer's copy holds the new last starts; its blocks are the customized rows in the
   // same order unless the file changed since the list was read, and then a row keeps its line.
   const auto &lines = launcher.timerEntries;
-  for (std::size_t row = 0, at = 0; row < listedRows.size() && at + 2 < lines.size();
-       ++row, at += 4) {
-    StartupEntry &entry = listedRows[row];
-    if (entry.kind != EntryKind::Customized)
-      break;
+  std::vector<StartupEntry> &rows = listModel->rowsForUpdate();
+  std::size_t customized = 0;
+  while (customized < rows.size() && rows[customized].kind == EntryKind::Customized)
+    ++customized;
+  for (std::size_t row = 0, at = 0; row < customized && at + 2 < lines.size(); ++row, at += 4) {
+    StartupEntry &entry = rows[row];
     if (lines[at] == entry.name && lines[at + 1] == entry.command)
       entry.scheduleLine = lines[at + 2];
   }
-  describeCustomizedRows();
-  for (std::size_t row = 0; row < listedRows.size(); ++row) {
-    if (listedRows[row].kind != EntryKind::Customized)
-      break;
-    if (QTreeWidgetItem *item = entryList->topLevelItem(static_cast<int>(row))) {
-      const EntryStatus status = entryStatus(listedRows[row], languageTable);
-      const QString reason = QString::fromUtf8(status.reason);
-      item->setText(statusColumn, QString::fromUtf8(status.text));
-      item->setToolTip(statusColumn, reason);
-      item->setData(statusColumn, Qt::AccessibleDescriptionRole, reason);
-    }
-  }
+  listModel->statusChanged(0, static_cast<int>(customized) - 1);
 }
 
 void MainDialog::OnStartNow() {
-  if (mark < 0 || static_cast<std::size_t>(mark) >= listedRows.size()) {
+  if (mark < 0 || static_cast<std::size_t>(mark) >= listModel->rows().size()) {
     platform.prompter.tell(languageTable.getText(text::noSelectionToStart), EntryStore::caption);
     return;
   }
-  const StartupEntry entry = listedRows[static_cast<std::size_t>(mark)];
+  const StartupEntry entry = listModel->rows()[static_cast<std::size_t>(mark)];
   const StartResult result =
       startNow(platform, {entry.kind, entry.name, entry.command, entry.workingDirectory},
                launcher.startedThisRun);

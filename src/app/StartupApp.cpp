@@ -3,7 +3,6 @@
 #include "MainDialog.h"
 
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,11 +33,11 @@ void exitAfterStartWhenAsked(MainDialog &window) {
   if (!value || !*value)
     return;
   QTimer::singleShot(std::atoi(value), &window, [&window] {
-    for (int row = 0; row < window.entryList->topLevelItemCount(); ++row) {
-      const QTreeWidgetItem *item = window.entryList->topLevelItem(row);
-      std::printf("%s\t%s\t%s\n", item->text(1).toLocal8Bit().constData(),
-                  item->text(0).toLocal8Bit().constData(), item->text(2).toLocal8Bit().constData());
-    }
+    const StartupListModel &rows = *window.listModel;
+    for (int row = 0; row < rows.rowCount(); ++row)
+      std::printf("%s\t%s\t%s\n", rows.cellText(row, 1).toLocal8Bit().constData(),
+                  rows.cellText(row, 0).toLocal8Bit().constData(),
+                  rows.cellText(row, 2).toLocal8Bit().constData());
     std::fflush(stdout);
     QCoreApplication::exit(0);
   });

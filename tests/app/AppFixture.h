@@ -8,9 +8,10 @@
 #include "app/Tray.h"
 #include "support/LanguageTable.h"
 
+#include <QAbstractItemModel>
 #include <QAction>
 #include <QMenu>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <array>
 #include <gtest/gtest.h>
 #include <memory>
@@ -91,9 +92,21 @@ protected:
     return program.registry.get(RegistryRoot::LocalMachine, keys::control, name);
   }
 
+  int rowCount() const { return dialog->entryList->model()->rowCount(); }
+  // The model index of a cell of the only row with that name, or an invalid one.
+  QModelIndex cell(const std::string &name, int column = 0) const {
+    const QAbstractItemModel *model = dialog->entryList->model();
+    const auto found = model->match(model->index(0, 0), Qt::DisplayRole,
+                                    QString::fromStdString(name), -1, Qt::MatchExactly);
+    return found.size() == 1 ? model->index(found.first().row(), column) : QModelIndex();
+  }
+  // Selects a row as a click would.
+  void selectRow(int row) {
+    dialog->entryList->setCurrentIndex(dialog->entryList->model()->index(row, 0));
+  }
   std::vector<Row> rows() const {
     std::vector<Row> result;
-    const int count = dialog->entryList->topLevelItemCount();
+    const int count = rowCount();
     for (int row = 0; row < count; ++row)
       result.push_back(
           {dialog->cellText(row, 0), dialog->cellText(row, 1), dialog->cellText(row, 2)});

@@ -17,20 +17,20 @@ using Set = std::set<std::pair<RegistryRoot, std::string>>;
 
 class EntryStatusTest : public AppTest {
 protected:
-  QTreeWidgetItem *row(const std::string &name) const {
-    const auto items =
-        dialog->entryList->findItems(QString::fromStdString(name), Qt::MatchExactly, 0);
-    return items.size() == 1 ? items.first() : nullptr;
+  // The Status cell's tooltip.
+  std::string reasonOf(const std::string &name) const {
+    return cell(name, 3).data(Qt::ToolTipRole).toString().toStdString();
   }
   // The verdict's text; a customized row adds its timings after a dash.
   std::string statusOf(const std::string &name) const {
-    const QTreeWidgetItem *item = row(name);
-    const std::string shown = item ? item->text(3).toStdString() : "(absent)";
+    const QModelIndex status = cell(name, 3);
+    const std::string shown =
+        status.isValid() ? status.data().toString().toStdString() : "(absent)";
     return shown.substr(0, shown.find(" \xE2\x80\x93 "));
   }
   void select(const std::string &name) {
-    if (QTreeWidgetItem *item = row(name))
-      dialog->entryList->setCurrentItem(item);
+    if (const QModelIndex found = cell(name); found.isValid())
+      dialog->entryList->setCurrentIndex(found);
   }
   std::optional<std::string> disabledValue(const std::string &name) const {
     return program.registry.get(RegistryRoot::CurrentUser, keys::disabledCustomized, name);
@@ -82,22 +82,19 @@ TEST_F(EntryStatusTest, EveryVerdictShowsItsStatusAndItsReason) {
     SCOPED_TRACE(c.name);
     const auto verdict = static_cast<std::int32_t>(c.verdict);
     EXPECT_EQ(statusOf(c.name), text(text::firstVerdictLabel + verdict));
-    const QTreeWidgetItem *item = row(c.name);
-    ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->toolTip(3).toStdString(),
-              text(text::firstVerdictReason + verdict) + c.reasonPart);
-    EXPECT_EQ(item->data(3, Qt::AccessibleDescriptionRole).toString(), item->toolTip(3));
-    EXPECT_EQ(item->text(2).toStdString(), "/usr/bin/" + c.name) << "the command is unchanged";
+    const QModelIndex status = cell(c.name, 3);
+    ASSERT_TRUE(status.isValid());
+    EXPECT_EQ(reasonOf(c.name), text(text::firstVerdictReason + verdict) + c.reasonPart);
+    EXPECT_EQ(status.data(Qt::AccessibleDescriptionRole), status.data(Qt::ToolTipRole));
+    EXPECT_EQ(cell(c.name, 2).data().toString().toStdString(), "/usr/bin/" + c.name)
+        << "the command is unchanged";
   }
   EXPECT_EQ(statusOf("Scheduled"), text(612));
-  EXPECT_TRUE(row("Scheduled")
-                  ->toolTip(3)
-                  .toStdString()
-                  .starts_with(text(text::customizedStartsReason) + ". "));
+  EXPECT_TRUE(reasonOf("Scheduled").starts_with(text(text::customizedStartsReason) + ". "));
   EXPECT_EQ(statusOf("Paused"), text(613));
-  EXPECT_EQ(row("Paused")->toolTip(3).toStdString(), text(text::customizedDisabledReason) + ".");
+  EXPECT_EQ(reasonOf("Paused"), text(text::customizedDisabledReason) + ".");
   EXPECT_EQ(statusOf("Gone"), text(615));
-  EXPECT_TRUE(row("Gone")->toolTip(3).toStdString().starts_with(text(623) + ": /opt/gone. "));
+  EXPECT_TRUE(reasonOf("Gone").starts_with(text(623) + ": /opt/gone. "));
 
   // Eight of ten rows will not start; the screen reader hears the counts, not a fixed name.
   const std::string expectedCounts = text(145) + " 3\n" + text(150) + " 3\n" + text(155) +
@@ -107,7 +104,8 @@ TEST_F(EntryStatusTest, EveryVerdictShowsItsStatusAndItsReason) {
   const std::string spoken = counts()->accessibleName().toStdString();
   EXPECT_NE(spoken.find(text(611) + " 8"), std::string::npos) << spoken;
   EXPECT_NE(spoken.find(text(160) + " 10"), std::string::npos) << spoken;
-  EXPECT_EQ(dialog->entryList->headerItem()->text(3).toStdString(), text(text::statusColumn));
+  EXPECT_EQ(dialog->entryList->model()->headerData(3, Qt::Horizontal).toString().toStdString(),
+            text(text::statusColumn));
 }
 
 TEST_F(EntryStatusTest, EveryKindSwitchesOffAndOnFromMenuKeyboardAndListMenu) {

@@ -10,9 +10,7 @@ namespace {
 
 class FailedStartTest : public AppTest {
 protected:
-  std::string statusCell(int row) const {
-    return dialog->entryList->topLevelItem(row)->text(3).toStdString();
-  }
+  std::string statusCell(int row) const { return dialog->cellText(row, 3); }
   std::string countsText() const {
     return dialog->findChild<QLabel *>(QStringLiteral("statusText"))->text().toStdString();
   }

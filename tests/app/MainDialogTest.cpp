@@ -50,12 +50,15 @@ TEST_F(MainDialogTest, WindowOpensWithLanguageTextsColumnsAndKeyboardAccess) {
   EXPECT_TRUE(button("okButton")->isHidden());
   EXPECT_TRUE(button("cancelButton")->isHidden());
 
-  QTreeWidget *list = dialog->entryList;
-  ASSERT_EQ(list->columnCount(), 4);
-  EXPECT_EQ(list->headerItem()->text(0).toStdString(), "Name");
-  EXPECT_EQ(list->headerItem()->text(1).toStdString(), "Kind");
-  EXPECT_EQ(list->headerItem()->text(2).toStdString(), "Command");
-  EXPECT_EQ(list->headerItem()->text(3).toStdString(), "Status");
+  QTreeView *list = dialog->entryList;
+  const auto header = [list](int column) {
+    return list->model()->headerData(column, Qt::Horizontal).toString().toStdString();
+  };
+  ASSERT_EQ(list->model()->columnCount(), 4);
+  EXPECT_EQ(header(0), "Name");
+  EXPECT_EQ(header(1), "Kind");
+  EXPECT_EQ(header(2), "Command");
+  EXPECT_EQ(header(3), "Status");
   EXPECT_EQ(list->columnWidth(0), 100);
   // The kind column grows with its longest label in the font of the system.
   EXPECT_GE(list->columnWidth(1), 100);
@@ -78,7 +81,8 @@ TEST_F(MainDialogTest, GermanLanguageFileTranslatesButtonsColumnsAndStatus) {
   program.writeFile("config.ini", "Language\r\n[Deutsch]\r\n");
   open();
   EXPECT_EQ(buttonText("addButton"), "Hin&zufügen");
-  EXPECT_EQ(dialog->entryList->headerItem()->text(2).toStdString(), "Befehl");
+  EXPECT_EQ(dialog->entryList->model()->headerData(2, Qt::Horizontal).toString().toStdString(),
+            "Befehl");
   const QFontMetrics metrics = dialog->entryList->fontMetrics();
   for (const char *label : {"Benutzerdefiniert", "Aktueller Benutzer", "Alle Benutzer"})
     EXPECT_GT(dialog->entryList->columnWidth(1),
@@ -173,8 +177,8 @@ TEST_F(MainDialogTest, MissingLanguageFileOpensTheWindowWithItsOwnTexts) {
   EXPECT_NE(report.text.find(program.file("0013trl.ini")), std::string::npos);
 
   EXPECT_EQ(buttonText("editButton"), "&Edit Entry");
-  EXPECT_EQ(dialog->entryList->columnCount(), 0);
-  EXPECT_EQ(dialog->entryList->topLevelItemCount(), 0);
+  EXPECT_EQ(dialog->entryList->model()->columnCount(), 0);
+  EXPECT_EQ(rowCount(), 0);
   EXPECT_EQ(statusLabel(), "");
   EXPECT_FALSE(dialog->timerRunning());
   EXPECT_FALSE(dialog->reloadPending());
@@ -193,8 +197,8 @@ TEST_F(MainDialogTest, MissingEntriesFileOpensTheWindowWithColumnsButNoRows) {
   EXPECT_EQ(program.prompter.shown[0].text.rfind(text(600) + "\n\n", 0), 0u);
   EXPECT_NE(program.prompter.shown[0].text.find(program.file("0013cst.ini")), std::string::npos);
   EXPECT_EQ(buttonText("addButton"), "&Add Entry");
-  EXPECT_EQ(dialog->entryList->columnCount(), 4);
-  EXPECT_EQ(dialog->entryList->topLevelItemCount(), 0);
+  EXPECT_EQ(dialog->entryList->model()->columnCount(), 4);
+  EXPECT_EQ(rowCount(), 0);
   EXPECT_EQ(statusLabel(), "");
   EXPECT_FALSE(dialog->timerRunning());
   EXPECT_FALSE(dialog->reloadPending());

@@ -12,7 +12,7 @@ class StartNowTest : public AppTest {
 protected:
   void select(int row) {
     dialog->entryList->clearSelection();
-    dialog->entryList->topLevelItem(row)->setSelected(true);
+    selectRow(row);
   }
   std::string scheduleLineOf(const std::string &name) {
     const std::string bytes = program.readFile("0013cst.ini");

@@ -125,7 +125,7 @@ TEST_F(StartupListTest, RefreshForgetsTheSelectionMark) {
   setRun(RegistryRoot::CurrentUser, "Clock", "/usr/bin/clock");
   setRun(RegistryRoot::CurrentUser, "Panel", "/usr/bin/panel");
   open();
-  dialog->entryList->setCurrentItem(dialog->entryList->topLevelItem(1));
+  selectRow(1);
   EXPECT_EQ(dialog->selectionMark(), 1);
   EXPECT_EQ(dialog->cellText(1, 0), "Panel");
 

@@ -10,10 +10,11 @@
 #include "platform/linux/XdgRegistry.h"
 #include "support/TextNumbers.h"
 
+#include <QAbstractItemModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -50,14 +51,18 @@ protected:
   }
 
   // Selects the row as a mouse click would, which sets the window's selection mark.
+  static QModelIndexList rowsNamed(MainDialog &window, const QString &name) {
+    const QAbstractItemModel *model = window.entryList->model();
+    return model->match(model->index(0, 0), Qt::DisplayRole, name, -1, Qt::MatchExactly);
+  }
   void select(MainDialog &window, const QString &name) {
-    const auto items = window.entryList->findItems(name, Qt::MatchExactly, 0);
-    ASSERT_EQ(items.size(), 1) << name.toStdString();
-    window.entryList->setCurrentItem(items.first());
+    const auto found = rowsNamed(window, name);
+    ASSERT_EQ(found.size(), 1) << name.toStdString();
+    window.entryList->setCurrentIndex(found.first());
   }
   std::string kindShown(MainDialog &window, const QString &name) {
-    const auto items = window.entryList->findItems(name, Qt::MatchExactly, 0);
-    return items.size() == 1 ? items.first()->text(1).toStdString() : std::string("(absent)");
+    const auto found = rowsNamed(window, name);
+    return found.size() == 1 ? window.cellText(found.first().row(), 1) : std::string("(absent)");
   }
   int startsRecorded() const {
     std::ifstream in(marker);
@@ -126,7 +131,7 @@ TEST_F(SessionScenarioTest, CustomizedEntryStartsMovesToAutostartAndComesBackAft
   });
   QWidget *rowsArea = window.entryList->viewport();
   const QPoint belowTheRows(5, rowsArea->height() - 5);
-  ASSERT_EQ(window.entryList->itemAt(belowTheRows), nullptr);
+  ASSERT_FALSE(window.entryList->indexAt(belowTheRows).isValid());
   QTest::mouseDClick(rowsArea, Qt::LeftButton, {}, belowTheRows);
   EXPECT_EQ(shownTexts().back(), text(text::changedNotice));
   EXPECT_TRUE(customLines().empty());

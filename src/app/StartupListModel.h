@@ -1,0 +1,64 @@
+#pragma once
+// The main window's list as a model over the rows themselves: a view asks only for the cells it
+// shows, so a list of a hundred thousand entries costs no more to show than one of twenty, and
+// the rows are held once, as the exact bytes read, not again as widget items.
+
+#include "StartupList.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+namespace lw {
+
+class StartupListModel : public QAbstractTableModel {
+public:
+  static constexpr int statusColumn = 3;
+  // The row's verdict, as an int, in the Status column: the list's menu offers Disable or
+  // Enable by it.
+  static constexpr int verdictRole = Qt::UserRole;
+
+  StartupListModel(const LanguageTable &texts, QObject *parent = nullptr);
+
+  // The column titles; the list has as many columns as titles, none before they are set.
+  void setHeaders(QStringList titles);
+  // Where a customized row's `timing` comes from. It is asked only when the row's Status is
+  // first wanted, so a long list in the tray works out none, and a shown one only the rows in
+  // view.
+  using Timing = std::function<std::string(const StartupEntry &)>;
+  void setTiming(Timing source) { timing = std::move(source); }
+
+  // Replaces every row; views forget their selection.
+  void setRows(std::vector<StartupEntry> entries);
+  const std::vector<StartupEntry> &rows() const { return entries; }
+  // For changes that keep the rows' number and order; call statusChanged afterwards.
+  std::vector<StartupEntry> &rowsForUpdate() { return entries; }
+  // The timings of rows [first, last] are asked for again, and the views told that their
+  // Status cells may read differently.
+  void statusChanged(int first, int last);
+
+  // The text a cell shows, or an empty text outside the list.
+  QString cellText(int row, int column) const;
+
+  int rowCount(const QModelIndex &parent = {}) const override;
+  int columnCount(const QModelIndex &parent = {}) const override;
+  QVariant data(const QModelIndex &index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+  // The row with its timing worked out.
+  const StartupEntry &described(int row) const;
+
+  const LanguageTable &texts;
+  Timing timing;
+  QStringList headers;
+  std::array<QString, 3> kindLabels; // by EntryKind, read when the headers are set
+  // Mutable for the timings only, filled in on first use.
+  mutable std::vector<StartupEntry> entries;
+  mutable std::vector<bool> timed;
+};
+
+} // namespace lw
