@@ -102,8 +102,11 @@ TEST_F(MainDialogTest, CountsAreFullyVisibleInLargeFonts) {
     program.writeFile("config.ini", "Language\r\n[Deutsch]\r\n");
     open();
     const auto *counts = dialog->findChild<QLabel *>("statusText");
+    const auto *band = dialog->findChild<QLabel *>("bottomBand");
     EXPECT_GE(counts->height(), counts->sizeHint().height()) << points << " points";
-    EXPECT_LE(counts->geometry().bottom(), dialog->height()) << points << " points";
+    // The last line stays clear of the picture band below it, and the band inside the window.
+    EXPECT_LE(counts->y() + counts->sizeHint().height(), band->y()) << points << " points";
+    EXPECT_LE(band->geometry().bottom(), band->parentWidget()->height()) << points << " points";
   }
   QApplication::setFont(original);
 }
