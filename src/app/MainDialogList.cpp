@@ -57,8 +57,11 @@ void MainDialog::fitCounts() {
   if (overflow <= 0)
     return;
   ui->bottomBand->move(ui->bottomBand->x(), ui->bottomBand->y() + overflow);
-  for (QLabel *band : {ui->leftBand, ui->rightBand})
+  // The pictures are drawn at their own size; only a band that had to grow stretches its picture.
+  for (QLabel *band : {ui->leftBand, ui->rightBand}) {
+    band->setScaledContents(true);
     band->resize(band->width(), band->height() + overflow);
+  }
   ui->canvas->setFixedHeight(ui->canvas->height() + overflow);
 }
 
