@@ -71,21 +71,24 @@ StartupListing readStartupList(const Platform &platform, Toolbox & /*unused*/,
                                const LanguageTable &texts) {
   EntryStore store(platform);
   store.readEntries();
+  auto keys = platform.startup.entriesOfBoth();
+  auto customized = entriesOf(std::move(store.customLines));
 
   StartupListing listing;
+  // Sized once: a long list would otherwise be held twice while it grows.
+  listing.rows.reserve(customized.size() + (keys.user ? keys.user->size() : 0) +
+                       (keys.machine ? keys.machine->size() : 0));
   const auto disabled = disabledCustomizedNames(platform.registry);
-  for (auto &entry : entriesOf(store.customLines)) {
+  for (auto &entry : customized) {
     StartupEntry row{EntryKind::Customized, std::move(entry.name), std::move(entry.command)};
     row.scheduleLine = std::move(entry.scheduleLine);
     listing.rows.push_back(std::move(row));
   }
+  customized = {};
   judgeCustomized(listing.rows, disabled, platform.startup);
   listing.customizedCount = listing.rows.size();
   appendCount(listing.statusText, texts, text::customizedCount, listing.customizedCount, "\n");
 
-  auto keys = platform.startup.entriesOfBoth();
-  listing.rows.reserve(listing.rows.size() + (keys.user ? keys.user->size() : 0) +
-                       (keys.machine ? keys.machine->size() : 0));
   const std::size_t user = appendRunEntries(listing, std::move(keys.user), EntryKind::CurrentUser);
   appendCount(listing.statusText, texts, text::currentUserCount, user, "\n");
 

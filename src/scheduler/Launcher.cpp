@@ -88,7 +88,8 @@ void Launcher::tick() {
 }
 
 void Launcher::reload() {
-  timerEntries.clear();
+  // Released, not only emptied: a long list is not held twice while the new one is read.
+  timerEntries = std::vector<std::string>();
   EntryStore store(platform);
   store.readEntries();
   timerEntries = std::move(store.customLines);

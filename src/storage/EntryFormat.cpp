@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <type_traits>
 
 namespace lw {
 
@@ -31,18 +32,40 @@ std::size_t completeBlockLines(const std::vector<std::string> &customLines) {
   return customLines.size() - customLines.size() % linesPerBlock;
 }
 
-std::vector<CustomEntry> entriesOf(const std::vector<std::string> &customLines) {
+namespace {
+
+template <class Lines> std::vector<CustomEntry> blocksOf(Lines &&customLines) {
+  constexpr bool taken = std::is_rvalue_reference_v<Lines &&>;
+  auto text = [&customLines](std::size_t i) -> decltype(auto) {
+    if constexpr (taken)
+      return std::move(customLines[i]);
+    else
+      return customLines[i];
+  };
   std::vector<CustomEntry> entries;
+  entries.reserve((customLines.size() + linesPerBlock - 1) / linesPerBlock);
   for (std::size_t i = 0; i < customLines.size(); i += linesPerBlock) {
     CustomEntry entry;
-    entry.name = customLines[i];
+    entry.name = text(i);
     if (i + 1 < customLines.size())
-      entry.command = customLines[i + 1];
+      entry.command = text(i + 1);
     if (i + 2 < customLines.size())
-      entry.scheduleLine = customLines[i + 2];
+      entry.scheduleLine = text(i + 2);
     entry.complete = i + linesPerBlock <= customLines.size();
     entries.push_back(std::move(entry));
   }
+  return entries;
+}
+
+} // namespace
+
+std::vector<CustomEntry> entriesOf(const std::vector<std::string> &customLines) {
+  return blocksOf(customLines);
+}
+
+std::vector<CustomEntry> entriesOf(std::vector<std::string> &&customLines) {
+  auto entries = blocksOf(std::move(customLines));
+  customLines = {};
   return entries;
 }
 

@@ -56,6 +56,8 @@ struct CustomEntry {
 
 // Every block in file order, the trailing incomplete one (if any) last with complete = false.
 std::vector<CustomEntry> entriesOf(const std::vector<std::string> &customLines);
+// The same, taking the lines' texts instead of copying them: a long list is not held twice.
+std::vector<CustomEntry> entriesOf(std::vector<std::string> &&customLines);
 
 // The body of a data file, as read.
 struct DataFileBody {
