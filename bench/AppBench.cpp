@@ -10,10 +10,10 @@
 #include "platform/RunKeyStartupState.h"
 #include "platform/linux/XdgRegistry.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QDialog>
 #include <QHeaderView>
-#include <QAbstractItemModel>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>

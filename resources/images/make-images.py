@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the program icon (PNG in five sizes and SVG) and the window bands as PNG files.
+"""Draws the program icon (PNG in five sizes and SVG). (The window's bands are drawn by the
+program itself, src/app/WindowBands.cpp.)
 
 Standard library only, so that the artwork can be redrawn on any machine:
     python3 resources/images/make-images.py
@@ -14,7 +15,7 @@ import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
-# Palette shared by the icon and the bands.
+# The icon's palette; the window's bands use the same blues and orange.
 DEEP = (20, 62, 120)
 BLUE = (38, 110, 196)
 SKY = (92, 164, 236)
@@ -318,58 +319,6 @@ def icon_svg():
     out.append("</svg>")
     with open(os.path.join(HERE, "launchwright.svg"), "w") as f:
         f.write("\n".join(out) + "\n")
-
-
-# ---------------------------------------------------------------- the window bands
-
-
-def ruler(c, y_base, direction, colour, every=12, major_every=5):
-    """Small tick marks like a time line, the program's schedule motif."""
-    for i, x in enumerate(range(every // 2, c.width, every)):
-        major = i % major_every == 0
-        length = 9 if major else 5
-        y_end = y_base + direction * length
-        c.draw(lambda px, py, x=x, y_end=y_end: sd_segment(px, py, x + 0.5, y_base, x + 0.5, y_end, 0.8),
-               solid(colour), bounds=(x - 3, min(y_base, y_end) - 3, x + 4, max(y_base, y_end) + 3))
-
-
-def band_top():
-    """Drawn over the window, so its lower edge fades to transparent."""
-    w, h = 734, 36
-    c = Canvas(w, h)
-    def paint(x, y):
-        rgb = mix(DEEP, BLUE, x / w)
-        fade = 1.0 if y < 20 else max(0.0, 1.0 - (y - 20) / 16.0) ** 1.6
-        return rgb + (255 * fade,)
-    c.draw(lambda x, y: -1.0, paint)
-    c.draw(lambda x, y: abs(y - 21.0) - 0.5,
-           lambda x, y: ORANGE + (200 * min(1.0, x / 120.0),))
-    ruler(c, 2.0, 1, (255, 255, 255, 60))
-    return c
-
-
-def band_bottom():
-    w, h = 734, 36
-    c = Canvas(w, h)
-    c.draw(lambda x, y: -1.0, lambda x, y: mix(mix(BLUE, DEEP, x / w), DEEP, y / h))
-    c.draw(lambda x, y: abs(y - 1.0) - 1.0,
-           lambda x, y: mix(ORANGE, ORANGE_DARK, x / w) + (230,))
-    ruler(c, h - 2.0, -1, (255, 255, 255, 50))
-    return c
-
-
-def band_side():
-    """Used on both sides, so the shading runs down the band, not across it."""
-    w, h = 40, 430
-    c = Canvas(w, h)
-    def paint(x, y):
-        t = y / h
-        return mix(DEEP, BLUE, 1.0 - abs(2 * t - 1.0) ** 1.5)
-    c.draw(lambda x, y: -1.0, paint)
-    for y in range(18, h - 18, 12):
-        c.draw(lambda px, py, y=y: sd_segment(px, py, 15, y + 0.5, 25, y + 0.5, 0.8),
-               solid((255, 255, 255, 24)), bounds=(10, y - 3, 30, y + 4))
-    return c
 
 
 def main():

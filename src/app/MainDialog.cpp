@@ -2,6 +2,7 @@
 
 #include "ProgramIcon.h"
 #include "StartupList.h"
+#include "WindowBands.h"
 #include "editing/EntrySwitching.h"
 #include "editing/FileErrorText.h"
 #include "support/TextNumbers.h"
@@ -86,6 +87,7 @@ MainDialog::MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent
   deleteButton = ui->deleteButton;
   editButton = ui->editButton;
   entryList = ui->entryList;
+  drawBands();
   listModel = new StartupListModel(languageTable, this);
   entryList->setModel(listModel);
   listModel->setTiming([this](const StartupEntry &row) { return describeTiming(row); });
@@ -124,6 +126,16 @@ MainDialog::MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent
   trayIcon.notify = [this](TrayClick click) { guarded([&] { OnTrayNotify(click); }); };
   launcher.startFailed = [this](const std::string &name) { OnStartFailed(name); };
   ui->statusText->setText(QString());
+}
+
+void MainDialog::drawBands() {
+  const qreal ratio = devicePixelRatioF();
+  const std::pair<QLabel *, Band> bands[] = {{ui->topBand, Band::Top},
+                                             {ui->bottomBand, Band::Bottom},
+                                             {ui->leftBand, Band::Side},
+                                             {ui->rightBand, Band::Side}};
+  for (const auto &[label, band] : bands)
+    label->setPixmap(drawBand(band, label->size(), ratio));
 }
 
 QIcon MainDialog::programIcon() {

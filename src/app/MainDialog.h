@@ -188,6 +188,8 @@ private:
   void removeRunningValues();
   void deleteBackgroundControl();
   void fitCounts();
+  // The bands around the canvas, for their present sizes.
+  void drawBands();
   void buildMenuBar();
   QMenu *loadTrayMenu();
   void wireMenu(QMenu *menu);

@@ -57,11 +57,9 @@ void MainDialog::fitCounts() {
   if (overflow <= 0)
     return;
   ui->bottomBand->move(ui->bottomBand->x(), ui->bottomBand->y() + overflow);
-  // The pictures are drawn at their own size; only a band that had to grow stretches its picture.
-  for (QLabel *band : {ui->leftBand, ui->rightBand}) {
-    band->setScaledContents(true);
+  for (QLabel *band : {ui->leftBand, ui->rightBand})
     band->resize(band->width(), band->height() + overflow);
-  }
+  drawBands();
   ui->canvas->setFixedHeight(ui->canvas->height() + overflow);
 }
 

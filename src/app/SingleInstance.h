@@ -36,6 +36,8 @@ public:
   bool reachRunning();
   // Asks the reached instance to show its window.
   bool askToShow();
+  // Gives up being the instance (or the connection to it) now rather than at destruction.
+  void release();
 
 signals:
   void showRequested();

@@ -96,6 +96,11 @@ struct SingleInstance::State {
   };
   std::map<int, Client> clients;
   Descriptor peer;
+
+  ~State() {
+    if (server.get() >= 0)
+      ::unlink(name.c_str());
+  }
 };
 
 SingleInstance::SingleInstance() : state(std::make_unique<State>()) {
@@ -108,10 +113,9 @@ SingleInstance::SingleInstance() : state(std::make_unique<State>()) {
   state->name = QFile::encodeName(prefix + QStringLiteral(".socket")).toStdString();
 }
 
-SingleInstance::~SingleInstance() {
-  if (state->server.get() >= 0)
-    ::unlink(state->name.c_str());
-}
+SingleInstance::~SingleInstance() = default;
+
+void SingleInstance::release() { state.reset(); }
 
 bool SingleInstance::claim() {
   State &s = *state;

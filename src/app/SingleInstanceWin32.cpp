@@ -99,6 +99,8 @@ SingleInstance::SingleInstance() : state(std::make_unique<State>()) {}
 
 SingleInstance::~SingleInstance() = default;
 
+void SingleInstance::release() { state.reset(); }
+
 bool SingleInstance::claim() {
   State &s = *state;
   s.mutex = CreateMutexW(nullptr, FALSE, kernelObjectName(L"instance").c_str());

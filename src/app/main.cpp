@@ -72,7 +72,7 @@ int main(int argc, char *argv[]) {
 
   lw::exitAfterStartWhenAsked(window);
   window.OnInitDialog();
-  lw::exitAfterFirstPaintWhenAsked(&window);
+  lw::exitAfterFirstPaintWhenAsked(&window, [&instance] { instance.release(); });
   window.show();
   return app.exec();
 }

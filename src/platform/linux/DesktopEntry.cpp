@@ -189,57 +189,55 @@ std::vector<DesktopEntry::Range> DesktopEntry::mainGroups() const {
 bool DesktopEntry::hasMainGroup() const { return !mainGroups().empty(); }
 
 std::optional<std::size_t> DesktopEntry::badLine() const {
-  bool inGroup = false;
-  for (std::size_t i = 0; i < lineCount(); ++i) {
-    const std::string_view text = line(i);
-    if (text.find('\0') != std::string_view::npos)
-      return i;
-    if (isComment(text))
-      continue;
-    if (const auto name = groupName(text)) {
-      if (!isValidGroupName(*name))
-        return i;
-      inGroup = true;
-      continue;
-    }
-    const auto keyLine = splitKeyLine(text);
-    if (!keyLine || !inGroup || !isValidKey(keyLine->key))
-      return i;
-  }
-  return std::nullopt;
+  scan();
+  return firstBad;
 }
 
 bool DesktopEntry::startsWithMainGroup() const {
-  for (std::size_t i = 0; i < lineCount(); ++i)
-    if (const auto name = groupName(line(i)))
-      return *name == mainGroupName;
-  return false;
+  scan();
+  return mainFirst;
 }
 
 const std::vector<DesktopEntry::KeyAt> &DesktopEntry::mainKeys() const {
+  scan();
+  return keyIndex;
+}
+
+void DesktopEntry::scan() const {
   if (indexed)
-    return keyIndex;
+    return;
   keyIndex.clear();
   keyIndex.reserve(lineCount());
-  // One pass: the key lines of every "[Desktop Entry]" group, as mainGroups finds them.
+  firstBad.reset();
+  mainFirst = false;
+  // One pass over the lines for every question a listing asks: the key lines of every
+  // "[Desktop Entry]" group, the first line a desktop refuses, and which group comes first.
+  bool seenGroup = false;
+  bool inGroup = false;
   bool inMain = false;
   for (std::size_t i = 0; i < lineCount(); ++i) {
     const std::string_view text = line(i);
+    bool bad = text.find('\0') != std::string_view::npos;
     if (const auto name = groupName(text)) {
+      if (!seenGroup)
+        mainFirst = *name == mainGroupName;
+      seenGroup = inGroup = true;
       inMain = *name == mainGroupName;
-      continue;
+      bad = bad || !isValidGroupName(*name);
+    } else if (!isComment(text)) {
+      const auto keyLine = splitKeyLine(text);
+      bad = bad || !keyLine || !inGroup || !isValidKey(keyLine->key);
+      if (keyLine && inMain) {
+        const char *begin = text.data();
+        keyIndex.push_back({i, static_cast<std::size_t>(keyLine->key.data() - begin),
+                            keyLine->key.size(),
+                            static_cast<std::size_t>(keyLine->value.data() - begin)});
+      }
     }
-    if (!inMain)
-      continue;
-    if (const auto keyLine = splitKeyLine(text)) {
-      const char *begin = text.data();
-      keyIndex.push_back({i, static_cast<std::size_t>(keyLine->key.data() - begin),
-                          keyLine->key.size(),
-                          static_cast<std::size_t>(keyLine->value.data() - begin)});
-    }
+    if (bad && !firstBad)
+      firstBad = i;
   }
   indexed = true;
-  return keyIndex;
 }
 
 std::optional<std::string_view> DesktopEntry::view(std::string_view key) const {
@@ -358,7 +356,7 @@ void DesktopEntry::switchOn() {
 std::string DesktopEntry::command(const std::string &filePath) const {
   const auto raw = view("Exec");
   // Without escapes, field codes or anything to quote, the line is its own canonical form.
-  if (raw && raw->find_first_of("\\%") == std::string_view::npos &&
+  if (raw && std::none_of(raw->begin(), raw->end(), [](char c) { return c == '\\' || c == '%'; }) &&
       commandline::isCanonical(*raw) && !view(desktop::commandKey))
     return std::string(*raw);
   const std::string exec = desktop::unescape(raw.value_or(""));

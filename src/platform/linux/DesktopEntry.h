@@ -74,6 +74,7 @@ private:
     std::size_t line, keyBegin, keyLength, valueBegin;
   };
   const std::vector<KeyAt> &mainKeys() const;
+  void scan() const;
   void changed() { indexed = false; }
   std::string_view line(std::size_t i) const {
     return std::string_view(text).substr(spans[i].first, spans[i].second);
@@ -86,6 +87,8 @@ private:
   std::string text; // the bytes as read or as the last edit left them
   std::vector<std::pair<std::size_t, std::size_t>> spans; // each line's start and length
   mutable std::vector<KeyAt> keyIndex;
+  mutable std::optional<std::size_t> firstBad;
+  mutable bool mainFirst = false;
   mutable bool indexed = false;
 };
 

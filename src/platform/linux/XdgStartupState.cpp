@@ -53,11 +53,13 @@ std::vector<RunEntry> XdgStartupState::rowsOf(RegistryRoot root,
                                               const std::vector<AutostartFolders::File> &files,
                                               const std::vector<AutostartFolders::File> &others,
                                               desktop::Session &session) const {
-  const auto otherOf = [&others](const std::string &name) -> const AutostartFolders::File * {
-    const auto at = std::lower_bound(
-        others.begin(), others.end(), name,
-        [](const AutostartFolders::File &file, const std::string &key) { return file.name < key; });
-    return at != others.end() && at->name == name ? &*at : nullptr;
+  // Both lists are in byte order: one walk along the other finds every name they share.
+  auto cursor = others.begin();
+  const auto otherOf = [&others,
+                        &cursor](const std::string &name) -> const AutostartFolders::File * {
+    while (cursor != others.end() && cursor->name < name)
+      ++cursor;
+    return cursor != others.end() && cursor->name == name ? &*cursor : nullptr;
   };
   std::vector<RunEntry> rows;
   rows.reserve(files.size());
