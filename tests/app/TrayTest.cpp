@@ -1,7 +1,12 @@
 #include "AppFixture.h"
 #include "app/SingleInstance.h"
 
+#include <QCoreApplication>
 #include <QSignalSpy>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace lw::test {
 namespace {
@@ -117,6 +122,42 @@ TEST_F(TrayTest, RunStartedAtLogonReturnsToTheTrayOnEveryReload) {
   dialog->dispatch(command::timer);
   EXPECT_TRUE(inTray());
   EXPECT_EQ(background(), "active");
+}
+
+// The guard itself, both ends in one process: the later start must find the running one only once
+// that one's event loop runs, and its request must arrive there. On Windows this is the named
+// mutex and the hidden window; on Linux the lock file and the socket, in a private folder.
+TEST(InstanceGuard, ALaterStartReachesTheRunningOneAndAsksItToShow) {
+  const TempDir runtime;
+  const QByteArray previous = qgetenv("XDG_RUNTIME_DIR");
+  qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.str()));
+  {
+    SingleInstance running;
+    ASSERT_TRUE(running.claim());
+    QSignalSpy shown(&running, &SingleInstance::showRequested);
+    SingleInstance later;
+    EXPECT_FALSE(later.claim());
+
+    std::atomic<bool> done = false;
+    bool reached = false;
+    bool asked = false;
+    std::thread start([&] {
+      reached = later.reachRunning();
+      asked = reached && later.askToShow();
+      done = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while ((!done || shown.isEmpty()) && std::chrono::steady_clock::now() < deadline)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    start.join();
+    EXPECT_TRUE(reached);
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(shown.size(), 1);
+  }
+  // Ended, the instance leaves nothing that would make the next start wait for it.
+  SingleInstance next;
+  EXPECT_TRUE(next.claim());
+  qputenv("XDG_RUNTIME_DIR", previous);
 }
 
 } // namespace
