@@ -155,6 +155,11 @@ QIcon MainDialog::programIcon() {
 MainDialog::~MainDialog() {
   trayIcon.notify = nullptr;
   trayIcon.remove();
+  // The rows speak through this window's texts and timer, which end before its child widgets
+  // do; an accessibility client (UI Automation on Windows) may still read the list while the
+  // widgets go. The view is left with no rows instead.
+  delete listModel;
+  listModel = nullptr;
 }
 
 void MainDialog::dispatch(int id) {
