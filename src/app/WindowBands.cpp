@@ -28,9 +28,9 @@ Colour mix(const Colour &from, const Colour &to, double t) {
 // A colour at an opacity of 0 to 1, premultiplied as the image keeps it.
 QRgb pixel(const Colour &c, double alpha = 1.0) {
   alpha = std::clamp(alpha, 0.0, 1.0);
-  const auto channel = [alpha](double v) { return static_cast<int>(std::lround(v * alpha)); };
-  return qRgba(channel(c.r), channel(c.g), channel(c.b),
-               static_cast<int>(std::lround(255 * alpha)));
+  // Rounded by adding a half: the values are never negative.
+  const auto channel = [alpha](double v) { return static_cast<int>(v * alpha + 0.5); };
+  return qRgba(channel(c.r), channel(c.g), channel(c.b), static_cast<int>(255 * alpha + 0.5));
 }
 
 // Paints a colour at an opacity over a pixel.
@@ -47,10 +47,12 @@ public:
   Canvas(QSize size, qreal ratio)
       : image(size * ratio, QImage::Format_ARGB32_Premultiplied), ratio(ratio) {
     image.setDevicePixelRatio(ratio);
+    bits = image.bits();
+    stride = image.bytesPerLine();
   }
   int width() const { return image.width(); }
   int height() const { return image.height(); }
-  QRgb *row(int y) { return reinterpret_cast<QRgb *>(image.scanLine(y)); }
+  QRgb *row(int y) { return reinterpret_cast<QRgb *>(bits + y * stride); }
   // A length in the band's own pixels, in device pixels.
   int scaled(double length) const { return static_cast<int>(std::lround(length * ratio)); }
   // Small tick marks like a time line: every 12 pixels, every fifth one longer, from row y
@@ -73,6 +75,8 @@ public:
 private:
   QImage image;
   qreal ratio;
+  uchar *bits = nullptr; // the image's pixels, found once rather than a row at a time
+  qsizetype stride = 0;
 };
 
 // The colours of a left-to-right shading, one a column, opaque.

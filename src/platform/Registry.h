@@ -7,6 +7,20 @@
 
 namespace lw {
 
+// Whether two key paths or value names are the same to the registry: equal but for the case of
+// ASCII letters (never by the user's locale, whose case rules differ).
+inline bool sameRegistryName(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  if (a.size() != b.size())
+    return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (lower(a[i]) != lower(b[i]))
+      return false;
+  return true;
+}
+
 // The two predefined roots the program touches.
 enum class RegistryRoot { LocalMachine, CurrentUser };
 

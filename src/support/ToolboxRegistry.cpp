@@ -1,8 +1,5 @@
 #include "Toolbox.h"
 
-#include <algorithm>
-#include <cctype>
-
 namespace lw {
 
 namespace {
@@ -12,10 +9,7 @@ constexpr RegistryRoot user = RegistryRoot::CurrentUser;
 
 bool ownvalues::isOwnKey(std::string_view path) {
   const std::string_view run = keys::run;
-  return !std::equal(path.begin(), path.end(), run.begin(), run.end(), [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) ==
-           std::tolower(static_cast<unsigned char>(b));
-  });
+  return !sameRegistryName(path, run);
 }
 
 std::optional<std::string> ownvalues::read(Registry &registry, std::string_view path,

@@ -1,5 +1,6 @@
 #include "AutostartFolders.h"
 
+#include "platform/Registry.h"
 #include "support/FileError.h"
 #include "support/TextFile.h"
 
@@ -12,17 +13,6 @@
 
 namespace lw {
 namespace {
-
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalFolded(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower(b[i]))
-      return false;
-  return true;
-}
 
 // The names of the folder's "*.desktop" entries; nothing when it cannot be listed, an empty
 // list when it does not exist.
@@ -132,7 +122,7 @@ AutostartFolders::findIgnoringCase(std::string_view name) const {
   for (const auto &folder : folders)
     if (const auto names = namesIn(folder))
       for (const auto &candidate : *names)
-        if (equalFolded(candidate, name))
+        if (sameRegistryName(candidate, name))
           return File{candidate, fileIn(folder, candidate)};
   return std::nullopt;
 }

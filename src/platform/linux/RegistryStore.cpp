@@ -15,17 +15,6 @@ constexpr std::string_view userRoot = "HKEY_CURRENT_USER";
 constexpr std::string_view header = "; Launchwright registry store: [root\\key] lines open a key, "
                                     "name=data lines follow; %XX stands for one byte.";
 
-bool equalFolded(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i]))
-      return false;
-  }
-  return true;
-}
-
 std::string encode(std::string_view text, std::string_view special) {
   static constexpr char digits[] = "0123456789ABCDEF";
   std::string encoded;
@@ -114,7 +103,7 @@ std::optional<RegistryStore::Keys> RegistryStore::load() const {
     std::string data = decode(std::string_view(line).substr(equals + 1));
     bool replaced = false;
     for (auto &value : current->values)
-      if (equalFolded(value.name, name)) {
+      if (sameRegistryName(value.name, name)) {
         value.data = std::move(data);
         replaced = true;
       }
@@ -143,7 +132,7 @@ std::string RegistryStore::serialize(const Keys &keys) {
 
 RegistryStore::Key *RegistryStore::find(Keys &keys, RegistryRoot root, std::string_view keyPath) {
   for (auto &key : keys)
-    if (key.root == root && equalFolded(key.path, keyPath))
+    if (key.root == root && sameRegistryName(key.path, keyPath))
       return &key;
   return nullptr;
 }
@@ -155,7 +144,7 @@ std::optional<std::string> RegistryStore::read(RegistryRoot root, std::string_vi
     return std::nullopt;
   if (const Key *key = find(*keys, root, keyPath))
     for (const auto &value : key->values)
-      if (equalFolded(value.name, name))
+      if (sameRegistryName(value.name, name))
         return value.data;
   return std::nullopt;
 }
@@ -190,7 +179,7 @@ bool RegistryStore::write(RegistryRoot root, std::string_view keyPath, std::stri
     }
     bool replaced = false;
     for (auto &value : key->values)
-      if (equalFolded(value.name, name)) {
+      if (sameRegistryName(value.name, name)) {
         value.data = data;
         replaced = true;
       }
@@ -214,7 +203,8 @@ bool RegistryStore::remove(RegistryRoot root, std::string_view keyPath, std::str
       return false;
     if (Key *key = find(*keys, root, keyPath)) {
       // The key itself stays, as a registry key does when its last value goes.
-      std::erase_if(key->values, [&](const Value &value) { return equalFolded(value.name, name); });
+      std::erase_if(key->values,
+                    [&](const Value &value) { return sameRegistryName(value.name, name); });
       textfile::writeAtomically(path, serialize(*keys));
     }
     return true;

@@ -8,16 +8,6 @@
 namespace lw {
 namespace {
 
-bool equalFolded(std::string_view a, std::string_view b) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower(b[i]))
-      return false;
-  return true;
-}
-
 // The XDG rules ignore relative paths in these variables.
 bool isAbsolute(const char *path) { return path && path[0] == '/'; }
 
@@ -69,7 +59,9 @@ XdgLocations xdgLocations(const std::function<const char *(const char *)> &lookU
 XdgRegistry::XdgRegistry(const XdgLocations &locations, XdgStartupState::Environment environment)
     : autostart(locations, std::move(environment)), store(locations.storeFile) {}
 
-bool XdgRegistry::isRunKey(std::string_view keyPath) { return equalFolded(keyPath, keys::run); }
+bool XdgRegistry::isRunKey(std::string_view keyPath) {
+  return sameRegistryName(keyPath, keys::run);
+}
 
 std::optional<std::string> XdgRegistry::read(RegistryRoot root, std::string_view keyPath,
                                              std::string_view name) {
