@@ -53,7 +53,9 @@ bool AutostartFolders::isSafeName(std::string_view name) {
 }
 
 std::string AutostartFolders::fileIn(const std::string &folder, std::string_view name) {
-  std::string path = folder;
+  std::string path;
+  path.reserve(folder.size() + 1 + name.size() + suffix.size());
+  path += folder;
   path += '/';
   path += name;
   path += suffix;

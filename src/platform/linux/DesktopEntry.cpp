@@ -27,11 +27,6 @@ std::string_view content(std::string_view line) {
   return line;
 }
 
-bool isComment(std::string_view line) {
-  line = content(line);
-  return line.empty() || line.front() == '#';
-}
-
 // The name of a group header line: "[name]", blanks and tabs allowed after the bracket.
 std::optional<std::string_view> groupName(std::string_view line) {
   line = content(line);
@@ -218,14 +213,17 @@ void DesktopEntry::scan() const {
   for (std::size_t i = 0; i < lineCount(); ++i) {
     const std::string_view text = line(i);
     bool bad = text.find('\0') != std::string_view::npos;
-    if (const auto name = groupName(text)) {
+    const std::string_view stripped = content(text);
+    if (stripped.empty() || stripped.front() == '#') {
+      // a comment or an empty line
+    } else if (const auto name = groupName(stripped)) {
       if (!seenGroup)
         mainFirst = *name == mainGroupName;
       seenGroup = inGroup = true;
       inMain = *name == mainGroupName;
       bad = bad || !isValidGroupName(*name);
-    } else if (!isComment(text)) {
-      const auto keyLine = splitKeyLine(text);
+    } else {
+      const auto keyLine = splitKeyLine(stripped);
       bad = bad || !keyLine || !inGroup || !isValidKey(keyLine->key);
       if (keyLine && inMain) {
         const char *begin = text.data();
