@@ -88,8 +88,7 @@ void Launcher::tick() {
 }
 
 void Launcher::reload() {
-  // Released, not only emptied: a long list is not held twice while the new one is read.
-  timerEntries = std::vector<std::string>();
+  timerEntries.clear();
   EntryStore store(platform);
   store.readEntries();
   timerEntries = std::move(store.customLines);
