@@ -137,15 +137,16 @@ Verdict judge(const DesktopEntry &entry, Session &session) {
     if (type != "Application")
       return {StartVerdict::NotAProgram, type.value_or("")};
   }
-  const auto exec = text(entry, "Exec");
-  if (!exec)
+  const auto raw = entry.view("Exec");
+  if (!raw || !isUtf8(*raw))
     return {StartVerdict::NotAProgram, {}};
   std::string program;
-  if (commandline::isCanonical(*exec)) {
-    program = exec->substr(0, exec->find(' '));
+  if (raw->find('\\') == std::string_view::npos && commandline::isCanonical(*raw)) {
+    program = raw->substr(0, raw->find(' ')); // nothing to unescape, split or unquote
   } else {
-    auto words = commandline::split(*exec);
-    if (words.empty() || !quotesClose(*exec))
+    const std::string exec = unescape(*raw);
+    auto words = commandline::split(exec);
+    if (words.empty() || !quotesClose(exec))
       return {StartVerdict::NotAProgram, {}};
     program = std::move(words.front());
   }
