@@ -39,11 +39,13 @@ cleanup() {
 trap cleanup EXIT
 
 mkdir "$WINEPREFIX"
-# Two customized entries, on a weekday that never comes, so that nothing is started.
+# Two customized entries (once a day, every 3 hours) that last started this minute, so that
+# neither is due while the picture is taken and their Status shows a real next start.
+stamp=$(date +%Y%m%d%H%M)
 {
   printf 'Kestrumsoft Launchwright - Customized Entries\r\n%s\r\n\r\n' "$(printf '=%.0s' {1..46})"
-  printf 'Backup\r\nC:\\Tools\\backup.exe /full\r\n090000000000000x00202612070900\r\n=====\r\n'
-  printf 'Mail\r\nC:\\Program Files\\Mail\\mail.exe\r\n090000000000000x00202612070900\r\n====='
+  printf 'Backup\r\nC:\\Tools\\backup.exe /full\r\n000000000000000x00%s\r\n=====\r\n' "$stamp"
+  printf 'Mail\r\nC:\\Program Files\\Mail\\mail.exe\r\n060000000300000x00%s\r\n=====' "$stamp"
 } >"$work/0013cst.ini"
 
 # Everything Wine runs happens on the one virtual X server: a prefix first set up without a

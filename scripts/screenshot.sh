@@ -22,11 +22,13 @@ entry "$work/config/autostart" "Clipboard" "/usr/bin/env clipboard-daemon --quie
 entry "$work/config/autostart" "Notes" "/usr/bin/env notes --tray"
 entry "$work/system/autostart" "Print Queue" "/usr/bin/env print-applet"
 
-# Two customized entries, on a weekday that never comes, so that nothing is started.
+# Two customized entries (once a day, every 3 hours) that last started this minute, so that
+# neither is due while the picture is taken and their Status shows a real next start.
+stamp=$(date +%Y%m%d%H%M)
 {
   printf 'Kestrumsoft Launchwright - Customized Entries\r\n%s\r\n\r\n' "$(printf '=%.0s' {1..46})"
-  printf 'Backup\r\n/usr/bin/env backup-now --home\r\n090000000000000x00202612070900\r\n=====\r\n'
-  printf 'Mail\r\n/usr/bin/env mail-client\r\n090000000000000x00202612070900\r\n====='
+  printf 'Backup\r\n/usr/bin/env backup-now --home\r\n000000000000000x00%s\r\n=====\r\n' "$stamp"
+  printf 'Mail\r\n/usr/bin/env mail-client\r\n060000000300000x00%s\r\n=====' "$stamp"
 } >"$work/program/0013cst.ini"
 
 mkdir -p "$(dirname "$out")"

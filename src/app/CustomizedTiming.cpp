@@ -4,16 +4,17 @@
 
 namespace lw {
 
-std::string describeTiming(const StartupEntry &row, const LocalTime &now,
-                           const std::vector<std::string> &startedThisRun,
-                           const FailureLookup &failureOf, const ScheduleTexts &texts) {
+void describeTiming(StartupEntry &row, const LocalTime &now,
+                    const std::vector<std::string> &startedThisRun, const FailureLookup &failureOf,
+                    const ScheduleTexts &texts) {
   const bool started =
       std::find(startedThisRun.begin(), startedThisRun.end(), row.name) != startedThisRun.end();
   // The timer passes over an entry that is switched off.
   const NextStart next = nextStart(row.scheduleLine, now, TickMoment::of(now), started);
-  return customizedStatusText(row.scheduleLine,
-                              row.verdict == StartVerdict::Disabled ? nullptr : &next,
-                              failureOf ? failureOf(row.name) : nullptr, texts);
+  const NextStart *shown = row.verdict == StartVerdict::Disabled ? nullptr : &next;
+  const StartFailureView *failure = failureOf ? failureOf(row.name) : nullptr;
+  row.timing = customizedStatusText(row.scheduleLine, shown, failure, texts);
+  row.timingBrief = customizedStatusBrief(shown, failure, texts);
 }
 
 void describeTimings(std::vector<StartupEntry> &rows, const LocalTime &now,
@@ -22,7 +23,7 @@ void describeTimings(std::vector<StartupEntry> &rows, const LocalTime &now,
   const ScheduleTexts texts(table);
   for (auto &row : rows)
     if (row.kind == EntryKind::Customized)
-      row.timing = describeTiming(row, now, startedThisRun, failureOf, texts);
+      describeTiming(row, now, startedThisRun, failureOf, texts);
 }
 
 } // namespace lw

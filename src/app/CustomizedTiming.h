@@ -14,13 +14,14 @@ namespace lw {
 // A run's failed start of the named entry, or nothing.
 using FailureLookup = std::function<const StartFailureView *(const std::string &name)>;
 
-// The `timing` of one customized row; the same words as describeTimings gives it.
-std::string describeTiming(const StartupEntry &row, const LocalTime &now,
-                           const std::vector<std::string> &startedThisRun,
-                           const FailureLookup &failureOf, const ScheduleTexts &texts);
+// Sets `timing` and `timingBrief` of one customized row.
+void describeTiming(StartupEntry &row, const LocalTime &now,
+                    const std::vector<std::string> &startedThisRun, const FailureLookup &failureOf,
+                    const ScheduleTexts &texts);
 
-// Sets `timing` of every customized row. startedThisRun names the weekday and day-of-month
-// entries already started in this run; failureOf may be empty (no run, as on the command line).
+// Sets `timing` and `timingBrief` of every customized row. startedThisRun names the weekday and
+// day-of-month entries already started in this run; failureOf may be empty (no run, as on the
+// command line).
 void describeTimings(std::vector<StartupEntry> &rows, const LocalTime &now,
                      const std::vector<std::string> &startedThisRun, const FailureLookup &failureOf,
                      const LanguageTable &texts);

@@ -90,7 +90,7 @@ MainDialog::MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent
   drawBands();
   listModel = new StartupListModel(languageTable, this);
   entryList->setModel(listModel);
-  listModel->setTiming([this](const StartupEntry &row) { return describeTiming(row); });
+  listModel->setTiming([this](StartupEntry &row) { describeTiming(row); });
 
   // An application window with a close box and no minimise box; only the tray minimises it.
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

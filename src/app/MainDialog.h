@@ -195,7 +195,7 @@ private:
   void wireMenu(QMenu *menu);
   void reportFileError(const FileError &error);
   // A customized row's last and next start in words, from the timer's state.
-  std::string describeTiming(const StartupEntry &row) const;
+  void describeTiming(StartupEntry &row) const;
   void showTimings();
 
   std::unique_ptr<Ui::MainDialog> ui;

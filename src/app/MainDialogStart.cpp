@@ -21,9 +21,9 @@ StartResult MainDialog::WatchedShell::start(const std::string &command,
   return shell.start(command, workingDirectory, style);
 }
 
-std::string MainDialog::describeTiming(const StartupEntry &row) const {
+void MainDialog::describeTiming(StartupEntry &row) const {
   StartFailureView view;
-  return lw::describeTiming(
+  lw::describeTiming(
       row, platform.clock.now(), launcher.startedThisRun,
       [this, &view](const std::string &name) -> const StartFailureView * {
         const auto failure = launcher.failedStarts.find(name);

@@ -28,8 +28,10 @@ struct StartupEntry {
   std::string file;             // the autostart file; empty for customized entries
   std::string workingDirectory; // see RunEntry::workingDirectory
   std::string scheduleLine;     // customized entries: schedule characters and last start
-  // Customized entries: the rule, last and next start and a failed start, in words.
+  // Customized entries: the rule, last and next start and a failed start, in words; and the
+  // part of it about now and next (the failed and the next start), for the Status cell.
   std::string timing;
+  std::string timingBrief;
 };
 
 struct StartupListing {

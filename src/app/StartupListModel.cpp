@@ -39,7 +39,7 @@ const StartupEntry &StartupListModel::described(int row) const {
   if (!timed[static_cast<std::size_t>(row)]) {
     timed[static_cast<std::size_t>(row)] = true;
     if (entry.kind == EntryKind::Customized && timing)
-      entry.timing = timing(entry);
+      timing(entry);
   }
   return entry;
 }

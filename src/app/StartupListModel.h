@@ -25,10 +25,9 @@ public:
 
   // The column titles; the list has as many columns as titles, none before they are set.
   void setHeaders(QStringList titles);
-  // Where a customized row's `timing` comes from. It is asked only when the row's Status is
-  // first wanted, so a long list in the tray works out none, and a shown one only the rows in
-  // view.
-  using Timing = std::function<std::string(const StartupEntry &)>;
+  // What sets a customized row's timings. It is asked only when the row's Status is first
+  // wanted, so a long list in the tray works out none, and a shown one only the rows in view.
+  using Timing = std::function<void(StartupEntry &)>;
   void setTiming(Timing source) { timing = std::move(source); }
 
   // Replaces every row; views forget their selection.

@@ -53,12 +53,17 @@ EntryStatus customizedStatus(const StartupEntry &entry, const LanguageTable &tex
                              readableDetail(entry));
     break;
   }
-  // The timings say when the entry last started and starts next, or why its last start failed.
-  if (!entry.timing.empty() && entry.verdict != StartVerdict::Disabled) {
-    status.text += " \xE2\x80\x93 ";
-    status.text += entry.timing;
-    status.reason += ' ';
-    status.reason += entry.timing;
+  // The timings say when the entry last started and starts next, or why its last start failed:
+  // the sentence says it all, the cell what is about now and next.
+  if (entry.verdict != StartVerdict::Disabled) {
+    if (!entry.timingBrief.empty()) {
+      status.text += " \xE2\x80\x93 ";
+      status.text += entry.timingBrief;
+    }
+    if (!entry.timing.empty()) {
+      status.reason += ' ';
+      status.reason += entry.timing;
+    }
   }
   return status;
 }

@@ -16,7 +16,8 @@ struct EntryStatus {
 EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts);
 
 // A customized entry's status, which Launchwright itself decides: whether it is switched off
-// or its program is missing. The one place that says more about when such an entry starts.
+// or its program is missing. The one place that says more about when such an entry starts: the
+// cell its failed and next start, the sentence also its rule and last start.
 EntryStatus customizedStatus(const StartupEntry &entry, const LanguageTable &texts);
 
 } // namespace lw

@@ -161,23 +161,38 @@ std::string nextStartText(const NextStart &next, const ScheduleTexts &texts) {
   return fillIn(texts.get(text::neverStarts), {texts.get(why)});
 }
 
+namespace {
+
+void appendPart(std::string &status, const std::string &part) {
+  if (part.empty())
+    return;
+  if (!status.empty())
+    status += "; ";
+  status += part;
+}
+
+} // namespace
+
+std::string customizedStatusBrief(const NextStart *next, const StartFailureView *failure,
+                                  const ScheduleTexts &texts) {
+  std::string status;
+  if (failure)
+    appendPart(status, fillIn(texts.get(text::lastStartFailed),
+                              {timeText(failure->at, true, texts),
+                               problemText(problemOfCode(failure->reason), texts)}));
+  if (next)
+    appendPart(status, nextStartText(*next, texts));
+  return status;
+}
+
 std::string customizedStatusText(std::string_view line, const NextStart *next,
                                  const StartFailureView *failure, const ScheduleTexts &texts) {
   std::string status = ruleInWords(line, texts);
-  const auto append = [&status](const std::string &part) {
-    if (!status.empty())
-      status += "; ";
-    status += part;
-  };
   LocalTime last;
-  append(lastStartOf(line, last) ? fillIn(texts.get(text::lastStart), {timeText(last, true, texts)})
-                                 : texts.get(text::lastStartUnknown));
-  if (failure)
-    append(fillIn(
-        texts.get(text::lastStartFailed),
-        {timeText(failure->at, true, texts), problemText(problemOfCode(failure->reason), texts)}));
-  if (next)
-    append(nextStartText(*next, texts));
+  appendPart(status, lastStartOf(line, last)
+                         ? fillIn(texts.get(text::lastStart), {timeText(last, true, texts)})
+                         : texts.get(text::lastStartUnknown));
+  appendPart(status, customizedStatusBrief(next, failure, texts));
   return status;
 }
 

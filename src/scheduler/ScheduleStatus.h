@@ -51,5 +51,9 @@ struct StartFailureView {
 // entry that is switched off), joined with "; ".
 std::string customizedStatusText(std::string_view scheduleLine, const NextStart *next,
                                  const StartFailureView *failure, const ScheduleTexts &texts);
+// What of that is about now and next, for a narrow place: the failed start and the next start,
+// in the same words.
+std::string customizedStatusBrief(const NextStart *next, const StartFailureView *failure,
+                                  const ScheduleTexts &texts);
 
 } // namespace lw

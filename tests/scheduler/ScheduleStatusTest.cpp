@@ -52,6 +52,10 @@ TEST(ScheduleStatusTest, SaysTheRuleTheLastAndTheNextStartInTheLanguagesWords) {
     const NextStart next = nextStart(c.line, now, c.started);
     EXPECT_EQ(customizedStatusText(c.line, &next, c.failed ? &failure : nullptr, texts),
               c.expected);
+    // The brief form is the sentence's part about now and next, word for word.
+    const std::string brief = customizedStatusBrief(&next, c.failed ? &failure : nullptr, texts);
+    EXPECT_TRUE(c.expected.ends_with("; " + brief)) << brief;
+    EXPECT_EQ(brief.find(';') != std::string::npos, c.failed) << brief;
   }
 }
 
