@@ -6,7 +6,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -18,7 +17,9 @@
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -85,8 +86,8 @@ bool writeAll(int fd, std::string_view bytes) {
 
 struct SingleInstance::State {
   std::string name; // the socket file
-  QString lockPath;
-  std::unique_ptr<QLockFile> lock;
+  std::string lockPath;
+  Descriptor lock; // held with flock for the whole run
   Descriptor server;
   std::unique_ptr<QSocketNotifier> accepting;
   struct Client {
@@ -109,7 +110,7 @@ SingleInstance::SingleInstance() : state(std::make_unique<State>()) {
       !runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir();
   const QString prefix =
       ownFolder ? runtime + QStringLiteral("/launchwright") : QDir::tempPath() + u'/' + userTag();
-  state->lockPath = prefix + QStringLiteral(".lock");
+  state->lockPath = QFile::encodeName(prefix + QStringLiteral(".lock")).toStdString();
   state->name = QFile::encodeName(prefix + QStringLiteral(".socket")).toStdString();
 }
 
@@ -119,16 +120,31 @@ void SingleInstance::release() { state.reset(); }
 
 bool SingleInstance::claim() {
   State &s = *state;
-  s.lock = std::make_unique<QLockFile>(s.lockPath);
-  // Never stale by age: the holder runs for days. A holder that died is found by its process
-  // id, which QLockFile checks.
-  s.lock->setStaleLockTime(0);
-  if (!s.lock->tryLock(0)) {
-    if (s.lock->error() == QLockFile::LockFailedError)
-      return false;
-    std::fprintf(stderr, "launchwright: cannot create %s; a second start will not be noticed.\n",
-                 qPrintable(s.lockPath));
+  // A lock the kernel holds for this process and drops when it ends, however it ends: there is
+  // no stale lock to judge and nothing to write to disk. The file stays; only its lock counts.
+  // It must be this user's own: in a shared temporary folder another user could have put it
+  // there to keep every start of this one from becoming the instance.
+  const auto unguarded = [&s](const char *what) {
+    std::fprintf(stderr, "launchwright: cannot %s %s (%s); a second start will not be noticed.\n",
+                 what, s.lockPath.c_str(), std::strerror(errno));
+    s.lock.reset();
     return true;
+  };
+  s.lock.reset(::open(s.lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+  struct stat info {};
+  if (s.lock.get() < 0 || ::fstat(s.lock.get(), &info) != 0)
+    return unguarded("open");
+  if (info.st_uid != ::getuid() || !S_ISREG(info.st_mode)) {
+    errno = EPERM;
+    return unguarded("use");
+  }
+  while (::flock(s.lock.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) {
+      s.lock.reset();
+      return false;
+    }
+    if (errno != EINTR)
+      return unguarded("lock");
   }
   const auto fail = [&s](const char *what) {
     std::fprintf(stderr, "launchwright: cannot listen on %s: %s: %s\n", s.name.c_str(), what,
