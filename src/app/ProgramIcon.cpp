@@ -37,7 +37,7 @@ public:
     if (!image)
       return {};
     if (image->pixmap.isNull())
-      image->pixmap.load(image->file);
+      image->pixmap.load(image->file, "PNG"); // no probing of every image plugin
     const QSize wanted = actualSize(size, mode, state);
     if (image->pixmap.size() == wanted)
       return image->pixmap;
@@ -76,6 +76,44 @@ private:
   std::vector<Image> images;
 };
 
+class DeferredIconEngine : public QIconEngine {
+public:
+  explicit DeferredIconEngine(std::function<QIcon()> make) : make(std::move(make)) {}
+
+  void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override {
+    icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+  }
+  QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override {
+    return icon().pixmap(size, mode, state);
+  }
+  QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State state,
+                       qreal scale) override {
+    return icon().pixmap(size, scale, mode, state);
+  }
+  QSize actualSize(const QSize &size, QIcon::Mode mode, QIcon::State state) override {
+    return icon().actualSize(size, mode, state);
+  }
+  QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+    return icon().availableSizes(mode, state);
+  }
+  QString iconName() override { return icon().name(); }
+  bool isNull() override { return icon().isNull(); }
+  QIconEngine *clone() const override { return new DeferredIconEngine(*this); }
+  QString key() const override { return QStringLiteral("DeferredIconEngine"); }
+
+private:
+  const QIcon &icon() {
+    if (make) {
+      made = make();
+      make = nullptr;
+    }
+    return made;
+  }
+
+  std::function<QIcon()> make;
+  QIcon made;
+};
+
 } // namespace
 
 QIcon lazyIcon(std::initializer_list<std::pair<const char *, int>> images) {
@@ -83,6 +121,10 @@ QIcon lazyIcon(std::initializer_list<std::pair<const char *, int>> images) {
   for (const auto &[file, edge] : images)
     list.push_back({QString::fromLatin1(file), edge, {}});
   return QIcon(new LazyIconEngine(std::move(list)));
+}
+
+QIcon deferredIcon(std::function<QIcon()> make) {
+  return QIcon(new DeferredIconEngine(std::move(make)));
 }
 
 } // namespace lw

@@ -5,9 +5,15 @@
 
 #include <QIcon>
 
+#include <functional>
+
 namespace lw {
 
 // Images are (file, edge length in pixels) of square pictures, in any order.
 QIcon lazyIcon(std::initializer_list<std::pair<const char *, int>> images);
+
+// An icon that is made by `make` only when it is first drawn or measured. For icons a widget
+// asks for up front and seldom shows.
+QIcon deferredIcon(std::function<QIcon()> make);
 
 } // namespace lw

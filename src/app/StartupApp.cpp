@@ -1,7 +1,9 @@
 #include "StartupApp.h"
 
 #include "MainDialog.h"
+#include "ProgramIcon.h"
 
+#include <QPointer>
 #include <QTimer>
 
 #include <cstdio>
@@ -10,7 +12,20 @@
 
 namespace lw {
 
+QIcon StartupStyle::standardIcon(StandardPixmap which, const QStyleOption *option,
+                                 const QWidget *widget) const {
+  if (option ||
+      (which != SP_ToolBarHorizontalExtensionButton && which != SP_ToolBarVerticalExtensionButton))
+    return QProxyStyle::standardIcon(which, option, widget);
+  QPointer<QStyle> base(const_cast<QStyle *>(baseStyle()));
+  QPointer<QWidget> owner(const_cast<QWidget *>(widget));
+  return deferredIcon([base, owner, which] {
+    return base ? base->standardIcon(which, nullptr, owner.data()) : QIcon();
+  });
+}
+
 StartupApp::StartupApp(int &argc, char **argv) : QApplication(argc, argv) {
+  setStyle(new StartupStyle);
   setApplicationName(QStringLiteral("Launchwright"));
   setApplicationVersion(QStringLiteral("1.03"));
   // Lets the desktop match the window to the installed menu entry and its icon.

@@ -1,11 +1,22 @@
 #pragma once
 
 #include <QApplication>
+#include <QProxyStyle>
 
 #include <optional>
 #include <string>
 
 namespace lw {
+
+// The desktop's own style (or the one asked for with QT_STYLE_OVERRIDE), except that the
+// overflow arrow of a menu bar or tool bar is made only when it is first drawn. Qt's styles
+// make it whenever a menu bar is created, and to read its image they load every image format
+// plugin installed; the window's menu bar seldom overflows.
+class StartupStyle : public QProxyStyle {
+public:
+  QIcon standardIcon(StandardPixmap which, const QStyleOption *option = nullptr,
+                     const QWidget *widget = nullptr) const override;
+};
 
 // The application object. An exception that escapes a handler is a fault in the program: it
 // is written to the error output and the program ends, rather than running on in an unknown

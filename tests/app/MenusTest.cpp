@@ -1,15 +1,19 @@
 #include "AppFixture.h"
+#include "app/StartupApp.h"
 #include "support/TextNumbers.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QStyleFactory>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 namespace lw::test {
 namespace {
@@ -25,6 +29,38 @@ protected:
     return texts;
   }
 };
+
+// Qt's styles read the overflow arrow's image when a menu bar is made, loading every image
+// plugin to do so; the program's style leaves that until the arrow is drawn, and then draws
+// the same arrow.
+TEST(StartupStyleTest, MenuBarLoadsNoImagePluginUntilItsOverflowArrowIsDrawn) {
+  const auto imagePluginsLoaded = [] {
+    std::ifstream maps("/proc/self/maps"); // nothing to read outside Linux
+    std::string line;
+    while (std::getline(maps, line))
+      if (line.find("/imageformats/") != std::string::npos)
+        return true;
+    return false;
+  };
+  // Only a process that has not loaded them yet can tell (ctest runs each test on its own).
+  const bool loadedBefore = imagePluginsLoaded();
+  auto *style = new StartupStyle;
+  QApplication::setStyle(style);
+  QMenuBar bar;
+  bar.addMenu(QStringLiteral("&File"));
+  if (!loadedBefore) {
+    EXPECT_FALSE(imagePluginsLoaded());
+  }
+  auto *arrow = bar.findChild<QToolButton *>();
+  ASSERT_NE(arrow, nullptr);
+  std::unique_ptr<QStyle> plain(QStyleFactory::create(style->baseStyle()->name()));
+  ASSERT_NE(plain, nullptr);
+  const QIcon expected = plain->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton);
+  for (const int edge : {8, 16, 32}) {
+    EXPECT_EQ(arrow->icon().actualSize(QSize(edge, edge)), expected.actualSize(QSize(edge, edge)));
+    EXPECT_EQ(arrow->icon().pixmap(edge).toImage(), expected.pixmap(edge).toImage()) << edge;
+  }
+}
 
 TEST_F(MenusTest, MenuItemsShowLanguageTextsEveryTimeTheyOpen) {
   open();
