@@ -52,6 +52,10 @@ def make_world(root, bin_dir, users, machines, customs, marker=False):
     autostart_folder(os.path.join(config, "autostart"), "user", users)
     autostart_folder(os.path.join(xdg, "autostart"), "machine", machines)
     os.makedirs(program)
+    # Every desktop session has a private runtime folder (pam_systemd makes it); Qt and the
+    # instance guard use it.
+    runtime = os.path.join(root, "runtime")
+    os.makedirs(runtime, mode=0o700)
     for name in ("launchwright", "rwlaunch", "config.ini", "0013trl.ini", "0013bkp.ini",
                  "help.chm"):
         if os.path.exists(os.path.join(bin_dir, name)):
@@ -64,7 +68,8 @@ def make_world(root, bin_dir, users, machines, customs, marker=False):
             f.write("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrum\\Kestrumsoft Runwarden]\n"
                     "Autostart=x\n")
     env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=config, XDG_CONFIG_DIRS=xdg,
-               QT_QPA_PLATFORM="offscreen", LW_EXIT_AFTER_FIRST_PAINT="1")
+               XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="offscreen",
+               LW_EXIT_AFTER_FIRST_PAINT="1")
     env.pop("DISPLAY", None)
     env.pop("WAYLAND_DISPLAY", None)
     return program, env

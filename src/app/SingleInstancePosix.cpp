@@ -82,10 +82,19 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// Whether only this user can reach into the folder: the user's own, closed to everybody else.
+// A desktop session's runtime folder is so; the shared temporary folder is not.
+bool isPrivateFolder(const std::string &folder) {
+  struct stat info {};
+  return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+         info.st_uid == ::getuid() && (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+}
+
 } // namespace
 
 struct SingleInstance::State {
-  std::string name; // the socket file
+  std::string name;   // the socket file
+  std::string folder; // the folder that holds it
   std::string lockPath;
   Descriptor lock; // held with flock for the whole run
   Descriptor server;
@@ -112,6 +121,7 @@ SingleInstance::SingleInstance() : state(std::make_unique<State>()) {
       ownFolder ? runtime + QStringLiteral("/launchwright") : QDir::tempPath() + u'/' + userTag();
   state->lockPath = QFile::encodeName(prefix + QStringLiteral(".lock")).toStdString();
   state->name = QFile::encodeName(prefix + QStringLiteral(".socket")).toStdString();
+  state->folder = QFile::encodeName(ownFolder ? runtime : QDir::tempPath()).toStdString();
 }
 
 SingleInstance::~SingleInstance() = default;
@@ -162,20 +172,27 @@ bool SingleInstance::claim() {
   s.server.reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (s.server.get() < 0)
     return fail("socket");
-  // Only this user may talk to the instance: the socket is made in a private folder, closed to
-  // others, and only then put in its place.
-  std::string folder = s.name + ".XXXXXX";
-  if (!::mkdtemp(folder.data()))
-    return fail("mkdtemp");
-  const std::string inside = folder + "/s";
-  sockaddr_un hidden{};
-  const bool bound =
-      addressOf(inside, hidden) &&
-      ::bind(s.server.get(), reinterpret_cast<const sockaddr *>(&hidden), sizeof hidden) == 0 &&
-      ::chmod(inside.c_str(), S_IRUSR | S_IWUSR) == 0 &&
-      ::rename(inside.c_str(), s.name.c_str()) == 0;
-  ::unlink(inside.c_str());
-  ::rmdir(folder.c_str());
+  // Only this user may talk to the instance. In a folder closed to others (the session's
+  // runtime folder) the socket is bound in place; elsewhere it is made in a private folder of
+  // its own, closed to others, and only then put in its place.
+  bool bound = false;
+  if (isPrivateFolder(s.folder)) {
+    bound =
+        ::bind(s.server.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+  } else {
+    std::string folder = s.name + ".XXXXXX";
+    if (!::mkdtemp(folder.data()))
+      return fail("mkdtemp");
+    const std::string inside = folder + "/s";
+    sockaddr_un hidden{};
+    bound =
+        addressOf(inside, hidden) &&
+        ::bind(s.server.get(), reinterpret_cast<const sockaddr *>(&hidden), sizeof hidden) == 0 &&
+        ::chmod(inside.c_str(), S_IRUSR | S_IWUSR) == 0 &&
+        ::rename(inside.c_str(), s.name.c_str()) == 0;
+    ::unlink(inside.c_str());
+    ::rmdir(folder.c_str());
+  }
   if (!bound || ::listen(s.server.get(), 8) != 0)
     return fail("bind");
 

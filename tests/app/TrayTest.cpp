@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 namespace lw::test {
@@ -128,36 +129,53 @@ TEST_F(TrayTest, RunStartedAtLogonReturnsToTheTrayOnEveryReload) {
 // that one's event loop runs, and its request must arrive there. On Windows this is the named
 // mutex and the hidden window; on Linux the lock file and the socket, in a private folder.
 TEST(InstanceGuard, ALaterStartReachesTheRunningOneAndAsksItToShow) {
-  const TempDir runtime;
-  const QByteArray previous = qgetenv("XDG_RUNTIME_DIR");
-  qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.str()));
-  {
-    SingleInstance running;
-    ASSERT_TRUE(running.claim());
-    QSignalSpy shown(&running, &SingleInstance::showRequested);
-    SingleInstance later;
-    EXPECT_FALSE(later.claim());
+  // The session's runtime folder is closed to others; one that is not must not open the
+  // instance to them either.
+  for (const auto folderMode :
+       {std::filesystem::perms::owner_all,
+        std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+            std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+            std::filesystem::perms::others_exec}) {
+    SCOPED_TRACE(static_cast<int>(folderMode));
+    const TempDir runtime;
+    std::filesystem::permissions(runtime.path(), folderMode);
+    const QByteArray previous = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.str()));
+    {
+      SingleInstance running;
+      ASSERT_TRUE(running.claim());
+#ifndef _WIN32
+      const auto others = std::filesystem::perms::group_all | std::filesystem::perms::others_all;
+      const auto socketMode =
+          std::filesystem::status(runtime.path() / "launchwright.socket").permissions();
+      EXPECT_TRUE((folderMode & others) == std::filesystem::perms::none ||
+                  (socketMode & others) == std::filesystem::perms::none);
+#endif
+      QSignalSpy shown(&running, &SingleInstance::showRequested);
+      SingleInstance later;
+      EXPECT_FALSE(later.claim());
 
-    std::atomic<bool> done = false;
-    bool reached = false;
-    bool asked = false;
-    std::thread start([&] {
-      reached = later.reachRunning();
-      asked = reached && later.askToShow();
-      done = true;
-    });
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while ((!done || shown.isEmpty()) && std::chrono::steady_clock::now() < deadline)
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    start.join();
-    EXPECT_TRUE(reached);
-    EXPECT_TRUE(asked);
-    EXPECT_EQ(shown.size(), 1);
+      std::atomic<bool> done = false;
+      bool reached = false;
+      bool asked = false;
+      std::thread start([&] {
+        reached = later.reachRunning();
+        asked = reached && later.askToShow();
+        done = true;
+      });
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+      while ((!done || shown.isEmpty()) && std::chrono::steady_clock::now() < deadline)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      start.join();
+      EXPECT_TRUE(reached);
+      EXPECT_TRUE(asked);
+      EXPECT_EQ(shown.size(), 1);
+    }
+    // Ended, the instance leaves nothing that would make the next start wait for it.
+    SingleInstance next;
+    EXPECT_TRUE(next.claim());
+    qputenv("XDG_RUNTIME_DIR", previous);
   }
-  // Ended, the instance leaves nothing that would make the next start wait for it.
-  SingleInstance next;
-  EXPECT_TRUE(next.claim());
-  qputenv("XDG_RUNTIME_DIR", previous);
 }
 
 } // namespace

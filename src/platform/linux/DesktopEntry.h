@@ -8,6 +8,7 @@
 
 #include "CommandLine.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -72,6 +73,7 @@ private:
   // a dozen keys. Positions, not views, so that a copy of the entry stays valid.
   struct KeyAt {
     std::size_t line, keyBegin, keyLength, valueBegin;
+    std::uint64_t head; // the key's first eight bytes, compared before the rest
   };
   const std::vector<KeyAt> &mainKeys() const;
   void scan() const;
