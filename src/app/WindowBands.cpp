@@ -98,11 +98,15 @@ void drawTop(Canvas &canvas) {
     const double fade = y < solid ? 1.0 : std::pow(1.0 - (y - solid) / (h - solid), 1.6);
     const auto a = static_cast<unsigned>(std::lround(255 * std::clamp(fade, 0.0, 1.0)));
     QRgb *pixels = canvas.row(y);
-    for (int x = 0; x < w; ++x) {
-      const QRgb c = columns[static_cast<std::size_t>(x)];
-      pixels[x] = qRgba(static_cast<int>(qRed(c) * a / 255), static_cast<int>(qGreen(c) * a / 255),
-                        static_cast<int>(qBlue(c) * a / 255), static_cast<int>(a));
-    }
+    if (a == 255)
+      std::copy(columns.begin(), columns.end(), pixels);
+    else
+      for (int x = 0; x < w; ++x) {
+        const QRgb c = columns[static_cast<std::size_t>(x)];
+        pixels[x] =
+            qRgba(static_cast<int>(qRed(c) * a / 255), static_cast<int>(qGreen(c) * a / 255),
+                  static_cast<int>(qBlue(c) * a / 255), static_cast<int>(a));
+      }
     if (y == line) // an orange line that comes in from the left
       for (int x = 0; x < w; ++x)
         blend(pixels[x], orange, 200.0 / 255 * std::min(1.0, x / (120.0 * w / 642)));
