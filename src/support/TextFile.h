@@ -37,6 +37,14 @@ std::vector<std::string> splitLines(std::string_view bytes);
 // the limit while it is read; nothing is loaded then. A FIFO or a device is never waited on.
 std::string readBytes(const std::string &path, std::size_t limit = noReadLimit);
 
+#ifndef _WIN32
+// The same for the file `name` in the folder open as `folderFd` (AT_FDCWD: the current one), so
+// that reading many files of one folder walks only their own names; `pathForErrors` names the
+// file in a FileError.
+std::string readBytesAt(int folderFd, const char *name, const std::string &pathForErrors,
+                        std::size_t limit = noReadLimit);
+#endif
+
 // Throws FileError (notRegularReason) when something other than a regular file stands at the
 // path, following links; a missing file passes. A cheap check before a change is begun.
 void requireRegularOrAbsent(const std::string &path);

@@ -75,10 +75,15 @@ void removeStaleTemporaries(const std::string &path) {
 } // namespace
 
 std::string textfile::readBytes(const std::string &path, std::size_t limit) {
+  return readBytesAt(AT_FDCWD, path.c_str(), path, limit);
+}
+
+std::string textfile::readBytesAt(int folderFd, const char *name, const std::string &path,
+                                  std::size_t limit) {
   // Non-blocking, so that a FIFO put where a file was expected cannot stall the open; the
   // descriptor itself is then checked, so nothing can be swapped in between check and read.
   int fd;
-  while ((fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) < 0 && errno == EINTR) {
+  while ((fd = ::openat(folderFd, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC)) < 0 && errno == EINTR) {
   }
   Descriptor in(fd);
   if (in.get() < 0)

@@ -5,7 +5,10 @@
 
 #include "support/TextFile.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <poll.h>
@@ -330,6 +333,53 @@ TEST_F(StartupStateTest, RenamingMovesTheFileAndKeepsItsKeys) {
   EXPECT_EQ(state.missingProgram("lw-absent --x"), "lw-absent");
   EXPECT_EQ(state.missingProgram((bin / "plain-file").string()), (bin / "plain-file").string());
   EXPECT_EQ(state.missingProgram(""), std::nullopt);
+}
+
+// A listing reads its files through the folders it listed: a folder moved away afterwards is
+// still read, and whatever is swapped in for a listed file meets the same checks as a path.
+TEST(AutostartFoldersTest, ListedFilesAreReadThroughTheListedFolder) {
+  XdgFolders xdg;
+  const fs::path outside = xdg.dir.path() / "outside";
+  writeFile(outside / "target.desktop", "[Desktop Entry]\nExec=outside\n");
+  ASSERT_EQ(::mkfifo((outside / "pipe").c_str(), 0644), 0);
+  struct Case {
+    std::string name;
+    std::function<void(const fs::path &)> swap; // applied after listing; none keeps the file
+    std::string exec;                           // empty: refused, with this reason
+    std::string reason = {};
+  };
+  const std::vector<Case> cases = {
+      {"kept", nullptr, "kept"},
+      {"to-link", [&](auto &p) { fs::create_symlink(outside / "target.desktop", p); }, "outside"},
+      {"to-fifo", [&](auto &p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }, "",
+       textfile::notRegularReason},
+      {"to-fifo-link", [&](auto &p) { fs::create_symlink(outside / "pipe", p); }, "",
+       textfile::notRegularReason},
+      {"gone", [](auto &) {}, "", std::strerror(ENOENT)},
+  };
+  for (const auto &c : cases)
+    writeFile(xdg.user / (c.name + ".desktop"), "[Desktop Entry]\nExec=" + c.name + "\n");
+  const auto files = AutostartFolders({xdg.user.string()}).list();
+  ASSERT_TRUE(files);
+  ASSERT_EQ(files->size(), cases.size());
+
+  const fs::path moved = xdg.dir.path() / "moved";
+  fs::rename(xdg.user, moved);
+  for (const auto &c : cases)
+    if (c.swap) {
+      fs::remove(moved / (c.name + ".desktop"));
+      c.swap(moved / (c.name + ".desktop"));
+    }
+  for (const auto &file : *files) {
+    const auto c = std::find_if(cases.begin(), cases.end(),
+                                [&file](const Case &known) { return known.name == file.name; });
+    ASSERT_NE(c, cases.end()) << file.name;
+    SCOPED_TRACE(c->name);
+    EXPECT_EQ(file.path, (xdg.user / (c->name + ".desktop")).string());
+    const auto loaded = AutostartFolders::load(file);
+    EXPECT_EQ(loaded.entry ? std::string(loaded.entry->view("Exec").value_or("")) : "", c->exec);
+    EXPECT_EQ(loaded.error, c->reason);
+  }
 }
 
 } // namespace

@@ -8,29 +8,66 @@
 #include <cerrno>
 #include <cstdint>
 #include <dirent.h>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace lw {
+
+class AutostartFolders::OpenFolder {
+public:
+  OpenFolder() = default;
+  ~OpenFolder() {
+    if (fd >= 0)
+      ::close(fd);
+  }
+  OpenFolder(const OpenFolder &) = delete;
+  OpenFolder &operator=(const OpenFolder &) = delete;
+
+  int fd = -1;
+};
+
 namespace {
 
-// The names of the folder's "*.desktop" entries; nothing when it cannot be listed, an empty
-// list when it does not exist.
-std::optional<std::vector<std::string>> namesIn(const std::string &folder) {
+struct FolderListing {
   std::vector<std::string> names;
-  std::unique_ptr<DIR, int (*)(DIR *)> listing(::opendir(folder.c_str()), &::closedir);
-  if (!listing) {
+  std::shared_ptr<const AutostartFolders::OpenFolder> folder; // none when it does not exist
+};
+
+// The names of the folder's "*.desktop" entries and the folder kept open to read them through;
+// nothing when it cannot be listed, an empty list when it does not exist.
+std::optional<FolderListing> namesIn(const std::string &folder) {
+  FolderListing found;
+  // Allocated before the open, so that nothing can fail between the open and its owner.
+  auto open = std::make_shared<AutostartFolders::OpenFolder>();
+  int fd;
+  while ((fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC)) < 0 &&
+         errno == EINTR) {
+  }
+  open->fd = fd;
+  if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR)
-      return names;
+      return found;
+    return std::nullopt;
+  }
+  // The stream takes a descriptor of its own: the folder's stays open after the stream closes.
+  const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  std::unique_ptr<DIR, int (*)(DIR *)> listing(copy >= 0 ? ::fdopendir(copy) : nullptr,
+                                               &::closedir);
+  if (!listing) {
+    if (copy >= 0)
+      ::close(copy);
     return std::nullopt;
   }
   constexpr auto suffix = AutostartFolders::suffix;
   while (const dirent *item = ::readdir(listing.get())) {
     const std::string_view fileName = item->d_name;
     if (fileName.size() > suffix.size() && fileName.ends_with(suffix))
-      names.emplace_back(fileName.substr(0, fileName.size() - suffix.size()));
+      found.names.emplace_back(fileName.substr(0, fileName.size() - suffix.size()));
   }
-  return names;
+  found.folder = std::move(open);
+  return found;
 }
 
 } // namespace
@@ -79,13 +116,15 @@ bool AutostartFolders::isPlainFile(const std::string &path) {
 std::optional<std::vector<AutostartFolders::File>> AutostartFolders::list() const {
   std::vector<std::string> names;
   std::vector<std::size_t> folderOf; // by name: the index of the folder that holds it
+  std::vector<std::shared_ptr<const OpenFolder>> open(folders.size());
   for (std::size_t folder = 0; folder < folders.size(); ++folder) {
     auto found = namesIn(folders[folder]);
     if (!found)
       return std::nullopt;
-    names.insert(names.end(), std::make_move_iterator(found->begin()),
-                 std::make_move_iterator(found->end()));
+    names.insert(names.end(), std::make_move_iterator(found->names.begin()),
+                 std::make_move_iterator(found->names.end()));
     folderOf.resize(names.size(), folder);
+    open[folder] = std::move(found->folder);
   }
   // Byte order, stable whatever order the folders list their names in; of equal names the
   // first folder's stays. Sorting positions moves no text around.
@@ -101,7 +140,7 @@ std::optional<std::vector<AutostartFolders::File>> AutostartFolders::list() cons
   for (const std::uint32_t i : order)
     if (files.empty() || files.back().name != names[i]) {
       auto path = fileIn(folders[folderOf[i]], names[i]);
-      files.push_back({std::move(names[i]), std::move(path)});
+      files.push_back({std::move(names[i]), std::move(path), open[folderOf[i]]});
     }
   return files;
 }
@@ -122,8 +161,8 @@ AutostartFolders::findIgnoringCase(std::string_view name) const {
   if (!isSafeName(name))
     return std::nullopt;
   for (const auto &folder : folders)
-    if (const auto names = namesIn(folder))
-      for (const auto &candidate : *names)
+    if (const auto listed = namesIn(folder))
+      for (const auto &candidate : listed->names)
         if (sameRegistryName(candidate, name))
           return File{candidate, fileIn(folder, candidate)};
   return std::nullopt;
@@ -138,12 +177,30 @@ std::vector<std::string> AutostartFolders::everyPath(std::string_view name) cons
   return paths;
 }
 
-AutostartFolders::Loaded AutostartFolders::load(const std::string &path) {
+namespace {
+
+AutostartFolders::Loaded loadAt(int folderFd, const char *name, const std::string &path) {
   try {
-    return {DesktopEntry::fromBytes(textfile::readBytes(path, maxFileSize)), {}};
+    return {DesktopEntry::fromBytes(
+                textfile::readBytesAt(folderFd, name, path, AutostartFolders::maxFileSize)),
+            {}};
   } catch (const FileError &error) {
     return {std::nullopt, error.reason()};
   }
+}
+
+} // namespace
+
+AutostartFolders::Loaded AutostartFolders::load(const std::string &path) {
+  return loadAt(AT_FDCWD, path.c_str(), path);
+}
+
+AutostartFolders::Loaded AutostartFolders::load(const File &file) {
+  const std::size_t fileNameSize = file.name.size() + suffix.size();
+  if (!file.folder || file.path.size() <= fileNameSize)
+    return load(file.path);
+  // The path ends in the file's own name, as fileIn made it.
+  return loadAt(file.folder->fd, file.path.c_str() + (file.path.size() - fileNameSize), file.path);
 }
 
 } // namespace lw

@@ -7,6 +7,7 @@
 #include "DesktopEntry.h"
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,9 +20,15 @@ public:
   // newEntryFolder is where an entry of a new name goes; empty means the first folder.
   explicit AutostartFolders(std::vector<std::string> folders, std::string newEntryFolder = {});
 
+  // A folder held open from its listing until the last of its listed files is dropped.
+  class OpenFolder;
+
   struct File {
     std::string name; // the file name without ".desktop": exact bytes
     std::string path;
+    // Set by list(): the folder as it was listed. A file loaded through it is looked up by its
+    // own name only, not by every folder of its path again.
+    std::shared_ptr<const OpenFolder> folder = {};
   };
   // Every "<name>.desktop" directory entry, whatever it is, once per name in byte order; reads
   // no file. Nothing when a folder exists but cannot be listed.
@@ -45,6 +52,8 @@ public:
   // Follows a link to a regular file, as the desktop does; anything else, and a file over
   // maxFileSize, is not read at all.
   static Loaded load(const std::string &path);
+  // The same, through the folder the file was listed in when it has one.
+  static Loaded load(const File &file);
   // Whether the path itself (not what a link points to) is a regular file: the only thing a
   // write may replace.
   static bool isPlainFile(const std::string &path);

@@ -67,7 +67,7 @@ std::vector<RunEntry> XdgStartupState::rowsOf(RegistryRoot root,
     RunEntry row;
     row.name = file.name;
     row.file = file.path;
-    const auto loaded = AutostartFolders::load(file.path);
+    const auto loaded = AutostartFolders::load(file);
     const AutostartFolders::File *other = otherOf(file.name);
     if (loaded.entry) {
       const auto &entry = *loaded.entry;
@@ -84,7 +84,7 @@ std::vector<RunEntry> XdgStartupState::rowsOf(RegistryRoot root,
       row.detail = loaded.error;
     }
     if (root == RegistryRoot::LocalMachine && other) {
-      const auto mine = AutostartFolders::load(other->path);
+      const auto mine = AutostartFolders::load(*other);
       if (mine.entry && mine.entry->switchedOff()) {
         row.verdict = StartVerdict::Disabled;
         row.detail = desktop::switchKey(*mine.entry);
