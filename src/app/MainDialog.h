@@ -5,6 +5,7 @@
 #include "Tray.h"
 #include "editing/EntryCommands.h"
 #include "scheduler/Launcher.h"
+#include "scheduler/ScheduleStatus.h"
 #include "support/FileError.h"
 #include "support/LanguageTable.h"
 #include "support/Toolbox.h"
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class QMenu;
@@ -197,6 +199,8 @@ private:
   // A customized row's last and next start in words, from the timer's state.
   void describeTiming(StartupEntry &row) const;
   void showTimings();
+  // The rule and time words of the language, taken once per refresh for the rows shown.
+  mutable std::optional<ScheduleTexts> scheduleTexts;
 
   std::unique_ptr<Ui::MainDialog> ui;
   std::string statusText;

@@ -29,6 +29,7 @@ void MainDialog::refreshList() {
   StartupListing listing = readStartupList(platform, toolbox, languageTable);
   failureNotes.clear();
   mark = -1;
+  scheduleTexts.reset(); // the language file may have changed since
   listModel->setRows(std::move(listing.rows));
   statusText = std::move(listing.statusText);
 

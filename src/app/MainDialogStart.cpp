@@ -22,6 +22,8 @@ StartResult MainDialog::WatchedShell::start(const std::string &command,
 }
 
 void MainDialog::describeTiming(StartupEntry &row) const {
+  if (!scheduleTexts)
+    scheduleTexts.emplace(languageTable);
   StartFailureView view;
   lw::describeTiming(
       row, platform.clock.now(), launcher.startedThisRun,
@@ -32,7 +34,7 @@ void MainDialog::describeTiming(StartupEntry &row) const {
         view = {failure->second.at, failure->second.reason};
         return &view;
       },
-      ScheduleTexts(languageTable));
+      *scheduleTexts);
 }
 
 void MainDialog::OnStartFailed(const std::string &name) {
