@@ -55,7 +55,9 @@ bool isValidGroupName(std::string_view name) {
 // a dozen keys in every file.
 std::uint64_t headOf(std::string_view key) {
   std::uint64_t head = 0;
-  std::memcpy(&head, key.data(), std::min<std::size_t>(key.size(), sizeof head));
+  const std::size_t length = std::min<std::size_t>(key.size(), sizeof head);
+  for (std::size_t i = 0; i < length; ++i)
+    head |= std::uint64_t{static_cast<unsigned char>(key[i])} << (8 * i);
   return head;
 }
 
@@ -365,11 +367,18 @@ void DesktopEntry::switchOn() {
     removeKey("X-GNOME-Autostart-enabled");
 }
 
+bool DesktopEntry::execIsCanonical() const {
+  if (!canonicalExec) {
+    const auto raw = view("Exec");
+    canonicalExec = raw && commandline::isCanonical(*raw); // refuses backslashes too
+  }
+  return *canonicalExec;
+}
+
 std::string DesktopEntry::command(const std::string &filePath) const {
   const auto raw = view("Exec");
   // Without escapes, field codes or anything to quote, the line is its own canonical form.
-  if (raw && std::none_of(raw->begin(), raw->end(), [](char c) { return c == '\\' || c == '%'; }) &&
-      commandline::isCanonical(*raw) && !view(desktop::commandKey))
+  if (execIsCanonical() && raw->find('%') == std::string_view::npos && !view(desktop::commandKey))
     return std::string(*raw);
   const std::string exec = desktop::unescape(raw.value_or(""));
   const auto arguments = commandline::split(expandFieldCodes(exec, *this, filePath));

@@ -53,6 +53,10 @@ public:
   // Removes every key that switches the entry off, and nothing else.
   void switchOn();
 
+  // Whether Exec is there and already in the canonical form of a command line: nothing to
+  // unescape, unquote or split. Worked out once for the entry as it is.
+  bool execIsCanonical() const;
+
   // The command the session runs, as one text. Field codes are expanded as for a start
   // without files; the text this program wrote is given back exactly when the Exec line still
   // means it. filePath is the entry's own location, for %k.
@@ -77,7 +81,10 @@ private:
   };
   const std::vector<KeyAt> &mainKeys() const;
   void scan() const;
-  void changed() { indexed = false; }
+  void changed() {
+    indexed = false;
+    canonicalExec.reset();
+  }
   std::string_view line(std::size_t i) const {
     return std::string_view(text).substr(spans[i].first, spans[i].second);
   }
@@ -92,6 +99,7 @@ private:
   mutable std::optional<std::size_t> firstBad;
   mutable bool mainFirst = false;
   mutable bool indexed = false;
+  mutable std::optional<bool> canonicalExec;
 };
 
 namespace desktop {

@@ -141,7 +141,7 @@ Verdict judge(const DesktopEntry &entry, Session &session) {
   if (!raw || !isUtf8(*raw))
     return {StartVerdict::NotAProgram, {}};
   std::string program;
-  if (raw->find('\\') == std::string_view::npos && commandline::isCanonical(*raw)) {
+  if (entry.execIsCanonical()) {
     program = raw->substr(0, raw->find(' ')); // nothing to unescape, split or unquote
   } else {
     const std::string exec = unescape(*raw);
