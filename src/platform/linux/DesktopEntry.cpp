@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 
 namespace lw {
 namespace {
@@ -51,14 +50,32 @@ bool isValidGroupName(std::string_view name) {
   return true;
 }
 
-// The first eight bytes of a key, zero-filled: most keys differ there, and a listing looks up
-// a dozen keys in every file.
-std::uint64_t headOf(std::string_view key) {
-  std::uint64_t head = 0;
-  const std::size_t length = std::min<std::size_t>(key.size(), sizeof head);
-  for (std::size_t i = 0; i < length; ++i)
-    head |= std::uint64_t{static_cast<unsigned char>(key[i])} << (8 * i);
-  return head;
+// The keys a listing asks every entry for, each with its place in DesktopEntry::knownAt;
+// -1 for any other key. Decided by length first, so that most keys cost one comparison.
+int knownKey(std::string_view key) {
+  switch (key.size()) {
+  case 4:
+    return key == "Type"   ? 0
+           : key == "Exec" ? 1
+           : key == "Path" ? 2
+           : key == "Name" ? 3
+           : key == "Icon" ? 4
+                           : -1;
+  case 6:
+    return key == "Hidden" ? 5 : -1;
+  case 7:
+    return key == "TryExec" ? 6 : -1;
+  case 9:
+    return key == "NotShowIn" ? 7 : -1;
+  case 10:
+    return key == "OnlyShowIn" ? 8 : -1;
+  case 22:
+    return key == desktop::commandKey ? 9 : -1;
+  case 25:
+    return key == "X-GNOME-Autostart-enabled" ? 10 : -1;
+  default:
+    return -1;
+  }
 }
 
 struct KeyLine {
@@ -214,6 +231,7 @@ void DesktopEntry::scan() const {
     return;
   keyIndex.clear();
   keyIndex.reserve(lineCount());
+  knownAt.fill(-1);
   firstBad.reset();
   mainFirst = false;
   // One pass over the lines for every question a listing asks: the key lines of every
@@ -239,10 +257,12 @@ void DesktopEntry::scan() const {
       const auto keyLine = splitKeyLine(stripped);
       bad = bad || !keyLine || !inGroup || !isValidKey(keyLine->key);
       if (keyLine && inMain) {
+        if (const int known = knownKey(keyLine->key); known >= 0)
+          knownAt[static_cast<std::size_t>(known)] = static_cast<int>(keyIndex.size());
         const char *begin = text.data();
-        keyIndex.push_back(
-            {i, static_cast<std::size_t>(keyLine->key.data() - begin), keyLine->key.size(),
-             static_cast<std::size_t>(keyLine->value.data() - begin), headOf(keyLine->key)});
+        keyIndex.push_back({i, static_cast<std::size_t>(keyLine->key.data() - begin),
+                            keyLine->key.size(),
+                            static_cast<std::size_t>(keyLine->value.data() - begin)});
       }
     }
     if (bad && !firstBad)
@@ -253,20 +273,21 @@ void DesktopEntry::scan() const {
 
 std::optional<std::string_view> DesktopEntry::view(std::string_view key) const {
   const auto &keys = mainKeys();
-  const std::uint64_t head = headOf(key);
-  for (auto at = keys.rbegin(); at != keys.rend(); ++at) {
-    if (at->keyLength != key.size() || at->head != head)
-      continue;
-    const std::string_view text = line(at->line);
-    if (key.size() > sizeof head &&
-        text.substr(at->keyBegin + sizeof head, at->keyLength - sizeof head) !=
-            key.substr(sizeof head))
-      continue;
-    auto value = text.substr(at->valueBegin);
+  const auto valueAt = [this](const KeyAt &at) {
+    auto value = line(at.line).substr(at.valueBegin);
     if (!value.empty() && value.back() == '\r')
       value.remove_suffix(1);
     return value;
+  };
+  if (const int known = knownKey(key); known >= 0) {
+    const int at = knownAt[static_cast<std::size_t>(known)];
+    if (at < 0)
+      return std::nullopt;
+    return valueAt(keys[static_cast<std::size_t>(at)]);
   }
+  for (auto at = keys.rbegin(); at != keys.rend(); ++at)
+    if (at->keyLength == key.size() && line(at->line).substr(at->keyBegin, at->keyLength) == key)
+      return valueAt(*at);
   return std::nullopt;
 }
 

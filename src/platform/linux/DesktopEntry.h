@@ -8,7 +8,7 @@
 
 #include "CommandLine.h"
 
-#include <cstdint>
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -77,9 +77,12 @@ private:
   // a dozen keys. Positions, not views, so that a copy of the entry stays valid.
   struct KeyAt {
     std::size_t line, keyBegin, keyLength, valueBegin;
-    std::uint64_t head; // the key's first eight bytes, compared before the rest
   };
   const std::vector<KeyAt> &mainKeys() const;
+  // The position in the key index of the last line of each key every listing asks for, or
+  // -1; other keys are searched for.
+  static constexpr std::size_t knownKeyCount = 11;
+  mutable std::array<int, knownKeyCount> knownAt{};
   void scan() const;
   void changed() {
     indexed = false;
