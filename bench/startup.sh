@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the release program and the minimal Qt list, then times whole-process start-up over
 # real temporary folders (see bench/startup.py). Arguments go to startup.py, e.g.
-#   bench/startup.sh --runs 15 --sizes 1000/1000/1000 --tray-rss
+#   bench/startup.sh --runs 101 --sizes 1000/1000/1000 --tray-rss
 set -eu
 cd "$(dirname "$0")/.."
 scripts/deps.sh python3
