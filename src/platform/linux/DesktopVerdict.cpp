@@ -11,6 +11,12 @@ namespace lw::desktop {
 namespace {
 
 bool isUtf8(std::string_view text) {
+  // Nearly every value is plain ASCII: one pass without branches tells.
+  unsigned char any = 0;
+  for (const char c : text)
+    any |= static_cast<unsigned char>(c);
+  if (any < 0x80)
+    return true;
   for (std::size_t i = 0; i < text.size();) {
     const auto byte = static_cast<unsigned char>(text[i]);
     std::size_t length = byte < 0x80         ? 1
