@@ -1,5 +1,6 @@
 #include "StartupList.h"
 
+#include "scheduler/NextStart.h"
 #include "storage/DisabledEntries.h"
 #include "support/TextNumbers.h"
 
@@ -33,7 +34,11 @@ std::size_t appendRunEntries(StartupListing &listing, std::optional<std::vector<
   return entries->size();
 }
 
-// Launchwright starts these itself: only the user's switch and the program decide.
+// Launchwright starts these itself: the user's switch, the program and the rule decide. The
+// switch comes first: it is the user's own choice and says all. A missing program comes before
+// a rule that can never be due, because the Status cell's timing says "never starts" and why in
+// any case; the other way round the cell would hide the missing program. The rule is judged from
+// the schedule line alone: the timings are worked out only when a row is shown.
 void judgeCustomized(std::vector<StartupEntry> &rows, const std::vector<std::string> &disabled,
                      StartupState &startup) {
   std::vector<std::string_view> commands;
@@ -46,10 +51,12 @@ void judgeCustomized(std::vector<StartupEntry> &rows, const std::vector<std::str
       switchedOn.push_back(&row);
     }
   auto missing = startup.missingPrograms(commands);
-  for (std::size_t i = 0; i < switchedOn.size() && i < missing.size(); ++i)
-    if (missing[i]) {
+  for (std::size_t i = 0; i < switchedOn.size(); ++i)
+    if (i < missing.size() && missing[i]) {
       switchedOn[i]->verdict = StartVerdict::ProgramMissing;
       switchedOn[i]->detail = std::move(*missing[i]);
+    } else if (neverDue(switchedOn[i]->scheduleLine)) {
+      switchedOn[i]->verdict = StartVerdict::NeverDue;
     }
 }
 

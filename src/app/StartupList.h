@@ -22,7 +22,7 @@ struct StartupEntry {
   std::string name;    // exact bytes
   std::string command; // exact bytes
   // Whether and why not the entry starts: at logon for the Run keys, by its rule for
-  // customized entries (Starts, Disabled or ProgramMissing).
+  // customized entries (Starts, Disabled, ProgramMissing or NeverDue).
   StartVerdict verdict = StartVerdict::Starts;
   std::string detail;           // see RunEntry::detail
   std::string file;             // the autostart file; empty for customized entries
@@ -48,8 +48,9 @@ std::string kindLabel(EntryKind kind, const LanguageTable &texts);
 
 // Every row with its verdict: the Run keys as the platform's startup state lists them (one call
 // each), customized entries Disabled when switched off, else ProgramMissing when the startup
-// state cannot find their program. Throws FileError when the customized entries file cannot be
-// read; the Run keys never fail (a key that cannot be listed has no rows).
+// state cannot find their program, else NeverDue when their rule can never come due. Throws
+// FileError when the customized entries file cannot be read; the Run keys never fail (a key that
+// cannot be listed has no rows).
 StartupListing readStartupList(const Platform &platform, Toolbox &toolbox,
                                const LanguageTable &texts);
 

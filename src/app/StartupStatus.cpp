@@ -8,6 +8,14 @@ namespace {
 
 std::int32_t verdictIndex(StartVerdict verdict) { return static_cast<std::int32_t>(verdict); }
 
+// The reason sentences follow the verdicts' order up to Unreadable; NeverDue's comes after the
+// two sentences of customized entries. It names no detail: why the rule is never due ends the
+// timing that follows it.
+std::int32_t reasonNumber(StartVerdict verdict) {
+  return verdict == StartVerdict::NeverDue ? text::neverDueReason
+                                           : text::firstVerdictReason + verdictIndex(verdict);
+}
+
 // The desktop names come ';'-separated, as the desktop entry file writes them.
 std::string readableDetail(const StartupEntry &entry) {
   std::string detail = entry.detail;
@@ -49,8 +57,7 @@ EntryStatus customizedStatus(const StartupEntry &entry, const LanguageTable &tex
     status.reason = sentence(texts.getText(text::customizedDisabledReason), {});
     break;
   default:
-    status.reason = sentence(texts.getText(text::firstVerdictReason + verdictIndex(entry.verdict)),
-                             readableDetail(entry));
+    status.reason = sentence(texts.getText(reasonNumber(entry.verdict)), readableDetail(entry));
     break;
   }
   // The timings say when the entry last started and starts next, or why its last start failed:
@@ -72,8 +79,8 @@ EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts) {
   if (entry.kind == EntryKind::Customized)
     return customizedStatus(entry, texts);
   return {texts.getText(text::firstVerdictLabel + verdictIndex(entry.verdict)),
-          sentence(texts.getText(text::firstVerdictReason + verdictIndex(entry.verdict)),
-                   readableDetail(entry), entry.verdict == StartVerdict::Disabled)};
+          sentence(texts.getText(reasonNumber(entry.verdict)), readableDetail(entry),
+                   entry.verdict == StartVerdict::Disabled)};
 }
 
 } // namespace lw

@@ -15,9 +15,10 @@ struct EntryStatus {
 
 EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts);
 
-// A customized entry's status, which Launchwright itself decides: whether it is switched off
-// or its program is missing. The one place that says more about when such an entry starts: the
-// cell its failed and next start, the sentence also its rule and last start.
+// A customized entry's status, which Launchwright itself decides: whether it is switched off,
+// its program is missing or its rule can never come due. The one place that says more about when
+// such an entry starts: the cell its failed and next start, the sentence also its rule and last
+// start.
 EntryStatus customizedStatus(const StartupEntry &entry, const LanguageTable &texts);
 
 } // namespace lw

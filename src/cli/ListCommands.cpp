@@ -35,6 +35,8 @@ const char *reasonCode(StartVerdict verdict) {
     return "replaced";
   case StartVerdict::Unreadable:
     return "unreadable";
+  case StartVerdict::NeverDue:
+    return "never-due";
   }
   return "unknown";
 }

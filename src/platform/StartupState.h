@@ -21,7 +21,8 @@ enum class StartVerdict {
   ProgramMissing, // TryExec or the program of Exec cannot be found or is not executable
   NotAProgram,    // Type is not Application, Exec is missing or empty
   Replaced,       // a machine entry hidden by the user's entry of the same name
-  Unreadable      // the file cannot be read, is too large or is not a regular file
+  Unreadable,     // the file cannot be read, is too large or is not a regular file
+  NeverDue        // a customized entry whose stored rule can never come due
 };
 
 // One entry of a Run key as the session sees it.

@@ -104,6 +104,22 @@ bool lastStartOf(std::string_view line, LocalTime &lastStart) {
   return true;
 }
 
+std::optional<NextStart::Never> neverDue(std::string_view line) {
+  const auto kind = number(field(line, 0, 2));
+  if (kind < 0 || kind > static_cast<int>(ScheduleKind::OnDayOfMonth))
+    return NextStart::Never::UnknownRule;
+  // The weekday is compared as a number, the day of the month as the two characters of a date.
+  const auto weekday = number(field(line, 15, 1));
+  if (kind == static_cast<int>(ScheduleKind::OnWeekday) && (weekday < 1 || weekday > 7))
+    return NextStart::Never::NoWeekday;
+  const std::string_view dayOfMonth = field(line, 16, 2);
+  if (kind == static_cast<int>(ScheduleKind::OnDayOfMonth) &&
+      (dayOfMonth.size() != 2 || !allDigits(dayOfMonth) || number(dayOfMonth) < 1 ||
+       number(dayOfMonth) > 31))
+    return NextStart::Never::NoSuchDay;
+  return std::nullopt;
+}
+
 NextStart nextStart(std::string_view line, const LocalTime &now, bool startedThisRun) {
   return nextStart(line, now, TickMoment::of(now), startedThisRun);
 }
@@ -111,23 +127,14 @@ NextStart nextStart(std::string_view line, const LocalTime &now, bool startedThi
 NextStart nextStart(std::string_view line, const LocalTime &now, const TickMoment &moment,
                     bool startedThisRun) {
   NextStart next;
-  const auto never = [&next](NextStart::Never why) {
+  if (const auto why = neverDue(line)) {
     next.when = NextStart::When::Never;
-    next.why = why;
+    next.why = *why;
     return next;
-  };
+  }
   const auto kind = number(field(line, 0, 2));
   const auto weekday = number(field(line, 15, 1));
   const std::string_view dayOfMonth = field(line, 16, 2);
-  if (kind < 0 || kind > static_cast<int>(ScheduleKind::OnDayOfMonth))
-    return never(NextStart::Never::UnknownRule);
-  // The weekday is compared as a number, the day of the month as the two characters of a date.
-  if (kind == static_cast<int>(ScheduleKind::OnWeekday) && (weekday < 1 || weekday > 7))
-    return never(NextStart::Never::NoWeekday);
-  if (kind == static_cast<int>(ScheduleKind::OnDayOfMonth) &&
-      (dayOfMonth.size() != 2 || !allDigits(dayOfMonth) || number(dayOfMonth) < 1 ||
-       number(dayOfMonth) > 31))
-    return never(NextStart::Never::NoSuchDay);
 
   const DueAnswer answer = dueAnswer(line, moment);
   if (answer == DueAnswer::Due || (answer == DueAnswer::DueOncePerRun && !startedThisRun))

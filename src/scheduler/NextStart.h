@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace lw {
@@ -25,6 +26,11 @@ struct NextStart {
   LocalTime at; // seconds always 0
   Never why = Never::None;
 };
+
+// Why the schedule line's rule can never be due, or nothing when it can: the line alone decides,
+// without the clock, so that a refresh can judge every row without working out its timings.
+// nextStart says When::Never exactly for these lines, with the same reason.
+std::optional<NextStart::Never> neverDue(std::string_view scheduleLine);
 
 // `startedThisRun` tells whether the entry is among the weekday and day-of-month entries the
 // timer has already started in this run of the program.

@@ -103,10 +103,11 @@ inline constexpr std::int32_t firstWeekday = 770; // 770 to 776: Sunday to Satur
 // number plus the verdict's value), the count of entries that will not start
 inline constexpr std::int32_t statusColumn = 610;
 inline constexpr std::int32_t notStartingCount = 611;
-inline constexpr std::int32_t firstVerdictLabel = 612;  // 612 to 618
-inline constexpr std::int32_t firstVerdictReason = 620; // 620 to 626
+inline constexpr std::int32_t firstVerdictLabel = 612;  // 612 to 619
+inline constexpr std::int32_t firstVerdictReason = 620; // 620 to 626; NeverDue's is its own
 inline constexpr std::int32_t customizedStartsReason = 627;
 inline constexpr std::int32_t customizedDisabledReason = 628;
+inline constexpr std::int32_t neverDueReason = 629;
 
 // Switching an entry off and on
 inline constexpr std::int32_t menuDisable = 630;
@@ -189,6 +190,7 @@ inline constexpr std::array all = {editButton,
                                    616,
                                    617,
                                    618,
+                                   619,
                                    620,
                                    621,
                                    622,
@@ -198,6 +200,7 @@ inline constexpr std::array all = {editButton,
                                    626,
                                    customizedStartsReason,
                                    customizedDisabledReason,
+                                   neverDueReason,
                                    menuDisable,
                                    menuEnable,
                                    noSelectionToSwitch,

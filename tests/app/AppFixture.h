@@ -69,13 +69,14 @@ protected:
     return table.getText(number);
   }
 
-  // Entries that never come due, so that a timer tick starts nothing.
+  // Entries not due at the tests' clocks, so that a timer tick starts nothing: a weekday rule for
+  // Sundays, and no test sets its clock to a Sunday.
   void writeCustomized(const std::vector<std::pair<std::string, std::string>> &entries) {
     std::string bytes =
         "Kestrumsoft Launchwright - Customized Entries\r\n" + std::string(46, '=') + "\r\n\r\n";
     for (std::size_t i = 0; i < entries.size(); ++i) {
       bytes += entries[i].first + "\r\n" + entries[i].second + "\r\n" +
-               "090000000000000x00200606301000\r\n=====";
+               "090000000000000100200606301000\r\n=====";
       if (i + 1 < entries.size())
         bytes += "\r\n";
     }

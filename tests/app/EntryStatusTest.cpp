@@ -3,6 +3,9 @@
 
 #include "AppFixture.h"
 
+#include "app/CustomizedTiming.h"
+#include "app/StartupStatus.h"
+#include "scheduler/ScheduleStatus.h"
 #include "support/TextNumbers.h"
 
 #include <QContextMenuEvent>
@@ -106,6 +109,65 @@ TEST_F(EntryStatusTest, EveryVerdictShowsItsStatusAndItsReason) {
   EXPECT_NE(spoken.find(text(160) + " 10"), std::string::npos) << spoken;
   EXPECT_EQ(dialog->entryList->model()->headerData(3, Qt::Horizontal).toString().toStdString(),
             text(text::statusColumn));
+}
+
+TEST_F(EntryStatusTest, AScheduleThatCanNeverComeDueIsNeverDueUnlessSwitchedOffOrMissing) {
+  struct Case {
+    std::string name;
+    std::string line;
+    StartVerdict verdict;
+    std::int32_t never; // the timing's reason, 0 when the rule can come due
+  };
+  // The clock stands on Friday 2006-06-30 09:05.
+  const std::vector<Case> cases = {
+      {"Unknown rule", "110000000000000x00200606301000", StartVerdict::NeverDue,
+       text::neverUnknownRule},
+      {"No weekday", "090000000000000x00200606301000", StartVerdict::NeverDue,
+       text::neverNoWeekday},
+      {"Weekday 8", "090000000000000800200606301000", StartVerdict::NeverDue, text::neverNoWeekday},
+      {"Day 00", "100000000000000x00200606301000", StartVerdict::NeverDue, text::neverNoSuchDay},
+      {"Day 32", "100000000000000x32200606301000", StartVerdict::NeverDue, text::neverNoSuchDay},
+      {"Sundays", "090000000000000100200606301000", StartVerdict::Starts, 0},
+      {"Switched off", "090000000000000x00200606301000", StartVerdict::Disabled, 0},
+      {"Gone", "090000000000000x00200606301000", StartVerdict::ProgramMissing,
+       text::neverNoWeekday}};
+  std::string file =
+      "Kestrumsoft Launchwright - Customized Entries\r\n" + std::string(46, '=') + "\r\n\r\n";
+  for (const auto &c : cases)
+    file += c.name + "\r\n/usr/bin/" + (c.name == "Gone" ? "gone" : "true") + "\r\n" + c.line +
+            "\r\n=====\r\n";
+  program.writeFile("0013cst.ini", file);
+  program.registry.set(RegistryRoot::CurrentUser, keys::disabledCustomized, "Switched off", "1");
+  program.startup.missing["/usr/bin/gone"] = "/usr/bin/gone";
+  LanguageTable texts(program.platform);
+  texts.load();
+  Toolbox toolbox(program.platform);
+  StartupListing listing = readStartupList(program.platform, toolbox, texts);
+  describeTimings(listing.rows, program.clock.now(), {}, {}, texts);
+  const std::string neverStarts = fillIn(text(text::neverStarts), {""});
+
+  ASSERT_EQ(listing.rows.size(), cases.size());
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const Case &c = cases[i];
+    const StartupEntry &row = listing.rows[i];
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(row.verdict, c.verdict);
+    const EntryStatus status = entryStatus(row, texts);
+    const std::string label = text(text::firstVerdictLabel + static_cast<std::int32_t>(c.verdict));
+    if (c.never) {
+      // The cell says it once: the label, then the timing's "never starts" and why.
+      EXPECT_EQ(status.text,
+                label + " \xE2\x80\x93 " + fillIn(text(text::neverStarts), {text(c.never)}));
+    } else {
+      EXPECT_EQ(status.text.find(neverStarts), std::string::npos) << status.text;
+    }
+    if (c.verdict == StartVerdict::NeverDue) {
+      EXPECT_EQ(status.reason, text(text::neverDueReason) + ". " + row.timing);
+    }
+  }
+  EXPECT_EQ(listing.notStarting, 7u);
+  EXPECT_TRUE(listing.statusText.ends_with(text(text::notStartingCount) + " 7"))
+      << listing.statusText;
 }
 
 TEST_F(EntryStatusTest, EveryKindSwitchesOffAndOnFromMenuKeyboardAndListMenu) {

@@ -50,7 +50,7 @@ TEST_F(StartNowTest, StartsEveryKindAsItsOwnStartWouldAndRecordsACustomizedStart
     EXPECT_EQ(program.shell.started.back().style, c.style);
   }
   EXPECT_EQ(program.shell.started.size(), 3u);
-  EXPECT_EQ(scheduleLineOf("Backup"), "090000000000000x00202612071405");
+  EXPECT_EQ(scheduleLineOf("Backup"), "090000000000000100202612071405");
   EXPECT_EQ(scheduleLineOf("Notes"), untouched);
   EXPECT_TRUE(dialog->reloadPending());
   EXPECT_TRUE(told().empty());
@@ -87,7 +87,7 @@ TEST_F(StartNowTest, AProgramThatCannotStartIsToldWithTheReason) {
   }
   EXPECT_EQ(told().size(), 3u);
   // A failed start counts as a start, exactly as the timer's does.
-  EXPECT_EQ(scheduleLineOf("Gone"), "090000000000000x00202612070930");
+  EXPECT_EQ(scheduleLineOf("Gone"), "090000000000000100202612070930");
 }
 
 } // namespace

@@ -91,7 +91,7 @@ TEST_F(StartupListTest, MissingPartsShowAsEmptyCommands) {
   program.writeFile("0013cst.ini", "Kestrumsoft Launchwright - Customized Entries\r\n" +
                                        std::string(46, '=') +
                                        "\r\n\r\nWhole\r\n/usr/bin/whole\r\n"
-                                       "090000000000000x00200606301000\r\n=====\r\nHalf");
+                                       "090000000000000100200606301000\r\n=====\r\nHalf");
   setRun(RegistryRoot::CurrentUser, "Blank", "");
   open();
 

@@ -207,7 +207,7 @@ TEST(CommandLineTool, ListJsonFollowsTheDocumentedSchemaAndKeepsTheBytes) {
   const QJsonArray entries = listJson(lw);
   QStringList kinds;
   const std::set<QString> reasons{"starts",        "disabled", "other-desktop", "program-missing",
-                                  "not-a-program", "replaced", "unreadable"};
+                                  "not-a-program", "replaced", "unreadable",    "never-due"};
   for (const auto &value : entries) {
     const QJsonObject entry = value.toObject();
     const QString kind = entry["kind"].toString();
@@ -302,6 +302,46 @@ TEST(CommandLineTool, CheckSucceedsOnlyWhenEveryCheckedEntryStarts) {
   EXPECT_TRUE(all.out.starts_with("Customized \"One\": ")) << all.out;
   EXPECT_EQ(lw.run({"check", "One"}).status, 0);
   EXPECT_EQ(lw.run({"check", "Two"}).status, 1);
+}
+
+TEST(CommandLineTool, AScheduleThatCanNeverComeDueIsListedAndCheckedAsNotStarting) {
+  const Installation lw;
+  const struct {
+    std::string name;
+    std::string line;
+    const char *reason;
+    std::string why; // what the timing names
+  } cases[] = {
+      {"Unknown rule", "110000000000000x00202601010000", "never-due", "the start rule is unknown"},
+      {"No weekday", "090000000000000x00202601010000", "never-due", "no weekday is chosen"},
+      {"No such day", "100000000000000x32202601010000", "never-due", "no month has this day"},
+      {"Mondays", "090000000000000200202601010000", "starts", ""}};
+  std::string file =
+      "Kestrumsoft Launchwright - Customized Entries\r\n" + std::string(46, '=') + "\r\n\r\n";
+  for (const auto &c : cases)
+    file += c.name + "\r\n/usr/bin/true\r\n" + c.line + "\r\n=====\r\n";
+  std::ofstream(lw.program / "0013cst.ini", std::ios::binary) << file;
+
+  const QJsonArray entries = listJson(lw);
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    const QJsonObject entry = entryNamed(entries, QString::fromStdString(c.name));
+    const bool never = !c.why.empty();
+    EXPECT_EQ(entry["reason"].toString(), c.reason);
+    EXPECT_EQ(entry["starts"].toBool(), !never);
+    EXPECT_EQ(entry["next_start"].isNull(), never);
+    if (never) {
+      EXPECT_EQ(entry["status"].toString().toStdString(),
+                "Never due \xE2\x80\x93 never starts: " + c.why);
+    }
+    const Outcome check = lw.run({"check", c.name});
+    EXPECT_EQ(check.status, never ? 1 : 0) << check.out;
+    if (never) {
+      EXPECT_NE(check.out.find(": Its stored schedule can never come due"), std::string::npos)
+          << check.out;
+      EXPECT_TRUE(check.out.ends_with("never starts: " + c.why + "\n")) << check.out;
+    }
+  }
 }
 
 TEST(CommandLineTool, ClosedPipeEndsTheListingQuietly) {
