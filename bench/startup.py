@@ -15,6 +15,7 @@ Usage: bench/startup.py BIN_DIR MINIMAL_LIST [--runs N] [--sizes 1000/1000/1000,
 """
 
 import argparse
+import datetime
 import json
 import os
 import random
@@ -27,12 +28,19 @@ import tempfile
 import time
 
 HEADER = "Kestrumsoft Launchwright - Customized Entries\r\n" + "=" * 46 + "\r\n\r\n"
-# On Wednesdays... of no week: "x" is no weekday, so no tick ever starts these.
-NEVER_DUE = "090000000000000x00202612070900"
+
+
+def not_due_today():
+    """A rule that no tick starts while the benchmark runs: only on tomorrow's weekday
+    (1 is Sunday), last started this minute."""
+    now = datetime.datetime.now()
+    tomorrow = (now.isoweekday() + 1) % 7 + 1
+    return "09" + "0" * 13 + str(tomorrow) + "00" + f"{now:%Y%m%d%H%M}"
 
 
 def customized_file(count):
-    blocks = [f"Custom {i:06d}\r\n/usr/bin/true --custom {i:06d}\r\n{NEVER_DUE}\r\n====="
+    rule = not_due_today()
+    blocks = [f"Custom {i:06d}\r\n/usr/bin/true --custom {i:06d}\r\n{rule}\r\n====="
               for i in range(count)]
     return HEADER + "\r\n".join(blocks)
 
