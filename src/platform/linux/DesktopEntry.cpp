@@ -242,9 +242,9 @@ void DesktopEntry::scan() const {
   // Almost no file holds a NUL byte: one look at the whole text spares one at every line.
   const bool anyNul = text.find('\0') != std::string::npos;
   for (std::size_t i = 0; i < lineCount(); ++i) {
-    const std::string_view text = line(i);
-    bool bad = anyNul && text.find('\0') != std::string_view::npos;
-    const std::string_view stripped = content(text);
+    const std::string_view lineText = line(i);
+    bool bad = anyNul && lineText.find('\0') != std::string_view::npos;
+    const std::string_view stripped = content(lineText);
     if (stripped.empty() || stripped.front() == '#') {
       // a comment or an empty line
     } else if (const auto name = groupName(stripped)) {
@@ -259,7 +259,7 @@ void DesktopEntry::scan() const {
       if (keyLine && inMain) {
         if (const int known = knownKey(keyLine->key); known >= 0)
           knownAt[static_cast<std::size_t>(known)] = static_cast<int>(keyIndex.size());
-        const char *begin = text.data();
+        const char *begin = lineText.data();
         keyIndex.push_back({i, static_cast<std::size_t>(keyLine->key.data() - begin),
                             keyLine->key.size(),
                             static_cast<std::size_t>(keyLine->value.data() - begin)});

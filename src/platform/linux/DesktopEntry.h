@@ -84,10 +84,6 @@ private:
   static constexpr std::size_t knownKeyCount = 11;
   mutable std::array<int, knownKeyCount> knownAt{};
   void scan() const;
-  void changed() {
-    indexed = false;
-    canonicalExec.reset();
-  }
   std::string_view line(std::size_t i) const {
     return std::string_view(text).substr(spans[i].first, spans[i].second);
   }
@@ -98,6 +94,8 @@ private:
 
   std::string text; // the bytes as read or as the last edit left them
   std::vector<std::pair<std::size_t, std::size_t>> spans; // each line's start and length
+  // Found on first use. Every edit makes the entry afresh (setLines), so they never outlive the
+  // text they were found in.
   mutable std::vector<KeyAt> keyIndex;
   mutable std::optional<std::size_t> firstBad;
   mutable bool mainFirst = false;
