@@ -3,9 +3,9 @@
 // bookkeeping cost.
 
 #include "BenchProgram.h"
-#include "app/CustomizedTiming.h"
 #include "app/MainDialog.h"
 #include "app/Tray.h"
+#include "entries/CustomizedTiming.h"
 #include "platform/Native.h"
 #include "platform/RunKeyStartupState.h"
 #include "platform/linux/XdgRegistry.h"

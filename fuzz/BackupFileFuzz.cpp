@@ -40,7 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const auto before = store.backupLines;
   lw::ReversalResult result;
   try {
-    result = lw::reverseStartupChanges(store, toolbox, texts);
+    result = lw::reverseStartupChanges(store, toolbox, {[&](const lw::BackupRecord &record) {
+                                         return fuzz.prompter.ask(
+                                             lw::restoreQuestion(record, texts), "");
+                                       }});
   } catch (const lw::FileError &error) {
     LW_FUZZ_CHECK(!recognised && error.reason() == lw::unrecognisedContentReason);
     LW_FUZZ_CHECK(fuzz.get(lw::backupFileName) == file);
@@ -59,12 +62,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   again.readBackupFile();
   LW_FUZZ_CHECK(again.backupLines == store.backupLines);
 
-  // A removal appends exactly one record, whatever the file held.
-  again.quiet = true;
-  const int kind = answers.empty() ? 1 : static_cast<unsigned char>(answers.back()) % 4;
+  // A removal appends exactly one record, whatever the file held, and only when the entry was
+  // there to remove.
+  const auto kind = static_cast<lw::EntryKind>(
+      answers.empty() ? 1 : static_cast<unsigned char>(answers.back()) % 3);
+  bool present = true;
+  if (kind == lw::EntryKind::Customized) {
+    again.addEntry("Fuzzed", "fuzzed --now", "000000000000000x00200601010000");
+  } else {
+    toolbox.keyPath = lw::keys::run;
+    present = toolbox.writeValue(static_cast<int>(kind), "Fuzzed", "fuzzed --now");
+  }
   const auto outcome = again.removeWithBackup(kind, "Fuzzed", "fuzzed --now");
+  LW_FUZZ_CHECK(outcome ==
+                (present ? lw::RemovalOutcome::Removed : lw::RemovalOutcome::NothingToRemove));
   again.readBackupFile();
-  const std::size_t grown = outcome == lw::RemovalOutcome::Failed && kind == 3 ? 0 : 5;
+  const std::size_t grown = present ? 5 : 0;
   LW_FUZZ_CHECK(again.backupLines.size() == store.backupLines.size() + grown);
   return 0;
 }

@@ -1,10 +1,10 @@
 #include "MainDialog.h"
 
 #include "ProgramIcon.h"
-#include "StartupList.h"
 #include "WindowBands.h"
-#include "editing/EntrySwitching.h"
-#include "editing/FileErrorText.h"
+#include "entries/EntryCommands.h"
+#include "entries/FileErrorText.h"
+#include "entries/StartupList.h"
 #include "support/TextNumbers.h"
 #include "ui_MainDialog.h"
 
@@ -215,6 +215,12 @@ void MainDialog::consumeAutostartMarker() {
   toolbox.deleteValue(3, autostartMarkerName);
   platform.clock.sleepFor(autostartWait);
   launcher.startedByAutostart = true;
+}
+
+std::optional<StartupEntry> MainDialog::selectedEntry() const {
+  if (mark < 0 || static_cast<std::size_t>(mark) >= listModel->rows().size())
+    return std::nullopt;
+  return listModel->rows()[static_cast<std::size_t>(mark)];
 }
 
 std::string MainDialog::cellText(int row, int column) const {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "StartupList.h"
 #include "StartupListModel.h"
 #include "Tray.h"
-#include "editing/EntryCommands.h"
+#include "editing/WindowCommands.h"
+#include "entries/StartupList.h"
 #include "scheduler/Launcher.h"
 #include "scheduler/ScheduleStatus.h"
 #include "support/FileError.h"
@@ -94,8 +94,11 @@ public:
   void refreshList() override;
 
   // The row the user last selected, or -1; a refresh forgets it.
-  int selectionMark() const override { return mark; }
-  std::string cellText(int row, int column) const override;
+  int selectionMark() const { return mark; }
+  // That row's entry, as read.
+  std::optional<StartupEntry> selectedEntry() const override;
+  // The text a cell shows; empty outside the list.
+  std::string cellText(int row, int column) const;
   // The timer reloads its copy of the customized entries on its next tick.
   void setReloadPending() override { launcher.reloadPending = true; }
   const LanguageTable &commandTexts() const override { return languageTable; }

@@ -1,7 +1,7 @@
 #include "MainDialog.h"
 
-#include "StartupList.h"
-#include "StartupStatus.h"
+#include "entries/StartupList.h"
+#include "entries/StartupStatus.h"
 #include "support/TextNumbers.h"
 #include "ui_MainDialog.h"
 

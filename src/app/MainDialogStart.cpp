@@ -1,7 +1,7 @@
 #include "MainDialog.h"
 
-#include "CustomizedTiming.h"
-#include "StartupStatus.h"
+#include "entries/CustomizedTiming.h"
+#include "entries/StartupStatus.h"
 #include "scheduler/StartNow.h"
 #include "support/TextNumbers.h"
 #include "ui_MainDialog.h"
@@ -72,11 +72,12 @@ void MainDialog::showTimings() {
 }
 
 void MainDialog::OnStartNow() {
-  if (mark < 0 || static_cast<std::size_t>(mark) >= listModel->rows().size()) {
+  const auto selected = selectedEntry();
+  if (!selected) {
     platform.prompter.tell(languageTable.getText(text::noSelectionToStart), EntryStore::caption);
     return;
   }
-  const StartupEntry entry = listModel->rows()[static_cast<std::size_t>(mark)];
+  const StartupEntry &entry = *selected;
   const StartResult result =
       startNow(platform, {entry.kind, entry.name, entry.command, entry.workingDirectory},
                launcher.startedThisRun);

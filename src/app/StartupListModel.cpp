@@ -1,6 +1,6 @@
 #include "StartupListModel.h"
 
-#include "StartupStatus.h"
+#include "entries/StartupStatus.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // shows, so a list of a hundred thousand entries costs no more to show than one of twenty, and
 // the rows are held once, as the exact bytes read, not again as widget items.
 
-#include "StartupList.h"
+#include "entries/StartupList.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>

@@ -5,8 +5,8 @@
 #include "Commands.h"
 #include "ScheduleRule.h"
 
-#include "app/StartupList.h"
-#include "editing/EntrySwitching.h"
+#include "entries/EntryCommands.h"
+#include "entries/StartupList.h"
 #include "scheduler/Schedule.h"
 #include "storage/EntryFormat.h"
 #include "storage/Reversal.h"
@@ -65,22 +65,11 @@ void updateStarter(Context &context) {
   updateStarterValue(toolbox, !entriesOf(store.customLines).empty(), context.starterFile);
 }
 
-// What the store told the user about a failure, in one line.
-std::string toldFailure(const CommandLinePrompter &prompter, const std::string &fallback) {
-  return prompter.told.empty() ? fallback : prompter.told.back();
-}
-
 std::string fileOf(const StartupEntry &entry) {
   return entry.file.empty() ? std::string() : " (" + entry.file + ")";
 }
 
 } // namespace
-
-bool CommandLinePrompter::ask(const std::string &, const std::string &) { return ++asked == yesAt; }
-
-void CommandLinePrompter::tell(const std::string &text, const std::string &) {
-  told.push_back(text);
-}
 
 std::optional<EntryKind> kindOfWord(std::string_view word) {
   if (word == "customized")
@@ -106,10 +95,8 @@ const char *wordOfKind(EntryKind kind) {
 
 Result addEntry(Context &context, EntryKind kind, const std::string &name,
                 const std::string &command, const std::optional<std::string> &rule) {
-  if (name.empty() || command.empty())
-    return refused("the name and the command of an entry cannot be empty");
-  if (containsLineBreak(name) || containsLineBreak(command))
-    return refused("a name or command cannot contain a line break");
+  if (name.empty())
+    return refused("the name of an entry cannot be empty");
   std::string schedule = encodeSchedule({}); // a new entry's default: once a day
   if (rule) {
     if (kind != EntryKind::Customized)
@@ -118,6 +105,15 @@ Result addEntry(Context &context, EntryKind kind, const std::string &name,
     if (!values)
       return refused("the schedule \"" + *rule + "\" is not understood; see --help for the rules");
     schedule = encodeSchedule(*values);
+  }
+  const EntryValues entry{kind, name, command, schedule};
+  switch (refusalOf(entry)) {
+  case SaveOutcome::LineBreak:
+    return refused("a name or command cannot contain a line break");
+  case SaveOutcome::NoCommand:
+    return refused("the command of an entry cannot be empty or blanks only");
+  default:
+    break;
   }
   for (const auto &row : startupRows(context, context.platform.clock.now())) {
     if (row.kind == kind && row.name == name)
@@ -129,19 +125,13 @@ Result addEntry(Context &context, EntryKind kind, const std::string &name,
                      "that name");
   }
 
-  Toolbox toolbox(context.platform);
-  if (kind == EntryKind::Customized) {
-    EntryStore store(context.platform);
-    store.addEntry(name, command, schedule + toolbox.currentStamp());
-  } else {
-    toolbox.keyPath = keys::run;
-    if (!toolbox.writeValue(kind == EntryKind::AllUsers ? 0 : 1, name, command))
-      return {exitFailure,
-              {},
-              "the entry " + quoted(name) + " could not be written to " + whereKept(kind) +
-                  " (its startup folder): you may lack the rights for it, or the name cannot "
-                  "be used for an entry"};
-  }
+  EntryStore store(context.platform);
+  if (saveEntry(store, std::nullopt, entry, {}) != SaveOutcome::Saved)
+    return {exitFailure,
+            {},
+            "the entry " + quoted(name) + " could not be written to " + whereKept(kind) +
+                " (its startup folder): you may lack the rights for it, or the name cannot "
+                "be used for an entry"};
   updateStarter(context);
   return {exitSuccess, context.texts.getText(text::addedNotice) + "\n", {}};
 }
@@ -151,15 +141,17 @@ Result deleteEntry(Context &context, EntryKind kind, const std::string &name) {
   if (!found.entry)
     return found.refusal;
   EntryStore store(context.platform);
-  store.oldKind = 99;
-  store.quiet = true;
-  const RemovalOutcome outcome =
-      store.removeWithBackup(static_cast<int>(kind), name, found.entry->command);
-  if (outcome != RemovalOutcome::Removed)
-    return {exitFailure,
-            {},
-            toldFailure(context.prompter, context.texts.getText(text::removeFailed)) +
-                fileOf(*found.entry)};
+  switch (store.removeWithBackup(kind, name, found.entry->command)) {
+  case RemovalOutcome::Removed:
+    break;
+  case RemovalOutcome::NothingToRemove:
+    return {
+        exitFailure, {}, "the entry " + quoted(name) + " was removed meanwhile by another program"};
+  case RemovalOutcome::Refused:
+    return refused("a name or command cannot contain a line break");
+  case RemovalOutcome::Failed:
+    return {exitFailure, {}, context.texts.getText(text::removeFailed) + fileOf(*found.entry)};
+  }
   updateStarter(context);
   return {exitSuccess, context.texts.getText(text::deletedNotice) + "\n", {}};
 }
@@ -180,20 +172,21 @@ Result switchEntry(Context &context, EntryKind kind, const std::string &name, bo
 }
 
 Result restoreRecord(Context &context, long long number) {
-  const Result records = listBackup(context);
-  long long count = 0;
-  for (const char c : records.out)
-    count += c == '\n';
+  EntryStore store(context.platform);
+  store.readBackupFile();
+  const auto count = static_cast<long long>(offeredRecords(store.backupLines));
   if (number < 1 || number > count)
     return refused("there is no backup record " + std::to_string(number) + " (there are " +
                    std::to_string(count) + "; see restore --list)");
-  context.prompter.yesAt = static_cast<int>(number);
-  EntryStore store(context.platform);
   Toolbox toolbox(context.platform);
-  const ReversalResult reversal = reverseStartupChanges(store, toolbox, context.texts);
-  if (reversal.restored != 1)
-    return {
-        exitFailure, {}, toldFailure(context.prompter, context.texts.getText(text::restoreFailed))};
+  const ReversalResult reversal =
+      lw::restoreRecord(store, toolbox, static_cast<std::size_t>(number));
+  if (reversal.restored != 1) {
+    std::string why = context.texts.getText(text::restoreFailed);
+    if (!reversal.last.why.empty())
+      why += " " + reversal.last.why;
+    return {exitFailure, {}, why};
+  }
   updateStarter(context);
   return {exitSuccess, context.texts.getText(text::restoredNotice) + "\n", {}};
 }

@@ -262,7 +262,7 @@ int run(int argc, char *argv[]) {
     LanguageTable texts(platform);
     // Scripts and support staff read the same words on every machine.
     texts.loadSection("[English]");
-    cli::Context context{platform, prompter, texts, LW_STARTER_FILE};
+    cli::Context context{platform, texts, LW_STARTER_FILE};
     if (command == "list")
       return finish(cli::listEntries(context, parser.isSet(options.json)));
     if (command == "check")

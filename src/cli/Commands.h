@@ -4,7 +4,7 @@
 // Every operation may throw FileError (a data file that cannot be read or written); the
 // caller reports it with exit status 1.
 
-#include "app/StartupList.h"
+#include "entries/StartupList.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/Prompter.h"
@@ -28,22 +28,17 @@ struct Result {
   std::string error; // one line for standard error, without its line end
 };
 
-// No one is there to answer: the reversal walk's question is answered Yes for the chosen
-// record only, everything else No; notices are kept for the caller to print.
+// No one is there to answer, and the core asks nothing: a question that reached here anyway
+// would be answered No, and a notice goes unseen.
 class CommandLinePrompter : public Prompter, public FileChooser {
 public:
-  bool ask(const std::string &text, const std::string &caption) override;
-  void tell(const std::string &text, const std::string &caption) override;
+  bool ask(const std::string &, const std::string &) override { return false; }
+  void tell(const std::string &, const std::string &) override {}
   std::optional<std::string> chooseFile() override { return std::nullopt; }
-
-  int yesAt = 0; // the question to answer Yes, counted from 1; 0 for none
-  int asked = 0;
-  std::vector<std::string> told;
 };
 
 struct Context {
   const Platform &platform;
-  CommandLinePrompter &prompter;
   const LanguageTable &texts;
   std::string_view starterFile; // the companion starter's file name beside the program
 };

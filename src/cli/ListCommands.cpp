@@ -3,9 +3,9 @@
 #include "Commands.h"
 #include "JsonText.h"
 
-#include "app/CustomizedTiming.h"
-#include "app/StartupList.h"
-#include "app/StartupStatus.h"
+#include "entries/CustomizedTiming.h"
+#include "entries/StartupList.h"
+#include "entries/StartupStatus.h"
 #include "scheduler/NextStart.h"
 #include "scheduler/ScheduleStatus.h"
 #include "storage/EntryFormat.h"

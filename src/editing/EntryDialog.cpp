@@ -1,10 +1,11 @@
 #include "EntryDialog.h"
 
-#include "EntryCommands.h"
+#include "editing/WindowCommands.h"
+#include "entries/EntryCommands.h"
 
 #include "ui_EntryDialog.h"
 
-#include "FileErrorText.h"
+#include "entries/FileErrorText.h"
 #include "storage/DisabledEntries.h"
 #include "storage/EntryFormat.h"
 #include "support/FileError.h"
@@ -38,6 +39,12 @@ template <std::size_t N> void checkIndex(const std::array<QRadioButton *, N> &bu
       button->setAutoExclusive(true);
     }
   }
+}
+
+// A name or command is bytes. Shown unchanged, the field gives back the bytes it was given, so a
+// name that is not UTF-8 stays the name of the file it came from.
+std::string keptBytes(const QString &shown, const std::string &original) {
+  return shown == toQt(original) ? original : fromQt(shown);
 }
 
 std::string joined(const std::string &first, const std::string &second) {
@@ -76,8 +83,8 @@ void EntryDialog::updateData(bool saveAndValidate) {
   if (saveAndValidate) {
     kind = checkedIndex(kindButtons());
     scheduleChoice = checkedIndex(scheduleButtons());
-    name = fromQt(ui->nameEdit->text());
-    command = fromQt(ui->commandEdit->text());
+    name = keptBytes(ui->nameEdit->text(), oldName);
+    command = keptBytes(ui->commandEdit->text(), oldCommand);
     weekday = fromQt(ui->weekdayCombo->currentText());
     dayOfMonth = fromQt(ui->dayOfMonthEdit->text());
     days = fromQt(ui->daysEdit->text());
@@ -222,11 +229,21 @@ void EntryDialog::OnBrowse() {
 
 void EntryDialog::OnDeleteEntry() {
   quiet = false;
+  if (oldKind < 0 || oldKind > 2) {
+    tellText(text::unknownKindRefused);
+    return;
+  }
   const bool customized = oldKind == static_cast<int>(EntryKind::Customized);
-  removeAndReport(*this, oldKind, oldName, oldCommand, [this, customized] {
-    if (customized)
-      announceCustomizedWrite();
-  });
+  const auto outcome =
+      askAndRemove(*this, static_cast<EntryKind>(oldKind), oldName, oldCommand, [this, customized] {
+        if (customized)
+          announceCustomizedWrite();
+      });
+  if (outcome == RemovalOutcome::Removed || outcome == RemovalOutcome::NothingToRemove) {
+    changed = true;
+    updateData(true);
+    done(Accepted);
+  }
 }
 
 void EntryDialog::accept() {
@@ -243,11 +260,19 @@ void EntryDialog::OnOK() {
     done(Accepted);
     return;
   }
-  // A line break would split the entry's block or record in the data files, or its autostart
-  // file; the user corrects it while the dialog is still open.
-  if (containsLineBreak(name) || containsLineBreak(command)) {
+  const bool knownKind = kind >= 0 && kind <= 2;
+  const EntryValues entry{knownKind ? static_cast<EntryKind>(kind) : EntryKind::CurrentUser, name,
+                          command, schedule};
+  // The user corrects a refused entry while the dialog is still open.
+  switch (refusalOf(entry)) {
+  case SaveOutcome::LineBreak:
     tellText(text::lineBreakRefused);
     return;
+  case SaveOutcome::NoCommand:
+    tellText(text::noCommandRefused);
+    return;
+  default:
+    break;
   }
   const std::string question = addingMode ? texts.getText(text::addQuestion)
                                           : joined(texts.getText(text::changeQuestion),
@@ -256,73 +281,42 @@ void EntryDialog::OnOK() {
     done(Accepted);
     return;
   }
-  const bool runKeyKind = kind == 0 || kind == 1;
-  if (!addingMode && runKeyKind && kind == oldKind) {
-    tellText(changeInPlace() ? text::changedNotice : text::saveFailed);
-    done(Accepted);
+  if (!addingMode && (oldKind < 0 || oldKind > 2)) {
+    tellText(text::unknownKindRefused);
     return;
   }
-  // A change of kind moves the entry to another list: the old one is removed (and recorded),
-  // the new one written afresh, switched on. A customized entry is edited the same way (its
-  // block moves to the end with a fresh stamp) but keeps its switch.
-  bool wasDisabled = false;
-  if (!addingMode) {
-    const bool wasCustomized = oldKind == static_cast<int>(EntryKind::Customized);
-    wasDisabled = wasCustomized && isCustomizedDisabled(system().registry, oldName);
-    quiet = true;
-    // A refused or failed removal has been told already; the old entry is still in place, so
-    // writing the new one beside it would leave two.
-    if (removeWithBackup(oldKind, oldName, oldCommand) != RemovalOutcome::Removed)
-      return;
-    if (wasCustomized)
-      announceCustomizedWrite();
-  }
-  toolbox.keyPath = keys::run;
-  bool written = false;
-  if (runKeyKind) {
-    written = toolbox.writeValue(kind, name, command);
-  } else if (kind == 2) {
-    addEntry(name, command, schedule + toolbox.currentStamp());
-    // A switched-off customized entry stays off under its new name or schedule.
-    if (wasDisabled)
-      setCustomizedDisabled(system().registry, name, true);
-    announceCustomizedWrite();
-    written = true;
-  }
-  if (!written) {
+  if (!knownKind) {
     tellText(text::saveFailed);
     // Nothing was removed for a new entry, so the user may pick another kind or name.
     if (addingMode)
       return;
-  } else {
+    done(Accepted);
+    return;
+  }
+  std::optional<EntryValues> old;
+  if (!addingMode)
+    old = EntryValues{static_cast<EntryKind>(oldKind), oldName, oldCommand, oldSchedule};
+  changed = true;
+  switch (saveEntry(*this, old, entry, [this] { announceCustomizedWrite(); })) {
+  case SaveOutcome::Saved:
     tellText(addingMode ? text::addedNotice : text::changedNotice);
+    break;
+  case SaveOutcome::NotRemoved:
+    // The old entry is still in place; the user may try again or cancel.
+    tellText(text::removeFailed);
+    return;
+  default:
+    tellText(text::saveFailed);
+    if (addingMode)
+      return;
+    break;
   }
   done(Accepted);
-}
-
-bool EntryDialog::changeInPlace() {
-  // The entry keeps its place and everything the user did not change here: its other settings
-  // in the autostart file, whether it is switched off. The record comes first, so that Reverse
-  // Startup Changes can bring the old name and command back whatever happens next.
-  changed = true;
-  recordInBackup(oldKind, oldName, oldCommand);
-  const RegistryRoot root = kind == 0 ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
-  if (name != oldName && !system().startup.rename(root, oldName, name))
-    return false;
-  if (command == oldCommand)
-    return true;
-  toolbox.keyPath = keys::run;
-  return toolbox.writeValue(kind, name, command);
 }
 
 void EntryDialog::announceCustomizedWrite() {
   if (customizedWritten)
     customizedWritten();
-}
-
-void EntryDialog::endDialog() {
-  updateData(true);
-  done(Accepted);
 }
 
 void EntryDialog::tellText(std::int32_t number) {

@@ -84,7 +84,6 @@ public slots:
   void accept() override;
 
 protected:
-  void endDialog() override;
   void showEvent(QShowEvent *event) override;
 
 private:
@@ -96,8 +95,6 @@ private:
   void reportFileError(const FileError &error);
   void tellText(std::int32_t number);
   void announceCustomizedWrite();
-  // The edit of a Run-key entry that stays of its kind; false when it could not be saved.
-  bool changeInPlace();
 
   std::unique_ptr<Ui::EntryDialog> ui;
   bool initialised = false;

@@ -3,7 +3,6 @@
 #include "DisabledEntries.h"
 #include "support/FileError.h"
 #include "support/TextFile.h"
-#include "support/TextNumbers.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -44,10 +43,6 @@ std::string EntryStore::customEntriesPath() const {
 }
 
 std::string EntryStore::backupPath() const { return toolbox.userFile(backupFileName); }
-
-void EntryStore::tell(std::int32_t number) {
-  platform.prompter.tell(texts.getText(number), caption);
-}
 
 void EntryStore::readEntries() {
   customLines.clear();
@@ -145,66 +140,77 @@ void EntryStore::writeBackupFile() {
   saveBackup();
 }
 
-RemovalOutcome EntryStore::removeWithBackup(int kind, const std::string &name,
-                                            const std::string &command) {
-  texts.load();
-  if (kind < static_cast<int>(EntryKind::AllUsers) ||
-      kind > static_cast<int>(EntryKind::Customized)) {
-    tell(text::unknownKindRefused);
-    return RemovalOutcome::Failed;
+bool EntryStore::holdsEntry(EntryKind kind, const std::string &name) {
+  if (kind == EntryKind::Customized) {
+    const std::string path = customEntriesPath();
+    const DataFileBody body = readBody(path, customEntriesHeader);
+    if (!body.recognised)
+      throw FileError(path, unrecognisedContentReason);
+    for (std::size_t at = 0; at < body.lines.size(); at += linesPerBlock)
+      if (body.lines[at] == name)
+        return true;
+    return false;
   }
-  if (containsLineBreak(name) || containsLineBreak(command)) {
-    tell(text::lineBreakRefused);
-    return RemovalOutcome::Failed;
-  }
-  if (!quiet && !platform.prompter.ask(texts.getText(text::deleteQuestion), caption))
-    return RemovalOutcome::Declined;
+  const RegistryRoot root =
+      kind == EntryKind::AllUsers ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
+  const auto names = platform.registry.enumerate(root, keys::run);
+  return names && std::find(names->begin(), names->end(), name) != names->end();
+}
 
+RemovalOutcome EntryStore::removeWithBackup(EntryKind kind, const std::string &name,
+                                            const std::string &command) {
+  if (containsLineBreak(name) || containsLineBreak(command))
+    return RemovalOutcome::Refused;
   // A data file that is a folder, a FIFO or a device is named before anything is written: an
   // edit that removes the old entry here may go on to write the entries file.
   textfile::requireRegularOrAbsent(backupPath());
   textfile::requireRegularOrAbsent(customEntriesPath());
-  const auto customized = static_cast<int>(EntryKind::Customized);
-  // Stop before the record is written when the removal itself is bound to fail.
-  if (kind == customized) {
-    const std::string path = customEntriesPath();
-    if (!readBody(path, customEntriesHeader).recognised)
-      throw FileError(path, unrecognisedContentReason);
-  }
+  if (!holdsEntry(kind, name))
+    return RemovalOutcome::NothingToRemove;
 
-  recordInBackup(kind, name, command);
-
-  bool removed = true;
-  if (kind == customized) {
-    removeEntry(name);
-    // A switch-off left behind would silently apply to a later entry of the same name.
-    setCustomizedDisabled(platform.registry, name, false);
-  } else {
-    toolbox.keyPath = keys::run;
-    removed = toolbox.deleteValue(kind, name);
+  FileLock lock(backupPath());
+  loadBackupForChange();
+  const std::vector<std::string> before = backupLines;
+  appendRecord(kind, name, command);
+  saveBackup();
+  bool removed = false;
+  try {
+    if (kind == EntryKind::Customized) {
+      removeEntry(name);
+      // A switch-off left behind would silently apply to a later entry of the same name.
+      setCustomizedDisabled(platform.registry, name, false);
+      removed = true;
+    } else {
+      toolbox.keyPath = keys::run;
+      removed = toolbox.deleteValue(kind == EntryKind::AllUsers ? 0 : 1, name);
+    }
+  } catch (const FileError &) {
+    backupLines = before;
+    saveBackup();
+    throw;
   }
   if (!removed) {
-    tell(text::removeFailed);
+    backupLines = before;
+    saveBackup();
     return RemovalOutcome::Failed;
-  }
-  if (!quiet)
-    tell(text::deletedNotice);
-  if (oldKind != 99) {
-    changed = true;
-    endDialog();
   }
   return RemovalOutcome::Removed;
 }
 
-void EntryStore::recordInBackup(int kind, const std::string &name, const std::string &command) {
-  FileLock lock(backupPath());
-  loadBackupForChange();
+void EntryStore::appendRecord(EntryKind kind, const std::string &name, const std::string &command) {
   const LocalTime now = platform.clock.now();
   backupLines.push_back(recordHeader(now));
   backupLines.push_back(name);
   backupLines.push_back(command);
-  backupLines.push_back(std::to_string(kind));
+  backupLines.push_back(std::to_string(static_cast<int>(kind)));
   backupLines.emplace_back();
+}
+
+void EntryStore::recordInBackup(EntryKind kind, const std::string &name,
+                                const std::string &command) {
+  FileLock lock(backupPath());
+  loadBackupForChange();
+  appendRecord(kind, name, command);
   saveBackup();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The program's own store: the customized entries file "0013cst.ini" and the backup file
 // "0013bkp.ini" beside the program. The entry dialog derives from EntryStore; the timer, the
-// main window's Delete Entry and the reversal use a bare one that is never displayed.
+// main window's Delete Entry, the reversal and the command line use a bare one. The store never
+// asks or tells anything: it reports what happened, and the front ends talk to the user.
 //
 // How the files are treated, for every reader of customLines and backupLines:
 // - Every operation starts from the file on disk; nothing is cached between commands.
@@ -37,9 +38,10 @@ namespace lw {
 enum class EntryKind { AllUsers = 0, CurrentUser = 1, Customized = 2 };
 
 enum class RemovalOutcome {
-  Declined, // the user answered No; nothing was changed
-  Removed,  // recorded in the backup file and gone from where it was
-  Failed    // told to the user (text 575, 585 or 590); the entry is still where it was
+  Removed,         // recorded in the backup file and gone from where it was
+  NothingToRemove, // no entry of that kind has the name; nothing was recorded or changed
+  Refused,         // the name or command holds a line break; nothing was written
+  Failed           // it could not be removed: it is still where it was, and no record is kept
 };
 
 class EntryStore {
@@ -53,6 +55,8 @@ public:
 
   std::vector<std::string> customLines; // body of 0013cst.ini
   std::vector<std::string> backupLines; // body of 0013bkp.ini
+  // What a displayed entry dialog keeps about the entry it opened with; a bare store never
+  // uses them.
   bool quiet = false;
   int oldKind = 99; // 99 = an object that is never displayed
   bool changed = false;
@@ -79,19 +83,20 @@ public:
   void readBackupFile();
   // Same failures as writeEntries.
   void writeBackupFile();
-  // Asks (text 565, unless quiet), records the entry in the backup file, removes it by kind
-  // and reports (text 570, unless quiet); on success a displayed dialog (oldKind != 99) sets
-  // changed and ends through endDialog. A kind other than 0 to 2 (text 590) or a name or
-  // command with a line break (text 585) is refused before anything is written. A removal
-  // that fails is told with text 575 even when quiet, and nothing else happens. FileErrors of
-  // either file propagate; a kind 2 removal checks the customized entries file before the
-  // record is written, and also forgets whether the entry was switched off.
-  RemovalOutcome removeWithBackup(int kind, const std::string &name, const std::string &command);
+  // Records the entry in the backup file and removes it by kind, under the backup file's lock,
+  // so that a record is kept exactly when the entry went: an entry that is not there is not
+  // recorded, and the record of one whose removal fails is taken out again. The caller has
+  // asked the user. A removal of a customized entry also forgets whether it was switched off.
+  // FileErrors of either file propagate, with the backup file as it was.
+  RemovalOutcome removeWithBackup(EntryKind kind, const std::string &name,
+                                  const std::string &command);
 
-  // Appends one record of the entry as it is now to the backup file, without asking or
-  // telling anything: what an edit that keeps the entry in place writes before it changes it.
-  // Throws FileError as writeBackupFile.
-  void recordInBackup(int kind, const std::string &name, const std::string &command);
+  // Appends one record of the entry as it is now to the backup file: what an edit that keeps
+  // the entry in place writes before it changes it. Throws FileError as writeBackupFile.
+  void recordInBackup(EntryKind kind, const std::string &name, const std::string &command);
+
+  // Whether the store of the kind holds an entry of exactly this name.
+  bool holdsEntry(EntryKind kind, const std::string &name);
 
   std::string customEntriesPath() const;
   std::string backupPath() const;
@@ -104,10 +109,6 @@ public:
 
   const Platform &system() const { return platform; }
 
-protected:
-  // Where a displayed dialog ends its modal loop with OK; the entry dialog overrides it.
-  virtual void endDialog() {}
-
 private:
   // Under the caller's lock: read a file for a change that will be written back, refusing one
   // whose content is not recognised before anything is done; and write it back without
@@ -116,7 +117,7 @@ private:
   void saveEntries();
   void loadBackupForChange();
   void saveBackup();
-  void tell(std::int32_t number);
+  void appendRecord(EntryKind kind, const std::string &name, const std::string &command);
 
   const Platform &platform;
 };

@@ -9,28 +9,21 @@ namespace lw {
 
 namespace {
 
-std::string question(const std::vector<std::string> &lines, std::size_t p,
-                     const LanguageTable &texts) {
-  // "%s\n\n%s  (%s)\n%s\n\n%s"
-  return lines[p] + "\n\n" + lines[p + 1] + "  (" + backupKindLabel(lines[p + 3], texts) + ")\n" +
-         lines[p + 2] + "\n\n" + texts.getText(text::restoreQuestion);
+bool offered(const std::vector<std::string> &lines, std::size_t p) {
+  // A header without name, command and kind behind it is never read past the end.
+  return beginsRecord(lines[p]) && p + 3 < lines.size();
 }
 
-struct Restore {
-  bool done = false;
-  std::string why; // what a failed file write said, for the user
-};
-
-Restore restore(EntryStore &store, Toolbox &toolbox, const std::string &name,
-                const std::string &command, const std::string &kindLine) {
-  Restore result;
-  if (kindLine == "0" || kindLine == "1") {
+RestoreReport restore(EntryStore &store, Toolbox &toolbox, const BackupRecord &record) {
+  RestoreReport result;
+  if (record.kindLine == "0" || record.kindLine == "1") {
     toolbox.keyPath = keys::run;
-    result.done = toolbox.writeValue(kindLine == "0" ? 0 : 1, name, command);
-  } else if (kindLine == "2") {
+    result.restored =
+        toolbox.writeValue(record.kindLine == "0" ? 0 : 1, record.name, record.command);
+  } else if (record.kindLine == "2") {
     try {
-      store.addEntry(name, command, restoredSchedule + toolbox.currentStamp());
-      result.done = true;
+      store.addEntry(record.name, record.command, restoredSchedule + toolbox.currentStamp());
+      result.restored = true;
     } catch (const FileError &error) {
       // The walk goes on with the other records; this one stays and the user learns why.
       result.why = error.what();
@@ -51,9 +44,21 @@ std::string backupKindLabel(const std::string &kindLine, const LanguageTable &te
   return kindLine; // a hand edit: show what the record says
 }
 
+std::string restoreQuestion(const BackupRecord &record, const LanguageTable &texts) {
+  // "%s\n\n%s  (%s)\n%s\n\n%s"
+  return record.header + "\n\n" + record.name + "  (" + backupKindLabel(record.kindLine, texts) +
+         ")\n" + record.command + "\n\n" + texts.getText(text::restoreQuestion);
+}
+
+std::size_t offeredRecords(const std::vector<std::string> &backupLines) {
+  std::size_t count = 0;
+  for (std::size_t p = 0; p < backupLines.size(); ++p)
+    count += offered(backupLines, p);
+  return count;
+}
+
 ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
-                                     const LanguageTable &texts) {
-  Prompter &prompter = store.system().prompter;
+                                     const ReversalAnswers &answers) {
   store.readBackupFile();
   const std::vector<std::string> readAtStart = store.backupLines;
   std::vector<std::vector<std::string>> takenOut;
@@ -61,27 +66,25 @@ ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
 
   std::vector<std::string> &lines = store.backupLines;
   std::size_t p = 0;
+  std::size_t number = 0;
   while (p < lines.size()) {
-    // A header without name, command and kind behind it is never read past the end.
-    if (!beginsRecord(lines[p]) || p + 3 >= lines.size()) {
+    if (!offered(lines, p)) {
       ++p;
       continue;
     }
-    if (!prompter.ask(question(lines, p, texts), EntryStore::caption)) {
+    const BackupRecord record{++number, lines[p], lines[p + 1], lines[p + 2], lines[p + 3]};
+    if (!answers.restore(record)) {
       ++p;
       continue;
     }
-    const std::string kindLine = lines[p + 3];
-    const Restore restored = restore(store, toolbox, lines[p + 1], lines[p + 2], kindLine);
-    if (!restored.done) {
-      std::string notice = texts.getText(text::restoreFailed);
-      if (!restored.why.empty())
-        notice += "\n\n" + restored.why;
-      prompter.tell(notice, EntryStore::caption);
+    result.last = restore(store, toolbox, record);
+    if (answers.report)
+      answers.report(record, result.last);
+    if (!result.last.restored) {
       ++p;
       continue;
     }
-    if (kindLine == "2")
+    if (record.kindLine == "2")
       result.customizedChanged = true;
     ++result.restored;
     // The empty fifth line goes with the record whatever a hand edit put there, unless it is
@@ -93,11 +96,15 @@ ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
     const auto last = lines.begin() + static_cast<std::ptrdiff_t>(end);
     takenOut.emplace_back(first, last);
     lines.erase(first, last);
-    prompter.tell(texts.getText(text::restoredNotice), ""); // no caption of its own
   }
 
   store.finishReversal(readAtStart, takenOut);
   return result;
+}
+
+ReversalResult restoreRecord(EntryStore &store, Toolbox &toolbox, std::size_t number) {
+  return reverseStartupChanges(
+      store, toolbox, {[number](const BackupRecord &record) { return record.number == number; }});
 }
 
 } // namespace lw

@@ -67,6 +67,7 @@ inline constexpr std::int32_t deletedNotice = 570;
 inline constexpr std::int32_t removeFailed = 575;
 inline constexpr std::int32_t saveFailed = 580;
 inline constexpr std::int32_t lineBreakRefused = 585;
+inline constexpr std::int32_t noCommandRefused = 586;
 inline constexpr std::int32_t unknownKindRefused = 590;
 inline constexpr std::int32_t unrecognisedFile = 595;
 
@@ -177,6 +178,7 @@ inline constexpr std::array all = {editButton,
                                    removeFailed,
                                    saveFailed,
                                    lineBreakRefused,
+                                   noCommandRefused,
                                    unknownKindRefused,
                                    unrecognisedFile,
                                    fileErrorIntro,

@@ -3,8 +3,8 @@
 
 #include "AppFixture.h"
 
-#include "app/CustomizedTiming.h"
-#include "app/StartupStatus.h"
+#include "entries/CustomizedTiming.h"
+#include "entries/StartupStatus.h"
 #include "scheduler/ScheduleStatus.h"
 #include "support/TextNumbers.h"
 

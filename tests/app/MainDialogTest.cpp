@@ -1,6 +1,6 @@
 #include "AppFixture.h"
 
-#include "editing/FileErrorText.h"
+#include "entries/FileErrorText.h"
 #include "storage/EntryFormat.h"
 
 #include <QApplication>

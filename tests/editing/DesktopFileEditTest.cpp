@@ -4,10 +4,13 @@
 
 #include "EditingFixture.h"
 
+#include "app/MainDialog.h"
+#include "app/Tray.h"
 #include "platform/Native.h"
 #include "platform/linux/XdgRegistry.h"
 #include "support/TextNumbers.h"
 
+#include <QTreeView>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -103,6 +106,66 @@ TEST_F(DesktopFileEditTest, RenameMovesTheFileWithEveryLine) {
   edit("clipboard-keeper", "/usr/bin/true --clipboard");
   EXPECT_FALSE(fs::exists(autostart / "clipboard.desktop"));
   EXPECT_EQ(linesOf(autostart / "clipboard-keeper.desktop"), richFile);
+}
+
+class NoTray : public Tray {
+public:
+  bool add() override { return false; }
+  void remove() override {}
+  bool isShown() const override { return false; }
+  void showMessage(const std::string &, const std::string &) override {}
+};
+
+// The window's commands take the entry itself: a file name that is not UTF-8 is shown with a
+// replacement character, yet each command acts on the file it came from and makes no other.
+TEST_F(DesktopFileEditTest, WindowCommandsActOnAFileNameThatIsNotUtf8) {
+  const std::string name = "na\xEFve";
+  const fs::path file = autostart / (name + ".desktop");
+  std::ofstream(file, std::ios::binary) << "[Desktop Entry]\nType=Application\nExec=/bin/true\n";
+  fs::remove(autostart / "clipboard.desktop");
+  NoTray tray;
+  MainDialog window(*platform, tray);
+  window.OnInitDialog();
+  const auto select = [&] {
+    const auto &rows = window.listModel->rows();
+    for (std::size_t row = 0; row < rows.size(); ++row)
+      if (rows[row].name == name)
+        window.entryList->setCurrentIndex(window.listModel->index(static_cast<int>(row), 0));
+    return window.selectedEntry();
+  };
+  const auto verdict = [&] { return select()->verdict; };
+  const auto onlyFile = [&] {
+    std::vector<fs::path> files;
+    for (const auto &entry : fs::directory_iterator(autostart))
+      files.push_back(entry.path());
+    return files == std::vector{file};
+  };
+  ASSERT_EQ(verdict(), StartVerdict::Starts);
+
+  window.dispatch(command::disableEntry);
+  EXPECT_EQ(verdict(), StartVerdict::Disabled);
+  window.dispatch(command::enableEntry);
+  EXPECT_EQ(verdict(), StartVerdict::Starts);
+  EXPECT_TRUE(onlyFile());
+
+  program.prompter.answer(true);
+  whenModal([&](QDialog *dialog) {
+    type(dialog, "commandEdit", "/bin/true --edited");
+    click(dialog, "okButton");
+  });
+  ASSERT_TRUE(select());
+  window.dispatch(command::editEntry);
+  EXPECT_TRUE(onlyFile());
+  EXPECT_EQ(select()->command, "/bin/true --edited");
+
+  program.prompter.answer(true);
+  window.dispatch(command::deleteEntry);
+  EXPECT_FALSE(fs::exists(file));
+  const Lines backup = backupLines();
+  ASSERT_EQ(backup.size(), 10u);
+  EXPECT_EQ(backup[6], name) << "the deletion recorded the name that was there";
+  EXPECT_EQ(backup[7], "/bin/true --edited");
+  EXPECT_TRUE(program.prompter.shown.back().text == text(text::deletedNotice));
 }
 
 } // namespace

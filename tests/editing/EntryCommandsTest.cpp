@@ -1,9 +1,10 @@
-// The main window's entry commands on a host whose list is a real list widget rebuilt from the
-// stores, as the main window rebuilds its own.
+// The main window's entry commands on a host whose rows are the core's listing of the stores,
+// as the main window's are.
 
 #include "EditingFixture.h"
 
-#include "editing/EntryCommands.h"
+#include "editing/WindowCommands.h"
+#include "entries/StartupList.h"
 #include "scheduler/Launcher.h"
 #include "storage/EntryFormat.h"
 #include "support/FileError.h"
@@ -11,7 +12,6 @@
 
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QTreeWidget>
 #include <filesystem>
 #include <tuple>
 
@@ -26,15 +26,13 @@ public:
   explicit ListHost(const Platform &platform)
       : platform(platform), texts(platform), toolbox(platform) {
     texts.load();
-    list.setColumnCount(3);
     rebuild();
   }
 
-  int selectionMark() const override {
-    return list.currentItem() ? list.indexOfTopLevelItem(list.currentItem()) : -1;
-  }
-  std::string cellText(int row, int column) const override {
-    return list.topLevelItem(row)->text(column).toStdString();
+  std::optional<StartupEntry> selectedEntry() const override {
+    if (mark < 0)
+      return std::nullopt;
+    return entries[static_cast<std::size_t>(mark)];
   }
   void setReloadPending() override {
     reloadPending = true;
@@ -49,41 +47,28 @@ public:
   Toolbox &commandToolbox() override { return toolbox; }
   const Platform &commandPlatform() const override { return platform; }
 
-  void select(int row) { list.setCurrentItem(list.topLevelItem(row)); }
+  void select(int row) { mark = row; }
   std::vector<Row> rows() const {
     std::vector<Row> shown;
-    for (int row = 0; row < list.topLevelItemCount(); ++row)
-      shown.emplace_back(cellText(row, 0), cellText(row, 1), cellText(row, 2));
+    for (const auto &entry : entries)
+      shown.emplace_back(entry.name, kindLabel(entry.kind, texts), entry.command);
     return shown;
-  }
-  void addRow(const std::string &name, const std::string &label, const std::string &command) {
-    list.addTopLevelItem(
-        new QTreeWidgetItem({QString::fromStdString(name), QString::fromStdString(label),
-                             QString::fromStdString(command)}));
   }
 
   const Platform &platform;
   LanguageTable texts;
   Toolbox toolbox;
-  QTreeWidget list;
   bool reloadPending = false;
   int refreshes = 0;
   Launcher *launcher = nullptr; // the timer's side, when a test runs one
 
 private:
   void rebuild() {
-    list.clear();
-    EntryStore store(platform);
-    store.readEntries();
-    for (const auto &entry : entriesOf(store.customLines))
-      addRow(entry.name, texts.getText(text::customizedLabel), entry.command);
-    for (auto [root, label] : {std::pair{RegistryRoot::CurrentUser, text::currentUserLabel},
-                               std::pair{RegistryRoot::LocalMachine, text::allUsersLabel}}) {
-      for (const auto &name : platform.registry.enumerate(root, keys::run).value_or(Lines{}))
-        addRow(name, texts.getText(label),
-               platform.registry.read(root, keys::run, name).value_or(""));
-    }
+    mark = -1;
+    entries = readStartupList(platform, toolbox, texts).rows;
   }
+  std::vector<StartupEntry> entries;
+  int mark = -1;
 };
 
 // Runs the timer's tick while a notice is open, as the main window's timer does inside the
@@ -246,31 +231,6 @@ TEST_F(EntryCommandsTest, DeleteRemovesTheEntryFromTheStoreOfItsKind) {
     expected.insert(expected.end(), more.begin(), more.end());
   EXPECT_EQ(backupLines(), expected);
   EXPECT_EQ(host().refreshes, 3);
-}
-
-TEST_F(EntryCommandsTest, DeleteRefusesARowWhoseKindNoLongerMatchesAnyLabel) {
-  host().addRow("Notes", "Stale label", "notes --tray");
-  host().select(static_cast<int>(host().rows().size()) - 1);
-  onDeleteSelectedEntry(host());
-  EXPECT_EQ(shownTexts(), Lines{text(text::unknownKindRefused)});
-  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Notes"), "notes --tray");
-  EXPECT_TRUE(backupLines().empty());
-  EXPECT_EQ(host().refreshes, 0);
-}
-
-TEST_F(EntryCommandsTest, EqualKindLabelsTakeTheLaterKind) {
-  std::string table = program.readFile("0013trl.ini");
-  const std::string english = "00149 Current User";
-  table.replace(table.find(english), english.size(), "00149 All Users");
-  program.writeFile("0013trl.ini", table);
-  setRunValue(RegistryRoot::CurrentUser, "Agent", "/opt/agent --user");
-  EXPECT_EQ(kindOfLabel("All Users", host().texts), 0);
-
-  host().select(rowOf("Agent", "All Users"));
-  program.prompter.answer(true);
-  onDeleteSelectedEntry(host());
-  EXPECT_FALSE(runValue(RegistryRoot::LocalMachine, "Agent"));
-  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Agent"), "/opt/agent --user");
 }
 
 TEST_F(EntryCommandsTest, ReversalAnsweredNoYesNoRestoresOnlyTheSecondRecord) {

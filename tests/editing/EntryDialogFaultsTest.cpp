@@ -80,7 +80,7 @@ TEST_F(EntryDialogFaultsTest, FailedRemovalOfTheOldEntryWritesNoSecondOne) {
   EXPECT_FALSE(runValue(RegistryRoot::CurrentUser, "Agent"));
 }
 
-TEST_F(EntryDialogFaultsTest, LineBreakInNameOrCommandIsRefusedAndNothingIsWritten) {
+TEST_F(EntryDialogFaultsTest, LineBreakOrNoCommandIsRefusedAndNothingIsWritten) {
   setRunValue(RegistryRoot::CurrentUser, "Split", "first\nsecond");
   auto dialog = openDialog(1, "Split", "first\nsecond");
   type(dialog.get(), "nameEdit", "Split again");
@@ -94,6 +94,21 @@ TEST_F(EntryDialogFaultsTest, LineBreakInNameOrCommandIsRefusedAndNothingIsWritt
   click(adding.get(), "okButton");
   EXPECT_EQ(shownTexts().back(), text(text::lineBreakRefused));
   EXPECT_TRUE(adding->isVisible());
+
+  // Blanks alone are no command, for a new entry and an edit alike.
+  for (int kind : {1, 2}) {
+    auto blank = openDialog(kind, "New entry", "");
+    type(blank.get(), "nameEdit", "Blank");
+    type(blank.get(), "commandEdit", " \t ");
+    click(blank.get(), "okButton");
+    EXPECT_EQ(shownTexts().back(), text(text::noCommandRefused));
+    EXPECT_TRUE(blank->isVisible());
+  }
+  type(dialog.get(), "nameEdit", "Split");
+  type(dialog.get(), "commandEdit", "  ");
+  click(dialog.get(), "okButton");
+  EXPECT_EQ(shownTexts().back(), text(text::noCommandRefused));
+  EXPECT_EQ(shownTexts().size(), 5u) << "nothing was asked";
 
   EXPECT_TRUE(backupLines().empty());
   EXPECT_TRUE(customLines().empty());

@@ -305,6 +305,7 @@ TEST_F(EntryDialogTest, EnterOnAFocusedButtonPressesThatButtonNotOk) {
 TEST_F(EntryDialogTest, NumberFieldsKeepToTheirWidthsAndTypedTextIsEncodedAsTyped) {
   auto dialog = openDialog(1, "New entry", "");
   click(dialog.get(), "customizedRadio");
+  type(dialog.get(), "commandEdit", "job");
   QTest::keyClicks(child<QLineEdit>(dialog.get(), "minutesEdit"), "123456");
   QTest::keyClicks(child<QLineEdit>(dialog.get(), "hoursEdit"), "1a");
   QTest::keyClicks(child<QLineEdit>(dialog.get(), "daysEdit"), "98765");
@@ -324,6 +325,7 @@ TEST_F(EntryDialogTest, NumberFieldsKeepToTheirWidthsAndTypedTextIsEncodedAsType
 
   auto named = openDialog(1, "New entry", "");
   click(named.get(), "customizedRadio");
+  type(named.get(), "commandEdit", "job");
   child<QComboBox>(named.get(), "weekdayCombo")->setCurrentIndex(6);
   click(named.get(), "onlyOnWeekdayRadio");
   program.prompter.answer(true);

@@ -42,28 +42,29 @@ TEST_F(RealRegistryTest, DeletedAutostartEntryComesBackThroughTheReversal) {
   ASSERT_TRUE(registry.write(user, run, "Clipboard", "/usr/bin/clipper --daemon \"a b\""));
   ASSERT_TRUE(fs::exists(userFolder / "Clipboard.desktop"));
   EntryStore store(platform);
-  program.prompter.answer(true);
-
-  EXPECT_EQ(store.removeWithBackup(1, "Clipboard", "/usr/bin/clipper --daemon \"a b\""),
+  EXPECT_EQ(store.removeWithBackup(EntryKind::CurrentUser, "Clipboard",
+                                   "/usr/bin/clipper --daemon \"a b\""),
             RemovalOutcome::Removed);
   EXPECT_FALSE(fs::exists(userFolder / "Clipboard.desktop"));
   EXPECT_FALSE(registry.read(user, run, "Clipboard"));
 
   program.prompter.answer(true);
   Toolbox mainToolbox(platform);
-  EXPECT_EQ(reverseStartupChanges(store, mainToolbox, texts).restored, 1);
+  EXPECT_EQ(
+      reverseStartupChanges(store, mainToolbox, promptedAnswers(program.prompter, texts)).restored,
+      1);
   EXPECT_TRUE(fs::exists(userFolder / "Clipboard.desktop"));
   EXPECT_EQ(registry.read(user, run, "Clipboard"), "/usr/bin/clipper --daemon \"a b\"");
   EXPECT_EQ(program.readFile("0013bkp.ini"), emptyBackupFile());
 }
 
 TEST_F(RealRegistryTest, NamesTheFoldersRefuseAreNeverReportedAsDone) {
-  // A name that is no plain file name cannot be an autostart entry: not removed, and said so.
+  // A name that is no plain file name cannot be an autostart entry: nothing is removed or
+  // recorded.
   EntryStore store(platform);
-  store.quiet = true;
-  EXPECT_EQ(store.removeWithBackup(1, "../outside", "x"), RemovalOutcome::Failed);
-  ASSERT_EQ(program.prompter.shown.size(), 1u);
-  EXPECT_EQ(program.prompter.shown[0].text, text(text::removeFailed));
+  EXPECT_EQ(store.removeWithBackup(EntryKind::CurrentUser, "../outside", "x"),
+            RemovalOutcome::NothingToRemove);
+  EXPECT_EQ(program.readFile("0013bkp.ini"), emptyBackupFile());
 
   // A system folder that cannot be created: the restore fails and the record stays.
   std::ofstream(folders.path() / "blocked") << "a file where a folder should be";
@@ -79,7 +80,9 @@ TEST_F(RealRegistryTest, NamesTheFoldersRefuseAreNeverReportedAsDone) {
   program.prompter.shown.clear();
   program.prompter.answer(true);
 
-  EXPECT_EQ(reverseStartupChanges(walker, mainToolbox, texts).restored, 0);
+  EXPECT_EQ(
+      reverseStartupChanges(walker, mainToolbox, promptedAnswers(program.prompter, texts)).restored,
+      0);
   EXPECT_FALSE(blocked.read(machine, run, "Daemon"));
   EXPECT_EQ(program.readFile("0013bkp.ini"), emptyBackupFile() + record);
   ASSERT_EQ(program.prompter.shown.size(), 2u);

@@ -18,7 +18,9 @@ class ReversalTest : public StoreTest {
 protected:
   ReversalTest() : toolbox(program.platform), texts(program.platform) { texts.load(); }
 
-  ReversalResult reverse() { return reverseStartupChanges(store, toolbox, texts); }
+  ReversalResult reverse() {
+    return reverseStartupChanges(store, toolbox, promptedAnswers(program.prompter, texts));
+  }
   std::string text(std::int32_t number) const { return texts.getText(number); }
   std::string questionFor(const std::string &header, const std::string &name,
                           const std::string &label, const std::string &command) const {
@@ -188,11 +190,12 @@ TEST_F(ReversalTest, RecordsWrittenByAnotherInstanceDuringTheWalkSurvive) {
   setBackupFile(emptyBackupFile() + recordBytes(at, "Mine", "mine.exe", "1"));
   prompter.meddle = [&] {
     EntryStore other(platform);
-    other.quiet = true;
-    other.removeWithBackup(1, "Theirs", "theirs.exe");
+    program.registry.set(user, run, "Theirs", "theirs.exe");
+    other.removeWithBackup(EntryKind::CurrentUser, "Theirs", "theirs.exe");
   };
 
-  EXPECT_EQ(reverseStartupChanges(walker, mainToolbox, texts).restored, 1);
+  EXPECT_EQ(reverseStartupChanges(walker, mainToolbox, promptedAnswers(prompter, texts)).restored,
+            1);
 
   EXPECT_EQ(backupFile(), emptyBackupFile() + recordBytes("Deleted or changed on 2006/6/30 at 9:5:",
                                                           "Theirs", "theirs.exe", "1"));

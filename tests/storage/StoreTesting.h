@@ -4,6 +4,8 @@
 
 #include "Fakes.h"
 #include "storage/EntryStore.h"
+#include "storage/Reversal.h"
+#include "support/TextNumbers.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -37,6 +39,22 @@ inline std::vector<std::string> concat(std::initializer_list<std::vector<std::st
 inline std::string recordBytes(const std::string &header, const std::string &name,
                                const std::string &command, const std::string &kind) {
   return header + "\r\n" + name + "\r\n" + command + "\r\n" + kind + "\r\n\r\n";
+}
+
+// The walk answered through a prompter as the window answers it: its question per record, and
+// notice 190 or 195 (with the reason) after each restore.
+inline ReversalAnswers promptedAnswers(Prompter &prompter, const LanguageTable &texts) {
+  return {[&](const BackupRecord &record) {
+            return prompter.ask(restoreQuestion(record, texts), EntryStore::caption);
+          },
+          [&](const BackupRecord &, const RestoreReport &report) {
+            if (report.restored)
+              prompter.tell(texts.getText(text::restoredNotice), "");
+            else
+              prompter.tell(texts.getText(text::restoreFailed) +
+                                (report.why.empty() ? "" : "\n\n" + report.why),
+                            EntryStore::caption);
+          }};
 }
 
 class StoreTest : public ::testing::Test {

@@ -49,7 +49,9 @@ TEST_F(StoreTest, BackupRecordsCutShortAtTheEndAreNeitherOfferedNorOverrun) {
     Toolbox toolbox(program.platform);
     LanguageTable texts(program.platform);
     texts.load();
-    EXPECT_EQ(reverseStartupChanges(store, toolbox, texts).restored, 0);
+    EXPECT_EQ(
+        reverseStartupChanges(store, toolbox, promptedAnswers(program.prompter, texts)).restored,
+        0);
     EXPECT_TRUE(program.prompter.shown.empty());
     setBackupFile(emptyBackupFile() + tail + "\r\n");
     store.readBackupFile();

@@ -1,4 +1,4 @@
-#include "FileErrorText.h"
+#include "entries/FileErrorText.h"
 
 #include "storage/EntryFormat.h"
 #include "support/TextNumbers.h"

@@ -2,7 +2,7 @@
 // What the Status column says about an entry: a short text and a sentence with the reason.
 // Both front ends show these, so they are built here from the entry and the language table.
 
-#include "StartupList.h"
+#include "entries/StartupList.h"
 
 #include <string>
 

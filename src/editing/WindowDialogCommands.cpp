@@ -1,7 +1,8 @@
 // The two entry commands that show the entry dialog.
 
-#include "EntryCommands.h"
 #include "EntryDialog.h"
+#include "editing/WindowCommands.h"
+#include "entries/EntryCommands.h"
 
 #include "support/TextNumbers.h"
 
@@ -9,27 +10,21 @@ namespace lw {
 
 void onEditEntry(EntryCommandHost &host) {
   const Platform &platform = host.commandPlatform();
-  const LanguageTable &texts = host.commandTexts();
-  const int row = host.selectionMark();
-  if (row == -1) {
-    platform.prompter.tell(texts.getText(text::noSelectionToEdit), EntryStore::caption);
+  const auto entry = host.selectedEntry();
+  if (!entry) {
+    platform.prompter.tell(host.commandTexts().getText(text::noSelectionToEdit),
+                           EntryStore::caption);
     return;
   }
   EntryDialog dialog(platform);
   dialog.customizedWritten = [&host] { host.setReloadPending(); };
-  const std::string label = host.cellText(row, 1);
-  const std::string name = host.cellText(row, 0);
-  if (label == texts.getText(text::customizedLabel)) {
-    dialog.kind = static_cast<int>(EntryKind::Customized);
+  dialog.kind = static_cast<int>(entry->kind);
+  if (entry->kind == EntryKind::Customized) {
     dialog.readEntries();
-    dialog.schedule = storedScheduleLine(dialog.customLines, name);
+    dialog.schedule = storedScheduleLine(dialog.customLines, entry->name);
   }
-  if (label == texts.getText(text::currentUserLabel))
-    dialog.kind = static_cast<int>(EntryKind::CurrentUser);
-  if (label == texts.getText(text::allUsersLabel))
-    dialog.kind = static_cast<int>(EntryKind::AllUsers);
-  dialog.name = name;
-  dialog.command = host.cellText(row, 2);
+  dialog.name = entry->name;
+  dialog.command = entry->command;
   dialog.exec();
   if (dialog.changed)
     host.setReloadPending();

@@ -1,4 +1,4 @@
-#include "CustomizedTiming.h"
+#include "entries/CustomizedTiming.h"
 
 #include <algorithm>
 

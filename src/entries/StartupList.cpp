@@ -1,4 +1,4 @@
-#include "StartupList.h"
+#include "entries/StartupList.h"
 
 #include "scheduler/NextStart.h"
 #include "storage/DisabledEntries.h"

@@ -2,7 +2,7 @@
 // When each customized row last started and starts next, for the list's Status. Worked out on
 // a refresh and after the timer started something, never on an idle tick.
 
-#include "StartupList.h"
+#include "entries/StartupList.h"
 #include "scheduler/ScheduleStatus.h"
 
 #include <functional>

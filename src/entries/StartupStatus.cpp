@@ -1,4 +1,4 @@
-#include "StartupStatus.h"
+#include "entries/StartupStatus.h"
 
 #include "support/TextNumbers.h"
 

@@ -1,0 +1,54 @@
+#pragma once
+// The main window's entry commands: Edit (also the list's double click), Add, Delete, Disable,
+// Enable, and the File menu's Reverse Startup Changes and Edit Backup File. They keep no state
+// between calls; what they need of the main window comes through EntryCommandHost. They ask the
+// user and tell the outcome; what a command does to the entry is the core's (entries/).
+
+#include "entries/StartupList.h"
+#include "platform/Platform.h"
+#include "storage/EntryStore.h"
+#include "support/LanguageTable.h"
+#include "support/Toolbox.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace lw {
+
+// What the commands need of the main window.
+class EntryCommandHost {
+public:
+  virtual ~EntryCommandHost() = default;
+  // The entry of the row the user last selected, as it was read: its kind and the exact bytes
+  // of its name and command. Nothing when no row is selected.
+  virtual std::optional<StartupEntry> selectedEntry() const = 0;
+  // Makes the timer reload its copy of the customized entries on its next tick.
+  virtual void setReloadPending() = 0;
+  virtual void refreshList() = 0;
+  // The main window's own table, toolbox and platform.
+  virtual const LanguageTable &commandTexts() const = 0;
+  virtual Toolbox &commandToolbox() = 0;
+  virtual const Platform &commandPlatform() const = 0;
+};
+
+// Delete as the user sees it: question 565, then the removal, then notice 570 or what went
+// wrong (585, 575). `removed` runs between the removal and the notice: the main window's timer
+// keeps ticking inside the notice's modal loop and must reload before it writes its copy of the
+// customized entries back. Nothing when the user answered No.
+std::optional<RemovalOutcome> askAndRemove(EntryStore &store, EntryKind kind,
+                                           const std::string &name, const std::string &command,
+                                           const std::function<void()> &removed);
+
+// Each may throw FileError, which ends the command where it happened; the host's dispatch
+// reports it.
+void onEditEntry(EntryCommandHost &host);
+void onAddEntry(EntryCommandHost &host);
+void onDeleteSelectedEntry(EntryCommandHost &host);
+// The selected entry switched off or on: a missing selection and a failure are told; the list
+// is refreshed and, for a customized entry, the timer reloads.
+void onSetEntryEnabled(EntryCommandHost &host, bool enabled);
+void onReverseStartupChanges(EntryCommandHost &host);
+void onEditBackupFile(EntryCommandHost &host);
+
+} // namespace lw

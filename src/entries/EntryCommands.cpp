@@ -1,0 +1,104 @@
+#include "entries/EntryCommands.h"
+
+#include "storage/DisabledEntries.h"
+#include "storage/EntryFormat.h"
+
+namespace lw {
+
+namespace {
+
+RegistryRoot rootOf(EntryKind kind) {
+  return kind == EntryKind::AllUsers ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
+}
+
+int modeOf(EntryKind kind) { return kind == EntryKind::AllUsers ? 0 : 1; }
+
+bool isBlank(const std::string &text) { return text.find_first_not_of(" \t") == std::string::npos; }
+
+// An edit that keeps a Run-key entry in its key: the entry keeps its place and everything the
+// user did not change here, its other settings in the autostart file and whether it is switched
+// off. The record comes first, so that Reverse Startup Changes can bring the old name and
+// command back whatever happens next.
+bool changeInPlace(EntryStore &store, const EntryValues &old, const EntryValues &entry) {
+  store.recordInBackup(old.kind, old.name, old.command);
+  if (entry.name != old.name &&
+      !store.system().startup.rename(rootOf(entry.kind), old.name, entry.name))
+    return false;
+  if (entry.command == old.command)
+    return true;
+  store.toolbox.keyPath = keys::run;
+  return store.toolbox.writeValue(modeOf(entry.kind), entry.name, entry.command);
+}
+
+} // namespace
+
+bool setEntryEnabled(const Platform &platform, EntryKind kind, const std::string &name,
+                     bool enabled) {
+  if (kind == EntryKind::Customized)
+    return setCustomizedDisabled(platform.registry, name, !enabled);
+  return platform.startup.setEnabled(rootOf(kind), name, enabled);
+}
+
+std::string storedScheduleLine(const std::vector<std::string> &customLines,
+                               const std::string &name) {
+  std::string line;
+  // Blocks are found by position; a trailing incomplete block may lack its schedule line.
+  for (std::size_t at = 0; at < customLines.size(); at += linesPerBlock)
+    if (customLines[at] == name)
+      line = at + 2 < customLines.size() ? customLines[at + 2] : std::string();
+  return line;
+}
+
+SaveOutcome refusalOf(const EntryValues &entry) {
+  // A line break would split the entry's block or record in the data files, or its autostart
+  // file.
+  if (containsLineBreak(entry.name) || containsLineBreak(entry.command))
+    return SaveOutcome::LineBreak;
+  // Blanks alone start nothing anywhere; as an autostart entry they are not even a program.
+  if (isBlank(entry.command))
+    return SaveOutcome::NoCommand;
+  return SaveOutcome::Saved;
+}
+
+SaveOutcome saveEntry(EntryStore &store, const std::optional<EntryValues> &old,
+                      const EntryValues &entry, const std::function<void()> &customizedWritten) {
+  if (const SaveOutcome refused = refusalOf(entry); refused != SaveOutcome::Saved)
+    return refused;
+  const auto announce = [&customizedWritten] {
+    if (customizedWritten)
+      customizedWritten();
+  };
+  const bool runKeyKind = entry.kind != EntryKind::Customized;
+  if (old && runKeyKind && entry.kind == old->kind)
+    return changeInPlace(store, *old, entry) ? SaveOutcome::Saved : SaveOutcome::WriteFailed;
+
+  // A change of kind moves the entry to another list: the old one is removed (and recorded),
+  // the new one written afresh, switched on. A customized entry is edited the same way (its
+  // block moves to the end with a fresh stamp) but keeps its switch.
+  bool wasDisabled = false;
+  if (old) {
+    const bool wasCustomized = old->kind == EntryKind::Customized;
+    wasDisabled = wasCustomized && isCustomizedDisabled(store.system().registry, old->name);
+    // The old entry still in place beside a new one would leave two. One that is gone already
+    // (another program removed it) leaves nothing to keep.
+    const RemovalOutcome removal = store.removeWithBackup(old->kind, old->name, old->command);
+    if (removal != RemovalOutcome::Removed && removal != RemovalOutcome::NothingToRemove)
+      return SaveOutcome::NotRemoved;
+    if (wasCustomized)
+      announce();
+  }
+  if (runKeyKind) {
+    store.toolbox.keyPath = keys::run;
+    return store.toolbox.writeValue(modeOf(entry.kind), entry.name, entry.command)
+               ? SaveOutcome::Saved
+               : SaveOutcome::WriteFailed;
+  }
+  store.addEntry(entry.name, entry.command, entry.schedule + store.toolbox.currentStamp());
+  // A switched-off customized entry stays off under its new name or schedule.
+  if (wasDisabled)
+    setCustomizedDisabled(store.system().registry, entry.name, true);
+  announce();
+  return SaveOutcome::Saved;
+}
+
+} // namespace lw

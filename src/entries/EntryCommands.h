@@ -1,0 +1,57 @@
+#pragma once
+// What the entry commands do, shared by the window and the command line: switching an entry off
+// and on, saving a new or edited entry, and the checks a new entry must pass. Each acts on the
+// entry itself (its kind and the exact bytes of its name and command) and reports what happened;
+// the front ends ask their questions before and tell the outcome after.
+
+#include "platform/Platform.h"
+#include "storage/EntryStore.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lw {
+
+// Run-key entries go through the platform's startup state; a customized entry is listed under
+// keys::disabledCustomized while it is off, which the launcher honours on its next reload.
+// True when the entry is in the asked state afterwards.
+bool setEntryEnabled(const Platform &platform, EntryKind kind, const std::string &name,
+                     bool enabled);
+
+// The whole schedule line (schedule characters and time stamp) of the last block of
+// customLines whose name line is the name; empty when no block has it.
+std::string storedScheduleLine(const std::vector<std::string> &customLines,
+                               const std::string &name);
+
+// An entry as the user asks for it to be saved.
+struct EntryValues {
+  EntryKind kind = EntryKind::CurrentUser;
+  std::string name;
+  std::string command;
+  std::string schedule; // customized entries: the schedule characters, without the time stamp
+};
+
+enum class SaveOutcome {
+  Saved,
+  LineBreak,   // the name or command holds a line break; nothing was written
+  NoCommand,   // the command is empty or blanks only; nothing was written
+  NotRemoved,  // an edit whose old entry could not be removed; nothing was written
+  WriteFailed, // the entry could not be written; an edit's old entry is in the backup file
+};
+
+// What stops an entry from being saved before anything is asked or written: LineBreak,
+// NoCommand, or Saved when it may be saved.
+SaveOutcome refusalOf(const EntryValues &entry);
+
+// Writes the entry: a new one when `old` is empty, else in place of `old`. An edit that keeps
+// a Run-key entry in its key changes only its name and command and keeps everything else about
+// it; any other edit records and removes the old entry and writes the new one, and a
+// customized entry keeps its switch. `customizedWritten` runs as soon as the customized
+// entries file has changed. Refuses what refusalOf refuses. Throws FileError when a data file
+// cannot be used.
+SaveOutcome saveEntry(EntryStore &store, const std::optional<EntryValues> &old,
+                      const EntryValues &entry, const std::function<void()> &customizedWritten);
+
+} // namespace lw
