@@ -98,8 +98,9 @@ void FileWatch::renew() {
   if (!add.isEmpty())
     for (const QString &refused : watcher.addPaths(add))
       // A path gone meanwhile shows again through its folder; anything else (the system's
-      // limit of watches) would leave changes unseen.
-      if (QFileInfo::exists(refused))
+      // limit of watches) would leave changes to the files unseen. A refused folder of the
+      // folder list only leaves its own changes unseen.
+      if (wantFiles.contains(refused) && QFileInfo::exists(refused))
         blind = true;
   forFiles = std::move(wantFiles);
   forFolders = std::move(wantFolders);

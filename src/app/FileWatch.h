@@ -33,8 +33,8 @@ public:
   // Whether a change came since the last take; costs nothing.
   bool pending() const { return seen.files || seen.folders || blind; }
   // The changes since the last take, which are then forgotten; renews the watches that the
-  // changes dropped. While the system refuses a watch (its limit of watches reached), the
-  // files count as changed on every take.
+  // changes dropped. While the system refuses to watch one of the files or their folders (its
+  // limit of watches reached), the files count as changed on every take.
   Changes take();
 
 signals:
