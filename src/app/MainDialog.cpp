@@ -205,6 +205,8 @@ void MainDialog::initialise() {
 
   launcher.startedThisRun.clear();
   consumeAutostartMarker();
+  // Before the list is read, so that no change after the reading goes unseen.
+  watchFiles();
   refreshList();
   launcher.reloadPending = true;
 }
@@ -292,7 +294,12 @@ void MainDialog::OnTimer() {
     return;
   tickRunning = true;
   const std::size_t starts = launcherShell.starts;
-  guarded([this] { launcher.tick(); });
+  guarded([this] {
+    // The kernel may have told of a change that the settling delay has not handed over yet.
+    if (fileWatch.pending() || launcherOutdated || listOutdated)
+      takeOutsideChanges();
+    launcher.tick();
+  });
   if (launcherShell.starts != starts)
     guarded([this] { showTimings(); });
   tickRunning = false;

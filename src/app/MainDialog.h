@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileWatch.h"
 #include "StartupListModel.h"
 #include "Tray.h"
 #include "editing/WindowCommands.h"
@@ -202,6 +203,11 @@ private:
   // A customized row's last and next start in words, from the timer's state.
   void describeTiming(StartupEntry &row) const;
   void showTimings();
+  // Changes someone else made to the files: the timer takes them before it starts anything,
+  // the list shows them. The window's own writes are taken too, but change nothing.
+  void watchFiles();
+  void takeOutsideChanges();
+  void refreshKeepingSelection();
   // The rule and time words of the language, taken once per refresh for the rows shown.
   mutable std::optional<ScheduleTexts> scheduleTexts;
 
@@ -213,6 +219,10 @@ private:
   QTimer timer;
   int mark = -1;
   bool tickRunning = false;
+  FileWatch fileWatch;
+  bool launcherOutdated = false;
+  bool listOutdated = false;
+  QTimer listRetry; // for a list change that waits for a command's dialog to close
 };
 
 } // namespace lw

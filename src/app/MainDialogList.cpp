@@ -28,6 +28,7 @@ void MainDialog::refreshList() {
   // rows, the counts, the timer and the starter as they were.
   StartupListing listing = readStartupList(platform, toolbox, languageTable);
   failureNotes.clear();
+  listOutdated = false;
   mark = -1;
   scheduleTexts.reset(); // the language file may have changed since
   listModel->setRows(std::move(listing.rows));

@@ -47,6 +47,11 @@ public:
   // True when the value is gone afterwards (an absent value or key counts as gone); false when
   // it could not be deleted.
   virtual bool remove(RegistryRoot root, std::string_view keyPath, std::string_view name) = 0;
+
+  // The files that hold the values other than the Run keys', where the store is made of files
+  // that another process (the command line, an editor) may change at any time; a window
+  // watches them to take such changes. None for a store that is not made of files.
+  virtual std::vector<std::string> storeFiles() const { return {}; }
 };
 
 } // namespace lw

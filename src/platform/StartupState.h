@@ -70,6 +70,11 @@ public:
   // the desktop would look for it (a path, or a name searched on PATH); nothing when it is
   // there or the command is empty. For customized entries, which have no file of their own.
   virtual std::optional<std::string> missingProgram(std::string_view command) = 0;
+
+  // The folders whose files are the Run keys' entries, where the keys are folders that another
+  // process (the command line, an editor, a package) may change at any time; a window watches
+  // them to take such changes. None where the keys are not folders.
+  virtual std::vector<std::string> entryFolders() const { return {}; }
   // The same for many commands, answer by answer; a platform may look each program up once.
   virtual std::vector<std::optional<std::string>>
   missingPrograms(const std::vector<std::string_view> &commands) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 namespace lw {
 
@@ -94,17 +95,41 @@ void Launcher::reload() {
   timerEntries = std::move(store.customLines);
   digestAsKnown = digestOf(timerEntries);
 
-  disabledNames.clear();
-  if (const auto names =
-          platform.registry.enumerate(RegistryRoot::CurrentUser, keys::disabledCustomized))
-    for (const auto &name : *names)
-      disabledNames.insert(folded(name));
+  disabledNames = readDisabledNames();
 
   if (startedByAutostart && minimizeToTray)
     minimizeToTray();
   toolbox.keyPath = keys::control;
   toolbox.writeValue(0, backgroundControlName, backgroundControlData);
   reloadPending = false;
+}
+
+std::set<std::string> Launcher::readDisabledNames() const {
+  std::set<std::string> result;
+  if (const auto names =
+          platform.registry.enumerate(RegistryRoot::CurrentUser, keys::disabledCustomized))
+    for (const auto &name : *names)
+      result.insert(folded(name));
+  return result;
+}
+
+bool Launcher::takeOutsideChange() {
+  // The stamps go first: the copy taken below would otherwise lose them and start the entries
+  // a second time.
+  if (!unsaved.empty())
+    writeBack();
+  EntryStore store(platform);
+  store.readEntries();
+  std::set<std::string> names = readDisabledNames();
+  const std::uint64_t digest = digestOf(store.customLines);
+  const bool merged = std::exchange(mergedOutsideChange, false);
+  const bool changed = merged || digest != digestAsKnown || names != disabledNames;
+  if (digest != digestAsKnown) {
+    timerEntries = std::move(store.customLines);
+    digestAsKnown = digest;
+  }
+  disabledNames = std::move(names);
+  return changed;
 }
 
 std::uint64_t Launcher::digestOf(const std::vector<std::string> &lines) {
@@ -142,6 +167,7 @@ void Launcher::writeBack() {
     }
     // Someone else changed the file: record each start in their content, where the entry is
     // still as the timer knew it. An entry they removed stays removed.
+    mergedOutsideChange = true;
     std::unordered_multimap<std::string_view, std::size_t> blockOf;
     const std::size_t end = completeBlockLines(lines);
     blockOf.reserve(end / linesPerBlock);

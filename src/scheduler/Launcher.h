@@ -22,9 +22,10 @@ inline constexpr const char *backgroundControlData = "active";
 // one tick that starts every entry whose schedule has come due and then records all their new
 // last starts with one write. The main window owns one and calls tick from its timer; any
 // command that changes the entries file sets reloadPending so that the timer works on the new
-// content. A change the timer was not told about (another instance, a hand edit) is not lost
-// either: the write finds it and records the starts in it instead of writing the timer's old
-// copy over it.
+// content. A change made elsewhere (the command line, a hand edit) reaches it through
+// takeOutsideChange, which the owner calls when the files change; one that comes while a tick
+// starts its entries is not lost either: the write finds it and records the starts in it
+// instead of writing the timer's old copy over it.
 class Launcher {
 public:
   // minimizeToTray is how the owner sends its window to the tray; it may be empty.
@@ -55,8 +56,17 @@ public:
   // by the next tick).
   void tick();
 
-  // Whether the user switched this entry off, as of the last reload.
+  // Whether the user switched this entry off, as of the last reload or outside change.
   bool isDisabled(const std::string &name) const;
+
+  // Takes the entries file and the switches afresh, for when someone else (another process, a
+  // hand edit) may have changed them; true when the timer's copy was out of date, or when a
+  // write of its starts took in such a change since the last call. Unlike a reload it writes
+  // nothing and leaves the window where it is, so that an owner who watches the files is not
+  // woken again by its own check. Starts not yet recorded are written first. Throws FileError
+  // when a file cannot be read or the starts cannot be written; the switches are then as
+  // before, and the entries as the last write left them.
+  bool takeOutsideChange();
 
 private:
   // A start whose new schedule line is not in the file yet.
@@ -66,6 +76,7 @@ private:
   };
 
   void reload();
+  std::set<std::string> readDisabledNames() const;
   // Records every unsaved start with one locked read-merge-write of the entries file.
   void writeBack();
   static std::uint64_t digestOf(const std::vector<std::string> &lines);
@@ -82,6 +93,8 @@ private:
   // someone else changed the file, without a second copy of it. Before the first reload the
   // timer knows an empty file.
   std::uint64_t digestAsKnown;
+  // A write that took someone else's change since takeOutsideChange last told of one.
+  bool mergedOutsideChange = false;
 };
 
 } // namespace lw

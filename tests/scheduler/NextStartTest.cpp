@@ -1,9 +1,9 @@
-// The next start shown for a customized entry against the timer's own rules: stepping a fixed
-// clock forward, the first tick at which the rules say "due" must be the computed next start.
+// The next start shown for a customized entry against the timer itself: stepping a fixed clock
+// forward, the first tick at which the timer starts the entry must be the computed next start.
 
 #include "scheduler/NextStart.h"
 #include "Fakes.h"
-#include "scheduler/DueRules.h"
+#include "scheduler/Launcher.h"
 
 #include <gtest/gtest.h>
 
@@ -51,15 +51,22 @@ Moment advance(Moment m, bool byMinute) {
 
 class NextStartTest : public ::testing::Test {
 protected:
-  FixedClock clock;
+  TestProgram program;
+  Launcher launcher{program.platform, {}};
 
   LocalTime at(const Moment &m) {
-    clock.set(m.year, m.month, m.day, m.hour, m.minute, 1);
-    return clock.now();
+    program.clock.set(m.year, m.month, m.day, m.hour, m.minute, 1);
+    return program.clock.now();
   }
+  // Whether a tick of the timer starts the entry, alone in its copy, at that moment; started
+  // says whether it was already started in this run.
   bool dueAt(const std::string &line, const Moment &m, bool started) {
-    const DueAnswer answer = dueAnswer(line, TickMoment::of(at(m)));
-    return answer == DueAnswer::Due || (answer == DueAnswer::DueOncePerRun && !started);
+    launcher.timerEntries = {"Probe", "probe", line, "====="};
+    launcher.startedThisRun.assign(started ? 1 : 0, "Probe");
+    at(m);
+    const std::size_t before = program.shell.opened.size();
+    launcher.tick();
+    return program.shell.opened.size() != before;
   }
   // The first tick from `from` on at which the timer would start the entry.
   std::optional<Moment> firstDue(const std::string &line, Moment from, bool started,
@@ -148,6 +155,12 @@ TEST_F(NextStartTest, AgreesWithTheTimersRulesForEveryKind) {
        "050030000000000x00200606301000",
        {2006, 6, 30, 10, 30},
        false,
+       When::Now,
+       {}},
+      {"30 minutes, due again after a start in this run",
+       "050030000000000x00200606301000",
+       {2006, 6, 30, 10, 30},
+       true,
        When::Now,
        {}},
       {"25 hours, into March of a leap year",

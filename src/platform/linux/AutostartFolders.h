@@ -42,6 +42,7 @@ public:
   std::vector<std::string> everyPath(std::string_view name) const;
 
   std::string pathFor(std::string_view name) const;
+  const std::vector<std::string> &paths() const { return folders; }
   const std::string &newFolder() const { return newEntryFolder; }
 
   // What reading a file gave: the parsed entry, or the reason it could not be read.

@@ -42,6 +42,7 @@ public:
   bool write(RegistryRoot root, std::string_view keyPath, std::string_view name,
              std::string_view data) override;
   bool remove(RegistryRoot root, std::string_view keyPath, std::string_view name) override;
+  std::vector<std::string> storeFiles() const override { return {store.file()}; }
 
 private:
   static bool isRunKey(std::string_view keyPath);

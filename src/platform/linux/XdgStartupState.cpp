@@ -119,6 +119,12 @@ std::optional<std::vector<std::string>> XdgStartupState::enumerate(RegistryRoot 
   return names;
 }
 
+std::vector<std::string> XdgStartupState::entryFolders() const {
+  std::vector<std::string> folders = user.paths();
+  folders.insert(folders.end(), machine.paths().begin(), machine.paths().end());
+  return folders;
+}
+
 std::optional<std::string> XdgStartupState::missingProgram(std::string_view command) {
   return missingPrograms({command}).front();
 }

@@ -1,0 +1,109 @@
+#include "FileWatch.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+
+namespace lw {
+
+namespace {
+
+// Every writer here replaces a file by renaming a temporary over it, beside a lock file: one
+// change is a burst of events, and one look after it is enough.
+constexpr int settleMs = 100;
+
+QString pathOf(const std::string &path) {
+  return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+// The path when it exists, else the nearest folder above it that does, where its creation will
+// show; empty when there is none.
+QString nearestExisting(QString path) {
+  while (!QFileInfo::exists(path)) {
+    const QString parent = QFileInfo(path).path();
+    if (parent == path)
+      return {};
+    path = parent;
+  }
+  return path;
+}
+
+} // namespace
+
+FileWatch::FileWatch(QObject *parent) : QObject(parent) {
+  settle.setSingleShot(true);
+  settle.setInterval(settleMs);
+  connect(&settle, &QTimer::timeout, this, &FileWatch::changed);
+  connect(&watcher, &QFileSystemWatcher::fileChanged, this, &FileWatch::note);
+  connect(&watcher, &QFileSystemWatcher::directoryChanged, this, &FileWatch::note);
+}
+
+void FileWatch::watch(const std::vector<std::string> &fileList,
+                      const std::vector<std::string> &folderList) {
+  files.clear();
+  folders.clear();
+  for (const auto &file : fileList)
+    files << pathOf(file);
+  for (const auto &folder : folderList)
+    folders << pathOf(folder);
+  renew();
+  seen = {};
+}
+
+void FileWatch::note(const QString &path) {
+  seen.files |= forFiles.contains(path);
+  seen.folders |= forFolders.contains(path);
+  if (!settle.isActive())
+    settle.start();
+}
+
+FileWatch::Changes FileWatch::take() {
+  Changes changes = seen;
+  seen = {};
+  renew();
+  changes.files |= blind;
+  return changes;
+}
+
+void FileWatch::renew() {
+  // A file is watched itself, for a change in place, and through its folder, because a file
+  // replaced by rename takes its watch with it.
+  QSet<QString> wantFiles;
+  QSet<QString> wantFolders;
+  for (const QString &file : files) {
+    if (QFileInfo::exists(file))
+      wantFiles.insert(file);
+    if (const QString folder = nearestExisting(QFileInfo(file).path()); !folder.isEmpty())
+      wantFiles.insert(folder);
+  }
+  for (const QString &folder : folders)
+    if (const QString at = nearestExisting(folder); !at.isEmpty())
+      wantFolders.insert(at);
+
+  // The files are watched afresh each time: after a rename the name is another file, and the
+  // old watch may hold on to the replaced one for as long as anybody keeps it open.
+  const QStringList watched = watcher.files() + watcher.directories();
+  QStringList drop;
+  for (const QString &path : watched)
+    if (files.contains(path) || (!wantFiles.contains(path) && !wantFolders.contains(path)))
+      drop << path;
+  if (!drop.isEmpty())
+    watcher.removePaths(drop);
+  QStringList add;
+  for (const QSet<QString> *want : {&wantFiles, &wantFolders})
+    for (const QString &path : *want)
+      if (!add.contains(path) && (drop.contains(path) || !watched.contains(path)))
+        add << path;
+  blind = false;
+  if (!add.isEmpty())
+    for (const QString &refused : watcher.addPaths(add))
+      // A path gone meanwhile shows again through its folder; anything else (the system's
+      // limit of watches) would leave changes to the files unseen. A refused folder of the
+      // folder list only leaves its own changes unseen.
+      if (wantFiles.contains(refused) && QFileInfo::exists(refused))
+        blind = true;
+  forFiles = std::move(wantFiles);
+  forFolders = std::move(wantFolders);
+}
+
+} // namespace lw

@@ -1,0 +1,59 @@
+#pragma once
+// Tells the window that someone else (the command line, an editor, a package) may have changed
+// the files it shows and starts entries from. The kernel reports the changes (inotify through
+// QFileSystemWatcher), so an idle window reads nothing and spends nothing on them.
+
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QTimer>
+
+#include <string>
+#include <vector>
+
+namespace lw {
+
+class FileWatch : public QObject {
+  Q_OBJECT
+
+public:
+  // What changed since the last take: one of the files, or something in one of the folders.
+  struct Changes {
+    bool files = false;
+    bool folders = false;
+  };
+
+  explicit FileWatch(QObject *parent = nullptr);
+
+  // Files whose content matters, and folders each of whose files matters. A path that does
+  // not exist yet is watched for through the nearest folder that does.
+  void watch(const std::vector<std::string> &files, const std::vector<std::string> &folders);
+
+  // Whether a change came since the last take; costs nothing.
+  bool pending() const { return seen.files || seen.folders || blind; }
+  // The changes since the last take, which are then forgotten; renews the watches that the
+  // changes dropped. While the system refuses to watch one of the files or their folders (its
+  // limit of watches reached), the files count as changed on every take.
+  Changes take();
+
+signals:
+  // Shortly after a change, once the writes that make it up are likely over.
+  void changed();
+
+private:
+  void note(const QString &path);
+  void renew();
+
+  QFileSystemWatcher watcher;
+  QTimer settle;
+  QStringList files;
+  QStringList folders;
+  // The paths watched, by what a change to them stands for.
+  QSet<QString> forFiles;
+  QSet<QString> forFolders;
+  Changes seen;
+  bool blind = false;
+};
+
+} // namespace lw
