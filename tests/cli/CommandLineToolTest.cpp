@@ -159,7 +159,7 @@ TEST(CommandLineTool, CustomizedEntryRoundTripsThroughDisableDeleteAndRestore) {
   EXPECT_NE(records.out.find("\tNightly backup\t"), std::string::npos);
 
   EXPECT_EQ(lw.run({"restore", "1"}).status, 0);
-  EXPECT_NE(lw.entries().find("Nightly backup\r\n/bin/true --all\r\n000000000000000x00"),
+  EXPECT_NE(lw.entries().find("Nightly backup\r\n/bin/true --all\r\n060000000300000x00"),
             std::string::npos);
   EXPECT_EQ(lw.backup().find("Nightly backup"), std::string::npos);
   EXPECT_TRUE(fs::exists(lw.userAutostart() / starterFile));

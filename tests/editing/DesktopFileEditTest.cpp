@@ -69,10 +69,11 @@ protected:
     return lines;
   }
 
-  void edit(const std::string &name, const std::string &command) {
+  void edit(const std::string &name, const std::string &command,
+            const std::string &from = "clipboard") {
     EntryDialog dialog(*platform);
     dialog.kind = static_cast<int>(EntryKind::CurrentUser);
-    dialog.name = "clipboard";
+    dialog.name = from;
     dialog.command = "/usr/bin/true --clipboard";
     dialog.OnInitDialog();
     dialog.show();
@@ -109,7 +110,7 @@ TEST_F(DesktopFileEditTest, RenameMovesTheFileWithEveryLine) {
   EXPECT_FALSE(fs::exists(autostart / "clipboard.desktop"));
   EXPECT_EQ(linesOf(autostart / "clipboard-keeper.desktop"), richFile);
   // Its own name in other capitals is no other entry's name.
-  edit("Clipboard-Keeper", "/usr/bin/true --clipboard");
+  edit("Clipboard-Keeper", "/usr/bin/true --clipboard", "clipboard-keeper");
   EXPECT_FALSE(fs::exists(autostart / "clipboard-keeper.desktop"));
   EXPECT_EQ(linesOf(autostart / "Clipboard-Keeper.desktop"), richFile);
 }
