@@ -211,6 +211,9 @@ TEST(CommandLineTool, DeleteAndRestoreGiveBackTheSameBytesInTheSameFolder) {
     if (entry.off)
       putFile(off, *entry.off);
     const auto glib = glibVerdicts({file, off});
+#ifdef LW_GLIB_ORACLE
+    ASSERT_EQ(glib.size(), 2u);
+#endif
     const auto before = entriesState(lw);
     const Outcome deleted =
         lw.run({"delete", "--kind", entry.machine ? "machine" : "user", "--name", entry.name});
