@@ -116,8 +116,6 @@ Result addEntry(Context &context, EntryKind kind, const std::string &name,
     break;
   }
   for (const auto &row : startupRows(context, context.platform.clock.now())) {
-    if (row.kind == kind && row.name == name)
-      return refused("the name " + quoted(name) + " is already used in " + whereKept(kind));
     // The session would start the user's entry in its place.
     if (kind == EntryKind::AllUsers && row.kind == EntryKind::CurrentUser && row.name == name)
       return refused("the user's entry " + quoted(name) +
@@ -126,7 +124,11 @@ Result addEntry(Context &context, EntryKind kind, const std::string &name,
   }
 
   EntryStore store(context.platform);
-  if (saveEntry(store, std::nullopt, entry, {}) != SaveOutcome::Saved)
+  const SaveOutcome saved = saveEntry(store, std::nullopt, entry, {});
+  if (saved == SaveOutcome::NameUsed)
+    return refused("the name " + quoted(name) + " is already used in " + whereKept(kind) +
+                   " (names that differ only in capitals are the same name)");
+  if (saved != SaveOutcome::Saved)
     return {exitFailure,
             {},
             "the entry " + quoted(name) + " could not be written to " + whereKept(kind) +

@@ -274,6 +274,13 @@ void EntryDialog::OnOK() {
   default:
     break;
   }
+  std::optional<EntryValues> old;
+  if (!addingMode && oldKind >= 0 && oldKind <= 2)
+    old = EntryValues{static_cast<EntryKind>(oldKind), oldName, oldCommand, oldSchedule};
+  if (knownKind && nameUsed(*this, old, entry)) {
+    tellText(text::nameUsedRefused);
+    return;
+  }
   const std::string question = addingMode ? texts.getText(text::addQuestion)
                                           : joined(texts.getText(text::changeQuestion),
                                                    texts.getText(text::changeQuestionDetail));
@@ -293,14 +300,14 @@ void EntryDialog::OnOK() {
     done(Accepted);
     return;
   }
-  std::optional<EntryValues> old;
-  if (!addingMode)
-    old = EntryValues{static_cast<EntryKind>(oldKind), oldName, oldCommand, oldSchedule};
   changed = true;
   switch (saveEntry(*this, old, entry, [this] { announceCustomizedWrite(); })) {
   case SaveOutcome::Saved:
     tellText(addingMode ? text::addedNotice : text::changedNotice);
     break;
+  case SaveOutcome::NameUsed: // taken meanwhile; the user may choose another name
+    tellText(text::nameUsedRefused);
+    return;
   case SaveOutcome::NotRemoved:
     // The old entry is still in place; the user may try again or cancel.
     tellText(text::removeFailed);

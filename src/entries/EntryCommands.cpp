@@ -60,10 +60,20 @@ SaveOutcome refusalOf(const EntryValues &entry) {
   return SaveOutcome::Saved;
 }
 
+bool nameUsed(EntryStore &store, const std::optional<EntryValues> &old, const EntryValues &entry) {
+  const bool sameList = old && old->kind == entry.kind;
+  for (const auto &name : store.namesLike(entry.kind, entry.name))
+    if (!(sameList && name == old->name))
+      return true;
+  return false;
+}
+
 SaveOutcome saveEntry(EntryStore &store, const std::optional<EntryValues> &old,
                       const EntryValues &entry, const std::function<void()> &customizedWritten) {
   if (const SaveOutcome refused = refusalOf(entry); refused != SaveOutcome::Saved)
     return refused;
+  if (nameUsed(store, old, entry))
+    return SaveOutcome::NameUsed;
   const auto announce = [&customizedWritten] {
     if (customizedWritten)
       customizedWritten();

@@ -37,6 +37,7 @@ enum class SaveOutcome {
   Saved,
   LineBreak,   // the name or command holds a line break; nothing was written
   NoCommand,   // the command is empty or blanks only; nothing was written
+  NameUsed,    // another entry of the kind has the name, in any case; nothing was written
   NotRemoved,  // an edit whose old entry could not be removed; nothing was written
   WriteFailed, // the entry could not be written; an edit's old entry is in the backup file
 };
@@ -45,12 +46,18 @@ enum class SaveOutcome {
 // NoCommand, or Saved when it may be saved.
 SaveOutcome refusalOf(const EntryValues &entry);
 
+// Whether another entry of the entry's kind has its name, in this or any other case of ASCII
+// letters: Run values compare so, and two files of one name but for case would be two entries
+// for the user but one for Windows. The entry's own old name is no other entry, so a rename
+// that changes only the case is not refused.
+bool nameUsed(EntryStore &store, const std::optional<EntryValues> &old, const EntryValues &entry);
+
 // Writes the entry: a new one when `old` is empty, else in place of `old`. An edit that keeps
 // a Run-key entry in its key changes only its name and command and keeps everything else about
 // it; any other edit records and removes the old entry and writes the new one, and a
 // customized entry keeps its switch. `customizedWritten` runs as soon as the customized
-// entries file has changed. Refuses what refusalOf refuses. Throws FileError when a data file
-// cannot be used.
+// entries file has changed. Refuses what refusalOf and nameUsed refuse. Throws FileError when a
+// data file cannot be used.
 SaveOutcome saveEntry(EntryStore &store, const std::optional<EntryValues> &old,
                       const EntryValues &entry, const std::function<void()> &customizedWritten);
 

@@ -44,6 +44,8 @@ std::string EntryStore::customEntriesPath() const {
 
 std::string EntryStore::backupPath() const { return toolbox.userFile(backupFileName); }
 
+std::string EntryStore::copiesPath() const { return toolbox.userFile(copiesFolderName); }
+
 void EntryStore::readEntries() {
   customLines.clear();
   customLines = readBody(customEntriesPath(), customEntriesHeader).lines;
@@ -131,6 +133,7 @@ void EntryStore::saveBackup() {
   const std::string path = backupPath();
   refuseLineBreaks(path, backupLines);
   textfile::writeAtomically(path, backupBytes(backupLines));
+  removeStrayCopies(copiesPath(), backupLines);
 }
 
 void EntryStore::writeBackupFile() {
@@ -157,6 +160,57 @@ bool EntryStore::holdsEntry(EntryKind kind, const std::string &name) {
   return names && std::find(names->begin(), names->end(), name) != names->end();
 }
 
+std::vector<std::string> EntryStore::namesLike(EntryKind kind, const std::string &name) {
+  std::vector<std::string> names;
+  if (kind == EntryKind::Customized) {
+    const std::string path = customEntriesPath();
+    const DataFileBody body = readBody(path, customEntriesHeader);
+    for (std::size_t at = 0; at < body.lines.size(); at += linesPerBlock)
+      if (sameRegistryName(body.lines[at], name) &&
+          std::find(names.begin(), names.end(), body.lines[at]) == names.end())
+        names.push_back(body.lines[at]);
+    return names;
+  }
+  const RegistryRoot root =
+      kind == EntryKind::AllUsers ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
+  for (auto &listed : platform.registry.enumerate(root, keys::run).value_or(names))
+    if (sameRegistryName(listed, name))
+      names.push_back(std::move(listed));
+  return names;
+}
+
+std::optional<RecordCopy> EntryStore::copyOf(EntryKind kind, const std::string &name) {
+  RecordCopy copy;
+  if (kind == EntryKind::Customized) {
+    const DataFileBody body = readBody(customEntriesPath(), customEntriesHeader);
+    bool found = false;
+    // Of several blocks of the name the last counts, as for the entry dialog.
+    for (std::size_t at = 0; at + 2 < body.lines.size(); at += linesPerBlock)
+      if (body.lines[at] == name) {
+        copy.scheduleLine = body.lines[at + 2];
+        found = true;
+      }
+    if (!found)
+      return std::nullopt;
+    copy.disabled = isCustomizedDisabled(platform.registry, name);
+    return copy;
+  }
+  const RegistryRoot root =
+      kind == EntryKind::AllUsers ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
+  auto snapshot = platform.startup.snapshot(root, name);
+  if (!snapshot)
+    return std::nullopt;
+  copy.snapshot = std::move(*snapshot);
+  for (const auto &row : platform.startup.entries(root).value_or(std::vector<RunEntry>()))
+    if (row.name == name)
+      copy.file = row.file;
+  return copy;
+}
+
+std::optional<RecordCopy> EntryStore::recordCopy(std::size_t p) const {
+  return readCopy(copiesPath(), backupLines, p);
+}
+
 RemovalOutcome EntryStore::removeWithBackup(EntryKind kind, const std::string &name,
                                             const std::string &command) {
   if (containsLineBreak(name) || containsLineBreak(command))
@@ -168,10 +222,11 @@ RemovalOutcome EntryStore::removeWithBackup(EntryKind kind, const std::string &n
   if (!holdsEntry(kind, name))
     return RemovalOutcome::NothingToRemove;
 
+  const auto copy = copyOf(kind, name);
   FileLock lock(backupPath());
   loadBackupForChange();
   const std::vector<std::string> before = backupLines;
-  appendRecord(kind, name, command);
+  appendRecord(kind, name, command, copy);
   saveBackup();
   bool removed = false;
   try {
@@ -197,40 +252,77 @@ RemovalOutcome EntryStore::removeWithBackup(EntryKind kind, const std::string &n
   return RemovalOutcome::Removed;
 }
 
-void EntryStore::appendRecord(EntryKind kind, const std::string &name, const std::string &command) {
+void EntryStore::appendRecord(EntryKind kind, const std::string &name, const std::string &command,
+                              const std::optional<RecordCopy> &copy) {
   const LocalTime now = platform.clock.now();
+  const std::size_t at = backupLines.size();
   backupLines.push_back(recordHeader(now));
   backupLines.push_back(name);
   backupLines.push_back(command);
   backupLines.push_back(std::to_string(static_cast<int>(kind)));
   backupLines.emplace_back();
+  // Before the record, so that no record that should have a copy is ever without one; a copy
+  // whose record is not written after all is stray and goes with the next write.
+  if (copy && !containsLineBreak(name) && !containsLineBreak(command))
+    writeCopy(copiesPath(), backupLines, at, *copy);
 }
 
-void EntryStore::recordInBackup(EntryKind kind, const std::string &name,
-                                const std::string &command) {
+std::vector<std::string> EntryStore::recordInBackup(EntryKind kind, const std::string &name,
+                                                    const std::string &command) {
+  const auto copy = copyOf(kind, name);
   FileLock lock(backupPath());
   loadBackupForChange();
-  appendRecord(kind, name, command);
+  const std::size_t at = backupLines.size();
+  appendRecord(kind, name, command, copy);
+  saveBackup();
+  return {backupLines.begin() + static_cast<std::ptrdiff_t>(at), backupLines.end()};
+}
+
+void EntryStore::eraseRecord(std::size_t p, std::size_t size) {
+  if (p + 3 < backupLines.size() && beginsRecord(backupLines[p]))
+    forgetCopy(copiesPath(), backupLines, p);
+  const auto first = backupLines.begin() + static_cast<std::ptrdiff_t>(p);
+  backupLines.erase(first, first + static_cast<std::ptrdiff_t>(size));
+}
+
+void EntryStore::takeOutRecord(const std::vector<std::string> &record) {
+  FileLock lock(backupPath());
+  loadBackupForChange();
+  const auto found =
+      std::find_end(backupLines.begin(), backupLines.end(), record.begin(), record.end());
+  if (found == backupLines.end())
+    return;
+  eraseRecord(static_cast<std::size_t>(found - backupLines.begin()), record.size());
   saveBackup();
 }
 
 void EntryStore::finishReversal(const std::vector<std::string> &readAtStart,
-                                const std::vector<std::vector<std::string>> &takenOut) {
+                                const std::vector<TakenOut> &takenOut) {
   const std::string path = backupPath();
   FileLock lock(path);
   std::error_code ignored;
+  DataFileBody current;
   if (std::filesystem::exists(path, ignored)) {
-    DataFileBody current = readBody(path, backupHeader);
+    current = readBody(path, backupHeader);
     if (!current.recognised)
       throw FileError(path, unrecognisedContentReason);
-    if (current.lines != readAtStart) {
-      for (const auto &record : takenOut) {
-        const auto found =
-            std::search(current.lines.begin(), current.lines.end(), record.begin(), record.end());
-        if (found != current.lines.end())
-          current.lines.erase(found, found + static_cast<std::ptrdiff_t>(record.size()));
-      }
-      backupLines = std::move(current.lines);
+  } else {
+    current.lines = readAtStart; // deleted meanwhile: what was read is what is known
+  }
+  backupLines = std::move(current.lines);
+  // Records the walk itself made (a restore over an entry records that entry) only add to
+  // the end; the places read at the start then still hold.
+  const bool grownOnly = backupLines.size() >= readAtStart.size() &&
+                         std::equal(readAtStart.begin(), readAtStart.end(), backupLines.begin());
+  if (grownOnly) {
+    for (auto record = takenOut.rbegin(); record != takenOut.rend(); ++record)
+      eraseRecord(record->at, record->lines.size());
+  } else {
+    for (const auto &record : takenOut) {
+      const auto found = std::search(backupLines.begin(), backupLines.end(), record.lines.begin(),
+                                     record.lines.end());
+      if (found != backupLines.end())
+        eraseRecord(static_cast<std::size_t>(found - backupLines.begin()), record.lines.size());
     }
   }
   saveBackup();

@@ -24,12 +24,14 @@
 //   hold it around the write.
 // - No line holding a line break is ever written; see containsLineBreak.
 
+#include "BackupCopies.h"
 #include "EntryFormat.h"
 #include "platform/Platform.h"
 #include "support/LanguageTable.h"
 #include "support/Toolbox.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,29 +85,51 @@ public:
   void readBackupFile();
   // Same failures as writeEntries.
   void writeBackupFile();
-  // Records the entry in the backup file and removes it by kind, under the backup file's lock,
-  // so that a record is kept exactly when the entry went: an entry that is not there is not
-  // recorded, and the record of one whose removal fails is taken out again. The caller has
-  // asked the user. A removal of a customized entry also forgets whether it was switched off.
-  // FileErrors of either file propagate, with the backup file as it was.
+  // Records the entry in the backup file, with its full copy, and removes it by kind, under the
+  // backup file's lock, so that a record is kept exactly when the entry went: an entry that is
+  // not there is not recorded, and the record of one whose removal fails is taken out again.
+  // The caller has asked the user. A removal of a customized entry also forgets whether it was
+  // switched off. FileErrors of either file propagate, with the backup file as it was.
   RemovalOutcome removeWithBackup(EntryKind kind, const std::string &name,
                                   const std::string &command);
 
-  // Appends one record of the entry as it is now to the backup file: what an edit that keeps
-  // the entry in place writes before it changes it. Throws FileError as writeBackupFile.
-  void recordInBackup(EntryKind kind, const std::string &name, const std::string &command);
+  // Appends one record of the entry as it is now, with its full copy, to the backup file: what
+  // an edit that keeps the entry in place, or a restore over it, writes before it changes it.
+  // Gives back the record's lines. Throws FileError as writeBackupFile.
+  std::vector<std::string> recordInBackup(EntryKind kind, const std::string &name,
+                                          const std::string &command);
+  // Takes the last record of exactly these lines out of the backup file again, with its copy:
+  // a record made for a change that did not happen.
+  void takeOutRecord(const std::vector<std::string> &record);
+
+  // Everything needed to write the entry back as it is now; nothing when it is not there or
+  // the platform cannot take it.
+  std::optional<RecordCopy> copyOf(EntryKind kind, const std::string &name);
+  // The copy kept beside the record at line p of backupLines as read. Throws FileError when
+  // the copy is damaged or cannot be read.
+  std::optional<RecordCopy> recordCopy(std::size_t p) const;
 
   // Whether the store of the kind holds an entry of exactly this name.
   bool holdsEntry(EntryKind kind, const std::string &name);
+  // The names of the kind's entries that are this name but for the case of ASCII letters, as
+  // Run values compare (the name itself included when it is there).
+  std::vector<std::string> namesLike(EntryKind kind, const std::string &name);
 
   std::string customEntriesPath() const;
   std::string backupPath() const;
+  std::string copiesPath() const;
 
-  // The end of a reversal: writes backupLines, holding the lock. When another instance changed
-  // the file since `readAtStart` was read, the `takenOut` records are removed from the file's
-  // current content instead, so that nothing the other instance recorded is lost.
+  // A record the reversal restored: where it began in the lines read at the start, and its lines.
+  struct TakenOut {
+    std::size_t at = 0;
+    std::vector<std::string> lines;
+  };
+  // The end of a reversal: takes the `takenOut` records and their copies out, holding the lock.
+  // When another instance changed more than the end of the file since `readAtStart` was read,
+  // they are found by their lines in the file's current content, so that nothing the other
+  // instance recorded is lost.
   void finishReversal(const std::vector<std::string> &readAtStart,
-                      const std::vector<std::vector<std::string>> &takenOut);
+                      const std::vector<TakenOut> &takenOut);
 
   const Platform &system() const { return platform; }
 
@@ -117,7 +141,10 @@ private:
   void saveEntries();
   void loadBackupForChange();
   void saveBackup();
-  void appendRecord(EntryKind kind, const std::string &name, const std::string &command);
+  void appendRecord(EntryKind kind, const std::string &name, const std::string &command,
+                    const std::optional<RecordCopy> &copy);
+  // Takes the record at p out of backupLines and its copy off the disk.
+  void eraseRecord(std::size_t p, std::size_t size);
 
   const Platform &platform;
 };

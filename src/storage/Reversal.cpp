@@ -1,5 +1,6 @@
 #include "Reversal.h"
 
+#include "DisabledEntries.h"
 #include "support/FileError.h"
 #include "support/TextNumbers.h"
 
@@ -14,20 +15,130 @@ bool offered(const std::vector<std::string> &lines, std::size_t p) {
   return beginsRecord(lines[p]) && p + 3 < lines.size();
 }
 
-RestoreReport restore(EntryStore &store, Toolbox &toolbox, const BackupRecord &record) {
-  RestoreReport result;
-  if (record.kindLine == "0" || record.kindLine == "1") {
-    toolbox.keyPath = keys::run;
-    result.restored =
-        toolbox.writeValue(record.kindLine == "0" ? 0 : 1, record.name, record.command);
-  } else if (record.kindLine == "2") {
-    try {
-      store.addEntry(record.name, record.command, restoredSchedule + toolbox.currentStamp());
-      result.restored = true;
-    } catch (const FileError &error) {
-      // The walk goes on with the other records; this one stays and the user learns why.
-      result.why = error.what();
+std::optional<EntryKind> kindOf(const std::string &kindLine) {
+  if (kindLine == "0")
+    return EntryKind::AllUsers;
+  if (kindLine == "1")
+    return EntryKind::CurrentUser;
+  if (kindLine == "2")
+    return EntryKind::Customized;
+  return std::nullopt;
+}
+
+RegistryRoot rootOf(EntryKind kind) {
+  return kind == EntryKind::AllUsers ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
+}
+
+// An entry a restore may change, recorded before it does.
+struct Holder {
+  EntryKind kind;
+  std::string name;
+  bool sameKind;
+  std::optional<std::string> before; // a Run entry's snapshot as it was
+  std::vector<std::string> record;
+};
+
+std::optional<std::string> snapshotOf(EntryStore &store, const Holder &holder) {
+  if (holder.kind == EntryKind::Customized)
+    return std::nullopt;
+  return store.system().startup.snapshot(rootOf(holder.kind), holder.name);
+}
+
+// Records every entry of the kind that holds the name now, and for a Run entry those of the
+// other Run key of the name too: a platform may keep part of one there (on Linux a user file
+// switches off the machine entry of its name).
+std::vector<Holder> recordHolders(EntryStore &store, EntryKind kind, const std::string &name) {
+  std::vector<Holder> holders;
+  const auto add = [&](EntryKind holderKind, bool sameKind) {
+    for (auto &held : store.namesLike(holderKind, name)) {
+      std::string command;
+      if (holderKind == EntryKind::Customized) {
+        store.readEntries();
+        for (const auto &entry : entriesOf(store.customLines))
+          if (entry.name == held)
+            command = entry.command;
+      } else {
+        command = store.system()
+                      .registry.read(rootOf(holderKind), keys::run, held)
+                      .value_or(std::string());
+      }
+      Holder holder{holderKind, std::move(held), sameKind, {}, {}};
+      holder.before = snapshotOf(store, holder);
+      holder.record = store.recordInBackup(holderKind, holder.name, command);
+      holders.push_back(std::move(holder));
     }
+  };
+  add(kind, true);
+  if (kind != EntryKind::Customized)
+    add(kind == EntryKind::AllUsers ? EntryKind::CurrentUser : EntryKind::AllUsers, false);
+  return holders;
+}
+
+// Keeps the record of each entry the restore replaced and takes out the others'.
+void settleHolders(EntryStore &store, const std::vector<Holder> &holders, bool restored) {
+  for (const auto &holder : holders) {
+    bool changed = restored;
+    if (restored && holder.kind != EntryKind::Customized)
+      changed = holder.before ? snapshotOf(store, holder) != holder.before : holder.sameKind;
+    if (!changed)
+      store.takeOutRecord(holder.record);
+  }
+}
+
+RestoreReport restore(EntryStore &store, Toolbox &toolbox, const BackupRecord &record,
+                      const std::vector<std::string> &readAtStart, std::size_t at) {
+  RestoreReport result;
+  const auto kind = kindOf(record.kindLine);
+  if (!kind)
+    return result;
+  const Platform &platform = store.system();
+  try {
+    const auto copy = readCopy(store.copiesPath(), readAtStart, at);
+    const auto holders = recordHolders(store, *kind, record.name);
+    if (*kind != EntryKind::Customized) {
+      if (copy) {
+        result.restored =
+            platform.startup.restoreSnapshot(rootOf(*kind), record.name, copy->snapshot);
+      } else {
+        toolbox.keyPath = keys::run;
+        result.restored = toolbox.writeValue(static_cast<int>(*kind), record.name, record.command);
+      }
+      if (!result.restored && copy)
+        result.why = copy->file;
+      settleHolders(store, holders, result.restored);
+      return result;
+    }
+    const std::string scheduleLine =
+        copy ? copy->scheduleLine : restoredSchedule + toolbox.currentStamp();
+    if (containsLineBreak(record.name) || containsLineBreak(record.command) ||
+        containsLineBreak(scheduleLine))
+      throw FileError(store.customEntriesPath(), lineBreakReason);
+    try {
+      store.rewriteEntries([&](std::vector<std::string> &lines, bool) {
+        std::vector<std::string> kept;
+        for (std::size_t i = 0; i < lines.size(); i += linesPerBlock)
+          if (!sameRegistryName(lines[i], record.name) || i + linesPerBlock > lines.size())
+            kept.insert(kept.end(), lines.begin() + static_cast<std::ptrdiff_t>(i),
+                        lines.begin() +
+                            static_cast<std::ptrdiff_t>(std::min(i + linesPerBlock, lines.size())));
+        // In front of a trailing incomplete block, as addEntry puts a new block.
+        const auto before = kept.begin() + static_cast<std::ptrdiff_t>(completeBlockLines(kept));
+        kept.insert(before,
+                    {record.name, record.command, scheduleLine, std::string(blockSeparator)});
+        lines = std::move(kept);
+      });
+    } catch (const FileError &) {
+      settleHolders(store, holders, false);
+      throw;
+    }
+    for (const auto &holder : holders)
+      setCustomizedDisabled(platform.registry, holder.name, false);
+    if (copy)
+      setCustomizedDisabled(platform.registry, record.name, copy->disabled);
+    result.restored = true;
+  } catch (const FileError &error) {
+    // The walk goes on with the other records; this one stays and the user learns why.
+    result.why = error.what();
   }
   return result;
 }
@@ -46,8 +157,11 @@ std::string backupKindLabel(const std::string &kindLine, const LanguageTable &te
 
 std::string restoreQuestion(const BackupRecord &record, const LanguageTable &texts) {
   // "%s\n\n%s  (%s)\n%s\n\n%s"
-  return record.header + "\n\n" + record.name + "  (" + backupKindLabel(record.kindLine, texts) +
-         ")\n" + record.command + "\n\n" + texts.getText(text::restoreQuestion);
+  std::string question = record.header + "\n\n" + record.name + "  (" +
+                         backupKindLabel(record.kindLine, texts) + ")\n" + record.command + "\n\n";
+  if (!record.takenBy.empty())
+    question += texts.getText(text::restoreReplaces) + "\n\n";
+  return question + texts.getText(text::restoreQuestion);
 }
 
 std::size_t offeredRecords(const std::vector<std::string> &backupLines) {
@@ -61,10 +175,14 @@ ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
                                      const ReversalAnswers &answers) {
   store.readBackupFile();
   const std::vector<std::string> readAtStart = store.backupLines;
-  std::vector<std::vector<std::string>> takenOut;
+  std::vector<EntryStore::TakenOut> takenOut;
   ReversalResult result;
 
-  std::vector<std::string> &lines = store.backupLines;
+  // The store's own lines change when a restore records the entry it replaces.
+  std::vector<std::string> lines = readAtStart;
+  std::vector<std::size_t> origin(lines.size()); // each line's place in readAtStart
+  for (std::size_t i = 0; i < origin.size(); ++i)
+    origin[i] = i;
   std::size_t p = 0;
   std::size_t number = 0;
   while (p < lines.size()) {
@@ -72,12 +190,17 @@ ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
       ++p;
       continue;
     }
-    const BackupRecord record{++number, lines[p], lines[p + 1], lines[p + 2], lines[p + 3]};
+    BackupRecord record{++number, lines[p], lines[p + 1], lines[p + 2], lines[p + 3], {}};
+    if (const auto kind = kindOf(record.kindLine)) {
+      const auto taken = store.namesLike(*kind, record.name);
+      if (!taken.empty())
+        record.takenBy = taken.front();
+    }
     if (!answers.restore(record)) {
       ++p;
       continue;
     }
-    result.last = restore(store, toolbox, record);
+    result.last = restore(store, toolbox, record, readAtStart, origin[p]);
     if (answers.report)
       answers.report(record, result.last);
     if (!result.last.restored) {
@@ -94,8 +217,10 @@ ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
       --end;
     const auto first = lines.begin() + static_cast<std::ptrdiff_t>(p);
     const auto last = lines.begin() + static_cast<std::ptrdiff_t>(end);
-    takenOut.emplace_back(first, last);
+    takenOut.push_back({origin[p], {first, last}});
     lines.erase(first, last);
+    origin.erase(origin.begin() + static_cast<std::ptrdiff_t>(p),
+                 origin.begin() + static_cast<std::ptrdiff_t>(end));
   }
 
   store.finishReversal(readAtStart, takenOut);

@@ -15,6 +15,9 @@ struct BackupRecord {
   std::string name;
   std::string command;
   std::string kindLine; // "0", "1", "2", or whatever a hand edit left there
+  // The entry of the record's kind that holds its name now (in any case of ASCII letters):
+  // a restore records it first and then puts the record's entry in its place. Empty when none.
+  std::string takenBy;
 };
 
 // What became of one record the walk was told to restore.
@@ -35,24 +38,28 @@ struct ReversalAnswers {
   std::function<void(const BackupRecord &, const RestoreReport &)> report; // may be empty
 };
 
-// The schedule a restored customized entry gets: the backup record keeps no schedule, so it
-// comes back as "1x per day" with no weekday.
+// The schedule a customized entry gets when its record has no full copy (a record of an older
+// version): "1x per day" with no weekday.
 inline constexpr const char *restoredSchedule = "000000000000000x00";
 
 // How a backup record's kind line is shown: the kind's label, or the line itself when a hand
 // edit left something else there.
 std::string backupKindLabel(const std::string &kindLine, const LanguageTable &texts);
 
-// The question the window asks for a record (text 185 under the record's lines).
+// The question the window asks for a record (text 185 under the record's lines, and text 587
+// before it when the name is taken now).
 std::string restoreQuestion(const BackupRecord &record, const LanguageTable &texts);
 
 // The walk of "Reverse Startup Changes": offers each record, oldest first, and restores what
 // the answers take through `toolbox` (the main window's; keyPath is set before each write). A
-// Run entry goes back into its Run key, a customized entry into the customized entries file
-// with restoredSchedule and the current time. A record whose restore fails stays; a restored
-// one leaves the file, which is written once, at the end. A record header with no kind line
-// behind it is not offered; a last record cut short is removed only as far as it goes, and a
-// fifth line that begins the next record stays with that record. Throws FileError when the
+// record with a full copy puts back exactly what was recorded: a Run entry's files through the
+// platform's snapshot, a customized entry's schedule line and switch. One without a copy goes
+// back as older versions put it: the command into its Run key, or a customized entry with
+// restoredSchedule and the current time. An entry that holds the name now (in any case) is
+// recorded first and then replaced. A record whose restore fails (or whose copy is damaged)
+// stays; a restored one leaves the file, which is written once, at the end. A record header with no
+// kind line behind it is not offered; a last record cut short is removed only as far as it goes,
+// and a fifth line that begins the next record stays with that record. Throws FileError when the
 // backup file cannot be read, is not recognised or cannot be written.
 ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
                                      const ReversalAnswers &answers);

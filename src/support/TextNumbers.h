@@ -34,6 +34,7 @@ inline constexpr std::int32_t customizedRestoreLabel = 180;
 inline constexpr std::int32_t restoreQuestion = 185;
 inline constexpr std::int32_t restoredNotice = 190;
 inline constexpr std::int32_t restoreFailed = 195;
+inline constexpr std::int32_t restoreReplaces = 587;
 
 // Menus
 inline constexpr std::int32_t menuReverse = 205;
@@ -68,6 +69,7 @@ inline constexpr std::int32_t removeFailed = 575;
 inline constexpr std::int32_t saveFailed = 580;
 inline constexpr std::int32_t lineBreakRefused = 585;
 inline constexpr std::int32_t noCommandRefused = 586;
+inline constexpr std::int32_t nameUsedRefused = 588;
 inline constexpr std::int32_t unknownKindRefused = 590;
 inline constexpr std::int32_t unrecognisedFile = 595;
 
@@ -141,6 +143,7 @@ inline constexpr std::array all = {editButton,
                                    restoreQuestion,
                                    restoredNotice,
                                    restoreFailed,
+                                   restoreReplaces,
                                    menuReverse,
                                    menuEditBackup,
                                    menuMinimize,
@@ -179,6 +182,7 @@ inline constexpr std::array all = {editButton,
                                    saveFailed,
                                    lineBreakRefused,
                                    noCommandRefused,
+                                   nameUsedRefused,
                                    unknownKindRefused,
                                    unrecognisedFile,
                                    fileErrorIntro,

@@ -1,5 +1,6 @@
 // The built program as a command line, in a program directory, home and autostart folders of
 // its own: what each command leaves on disk, what it prints and how it ends.
+#include "AutostartCorpus.h"
 #include "Fakes.h"
 
 #include <QJsonArray>
@@ -158,7 +159,7 @@ TEST(CommandLineTool, CustomizedEntryRoundTripsThroughDisableDeleteAndRestore) {
   EXPECT_NE(records.out.find("\tNightly backup\t"), std::string::npos);
 
   EXPECT_EQ(lw.run({"restore", "1"}).status, 0);
-  EXPECT_NE(lw.entries().find("Nightly backup\r\n/bin/true --all\r\n000000000000000x00"),
+  EXPECT_NE(lw.entries().find("Nightly backup\r\n/bin/true --all\r\n060000000300000x00"),
             std::string::npos);
   EXPECT_EQ(lw.backup().find("Nightly backup"), std::string::npos);
   EXPECT_TRUE(fs::exists(lw.userAutostart() / starterFile));
@@ -189,6 +190,131 @@ TEST(CommandLineTool, RunEntriesAreWrittenDeletedAndRestoredInTheirAutostartFold
     EXPECT_TRUE(fs::exists(file)) << c.kind;
     EXPECT_EQ(lw.backup().find(name), std::string::npos);
   }
+}
+
+// Everything but the backup file and its copies: what a delete and a restore must give back.
+std::map<std::string, std::string> entriesState(const Installation &lw) {
+  auto files = lw.snapshot();
+  std::erase_if(files,
+                [](const auto &file) { return file.first.find("0013bkp") != std::string::npos; });
+  return files;
+}
+
+TEST(CommandLineTool, DeleteAndRestoreGiveBackTheSameBytesInTheSameFolder) {
+  const Installation lw;
+  for (const auto &entry : autostartCorpus()) {
+    SCOPED_TRACE(entry.name);
+    const fs::path file =
+        (entry.machine ? lw.machineAutostart() : lw.userAutostart()) / (entry.name + ".desktop");
+    const fs::path off = lw.userAutostart() / (entry.name + ".desktop");
+    putFile(file, entry.bytes);
+    if (entry.off)
+      putFile(off, *entry.off);
+    const auto glib = glibVerdicts({file, off});
+#ifdef LW_GLIB_ORACLE
+    ASSERT_EQ(glib.size(), 2u);
+#endif
+    const auto before = entriesState(lw);
+    const Outcome deleted =
+        lw.run({"delete", "--kind", entry.machine ? "machine" : "user", "--name", entry.name});
+    ASSERT_EQ(deleted.status, 0) << deleted.err;
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_FALSE(fs::exists(off));
+    const Outcome restored = lw.run({"restore", "1"});
+    EXPECT_EQ(restored.status, 0) << restored.err;
+    EXPECT_EQ(entriesState(lw), before);
+    EXPECT_EQ(glibVerdicts({file, off}), glib);
+    EXPECT_EQ(lw.backup(), slurp(LW_BUILT_PROGRAM_DIR "/0013bkp.ini"));
+    EXPECT_TRUE(fs::is_empty(lw.program / "0013bkp.d"));
+  }
+}
+
+TEST(CommandLineTool, CustomizedEntryComesBackWithItsRuleStampAndSwitch) {
+  const Installation lw;
+  ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", "Weekly", "--command", "/bin/true",
+                    "--schedule", "every:2w"})
+                .status,
+            0);
+  ASSERT_EQ(lw.run({"disable", "--kind", "customized", "--name", "Weekly"}).status, 0);
+  const auto before = entriesState(lw);
+  ASSERT_EQ(lw.run({"delete", "--kind", "customized", "--name", "Weekly"}).status, 0);
+  ASSERT_NE(entriesState(lw), before);
+  EXPECT_EQ(lw.run({"restore", "1"}).status, 0);
+  EXPECT_EQ(entriesState(lw), before);
+}
+
+TEST(CommandLineTool, RestoreOverANewerEntryRecordsItFirst) {
+  const Installation lw;
+  const fs::path file = lw.userAutostart() / "Notes.desktop";
+  const std::string old = "[Desktop Entry]\nType=Application\nExec=/bin/true --old\n# mine\n";
+  putFile(file, old);
+  ASSERT_EQ(lw.run({"delete", "--kind", "user", "--name", "Notes"}).status, 0);
+  // Newer, and in other capitals: the autostart write takes it for the same name.
+  ASSERT_EQ(
+      lw.run({"add", "--kind", "user", "--name", "NOTES", "--command", "/bin/true --new"}).status,
+      0);
+  const std::string newer = slurp(lw.userAutostart() / "NOTES.desktop");
+  EXPECT_EQ(lw.run({"restore", "1"}).status, 0);
+  EXPECT_EQ(slurp(file), old);
+  EXPECT_FALSE(fs::exists(lw.userAutostart() / "NOTES.desktop"));
+  EXPECT_NE(lw.backup().find("NOTES\r\n/bin/true --new\r\n1\r\n"), std::string::npos);
+  // The newer one comes back the same way, and records the older one in its turn.
+  EXPECT_EQ(lw.run({"restore", "1"}).status, 0);
+  EXPECT_EQ(slurp(lw.userAutostart() / "NOTES.desktop"), newer);
+  EXPECT_FALSE(fs::exists(file));
+  EXPECT_NE(lw.backup().find("Notes\r\n/bin/true --old\r\n1\r\n"), std::string::npos);
+}
+
+TEST(CommandLineTool, RestoredUserEntryOverAMachineSwitchRecordsTheMachineEntryFirst) {
+  const Installation lw;
+  const std::string mine = "[Desktop Entry]\nType=Application\nExec=/bin/true --mine\n";
+  putFile(lw.userAutostart() / "tray.desktop", mine);
+  ASSERT_EQ(lw.run({"delete", "--kind", "user", "--name", "tray"}).status, 0);
+  putFile(lw.machineAutostart() / "tray.desktop", "[Desktop Entry]\nType=Application\nExec=x\n");
+  ASSERT_EQ(lw.run({"disable", "--kind", "machine", "--name", "tray"}).status, 0);
+  const std::string switchFile = slurp(lw.userAutostart() / "tray.desktop");
+  EXPECT_EQ(lw.run({"restore", "1"}).status, 0);
+  EXPECT_EQ(slurp(lw.userAutostart() / "tray.desktop"), mine);
+  // Restoring the machine entry's record brings its switch back (recording the user's entry).
+  EXPECT_NE(lw.backup().find("tray\r\nx\r\n0\r\n"), std::string::npos);
+  EXPECT_EQ(lw.run({"restore", "1"}).status, 0);
+  EXPECT_EQ(slurp(lw.userAutostart() / "tray.desktop"), switchFile);
+}
+
+TEST(CommandLineTool, RestoreThatCannotWriteOrReadItsCopyKeepsTheRecordAndSaysWhy) {
+  const Installation lw;
+  const fs::path file = lw.machineAutostart() / "daemon.desktop";
+  putFile(file, "[Desktop Entry]\nType=Application\nExec=/bin/true\n");
+  ASSERT_EQ(lw.run({"delete", "--kind", "machine", "--name", "daemon"}).status, 0);
+  const std::string record = lw.backup();
+
+  // The machine folder cannot be made again: a file stands in its place.
+  fs::remove_all(lw.machineAutostart());
+  putFile(lw.machineAutostart(), "not a folder");
+  Outcome run = lw.run({"restore", "1"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(file.string()), std::string::npos) << run.err;
+  EXPECT_EQ(lw.backup(), record);
+  fs::remove(lw.machineAutostart());
+
+  std::vector<fs::path> copies;
+  for (const auto &copy : fs::directory_iterator(lw.program / "0013bkp.d"))
+    copies.push_back(copy.path());
+  ASSERT_EQ(copies.size(), 1u);
+  std::string damaged = slurp(copies.front());
+  damaged.resize(damaged.size() - 3);
+  std::ofstream(copies.front(), std::ios::binary | std::ios::trunc) << damaged;
+  run = lw.run({"restore", "1"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(copies.front().string() + ": this full copy"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(lw.backup(), record);
+  EXPECT_FALSE(fs::exists(file));
+
+  // Without its copy the record restores from its own lines, as older records always did.
+  fs::remove(copies.front());
+  EXPECT_EQ(lw.run({"restore", "1"}).status, 0);
+  EXPECT_NE(slurp(file).find("Exec=/bin/true"), std::string::npos);
 }
 
 TEST(CommandLineTool, ListJsonFollowsTheDocumentedSchemaAndKeepsTheBytes) {
@@ -254,6 +380,8 @@ TEST(CommandLineTool, RefusedRequestsSayWhyOnOneLineAndWriteNothing) {
       {"add", "--kind", "user", "--name", "X"},
       {"add", "--kind", "system", "--name", "X", "--command", "x"},
       {"add", "--kind", "customized", "--name", "Mail", "--command", "other"},
+      {"add", "--kind", "customized", "--name", "MAIL", "--command", "other"},
+      {"add", "--kind", "user", "--name", "launchwright", "--command", "x"},
       {"add", "--kind", "customized", "--name", "X", "--command", "x", "--schedule", "often"},
       {"add", "--kind", "user", "--name", "X", "--command", "x", "--schedule", "daily"},
       {"add", "--kind", "user", "--name", "X", "--command", "x\ny"},

@@ -2,12 +2,14 @@
 // name and a command, on the real autostart folders of a temporary XDG configuration: every
 // line the user did not change survives.
 
+#include "AutostartCorpus.h"
 #include "EditingFixture.h"
 
 #include "app/MainDialog.h"
 #include "app/Tray.h"
 #include "platform/Native.h"
 #include "platform/linux/XdgRegistry.h"
+#include "storage/DisabledEntries.h"
 #include "support/TextNumbers.h"
 
 #include <QTreeView>
@@ -67,10 +69,11 @@ protected:
     return lines;
   }
 
-  void edit(const std::string &name, const std::string &command) {
+  void edit(const std::string &name, const std::string &command,
+            const std::string &from = "clipboard") {
     EntryDialog dialog(*platform);
     dialog.kind = static_cast<int>(EntryKind::CurrentUser);
-    dialog.name = "clipboard";
+    dialog.name = from;
     dialog.command = "/usr/bin/true --clipboard";
     dialog.OnInitDialog();
     dialog.show();
@@ -106,6 +109,27 @@ TEST_F(DesktopFileEditTest, RenameMovesTheFileWithEveryLine) {
   edit("clipboard-keeper", "/usr/bin/true --clipboard");
   EXPECT_FALSE(fs::exists(autostart / "clipboard.desktop"));
   EXPECT_EQ(linesOf(autostart / "clipboard-keeper.desktop"), richFile);
+  // Its own name in other capitals is no other entry's name.
+  edit("Clipboard-Keeper", "/usr/bin/true --clipboard", "clipboard-keeper");
+  EXPECT_FALSE(fs::exists(autostart / "clipboard-keeper.desktop"));
+  EXPECT_EQ(linesOf(autostart / "Clipboard-Keeper.desktop"), richFile);
+}
+
+TEST_F(DesktopFileEditTest, NewEntryNamedLikeAnotherButForCapitalsIsRefusedAndTheDialogStaysOpen) {
+  const auto before = fileBytes(autostart / "clipboard.desktop");
+  EntryDialog dialog(*platform);
+  dialog.kind = static_cast<int>(EntryKind::CurrentUser);
+  dialog.name = text(text::newEntryName);
+  dialog.OnInitDialog();
+  dialog.show();
+  type(&dialog, "nameEdit", "CLIPBOARD");
+  type(&dialog, "commandEdit", "/bin/true");
+  click(&dialog, "okButton");
+  EXPECT_EQ(shownTexts(), Lines{text(text::nameUsedRefused)});
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_EQ(fs::directory_iterator(autostart)->path().filename(), "clipboard.desktop");
+  EXPECT_EQ(fileBytes(autostart / "clipboard.desktop"), before);
+  EXPECT_TRUE(backupLines().empty());
 }
 
 class NoTray : public Tray {
@@ -115,6 +139,59 @@ public:
   bool isShown() const override { return false; }
   void showMessage(const std::string &, const std::string &) override {}
 };
+
+// Deletes the row of that kind and name through the window, then answers Yes to Reverse
+// Startup Changes' one question.
+void deleteAndReverse(MainDialog &window, ScriptedPrompter &prompter, EntryKind kind,
+                      const std::string &name) {
+  const auto &rows = window.listModel->rows();
+  for (std::size_t row = 0; row < rows.size(); ++row)
+    if (rows[row].name == name && rows[row].kind == kind)
+      window.entryList->setCurrentIndex(window.listModel->index(static_cast<int>(row), 0));
+  ASSERT_TRUE(window.selectedEntry() && window.selectedEntry()->name == name);
+  prompter.answer(true);
+  window.dispatch(command::deleteEntry);
+  prompter.answer(true);
+  window.dispatch(command::reverseStartupChanges);
+}
+
+TEST_F(DesktopFileEditTest, ReverseStartupChangesGivesBackTheDeletedBytes) {
+  NoTray tray;
+  MainDialog window(*platform, tray);
+  window.OnInitDialog();
+  const fs::path machine = program.dir.path() / "xdg" / "autostart";
+  for (const auto &entry : autostartCorpus()) {
+    SCOPED_TRACE(entry.name);
+    const fs::path file = (entry.machine ? machine : autostart) / (entry.name + ".desktop");
+    const fs::path off = autostart / (entry.name + ".desktop");
+    putFile(file, entry.bytes);
+    if (entry.off)
+      putFile(off, *entry.off);
+    const auto glib = glibVerdicts({file, off});
+#ifdef LW_GLIB_ORACLE
+    ASSERT_EQ(glib.size(), 2u);
+#endif
+    window.refreshList();
+    deleteAndReverse(window, program.prompter,
+                     entry.machine ? EntryKind::AllUsers : EntryKind::CurrentUser, entry.name);
+    EXPECT_EQ(shownTexts().back(), text(text::restoredNotice));
+    EXPECT_EQ(fileBytes(file), entry.bytes);
+    EXPECT_EQ(entry.off ? fileBytes(off) : "", entry.off.value_or(""));
+    EXPECT_EQ(glibVerdicts({file, off}), glib);
+    EXPECT_TRUE(backupLines().empty());
+  }
+
+  // A customized entry comes back with its own rule, time stamp and switch.
+  const Lines block = {"Weekly report", "/bin/true --report", "000300000000000x00202401311205",
+                       "====="};
+  setCustomLines(block);
+  ASSERT_TRUE(setCustomizedDisabled(*registry, "Weekly report", true));
+  window.refreshList();
+  deleteAndReverse(window, program.prompter, EntryKind::Customized, "Weekly report");
+  EXPECT_EQ(customLines(), block);
+  EXPECT_TRUE(isCustomizedDisabled(*registry, "Weekly report"));
+  EXPECT_TRUE(backupLines().empty());
+}
 
 // The window's commands take the entry itself: a file name that is not UTF-8 is shown with a
 // replacement character, yet each command acts on the file it came from and makes no other.

@@ -265,7 +265,7 @@ TEST_F(EntryCommandsTest, ReversalWithTwoYesRestoresBothAndReloadsCustomizedEntr
   EXPECT_EQ(runValue(RegistryRoot::LocalMachine, "Agent"), "/opt/agent --old")
       << "an existing value of the name is replaced";
   EXPECT_EQ(customLines().at(12), "Gone");
-  EXPECT_TRUE(backupLines().empty());
+  EXPECT_EQ(backupLines(), record("Agent", "/opt/agent", "0")) << "after it is recorded";
   EXPECT_TRUE(host().reloadPending);
   EXPECT_EQ(host().refreshes, 1);
 }

@@ -325,6 +325,7 @@ TEST_F(EntryDialogTest, NumberFieldsKeepToTheirWidthsAndTypedTextIsEncodedAsType
 
   auto named = openDialog(1, "New entry", "");
   click(named.get(), "customizedRadio");
+  type(named.get(), "nameEdit", "Sunday job");
   type(named.get(), "commandEdit", "job");
   child<QComboBox>(named.get(), "weekdayCombo")->setCurrentIndex(6);
   click(named.get(), "onlyOnWeekdayRadio");

@@ -312,6 +312,13 @@ TEST_F(StartupStateTest, SwitchingOffAndOnKeepsEveryOtherByte) {
   writeFile(xdg.system / "rich.desktop", shared);
   EXPECT_EQ(rows(machine)["rich"].verdict, V::Replaced);
   EXPECT_FALSE(state.setEnabled(machine, "rich", false));
+
+  // The user's own full copy that switches a machine entry off is switched on, never deleted.
+  writeFile(xdg.system / "copied.desktop", shared);
+  writeFile(xdg.user / "copied.desktop", shared + "Name=Mine\nHidden=true\n");
+  ASSERT_TRUE(state.setEnabled(machine, "copied", true));
+  EXPECT_EQ(readFile(xdg.user / "copied.desktop"), shared + "Name=Mine\n");
+  EXPECT_EQ(rows(machine)["copied"].verdict, V::Replaced);
 }
 
 TEST_F(StartupStateTest, RenamingMovesTheFileAndKeepsItsKeys) {

@@ -7,6 +7,8 @@
 #include "support/TextNumbers.h"
 
 #include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace lw::test {
 namespace {
@@ -87,6 +89,42 @@ TEST_F(RealRegistryTest, NamesTheFoldersRefuseAreNeverReportedAsDone) {
   EXPECT_EQ(program.readFile("0013bkp.ini"), emptyBackupFile() + record);
   ASSERT_EQ(program.prompter.shown.size(), 2u);
   EXPECT_EQ(program.prompter.shown[1].text, text(text::restoreFailed));
+}
+
+TEST_F(RealRegistryTest, MachineEntryInAFolderWithoutRightsIsNeitherRemovedNorRecorded) {
+  ASSERT_TRUE(registry.write(machine, run, "Daemon", "/usr/bin/daemon"));
+  const auto before = program.readFile("0013bkp.ini");
+  // As root the removal runs as "nobody", who may write the program's files but not the
+  // machine folder; otherwise the machine folder is made read-only.
+  const bool root = ::geteuid() == 0;
+  constexpr auto all = fs::perms::all;
+  if (root) {
+    fs::permissions(folders.path(), all & ~fs::perms::others_write & ~fs::perms::group_write);
+    for (const auto &item : fs::recursive_directory_iterator(program.dir.path()))
+      fs::permissions(item.path(), all);
+    fs::permissions(program.dir.path(), all);
+  } else {
+    fs::permissions(systemFolder, fs::perms::owner_write, fs::perm_options::remove);
+  }
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+      ::_exit(2);
+    EntryStore store(platform);
+    ::_exit(store.removeWithBackup(EntryKind::AllUsers, "Daemon", "/usr/bin/daemon") ==
+                    RemovalOutcome::Failed
+                ? 1
+                : 0);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (!root)
+    fs::permissions(systemFolder, fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  EXPECT_TRUE(fs::exists(systemFolder / "Daemon.desktop"));
+  EXPECT_EQ(program.readFile("0013bkp.ini"), before);
+  const fs::path copies = program.dir.path() / "0013bkp.d";
+  EXPECT_TRUE(!fs::exists(copies) || fs::is_empty(copies)) << "its copy went with its record";
 }
 
 } // namespace

@@ -59,7 +59,7 @@ TEST_F(ReversalTest, OnlyRecordsAnsweredYesAreRestoredAndLeaveTheFile) {
   EXPECT_EQ(shown[3].text, questionFor(at, "Three", text(text::allUsersLabel), "three.exe"));
 }
 
-TEST_F(ReversalTest, ConsecutiveRecordsAreAllOfferedAndOverwriteExistingValues) {
+TEST_F(ReversalTest, ConsecutiveRecordsAreAllOfferedAndRecordTheValuesTheyOverwrite) {
   program.registry.set(machine, run, "Both", "new version");
   setBackupFile(emptyBackupFile() + recordBytes(at, "Both", "old version", "0") +
                 recordBytes(at, "Second", "second.exe", "1"));
@@ -69,7 +69,9 @@ TEST_F(ReversalTest, ConsecutiveRecordsAreAllOfferedAndOverwriteExistingValues) 
 
   EXPECT_EQ(program.registry.get(machine, run, "Both"), "old version");
   EXPECT_EQ(program.registry.get(user, run, "Second"), "second.exe");
-  EXPECT_EQ(backupFile(), emptyBackupFile());
+  EXPECT_EQ(backupFile(),
+            emptyBackupFile() +
+                recordBytes("Deleted or changed on 2006/6/30 at 9:5:", "Both", "new version", "0"));
 }
 
 TEST_F(ReversalTest, CustomizedRecordComesBackIntoTheEntriesFile) {

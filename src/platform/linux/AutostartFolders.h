@@ -44,6 +44,7 @@ public:
   std::string pathFor(std::string_view name) const;
   const std::vector<std::string> &paths() const { return folders; }
   const std::string &newFolder() const { return newEntryFolder; }
+  const std::vector<std::string> &all() const { return folders; }
 
   // What reading a file gave: the parsed entry, or the reason it could not be read.
   struct Loaded {
