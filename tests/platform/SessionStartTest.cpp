@@ -59,17 +59,17 @@ TEST_F(SessionStart, SessionRunsExactlyTheCommandThatWasWritten) {
                                      "$HOME", "~", ">", "na\xC3\xAFve", "tab\there"}));
 }
 
-TEST_F(SessionStart, StarterInAFolderWithBlanksStartsWithoutQuotesInItsValue) {
-  // The list writes the starter's path as it is, without quotes.
+TEST_F(SessionStart, TypedProgramPathWithBlanksStartsWithoutQuotes) {
+  // Typed without quotes, as on Windows.
   const std::string path = program.string();
   ASSERT_NE(path.find(' '), std::string::npos);
-  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "Launchwright", path));
-  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "Launchwright"), path);
-  EXPECT_EQ(launch("Launchwright"), Args{});
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "unquoted", path));
+  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "unquoted"), path);
+  EXPECT_EQ(launch("unquoted"), Args{});
   // With arguments too, the way Windows finds an unquoted program path.
-  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "Launchwright", path + " -x"));
-  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "Launchwright"), path + " -x");
-  EXPECT_EQ(launch("Launchwright"), Args{"-x"});
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "unquoted", path + " -x"));
+  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "unquoted"), path + " -x");
+  EXPECT_EQ(launch("unquoted"), Args{"-x"});
 }
 
 } // namespace

@@ -40,6 +40,8 @@ public:
   std::optional<std::string> missingProgram(std::string_view command) override;
   std::vector<std::optional<std::string>>
   missingPrograms(const std::vector<std::string_view> &commands) override;
+  std::string programCommand(std::string_view programFile) const override;
+  std::string unstartableCharacters(std::string_view programFile) const override;
 
   // The Run keys as registry values: every listed entry is a value whose data is its command
   // (empty when unreadable). Names are the exact file names.
