@@ -26,7 +26,7 @@ QString spokenCounts(const std::string &counts) {
 void MainDialog::refreshList() {
   // Everything is read before anything is shown, so a file that cannot be read leaves the
   // rows, the counts, the timer and the starter as they were.
-  StartupListing listing = readStartupList(platform, toolbox, languageTable);
+  StartupListing listing = readStartupList(platform, toolbox, languageTable, LW_STARTER_FILE);
   failureNotes.clear();
   listOutdated = false;
   mark = -1;

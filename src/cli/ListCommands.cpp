@@ -157,7 +157,8 @@ void appendLine(std::string &out, const StartupEntry &entry, const TimingReader 
 
 std::vector<StartupEntry> startupRows(Context &context, const LocalTime &now) {
   Toolbox toolbox(context.platform);
-  std::vector<StartupEntry> rows = readStartupList(context.platform, toolbox, context.texts).rows;
+  std::vector<StartupEntry> rows =
+      readStartupList(context.platform, toolbox, context.texts, context.starterFile).rows;
   describeTimings(rows, now, {}, {}, context.texts);
   return rows;
 }

@@ -60,6 +60,24 @@ void judgeCustomized(std::vector<StartupEntry> &rows, const std::vector<std::str
     }
 }
 
+// A path that some session cannot start a program from would otherwise show the starter as
+// starting, or as missing where the file is plainly there.
+void judgeStarter(std::vector<StartupEntry> &rows, StartupState &startup,
+                  const std::string &starter) {
+  const std::string characters = startup.unstartableCharacters(starter);
+  if (characters.empty())
+    return;
+  const std::string command = startup.programCommand(starter);
+  for (auto &row : rows)
+    if (row.kind == EntryKind::CurrentUser && sameRegistryName(row.name, starterValueName) &&
+        row.command == command &&
+        (row.verdict == StartVerdict::Starts || row.verdict == StartVerdict::ProgramMissing)) {
+      row.verdict = StartVerdict::ProgramMissing;
+      row.detail = characters;
+      row.starterPathRefused = true;
+    }
+}
+
 } // namespace
 
 std::string kindLabel(EntryKind kind, const LanguageTable &texts) {
@@ -74,8 +92,8 @@ std::string kindLabel(EntryKind kind, const LanguageTable &texts) {
   return {};
 }
 
-StartupListing readStartupList(const Platform &platform, Toolbox & /*unused*/,
-                               const LanguageTable &texts) {
+StartupListing readStartupList(const Platform &platform, Toolbox &toolbox,
+                               const LanguageTable &texts, std::string_view starterFile) {
   EntryStore store(platform);
   store.readEntries();
   auto keys = platform.startup.entriesOfBoth();
@@ -97,6 +115,8 @@ StartupListing readStartupList(const Platform &platform, Toolbox & /*unused*/,
   appendCount(listing.statusText, texts, text::customizedCount, listing.customizedCount, "\n");
 
   const std::size_t user = appendRunEntries(listing, std::move(keys.user), EntryKind::CurrentUser);
+  if (!starterFile.empty())
+    judgeStarter(listing.rows, platform.startup, toolbox.starterFile(starterFile));
   appendCount(listing.statusText, texts, text::currentUserCount, user, "\n");
 
   const std::size_t machine =
@@ -123,7 +143,8 @@ void updateStarterValue(Toolbox &toolbox, bool customizedEntriesExist,
   }
   // Rewriting an entry that is already right could undo what the user did to it since, such as
   // switching it off; only a missing entry or another command is written.
-  const std::string command = toolbox.starterFile(starterFile);
+  const std::string command =
+      toolbox.system().startup.programCommand(toolbox.starterFile(starterFile));
   if (toolbox.system().registry.read(RegistryRoot::CurrentUser, keys::run, starterValueName) !=
       command)
     toolbox.writeValue(1, starterValueName, command);

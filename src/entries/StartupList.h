@@ -32,6 +32,9 @@ struct StartupEntry {
   // part of it about now and next (the failed and the next start), for the Status cell.
   std::string timing;
   std::string timingBrief;
+  // The companion starter's own entry, which some session cannot start from the starter's
+  // folder: the verdict is ProgramMissing and the detail the characters of the path to blame.
+  bool starterPathRefused = false;
 };
 
 struct StartupListing {
@@ -48,16 +51,19 @@ std::string kindLabel(EntryKind kind, const LanguageTable &texts);
 
 // Every row with its verdict: the Run keys as the platform's startup state lists them (one call
 // each), customized entries Disabled when switched off, else ProgramMissing when the startup
-// state cannot find their program, else NeverDue when their rule can never come due. Throws
-// FileError when the customized entries file cannot be read; the Run keys never fail (a key that
-// cannot be listed has no rows).
+// state cannot find their program, else NeverDue when their rule can never come due. The
+// starter's entry (for the file starterFile beside this program; none when empty) is
+// ProgramMissing, unless switched off, when some session cannot start it from its folder.
+// Throws FileError when the customized entries file cannot be read; the Run keys never fail (a
+// key that cannot be listed has no rows).
 StartupListing readStartupList(const Platform &platform, Toolbox &toolbox,
-                               const LanguageTable &texts);
+                               const LanguageTable &texts, std::string_view starterFile = {});
 
 // Enters the starter (the program file starterFile beside this program) while customized
-// entries exist and removes it when none are left. An entry that already has the command is
-// left alone, so that whatever else the user set on it (switched off, other keys) stays. A
-// failed write or deletion is silent.
+// entries exist and removes it when none are left. Its command is the file's path as one word,
+// never read as typed text. An entry that already has the command is left alone, so that
+// whatever else the user set on it (switched off, other keys) stays. A failed write or
+// deletion is silent.
 void updateStarterValue(Toolbox &toolbox, bool customizedEntriesExist,
                         std::string_view starterFile);
 

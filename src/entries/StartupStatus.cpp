@@ -16,8 +16,26 @@ std::int32_t reasonNumber(StartVerdict verdict) {
                                            : text::firstVerdictReason + verdictIndex(verdict);
 }
 
+// Characters one by one, a control character by its code, which would not show.
+std::string characterList(const std::string &characters) {
+  static constexpr char hex[] = "0123456789ABCDEF";
+  std::string listed;
+  for (const char c : characters) {
+    if (!listed.empty())
+      listed += ' ';
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F)
+      listed += std::string("U+00") + hex[byte >> 4] + hex[byte & 15];
+    else
+      listed += c;
+  }
+  return listed;
+}
+
 // The desktop names come ';'-separated, as the desktop entry file writes them.
 std::string readableDetail(const StartupEntry &entry) {
+  if (entry.starterPathRefused)
+    return characterList(entry.detail);
   std::string detail = entry.detail;
   while (!detail.empty() && detail.back() == ';')
     detail.pop_back();
@@ -78,8 +96,10 @@ EntryStatus customizedStatus(const StartupEntry &entry, const LanguageTable &tex
 EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts) {
   if (entry.kind == EntryKind::Customized)
     return customizedStatus(entry, texts);
+  const std::int32_t reason =
+      entry.starterPathRefused ? text::starterPathRefused : reasonNumber(entry.verdict);
   return {texts.getText(text::firstVerdictLabel + verdictIndex(entry.verdict)),
-          sentence(texts.getText(reasonNumber(entry.verdict)), readableDetail(entry),
+          sentence(texts.getText(reason), readableDetail(entry),
                    entry.verdict == StartVerdict::Disabled)};
 }
 

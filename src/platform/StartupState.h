@@ -77,6 +77,15 @@ public:
   // written (no rights, a link in the way).
   virtual bool restoreSnapshot(RegistryRoot root, std::string_view name,
                                std::string_view snapshot) = 0;
+  // The Run value that starts exactly this program file, without arguments: its path as one
+  // word, quoted as this platform's command lines are, so that no blank, quote or backslash in
+  // it is ever read as typed text. Windows and the tests' Run keys take the path as it is.
+  virtual std::string programCommand(std::string_view programFile) const {
+    return std::string(programFile);
+  }
+  // The characters of a program file's path that keep some session from starting it from a Run
+  // value however it is written, each once; empty when every session can start it.
+  virtual std::string unstartableCharacters(std::string_view /*programFile*/) const { return {}; }
 
   // The program a command line would start when it cannot be found or is not executable, as
   // the desktop would look for it (a path, or a name searched on PATH); nothing when it is

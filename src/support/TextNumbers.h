@@ -118,6 +118,9 @@ inline constexpr std::int32_t menuEnable = 631;
 inline constexpr std::int32_t noSelectionToSwitch = 632;
 inline constexpr std::int32_t switchFailed = 633;
 
+// The starter's own entry, when its folder's path keeps a session from starting it
+inline constexpr std::int32_t starterPathRefused = 634;
+
 // Command line
 inline constexpr std::int32_t switchedOffNotice = 700;
 inline constexpr std::int32_t switchedOnNotice = 705;
@@ -211,6 +214,7 @@ inline constexpr std::array all = {editButton,
                                    menuEnable,
                                    noSelectionToSwitch,
                                    switchFailed,
+                                   starterPathRefused,
                                    switchedOffNotice,
                                    switchedOnNotice,
                                    dateTimeFormat,

@@ -269,5 +269,19 @@ TEST_F(EntryStatusTest, RefreshKeepsTheStartersSwitchAndRewritesOnlyAChangedComm
   EXPECT_EQ(program.registry.writes, 1);
 }
 
+TEST_F(EntryStatusTest, StarterInAFolderSomeDesktopCannotStartFromSaysWhy) {
+  writeCustomized({{"Backup", "/usr/bin/backup"}});
+  const std::string starter = program.file(LW_STARTER_FILE);
+  setRun(RegistryRoot::CurrentUser, "Launchwright", starter);
+  program.startup.unstartable[starter] = "'\t";
+  program.startup.disabled.insert({RegistryRoot::CurrentUser, "Launchwright"});
+  open();
+  EXPECT_EQ(statusOf("Launchwright"), text(613)) << "the user's switch says all";
+  program.startup.disabled.clear();
+  dialog->refreshList();
+  EXPECT_EQ(statusOf("Launchwright"), text(615));
+  EXPECT_EQ(reasonOf("Launchwright"), text(text::starterPathRefused) + ": ' U+0009.");
+}
+
 } // namespace
 } // namespace lw::test

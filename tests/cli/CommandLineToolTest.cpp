@@ -2,6 +2,7 @@
 // its own: what each command leaves on disk, what it prints and how it ends.
 #include "AutostartCorpus.h"
 #include "Fakes.h"
+#include "SystemdOracle.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,6 +15,7 @@
 #include <set>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace lw::test {
@@ -38,9 +40,9 @@ std::string slurp(const fs::path &path) {
 // folder and a system configuration folder, all temporary.
 class Installation {
 public:
-  Installation()
-      : program(dir.path() / "program"), home(dir.path() / "home"), config(dir.path() / "config"),
-        system(dir.path() / "xdg") {
+  explicit Installation(const std::string &programFolder = "program")
+      : program(dir.path() / programFolder), home(dir.path() / "home"),
+        config(dir.path() / "config"), system(dir.path() / "xdg") {
     for (const auto &folder : {program, home, config, system})
       fs::create_directories(folder);
     const fs::path built(LW_BUILT_PROGRAM_DIR);
@@ -430,6 +432,52 @@ TEST(CommandLineTool, CheckSucceedsOnlyWhenEveryCheckedEntryStarts) {
   EXPECT_TRUE(all.out.starts_with("Customized \"One\": ")) << all.out;
   EXPECT_EQ(lw.run({"check", "One"}).status, 0);
   EXPECT_EQ(lw.run({"check", "Two"}).status, 1);
+}
+
+// The starter's entry names the file beside the program as one word, whatever its folder is
+// called: GLib and systemd start exactly that file, or `check` says why they cannot.
+TEST(CommandLineTool, StarterEntryStartsTheStarterFromAnyFolderOrSaysWhyNot) {
+  const bool gio = std::system("command -v gio >/dev/null 2>&1") == 0;
+  const struct {
+    std::string folder;
+    std::string refused; // the characters some session cannot start a program from
+    bool glibStarts;
+  } cases[] = {
+      {"my #1 tools", "", true}, {"o'brien", "'", true}, {"back\\slash", "\\", true},
+      {"$HOME", "$", true},      {"100%", "%", false},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.folder);
+    const Installation lw(c.folder);
+    ASSERT_EQ(
+        lw.run({"add", "--kind", "customized", "--name", "Backup", "--command", "true"}).status, 0);
+    const fs::path entry = lw.userAutostart() / starterFile;
+    const fs::path started = lw.dir.path() / "started";
+    // In place of the starter, a program that tells which file was started.
+    std::ofstream(lw.program / "rwlaunch", std::ios::trunc)
+        << "#!/bin/sh\nprintf '%s' \"$0\" > '" << started.string() << ".part' && mv '"
+        << started.string() << ".part' '" << started.string() << "'\n";
+    if (gio) {
+      const Outcome launched = lw.shell("timeout 20 gio launch '" + entry.string() + "'");
+      EXPECT_EQ(launched.status == 0, c.glibStarts) << launched.err;
+      for (int wait = 0; c.glibStarts && !fs::exists(started) && wait < 500; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      EXPECT_EQ(slurp(started), c.glibStarts ? (lw.program / "rwlaunch").string() : "");
+    }
+    const auto systemd = systemdStarts(lw.config, lw.system.string(),
+                                       lw.program.string() + ":/usr/bin:/bin", lw.dir.path());
+    if (systemd) {
+      EXPECT_EQ(systemd->contains(entry.string()), c.refused.empty());
+    }
+    const Outcome check = lw.run({"check", "Launchwright"});
+    EXPECT_EQ(check.status, c.refused.empty() ? 0 : 1) << check.out;
+    if (!c.refused.empty()) {
+      EXPECT_EQ(check.out, "Current User \"Launchwright\": Not every desktop can start "
+                           "Launchwright's starter at logon from its folder; move the program to "
+                           "a folder whose path holds none of these characters: " +
+                               c.refused + ".\n");
+    }
+  }
 }
 
 TEST(CommandLineTool, AScheduleThatCanNeverComeDueIsListedAndCheckedAsNotStarting) {

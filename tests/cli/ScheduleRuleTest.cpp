@@ -24,6 +24,7 @@ TEST(ScheduleRule, EachRuleStoresWhatTheDialogWouldAndNonsenseIsRefused) {
       {"weekday:tuesday", "090000000000000300"},
       {"weekday:SUN", "090000000000000100"},
       {"monthday:5", "100000000000000x05"},
+      {"monthday:31", "100000000000000x31"},
       {"every:0m", nullptr},
       {"every:10000m", nullptr},
       {"every:100w", nullptr},

@@ -65,6 +65,10 @@ public:
   bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) override;
   bool rename(RegistryRoot root, std::string_view from, std::string_view to) override;
   std::optional<std::string> missingProgram(std::string_view command) override;
+  std::string unstartableCharacters(std::string_view programFile) const override {
+    const auto found = unstartable.find(std::string(programFile));
+    return found == unstartable.end() ? std::string() : found->second;
+  }
 
   struct Verdict {
     StartVerdict verdict;
@@ -72,7 +76,8 @@ public:
   };
   std::map<std::pair<RegistryRoot, std::string>, Verdict> verdicts;
   std::set<std::pair<RegistryRoot, std::string>> disabled;
-  std::map<std::string, std::string> missing; // command -> the program it lacks
+  std::map<std::string, std::string> missing;     // command -> the program it lacks
+  std::map<std::string, std::string> unstartable; // program file -> characters no session takes
   bool switchFails = false;
 };
 

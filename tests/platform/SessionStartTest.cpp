@@ -50,26 +50,38 @@ protected:
 };
 
 TEST_F(SessionStart, SessionRunsExactlyTheCommandThatWasWritten) {
-  const std::string path = program.string();
-  const std::string command = "\"" + path + R"(" "a b" 100% %U 'single quoted' "q\"uote" )" +
-                              R"(back\\slash "$HOME" ~ ">" na)" + "\xC3\xAFve \"tab\there\"";
-  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "awkward", command));
-  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "awkward"), command);
-  EXPECT_EQ(launch("awkward"), (Args{"a b", "100%", "%U", "single quoted", "q\"uote", "back\\slash",
-                                     "$HOME", "~", ">", "na\xC3\xAFve", "tab\there"}));
+  const std::string path = "\"" + program.string() + "\"";
+  const struct {
+    std::string arguments; // typed after the quoted program
+    Args started;
+  } cases[] = {
+      {R"( "a b" 100% %U 'single quoted' "q\"uote" back\\slash "$HOME" ~ ">" na)"
+       "\xC3\xAFve \"tab\there\"",
+       {"a b", "100%", "%U", "single quoted", "q\"uote", "back\\slash", "$HOME", "~", ">",
+        "na\xC3\xAFve", "tab\there"}},
+      // Typed, a '#' begins a comment only at the start of an unquoted word; and a blank after
+      // the last word is kept in the text but starts no empty argument.
+      {" '#hash' x#y -x ", {"#hash", "x#y", "-x"}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.arguments);
+    ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "awkward", path + c.arguments));
+    EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "awkward"), path + c.arguments);
+    EXPECT_EQ(launch("awkward"), c.started);
+  }
 }
 
-TEST_F(SessionStart, StarterInAFolderWithBlanksStartsWithoutQuotesInItsValue) {
-  // The list writes the starter's path as it is, without quotes.
+TEST_F(SessionStart, TypedProgramPathWithBlanksStartsWithoutQuotes) {
+  // Typed without quotes, as on Windows.
   const std::string path = program.string();
   ASSERT_NE(path.find(' '), std::string::npos);
-  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "Launchwright", path));
-  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "Launchwright"), path);
-  EXPECT_EQ(launch("Launchwright"), Args{});
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "unquoted", path));
+  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "unquoted"), path);
+  EXPECT_EQ(launch("unquoted"), Args{});
   // With arguments too, the way Windows finds an unquoted program path.
-  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "Launchwright", path + " -x"));
-  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "Launchwright"), path + " -x");
-  EXPECT_EQ(launch("Launchwright"), Args{"-x"});
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "unquoted", path + " -x"));
+  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "unquoted"), path + " -x");
+  EXPECT_EQ(launch("unquoted"), Args{"-x"});
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // What the session does with each autostart file, checked against GLib where it is installed,
 // against hostile folder contents, and switching and renaming entries without losing a byte.
 #include "PlatformTesting.h"
+#include "SystemdOracle.h"
 #include "platform/linux/XdgStartupState.h"
 
 #include "support/TextFile.h"
@@ -319,6 +320,80 @@ TEST_F(StartupStateTest, SwitchingOffAndOnKeepsEveryOtherByte) {
   ASSERT_TRUE(state.setEnabled(machine, "copied", true));
   EXPECT_EQ(readFile(xdg.user / "copied.desktop"), shared + "Name=Mine\n");
   EXPECT_EQ(rows(machine)["copied"].verdict, V::Replaced);
+}
+
+// Off means off in every session: GNOME's reads X-GNOME-Autostart-enabled, systemd's only
+// Hidden. On means on in both, with every hand-written line kept that keeps no session from it.
+TEST_F(StartupStateTest, SwitchedOffStartsInNoSessionAndSwitchedOnInEvery) {
+  const std::string app = "[Desktop Entry]\nType=Application\nExec=present\n# mine\nX-Mine=1\n";
+  const std::string gnomeOff = "X-GNOME-Autostart-enabled=false\n";
+  struct Case {
+    std::string name;
+    RegistryRoot root;
+    std::string machineFile; // empty: none
+    std::string userFile;    // empty: none
+    std::string userAfterEnable;
+  };
+  const std::vector<Case> cases = {
+      {"gnome-off", user, "", app + gnomeOff, app},
+      {"both-off", user, "", app + gnomeOff + "Hidden=true\n", app},
+      {"systemd-yes", user, "", app + "Hidden=yes\n" + gnomeOff, app},
+      {"machine-gnome-off", machine, app + gnomeOff, "", ""},
+      // A copy of the machine entry as GNOME's settings switch it off.
+      {"machine-copy", machine, app, app + gnomeOff, app},
+  };
+  for (const auto &c : cases) {
+    if (!c.machineFile.empty())
+      writeFile(xdg.system / (c.name + ".desktop"), c.machineFile);
+    if (!c.userFile.empty())
+      writeFile(xdg.user / (c.name + ".desktop"), c.userFile);
+  }
+  // The file a session reads for the entry: the user's of the name, else the machine's.
+  const auto decidingFile = [&](const Case &c) {
+    const fs::path own = xdg.user / (c.name + ".desktop");
+    return fs::exists(own) ? own : xdg.system / (c.name + ".desktop");
+  };
+  const auto expectEverySession = [&](bool on) {
+    std::vector<fs::path> files;
+    for (const auto &c : cases)
+      files.push_back(decidingFile(c));
+    const auto systemd = systemdStarts(xdg.configHome,
+                                       xdg.system.parent_path().string() + ":" +
+                                           xdg.systemLater.parent_path().string(),
+                                       environment["PATH"], xdg.dir.path() / "systemd");
+#ifdef LW_GLIB_ORACLE
+    const auto glib = askGlib(files, "GNOME", environment["PATH"]);
+    ASSERT_EQ(glib.size(), cases.size());
+#endif
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+      SCOPED_TRACE(cases[i].name + (on ? " switched on" : " switched off"));
+      // A user file of the name is its own row once it no longer only switches the machine's.
+      auto own = rows(user);
+      const RunEntry row =
+          own.contains(cases[i].name) ? own[cases[i].name] : rows(machine)[cases[i].name];
+      EXPECT_EQ(row.verdict, on ? V::Starts : V::Disabled);
+#ifdef LW_GLIB_ORACLE
+      EXPECT_EQ(glib[i] == "starts", on) << glib[i];
+#endif
+      if (systemd) {
+        EXPECT_EQ(systemd->contains(files[i].string()), on);
+      }
+    }
+  };
+  for (const auto &c : cases)
+    ASSERT_TRUE(state.setEnabled(c.root, c.name, false)) << c.name;
+  expectEverySession(false);
+  EXPECT_EQ(readFile(xdg.user / "both-off.desktop"), app + gnomeOff + "Hidden=true\n");
+  for (const auto &c : cases)
+    ASSERT_TRUE(state.setEnabled(c.root, c.name, true)) << c.name;
+  expectEverySession(true);
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(readFile(xdg.user / (c.name + ".desktop")).value_or(""), c.userAfterEnable);
+    if (!c.machineFile.empty()) {
+      EXPECT_EQ(readFile(xdg.system / (c.name + ".desktop")), app);
+    }
+  }
 }
 
 TEST_F(StartupStateTest, RenamingMovesTheFileAndKeepsItsKeys) {

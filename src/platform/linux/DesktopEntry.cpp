@@ -382,7 +382,8 @@ bool DesktopEntry::switchedOff() const {
 }
 
 void DesktopEntry::switchOn() {
-  if (boolean("Hidden") == true)
+  // systemd also takes yes, on or True for true, and skips a file whose Hidden it cannot read.
+  if (view("Hidden") && boolean("Hidden") != false)
     removeKey("Hidden");
   if (value("X-GNOME-Autostart-enabled") && boolean("X-GNOME-Autostart-enabled") != true)
     removeKey("X-GNOME-Autostart-enabled");

@@ -50,7 +50,8 @@ public:
   // Whether the entry is switched off: Hidden is true, or X-GNOME-Autostart-enabled is present
   // and not true (GNOME's session counts a value it cannot read as false).
   bool switchedOff() const;
-  // Removes every key that switches the entry off, and nothing else.
+  // Removes every key that keeps some session from starting the entry, and nothing else: a
+  // Hidden that is not false, an X-GNOME-Autostart-enabled that is not true.
   void switchOn();
 
   // Whether Exec is there and already in the canonical form of a command line: nothing to

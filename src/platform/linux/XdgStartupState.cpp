@@ -163,4 +163,24 @@ XdgStartupState::missingPrograms(const std::vector<std::string_view> &commands) 
   return answers;
 }
 
+std::string XdgStartupState::programCommand(std::string_view programFile) const {
+  return commandline::quote(programFile);
+}
+
+std::string XdgStartupState::unstartableCharacters(std::string_view programFile) const {
+  // GLib looks for the program before it turns "%%" into '%', so it never finds a path with a
+  // '%', and neither does systemd's generator. systemd refuses a unit whose program path holds
+  // a quote, a backslash or a control character, and the generator writes '$' and '`' there
+  // with a backslash before them.
+  std::string found;
+  for (const char c : programFile) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool refused = std::string_view("%'\"\\$`").find(c) != std::string_view::npos ||
+                         byte < 0x20 || byte == 0x7F;
+    if (refused && found.find(c) == std::string::npos)
+      found += c;
+  }
+  return found;
+}
+
 } // namespace lw

@@ -47,6 +47,8 @@ public:
   std::vector<std::optional<std::string>>
   missingPrograms(const std::vector<std::string_view> &commands) override;
   std::vector<std::string> entryFolders() const override;
+  std::string programCommand(std::string_view programFile) const override;
+  std::string unstartableCharacters(std::string_view programFile) const override;
 
   // The Run keys as registry values: every listed entry is a value whose data is its command
   // (empty when unreadable). Names are the exact file names.

@@ -125,12 +125,18 @@ bool XdgStartupState::remove(RegistryRoot root, std::string_view name) {
 }
 
 bool XdgStartupState::setEnabled(RegistryRoot root, std::string_view name, bool enabled) {
+  // GNOME's session honours X-GNOME-Autostart-enabled, but systemd's autostart generator, and
+  // the sessions that start entries through it, read only Hidden: an entry is off only once
+  // Hidden is true (GLib's "true" is true to systemd as well). Switching on removes each key
+  // that keeps some session from starting the entry, and nothing else: Disable then Enable
+  // gives an entry that started back byte for byte, and one switched off by hand with both
+  // keys starts again, since either key alone would still keep a session from starting it.
   auto switchOn = [](DesktopEntry &entry) {
     entry.switchOn();
     return true;
   };
   auto switchOff = [](DesktopEntry &entry) {
-    if (!entry.switchedOff())
+    if (entry.boolean("Hidden") != true)
       entry.setValue("Hidden", "true");
     return true;
   };
@@ -148,10 +154,12 @@ bool XdgStartupState::setEnabled(RegistryRoot root, std::string_view name, bool 
   if (!switchFile && user.find(name))
     return false; // replaced: the user's own entry of the name decides
   if (!enabled) {
+    // Every session reads the user's file of the name instead of the machine's: a copy that
+    // GNOME's key alone switches off still starts elsewhere.
     if (switchFile)
-      return true;
+      return changeFile(switchFile->path, switchOff);
     const auto loaded = AutostartFolders::load(file->path);
-    if (loaded.entry && loaded.entry->switchedOff())
+    if (loaded.entry && loaded.entry->boolean("Hidden") == true)
       return true;
     DesktopEntry entry;
     entry.setValue("Type", "Application");
@@ -161,15 +169,15 @@ bool XdgStartupState::setEnabled(RegistryRoot root, std::string_view name, bool 
   }
   if (switchFile) {
     const auto loaded = AutostartFolders::load(switchFile->path);
-    const bool stub = loaded.entry && !loaded.entry->value("Exec");
-    if (!(stub ? AutostartFolders::isPlainFile(switchFile->path) && unlinkEntry(switchFile->path)
-               : changeFile(switchFile->path, switchOn)))
-      return false;
-    if (!stub)
-      return true; // the user's own copy now starts in the machine entry's place
+    if (loaded.entry && loaded.entry->value("Exec"))
+      return changeFile(switchFile->path, switchOn); // the user's own copy starts in its place
   }
-  // Switched off in its own file: only someone who may change that folder can switch it on.
-  return changeFile(file->path, switchOn);
+  // Switched off in its own file: only someone who may change that folder can switch it on,
+  // and without those rights the switch file stays, so that nothing changes.
+  if (!changeFile(file->path, switchOn))
+    return false;
+  return !switchFile ||
+         (AutostartFolders::isPlainFile(switchFile->path) && unlinkEntry(switchFile->path));
 }
 
 bool XdgStartupState::rename(RegistryRoot root, std::string_view from, std::string_view to) {
