@@ -41,6 +41,16 @@ public:
     return false;
   }
 
+  // The value's data is all such a registry knows of an entry.
+  std::optional<std::string> snapshot(RegistryRoot root, std::string_view name) override {
+    return registry.read(root, runKey, name);
+  }
+
+  bool restoreSnapshot(RegistryRoot root, std::string_view name,
+                       std::string_view snapshot) override {
+    return registry.write(root, runKey, name, snapshot);
+  }
+
   std::optional<std::string> missingProgram(std::string_view) override { return std::nullopt; }
 
 private:

@@ -66,6 +66,18 @@ public:
   // such entry, the new name is taken or cannot be used, no rights).
   virtual bool rename(RegistryRoot root, std::string_view from, std::string_view to) = 0;
 
+  // Everything needed to put a Run-key entry back exactly as it is now, as opaque bytes that
+  // only this platform reads: on Linux the autostart file's exact bytes and the folder that held
+  // it (and, for a machine entry the user switched off with a file of their own, that file too);
+  // on Windows the value's type and data and its StartupApproved state. Nothing when the entry
+  // is not there or cannot be read.
+  virtual std::optional<std::string> snapshot(RegistryRoot root, std::string_view name) = 0;
+  // Puts the entry back from a snapshot taken by this platform, replacing whatever holds the
+  // name now. False, changing nothing, when the snapshot is not understood or cannot be
+  // written (no rights, a link in the way).
+  virtual bool restoreSnapshot(RegistryRoot root, std::string_view name,
+                               std::string_view snapshot) = 0;
+
   // The program a command line would start when it cannot be found or is not executable, as
   // the desktop would look for it (a path, or a name searched on PATH); nothing when it is
   // there or the command is empty. For customized entries, which have no file of their own.

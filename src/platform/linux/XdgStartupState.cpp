@@ -157,4 +157,13 @@ XdgStartupState::missingPrograms(const std::vector<std::string_view> &commands) 
   return answers;
 }
 
+// Not yet taken on Linux: nothing can be put back from it.
+std::optional<std::string> XdgStartupState::snapshot(RegistryRoot, std::string_view) {
+  return std::nullopt;
+}
+
+bool XdgStartupState::restoreSnapshot(RegistryRoot, std::string_view, std::string_view) {
+  return false;
+}
+
 } // namespace lw

@@ -36,6 +36,9 @@ public:
   std::optional<std::vector<RunEntry>> entries(RegistryRoot root) override;
   bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) override;
   bool rename(RegistryRoot root, std::string_view from, std::string_view to) override;
+  std::optional<std::string> snapshot(RegistryRoot root, std::string_view name) override;
+  bool restoreSnapshot(RegistryRoot root, std::string_view name,
+                       std::string_view snapshot) override;
   BothKeys entriesOfBoth() override;
   std::optional<std::string> missingProgram(std::string_view command) override;
   std::vector<std::optional<std::string>>

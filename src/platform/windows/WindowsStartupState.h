@@ -26,6 +26,11 @@ public:
   std::optional<std::vector<RunEntry>> entries(RegistryRoot root) override;
   bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) override;
   bool rename(RegistryRoot root, std::string_view from, std::string_view to) override;
+  // The value's type and bytes and its StartupApproved value, or that it has none; see
+  // RunValueSnapshot.h for the bytes.
+  std::optional<std::string> snapshot(RegistryRoot root, std::string_view name) override;
+  bool restoreSnapshot(RegistryRoot root, std::string_view name,
+                       std::string_view snapshot) override;
   std::optional<std::string> missingProgram(std::string_view command) override;
 
   // The StartupApproved data of a value, or nothing when it has none.
