@@ -38,6 +38,19 @@ constexpr int maximumQueries = 64;
 // The longest value name the registry allows, plus its terminator.
 constexpr DWORD nameBufferSize = 16384;
 
+// The name a value is stored under, found as the registry finds names: equal but for case, by
+// the registry's own ordinal rules rather than ASCII alone.
+std::optional<std::string> storedName(HKEY key, const std::string &name) {
+  const std::wstring wanted = wide::fromUtf8(name);
+  for (auto &candidate : winreg::valueNames(key)) {
+    const std::wstring held = wide::fromUtf8(candidate);
+    if (CompareStringOrdinal(held.data(), static_cast<int>(held.size()), wanted.data(),
+                             static_cast<int>(wanted.size()), TRUE) == CSTR_EQUAL)
+      return std::move(candidate);
+  }
+  return std::nullopt;
+}
+
 } // namespace
 
 HKEY winreg::rootKey(RegistryRoot root) {
@@ -146,6 +159,10 @@ bool WindowsRegistry::write(RegistryRoot root, std::string_view keyPath, std::st
 }
 
 bool WindowsRegistry::remove(RegistryRoot root, std::string_view keyPath, std::string_view name) {
+  return winreg::removeValue(root, keyPath, name);
+}
+
+bool winreg::removeValue(RegistryRoot root, std::string_view keyPath, std::string_view name) {
   OpenKey key;
   const LONG opened = openKey(root, keyPath, KEY_SET_VALUE, key);
   if (opened == ERROR_FILE_NOT_FOUND)
@@ -154,6 +171,49 @@ bool WindowsRegistry::remove(RegistryRoot root, std::string_view keyPath, std::s
     return false;
   const LONG deleted = RegDeleteValueW(key.get(), wide::fromUtf8(name).c_str());
   return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
+}
+
+bool winreg::findValue(RegistryRoot root, std::string_view keyPath, std::string_view name,
+                       std::optional<HeldValue> &found) {
+  found.reset();
+  OpenKey key;
+  const LONG opened = openKey(root, keyPath, KEY_QUERY_VALUE, key);
+  if (opened == ERROR_FILE_NOT_FOUND)
+    return true;
+  if (opened != ERROR_SUCCESS)
+    return false;
+  const std::string asked(name);
+  RawValue value;
+  auto bytes = queryRaw(key.get(), asked, &value.type);
+  if (!bytes)
+    return RegQueryValueExW(key.get(), wide::fromUtf8(name).c_str(), nullptr, nullptr, nullptr,
+                            nullptr) == ERROR_FILE_NOT_FOUND;
+  value.bytes = std::move(*bytes);
+  found = HeldValue{storedName(key.get(), asked).value_or(asked), std::move(value)};
+  return true;
+}
+
+bool winreg::setValue(RegistryRoot root, std::string_view keyPath, std::string_view name,
+                      const RawValue &value) {
+  if (keyPath.empty() || value.bytes.size() >= std::numeric_limits<DWORD>::max())
+    return false;
+  OpenKey key;
+  if (winreg::createKey(root, keyPath, KEY_QUERY_VALUE | KEY_SET_VALUE, *key.out()) !=
+      ERROR_SUCCESS)
+    return false;
+  const std::string wanted(name);
+  // Setting a value keeps the name it is stored under, so another case has to go first.
+  const auto stored = storedName(key.get(), wanted);
+  if (stored && *stored != wanted &&
+      RegDeleteValueW(key.get(), wide::fromUtf8(*stored).c_str()) != ERROR_SUCCESS)
+    return false;
+  // For string types Windows counts in a terminator the size leaves out whenever the character
+  // after the data is NUL, reading past the data to tell; one that is not keeps data stored
+  // without a terminator exactly as it was.
+  const std::string data = value.bytes + "\xff\xff";
+  return RegSetValueExW(key.get(), wide::fromUtf8(wanted).c_str(), 0, value.type,
+                        reinterpret_cast<const BYTE *>(data.data()),
+                        static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
 }
 
 } // namespace lw

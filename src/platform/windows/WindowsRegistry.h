@@ -45,6 +45,34 @@ std::vector<std::string> valueNames(HKEY key);
 // size as RegSetValueExW requires, so that what reads back is exactly the text.
 bool setText(HKEY key, const std::string &name, std::string_view data);
 
+// A value exactly as the registry holds it: string data stays UTF-16 with whatever terminator
+// the program that wrote it gave it.
+struct RawValue {
+  DWORD type = REG_NONE;
+  std::string bytes;
+  bool operator==(const RawValue &) const = default;
+};
+
+// A value found by name as the registry finds it, with the name it is stored under, which may
+// differ from the one asked for in case.
+struct HeldValue {
+  std::string name;
+  RawValue value;
+};
+
+// What a key holds under a name: found is the value, or nothing when the key or the value is
+// absent. False when that cannot be told (no rights to read it).
+bool findValue(RegistryRoot root, std::string_view keyPath, std::string_view name,
+               std::optional<HeldValue> &found);
+
+// Creates the key when needed and stores the value under exactly this name: one stored under
+// the name in another case is replaced, not renamed. False when it could not be stored.
+bool setValue(RegistryRoot root, std::string_view keyPath, std::string_view name,
+              const RawValue &value);
+
+// True when the key holds no value of the name afterwards (an absent key holds none).
+bool removeValue(RegistryRoot root, std::string_view keyPath, std::string_view name);
+
 HKEY rootKey(RegistryRoot root);
 
 // Opens (with create, creates) a key of root by its UTF-8 path; the status of the registry.

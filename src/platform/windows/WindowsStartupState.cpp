@@ -1,5 +1,6 @@
 #include "WindowsStartupState.h"
 
+#include "RunValueSnapshot.h"
 #include "WideText.h"
 #include "WindowsRegistry.h"
 
@@ -111,14 +112,7 @@ bool WindowsStartupState::setApproval(RegistryRoot root, std::string_view name,
 }
 
 bool WindowsStartupState::removeApproval(RegistryRoot root, std::string_view name) {
-  Key key;
-  const LONG opened = winreg::openKey(root, approved, KEY_SET_VALUE, key.key);
-  if (opened == ERROR_FILE_NOT_FOUND)
-    return true;
-  if (opened != ERROR_SUCCESS)
-    return false;
-  const LONG deleted = RegDeleteValueW(key.key, wide::fromUtf8(name).c_str());
-  return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
+  return winreg::removeValue(root, approved, name);
 }
 
 std::optional<std::vector<RunEntry>> WindowsStartupState::entries(RegistryRoot root) {
@@ -172,6 +166,60 @@ bool WindowsStartupState::rename(RegistryRoot root, std::string_view from, std::
     return false;
   }
   removeApproval(root, from);
+  return true;
+}
+
+namespace {
+
+// Makes the key hold what it held (or is to hold) under the name: the value, or none at all.
+bool put(RegistryRoot root, const std::string &keyPath, std::string_view name,
+         const std::optional<winreg::RawValue> &value) {
+  return value ? winreg::setValue(root, keyPath, name, *value)
+               : winreg::removeValue(root, keyPath, name);
+}
+
+bool putBack(RegistryRoot root, const std::string &keyPath, std::string_view name,
+             const std::optional<winreg::HeldValue> &held) {
+  return held ? winreg::setValue(root, keyPath, held->name, held->value)
+              : winreg::removeValue(root, keyPath, name);
+}
+
+} // namespace
+
+std::optional<std::string> WindowsStartupState::snapshot(RegistryRoot root, std::string_view name) {
+  std::optional<winreg::HeldValue> value;
+  std::optional<winreg::HeldValue> approval;
+  if (!winreg::findValue(root, run, name, value) || !value ||
+      !winreg::findValue(root, approved, name, approval))
+    return std::nullopt;
+  RunValueSnapshot taken{std::move(value->value), std::nullopt};
+  if (approval)
+    taken.approval = std::move(approval->value);
+  return encodeRunValueSnapshot(taken);
+}
+
+bool WindowsStartupState::restoreSnapshot(RegistryRoot root, std::string_view name,
+                                          std::string_view snapshot) {
+  const auto wanted = decodeRunValueSnapshot(snapshot);
+  if (!wanted)
+    return false;
+  // What is there now is put back when a write fails, so it has to be known whole first.
+  std::optional<winreg::HeldValue> value;
+  std::optional<winreg::HeldValue> approval;
+  if (!winreg::findValue(root, run, name, value) ||
+      !winreg::findValue(root, approved, name, approval))
+    return false;
+  // The state goes first: a value without its switch-off would start at the next logon if the
+  // program stopped between the two, a switch-off without its value is never looked at.
+  if (!put(root, approved, name, wanted->approval)) {
+    putBack(root, approved, name, approval);
+    return false;
+  }
+  if (!put(root, run, name, wanted->value)) {
+    putBack(root, run, name, value);
+    putBack(root, approved, name, approval);
+    return false;
+  }
   return true;
 }
 

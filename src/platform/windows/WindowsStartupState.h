@@ -26,10 +26,12 @@ public:
   std::optional<std::vector<RunEntry>> entries(RegistryRoot root) override;
   bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) override;
   bool rename(RegistryRoot root, std::string_view from, std::string_view to) override;
+  // The value's type and bytes and its StartupApproved value, or that it has none; see
+  // RunValueSnapshot.h for the bytes.
+  std::optional<std::string> snapshot(RegistryRoot root, std::string_view name) override;
+  bool restoreSnapshot(RegistryRoot root, std::string_view name,
+                       std::string_view snapshot) override;
   std::optional<std::string> missingProgram(std::string_view command) override;
-  // Until StartupApproved is kept with the value, no snapshot: records restore their command.
-  std::optional<std::string> snapshot(RegistryRoot, std::string_view) override { return {}; }
-  bool restoreSnapshot(RegistryRoot, std::string_view, std::string_view) override { return false; }
 
   // The StartupApproved data of a value, or nothing when it has none.
   std::optional<std::string> approval(RegistryRoot root, std::string_view name) const;
