@@ -26,12 +26,17 @@ namespace fs = std::filesystem;
 using V = StartVerdict;
 constexpr auto user = RegistryRoot::CurrentUser;
 constexpr auto machine = RegistryRoot::LocalMachine;
+const std::string euro = "pr\xE2\x82\xACsent"; // a program whose name has a 3-byte character
 
 class StartupStateTest : public ::testing::Test {
 protected:
   StartupStateTest() {
     writeScript(bin / "present", "exit 0\n");
     writeFile(bin / "plain-file", "not a program\n");
+    writeScript(bin / euro, "exit 0\n");
+    // Folders named like programs: a search passes over them.
+    fs::create_directories(bin / "lw-folder");
+    fs::create_directories(bin / "sh");
     environment["PATH"] = bin.string() + ":/usr/bin:/bin";
     environment["XDG_CURRENT_DESKTOP"] = "GNOME";
   }
@@ -87,6 +92,13 @@ TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
       {"not-gnome", app + "Exec=present\nNotShowIn=XFCE;GNOME;\n", V::OtherDesktop, "XFCE;GNOME"},
       {"gnome-or-kde", app + "Exec=present\nOnlyShowIn=GNOME;KDE;\n", V::Starts},
       {"escaped-list", app + "Exec=present\nOnlyShowIn=KDE\\;GNOME;\n", V::OtherDesktop},
+      {"not-before-only", app + "Exec=present\nNotShowIn=GNOME;\nOnlyShowIn=GNOME;\n", V::Starts},
+      {"only-unclosed", app + "Exec=present\nOnlyShowIn=KDE;GNOME\n", V::Starts},
+      {"not-unclosed", app + "Exec=present\nNotShowIn=KDE;GNOME\n", V::OtherDesktop},
+      // GLib takes a list that is not UTF-8, or holds a bad escape, as no list at all.
+      {"latin1-only", app + "Exec=present\nOnlyShowIn=GN\xE4OME;\n", V::Starts},
+      {"bad-escape-only", app + "Exec=present\nOnlyShowIn=KDE;\\xGNOME;\n", V::Starts},
+      {"lone-backslash-only", app + "Exec=present\nOnlyShowIn=KDE;\\\n", V::Starts},
       {"lower-case-name", app + "Exec=present\nOnlyShowIn=gnome;\n", V::OtherDesktop},
       {"tryexec-missing", app + "TryExec=lw-absent\nExec=present\n", V::ProgramMissing,
        "lw-absent"},
@@ -97,7 +109,21 @@ TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
       {"no-exec", app, V::NotAProgram},
       {"empty-exec", app + "Exec=  \n", V::NotAProgram},
       {"open-quote", app + "Exec=present \"open\n", V::NotAProgram},
+      {"open-single-quote", app + "Exec=present 'open\n", V::NotAProgram},
+      {"exec-lone-backslash", app + "Exec=present\\\n", V::Starts},
       {"latin1-exec", app + "Exec=present \xE4\n", V::NotAProgram},
+      // Well-formed in shape but refused by GLib: overlong, surrogate, past U+10FFFF.
+      {"overlong-2-exec", app + "Exec=present \xC0\xAF\n", V::NotAProgram},
+      {"overlong-3-exec", app + "Exec=present \xE0\x80\xAF\n", V::NotAProgram},
+      {"surrogate-exec", app + "Exec=present \xED\xA0\x80\n", V::NotAProgram},
+      {"beyond-unicode-exec", app + "Exec=present \xF4\x90\x80\x80\n", V::NotAProgram},
+      {"euro-exec", app + "Exec=" + euro + " --x\n", V::Starts},
+      {"euro-tryexec", app + "TryExec=" + euro + "\nExec=present\n", V::Starts},
+      {"folder-on-path", app + "Exec=lw-folder\n", V::ProgramMissing, "lw-folder"},
+      {"folder-before-program", app + "Exec=sh -c true\n", V::Starts},
+      {"tryexec-folder", app + "TryExec=lw-folder\nExec=present\n", V::ProgramMissing},
+      {"tryexec-folder-path", app + "TryExec=" + (bin / "lw-folder").string() + "\nExec=present\n",
+       V::ProgramMissing},
       {"exec-missing", app + "Exec=lw-absent --x\n", V::ProgramMissing, "lw-absent"},
       {"exec-not-executable", app + "Exec=" + (bin / "plain-file").string() + "\n",
        V::ProgramMissing},

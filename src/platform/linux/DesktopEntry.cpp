@@ -1,5 +1,7 @@
 #include "DesktopEntry.h"
 
+#include "support/Utf8.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -354,25 +356,44 @@ std::optional<bool> DesktopEntry::boolean(std::string_view key) const {
 
 std::optional<std::vector<std::string>> DesktopEntry::list(std::string_view key) const {
   const auto raw = view(key);
-  if (!raw)
+  if (!raw || !isValidUtf8(*raw))
     return std::nullopt;
   std::vector<std::string> items;
   std::string item;
   for (std::size_t i = 0; i < raw->size(); ++i) {
     const char c = (*raw)[i];
     if (c == ';') {
-      items.push_back(desktop::unescape(item));
+      items.push_back(std::move(item));
       item.clear();
-    } else if (c == '\\' && i + 1 < raw->size() && (*raw)[i + 1] == ';') {
-      item += (*raw)[++i]; // an escaped separator is part of the item
-    } else {
+    } else if (c != '\\') {
       item += c;
-      if (c == '\\' && i + 1 < raw->size())
-        item += (*raw)[++i];
+    } else if (i + 1 == raw->size()) {
+      return std::nullopt;
+    } else {
+      switch ((*raw)[++i]) {
+      case 's':
+        item += ' ';
+        break;
+      case 'n':
+        item += '\n';
+        break;
+      case 't':
+        item += '\t';
+        break;
+      case 'r':
+        item += '\r';
+        break;
+      case '\\':
+      case ';': // an escaped separator is part of the item
+        item += (*raw)[i];
+        break;
+      default:
+        return std::nullopt;
+      }
     }
   }
   if (!item.empty())
-    items.push_back(desktop::unescape(item));
+    items.push_back(std::move(item));
   return items;
 }
 
@@ -458,10 +479,12 @@ std::string desktop::unescape(std::string_view raw) {
     return std::string(raw);
   std::string text;
   for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] != '\\' || i + 1 == raw.size()) {
+    if (raw[i] != '\\') {
       text += raw[i];
       continue;
     }
+    if (i + 1 == raw.size())
+      break; // as GLib, which reads "Exec=true\" as "true"
     switch (raw[i + 1]) {
     case 's':
       text += ' ';

@@ -46,6 +46,8 @@ public:
   // significant; anything else is no boolean.
   std::optional<bool> boolean(std::string_view key) const;
   // A list value split at unescaped ';', each item unescaped; an empty value is an empty list.
+  // As GLib, nothing when the value is not UTF-8 or holds a backslash that starts none of the
+  // escapes \s \n \t \r \\ \; (a lone one at the end among them): such a list is no list.
   std::optional<std::vector<std::string>> list(std::string_view key) const;
   // Whether the entry is switched off: Hidden is true, or X-GNOME-Autostart-enabled is present
   // and not true (GNOME's session counts a value it cannot read as false).
@@ -104,7 +106,8 @@ private:
 };
 
 namespace desktop {
-// The string escapes of desktop entry values: \s \n \t \r \\.
+// The string escapes of desktop entry values: \s \n \t \r \\. Unescaping keeps any other
+// backslash pair as it is and drops a lone backslash at the end, as GLib does.
 std::string escape(std::string_view text);
 std::string unescape(std::string_view raw);
 // Key under which the exact command text is kept when Exec alone cannot give it back.

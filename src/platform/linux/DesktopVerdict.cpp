@@ -1,6 +1,7 @@
 #include "DesktopVerdict.h"
 
 #include "CommandLine.h"
+#include "support/Utf8.h"
 
 #include <algorithm>
 
@@ -10,34 +11,10 @@
 namespace lw::desktop {
 namespace {
 
-bool isUtf8(std::string_view text) {
-  // Nearly every value is plain ASCII: one pass without branches tells.
-  unsigned char any = 0;
-  for (const char c : text)
-    any |= static_cast<unsigned char>(c);
-  if (any < 0x80)
-    return true;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    std::size_t length = byte < 0x80         ? 1
-                         : (byte >> 5) == 6  ? 2
-                         : (byte >> 4) == 14 ? 3
-                         : (byte >> 3) == 30 ? 4
-                                             : 0;
-    if (length == 0 || i + length > text.size())
-      return false;
-    for (std::size_t k = 1; k < length; ++k)
-      if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2)
-        return false;
-    i += length;
-  }
-  return true;
-}
-
 // A string value as GLib hands it out: nothing when absent or not UTF-8.
 std::optional<std::string> text(const DesktopEntry &entry, std::string_view key) {
   const auto raw = entry.view(key);
-  if (!raw || !isUtf8(*raw))
+  if (!raw || !isValidUtf8(*raw))
     return std::nullopt;
   return unescape(*raw);
 }
@@ -144,7 +121,7 @@ Verdict judge(const DesktopEntry &entry, Session &session) {
       return {StartVerdict::NotAProgram, type.value_or("")};
   }
   const auto raw = entry.view("Exec");
-  if (!raw || !isUtf8(*raw))
+  if (!raw || !isValidUtf8(*raw))
     return {StartVerdict::NotAProgram, {}};
   std::string program;
   if (entry.execIsCanonical()) {
