@@ -155,6 +155,7 @@ TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
     files.push_back(xdg.user / (file.name + ".desktop"));
     writeFile(files.back(), file.bytes);
   }
+  bool compared = false;
   for (const std::string desktop : {"GNOME", "KDE", "LXQt", "ubuntu:GNOME"}) {
     environment["XDG_CURRENT_DESKTOP"] = desktop;
     auto listed = rows(user);
@@ -174,9 +175,13 @@ TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
       }
 #ifdef LW_GLIB_ORACLE
       EXPECT_EQ(row.verdict == V::Starts, glib[i] == "starts") << glib[i];
+      compared = true;
 #endif
     }
   }
+  if (!compared)
+    GTEST_SKIP() << "GLib's development files (libglib2.0-dev) are missing: our verdicts were "
+                    "checked, but not against GLib's";
 }
 
 // Lists the user key in a child process that has ten seconds and 1 GiB, so that a hang or an
