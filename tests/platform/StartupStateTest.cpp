@@ -80,6 +80,7 @@ std::vector<std::string> askGlib(const std::vector<fs::path> &files, const std::
 
 TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
   const std::string app = "[Desktop Entry]\nType=Application\n";
+  const std::string nul(1, '\0');
   struct Case {
     std::string name, bytes;
     V onGnome;
@@ -149,6 +150,24 @@ TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
       {"bad-locale", app + "Exec=present\nName[de]x=1\n", V::Unreadable},
       {"byte-order-mark", "\xEF\xBB\xBF" + app + "Exec=present\n", V::Unreadable},
       {"other-group-first", "[Other]\nX=1\n" + app + "Exec=present\n", V::NotAProgram},
+      // GLib reads each line as a C string: a NUL byte ends its text, and makes a comment of a
+      // line it begins.
+      {"nul-in-value", app + "Exec=present" + nul + " --x\nHidden=true" + nul + "?\n", V::Disabled},
+      {"nul-starts-line", app + "Exec=present\n" + nul + "no key\n", V::Starts},
+      {"nul-before-equals", app + "Exec=present\nX" + nul + "=1\n", V::Unreadable},
+      {"nul-then-bracket", "[Desktop Entry]" + nul + "]\nType=Application\nExec=present\n",
+       V::Unreadable},
+      // Only the CR of a CR LF goes; one that ends the file stays in the value.
+      {"cr-ends-file", app + "Exec=present\r", V::ProgramMissing},
+      {"encoding-utf8", app + "Exec=present\nEncoding=utf-8\n", V::Starts},
+      {"encoding-latin1", app + "Exec=present\nEncoding=ISO-8859-1\n", V::Unreadable},
+      {"encoding-blank", app + "Exec=present\nEncoding=UTF-8 \n", V::Unreadable},
+      {"vertical-tab-value", "[Desktop Entry]\nType=\vApplication\nExec=present\n", V::NotAProgram},
+      // GLib steps over continuation bytes after the header's ']' and after a locale character.
+      {"header-continuation-bytes", "[Desktop Entry]\x9A\x9A\nType=Application\nExec=present\n",
+       V::Starts},
+      {"locale-accented", app + "Exec=present\nName[d\x93\xC3\xA9]=x\n", V::Starts},
+      {"locale-latin1", app + "Exec=present\nName[\xE4]=x\n", V::Unreadable},
   };
   std::vector<fs::path> files;
   for (const auto &file : corpus) {

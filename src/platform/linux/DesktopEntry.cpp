@@ -3,33 +3,30 @@
 #include "support/Utf8.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace lw {
 namespace {
 
 constexpr std::string_view mainGroupName = "Desktop Entry";
 
-// The blanks of GLib's g_ascii_isspace.
-bool isSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+// The blanks of GLib's g_ascii_isspace, which leaves out the vertical tab that C's isspace has.
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
 
 bool isControl(char c) {
   const auto byte = static_cast<unsigned char>(c);
   return byte < 0x20 || byte == 0x7F;
 }
 
-// A line without its CR and its leading blanks, as the key-file parser looks at it.
+// A line without its leading blanks, as the key-file parser looks at it.
 std::string_view content(std::string_view line) {
-  if (!line.empty() && line.back() == '\r')
-    line.remove_suffix(1);
   while (!line.empty() && isSpace(line.front()))
     line.remove_prefix(1);
   return line;
 }
 
-// The name of a group header line: "[name]", blanks and tabs allowed after the bracket.
+// The name of a group header line: "[name]", blanks and tabs allowed after the bracket. GLib
+// walks that tail a character at a time, stepping over any continuation bytes (0x80 to 0xBF)
+// after the bracket and after each blank, so such bytes pass there as blanks do.
 std::optional<std::string_view> groupName(std::string_view line) {
   line = content(line);
   if (line.empty() || line.front() != '[')
@@ -38,7 +35,7 @@ std::optional<std::string_view> groupName(std::string_view line) {
   if (close == std::string_view::npos)
     return std::nullopt;
   for (std::size_t i = close + 1; i < line.size(); ++i)
-    if (line[i] != ' ' && line[i] != '\t')
+    if (line[i] != ' ' && line[i] != '\t' && (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80)
       return std::nullopt;
   return line.substr(1, close - 1);
 }
@@ -101,6 +98,11 @@ std::optional<KeyLine> splitKeyLine(std::string_view line) {
   return KeyLine{key, value};
 }
 
+bool isLocaleCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '_' || c == '.' || c == '@';
+}
+
 // A key as GLib accepts it: no blank at either end, an optional "[locale]" at the very end.
 bool isValidKey(std::string_view key) {
   std::size_t i = 0;
@@ -109,17 +111,31 @@ bool isValidKey(std::string_view key) {
   if (i == 0 || key.front() == ' ' || key[i - 1] == ' ')
     return false;
   if (i < key.size() && key[i] == '[') {
-    for (++i; i < key.size(); ++i) {
-      const auto byte = static_cast<unsigned char>(key[i]);
-      if (!(std::isalnum(byte) || byte >= 0x80 || key[i] == '-' || key[i] == '_' || key[i] == '.' ||
-            key[i] == '@'))
+    for (++i; i < key.size();) {
+      // GLib takes a letter or digit of any script, judged by its first sequence alone, and
+      // steps over every continuation byte after it. Each well-formed character stands in for
+      // a letter here: telling letters needs Unicode's tables.
+      if (static_cast<unsigned char>(key[i]) < 0x80 ? !isLocaleCharacter(key[i])
+                                                    : validUtf8Prefix(key.substr(i, 4)) == 0)
         break;
+      for (++i; i < key.size() && (static_cast<unsigned char>(key[i]) & 0xC0) == 0x80;)
+        ++i;
     }
     if (i == key.size() || key[i] != ']')
       return false;
     ++i;
   }
   return i == key.size();
+}
+
+bool isUtf8EncodingName(std::string_view name) {
+  constexpr std::string_view utf8 = "utf-8";
+  if (name.size() != utf8.size())
+    return false;
+  for (std::size_t i = 0; i < name.size(); ++i)
+    if ((name[i] >= 'A' && name[i] <= 'Z' ? name[i] - 'A' + 'a' : name[i]) != utf8[i])
+      return false;
+  return true;
 }
 
 // Expands the field codes of an Exec line as a session does when it starts the entry at
@@ -200,7 +216,7 @@ std::vector<DesktopEntry::Range> DesktopEntry::mainGroups() const {
   std::vector<Range> groups;
   const std::size_t count = lineCount();
   for (std::size_t i = 0; i < count; ++i) {
-    const auto name = groupName(line(i));
+    const auto name = groupName(lineBody(i));
     if (!name)
       continue;
     if (!groups.empty() && groups.back().end == count)
@@ -241,30 +257,42 @@ void DesktopEntry::scan() const {
   bool seenGroup = false;
   bool inGroup = false;
   bool inMain = false;
+  bool inStart = false; // in the file's first group, where GLib checks "Encoding"
+  std::string_view startGroup;
   // Almost no file holds a NUL byte: one look at the whole text spares one at every line.
   const bool anyNul = text.find('\0') != std::string::npos;
   for (std::size_t i = 0; i < lineCount(); ++i) {
-    const std::string_view lineText = line(i);
-    bool bad = anyNul && lineText.find('\0') != std::string_view::npos;
-    const std::string_view stripped = content(lineText);
+    const std::string_view whole = content(lineBody(i));
+    // GLib reads a line as a C string: its text ends at a NUL byte.
+    const std::string_view stripped = anyNul ? whole.substr(0, whole.find('\0')) : whole;
+    bool bad = false;
     if (stripped.empty() || stripped.front() == '#') {
       // a comment or an empty line
     } else if (const auto name = groupName(stripped)) {
-      if (!seenGroup)
+      if (!seenGroup) {
         mainFirst = *name == mainGroupName;
+        startGroup = *name;
+      }
       seenGroup = inGroup = true;
       inMain = *name == mainGroupName;
-      bad = bad || !isValidGroupName(*name);
+      inStart = *name == startGroup;
+      // GLib cuts the name at the line's last ']', even one after a NUL byte.
+      bad = !isValidGroupName(*name) || whole.find(']', stripped.size()) != std::string_view::npos;
     } else {
       const auto keyLine = splitKeyLine(stripped);
-      bad = bad || !keyLine || !inGroup || !isValidKey(keyLine->key);
+      bad = !keyLine || !inGroup || !isValidKey(keyLine->key);
+      // GLib refuses a file that declares any other encoding, comparing the whole rest of the
+      // line, NUL bytes included.
+      if (!bad && inStart && keyLine->key == "Encoding")
+        bad = !isUtf8EncodingName(
+            whole.substr(static_cast<std::size_t>(keyLine->value.data() - whole.data())));
       if (keyLine && inMain) {
         if (const int known = knownKey(keyLine->key); known >= 0)
           knownAt[static_cast<std::size_t>(known)] = static_cast<int>(keyIndex.size());
-        const char *begin = lineText.data();
-        keyIndex.push_back({i, static_cast<std::size_t>(keyLine->key.data() - begin),
-                            keyLine->key.size(),
-                            static_cast<std::size_t>(keyLine->value.data() - begin)});
+        const char *begin = line(i).data();
+        keyIndex.push_back(
+            {i, static_cast<std::size_t>(keyLine->key.data() - begin), keyLine->key.size(),
+             static_cast<std::size_t>(keyLine->value.data() - begin), keyLine->value.size()});
       }
     }
     if (bad && !firstBad)
@@ -273,13 +301,18 @@ void DesktopEntry::scan() const {
   indexed = true;
 }
 
+std::string_view DesktopEntry::lineBody(std::size_t i) const {
+  auto body = line(i);
+  // GLib drops the CR of a CR LF only: a CR that ends the file stays part of the last line.
+  if (!body.empty() && body.back() == '\r' && (i + 1 < lineCount() || text.back() == '\n'))
+    body.remove_suffix(1);
+  return body;
+}
+
 std::optional<std::string_view> DesktopEntry::view(std::string_view key) const {
   const auto &keys = mainKeys();
   const auto valueAt = [this](const KeyAt &at) {
-    auto value = line(at.line).substr(at.valueBegin);
-    if (!value.empty() && value.back() == '\r')
-      value.remove_suffix(1);
-    return value;
+    return line(at.line).substr(at.valueBegin, at.valueLength);
   };
   if (const int known = knownKey(key); known >= 0) {
     const int at = knownAt[static_cast<std::size_t>(known)];

@@ -5,6 +5,8 @@
 // Lines are read as GLib's key-file parser reads them, because that is what the desktop itself
 // uses: blanks before a line, after a group header's ']', after a key and before a value are
 // dropped; a group that appears twice is one group, and a key written twice has its last value.
+// A NUL byte ends the text of its line, and only the CR of a CR LF is dropped, as GLib's C
+// strings have it.
 
 #include "CommandLine.h"
 
@@ -26,8 +28,9 @@ public:
 
   // Whether the file has the "[Desktop Entry]" group that makes it an entry at all.
   bool hasMainGroup() const;
-  // The first line that is neither a comment, a group header nor a key line, or that comes
-  // before the first group; a desktop refuses the whole file then. Nothing when all is well.
+  // The first line that is neither a comment, a group header nor a key line, that comes before
+  // the first group, or that declares an Encoding other than UTF-8 in the first group; a
+  // desktop refuses the whole file then. Nothing when all is well.
   std::optional<std::size_t> badLine() const;
   // Whether the first group of the file is "[Desktop Entry]", as a desktop requires.
   bool startsWithMainGroup() const;
@@ -78,7 +81,7 @@ private:
   // The key lines of the main group in file order, found once: a listing asks each entry for
   // a dozen keys. Positions, not views, so that a copy of the entry stays valid.
   struct KeyAt {
-    std::size_t line, keyBegin, keyLength, valueBegin;
+    std::size_t line, keyBegin, keyLength, valueBegin, valueLength;
   };
   const std::vector<KeyAt> &mainKeys() const;
   // The position in the key index of the last line of each key every listing asks for, or
@@ -90,6 +93,8 @@ private:
     return std::string_view(text).substr(spans[i].first, spans[i].second);
   }
   std::size_t lineCount() const { return spans.size(); }
+  // The line as GLib parses it: without the CR before its line feed.
+  std::string_view lineBody(std::size_t i) const;
   // Edits work on the lines as strings, then make them the file's bytes again.
   std::vector<std::string> lineCopies() const;
   void setLines(const std::vector<std::string> &lines);
