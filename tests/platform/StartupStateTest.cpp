@@ -111,6 +111,10 @@ TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
       {"empty-exec", app + "Exec=  \n", V::NotAProgram},
       {"open-quote", app + "Exec=present \"open\n", V::NotAProgram},
       {"open-single-quote", app + "Exec=present 'open\n", V::NotAProgram},
+      // GLib's shell reading: # after a tab starts a word, and inside double quotes an escaped
+      // line break stays part of the word.
+      {"hash-after-tab", app + "Exec=\\t#x\\npresent\n", V::ProgramMissing, "#x"},
+      {"quoted-line-break", app + "Exec=\"pres\\\\\\nent\"\n", V::ProgramMissing, "pres\nent"},
       {"exec-lone-backslash", app + "Exec=present\\\n", V::Starts},
       {"latin1-exec", app + "Exec=present \xE4\n", V::NotAProgram},
       // Well-formed in shape but refused by GLib: overlong, surrogate, past U+10FFFF.

@@ -19,28 +19,6 @@ std::optional<std::string> text(const DesktopEntry &entry, std::string_view key)
   return unescape(*raw);
 }
 
-// Whether GLib's shell-style parser accepts the line's quoting: quotes closed, no backslash at
-// the end.
-bool quotesClose(std::string_view line) {
-  char quote = 0;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (quote == '\'') {
-      if (c == '\'')
-        quote = 0;
-    } else if (c == '\\') {
-      if (++i == line.size())
-        return false;
-    } else if (quote == '"') {
-      if (c == '"')
-        quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    }
-  }
-  return quote == 0;
-}
-
 std::string joined(const std::vector<std::string> &items) {
   std::string result;
   for (const auto &item : items) {
@@ -127,11 +105,10 @@ Verdict judge(const DesktopEntry &entry, Session &session) {
   if (entry.execIsCanonical()) {
     program = raw->substr(0, raw->find(' ')); // nothing to unescape, split or unquote
   } else {
-    const std::string exec = unescape(*raw);
-    auto words = commandline::split(exec);
-    if (words.empty() || !quotesClose(exec))
+    auto words = commandline::parse(unescape(*raw));
+    if (!words)
       return {StartVerdict::NotAProgram, {}};
-    program = std::move(words.front());
+    program = std::move(words->front());
   }
 
   const auto onlyShowIn = entry.list("OnlyShowIn");
