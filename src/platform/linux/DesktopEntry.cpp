@@ -3,6 +3,7 @@
 #include "support/Utf8.h"
 
 #include <algorithm>
+#include <array>
 
 namespace lw {
 namespace {
@@ -98,10 +99,14 @@ std::optional<KeyLine> splitKeyLine(std::string_view line) {
   return KeyLine{key, value};
 }
 
-bool isLocaleCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-         c == '_' || c == '.' || c == '@';
-}
+// The ASCII characters of a key's locale: letters, digits and "-_.@".
+constexpr auto localeCharacters = [] {
+  std::array<bool, 256> table{};
+  for (const char c : std::string_view("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                       "0123456789-_.@"))
+    table[static_cast<unsigned char>(c)] = true;
+  return table;
+}();
 
 // A key as GLib accepts it: no blank at either end, an optional "[locale]" at the very end.
 bool isValidKey(std::string_view key) {
@@ -111,15 +116,17 @@ bool isValidKey(std::string_view key) {
   if (i == 0 || key.front() == ' ' || key[i - 1] == ' ')
     return false;
   if (i < key.size() && key[i] == '[') {
-    for (++i; i < key.size();) {
-      // GLib takes a letter or digit of any script, judged by its first sequence alone, and
-      // steps over every continuation byte after it. Each well-formed character stands in for
-      // a letter here: telling letters needs Unicode's tables.
-      if (static_cast<unsigned char>(key[i]) < 0x80 ? !isLocaleCharacter(key[i])
-                                                    : validUtf8Prefix(key.substr(i, 4)) == 0)
+    const std::size_t first = ++i;
+    for (; i < key.size(); ++i) {
+      const auto byte = static_cast<unsigned char>(key[i]);
+      if (localeCharacters[byte])
+        continue;
+      // GLib also takes a letter or digit of any script, judged by its first sequence alone,
+      // and steps over every continuation byte after a character it took. Each well-formed
+      // character stands in for a letter here: telling letters needs Unicode's tables.
+      if (byte < 0x80 ||
+          ((byte & 0xC0) == 0x80 ? i == first : validUtf8Prefix(key.substr(i, 4)) == 0))
         break;
-      for (++i; i < key.size() && (static_cast<unsigned char>(key[i]) & 0xC0) == 0x80;)
-        ++i;
     }
     if (i == key.size() || key[i] != ']')
       return false;
@@ -299,14 +306,6 @@ void DesktopEntry::scan() const {
       firstBad = i;
   }
   indexed = true;
-}
-
-std::string_view DesktopEntry::lineBody(std::size_t i) const {
-  auto body = line(i);
-  // GLib drops the CR of a CR LF only: a CR that ends the file stays part of the last line.
-  if (!body.empty() && body.back() == '\r' && (i + 1 < lineCount() || text.back() == '\n'))
-    body.remove_suffix(1);
-  return body;
 }
 
 std::optional<std::string_view> DesktopEntry::view(std::string_view key) const {

@@ -93,8 +93,13 @@ private:
     return std::string_view(text).substr(spans[i].first, spans[i].second);
   }
   std::size_t lineCount() const { return spans.size(); }
-  // The line as GLib parses it: without the CR before its line feed.
-  std::string_view lineBody(std::size_t i) const;
+  // The line as GLib parses it: without the CR of a CR LF. A CR that ends the file stays.
+  std::string_view lineBody(std::size_t i) const {
+    auto body = line(i);
+    if (!body.empty() && body.back() == '\r' && (i + 1 < lineCount() || text.back() == '\n'))
+      body.remove_suffix(1);
+    return body;
+  }
   // Edits work on the lines as strings, then make them the file's bytes again.
   std::vector<std::string> lineCopies() const;
   void setLines(const std::vector<std::string> &lines);
