@@ -24,10 +24,6 @@ bool escapableInDoubleQuotes(char c) {
   return c == '$' || c == '`' || c == '"' || c == '\\' || c == '\n';
 }
 
-} // namespace
-
-namespace {
-
 struct Words {
   std::vector<Word> words;
   bool refused = false; // a quote left open or a backslash at the very end
