@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in their own build folder and runs each one for a
-# while on its seed corpus in fuzz/corpus/<target>/. Any crash, leak, sanitizer report or hang
-# fails the script; the input that caused it is kept in the build folder's artifacts/.
+# while on its seed corpus in fuzz/corpus/<target>/, with its words in fuzz/<target>.dict where
+# it has them. Any crash, leak, sanitizer report or hang fails the script; the input that caused
+# it is kept in the build folder's artifacts/.
 #   scripts/ci-fuzz.sh [seconds per target, default 30]
 set -euo pipefail
 
 seconds=${1:-30}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${LW_FUZZ_BUILD_DIR:-$root/build-fuzz}
-targets=(language_file_fuzz custom_entries_fuzz backup_file_fuzz)
+targets=(language_file_fuzz custom_entries_fuzz backup_file_fuzz desktop_verdict_fuzz)
 
 "$root/scripts/deps.sh" clang libclang-rt-14-dev
 
@@ -22,8 +23,12 @@ for target in "${targets[@]}"; do
   # New inputs go to a scratch corpus so that the committed seeds stay small.
   work="$build/corpus/$target"
   mkdir -p "$work"
+  # A target's words, where it has them, lead the mutations to the inputs that matter.
+  dictionary=()
+  [[ -f $root/fuzz/$target.dict ]] && dictionary=(-dict="$root/fuzz/$target.dict")
   echo "== $target for ${seconds}s"
   if ! "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+      "${dictionary[@]}" \
       -artifact_prefix="$build/artifacts/$target-" "$work" "$root/fuzz/corpus/$target" \
       >"$build/$target.log" 2>&1; then
     echo "!! $target failed; the input is in $build/artifacts/" >&2

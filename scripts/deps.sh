@@ -14,6 +14,8 @@ packages=(
   # GLib's development files build the test oracle that says which autostart entries a
   # session starts.
   libglib2.0-dev
+  # Python's json module is the strict parser the command-line test reads list --json with.
+  python3
 )
 packages+=("$@")
 

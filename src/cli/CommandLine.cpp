@@ -50,8 +50,10 @@ constexpr const char *overview =
     "             2 the request was refused and nothing was written.\n"
     "Run \"launchwright COMMAND --help\" for the options of one command.";
 
-// Arguments are bytes. QCommandLineParser needs text, so an argument that is not UTF-8 is
-// handed to it as a stand-in token, and its value is taken back from argv unchanged.
+// Arguments are bytes. QCommandLineParser needs text, so an argument that QString does not give
+// back byte for byte is handed to it as a stand-in token, and its value is taken back from argv
+// unchanged. That asks more than whether the bytes are UTF-8 (support/Utf8): fromUtf8 also drops
+// a byte-order mark at the start of valid UTF-8.
 class RawArguments {
 public:
   RawArguments(int argc, char *argv[]) {

@@ -8,7 +8,6 @@
 
 namespace lw::json {
 
-bool isUtf8(std::string_view bytes);
 // Valid UTF-8 as it is; every byte of an invalid sequence becomes U+FFFD.
 std::string lossyUtf8(std::string_view bytes);
 // Two lower-case hex digits per byte.

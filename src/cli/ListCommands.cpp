@@ -11,6 +11,7 @@
 #include "storage/EntryFormat.h"
 #include "storage/Reversal.h"
 #include "support/TextNumbers.h"
+#include "support/Utf8.h"
 
 #include <cstdio>
 
@@ -104,7 +105,7 @@ void appendOptional(std::string &out, const char *key, const std::optional<std::
 // The exact bytes beside a text that JSON cannot carry as it is.
 void appendBytes(std::string &out, const char *key, const char *hexKey, std::string_view bytes) {
   appendText(out, key, bytes);
-  if (!json::isUtf8(bytes)) {
+  if (!isValidUtf8(bytes)) {
     appendKey(out, hexKey);
     json::appendString(out, json::hex(bytes));
   }

@@ -369,6 +369,46 @@ TEST(CommandLineTool, ListJsonFollowsTheDocumentedSchemaAndKeepsTheBytes) {
   EXPECT_EQ(cafe["command_hex"].toString(), "2f62696e2f636166e9");
   // The exact bytes reach the core: the entry can be deleted by them.
   EXPECT_EQ(lw.run({"delete", "--kind", "user", "--name", latin1}).status, 0);
+
+  // Every control byte, in a customized entry's name and command (all but the line breaks the
+  // command line refuses) and in an autostart file's name, gives JSON that Python's strict
+  // parser takes, with the bytes intact; Qt's parser lets raw control bytes through.
+  std::string controls, unbroken;
+  for (char c = 0x01; c < 0x20; ++c) {
+    controls += c;
+    if (c != '\n' && c != '\r')
+      unbroken += c;
+  }
+  ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", "ctl" + unbroken, "--command",
+                    "true " + unbroken})
+                .status,
+            0);
+  // A byte-order mark that starts an argument stays, though QString::fromUtf8 drops it.
+  const std::string marked = "\xEF\xBB\xBF"
+                             "bom";
+  ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", marked, "--command", "true"}).status,
+            0);
+  if (lw.shell("python3 -c ''").status != 0)
+    GTEST_SKIP() << "python3 is missing: no strict JSON parser to check control bytes with";
+  fs::create_directories(lw.userAutostart());
+  std::ofstream(lw.userAutostart() / ("ctl" + controls + ".desktop"))
+      << "[Desktop Entry]\nType=Application\nExec=true \"\\n\\r\x01\x1F\"\n";
+  const Outcome python =
+      lw.shell("launchwright list --json | python3 -c 'import json, sys\n"
+               "for e in json.load(sys.stdin): print(e[\"name\"].encode().hex(), "
+               "e[\"command\"].encode().hex())'");
+  EXPECT_EQ(python.status, 0) << python.err;
+  const auto hex = [](std::string_view bytes) {
+    std::string out;
+    for (const char c : bytes)
+      out += "0123456789abcdef"[(c >> 4) & 0xF], out += "0123456789abcdef"[c & 0xF];
+    return out;
+  };
+  EXPECT_NE(python.out.find(hex("ctl" + unbroken) + " " + hex("true " + unbroken) + "\n"),
+            std::string::npos)
+      << python.out;
+  EXPECT_NE(python.out.find(hex("ctl" + controls) + " "), std::string::npos) << python.out;
+  EXPECT_NE(python.out.find(hex(marked) + " "), std::string::npos) << python.out;
 }
 
 TEST(CommandLineTool, RefusedRequestsSayWhyOnOneLineAndWriteNothing) {

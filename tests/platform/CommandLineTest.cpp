@@ -19,6 +19,15 @@ TEST(CommandLine, SplitsLikeTheDesktopSession) {
   EXPECT_EQ(commandline::split(R"('it\s' x#y #comment)"), (Args{R"(it\s)", "x#y"}));
   EXPECT_EQ(commandline::split(R"("unterminated quote)"), (Args{"unterminated quote"}));
   EXPECT_TRUE(commandline::split("   ").empty());
+  // As g_shell_parse_argv: # after a tab is a word, after an escaped space a comment that the
+  // word runs on past; an escaped line break stays inside double quotes, joins lines outside.
+  EXPECT_EQ(commandline::split("a\t#b"), (Args{"a", "#b"}));
+  EXPECT_EQ(commandline::split("a\\ #c\nb"), (Args{"a b"}));
+  EXPECT_EQ(commandline::split("\"pres\\\nent\" a\\\nb"), (Args{"pres\nent", "ab"}));
+  // A session refuses what splitting alone reads as far as it goes.
+  EXPECT_EQ(commandline::parse("'a b' c"), (Args{"a b", "c"}));
+  for (const char *refused : {"\"open", "'open", "a\\", "", " # nothing\n", "\\\n"})
+    EXPECT_FALSE(commandline::parse(refused)) << refused;
 }
 
 TEST(CommandLine, QuotingSurvivesSplitting) {

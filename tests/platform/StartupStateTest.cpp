@@ -27,12 +27,17 @@ namespace fs = std::filesystem;
 using V = StartVerdict;
 constexpr auto user = RegistryRoot::CurrentUser;
 constexpr auto machine = RegistryRoot::LocalMachine;
+const std::string euro = "pr\xE2\x82\xACsent"; // a program whose name has a 3-byte character
 
 class StartupStateTest : public ::testing::Test {
 protected:
   StartupStateTest() {
     writeScript(bin / "present", "exit 0\n");
     writeFile(bin / "plain-file", "not a program\n");
+    writeScript(bin / euro, "exit 0\n");
+    // Folders named like programs: a search passes over them.
+    fs::create_directories(bin / "lw-folder");
+    fs::create_directories(bin / "sh");
     environment["PATH"] = bin.string() + ":/usr/bin:/bin";
     environment["XDG_CURRENT_DESKTOP"] = "GNOME";
   }
@@ -76,6 +81,7 @@ std::vector<std::string> askGlib(const std::vector<fs::path> &files, const std::
 
 TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
   const std::string app = "[Desktop Entry]\nType=Application\n";
+  const std::string nul(1, '\0');
   struct Case {
     std::string name, bytes;
     V onGnome;
@@ -88,6 +94,13 @@ TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
       {"not-gnome", app + "Exec=present\nNotShowIn=XFCE;GNOME;\n", V::OtherDesktop, "XFCE;GNOME"},
       {"gnome-or-kde", app + "Exec=present\nOnlyShowIn=GNOME;KDE;\n", V::Starts},
       {"escaped-list", app + "Exec=present\nOnlyShowIn=KDE\\;GNOME;\n", V::OtherDesktop},
+      {"not-before-only", app + "Exec=present\nNotShowIn=GNOME;\nOnlyShowIn=GNOME;\n", V::Starts},
+      {"only-unclosed", app + "Exec=present\nOnlyShowIn=KDE;GNOME\n", V::Starts},
+      {"not-unclosed", app + "Exec=present\nNotShowIn=KDE;GNOME\n", V::OtherDesktop},
+      // GLib takes a list that is not UTF-8, or holds a bad escape, as no list at all.
+      {"latin1-only", app + "Exec=present\nOnlyShowIn=GN\xE4OME;\n", V::Starts},
+      {"bad-escape-only", app + "Exec=present\nOnlyShowIn=KDE;\\xGNOME;\n", V::Starts},
+      {"lone-backslash-only", app + "Exec=present\nOnlyShowIn=KDE;\\\n", V::Starts},
       {"lower-case-name", app + "Exec=present\nOnlyShowIn=gnome;\n", V::OtherDesktop},
       {"tryexec-missing", app + "TryExec=lw-absent\nExec=present\n", V::ProgramMissing,
        "lw-absent"},
@@ -98,7 +111,25 @@ TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
       {"no-exec", app, V::NotAProgram},
       {"empty-exec", app + "Exec=  \n", V::NotAProgram},
       {"open-quote", app + "Exec=present \"open\n", V::NotAProgram},
+      {"open-single-quote", app + "Exec=present 'open\n", V::NotAProgram},
+      // GLib's shell reading: # after a tab starts a word, and inside double quotes an escaped
+      // line break stays part of the word.
+      {"hash-after-tab", app + "Exec=\\t#x\\npresent\n", V::ProgramMissing, "#x"},
+      {"quoted-line-break", app + "Exec=\"pres\\\\\\nent\"\n", V::ProgramMissing, "pres\nent"},
+      {"exec-lone-backslash", app + "Exec=present\\\n", V::Starts},
       {"latin1-exec", app + "Exec=present \xE4\n", V::NotAProgram},
+      // Well-formed in shape but refused by GLib: overlong, surrogate, past U+10FFFF.
+      {"overlong-2-exec", app + "Exec=present \xC0\xAF\n", V::NotAProgram},
+      {"overlong-3-exec", app + "Exec=present \xE0\x80\xAF\n", V::NotAProgram},
+      {"surrogate-exec", app + "Exec=present \xED\xA0\x80\n", V::NotAProgram},
+      {"beyond-unicode-exec", app + "Exec=present \xF4\x90\x80\x80\n", V::NotAProgram},
+      {"euro-exec", app + "Exec=" + euro + " --x\n", V::Starts},
+      {"euro-tryexec", app + "TryExec=" + euro + "\nExec=present\n", V::Starts},
+      {"folder-on-path", app + "Exec=lw-folder\n", V::ProgramMissing, "lw-folder"},
+      {"folder-before-program", app + "Exec=sh -c true\n", V::Starts},
+      {"tryexec-folder", app + "TryExec=lw-folder\nExec=present\n", V::ProgramMissing},
+      {"tryexec-folder-path", app + "TryExec=" + (bin / "lw-folder").string() + "\nExec=present\n",
+       V::ProgramMissing},
       {"exec-missing", app + "Exec=lw-absent --x\n", V::ProgramMissing, "lw-absent"},
       {"exec-not-executable", app + "Exec=" + (bin / "plain-file").string() + "\n",
        V::ProgramMissing},
@@ -124,12 +155,31 @@ TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
       {"bad-locale", app + "Exec=present\nName[de]x=1\n", V::Unreadable},
       {"byte-order-mark", "\xEF\xBB\xBF" + app + "Exec=present\n", V::Unreadable},
       {"other-group-first", "[Other]\nX=1\n" + app + "Exec=present\n", V::NotAProgram},
+      // GLib reads each line as a C string: a NUL byte ends its text, and makes a comment of a
+      // line it begins.
+      {"nul-in-value", app + "Exec=present" + nul + " --x\nHidden=true" + nul + "?\n", V::Disabled},
+      {"nul-starts-line", app + "Exec=present\n" + nul + "no key\n", V::Starts},
+      {"nul-before-equals", app + "Exec=present\nX" + nul + "=1\n", V::Unreadable},
+      {"nul-then-bracket", "[Desktop Entry]" + nul + "]\nType=Application\nExec=present\n",
+       V::Unreadable},
+      // Only the CR of a CR LF goes; one that ends the file stays in the value.
+      {"cr-ends-file", app + "Exec=present\r", V::ProgramMissing},
+      {"encoding-utf8", app + "Exec=present\nEncoding=utf-8\n", V::Starts},
+      {"encoding-latin1", app + "Exec=present\nEncoding=ISO-8859-1\n", V::Unreadable},
+      {"encoding-blank", app + "Exec=present\nEncoding=UTF-8 \n", V::Unreadable},
+      {"vertical-tab-value", "[Desktop Entry]\nType=\vApplication\nExec=present\n", V::NotAProgram},
+      // GLib steps over continuation bytes after the header's ']' and after a locale character.
+      {"header-continuation-bytes", "[Desktop Entry]\x9A\x9A\nType=Application\nExec=present\n",
+       V::Starts},
+      {"locale-accented", app + "Exec=present\nName[d\x93\xC3\xA9]=x\n", V::Starts},
+      {"locale-latin1", app + "Exec=present\nName[\xE4]=x\n", V::Unreadable},
   };
   std::vector<fs::path> files;
   for (const auto &file : corpus) {
     files.push_back(xdg.user / (file.name + ".desktop"));
     writeFile(files.back(), file.bytes);
   }
+  bool compared = false;
   for (const std::string desktop : {"GNOME", "KDE", "LXQt", "ubuntu:GNOME"}) {
     environment["XDG_CURRENT_DESKTOP"] = desktop;
     auto listed = rows(user);
@@ -149,9 +199,13 @@ TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
       }
 #ifdef LW_GLIB_ORACLE
       EXPECT_EQ(row.verdict == V::Starts, glib[i] == "starts") << glib[i];
+      compared = true;
 #endif
     }
   }
+  if (!compared)
+    GTEST_SKIP() << "GLib's development files (libglib2.0-dev) are missing: our verdicts were "
+                    "checked, but not against GLib's";
 }
 
 // Lists the user key in a child process that has ten seconds and 1 GiB, so that a hang or an

@@ -24,66 +24,107 @@ bool escapableInDoubleQuotes(char c) {
   return c == '$' || c == '`' || c == '"' || c == '\\' || c == '\n';
 }
 
-} // namespace
-
-std::vector<Word> splitWords(std::string_view line) {
+struct Words {
   std::vector<Word> words;
+  bool refused = false; // a quote left open or a backslash at the very end
+};
+
+// GLib's g_shell_parse_argv, its tokenizer and g_shell_unquote in one pass.
+Words tokenize(std::string_view line) {
+  Words found;
+  auto &words = found.words;
   words.reserve(4);
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && isBlank(line[i]))
+  Word word;
+  bool inWord = false;
+  const auto begin = [&](std::size_t at) {
+    if (!inWord)
+      word.begin = at;
+    inWord = true;
+  };
+  const auto finish = [&](std::size_t at) {
+    if (!inWord)
+      return;
+    word.end = at;
+    words.push_back(std::move(word));
+    word = Word();
+    inWord = false;
+  };
+  char quote = 0;
+  for (std::size_t i = 0; i < line.size();) {
+    const char c = line[i];
+    if (quote == '\'') {
+      if (c == '\'')
+        quote = 0;
+      else
+        word.text += c;
       ++i;
-    if (i == line.size())
-      break;
-    if (line[i] == '#') { // a comment runs to the end of its line
-      while (i < line.size() && line[i] != '\n')
+    } else if (quote == '"') {
+      if (c == '"') {
+        quote = 0;
         ++i;
-      continue;
-    }
-    Word word;
-    word.begin = i;
-    while (i < line.size() && !isBlank(line[i])) {
-      const char c = line[i];
-      if (c == '\\') {
-        word.plain = false;
-        if (i + 1 < line.size()) {
-          if (line[i + 1] != '\n')
-            word.text += line[i + 1];
-          i += 2;
-        } else {
-          word.text += c; // a lone backslash at the very end stays itself
-          ++i;
-        }
-      } else if (c == '\'') {
-        word.plain = false;
-        for (++i; i < line.size() && line[i] != '\''; ++i)
-          word.text += line[i];
-        ++i; // closing quote; an unterminated one runs to the end
-      } else if (c == '"') {
-        word.plain = false;
-        for (++i; i < line.size() && line[i] != '"'; ++i) {
-          if (line[i] == '\\' && i + 1 < line.size() && escapableInDoubleQuotes(line[i + 1])) {
-            ++i;
-            if (line[i] == '\n')
-              continue;
-          }
-          word.text += line[i];
-        }
-        ++i;
+      } else if (c == '\\' && i + 1 < line.size() && escapableInDoubleQuotes(line[i + 1])) {
+        word.text += line[i + 1]; // a line break too stays, as GLib has it
+        i += 2;
       } else {
         word.text += c;
         ++i;
       }
+    } else if (c == '\\') {
+      if (i + 1 == line.size()) {
+        found.refused = true;
+        begin(i);
+        word.plain = false;
+        word.text += c; // splitting keeps it; GLib refuses the line
+        ++i;
+      } else if (line[i + 1] == '\n') {
+        i += 2; // a line continues: the word goes on, and none begins here
+      } else {
+        begin(i);
+        word.plain = false;
+        word.text += line[i + 1];
+        i += 2;
+      }
+    } else if (c == '\'' || c == '"') {
+      begin(i);
+      word.plain = false;
+      quote = c;
+      ++i;
+    } else if (isBlank(c)) {
+      finish(i);
+      ++i;
+    } else if (c == '#' && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\n')) {
+      // A comment, when the byte before is a space or a line feed even if escaped, runs up to
+      // and through its line feed; a word before it goes on after it.
+      const auto end = line.find('\n', i);
+      i = end == std::string_view::npos ? line.size() : end + 1;
+    } else {
+      begin(i);
+      word.text += c;
+      ++i;
     }
-    word.end = i < line.size() ? i : line.size();
-    words.push_back(std::move(word));
   }
-  return words;
+  finish(line.size());
+  found.refused = found.refused || quote != 0;
+  return found;
 }
+
+} // namespace
+
+std::vector<Word> splitWords(std::string_view line) { return tokenize(line).words; }
 
 std::vector<std::string> split(std::string_view line) {
   std::vector<std::string> result;
   for (auto &word : splitWords(line))
+    result.push_back(std::move(word.text));
+  return result;
+}
+
+std::optional<std::vector<std::string>> parse(std::string_view line) {
+  auto found = tokenize(line);
+  if (found.refused || found.words.empty())
+    return std::nullopt;
+  std::vector<std::string> result;
+  for (auto &word : found.words)
     result.push_back(std::move(word.text));
   return result;
 }

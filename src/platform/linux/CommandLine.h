@@ -3,13 +3,16 @@
 // split into a program and its arguments, and how arguments are quoted back into a text.
 //
 // Splitting follows what desktop sessions do with an Exec line after its field codes are
-// expanded: blanks (space, tab, line feed) separate words; double quotes group, and inside them
-// a backslash escapes only $ ` " \ and a line break; single quotes group literally; outside
-// quotes a backslash takes the next character literally; a # at the start of a word begins a
-// comment. A valid Exec line, whose reserved characters are always inside double quotes, splits
-// the same way under these rules as under the Desktop Entry rules alone.
+// expanded, which is GLib's g_shell_parse_argv: blanks (space, tab, line feed) separate words;
+// double quotes group, and inside them a backslash escapes only $ ` " \ and a line break, which
+// stays; single quotes group literally; outside quotes a backslash takes the next character
+// literally, and with a line feed joins the lines; a # that starts the line or follows a space
+// or a line feed begins a comment up to and through the end of its line. A valid Exec line,
+// whose reserved characters are always inside double quotes, splits the same way under these
+// rules as under the Desktop Entry rules alone.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +28,10 @@ struct Word {
 
 std::vector<Word> splitWords(std::string_view line);
 std::vector<std::string> split(std::string_view line);
+// The words as a session takes them to start a program: nothing where GLib refuses the line,
+// for a quote left open, a backslash at its very end, or no word at all. Splitting alone reads
+// such a line as far as it goes.
+std::optional<std::vector<std::string>> parse(std::string_view line);
 
 // Whether the line is already in canonical form: words of characters that need no quoting,
 // separated by single spaces. Such a line splits at its spaces and joins back to itself, so a

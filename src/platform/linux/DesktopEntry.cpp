@@ -1,33 +1,33 @@
 #include "DesktopEntry.h"
 
+#include "support/Utf8.h"
+
 #include <algorithm>
-#include <cctype>
+#include <array>
 
 namespace lw {
 namespace {
 
 constexpr std::string_view mainGroupName = "Desktop Entry";
 
-// The blanks of GLib's g_ascii_isspace.
-bool isSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+// The blanks of GLib's g_ascii_isspace, which leaves out the vertical tab that C's isspace has.
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
 
 bool isControl(char c) {
   const auto byte = static_cast<unsigned char>(c);
   return byte < 0x20 || byte == 0x7F;
 }
 
-// A line without its CR and its leading blanks, as the key-file parser looks at it.
+// A line without its leading blanks, as the key-file parser looks at it.
 std::string_view content(std::string_view line) {
-  if (!line.empty() && line.back() == '\r')
-    line.remove_suffix(1);
   while (!line.empty() && isSpace(line.front()))
     line.remove_prefix(1);
   return line;
 }
 
-// The name of a group header line: "[name]", blanks and tabs allowed after the bracket.
+// The name of a group header line: "[name]", blanks and tabs allowed after the bracket. GLib
+// walks that tail a character at a time, stepping over any continuation bytes (0x80 to 0xBF)
+// after the bracket and after each blank, so such bytes pass there as blanks do.
 std::optional<std::string_view> groupName(std::string_view line) {
   line = content(line);
   if (line.empty() || line.front() != '[')
@@ -36,7 +36,7 @@ std::optional<std::string_view> groupName(std::string_view line) {
   if (close == std::string_view::npos)
     return std::nullopt;
   for (std::size_t i = close + 1; i < line.size(); ++i)
-    if (line[i] != ' ' && line[i] != '\t')
+    if (line[i] != ' ' && line[i] != '\t' && (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80)
       return std::nullopt;
   return line.substr(1, close - 1);
 }
@@ -99,6 +99,15 @@ std::optional<KeyLine> splitKeyLine(std::string_view line) {
   return KeyLine{key, value};
 }
 
+// The ASCII characters of a key's locale: letters, digits and "-_.@".
+constexpr auto localeCharacters = [] {
+  std::array<bool, 256> table{};
+  for (const char c : std::string_view("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                       "0123456789-_.@"))
+    table[static_cast<unsigned char>(c)] = true;
+  return table;
+}();
+
 // A key as GLib accepts it: no blank at either end, an optional "[locale]" at the very end.
 bool isValidKey(std::string_view key) {
   std::size_t i = 0;
@@ -107,10 +116,16 @@ bool isValidKey(std::string_view key) {
   if (i == 0 || key.front() == ' ' || key[i - 1] == ' ')
     return false;
   if (i < key.size() && key[i] == '[') {
-    for (++i; i < key.size(); ++i) {
+    const std::size_t first = ++i;
+    for (; i < key.size(); ++i) {
       const auto byte = static_cast<unsigned char>(key[i]);
-      if (!(std::isalnum(byte) || byte >= 0x80 || key[i] == '-' || key[i] == '_' || key[i] == '.' ||
-            key[i] == '@'))
+      if (localeCharacters[byte])
+        continue;
+      // GLib also takes a letter or digit of any script, judged by its first sequence alone,
+      // and steps over every continuation byte after a character it took. Each well-formed
+      // character stands in for a letter here: telling letters needs Unicode's tables.
+      if (byte < 0x80 ||
+          ((byte & 0xC0) == 0x80 ? i == first : validUtf8Prefix(key.substr(i, 4)) == 0))
         break;
     }
     if (i == key.size() || key[i] != ']')
@@ -118,6 +133,16 @@ bool isValidKey(std::string_view key) {
     ++i;
   }
   return i == key.size();
+}
+
+bool isUtf8EncodingName(std::string_view name) {
+  constexpr std::string_view utf8 = "utf-8";
+  if (name.size() != utf8.size())
+    return false;
+  for (std::size_t i = 0; i < name.size(); ++i)
+    if ((name[i] >= 'A' && name[i] <= 'Z' ? name[i] - 'A' + 'a' : name[i]) != utf8[i])
+      return false;
+  return true;
 }
 
 // Expands the field codes of an Exec line as a session does when it starts the entry at
@@ -198,7 +223,7 @@ std::vector<DesktopEntry::Range> DesktopEntry::mainGroups() const {
   std::vector<Range> groups;
   const std::size_t count = lineCount();
   for (std::size_t i = 0; i < count; ++i) {
-    const auto name = groupName(line(i));
+    const auto name = groupName(lineBody(i));
     if (!name)
       continue;
     if (!groups.empty() && groups.back().end == count)
@@ -239,30 +264,42 @@ void DesktopEntry::scan() const {
   bool seenGroup = false;
   bool inGroup = false;
   bool inMain = false;
+  bool inStart = false; // in the file's first group, where GLib checks "Encoding"
+  std::string_view startGroup;
   // Almost no file holds a NUL byte: one look at the whole text spares one at every line.
   const bool anyNul = text.find('\0') != std::string::npos;
   for (std::size_t i = 0; i < lineCount(); ++i) {
-    const std::string_view lineText = line(i);
-    bool bad = anyNul && lineText.find('\0') != std::string_view::npos;
-    const std::string_view stripped = content(lineText);
+    const std::string_view whole = content(lineBody(i));
+    // GLib reads a line as a C string: its text ends at a NUL byte.
+    const std::string_view stripped = anyNul ? whole.substr(0, whole.find('\0')) : whole;
+    bool bad = false;
     if (stripped.empty() || stripped.front() == '#') {
       // a comment or an empty line
     } else if (const auto name = groupName(stripped)) {
-      if (!seenGroup)
+      if (!seenGroup) {
         mainFirst = *name == mainGroupName;
+        startGroup = *name;
+      }
       seenGroup = inGroup = true;
       inMain = *name == mainGroupName;
-      bad = bad || !isValidGroupName(*name);
+      inStart = *name == startGroup;
+      // GLib cuts the name at the line's last ']', even one after a NUL byte.
+      bad = !isValidGroupName(*name) || whole.find(']', stripped.size()) != std::string_view::npos;
     } else {
       const auto keyLine = splitKeyLine(stripped);
-      bad = bad || !keyLine || !inGroup || !isValidKey(keyLine->key);
+      bad = !keyLine || !inGroup || !isValidKey(keyLine->key);
+      // GLib refuses a file that declares any other encoding, comparing the whole rest of the
+      // line, NUL bytes included.
+      if (!bad && inStart && keyLine->key == "Encoding")
+        bad = !isUtf8EncodingName(
+            whole.substr(static_cast<std::size_t>(keyLine->value.data() - whole.data())));
       if (keyLine && inMain) {
         if (const int known = knownKey(keyLine->key); known >= 0)
           knownAt[static_cast<std::size_t>(known)] = static_cast<int>(keyIndex.size());
-        const char *begin = lineText.data();
-        keyIndex.push_back({i, static_cast<std::size_t>(keyLine->key.data() - begin),
-                            keyLine->key.size(),
-                            static_cast<std::size_t>(keyLine->value.data() - begin)});
+        const char *begin = line(i).data();
+        keyIndex.push_back(
+            {i, static_cast<std::size_t>(keyLine->key.data() - begin), keyLine->key.size(),
+             static_cast<std::size_t>(keyLine->value.data() - begin), keyLine->value.size()});
       }
     }
     if (bad && !firstBad)
@@ -274,10 +311,7 @@ void DesktopEntry::scan() const {
 std::optional<std::string_view> DesktopEntry::view(std::string_view key) const {
   const auto &keys = mainKeys();
   const auto valueAt = [this](const KeyAt &at) {
-    auto value = line(at.line).substr(at.valueBegin);
-    if (!value.empty() && value.back() == '\r')
-      value.remove_suffix(1);
-    return value;
+    return line(at.line).substr(at.valueBegin, at.valueLength);
   };
   if (const int known = knownKey(key); known >= 0) {
     const int at = knownAt[static_cast<std::size_t>(known)];
@@ -354,25 +388,44 @@ std::optional<bool> DesktopEntry::boolean(std::string_view key) const {
 
 std::optional<std::vector<std::string>> DesktopEntry::list(std::string_view key) const {
   const auto raw = view(key);
-  if (!raw)
+  if (!raw || !isValidUtf8(*raw))
     return std::nullopt;
   std::vector<std::string> items;
   std::string item;
   for (std::size_t i = 0; i < raw->size(); ++i) {
     const char c = (*raw)[i];
     if (c == ';') {
-      items.push_back(desktop::unescape(item));
+      items.push_back(std::move(item));
       item.clear();
-    } else if (c == '\\' && i + 1 < raw->size() && (*raw)[i + 1] == ';') {
-      item += (*raw)[++i]; // an escaped separator is part of the item
-    } else {
+    } else if (c != '\\') {
       item += c;
-      if (c == '\\' && i + 1 < raw->size())
-        item += (*raw)[++i];
+    } else if (i + 1 == raw->size()) {
+      return std::nullopt;
+    } else {
+      switch ((*raw)[++i]) {
+      case 's':
+        item += ' ';
+        break;
+      case 'n':
+        item += '\n';
+        break;
+      case 't':
+        item += '\t';
+        break;
+      case 'r':
+        item += '\r';
+        break;
+      case '\\':
+      case ';': // an escaped separator is part of the item
+        item += (*raw)[i];
+        break;
+      default:
+        return std::nullopt;
+      }
     }
   }
   if (!item.empty())
-    items.push_back(desktop::unescape(item));
+    items.push_back(std::move(item));
   return items;
 }
 
@@ -459,10 +512,12 @@ std::string desktop::unescape(std::string_view raw) {
     return std::string(raw);
   std::string text;
   for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] != '\\' || i + 1 == raw.size()) {
+    if (raw[i] != '\\') {
       text += raw[i];
       continue;
     }
+    if (i + 1 == raw.size())
+      break; // as GLib, which reads "Exec=true\" as "true"
     switch (raw[i + 1]) {
     case 's':
       text += ' ';

@@ -5,6 +5,8 @@
 // Lines are read as GLib's key-file parser reads them, because that is what the desktop itself
 // uses: blanks before a line, after a group header's ']', after a key and before a value are
 // dropped; a group that appears twice is one group, and a key written twice has its last value.
+// A NUL byte ends the text of its line, and only the CR of a CR LF is dropped, as GLib's C
+// strings have it.
 
 #include "CommandLine.h"
 
@@ -26,8 +28,9 @@ public:
 
   // Whether the file has the "[Desktop Entry]" group that makes it an entry at all.
   bool hasMainGroup() const;
-  // The first line that is neither a comment, a group header nor a key line, or that comes
-  // before the first group; a desktop refuses the whole file then. Nothing when all is well.
+  // The first line that is neither a comment, a group header nor a key line, that comes before
+  // the first group, or that declares an Encoding other than UTF-8 in the first group; a
+  // desktop refuses the whole file then. Nothing when all is well.
   std::optional<std::size_t> badLine() const;
   // Whether the first group of the file is "[Desktop Entry]", as a desktop requires.
   bool startsWithMainGroup() const;
@@ -46,6 +49,8 @@ public:
   // significant; anything else is no boolean.
   std::optional<bool> boolean(std::string_view key) const;
   // A list value split at unescaped ';', each item unescaped; an empty value is an empty list.
+  // As GLib, nothing when the value is not UTF-8 or holds a backslash that starts none of the
+  // escapes \s \n \t \r \\ \; (a lone one at the end among them): such a list is no list.
   std::optional<std::vector<std::string>> list(std::string_view key) const;
   // Whether the entry is switched off: Hidden is true, or X-GNOME-Autostart-enabled is present
   // and not true (GNOME's session counts a value it cannot read as false).
@@ -77,7 +82,7 @@ private:
   // The key lines of the main group in file order, found once: a listing asks each entry for
   // a dozen keys. Positions, not views, so that a copy of the entry stays valid.
   struct KeyAt {
-    std::size_t line, keyBegin, keyLength, valueBegin;
+    std::size_t line, keyBegin, keyLength, valueBegin, valueLength;
   };
   const std::vector<KeyAt> &mainKeys() const;
   // The position in the key index of the last line of each key every listing asks for, or
@@ -89,6 +94,13 @@ private:
     return std::string_view(text).substr(spans[i].first, spans[i].second);
   }
   std::size_t lineCount() const { return spans.size(); }
+  // The line as GLib parses it: without the CR of a CR LF. A CR that ends the file stays.
+  std::string_view lineBody(std::size_t i) const {
+    auto body = line(i);
+    if (!body.empty() && body.back() == '\r' && (i + 1 < lineCount() || text.back() == '\n'))
+      body.remove_suffix(1);
+    return body;
+  }
   // Edits work on the lines as strings, then make them the file's bytes again.
   std::vector<std::string> lineCopies() const;
   void setLines(const std::vector<std::string> &lines);
@@ -105,7 +117,8 @@ private:
 };
 
 namespace desktop {
-// The string escapes of desktop entry values: \s \n \t \r \\.
+// The string escapes of desktop entry values: \s \n \t \r \\. Unescaping keeps any other
+// backslash pair as it is and drops a lone backslash at the end, as GLib does.
 std::string escape(std::string_view text);
 std::string unescape(std::string_view raw);
 // Key under which the exact command text is kept when Exec alone cannot give it back.

@@ -1,6 +1,7 @@
 #include "DesktopVerdict.h"
 
 #include "CommandLine.h"
+#include "support/Utf8.h"
 
 #include <algorithm>
 
@@ -10,58 +11,12 @@
 namespace lw::desktop {
 namespace {
 
-bool isUtf8(std::string_view text) {
-  // Nearly every value is plain ASCII: one pass without branches tells.
-  unsigned char any = 0;
-  for (const char c : text)
-    any |= static_cast<unsigned char>(c);
-  if (any < 0x80)
-    return true;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    std::size_t length = byte < 0x80         ? 1
-                         : (byte >> 5) == 6  ? 2
-                         : (byte >> 4) == 14 ? 3
-                         : (byte >> 3) == 30 ? 4
-                                             : 0;
-    if (length == 0 || i + length > text.size())
-      return false;
-    for (std::size_t k = 1; k < length; ++k)
-      if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2)
-        return false;
-    i += length;
-  }
-  return true;
-}
-
 // A string value as GLib hands it out: nothing when absent or not UTF-8.
 std::optional<std::string> text(const DesktopEntry &entry, std::string_view key) {
   const auto raw = entry.view(key);
-  if (!raw || !isUtf8(*raw))
+  if (!raw || !isValidUtf8(*raw))
     return std::nullopt;
   return unescape(*raw);
-}
-
-// Whether GLib's shell-style parser accepts the line's quoting: quotes closed, no backslash at
-// the end.
-bool quotesClose(std::string_view line) {
-  char quote = 0;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (quote == '\'') {
-      if (c == '\'')
-        quote = 0;
-    } else if (c == '\\') {
-      if (++i == line.size())
-        return false;
-    } else if (quote == '"') {
-      if (c == '"')
-        quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    }
-  }
-  return quote == 0;
 }
 
 std::string joined(const std::vector<std::string> &items) {
@@ -144,17 +99,16 @@ Verdict judge(const DesktopEntry &entry, Session &session) {
       return {StartVerdict::NotAProgram, type.value_or("")};
   }
   const auto raw = entry.view("Exec");
-  if (!raw || !isUtf8(*raw))
+  if (!raw || !isValidUtf8(*raw))
     return {StartVerdict::NotAProgram, {}};
   std::string program;
   if (entry.execIsCanonical()) {
     program = raw->substr(0, raw->find(' ')); // nothing to unescape, split or unquote
   } else {
-    const std::string exec = unescape(*raw);
-    auto words = commandline::split(exec);
-    if (words.empty() || !quotesClose(exec))
+    auto words = commandline::parse(unescape(*raw));
+    if (!words)
       return {StartVerdict::NotAProgram, {}};
-    program = std::move(words.front());
+    program = std::move(words->front());
   }
 
   const auto onlyShowIn = entry.list("OnlyShowIn");
