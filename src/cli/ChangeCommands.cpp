@@ -112,6 +112,9 @@ Result addEntry(Context &context, EntryKind kind, const std::string &name,
     return refused("a name or command cannot contain a line break");
   case SaveOutcome::NoCommand:
     return refused("the command of an entry cannot be empty or blanks only");
+  case SaveOutcome::NotUtf8:
+    return refused("the command of a user or machine entry must be UTF-8 text, as its desktop "
+                   "file is");
   default:
     break;
   }

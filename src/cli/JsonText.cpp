@@ -32,11 +32,27 @@ std::string hex(std::string_view bytes) {
   return out;
 }
 
+namespace {
+
+// Whether a byte must be escaped inside a JSON string.
+constexpr bool needsEscape(char c) {
+  return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\';
+}
+
+} // namespace
+
 void appendString(std::string &out, std::string_view utf8) {
   static constexpr char digits[] = "0123456789abcdef";
   out += '"';
-  for (const char c : utf8) {
-    const auto byte = static_cast<std::uint8_t>(c);
+  // Names and commands rarely hold anything to escape: the runs between escapes are copied
+  // whole, not byte by byte.
+  std::size_t run = 0;
+  for (std::size_t at = 0; at < utf8.size(); ++at) {
+    const char c = utf8[at];
+    if (!needsEscape(c))
+      continue;
+    out.append(utf8.substr(run, at - run));
+    run = at + 1;
     switch (c) {
     case '"':
       out += "\\\"";
@@ -53,17 +69,23 @@ void appendString(std::string &out, std::string_view utf8) {
     case '\t':
       out += "\\t";
       break;
-    default:
-      if (byte < 0x20) {
-        out += "\\u00";
-        out += digits[byte >> 4];
-        out += digits[byte & 0x0F];
-      } else {
-        out += c;
-      }
+    default: {
+      const auto byte = static_cast<std::uint8_t>(c);
+      out += "\\u00";
+      out += digits[byte >> 4];
+      out += digits[byte & 0x0F];
+    }
     }
   }
+  out.append(utf8.substr(run));
   out += '"';
+}
+
+void appendText(std::string &out, std::string_view bytes) {
+  if (isValidUtf8(bytes))
+    appendString(out, bytes);
+  else
+    appendString(out, lossyUtf8(bytes));
 }
 
 } // namespace lw::json

@@ -14,5 +14,7 @@ std::string lossyUtf8(std::string_view bytes);
 std::string hex(std::string_view bytes);
 // Appends the text, which must be valid UTF-8, as a quoted JSON string.
 void appendString(std::string &out, std::string_view utf8);
+// Appends any bytes as a quoted JSON string, as lossyUtf8 reads them.
+void appendText(std::string &out, std::string_view bytes);
 
 } // namespace lw::json

@@ -92,7 +92,7 @@ void appendKey(std::string &out, const char *key) {
 
 void appendText(std::string &out, const char *key, std::string_view bytes) {
   appendKey(out, key);
-  json::appendString(out, json::lossyUtf8(bytes));
+  json::appendText(out, bytes);
 }
 
 void appendOptional(std::string &out, const char *key, const std::optional<std::string> &text) {

@@ -271,6 +271,9 @@ void EntryDialog::OnOK() {
   case SaveOutcome::NoCommand:
     tellText(text::noCommandRefused);
     return;
+  case SaveOutcome::NotUtf8:
+    tellText(text::notUtf8Refused);
+    return;
   default:
     break;
   }

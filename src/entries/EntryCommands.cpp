@@ -2,6 +2,7 @@
 
 #include "storage/DisabledEntries.h"
 #include "storage/EntryFormat.h"
+#include "support/Utf8.h"
 
 namespace lw {
 
@@ -57,6 +58,10 @@ SaveOutcome refusalOf(const EntryValues &entry) {
   // Blanks alone start nothing anywhere; as an autostart entry they are not even a program.
   if (isBlank(entry.command))
     return SaveOutcome::NoCommand;
+  // A desktop entry is UTF-8 text; a command that is not would be written, said to be added,
+  // and then never started.
+  if (entry.kind != EntryKind::Customized && !isValidUtf8(entry.command))
+    return SaveOutcome::NotUtf8;
   return SaveOutcome::Saved;
 }
 

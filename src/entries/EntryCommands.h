@@ -37,13 +37,14 @@ enum class SaveOutcome {
   Saved,
   LineBreak,   // the name or command holds a line break; nothing was written
   NoCommand,   // the command is empty or blanks only; nothing was written
+  NotUtf8,     // the command of a Run-key entry is not UTF-8, as its desktop file must be
   NameUsed,    // another entry of the kind has the name, in any case; nothing was written
   NotRemoved,  // an edit whose old entry could not be removed; nothing was written
   WriteFailed, // the entry could not be written; an edit's old entry is in the backup file
 };
 
 // What stops an entry from being saved before anything is asked or written: LineBreak,
-// NoCommand, or Saved when it may be saved.
+// NoCommand, NotUtf8, or Saved when it may be saved.
 SaveOutcome refusalOf(const EntryValues &entry);
 
 // Whether another entry of the entry's kind has its name, in this or any other case of ASCII

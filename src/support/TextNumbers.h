@@ -70,6 +70,7 @@ inline constexpr std::int32_t saveFailed = 580;
 inline constexpr std::int32_t lineBreakRefused = 585;
 inline constexpr std::int32_t noCommandRefused = 586;
 inline constexpr std::int32_t nameUsedRefused = 588;
+inline constexpr std::int32_t notUtf8Refused = 589;
 inline constexpr std::int32_t unknownKindRefused = 590;
 inline constexpr std::int32_t unrecognisedFile = 595;
 
@@ -185,6 +186,7 @@ inline constexpr std::array all = {editButton,
                                    saveFailed,
                                    lineBreakRefused,
                                    noCommandRefused,
+                                   notUtf8Refused,
                                    nameUsedRefused,
                                    unknownKindRefused,
                                    unrecognisedFile,
