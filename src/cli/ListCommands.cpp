@@ -58,8 +58,8 @@ struct Timing {
 
 class TimingReader {
 public:
-  TimingReader(const LanguageTable &table, const LocalTime &now)
-      : texts(table), now(now), moment(TickMoment::of(now)) {}
+  TimingReader(const LanguageTable &table, const LocalTime &at)
+      : texts(table), now(at), moment(TickMoment::of(at)) {}
 
   Timing of(const StartupEntry &entry) const {
     Timing timing{ruleInWords(entry.scheduleLine, texts), {}, {}};

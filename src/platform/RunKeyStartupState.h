@@ -10,7 +10,7 @@ class RunKeyStartupState : public StartupState {
 public:
   static constexpr const char *runKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-  explicit RunKeyStartupState(Registry &registry) : registry(registry) {}
+  explicit RunKeyStartupState(Registry &store) : registry(store) {}
 
   std::optional<std::vector<RunEntry>> entries(RegistryRoot root) override {
     auto names = registry.enumerate(root, runKey);

@@ -22,8 +22,8 @@ std::string folded(std::string_view name) {
 
 } // namespace
 
-Launcher::Launcher(const Platform &platform, std::function<void()> minimizeToTray)
-    : platform(platform), minimizeToTray(std::move(minimizeToTray)), toolbox(platform),
+Launcher::Launcher(const Platform &system, std::function<void()> toTray)
+    : platform(system), minimizeToTray(std::move(toTray)), toolbox(system),
       digestAsKnown(digestOf({})) {}
 
 bool Launcher::isDisabled(const std::string &name) const {

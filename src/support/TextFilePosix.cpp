@@ -27,7 +27,7 @@ std::string directoryOf(const std::string &path) {
 
 class Descriptor {
 public:
-  explicit Descriptor(int fd) : fd(fd) {}
+  explicit Descriptor(int opened) : fd(opened) {}
   ~Descriptor() {
     if (fd >= 0)
       ::close(fd);

@@ -18,7 +18,7 @@ using TimeStamp = std::string;
 // calendar arithmetic of the scheduler.
 class Toolbox {
 public:
-  explicit Toolbox(const Platform &platform) : platform(&platform) {}
+  explicit Toolbox(const Platform &system) : platform(&system) {}
 
   // Registry key path for the next registry operation whose mode uses it.
   std::string keyPath;

@@ -59,7 +59,7 @@ private:
 // missing program when `missing` holds it.
 class FakeStartupState : public RunKeyStartupState {
 public:
-  explicit FakeStartupState(Registry &registry) : RunKeyStartupState(registry) {}
+  explicit FakeStartupState(Registry &store) : RunKeyStartupState(store) {}
 
   std::optional<std::vector<RunEntry>> entries(RegistryRoot root) override;
   bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) override;
@@ -126,7 +126,7 @@ public:
 
 class FixedLocation : public ProgramLocation {
 public:
-  explicit FixedLocation(std::string executable = {}) : executable(std::move(executable)) {}
+  explicit FixedLocation(std::string program = {}) : executable(std::move(program)) {}
   std::string executablePath() const override { return executable; }
   char separator() const override { return '/'; }
   std::string executable;

@@ -99,7 +99,7 @@ TEST_F(LauncherTest, FailedReloadStaysPendingAndStartsNothing) {
 // Records, for every start, the entries file as it was at that moment.
 class FileWatchingShell : public Shell {
 public:
-  explicit FileWatchingShell(const TestProgram &program) : program(program) {}
+  explicit FileWatchingShell(const TestProgram &watched) : program(watched) {}
   bool open(const std::string &target) override {
     opened.push_back(target);
     fileAtStart.push_back(program.readFile(entriesFile));
@@ -135,7 +135,7 @@ TEST_F(LauncherTest, EntriesDueTogetherAllStartBeforeOneWrite) {
 // Another writer changes the file while the tick starts its entries (at the first start).
 class ChangingShell : public Shell {
 public:
-  explicit ChangingShell(TestProgram &program) : program(program) {}
+  explicit ChangingShell(TestProgram &changed) : program(changed) {}
   bool open(const std::string &target) override {
     if (opened.empty() && theirs)
       program.writeFile(entriesFile, entriesFileBytes(*theirs));

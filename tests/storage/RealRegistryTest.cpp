@@ -22,9 +22,9 @@ class RealRegistryTest : public ::testing::Test {
 protected:
   RealRegistryTest() { texts.load(); }
 
-  XdgLocations locations(const fs::path &systemFolder) const {
+  XdgLocations locations(const fs::path &machineFolder) const {
     return {(folders.path() / "config" / "autostart").string(),
-            {systemFolder.string()},
+            {machineFolder.string()},
             (folders.path() / "config" / "launchwright" / "registry.ini").string()};
   }
   std::string text(std::int32_t number) const { return texts.getText(number); }

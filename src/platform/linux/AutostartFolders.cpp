@@ -72,8 +72,8 @@ std::optional<FolderListing> namesIn(const std::string &folder) {
 
 } // namespace
 
-AutostartFolders::AutostartFolders(std::vector<std::string> folders, std::string newEntryFolder)
-    : folders(std::move(folders)), newEntryFolder(std::move(newEntryFolder)) {
+AutostartFolders::AutostartFolders(std::vector<std::string> searched, std::string newEntries)
+    : folders(std::move(searched)), newEntryFolder(std::move(newEntries)) {
   if (this->newEntryFolder.empty() && !this->folders.empty())
     this->newEntryFolder = this->folders.front();
 }

@@ -374,14 +374,14 @@ void DesktopEntry::removeKey(std::string_view key) {
 }
 
 std::optional<bool> DesktopEntry::boolean(std::string_view key) const {
-  auto text = view(key);
-  if (!text)
+  auto word = view(key);
+  if (!word)
     return std::nullopt;
-  while (!text->empty() && isSpace(text->back()))
-    text->remove_suffix(1);
-  if (*text == "true" || *text == "1")
+  while (!word->empty() && isSpace(word->back()))
+    word->remove_suffix(1);
+  if (*word == "true" || *word == "1")
     return true;
-  if (*text == "false" || *text == "0")
+  if (*word == "false" || *word == "0")
     return false;
   return std::nullopt;
 }
@@ -458,9 +458,9 @@ std::string DesktopEntry::command(const std::string &filePath) const {
   const std::string exec = desktop::unescape(raw.value_or(""));
   const auto arguments = commandline::split(expandFieldCodes(exec, *this, filePath));
   if (const auto remembered = value(desktop::commandKey)) {
-    std::string text = desktop::unescape(*remembered);
-    if (commandline::canMean(text, arguments))
-      return text;
+    std::string typed = desktop::unescape(*remembered);
+    if (commandline::canMean(typed, arguments))
+      return typed;
   }
   return commandline::join(arguments);
 }

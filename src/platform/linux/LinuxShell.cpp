@@ -92,8 +92,8 @@ std::string resolveProgram(const std::string &name) {
 
 } // namespace
 
-LinuxShell::LinuxShell(std::string homeDirectory, std::string opener)
-    : home(std::move(homeDirectory)), opener(std::move(opener)) {}
+LinuxShell::LinuxShell(std::string homeDirectory, std::string openerProgram)
+    : home(std::move(homeDirectory)), opener(std::move(openerProgram)) {}
 
 std::vector<std::string> LinuxShell::commandFor(const std::string &target) const {
   if (isAddress(target))

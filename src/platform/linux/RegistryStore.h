@@ -20,7 +20,7 @@ namespace lw {
 
 class RegistryStore {
 public:
-  explicit RegistryStore(std::string path) : path(std::move(path)) {}
+  explicit RegistryStore(std::string file) : path(std::move(file)) {}
 
   std::optional<std::string> read(RegistryRoot root, std::string_view keyPath,
                                   std::string_view name) const;

@@ -9,12 +9,12 @@
 
 namespace lw {
 
-XdgStartupState::XdgStartupState(const XdgLocations &locations, Environment environment,
-                                 commandline::FileProbe probe)
+XdgStartupState::XdgStartupState(const XdgLocations &locations, Environment lookUp,
+                                 commandline::FileProbe programProbe)
     : user({locations.userAutostart}),
       machine(locations.systemAutostart, locations.systemNewEntries),
-      environment(environment ? std::move(environment) : Environment(&std::getenv)),
-      probe(std::move(probe)) {}
+      environment(lookUp ? std::move(lookUp) : Environment(&std::getenv)),
+      probe(std::move(programProbe)) {}
 
 std::optional<AutostartFolders::File> XdgStartupState::machineSwitch(std::string_view name) const {
   auto own = user.find(name);
