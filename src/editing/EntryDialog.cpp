@@ -53,8 +53,8 @@ std::string joined(const std::string &first, const std::string &second) {
 
 } // namespace
 
-EntryDialog::EntryDialog(const Platform &platform, QWidget *parent)
-    : QDialog(parent), EntryStore(platform), ui(std::make_unique<Ui::EntryDialog>()) {
+EntryDialog::EntryDialog(const Platform &system, QWidget *parent)
+    : QDialog(parent), EntryStore(system), ui(std::make_unique<Ui::EntryDialog>()) {
   ui->setupUi(this);
   connect(ui->browseButton, &QPushButton::clicked, this,
           [this] { guarded([this] { OnBrowse(); }); });

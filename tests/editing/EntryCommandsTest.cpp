@@ -23,8 +23,7 @@ using Row = std::tuple<std::string, std::string, std::string>;
 
 class ListHost : public EntryCommandHost {
 public:
-  explicit ListHost(const Platform &platform)
-      : platform(platform), texts(platform), toolbox(platform) {
+  explicit ListHost(const Platform &system) : platform(system), texts(system), toolbox(system) {
     texts.load();
     rebuild();
   }
