@@ -12,8 +12,8 @@ namespace {
 
 class ExitAfterPaint : public QObject {
 public:
-  ExitAfterPaint(QObject *parent, std::function<void()> release)
-      : QObject(parent), release(std::move(release)) {}
+  ExitAfterPaint(QObject *parent, std::function<void()> onPainted)
+      : QObject(parent), release(std::move(onPainted)) {}
 
 protected:
   bool eventFilter(QObject *watched, QEvent *event) override {

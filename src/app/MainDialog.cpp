@@ -73,8 +73,8 @@ const MainDialog::Route MainDialog::routes[] = {
     {command::cancel, &MainDialog::OnCancel},
 };
 
-MainDialog::MainDialog(const Platform &platform, Tray &trayIcon, QWidget *parent)
-    : QDialog(parent), platform(platform), languageTable(platform), trayIcon(trayIcon),
+MainDialog::MainDialog(const Platform &system, Tray &tray, QWidget *parent)
+    : QDialog(parent), platform(system), languageTable(system), trayIcon(tray),
       launcherShell(platform.shell), launcherPlatform{platform.registry, launcherShell,
                                                       platform.clock,    platform.location,
                                                       platform.prompter, platform.fileChooser,

@@ -128,7 +128,7 @@ private:
   // next starts again without the launcher knowing about windows.
   class WatchedShell : public Shell {
   public:
-    explicit WatchedShell(Shell &shell) : shell(shell) {}
+    explicit WatchedShell(Shell &watched) : shell(watched) {}
     bool open(const std::string &target) override;
     StartResult start(const std::string &command, const std::string &workingDirectory,
                       StartStyle style) override;

@@ -19,7 +19,7 @@ public:
     QPixmap pixmap; // empty until first drawn
   };
 
-  explicit LazyIconEngine(std::vector<Image> images) : images(std::move(images)) {
+  explicit LazyIconEngine(std::vector<Image> sizes) : images(std::move(sizes)) {
     std::sort(this->images.begin(), this->images.end(),
               [](const Image &a, const Image &b) { return a.edge < b.edge; });
   }
@@ -78,7 +78,7 @@ private:
 
 class DeferredIconEngine : public QIconEngine {
 public:
-  explicit DeferredIconEngine(std::function<QIcon()> make) : make(std::move(make)) {}
+  explicit DeferredIconEngine(std::function<QIcon()> maker) : make(std::move(maker)) {}
 
   void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override {
     icon().paint(painter, rect, Qt::AlignCenter, mode, state);

@@ -44,7 +44,7 @@ QString userTag() {
 
 class Descriptor {
 public:
-  explicit Descriptor(int fd = -1) : fd(fd) {}
+  explicit Descriptor(int opened = -1) : fd(opened) {}
   Descriptor(const Descriptor &) = delete;
   Descriptor &operator=(const Descriptor &) = delete;
   ~Descriptor() { reset(); }
@@ -198,27 +198,27 @@ bool SingleInstance::claim() {
 
   s.accepting = std::make_unique<QSocketNotifier>(s.server.get(), QSocketNotifier::Read);
   connect(s.accepting.get(), &QSocketNotifier::activated, this, [this] {
-    State &s = *state;
-    for (int fd;
-         (fd = ::accept4(s.server.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0;) {
+    State &listening = *state;
+    for (int fd; (fd = ::accept4(listening.server.get(), nullptr, nullptr,
+                                 SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0;) {
       writeAll(fd, greeting);
-      State::Client &client = s.clients[fd];
+      State::Client &client = listening.clients[fd];
       client.fd.reset(fd);
       client.reading = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
       connect(client.reading.get(), &QSocketNotifier::activated, this, [this, fd] {
-        State::Client &client = state->clients[fd];
+        State::Client &reader = state->clients[fd];
         char buffer[256];
         ssize_t got;
         while ((got = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
-          client.received.append(buffer, static_cast<std::size_t>(got));
-        const bool asked = client.received.find("show") != std::string::npos;
+          reader.received.append(buffer, static_cast<std::size_t>(got));
+        const bool asked = reader.received.find("show") != std::string::npos;
         if (asked)
-          client.received.clear();
+          reader.received.clear();
         // The peer is gone, or has said too much to be a start of this program.
         if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR) ||
-            client.received.size() > 4096) {
-          client.reading->setEnabled(false);
-          client.reading.release()->deleteLater();
+            reader.received.size() > 4096) {
+          reader.reading->setEnabled(false);
+          reader.reading.release()->deleteLater();
           state->clients.erase(fd);
         }
         if (asked)

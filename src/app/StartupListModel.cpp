@@ -6,8 +6,8 @@
 
 namespace lw {
 
-StartupListModel::StartupListModel(const LanguageTable &texts, QObject *parent)
-    : QAbstractTableModel(parent), texts(texts) {}
+StartupListModel::StartupListModel(const LanguageTable &table, QObject *parent)
+    : QAbstractTableModel(parent), texts(table) {}
 
 void StartupListModel::setHeaders(QStringList titles) {
   beginResetModel();

@@ -44,9 +44,9 @@ void blend(QRgb &under, const Colour &c, double alpha) {
 
 class Canvas {
 public:
-  Canvas(QSize size, qreal ratio)
-      : image(size * ratio, QImage::Format_ARGB32_Premultiplied), ratio(ratio) {
-    image.setDevicePixelRatio(ratio);
+  Canvas(QSize size, qreal pixelRatio)
+      : image(size * pixelRatio, QImage::Format_ARGB32_Premultiplied), ratio(pixelRatio) {
+    image.setDevicePixelRatio(pixelRatio);
     bits = image.bits();
     stride = image.bytesPerLine();
   }
