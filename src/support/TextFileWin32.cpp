@@ -26,7 +26,7 @@ std::string systemMessage(DWORD error) {
 
 class Handle {
 public:
-  explicit Handle(HANDLE handle) : handle(handle) {}
+  explicit Handle(HANDLE opened) : handle(opened) {}
   ~Handle() {
     if (handle != INVALID_HANDLE_VALUE)
       CloseHandle(handle);

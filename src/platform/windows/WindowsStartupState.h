@@ -19,9 +19,9 @@ public:
       "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 
   // The key paths are parameters so that tests can work in keys of their own.
-  explicit WindowsStartupState(Registry &registry, std::string run = runKey,
-                               std::string approved = approvedKey)
-      : registry(registry), run(std::move(run)), approved(std::move(approved)) {}
+  explicit WindowsStartupState(Registry &store, std::string runPath = runKey,
+                               std::string approvedPath = approvedKey)
+      : registry(store), run(std::move(runPath)), approved(std::move(approvedPath)) {}
 
   std::optional<std::vector<RunEntry>> entries(RegistryRoot root) override;
   bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) override;
