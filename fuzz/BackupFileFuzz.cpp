@@ -52,10 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   LW_FUZZ_CHECK(recognised);
   LW_FUZZ_CHECK(result.restored <= fuzz.prompter.questions);
   LW_FUZZ_CHECK(static_cast<std::size_t>(fuzz.prompter.questions) <= recordCount(before));
-  LW_FUZZ_CHECK(store.backupLines.size() + 4 * static_cast<std::size_t>(result.restored) <=
-                before.size());
-  LW_FUZZ_CHECK(store.backupLines.size() + 5 * static_cast<std::size_t>(result.restored) >=
-                before.size());
+  // No bound on the file's size after the walk: a restored record leaves it, but a restore over
+  // an entry that holds its name now records that entry first.
 
   // What was written is what the walk kept.
   lw::EntryStore again(fuzz.platform);

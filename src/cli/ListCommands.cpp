@@ -119,8 +119,9 @@ void appendJson(std::string &out, const StartupEntry &entry, const TimingReader 
   appendBytes(out, "command", "command_hex", entry.command);
   appendKey(out, "starts");
   out += entry.verdict == StartVerdict::Starts ? "true" : "false";
-  appendText(out, "reason", reasonCode(entry.verdict));
-  appendText(out, "status", entryStatus(entry, context.texts).text);
+  appendKey(out, "reason");
+  json::appendString(out, reasonCode(entry.verdict)); // ASCII, never escaped
+  appendText(out, "status", statusText(entry, context.texts));
   if (entry.kind == EntryKind::Customized) {
     const Timing timing = timings.of(entry);
     appendText(out, "schedule", timing.schedule);
@@ -139,7 +140,7 @@ void appendLine(std::string &out, const StartupEntry &entry, const TimingReader 
   out += '\t';
   out += entry.name;
   out += '\t';
-  out += entryStatus(entry, context.texts).text;
+  out += statusText(entry, context.texts);
   out += '\t';
   out += entry.command;
   if (entry.kind == EntryKind::Customized) {

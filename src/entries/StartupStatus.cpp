@@ -103,4 +103,10 @@ EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts) {
                    entry.verdict == StartVerdict::Disabled)};
 }
 
+std::string statusText(const StartupEntry &entry, const LanguageTable &texts) {
+  if (entry.kind == EntryKind::Customized)
+    return customizedStatus(entry, texts).text;
+  return texts.getText(text::firstVerdictLabel + verdictIndex(entry.verdict));
+}
+
 } // namespace lw

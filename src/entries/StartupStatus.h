@@ -14,6 +14,8 @@ struct EntryStatus {
 };
 
 EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts);
+// The Status cell alone, without working out the sentence: what a listing of every row needs.
+std::string statusText(const StartupEntry &entry, const LanguageTable &texts);
 
 // A customized entry's status, which Launchwright itself decides: whether it is switched off,
 // its program is missing or its rule can never come due. The one place that says more about when
