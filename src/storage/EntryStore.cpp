@@ -33,8 +33,7 @@ DataFileBody readBody(const std::string &path, std::string_view header) {
 
 } // namespace
 
-EntryStore::EntryStore(const Platform &system)
-    : toolbox(system), texts(system), platform(system) {}
+EntryStore::EntryStore(const Platform &system) : toolbox(system), texts(system), platform(system) {}
 
 EntryStore::~EntryStore() = default;
 
