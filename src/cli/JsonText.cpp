@@ -3,6 +3,7 @@
 #include "support/Utf8.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace lw::json {
 
@@ -39,6 +40,25 @@ constexpr bool needsEscape(char c) {
   return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\';
 }
 
+// How many leading bytes need no escape, judged eight at a time: a byte below 0x20, a quote or a
+// backslash makes its word stop the fast scan.
+std::size_t plainPrefix(std::string_view text) {
+  constexpr std::uint64_t ones = 0x0101010101010101u;
+  constexpr std::uint64_t highs = 0x8080808080808080u;
+  const auto hasZero = [](std::uint64_t v) { return (v - ones) & ~v & highs; };
+  std::size_t at = 0;
+  for (; at + 8 <= text.size(); at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + at, 8);
+    const std::uint64_t control = (word - ones * 0x20) & ~word & highs;
+    if (control | hasZero(word ^ (ones * '"')) | hasZero(word ^ (ones * '\\')))
+      break;
+  }
+  while (at < text.size() && !needsEscape(text[at]))
+    ++at;
+  return at;
+}
+
 } // namespace
 
 void appendString(std::string &out, std::string_view utf8) {
@@ -47,7 +67,7 @@ void appendString(std::string &out, std::string_view utf8) {
   // Names and commands rarely hold anything to escape: the runs between escapes are copied
   // whole, not byte by byte.
   std::size_t run = 0;
-  for (std::size_t at = 0; at < utf8.size(); ++at) {
+  for (std::size_t at = plainPrefix(utf8); at < utf8.size(); ++at) {
     const char c = utf8[at];
     if (!needsEscape(c))
       continue;
