@@ -8,10 +8,6 @@ namespace lw {
 
 namespace {
 
-RegistryRoot rootOf(EntryKind kind) {
-  return kind == EntryKind::AllUsers ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
-}
-
 int modeOf(EntryKind kind) { return kind == EntryKind::AllUsers ? 0 : 1; }
 
 bool isBlank(const std::string &text) { return text.find_first_not_of(" \t") == std::string::npos; }

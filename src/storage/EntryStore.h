@@ -39,6 +39,11 @@ namespace lw {
 
 enum class EntryKind { AllUsers = 0, CurrentUser = 1, Customized = 2 };
 
+// The Run key of a kind that has one: the machine's for All Users, else the user's.
+inline RegistryRoot rootOf(EntryKind kind) {
+  return kind == EntryKind::AllUsers ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
+}
+
 enum class RemovalOutcome {
   Removed,         // recorded in the backup file and gone from where it was
   NothingToRemove, // no entry of that kind has the name; nothing was recorded or changed

@@ -25,10 +25,6 @@ std::optional<EntryKind> kindOf(const std::string &kindLine) {
   return std::nullopt;
 }
 
-RegistryRoot rootOf(EntryKind kind) {
-  return kind == EntryKind::AllUsers ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
-}
-
 // An entry a restore may change, recorded before it does.
 struct Holder {
   EntryKind kind;

@@ -206,12 +206,7 @@ TEST(CommandLineTool, DeleteAndRestoreGiveBackTheSameBytesInTheSameFolder) {
   const Installation lw;
   for (const auto &entry : autostartCorpus()) {
     SCOPED_TRACE(entry.name);
-    const fs::path file =
-        (entry.machine ? lw.machineAutostart() : lw.userAutostart()) / (entry.name + ".desktop");
-    const fs::path off = lw.userAutostart() / (entry.name + ".desktop");
-    putFile(file, entry.bytes);
-    if (entry.off)
-      putFile(off, *entry.off);
+    const auto [file, off] = placeEntry(entry, lw.userAutostart(), lw.machineAutostart());
     const auto glib = glibVerdicts({file, off});
 #ifdef LW_GLIB_ORACLE
     ASSERT_EQ(glib.size(), 2u);

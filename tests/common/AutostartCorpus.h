@@ -54,6 +54,23 @@ inline void putFile(const std::filesystem::path &path, const std::string &bytes)
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// Where a corpus entry's files go once written: its own file, and the user's file of its name
+// (a machine entry's switch file when the entry has one).
+struct PlacedEntry {
+  std::filesystem::path file;
+  std::filesystem::path off;
+};
+
+inline PlacedEntry placeEntry(const CorpusEntry &entry, const std::filesystem::path &user,
+                              const std::filesystem::path &machine) {
+  const PlacedEntry placed{(entry.machine ? machine : user) / (entry.name + ".desktop"),
+                           user / (entry.name + ".desktop")};
+  putFile(placed.file, entry.bytes);
+  if (entry.off)
+    putFile(placed.off, *entry.off);
+  return placed;
+}
+
 // GLib's verdict for each file ("starts", "hidden", ...), or nothing where GLib is not here.
 inline std::vector<std::string> glibVerdicts(const std::vector<std::filesystem::path> &files) {
   std::vector<std::string> answers;

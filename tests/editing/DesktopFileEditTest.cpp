@@ -162,11 +162,7 @@ TEST_F(DesktopFileEditTest, ReverseStartupChangesGivesBackTheDeletedBytes) {
   const fs::path machine = program.dir.path() / "xdg" / "autostart";
   for (const auto &entry : autostartCorpus()) {
     SCOPED_TRACE(entry.name);
-    const fs::path file = (entry.machine ? machine : autostart) / (entry.name + ".desktop");
-    const fs::path off = autostart / (entry.name + ".desktop");
-    putFile(file, entry.bytes);
-    if (entry.off)
-      putFile(off, *entry.off);
+    const auto [file, off] = placeEntry(entry, autostart, machine);
     const auto glib = glibVerdicts({file, off});
 #ifdef LW_GLIB_ORACLE
     ASSERT_EQ(glib.size(), 2u);
