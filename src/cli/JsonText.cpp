@@ -40,23 +40,44 @@ constexpr bool needsEscape(char c) {
   return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\';
 }
 
-// How many leading bytes need no escape, judged eight at a time: a byte below 0x20, a quote or a
-// backslash makes its word stop the fast scan.
-std::size_t plainPrefix(std::string_view text) {
-  constexpr std::uint64_t ones = 0x0101010101010101u;
-  constexpr std::uint64_t highs = 0x8080808080808080u;
+constexpr std::uint64_t ones = 0x0101010101010101u;
+constexpr std::uint64_t highs = 0x8080808080808080u;
+
+// The high bit of every byte of the word that is below 0x20, a quote or a backslash; with
+// `ascii`, also of every byte of 0x80 and above.
+template <bool ascii> std::uint64_t stops(std::uint64_t word) {
   const auto hasZero = [](std::uint64_t v) { return (v - ones) & ~v & highs; };
+  const std::uint64_t control = (word - ones * 0x20) & ~word & highs;
+  const std::uint64_t found =
+      control | hasZero(word ^ (ones * '"')) | hasZero(word ^ (ones * '\\'));
+  return ascii ? found | (word & highs) : found;
+}
+
+// How many leading bytes are plain, judged eight at a time: a byte that needs an escape (and,
+// with `ascii`, one that is not ASCII) makes its word stop the fast scan.
+template <bool ascii> std::size_t plainPrefix(std::string_view text) {
   std::size_t at = 0;
   for (; at + 8 <= text.size(); at += 8) {
     std::uint64_t word;
     std::memcpy(&word, text.data() + at, 8);
-    const std::uint64_t control = (word - ones * 0x20) & ~word & highs;
-    if (control | hasZero(word ^ (ones * '"')) | hasZero(word ^ (ones * '\\')))
+    if (stops<ascii>(word))
       break;
   }
-  while (at < text.size() && !needsEscape(text[at]))
+  const auto plain = [](char c) {
+    return !needsEscape(c) && (!ascii || static_cast<unsigned char>(c) < 0x80);
+  };
+  while (at < text.size() && plain(text[at]))
     ++at;
   return at;
+}
+
+void appendQuoted(std::string &out, std::string_view plain) {
+  const std::size_t size = out.size();
+  out.resize(size + plain.size() + 2);
+  char *to = out.data() + size;
+  *to = '"';
+  std::memcpy(to + 1, plain.data(), plain.size());
+  to[plain.size() + 1] = '"';
 }
 
 } // namespace
@@ -67,7 +88,7 @@ void appendString(std::string &out, std::string_view utf8) {
   // Names and commands rarely hold anything to escape: the runs between escapes are copied
   // whole, not byte by byte.
   std::size_t run = 0;
-  for (std::size_t at = plainPrefix(utf8); at < utf8.size(); ++at) {
+  for (std::size_t at = plainPrefix<false>(utf8); at < utf8.size(); ++at) {
     const char c = utf8[at];
     if (!needsEscape(c))
       continue;
@@ -101,11 +122,18 @@ void appendString(std::string &out, std::string_view utf8) {
   out += '"';
 }
 
-void appendText(std::string &out, std::string_view bytes) {
-  if (isValidUtf8(bytes))
+bool appendText(std::string &out, std::string_view bytes) {
+  // Most names, commands and paths are plain ASCII: nothing to check or escape.
+  if (plainPrefix<true>(bytes) == bytes.size()) {
+    appendQuoted(out, bytes);
+    return true;
+  }
+  if (isValidUtf8(bytes)) {
     appendString(out, bytes);
-  else
-    appendString(out, lossyUtf8(bytes));
+    return true;
+  }
+  appendString(out, lossyUtf8(bytes));
+  return false;
 }
 
 } // namespace lw::json

@@ -14,7 +14,8 @@ std::string lossyUtf8(std::string_view bytes);
 std::string hex(std::string_view bytes);
 // Appends the text, which must be valid UTF-8, as a quoted JSON string.
 void appendString(std::string &out, std::string_view utf8);
-// Appends any bytes as a quoted JSON string, as lossyUtf8 reads them.
-void appendText(std::string &out, std::string_view bytes);
+// Appends any bytes as a quoted JSON string, as lossyUtf8 reads them; answers whether they were
+// valid UTF-8, that is whether the string carries them exactly.
+bool appendText(std::string &out, std::string_view bytes);
 
 } // namespace lw::json

@@ -11,7 +11,6 @@
 #include "storage/EntryFormat.h"
 #include "storage/Reversal.h"
 #include "support/TextNumbers.h"
-#include "support/Utf8.h"
 
 #include <cstdio>
 
@@ -44,8 +43,25 @@ const char *reasonCode(StartVerdict verdict) {
 
 std::string isoTime(const LocalTime &time) {
   char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", time.year, time.month, time.day,
-                time.hour, time.minute, time.second);
+  if (time.year < 0 || time.year > 9999) {
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", time.year, time.month,
+                  time.day, time.hour, time.minute, time.second);
+    return text;
+  }
+  // A listing writes two of these per customized entry: digits by hand, not through printf.
+  char *to = text;
+  const auto put = [&to](int value, int digits, char after) {
+    for (int i = digits - 1; i >= 0; --i, value /= 10)
+      to[i] = static_cast<char>('0' + value % 10);
+    to += digits;
+    *to++ = after;
+  };
+  put(time.year, 4, '-');
+  put(time.month, 2, '-');
+  put(time.day, 2, 'T');
+  put(time.hour, 2, ':');
+  put(time.minute, 2, ':');
+  put(time.second, 2, '\0');
   return text;
 }
 
@@ -61,15 +77,18 @@ public:
   TimingReader(const LanguageTable &table, const LocalTime &at)
       : texts(table), now(at), moment(TickMoment::of(at)) {}
 
-  Timing of(const StartupEntry &entry) const {
+  // Also gives the entry the part of its Status about the next start, as the window's list does.
+  Timing of(StartupEntry &entry) const {
     Timing timing{ruleInWords(entry.scheduleLine, texts), {}, {}};
     LocalTime last;
     if (lastStartOf(entry.scheduleLine, last))
       timing.lastStart = isoTime(last);
-    // The timer passes over an entry that is switched off.
-    if (entry.verdict == StartVerdict::Disabled)
-      return timing;
     const NextStart next = nextStart(entry.scheduleLine, now, moment, false);
+    // The timer passes over an entry that is switched off.
+    const bool off = entry.verdict == StartVerdict::Disabled;
+    entry.timingBrief = customizedStatusBrief(off ? nullptr : &next, nullptr, texts);
+    if (off)
+      return timing;
     if (next.when == NextStart::When::At)
       timing.nextStart = isoTime(next.at);
     else if (next.when == NextStart::When::Now)
@@ -90,9 +109,9 @@ void appendKey(std::string &out, const char *key) {
   out += "\":";
 }
 
-void appendText(std::string &out, const char *key, std::string_view bytes) {
+bool appendText(std::string &out, const char *key, std::string_view bytes) {
   appendKey(out, key);
-  json::appendText(out, bytes);
+  return json::appendText(out, bytes);
 }
 
 void appendOptional(std::string &out, const char *key, const std::optional<std::string> &text) {
@@ -102,55 +121,76 @@ void appendOptional(std::string &out, const char *key, const std::optional<std::
     appendKey(out, key), out += "null";
 }
 
+// A word of our own, which needs no escape.
+void appendWord(std::string &out, const char *word) {
+  out += '"';
+  out += word;
+  out += '"';
+}
+
 // The exact bytes beside a text that JSON cannot carry as it is.
 void appendBytes(std::string &out, const char *key, const char *hexKey, std::string_view bytes) {
-  appendText(out, key, bytes);
-  if (!isValidUtf8(bytes)) {
+  if (!appendText(out, key, bytes)) {
     appendKey(out, hexKey);
     json::appendString(out, json::hex(bytes));
   }
 }
 
-void appendJson(std::string &out, const StartupEntry &entry, const TimingReader &timings,
-                Context &context) {
+// What every row of a listing needs, worked out once.
+struct RowWriter {
+  RowWriter(const LanguageTable &texts, const LocalTime &now)
+      : timings(texts, now), labels(texts) {}
+  TimingReader timings;
+  VerdictLabels labels;
+  std::string status; // room for each row's Status, reused
+};
+
+void appendJson(std::string &out, StartupEntry &entry, RowWriter &writer) {
   out += "{\"kind\":";
-  json::appendString(out, wordOfKind(entry.kind));
+  appendWord(out, wordOfKind(entry.kind));
   appendBytes(out, "name", "name_hex", entry.name);
   appendBytes(out, "command", "command_hex", entry.command);
   appendKey(out, "starts");
   out += entry.verdict == StartVerdict::Starts ? "true" : "false";
   appendKey(out, "reason");
-  json::appendString(out, reasonCode(entry.verdict)); // ASCII, never escaped
-  appendText(out, "status", statusText(entry, context.texts));
-  if (entry.kind == EntryKind::Customized) {
-    const Timing timing = timings.of(entry);
-    appendText(out, "schedule", timing.schedule);
-    appendOptional(out, "last_start", timing.lastStart);
-    appendOptional(out, "next_start", timing.nextStart);
+  appendWord(out, reasonCode(entry.verdict));
+  std::optional<Timing> timing;
+  if (entry.kind == EntryKind::Customized)
+    timing = writer.timings.of(entry);
+  statusTextInto(writer.status, entry, writer.labels);
+  appendText(out, "status", writer.status);
+  if (timing) {
+    appendText(out, "schedule", timing->schedule);
+    appendOptional(out, "last_start", timing->lastStart);
+    appendOptional(out, "next_start", timing->nextStart);
   } else {
-    appendOptional(out, "file",
-                   entry.file.empty() ? std::nullopt : std::optional<std::string>(entry.file));
+    if (entry.file.empty())
+      appendKey(out, "file"), out += "null";
+    else
+      appendText(out, "file", entry.file);
   }
   out += '}';
 }
 
-void appendLine(std::string &out, const StartupEntry &entry, const TimingReader &timings,
-                Context &context) {
+void appendLine(std::string &out, StartupEntry &entry, RowWriter &writer, Context &context) {
+  std::optional<Timing> timing;
+  if (entry.kind == EntryKind::Customized)
+    timing = writer.timings.of(entry);
+  statusTextInto(writer.status, entry, writer.labels);
   out += kindLabel(entry.kind, context.texts);
   out += '\t';
   out += entry.name;
   out += '\t';
-  out += statusText(entry, context.texts);
+  out += writer.status;
   out += '\t';
   out += entry.command;
-  if (entry.kind == EntryKind::Customized) {
-    const Timing timing = timings.of(entry);
+  if (timing) {
     out += '\t';
-    out += timing.schedule;
+    out += timing->schedule;
     out += "\tlast start ";
-    out += timing.lastStart.value_or("unknown");
+    out += timing->lastStart.value_or("unknown");
     out += "\tnext start ";
-    out += timing.nextStart.value_or("none");
+    out += timing->nextStart.value_or("none");
   }
   out += '\n';
 }
@@ -166,9 +206,11 @@ std::vector<StartupEntry> startupRows(Context &context, const LocalTime &now) {
 }
 
 Result listEntries(Context &context, bool json) {
-  const LocalTime now = context.platform.clock.now();
-  const std::vector<StartupEntry> rows = startupRows(context, now);
-  const TimingReader timings(context.texts, now);
+  // The Status of a customized row is worked out with its timing, once, not by startupRows.
+  Toolbox toolbox(context.platform);
+  std::vector<StartupEntry> rows =
+      readStartupList(context.platform, toolbox, context.texts, context.starterFile).rows;
+  RowWriter writer(context.texts, context.platform.clock.now());
   Result result;
   std::string &out = result.out;
   out.reserve(rows.size() * 256);
@@ -176,12 +218,12 @@ Result listEntries(Context &context, bool json) {
     out += '[';
     for (std::size_t i = 0; i < rows.size(); ++i) {
       out += i == 0 ? "\n" : ",\n";
-      appendJson(out, rows[i], timings, context);
+      appendJson(out, rows[i], writer);
     }
     out += rows.empty() ? "]\n" : "\n]\n";
   } else {
-    for (const auto &row : rows)
-      appendLine(out, row, timings, context);
+    for (auto &row : rows)
+      appendLine(out, row, writer, context);
   }
   return result;
 }

@@ -62,7 +62,26 @@ std::string sentence(std::string text, const std::string &detail, bool aside = f
   return text;
 }
 
+// A customized entry's cell says what is about now and next after its label.
+void appendTimingBrief(std::string &cell, const StartupEntry &entry) {
+  if (entry.verdict != StartVerdict::Disabled && !entry.timingBrief.empty()) {
+    cell += " \xE2\x80\x93 ";
+    cell += entry.timingBrief;
+  }
+}
+
 } // namespace
+
+VerdictLabels::VerdictLabels(const LanguageTable &texts) {
+  for (std::size_t verdict = 0; verdict < labels.size(); ++verdict)
+    labels[verdict] = texts.getText(text::firstVerdictLabel + static_cast<std::int32_t>(verdict));
+}
+
+void statusTextInto(std::string &cell, const StartupEntry &entry, const VerdictLabels &labels) {
+  cell = labels.of(entry.verdict);
+  if (entry.kind == EntryKind::Customized)
+    appendTimingBrief(cell, entry);
+}
 
 EntryStatus customizedStatus(const StartupEntry &entry, const LanguageTable &texts) {
   EntryStatus status;
@@ -80,15 +99,10 @@ EntryStatus customizedStatus(const StartupEntry &entry, const LanguageTable &tex
   }
   // The timings say when the entry last started and starts next, or why its last start failed:
   // the sentence says it all, the cell what is about now and next.
-  if (entry.verdict != StartVerdict::Disabled) {
-    if (!entry.timingBrief.empty()) {
-      status.text += " \xE2\x80\x93 ";
-      status.text += entry.timingBrief;
-    }
-    if (!entry.timing.empty()) {
-      status.reason += ' ';
-      status.reason += entry.timing;
-    }
+  appendTimingBrief(status.text, entry);
+  if (entry.verdict != StartVerdict::Disabled && !entry.timing.empty()) {
+    status.reason += ' ';
+    status.reason += entry.timing;
   }
   return status;
 }
@@ -104,9 +118,10 @@ EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts) {
 }
 
 std::string statusText(const StartupEntry &entry, const LanguageTable &texts) {
+  std::string cell = texts.getText(text::firstVerdictLabel + verdictIndex(entry.verdict));
   if (entry.kind == EntryKind::Customized)
-    return customizedStatus(entry, texts).text;
-  return texts.getText(text::firstVerdictLabel + verdictIndex(entry.verdict));
+    appendTimingBrief(cell, entry);
+  return cell;
 }
 
 } // namespace lw

@@ -4,6 +4,7 @@
 
 #include "entries/StartupList.h"
 
+#include <array>
 #include <string>
 
 namespace lw {
@@ -16,6 +17,21 @@ struct EntryStatus {
 EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts);
 // The Status cell alone, without working out the sentence: what a listing of every row needs.
 std::string statusText(const StartupEntry &entry, const LanguageTable &texts);
+
+// The Status labels of the verdicts, looked up once for a listing of many rows.
+class VerdictLabels {
+public:
+  explicit VerdictLabels(const LanguageTable &texts);
+  const std::string &of(StartVerdict verdict) const {
+    return labels[static_cast<std::size_t>(verdict)];
+  }
+
+private:
+  std::array<std::string, static_cast<std::size_t>(StartVerdict::NeverDue) + 1> labels;
+};
+
+// Sets `cell` to what statusText answers, reusing its room.
+void statusTextInto(std::string &cell, const StartupEntry &entry, const VerdictLabels &labels);
 
 // A customized entry's status, which Launchwright itself decides: whether it is switched off,
 // its program is missing or its rule can never come due. The one place that says more about when
