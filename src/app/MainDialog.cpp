@@ -87,7 +87,7 @@ MainDialog::MainDialog(const Platform &system, Tray &tray, QWidget *parent)
   deleteButton = ui->deleteButton;
   editButton = ui->editButton;
   entryList = ui->entryList;
-  drawBands();
+  anchorCanvas();
   listModel = new StartupListModel(languageTable, this);
   entryList->setModel(listModel);
   listModel->setTiming([this](StartupEntry &row) { describeTiming(row); });
@@ -202,6 +202,7 @@ void MainDialog::initialise() {
         std::max(kindWidth, metrics.horizontalAdvance(fromText(kindLabel(kind, languageTable))) +
                                 kindColumnPadding);
   entryList->setColumnWidth(1, kindWidth);
+  restoreWindowLayout();
 
   launcher.startedThisRun.clear();
   consumeAutostartMarker();
@@ -241,6 +242,7 @@ void MainDialog::removeRunningValues() {
 }
 
 void MainDialog::closeEvent(QCloseEvent *event) {
+  saveWindowLayout();
   dispatch(command::closeBox);
   QDialog::closeEvent(event);
 }
@@ -248,6 +250,7 @@ void MainDialog::closeEvent(QCloseEvent *event) {
 void MainDialog::OnClose() { removeRunningValues(); }
 
 void MainDialog::OnExit() {
+  saveWindowLayout();
   trayIcon.remove();
   removeRunningValues();
   done(QDialog::Accepted);
@@ -284,6 +287,8 @@ bool MainDialog::eventFilter(QObject *watched, QEvent *event) {
     dispatch(command::listDoubleClick);
     return true;
   }
+  if (watched == ui->canvas && event->type() == QEvent::Resize)
+    layOutCanvas();
   return QDialog::eventFilter(watched, event);
 }
 

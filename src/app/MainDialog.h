@@ -16,9 +16,12 @@
 #include <QPoint>
 #include <QTimer>
 
+#include <QRect>
+
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QMenu;
 class QMenuBar;
@@ -194,6 +197,18 @@ private:
   void removeRunningValues();
   void deleteBackgroundControl();
   void fitCounts();
+  // The canvas is drawn for one size; when the window grows, the list takes the room and the
+  // buttons, counts and bands keep to their edges.
+  struct Anchored {
+    QWidget *widget;
+    QRect designed;
+    bool left, top, right, bottom; // the edges that follow the canvas's right or bottom edge
+  };
+  void anchorCanvas();
+  void layOutCanvas();
+  // The window's size and the list's column widths, as the user left them last time.
+  void restoreWindowLayout();
+  void saveWindowLayout();
   // The bands around the canvas, for their present sizes.
   void drawBands();
   void buildMenuBar();
@@ -212,6 +227,10 @@ private:
   mutable std::optional<ScheduleTexts> scheduleTexts;
 
   std::unique_ptr<Ui::MainDialog> ui;
+  std::vector<Anchored> anchored;
+  QSize designedCanvas;
+  QSize bandsDrawnFor;
+  std::string savedLayout; // as last read or written, so that an unchanged one is not written
   std::string statusText;
   std::vector<std::string> failuresTold; // entries whose failed start the user was told of
   std::string failureNotes;              // lines under the counts until the next refresh

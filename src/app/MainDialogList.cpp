@@ -46,25 +46,6 @@ void MainDialog::refreshList() {
   fitCounts();
 }
 
-// The counts keep their designed place, but a larger system font (Windows, Wine, a user's
-// setting) needs more room than the design gives: the label grows with its text, the bottom
-// band moves down below its last line, and the side bands and the window grow with it, instead
-// of the last lines being cut off or drawn over the band.
-void MainDialog::fitCounts() {
-  QLabel *counts = ui->statusText;
-  const QSize needed = counts->sizeHint();
-  counts->resize(std::max(counts->width(), needed.width()),
-                 std::max(counts->height(), needed.height()));
-  const int overflow = counts->y() + needed.height() - ui->bottomBand->y();
-  if (overflow <= 0)
-    return;
-  ui->bottomBand->move(ui->bottomBand->x(), ui->bottomBand->y() + overflow);
-  for (QLabel *band : {ui->leftBand, ui->rightBand})
-    band->resize(band->width(), band->height() + overflow);
-  drawBands();
-  ui->canvas->setFixedHeight(ui->canvas->height() + overflow);
-}
-
 void MainDialog::showListMenu(QPoint at) {
   if (listMenu)
     listMenu->deleteLater();

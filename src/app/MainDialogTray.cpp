@@ -6,6 +6,7 @@
 namespace lw {
 
 void MainDialog::minimizeToTray() {
+  saveWindowLayout();
   if (trayMenu)
     trayMenu->deleteLater();
   trayMenu = loadTrayMenu();

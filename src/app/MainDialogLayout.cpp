@@ -1,0 +1,127 @@
+// The main window's geometry: a canvas drawn for one size that grows with the window, the
+// counts that grow with a large font, and the size and column widths kept between runs.
+
+#include "MainDialog.h"
+
+#include "ui_MainDialog.h"
+
+#include <QHeaderView>
+#include <QTreeView>
+
+#include <algorithm>
+#include <charconv>
+#include <sstream>
+
+namespace lw {
+
+namespace {
+
+// Where the window's own layout is kept, beside the program's other values of the user.
+constexpr const char *windowKey = "SOFTWARE\\Kestrum\\Kestrumsoft Launchwright\\Window";
+constexpr const char *layoutValue = "Layout";
+// Width and height, then the widths of every column but Status, which takes the rest.
+constexpr std::size_t layoutNumbers = 5;
+// Larger than any screen: a damaged value must not make a window nobody can handle.
+constexpr int largestSide = 16384;
+
+std::vector<int> numbersOf(const std::string &text) {
+  std::vector<int> numbers;
+  std::istringstream words(text);
+  std::string word;
+  while (words >> word) {
+    int number = 0;
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), number);
+    if (error != std::errc() || end != word.data() + word.size() || number <= 0 ||
+        number > largestSide)
+      return {};
+    numbers.push_back(number);
+  }
+  return numbers;
+}
+
+} // namespace
+
+void MainDialog::anchorCanvas() {
+  // Edges marked true follow the canvas's right or bottom edge as the window grows.
+  anchored = {
+      {entryList, {}, false, false, true, true},
+      {editButton, {}, true, true, true, true},
+      {addButton, {}, true, true, true, true},
+      {deleteButton, {}, true, true, true, true},
+      {ui->okButton, {}, false, true, false, true},
+      {ui->cancelButton, {}, false, true, false, true},
+      {ui->statusText, {}, false, true, false, true},
+      {ui->topBand, {}, false, false, true, false},
+      {ui->bottomBand, {}, false, true, true, true},
+      {ui->leftBand, {}, false, false, false, true},
+      {ui->rightBand, {}, true, false, true, true},
+  };
+  for (Anchored &item : anchored)
+    item.designed = item.widget->geometry();
+  designedCanvas = ui->canvas->minimumSize();
+  ui->canvas->installEventFilter(this);
+}
+
+void MainDialog::layOutCanvas() {
+  const int dx = std::max(0, ui->canvas->width() - designedCanvas.width());
+  const int dy = std::max(0, ui->canvas->height() - designedCanvas.height());
+  for (const Anchored &item : anchored) {
+    QRect place = item.designed;
+    place.setCoords(place.left() + (item.left ? dx : 0), place.top() + (item.top ? dy : 0),
+                    place.right() + (item.right ? dx : 0), place.bottom() + (item.bottom ? dy : 0));
+    if (item.widget->geometry() != place)
+      item.widget->setGeometry(place);
+  }
+  if (bandsDrawnFor != ui->canvas->size()) {
+    bandsDrawnFor = ui->canvas->size();
+    drawBands();
+  }
+}
+
+// The counts keep their designed place, but a larger system font (Windows, Wine, a user's
+// setting) needs more room than the design gives: the label grows with its text, the bottom
+// band moves down below its last line, and the side bands and the window grow with it, instead
+// of the last lines being cut off or drawn over the band.
+void MainDialog::fitCounts() {
+  const auto designOf = [this](QWidget *widget) -> QRect & {
+    return std::find_if(anchored.begin(), anchored.end(),
+                        [widget](const Anchored &item) { return item.widget == widget; })
+        ->designed;
+  };
+  QRect &counts = designOf(ui->statusText);
+  const QSize needed = ui->statusText->sizeHint();
+  counts.setSize(counts.size().expandedTo(needed));
+  const int overflow = counts.y() + needed.height() - designOf(ui->bottomBand).y();
+  if (overflow > 0) {
+    designOf(ui->bottomBand).translate(0, overflow);
+    for (QLabel *band : {ui->leftBand, ui->rightBand})
+      designOf(band).setHeight(designOf(band).height() + overflow);
+    designedCanvas.setHeight(designedCanvas.height() + overflow);
+    ui->canvas->setMinimumSize(designedCanvas);
+  }
+  layOutCanvas();
+}
+
+void MainDialog::restoreWindowLayout() {
+  savedLayout =
+      platform.registry.read(RegistryRoot::CurrentUser, windowKey, layoutValue).value_or("");
+  const std::vector<int> numbers = numbersOf(savedLayout);
+  if (numbers.size() != layoutNumbers)
+    return;
+  resize(numbers[0], numbers[1]);
+  for (int column = 0; column + 2 < static_cast<int>(layoutNumbers); ++column)
+    entryList->setColumnWidth(column, numbers[static_cast<std::size_t>(column) + 2]);
+}
+
+void MainDialog::saveWindowLayout() {
+  std::string layout = std::to_string(width()) + ' ' + std::to_string(height());
+  for (int column = 0; column + 2 < static_cast<int>(layoutNumbers); ++column)
+    layout += ' ' + std::to_string(entryList->columnWidth(column));
+  if (layout == savedLayout)
+    return;
+  // Only a convenience: a store that cannot be written costs the user nothing but this.
+  if (platform.registry.write(RegistryRoot::CurrentUser, windowKey, layoutValue, layout))
+    savedLayout = layout;
+}
+
+} // namespace lw
