@@ -107,7 +107,7 @@ Result addEntry(Context &context, EntryKind kind, const std::string &name,
     schedule = encodeSchedule(*values);
   }
   const EntryValues entry{kind, name, command, schedule};
-  switch (refusalOf(entry)) {
+  switch (refusalOf(context.platform.startup, std::nullopt, entry)) {
   case SaveOutcome::LineBreak:
     return refused("a name or command cannot contain a line break");
   case SaveOutcome::NoCommand:
@@ -115,6 +115,19 @@ Result addEntry(Context &context, EntryKind kind, const std::string &name,
   case SaveOutcome::NotUtf8:
     return refused("the command of a user or machine entry must be UTF-8 text, as its desktop "
                    "file is");
+  case SaveOutcome::BadName:
+    // Not quoted: the name may hold control characters.
+    return refused("the name cannot be used for " + std::string(wordOfKind(kind)) +
+                   " entries, whose names are file names: it is blank, \".\" or \"..\", or "
+                   "holds a \"/\" or a control character");
+  case SaveOutcome::NameTooLong:
+    return refused("the name is " + std::to_string(name.size()) + " bytes long; " +
+                   wordOfKind(kind) + " entries can have names of at most " +
+                   std::to_string(longestName(context.platform.startup, kind)) + " bytes");
+  case SaveOutcome::CommandTooLong:
+    return refused("the command is " + std::to_string(command.size()) +
+                   " bytes long; an entry's command can have at most " +
+                   std::to_string(longestCommand) + " bytes");
   default:
     break;
   }

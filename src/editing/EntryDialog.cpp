@@ -263,8 +263,11 @@ void EntryDialog::OnOK() {
   const bool knownKind = kind >= 0 && kind <= 2;
   const EntryValues entry{knownKind ? static_cast<EntryKind>(kind) : EntryKind::CurrentUser, name,
                           command, schedule};
+  std::optional<EntryValues> old;
+  if (!addingMode && oldKind >= 0 && oldKind <= 2)
+    old = EntryValues{static_cast<EntryKind>(oldKind), oldName, oldCommand, oldSchedule};
   // The user corrects a refused entry while the dialog is still open.
-  switch (refusalOf(entry)) {
+  switch (refusalOf(system().startup, old, entry)) {
   case SaveOutcome::LineBreak:
     tellText(text::lineBreakRefused);
     return;
@@ -274,12 +277,18 @@ void EntryDialog::OnOK() {
   case SaveOutcome::NotUtf8:
     tellText(text::notUtf8Refused);
     return;
+  case SaveOutcome::BadName:
+    tellText(text::badNameRefused);
+    return;
+  case SaveOutcome::NameTooLong:
+    tellText(text::nameTooLongRefused);
+    return;
+  case SaveOutcome::CommandTooLong:
+    tellText(text::commandTooLongRefused);
+    return;
   default:
     break;
   }
-  std::optional<EntryValues> old;
-  if (!addingMode && oldKind >= 0 && oldKind <= 2)
-    old = EntryValues{static_cast<EntryKind>(oldKind), oldName, oldCommand, oldSchedule};
   if (knownKind && nameUsed(*this, old, entry)) {
     tellText(text::nameUsedRefused);
     return;

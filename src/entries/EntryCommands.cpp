@@ -4,6 +4,8 @@
 #include "storage/EntryFormat.h"
 #include "support/Utf8.h"
 
+#include <algorithm>
+
 namespace lw {
 
 namespace {
@@ -46,7 +48,14 @@ std::string storedScheduleLine(const std::vector<std::string> &customLines,
   return line;
 }
 
-SaveOutcome refusalOf(const EntryValues &entry) {
+std::size_t longestName(const StartupState &startup, EntryKind kind) {
+  if (kind == EntryKind::Customized)
+    return longestCommand;
+  return std::min(longestCommand, startup.longestName(rootOf(kind)));
+}
+
+SaveOutcome refusalOf(const StartupState &startup, const std::optional<EntryValues> &old,
+                      const EntryValues &entry) {
   // A line break would split the entry's block or record in the data files, or its autostart
   // file.
   if (containsLineBreak(entry.name) || containsLineBreak(entry.command))
@@ -58,6 +67,17 @@ SaveOutcome refusalOf(const EntryValues &entry) {
   // and then never started.
   if (entry.kind != EntryKind::Customized && !isValidUtf8(entry.command))
     return SaveOutcome::NotUtf8;
+  if (entry.command.size() > longestCommand)
+    return SaveOutcome::CommandTooLong;
+  // Checked here, where a script or the user can be told why, and not found out by a write
+  // that fails like a lack of rights would. A customized entry's name is a line of its data
+  // file: any bytes without a line break keep the file's blocks in place.
+  if (old && old->kind == entry.kind && old->name == entry.name)
+    return SaveOutcome::Saved;
+  if (entry.kind != EntryKind::Customized && !startup.usableName(rootOf(entry.kind), entry.name))
+    return SaveOutcome::BadName;
+  if (entry.name.size() > longestName(startup, entry.kind))
+    return SaveOutcome::NameTooLong;
   return SaveOutcome::Saved;
 }
 
@@ -71,7 +91,8 @@ bool nameUsed(EntryStore &store, const std::optional<EntryValues> &old, const En
 
 SaveOutcome saveEntry(EntryStore &store, const std::optional<EntryValues> &old,
                       const EntryValues &entry, const std::function<void()> &customizedWritten) {
-  if (const SaveOutcome refused = refusalOf(entry); refused != SaveOutcome::Saved)
+  if (const SaveOutcome refused = refusalOf(store.system().startup, old, entry);
+      refused != SaveOutcome::Saved)
     return refused;
   if (nameUsed(store, old, entry))
     return SaveOutcome::NameUsed;

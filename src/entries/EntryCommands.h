@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "storage/EntryStore.h"
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -35,17 +36,30 @@ struct EntryValues {
 
 enum class SaveOutcome {
   Saved,
-  LineBreak,   // the name or command holds a line break; nothing was written
-  NoCommand,   // the command is empty or blanks only; nothing was written
-  NotUtf8,     // the command of a Run-key entry is not UTF-8, as its desktop file must be
-  NameUsed,    // another entry of the kind has the name, in any case; nothing was written
-  NotRemoved,  // an edit whose old entry could not be removed; nothing was written
-  WriteFailed, // the entry could not be written; an edit's old entry is in the backup file
+  LineBreak,      // the name or command holds a line break; nothing was written
+  NoCommand,      // the command is empty or blanks only; nothing was written
+  NotUtf8,        // the command of a Run-key entry is not UTF-8, as its desktop file must be
+  BadName,        // the name cannot be one of the kind's (a file name); nothing was written
+  NameTooLong,    // the name is longer than longestName; nothing was written
+  CommandTooLong, // the command is longer than longestCommand; nothing was written
+  NameUsed,       // another entry of the kind has the name, in any case; nothing was written
+  NotRemoved,     // an edit whose old entry could not be removed; nothing was written
+  WriteFailed,    // the entry could not be written; an edit's old entry is in the backup file
 };
 
+// No command needs more. A longer one is refused rather than written where every reader must
+// hold it whole; escaped for a desktop file it still fits far below what a session reads.
+inline constexpr std::size_t longestCommand = 64 * 1024;
+
+// The longest name, in bytes, an entry of the kind may have: where the platform's names are
+// file names, what the file system leaves beside the suffix; otherwise longestCommand.
+std::size_t longestName(const StartupState &startup, EntryKind kind);
+
 // What stops an entry from being saved before anything is asked or written: LineBreak,
-// NoCommand, NotUtf8, or Saved when it may be saved.
-SaveOutcome refusalOf(const EntryValues &entry);
+// NoCommand, NotUtf8, BadName, NameTooLong, CommandTooLong, or Saved when it may be saved. An
+// edit that keeps the name and kind keeps the name its entry already has.
+SaveOutcome refusalOf(const StartupState &startup, const std::optional<EntryValues> &old,
+                      const EntryValues &entry);
 
 // Whether another entry of the entry's kind has its name, in this or any other case of ASCII
 // letters: Run values compare so, and two files of one name but for case would be two entries

@@ -6,6 +6,7 @@
 
 #include "Registry.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,6 +56,13 @@ public:
     auto user = entries(RegistryRoot::CurrentUser);
     return {std::move(user), entries(RegistryRoot::LocalMachine)};
   }
+
+  // Whether a new entry of the Run key of root may have this name, and how long (in bytes) its
+  // name may be at most: where names are file names, an unusable or over-long name is refused
+  // before anything is tried, instead of failing like a lack of rights when it is written.
+  virtual bool usableName(RegistryRoot /*root*/, std::string_view /*name*/) const { return true; }
+  virtual std::size_t longestName(RegistryRoot /*root*/) const { return noNameLimit; }
+  static constexpr std::size_t noNameLimit = static_cast<std::size_t>(-1);
 
   // Switches the entry off or on and keeps everything else about it. True when the entry is
   // in the asked state afterwards; false, changing nothing, when it cannot be switched (no

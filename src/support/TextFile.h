@@ -43,6 +43,14 @@ std::string readBytes(const std::string &path, std::size_t limit = noReadLimit);
 // file in a FileError.
 std::string readBytesAt(int folderFd, const char *name, const std::string &pathForErrors,
                         std::size_t limit = noReadLimit);
+
+// The longest file name, in bytes, that the folder's file system takes; for a folder not made
+// yet, that of the nearest folder above it.
+std::size_t longestFileName(const std::string &folder);
+
+// Removes what killed writes of any "<name><suffix>" in the folder left behind, by the rules
+// writeAtomically follows for its own file's: for a folder that other programs read as a whole.
+void removeStaleTemporaries(const std::string &folder, std::string_view suffix);
 #endif
 
 // Throws FileError (notRegularReason) when something other than a regular file stands at the
@@ -60,10 +68,11 @@ enum class LinkPolicy {
 
 // Replaces the file atomically with exactly these bytes. Throws FileError on any failure, in
 // which case the previous file is untouched. A target that exists and is not a regular file
-// (through a followed link too) is refused. After a successful write, temporaries of earlier
-// interrupted writes of the same file are removed: only names of this writer's own pattern,
-// owned by this user and untouched for staleTemporaryAgeSeconds: a writer keeps touching its
-// temporary until the rename, so a write in progress is never hit.
+// (through a followed link too) is refused. The temporary is "<name>.XXXXXX", or
+// ".launchwright-XXXXXX" when that would be too long a file name. After a successful write,
+// temporaries of earlier interrupted writes of the same file are removed: only names of this
+// writer's own pattern, owned by this user and untouched for staleTemporaryAgeSeconds: a writer
+// keeps touching its temporary until the rename, so a write in progress is never hit.
 void writeAtomically(const std::string &path, const std::string &bytes,
                      LinkPolicy links = LinkPolicy::Follow);
 

@@ -3,7 +3,9 @@
 #include "TextFile.h"
 #include "TextFileDetail.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -41,28 +43,46 @@ private:
   int fd;
 };
 
-// mkostemp's name: the target's, a dot and six letters or digits.
-bool isOwnTemporaryName(std::string_view name, std::string_view target) {
-  if (name.size() != target.size() + 7 || !name.starts_with(target) || name[target.size()] != '.')
+bool isTemporaryTail(std::string_view tail) {
+  if (tail.size() != 7 || tail.front() != '.')
     return false;
-  for (const char c : name.substr(target.size() + 1))
+  for (const char c : tail.substr(1))
     if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
       return false;
   return true;
 }
 
+// The temporary of a name too long to take mkostemp's six letters: short, and unmistakably ours.
+constexpr std::string_view shortTemporaryStem = ".launchwright";
+
+bool isShortTemporaryName(std::string_view name) {
+  return name.size() == shortTemporaryStem.size() + 7 && name.starts_with(shortTemporaryStem) &&
+         isTemporaryTail(name.substr(shortTemporaryStem.size()));
+}
+
+// mkostemp's name: the target's, a dot and six letters or digits.
+bool isOwnTemporaryName(std::string_view name, std::string_view target) {
+  return name.size() == target.size() + 7 && name.starts_with(target) &&
+         isTemporaryTail(name.substr(target.size()));
+}
+
+// The same for the temporary of any "<name><suffix>".
+bool isTemporaryOfSuffix(std::string_view name, std::string_view suffix) {
+  if (name.size() <= suffix.size() + 7)
+    return false;
+  const auto target = name.substr(0, name.size() - 7);
+  return target.ends_with(suffix) && isTemporaryTail(name.substr(target.size()));
+}
+
 // Temporaries left by writes that were killed before their rename. A writer in progress keeps
 // touching its file until the rename, so one untouched for the stale age is nobody's any more.
-void removeStaleTemporaries(const std::string &path) {
-  const std::string directory = directoryOf(path);
-  const auto slash = path.find_last_of('/');
-  const std::string target = slash == std::string::npos ? path : path.substr(slash + 1);
+template <typename Ours> void removeStaleIn(const std::string &directory, const Ours &ours) {
   DIR *listing = ::opendir(directory.c_str());
   if (!listing)
     return;
   const std::time_t staleBefore = std::time(nullptr) - textfile::staleTemporaryAgeSeconds;
   while (const dirent *item = ::readdir(listing)) {
-    if (!isOwnTemporaryName(item->d_name, target))
+    if (!ours(std::string_view(item->d_name)))
       continue;
     struct stat info {};
     if (::fstatat(::dirfd(listing), item->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
@@ -72,7 +92,36 @@ void removeStaleTemporaries(const std::string &path) {
   ::closedir(listing);
 }
 
+void removeStaleTemporariesOf(const std::string &path) {
+  const auto slash = path.find_last_of('/');
+  const std::string target = slash == std::string::npos ? path : path.substr(slash + 1);
+  removeStaleIn(directoryOf(path), [&target](std::string_view name) {
+    return isOwnTemporaryName(name, target) || isShortTemporaryName(name);
+  });
+}
+
 } // namespace
+
+std::size_t textfile::longestFileName(const std::string &folder) {
+  std::string at = folder.empty() ? "." : folder;
+  while (true) {
+    errno = 0;
+    const long longest = ::pathconf(at.c_str(), _PC_NAME_MAX);
+    // No file system here takes more than NAME_MAX, whatever it says: readdir could not list it.
+    if (longest > 0)
+      return std::min<std::size_t>(static_cast<std::size_t>(longest), NAME_MAX);
+    const std::string above = directoryOf(at);
+    if (errno == 0 || above == at)
+      return NAME_MAX;
+    at = above;
+  }
+}
+
+void textfile::removeStaleTemporaries(const std::string &folder, std::string_view suffix) {
+  removeStaleIn(folder, [suffix](std::string_view name) {
+    return isTemporaryOfSuffix(name, suffix) || isShortTemporaryName(name);
+  });
+}
 
 std::string textfile::readBytes(const std::string &path, std::size_t limit) {
   return readBytesAt(AT_FDCWD, path.c_str(), path, limit);
@@ -141,7 +190,11 @@ void textfile::writeAtomically(const std::string &requested, const std::string &
     if (::stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode))
       throw FileError(requested, notRegularReason);
   }
+  const std::string directory = directoryOf(path);
+  const auto nameStart = path.find_last_of('/') + 1; // 0 without a slash
   std::string temporary = path + ".XXXXXX";
+  if (temporary.size() - nameStart > textfile::longestFileName(directory))
+    temporary = path.substr(0, nameStart) + std::string(shortTemporaryStem) + ".XXXXXX";
   Descriptor out(::mkostemp(temporary.data(), O_CLOEXEC));
   if (out.get() < 0)
     throw FileError(path, std::strerror(errno));
@@ -175,10 +228,10 @@ void textfile::writeAtomically(const std::string &requested, const std::string &
     fail(errno);
 
   // Make the rename itself durable; a failure here leaves a complete file either way.
-  Descriptor directory(::open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (directory.get() >= 0)
-    ::fsync(directory.get());
-  removeStaleTemporaries(path);
+  Descriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() >= 0)
+    ::fsync(folder.get());
+  removeStaleTemporariesOf(path);
 }
 
 FileLock::FileLock(const std::string &path) : handle(-1) {

@@ -72,6 +72,9 @@ inline constexpr std::int32_t noCommandRefused = 586;
 inline constexpr std::int32_t nameUsedRefused = 588;
 inline constexpr std::int32_t notUtf8Refused = 589;
 inline constexpr std::int32_t unknownKindRefused = 590;
+inline constexpr std::int32_t badNameRefused = 591;
+inline constexpr std::int32_t nameTooLongRefused = 592;
+inline constexpr std::int32_t commandTooLongRefused = 593;
 inline constexpr std::int32_t unrecognisedFile = 595;
 
 // Reports of a file that could not be used, and of a missing display
@@ -189,6 +192,9 @@ inline constexpr std::array all = {editButton,
                                    notUtf8Refused,
                                    nameUsedRefused,
                                    unknownKindRefused,
+                                   badNameRefused,
+                                   nameTooLongRefused,
+                                   commandTooLongRefused,
                                    unrecognisedFile,
                                    fileErrorIntro,
                                    helpNotShown,

@@ -167,15 +167,27 @@ TEST(CommandLineTool, CustomizedEntryRoundTripsThroughDisableDeleteAndRestore) {
   EXPECT_TRUE(fs::exists(lw.userAutostart() / starterFile));
 }
 
+// The longest name a user or machine entry can have here: "<name>.desktop" is as long as the
+// temporary folders' file system takes.
+std::string longestName(const Installation &lw, char letter) {
+  const auto longest = ::pathconf(lw.config.c_str(), _PC_NAME_MAX);
+  return std::string(static_cast<std::size_t>(longest) - std::string(".desktop").size(), letter);
+}
+
 TEST(CommandLineTool, RunEntriesAreWrittenDeletedAndRestoredInTheirAutostartFolders) {
   const Installation lw;
   const struct {
     const char *kind;
     fs::path folder;
     const char *kindDigit;
-  } cases[] = {{"user", lw.userAutostart(), "1"}, {"machine", lw.machineAutostart(), "0"}};
+    std::string name;
+  } cases[] = {{"user", lw.userAutostart(), "1", "Editor for user"},
+               {"machine", lw.machineAutostart(), "0", "Editor for machine"},
+               // No room beside it for a temporary named after it.
+               {"user", lw.userAutostart(), "1", longestName(lw, 'u')},
+               {"machine", lw.machineAutostart(), "0", longestName(lw, 'm')}};
   for (const auto &c : cases) {
-    const std::string name = std::string("Editor for ") + c.kind;
+    const std::string &name = c.name;
     const fs::path file = c.folder / (name + ".desktop");
     EXPECT_EQ(lw.run({"add", "--kind", c.kind, "--name", name, "--command", "/bin/ed"}).status, 0);
     EXPECT_NE(slurp(file).find("Exec=/bin/ed"), std::string::npos) << c.kind;
@@ -436,6 +448,16 @@ TEST(CommandLineTool, RefusedRequestsSayWhyOnOneLineAndWriteNothing) {
       {"restore", "7"},
       {"restore", "--list", "1"},
       {"check", "Nothing"},
+      // Names of user and machine entries are file names, checked before anything is tried.
+      {"add", "--kind", "user", "--name", " ", "--command", "x"},
+      {"add", "--kind", "user", "--name", "a/b", "--command", "x"},
+      {"add", "--kind", "machine", "--name", "..", "--command", "x"},
+      {"add", "--kind", "user", "--name", ".", "--command", "x"},
+      {"add", "--kind", "user", "--name", "bell\a", "--command", "x"},
+      {"add", "--kind", "user", "--name", longestName(lw, 'u') + "u", "--command", "x"},
+      {"add", "--kind", "machine", "--name", longestName(lw, 'm') + "m", "--command", "x"},
+      {"add", "--kind", "user", "--name", "X", "--command", std::string(64 * 1024 + 1, 'x')},
+      {"add", "--kind", "customized", "--name", std::string(64 * 1024 + 1, 'n'), "--command", "x"},
   };
   const auto before = lw.snapshot();
   for (const auto &arguments : refused) {

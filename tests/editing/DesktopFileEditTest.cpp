@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace lw::test {
 namespace {
@@ -130,6 +131,38 @@ TEST_F(DesktopFileEditTest, NewEntryNamedLikeAnotherButForCapitalsIsRefusedAndTh
   EXPECT_EQ(fs::directory_iterator(autostart)->path().filename(), "clipboard.desktop");
   EXPECT_EQ(fileBytes(autostart / "clipboard.desktop"), before);
   EXPECT_TRUE(backupLines().empty());
+}
+
+TEST_F(DesktopFileEditTest, NameThatCannotBeAFileNameIsRefusedBeforeAsking) {
+  const auto longest = static_cast<std::size_t>(::pathconf(autostart.c_str(), _PC_NAME_MAX));
+  const struct {
+    std::string name;
+    std::string command;
+    std::int32_t refusal;
+  } cases[] = {
+      {"../clipboard", "/bin/true", text::badNameRefused},
+      {std::string(longest - 7, 'n'), "/bin/true", text::nameTooLongRefused},
+  };
+  const auto before = fileBytes(autostart / "clipboard.desktop");
+  for (const auto &c : cases) {
+    EntryDialog dialog(*platform);
+    dialog.kind = static_cast<int>(EntryKind::CurrentUser);
+    dialog.name = text(text::newEntryName);
+    dialog.OnInitDialog();
+    dialog.show();
+    type(&dialog, "nameEdit", QString::fromStdString(c.name));
+    type(&dialog, "commandEdit", QString::fromStdString(c.command));
+    click(&dialog, "okButton");
+    EXPECT_EQ(shownTexts().back(), text(c.refusal)) << c.name.substr(0, 20);
+    EXPECT_TRUE(dialog.isVisible());
+  }
+  EXPECT_EQ(shownTexts().size(), std::size(cases)) << "nothing was asked";
+  EXPECT_EQ(std::distance(fs::directory_iterator(autostart), fs::directory_iterator()), 1);
+  EXPECT_EQ(fileBytes(autostart / "clipboard.desktop"), before);
+  // A name its file already has is kept by an edit, even one a new entry could not take.
+  fs::rename(autostart / "clipboard.desktop", autostart / " .desktop");
+  edit(" ", "/usr/bin/true --blank", " ");
+  EXPECT_EQ(linesOf(autostart / " .desktop"), expected("/usr/bin/true --blank"));
 }
 
 class NoTray : public Tray {

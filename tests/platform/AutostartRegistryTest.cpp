@@ -1,7 +1,12 @@
 // The Run keys as autostart folders, through the Registry seam.
 #include "PlatformTesting.h"
 
+#include "support/TextFile.h"
+
+#include <ctime>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,11 +24,14 @@ protected:
   std::optional<std::string> entryFile(const fs::path &folder, const std::string &name) {
     return readFile(folder / (name + ".desktop"));
   }
-  // Every file below the temporary folder with its contents, to prove nothing changed.
+  // Every file below the temporary folder with its contents, to prove nothing changed; the
+  // lock that changes take is no change.
   std::map<std::string, std::string> snapshot() {
     std::map<std::string, std::string> files;
     for (const auto &item : fs::recursive_directory_iterator(xdg.dir.path()))
-      files[item.path().string()] = item.is_regular_file() ? readFile(item.path()).value() : "";
+      if (item.path().parent_path() != xdg.store.parent_path())
+        files[item.path().string()] = item.is_regular_file() ? readFile(item.path()).value() : "";
+    files.erase(xdg.store.parent_path().string());
     return files;
   }
 };
@@ -155,6 +163,73 @@ TEST_F(AutostartRegistry, UnsafeNamesChangeNothingAnywhere) {
     }
   }
   EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(AutostartRegistry, WriteClearsWhatKilledWritesOfAnyEntryLeftInTheFolder) {
+  const std::time_t old = std::time(nullptr) - textfile::staleTemporaryAgeSeconds - 60;
+  const struct {
+    const char *name;
+    bool stale;
+    bool removed;
+  } cases[] = {
+      {"killed.desktop.aB3xYz", true, true},    {".launchwright.Q1w2E3", true, true},
+      {"running.desktop.Q1w2E3", false, false}, {"notes.txt.aB3xYz", true, false},
+      {"killed.desktop.aB3-Yz", true, false},   {"killed.desktop~", true, false},
+  };
+  for (const auto &c : cases) {
+    writeFile(xdg.user / c.name, "leftover");
+    const timespec times[2] = {{old, 0}, {old, 0}};
+    if (c.stale) {
+      ASSERT_EQ(::utimensat(AT_FDCWD, (xdg.user / c.name).c_str(), times, 0), 0);
+    }
+  }
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "other", "other"));
+  for (const auto &c : cases)
+    EXPECT_EQ(fs::exists(xdg.user / c.name), !c.removed) << c.name;
+}
+
+TEST_F(AutostartRegistry, SwitchAndEditFromTwoProcessesKeepBothChanges) {
+  constexpr auto user = RegistryRoot::CurrentUser;
+  ASSERT_TRUE(registry.write(user, runKey, "app", "app 0"));
+  const fs::path file = xdg.user / "app.desktop";
+  const auto has = [&file](const std::string &line) {
+    return readFile(file).value_or("").find("\n" + line + "\n") != std::string::npos;
+  };
+  // Each process alone changes its part of the file, so each must find it as it left it every
+  // time: a change written from a reading taken before the other's would undo that one.
+  constexpr int rounds = 30;
+  const auto inChild = [](const std::function<bool()> &body) {
+    const pid_t child = ::fork();
+    if (child == 0)
+      ::_exit(body() ? 0 : 1);
+    return child;
+  };
+  const pid_t switcher = inChild([&] {
+    XdgStartupState state(xdg.locations());
+    for (int round = 1; round <= rounds; ++round) {
+      const bool off = round % 2 == 1;
+      if (has("Hidden=true") == off || !state.setEnabled(user, "app", !off) ||
+          has("Hidden=true") != off)
+        return false;
+    }
+    return true;
+  });
+  const pid_t editor = inChild([&] {
+    XdgRegistry own(xdg.locations());
+    for (int round = 1; round <= rounds; ++round)
+      if (!has("Exec=app " + std::to_string(round - 1)) ||
+          !own.write(user, runKey, "app", "app " + std::to_string(round)) ||
+          !has("Exec=app " + std::to_string(round)))
+        return false;
+    return true;
+  });
+  for (const pid_t child : {switcher, editor}) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << (child == switcher);
+  }
+  EXPECT_TRUE(has("Exec=app " + std::to_string(rounds)));
+  EXPECT_EQ(has("Hidden=true"), rounds % 2 == 1);
 }
 
 TEST_F(AutostartRegistry, SystemWriteHiddenByAUserEntryIsNotReportedAsDone) {

@@ -116,10 +116,16 @@ TEST(AtomicWrite, NextWriteRemovesOnlyItsOwnStaleTemporaries) {
     bool stale;
     bool removed;
   } cases[] = {
-      {"0013cst.ini.aB3xYz", true, true},   {"0013cst.ini.Q1w2E3", false, false},
-      {"0013cst.ini.aB3xY", true, false},   {"0013cst.ini.aB3xYz7", true, false},
-      {"0013cst.ini.aB3-Yz", true, false},  {"0013bkp.ini.aB3xYz", true, false},
-      {"x0013cst.ini.aB3xYz", true, false}, {"0013cst.ini.lock", true, false},
+      {"0013cst.ini.aB3xYz", true, true},
+      {"0013cst.ini.Q1w2E3", false, false},
+      {"0013cst.ini.aB3xY", true, false},
+      {"0013cst.ini.aB3xYz7", true, false},
+      {"0013cst.ini.aB3-Yz", true, false},
+      {"0013bkp.ini.aB3xYz", true, false},
+      {"x0013cst.ini.aB3xYz", true, false},
+      {"0013cst.ini.lock", true, false},
+      // A long name's temporary names no file, so any write removes it: last, after the others.
+      {".launchwright.aB3xYz", true, true},
   };
   for (const auto &c : cases)
     make(c.name, c.stale);

@@ -118,6 +118,7 @@ public:
     std::filesystem::create_directories(folderOf(path), error);
     try {
       textfile::writeAtomically(path, bytes, textfile::LinkPolicy::Refuse);
+      textfile::removeStaleTemporaries(folderOf(path), AutostartFolders::suffix);
       return true;
     } catch (const FileError &) {
       return false;
@@ -186,6 +187,9 @@ bool XdgStartupState::restoreSnapshot(RegistryRoot root, std::string_view name,
                                       std::string_view snapshot) {
   const auto files = decode(snapshot);
   if (!files || !AutostartFolders::isSafeName(name))
+    return false;
+  const auto lock = lockChanges();
+  if (!lock)
     return false;
   auto &own = folders(root);
   const auto &keyFolders = own.all();

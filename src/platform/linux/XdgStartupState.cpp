@@ -14,7 +14,24 @@ XdgStartupState::XdgStartupState(const XdgLocations &locations, Environment look
     : user({locations.userAutostart}),
       machine(locations.systemAutostart, locations.systemNewEntries),
       environment(lookUp ? std::move(lookUp) : Environment(&std::getenv)),
-      probe(std::move(programProbe)) {}
+      probe(std::move(programProbe)) {
+  // Not in an autostart folder, which every session reads and the machine's of which the user
+  // may not write: in Launchwright's own folder of the user's configuration.
+  if (const auto slash = locations.storeFile.rfind('/'); slash != std::string::npos)
+    changesLock = locations.storeFile.substr(0, slash + 1) + "autostart";
+}
+
+bool XdgStartupState::usableName(RegistryRoot, std::string_view name) const {
+  return AutostartFolders::isSafeName(name) && name.find_first_not_of(" \t") != std::string::npos;
+}
+
+std::size_t XdgStartupState::longestName(RegistryRoot root) const {
+  // A machine entry is switched off by a file of its name in the user's folder.
+  std::size_t longest = textfile::longestFileName(user.newFolder());
+  if (root == RegistryRoot::LocalMachine)
+    longest = std::min(longest, textfile::longestFileName(machine.newFolder()));
+  return longest > AutostartFolders::suffix.size() ? longest - AutostartFolders::suffix.size() : 0;
+}
 
 std::optional<AutostartFolders::File> XdgStartupState::machineSwitch(std::string_view name) const {
   auto own = user.find(name);

@@ -19,8 +19,10 @@
 #include "CommandLine.h"
 #include "DesktopVerdict.h"
 #include "platform/StartupState.h"
+#include "support/TextFile.h"
 
 #include <functional>
+#include <memory>
 
 namespace lw {
 
@@ -49,6 +51,10 @@ public:
   std::vector<std::string> entryFolders() const override;
   std::string programCommand(std::string_view programFile) const override;
   std::string unstartableCharacters(std::string_view programFile) const override;
+  // A name is a file name: one isSafeName takes and not only blanks, short enough that
+  // "<name>.desktop" fits the file system of the folder new entries go to.
+  bool usableName(RegistryRoot root, std::string_view name) const override;
+  std::size_t longestName(RegistryRoot root) const override;
 
   // The Run keys as registry values: every listed entry is a value whose data is its command
   // (empty when unreadable). Names are the exact file names.
@@ -73,11 +79,16 @@ private:
                                const std::vector<AutostartFolders::File> &others,
                                desktop::Session &session) const;
   bool changeFile(const std::string &path, const std::function<bool(DesktopEntry &)> &change);
+  // The lock every Launchwright process of this user takes around a change of the autostart
+  // folders, so that a switch from the command line and an edit in the window cannot lose one
+  // another's change; nothing when it cannot be had, and then nothing may be changed.
+  std::unique_ptr<FileLock> lockChanges() const;
 
   AutostartFolders user;
   AutostartFolders machine;
   Environment environment;
   commandline::FileProbe probe;
+  std::string changesLock; // FileLock's path: beside the user's registry.ini
 };
 
 } // namespace lw

@@ -24,6 +24,8 @@ bool writeEntry(const std::string &folder, const std::string &path, const Deskto
     return false;
   try {
     textfile::writeAtomically(path, entry.bytes(), textfile::LinkPolicy::Refuse);
+    // Sessions read the folder as a whole: what killed writes of any entry left goes as well.
+    textfile::removeStaleTemporaries(folder, AutostartFolders::suffix);
     return true;
   } catch (const FileError &) {
     return false;
@@ -40,6 +42,18 @@ bool moveEntry(const std::string &from, const std::string &to) {
 std::string folderOf(const std::string &path) { return path.substr(0, path.rfind('/')); }
 
 } // namespace
+
+std::unique_ptr<FileLock> XdgStartupState::lockChanges() const {
+  if (changesLock.empty())
+    return nullptr;
+  std::error_code ignored; // a folder that cannot be made shows as the lock's failure
+  std::filesystem::create_directories(folderOf(changesLock), ignored);
+  try {
+    return std::make_unique<FileLock>(changesLock);
+  } catch (const FileError &) {
+    return nullptr;
+  }
+}
 
 bool XdgStartupState::changeFile(const std::string &path,
                                  const std::function<bool(DesktopEntry &)> &change) {
@@ -59,6 +73,9 @@ bool XdgStartupState::changeFile(const std::string &path,
 bool XdgStartupState::write(RegistryRoot root, std::string_view name, std::string_view command) {
   // A desktop entry cannot carry a NUL byte, and a registry string value ends at one.
   if (!AutostartFolders::isSafeName(name) || command.find('\0') != std::string_view::npos)
+    return false;
+  const auto lock = lockChanges();
+  if (!lock)
     return false;
   auto &own = folders(root);
   const auto existing = own.findIgnoringCase(name);
@@ -105,6 +122,9 @@ bool XdgStartupState::write(RegistryRoot root, std::string_view name, std::strin
 bool XdgStartupState::remove(RegistryRoot root, std::string_view name) {
   if (!AutostartFolders::isSafeName(name))
     return false;
+  const auto lock = lockChanges();
+  if (!lock)
+    return false;
   if (root == RegistryRoot::CurrentUser) {
     const auto file = user.find(name);
     // The machine entry's switch is no value of the user key.
@@ -140,6 +160,9 @@ bool XdgStartupState::setEnabled(RegistryRoot root, std::string_view name, bool 
       entry.setValue("Hidden", "true");
     return true;
   };
+  const auto lock = lockChanges();
+  if (!lock)
+    return false;
   if (root == RegistryRoot::CurrentUser) {
     const auto file = user.find(name);
     if (!file || machineSwitch(name))
@@ -182,6 +205,9 @@ bool XdgStartupState::setEnabled(RegistryRoot root, std::string_view name, bool 
 
 bool XdgStartupState::rename(RegistryRoot root, std::string_view from, std::string_view to) {
   if (!AutostartFolders::isSafeName(from) || !AutostartFolders::isSafeName(to) || from == to)
+    return false;
+  const auto lock = lockChanges();
+  if (!lock)
     return false;
   auto &own = folders(root);
   const auto file = own.find(from);
