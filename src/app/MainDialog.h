@@ -113,6 +113,9 @@ public:
   bool timerRunning() const { return timer.isActive(); }
   const std::string &status() const { return statusText; }
 
+  // Shows the window for the first time; a start at logon goes straight to the tray instead
+  // (minimised where there is none), without the window ever appearing.
+  void showAtStart();
   void minimizeToTray();
   void restoreFromTray();
   void showTrayMenu(QPoint at);

@@ -107,6 +107,7 @@ void MainDialog::buildMenuBar() {
   menuBar->setObjectName(QStringLiteral("menuBar"));
   QMenu *file = fill(menuBar->addMenu(QStringLiteral("&File")), fileItems);
   file->setObjectName(QStringLiteral("fileMenu"));
+  file->setToolTipsVisible(true);
   QMenu *help = fill(menuBar->addMenu(QStringLiteral("&Help")), helpItems);
   help->setObjectName(QStringLiteral("helpMenu"));
   wireMenu(file);
@@ -131,6 +132,13 @@ void MainDialog::OnInitMenuPopup(QMenu *popup) {
                                    [id](const MenuText &candidate) { return candidate.id == id; });
     if (text != std::end(menuTexts))
       action->setText(QString::fromUtf8(languageTable.getText(text->number)));
+    // Without a notification area the window would have nowhere to go.
+    if (id == command::minimizeToTray) {
+      const bool tray = trayIcon.available();
+      action->setEnabled(tray);
+      action->setToolTip(tray ? QString()
+                              : QString::fromUtf8(languageTable.getText(text::noTrayArea)));
+    }
   }
 }
 

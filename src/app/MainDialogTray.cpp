@@ -10,12 +10,22 @@ void MainDialog::minimizeToTray() {
   if (trayMenu)
     trayMenu->deleteLater();
   trayMenu = loadTrayMenu();
-  if (trayIcon.add()) {
+  // A window that was never shown stays unmapped: nothing flashes on the screen.
+  if (trayIcon.add() && isVisible()) {
     showMinimized();
     hide();
   }
   toolbox.keyPath = keys::control;
   toolbox.writeValue(0, backgroundControlName, backgroundControlData);
+}
+
+void MainDialog::showAtStart() {
+  if (!launcher.startedByAutostart)
+    show();
+  else if (trayIcon.available())
+    minimizeToTray();
+  else
+    showMinimized();
 }
 
 void MainDialog::OnMinimizeToTray() { minimizeToTray(); }

@@ -11,6 +11,7 @@ namespace lw {
 class QtTray : public Tray {
 public:
   explicit QtTray(const QIcon &icon);
+  bool available() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
   bool add() override;
   void remove() override;
   bool isShown() const override { return trayIcon.isVisible(); }

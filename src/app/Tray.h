@@ -13,6 +13,8 @@ enum class TrayClick { LeftButton, RightButton, ContextMenu, Other };
 class Tray {
 public:
   virtual ~Tray() = default;
+  // Whether the desktop has a notification area that could show the icon now.
+  virtual bool available() const = 0;
   // Shows the icon; false when it could not be shown.
   virtual bool add() = 0;
   // Harmless when the icon is not shown.

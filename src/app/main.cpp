@@ -73,6 +73,6 @@ int main(int argc, char *argv[]) {
   lw::exitAfterStartWhenAsked(window);
   window.OnInitDialog();
   lw::exitAfterFirstPaintWhenAsked(&window, [&instance] { instance.release(); });
-  window.show();
+  window.showAtStart();
   return app.exec();
 }

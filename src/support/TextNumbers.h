@@ -125,6 +125,9 @@ inline constexpr std::int32_t switchFailed = 633;
 // The starter's own entry, when its folder's path keeps a session from starting it
 inline constexpr std::int32_t starterPathRefused = 634;
 
+// Why Minimize To Systray is not offered
+inline constexpr std::int32_t noTrayArea = 645;
+
 // Command line
 inline constexpr std::int32_t switchedOffNotice = 700;
 inline constexpr std::int32_t switchedOnNotice = 705;
@@ -195,6 +198,7 @@ inline constexpr std::array all = {editButton,
                                    badNameRefused,
                                    nameTooLongRefused,
                                    commandTooLongRefused,
+                                   noTrayArea,
                                    unrecognisedFile,
                                    fileErrorIntro,
                                    helpNotShown,

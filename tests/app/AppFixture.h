@@ -24,10 +24,11 @@ namespace lw::test {
 
 class FakeTray : public Tray {
 public:
+  bool available() const override { return hasArea; }
   bool add() override {
     ++adds;
-    shown = available;
-    return available;
+    shown = hasArea;
+    return hasArea;
   }
   void remove() override { shown = false; }
   bool isShown() const override { return shown; }
@@ -40,7 +41,7 @@ public:
       notify(click);
   }
 
-  bool available = true;
+  bool hasArea = true;
   bool shown = false;
   int adds = 0;
   std::vector<std::string> messages;
@@ -59,7 +60,7 @@ protected:
     dialog.reset(); // one window at a time holds the tray
     dialog = std::make_unique<MainDialog>(program.platform, tray);
     dialog->OnInitDialog();
-    dialog->show();
+    dialog->showAtStart();
     return *dialog;
   }
 

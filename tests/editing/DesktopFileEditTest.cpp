@@ -167,6 +167,7 @@ TEST_F(DesktopFileEditTest, NameThatCannotBeAFileNameIsRefusedBeforeAsking) {
 
 class NoTray : public Tray {
 public:
+  bool available() const override { return false; }
   bool add() override { return false; }
   void remove() override {}
   bool isShown() const override { return false; }

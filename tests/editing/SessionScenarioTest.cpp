@@ -27,6 +27,7 @@ namespace fs = std::filesystem;
 
 class NoTray : public Tray {
 public:
+  bool available() const override { return false; }
   bool add() override { return false; }
   void remove() override {}
   bool isShown() const override { return false; }
