@@ -16,6 +16,8 @@ packages=(
   libglib2.0-dev
   # Python's json module is the strict parser the command-line test reads list --json with.
   python3
+  # A real X server, a tray host and an X client library watch a start at logon map no window.
+  xvfb trayer python3-xlib
 )
 packages+=("$@")
 
