@@ -59,18 +59,20 @@ void MainDialog::takeOutsideChanges() {
 
 void MainDialog::refreshKeepingSelection() {
   // The user did not ask for this refresh, and may be about to act on the selected row.
-  std::optional<std::pair<EntryKind, std::string>> selected;
-  if (const auto &rows = listModel->rows();
-      mark >= 0 && static_cast<std::size_t>(mark) < rows.size())
-    selected.emplace(rows[static_cast<std::size_t>(mark)].kind,
-                     rows[static_cast<std::size_t>(mark)].name);
+  if (const auto selected = selectedEntry())
+    refreshSelecting(selected->kind, selected->name);
+  else
+    refreshList();
+}
+
+void MainDialog::refreshSelecting(EntryKind kind, const std::string &name) {
   refreshList();
-  if (!selected)
-    return;
   const auto &rows = listModel->rows();
   for (std::size_t row = 0; row < rows.size(); ++row)
-    if (rows[row].kind == selected->first && rows[row].name == selected->second) {
-      entryList->setCurrentIndex(listModel->index(static_cast<int>(row), 0));
+    if (rows[row].kind == kind && rows[row].name == name) {
+      const QModelIndex index = listModel->index(static_cast<int>(row), 0);
+      entryList->setCurrentIndex(index);
+      entryList->scrollTo(index);
       return;
     }
 }

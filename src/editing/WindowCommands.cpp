@@ -71,7 +71,7 @@ void onSetEntryEnabled(EntryCommandHost &host, bool enabled) {
     tell(platform, host.commandTexts(), text::switchFailed);
   else if (entry->kind == EntryKind::Customized)
     host.setReloadPending();
-  host.refreshList();
+  host.refreshSelecting(entry->kind, entry->name);
 }
 
 void onReverseStartupChanges(EntryCommandHost &host) {

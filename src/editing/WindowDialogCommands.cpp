@@ -28,7 +28,8 @@ void onEditEntry(EntryCommandHost &host) {
   dialog.exec();
   if (dialog.changed)
     host.setReloadPending();
-  host.refreshList();
+  // The edited entry, under its new kind and name if it was saved.
+  host.refreshSelecting(static_cast<EntryKind>(dialog.kind), dialog.name);
 }
 
 void onAddEntry(EntryCommandHost &host) {
@@ -38,9 +39,12 @@ void onAddEntry(EntryCommandHost &host) {
   dialog.name = host.commandTexts().getText(text::newEntryName);
   dialog.command.clear();
   dialog.exec();
-  if (dialog.changed)
+  if (dialog.changed) {
     host.setReloadPending();
-  host.refreshList();
+    host.refreshSelecting(static_cast<EntryKind>(dialog.kind), dialog.name);
+  } else {
+    host.refreshList();
+  }
 }
 
 } // namespace lw

@@ -211,6 +211,8 @@ TEST_F(EntryStatusTest, EveryKindSwitchesOffAndOnFromMenuKeyboardAndListMenu) {
         }
         EXPECT_EQ(isOff(name), !enable);
         EXPECT_EQ(statusOf(name), text(enable ? 612 : 613));
+        ASSERT_TRUE(dialog->selectedEntry()) << "the switched row stays selected";
+        EXPECT_EQ(dialog->selectedEntry()->name, name);
         EXPECT_EQ(dialog->reloadPending(), name == "Backup")
             << "only customized entries concern the timer";
       }

@@ -42,6 +42,12 @@ public:
     ++refreshes;
     rebuild();
   }
+  void refreshSelecting(EntryKind kind, const std::string &name) override {
+    refreshList();
+    for (std::size_t row = 0; row < entries.size(); ++row)
+      if (entries[row].kind == kind && entries[row].name == name)
+        mark = static_cast<int>(row);
+  }
   const LanguageTable &commandTexts() const override { return texts; }
   Toolbox &commandToolbox() override { return toolbox; }
   const Platform &commandPlatform() const override { return platform; }
