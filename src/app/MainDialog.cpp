@@ -12,7 +12,9 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QShortcut>
 #include <QTreeView>
 
 #include <algorithm>
@@ -87,10 +89,13 @@ MainDialog::MainDialog(const Platform &system, Tray &tray, QWidget *parent)
   deleteButton = ui->deleteButton;
   editButton = ui->editButton;
   entryList = ui->entryList;
+  makeFilterLine();
   anchorCanvas();
   listModel = new StartupListModel(languageTable, this);
   entryList->setModel(listModel);
   listModel->setTiming([this](StartupEntry &row) { describeTiming(row); });
+  // A refresh gives the view new rows, all shown.
+  connect(listModel, &QAbstractItemModel::modelReset, this, [this] { applyFilter(); });
 
   // An application window with a close box and no minimise box; only the tray minimises it.
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -99,7 +104,15 @@ MainDialog::MainDialog(const Platform &system, Tray &tray, QWidget *parent)
 
   // Columns come from the language table; without it the list has none.
   entryList->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  entryList->header()->setSectionsClickable(false);
+  // A click on a column's title sorts by it, a second the other way, a third gives back the
+  // list's own order.
+  entryList->header()->setSortIndicatorClearable(true);
+  entryList->header()->setSortIndicator(-1, Qt::AscendingOrder);
+  entryList->setSortingEnabled(true);
+  connect(listModel, &QAbstractItemModel::layoutChanged, this, [this] {
+    const auto selected = entryList->selectionModel()->selectedRows();
+    mark = selected.isEmpty() ? -1 : selected.first().row();
+  });
   entryList->viewport()->installEventFilter(this);
   // A right click and the keyboard's menu key both arrive here.
   entryList->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -289,6 +302,18 @@ bool MainDialog::eventFilter(QObject *watched, QEvent *event) {
   }
   if (watched == ui->canvas && event->type() == QEvent::Resize)
     layOutCanvas();
+  // Enter and Escape in the filter line belong to it, not to the window, which they would end.
+  if (watched == filterLine && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    if (key == Qt::Key_Escape) {
+      closeFilterLine();
+      return true;
+    }
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      entryList->setFocus();
+      return true;
+    }
+  }
   return QDialog::eventFilter(watched, event);
 }
 

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+class QLineEdit;
 class QMenu;
 class QMenuBar;
 class QPushButton;
@@ -157,6 +158,7 @@ public:
   // The list's rows, read afresh by each refresh, with every entry's exact bytes.
   StartupListModel *listModel;
   QMenuBar *menuBar;
+  QLineEdit *filterLine = nullptr;
 
 protected:
   void closeEvent(QCloseEvent *event) override;
@@ -209,6 +211,12 @@ private:
     bool left, top, right, bottom; // the edges that follow the canvas's right or bottom edge
   };
   void anchorCanvas();
+  // Ctrl+F: a line above the list that narrows it to the rows whose name or command holds its
+  // text; Escape empties and closes it.
+  void makeFilterLine();
+  void showFilterLine();
+  void closeFilterLine();
+  void applyFilter();
   void layOutCanvas();
   // The window's size and the list's column widths, as the user left them last time.
   void restoreWindowLayout();

@@ -6,6 +6,7 @@
 #include "ui_MainDialog.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QTreeView>
 
 #include <algorithm>
@@ -45,6 +46,7 @@ void MainDialog::anchorCanvas() {
   // Edges marked true follow the canvas's right or bottom edge as the window grows.
   anchored = {
       {entryList, {}, false, false, true, true},
+      {filterLine, {}, false, false, true, false},
       {editButton, {}, true, true, true, true},
       {addButton, {}, true, true, true, true},
       {deleteButton, {}, true, true, true, true},

@@ -5,7 +5,9 @@
 #include "support/TextNumbers.h"
 #include "ui_MainDialog.h"
 
+#include <QLineEdit>
 #include <QMenu>
+#include <QShortcut>
 #include <QTreeView>
 
 #include <algorithm>
@@ -44,6 +46,46 @@ void MainDialog::refreshList() {
   ui->statusText->setAccessibleName(spokenCounts(statusText));
   ui->statusText->setAccessibleDescription(QString::fromUtf8(statusText));
   fitCounts();
+}
+
+void MainDialog::makeFilterLine() {
+  filterLine = new QLineEdit(ui->canvas);
+  filterLine->setObjectName(QStringLiteral("filterLine"));
+  // Over the top band, as wide as the list below it.
+  filterLine->setGeometry(entryList->x(), 4, entryList->width(), entryList->y() - 8);
+  filterLine->setClearButtonEnabled(true);
+  filterLine->hide();
+  filterLine->installEventFilter(this);
+  connect(filterLine, &QLineEdit::textChanged, this, [this] { applyFilter(); });
+  auto *find = new QShortcut(QKeySequence::Find, this);
+  connect(find, &QShortcut::activated, this, [this] { showFilterLine(); });
+}
+
+void MainDialog::showFilterLine() {
+  const QString prompt = QString::fromUtf8(languageTable.getText(text::filterPrompt));
+  filterLine->setPlaceholderText(prompt);
+  filterLine->setAccessibleName(prompt);
+  filterLine->show();
+  filterLine->setFocus();
+  filterLine->selectAll();
+}
+
+void MainDialog::closeFilterLine() {
+  filterLine->clear();
+  filterLine->hide();
+  entryList->setFocus();
+}
+
+void MainDialog::applyFilter() {
+  const QString wanted = filterLine->text();
+  const auto &rows = listModel->rows();
+  for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+    const bool shown = wanted.isEmpty() ||
+                       listModel->cellText(row, 0).contains(wanted, Qt::CaseInsensitive) ||
+                       listModel->cellText(row, 2).contains(wanted, Qt::CaseInsensitive);
+    if (entryList->isRowHidden(row, {}) == shown)
+      entryList->setRowHidden(row, {}, !shown);
+  }
 }
 
 void MainDialog::showListMenu(QPoint at) {

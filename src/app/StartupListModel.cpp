@@ -2,7 +2,11 @@
 
 #include "entries/StartupStatus.h"
 
+#include <QApplication>
+#include <QStyle>
+
 #include <algorithm>
+#include <numeric>
 
 namespace lw {
 
@@ -21,6 +25,10 @@ void StartupListModel::setRows(std::vector<StartupEntry> rows) {
   beginResetModel();
   entries = std::move(rows);
   timed.assign(entries.size(), false);
+  readOrder.resize(entries.size());
+  std::iota(readOrder.begin(), readOrder.end(), 0);
+  if (sortColumn >= 0)
+    arrange();
   endResetModel();
 }
 
@@ -75,6 +83,8 @@ QVariant StartupListModel::data(const QModelIndex &index, int role) const {
   if (index.column() != statusColumn)
     return {};
   switch (role) {
+  case Qt::DecorationRole:
+    return statusIcon(entry.verdict);
   case Qt::ToolTipRole:
   case Qt::AccessibleDescriptionRole:
     return QString::fromUtf8(entryStatus(described(index.row()), texts).reason);
@@ -83,6 +93,67 @@ QVariant StartupListModel::data(const QModelIndex &index, int role) const {
   default:
     return {};
   }
+}
+
+QIcon StartupListModel::statusIcon(StartVerdict verdict) const {
+  // A glance tells the three apart; the word beside the icon says which verdict it is.
+  const std::size_t kind = verdict == StartVerdict::Starts     ? 0
+                           : verdict == StartVerdict::Disabled ? 1
+                                                               : 2;
+  if (statusIcons[kind].isNull()) {
+    static constexpr QStyle::StandardPixmap pictures[] = {
+        QStyle::SP_DialogApplyButton, QStyle::SP_MediaPause, QStyle::SP_MessageBoxWarning};
+    statusIcons[kind] = QApplication::style()->standardIcon(pictures[kind]);
+  }
+  return statusIcons[kind];
+}
+
+std::vector<int> StartupListModel::arrange() {
+  std::vector<int> order(entries.size()); // new place -> old place
+  std::iota(order.begin(), order.end(), 0);
+  if (sortColumn < 0) {
+    std::sort(order.begin(), order.end(), [this](int a, int b) {
+      return readOrder[static_cast<std::size_t>(a)] < readOrder[static_cast<std::size_t>(b)];
+    });
+  } else {
+    std::vector<QString> keys(entries.size());
+    for (std::size_t row = 0; row < entries.size(); ++row)
+      keys[row] = cellText(static_cast<int>(row), sortColumn);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+      const int compared = QString::compare(keys[static_cast<std::size_t>(a)],
+                                            keys[static_cast<std::size_t>(b)], Qt::CaseInsensitive);
+      return sortOrder == Qt::AscendingOrder ? compared < 0 : compared > 0;
+    });
+  }
+  const auto permuted = [&order](auto &values) {
+    auto old = std::move(values);
+    values.clear();
+    values.reserve(order.size());
+    for (const int from : order)
+      values.push_back(std::move(old[static_cast<std::size_t>(from)]));
+  };
+  permuted(entries);
+  permuted(timed);
+  permuted(readOrder);
+  return order;
+}
+
+void StartupListModel::sort(int column, Qt::SortOrder order) {
+  sortColumn = column < columnCount() ? column : -1;
+  sortOrder = order;
+  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+  const std::vector<int> from = arrange();
+  std::vector<int> to(from.size()); // old place -> new place
+  for (std::size_t row = 0; row < from.size(); ++row)
+    to[static_cast<std::size_t>(from[row])] = static_cast<int>(row);
+  const QModelIndexList before = persistentIndexList();
+  QModelIndexList after;
+  for (const QModelIndex &index : before)
+    after.append(index.isValid()
+                     ? this->index(to[static_cast<std::size_t>(index.row())], index.column())
+                     : index);
+  changePersistentIndexList(before, after);
+  emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 QVariant StartupListModel::headerData(int section, Qt::Orientation orientation, int role) const {

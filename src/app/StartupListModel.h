@@ -6,6 +6,7 @@
 #include "entries/StartupList.h"
 
 #include <QAbstractTableModel>
+#include <QIcon>
 #include <QStringList>
 
 #include <array>
@@ -46,8 +47,15 @@ public:
   int columnCount(const QModelIndex &parent = {}) const override;
   QVariant data(const QModelIndex &index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  // By a column's text, stably; column -1 gives back the order the rows were read in. The order
+  // holds for later rows until it is changed.
+  void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:
+  // Puts the rows in the present order; answers where each row was before.
+  std::vector<int> arrange();
+  QIcon statusIcon(StartVerdict verdict) const;
+
   // The row with its timing worked out.
   const StartupEntry &described(int row) const;
 
@@ -58,6 +66,10 @@ private:
   // Mutable for the timings only, filled in on first use.
   mutable std::vector<StartupEntry> entries;
   mutable std::vector<bool> timed;
+  std::vector<int> readOrder; // each row's place in the list as read
+  int sortColumn = -1;
+  Qt::SortOrder sortOrder = Qt::AscendingOrder;
+  mutable std::array<QIcon, 3> statusIcons; // starts, switched off, will not start
 };
 
 } // namespace lw

@@ -127,6 +127,8 @@ inline constexpr std::int32_t starterPathRefused = 634;
 
 // Why Minimize To Systray is not offered
 inline constexpr std::int32_t noTrayArea = 645;
+// The filter line's prompt and accessible name
+inline constexpr std::int32_t filterPrompt = 646;
 
 // Command line
 inline constexpr std::int32_t switchedOffNotice = 700;
@@ -199,6 +201,7 @@ inline constexpr std::array all = {editButton,
                                    nameTooLongRefused,
                                    commandTooLongRefused,
                                    noTrayArea,
+                                   filterPrompt,
                                    unrecognisedFile,
                                    fileErrorIntro,
                                    helpNotShown,

@@ -9,7 +9,9 @@
 #include "support/TextNumbers.h"
 
 #include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -225,6 +227,72 @@ TEST_F(EntryStatusTest, EveryKindSwitchesOffAndOnFromMenuKeyboardAndListMenu) {
   EXPECT_NE(listMenuItem(command::editEntry), nullptr);
   EXPECT_NE(listMenuItem(command::deleteEntry), nullptr);
   EXPECT_NE(listMenuItem(command::startNow), nullptr);
+}
+
+TEST_F(EntryStatusTest, TitlesSortTheListFilterLineNarrowsItIconsTellStatusesApart) {
+  writeCustomized({{"Backup", "/usr/bin/zbackup"}});
+  setRun(RegistryRoot::CurrentUser, "chat", "/usr/bin/chat");
+  setRun(RegistryRoot::LocalMachine, "Agent", "/usr/bin/magent");
+  open();
+  dialog->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+  using Names = std::vector<std::string>;
+  // The rows in view order, without the starter's own entry, which the first refresh adds.
+  const auto names = [this](bool onlyVisible = false) {
+    Names shown;
+    for (int row = 0; row < rowCount(); ++row)
+      if (dialog->cellText(row, 0) != "Launchwright" &&
+          !(onlyVisible && dialog->entryList->isRowHidden(row, {})))
+        shown.push_back(dialog->cellText(row, 0));
+    return shown;
+  };
+  const auto visible = [&names] { return names(true); };
+  const Names readOrder = names();
+  QHeaderView *header = dialog->entryList->header();
+  const auto click = [header](int column) {
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+  };
+  select("chat");
+  click(0); // letters before capitals would put "chat" last
+  EXPECT_EQ(names(), (Names{"Agent", "Backup", "chat"}));
+  click(0);
+  EXPECT_EQ(names(), (Names{"chat", "Backup", "Agent"}));
+  click(0);
+  EXPECT_EQ(names(), readOrder) << "the third click gives back the list's own order";
+  ASSERT_TRUE(dialog->selectedEntry());
+  EXPECT_EQ(dialog->selectedEntry()->name, "chat") << "the selection follows its row";
+  click(2);
+  dialog->refreshList();
+  EXPECT_EQ(names(), (Names{"chat", "Agent", "Backup"})) << "a refresh keeps the order";
+
+  QTest::keyClick(dialog->entryList, Qt::Key_F, Qt::ControlModifier);
+  auto *filter = dialog->findChild<QLineEdit *>("filterLine");
+  ASSERT_TRUE(filter->isVisible() && filter->hasFocus());
+  EXPECT_FALSE(filter->accessibleName().isEmpty());
+  for (const auto &[typed, expected] : std::vector<std::pair<const char *, Names>>{
+           {"CHA", {"chat"}}, {"magent", {"Agent"}}, {"bin/", {"chat", "Agent", "Backup"}}}) {
+    filter->clear();
+    QTest::keyClicks(filter, typed);
+    EXPECT_EQ(visible(), expected) << typed;
+  }
+  filter->setText("cha");
+  dialog->refreshList();
+  EXPECT_EQ(visible(), Names{"chat"}) << "a refresh keeps the filter";
+  QTest::keyClick(filter, Qt::Key_Return);
+  QTest::keyClick(filter, Qt::Key_Escape);
+  EXPECT_TRUE(dialog->isVisible()) << "Enter and Escape in the line do not end the window";
+  EXPECT_FALSE(filter->isVisible());
+  EXPECT_EQ(visible(), names());
+
+  select("Agent");
+  action(menu("fileMenu"), command::disableEntry)->trigger();
+  const auto icon = [this](const char *name) {
+    return cell(name, 3).data(Qt::DecorationRole).value<QIcon>();
+  };
+  EXPECT_FALSE(icon("chat").isNull());
+  EXPECT_EQ(icon("chat").cacheKey(), icon("Backup").cacheKey());
+  EXPECT_NE(icon("chat").cacheKey(), icon("Agent").cacheKey()) << "switched off looks different";
 }
 
 TEST_F(EntryStatusTest, SwitchingWithoutSelectionOrRightsIsToldAndChangesNothing) {
