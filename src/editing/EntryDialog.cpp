@@ -6,6 +6,7 @@
 #include "ui_EntryDialog.h"
 
 #include "entries/FileErrorText.h"
+#include "scheduler/NextStart.h"
 #include "storage/DisabledEntries.h"
 #include "storage/EntryFormat.h"
 #include "support/FileError.h"
@@ -289,6 +290,19 @@ void EntryDialog::OnOK() {
   default:
     break;
   }
+  // A rule that can never come due is a value missing, as an empty name is.
+  if (entry.kind == EntryKind::Customized)
+    if (const auto never = neverDue(schedule)) {
+      QWidget *field = ui->onceADayRadio;
+      std::int32_t question = text::ruleMissing;
+      if (*never == NextStart::Never::NoWeekday)
+        field = ui->weekdayCombo, question = text::weekdayMissing;
+      else if (*never == NextStart::Never::NoSuchDay)
+        field = ui->dayOfMonthEdit, question = text::dayOfMonthMissing;
+      tellText(question);
+      field->setFocus();
+      return;
+    }
   if (knownKind && nameUsed(*this, old, entry)) {
     tellText(text::nameUsedRefused);
     return;

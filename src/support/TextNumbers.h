@@ -129,6 +129,10 @@ inline constexpr std::int32_t starterPathRefused = 634;
 inline constexpr std::int32_t noTrayArea = 645;
 // The filter line's prompt and accessible name
 inline constexpr std::int32_t filterPrompt = 646;
+// A Customized entry's rule that could never come due
+inline constexpr std::int32_t ruleMissing = 647;
+inline constexpr std::int32_t weekdayMissing = 648;
+inline constexpr std::int32_t dayOfMonthMissing = 649;
 
 // Command line
 inline constexpr std::int32_t switchedOffNotice = 700;
@@ -202,6 +206,9 @@ inline constexpr std::array all = {editButton,
                                    commandTooLongRefused,
                                    noTrayArea,
                                    filterPrompt,
+                                   ruleMissing,
+                                   weekdayMissing,
+                                   dayOfMonthMissing,
                                    unrecognisedFile,
                                    fileErrorIntro,
                                    helpNotShown,

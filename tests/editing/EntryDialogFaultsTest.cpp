@@ -116,6 +116,40 @@ TEST_F(EntryDialogFaultsTest, LineBreakOrNoCommandIsRefusedAndNothingIsWritten) 
   EXPECT_EQ(program.registry.removals, 0);
 }
 
+TEST_F(EntryDialogFaultsTest, RuleThatCanNeverComeDueAsksForWhatIsMissing) {
+  struct Case {
+    const char *rule;
+    const char *dayOfMonth;
+    std::int32_t asked; // 0: saved
+    const char *focused;
+  };
+  for (const Case &c : {Case{"onlyOnWeekdayRadio", "", text::weekdayMissing, "weekdayCombo"},
+                        Case{"onDayOfMonthRadio", "", text::dayOfMonthMissing, "dayOfMonthEdit"},
+                        Case{"onDayOfMonthRadio", "0", text::dayOfMonthMissing, "dayOfMonthEdit"},
+                        Case{"onDayOfMonthRadio", "32", text::dayOfMonthMissing, "dayOfMonthEdit"},
+                        Case{"onDayOfMonthRadio", "31", 0, nullptr}}) {
+    SCOPED_TRACE(std::string(c.rule) + " " + c.dayOfMonth);
+    auto dialog = openDialog(1, "New entry", "");
+    click(dialog.get(), "customizedRadio");
+    type(dialog.get(), "commandEdit", "job");
+    type(dialog.get(), "dayOfMonthEdit", c.dayOfMonth);
+    click(dialog.get(), c.rule);
+    if (c.asked == 0)
+      program.prompter.answer(true);
+    const std::size_t told = shownTexts().size();
+    click(dialog.get(), "okButton");
+    if (c.asked == 0) {
+      EXPECT_FALSE(customLines().empty());
+      continue;
+    }
+    ASSERT_EQ(shownTexts().size(), told + 1);
+    EXPECT_EQ(shownTexts().back(), text(c.asked));
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->focusWidget()->objectName().toStdString(), c.focused);
+    EXPECT_TRUE(customLines().empty());
+  }
+}
+
 TEST_F(EntryDialogFaultsTest, MissingBackupFileStopsTheSaveAndKeepsTheDialogOpen) {
   setRunValue(RegistryRoot::CurrentUser, "Notes", "notes");
   std::filesystem::remove(program.file("0013bkp.ini"));
