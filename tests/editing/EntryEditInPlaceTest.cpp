@@ -41,7 +41,7 @@ TEST_F(EntryEditInPlaceTest, SwitchedOffEntryStaysOffWhenRenamedOrGivenAnotherCo
                                                                            : "backup");
     setBackupLines({});
     if (c.kind == 2) {
-      setCustomLines({oldName, oldCommand, "090000000000000x00200606300905", "====="});
+      setCustomLines({oldName, oldCommand, "090000000000000100200606300905", "====="});
       setCustomizedDisabled(program.registry, oldName, false);
       setCustomizedDisabled(program.registry, oldName, true);
     } else {
@@ -51,7 +51,7 @@ TEST_F(EntryEditInPlaceTest, SwitchedOffEntryStaysOffWhenRenamedOrGivenAnotherCo
     program.registry.writes = program.registry.removals = 0;
 
     auto dialog = openDialog(c.kind, oldName, oldCommand,
-                             c.kind == 2 ? "090000000000000x00200606300905" : "");
+                             c.kind == 2 ? "090000000000000100200606300905" : "");
     confirmEdit(*dialog, c.name, c.command);
 
     EXPECT_EQ(shownTexts().back(), text(text::changedNotice));
