@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/LanguageTable.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -10,13 +12,13 @@ class AboutDialog;
 
 namespace lw {
 
-// The About box: the program's name, version and two notices, fixed texts in every language.
+// The About box: the program's name, version and two notices in the window's language.
 // F1 in it opens no help.
 class AboutDialog : public QDialog {
   Q_OBJECT
 
 public:
-  explicit AboutDialog(QWidget *parent = nullptr);
+  explicit AboutDialog(const LanguageTable &texts, QWidget *parent = nullptr);
   ~AboutDialog() override;
 
 private:

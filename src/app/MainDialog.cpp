@@ -14,6 +14,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QShortcut>
 #include <QTreeView>
 
@@ -195,26 +197,12 @@ bool MainDialog::OnInitDialog() {
 void MainDialog::initialise() {
   setWindowIcon(icon);
   languageTable.load();
-  editButton->setText(fromText(languageTable.getText(text::editButton)));
-  addButton->setText(fromText(languageTable.getText(text::addButton)));
-  deleteButton->setText(fromText(languageTable.getText(text::deleteButton)));
+  applyTexts();
   launcher.startedByAutostart = false;
 
-  listModel->setHeaders({fromText(languageTable.getText(text::nameColumn)),
-                         fromText(languageTable.getText(text::kindColumn)),
-                         fromText(languageTable.getText(text::commandColumn)),
-                         fromText(languageTable.getText(text::statusColumn))});
   for (int column = 0; column < 4; ++column)
     entryList->setColumnWidth(column, columnWidths[column]);
-  // The kind column is as wide as the longest kind label of the language, so that no label is
-  // cut short; the labels are few and known now.
-  const QFontMetrics metrics = entryList->fontMetrics();
-  int kindWidth = columnWidths[1];
-  for (const EntryKind kind : {EntryKind::AllUsers, EntryKind::CurrentUser, EntryKind::Customized})
-    kindWidth =
-        std::max(kindWidth, metrics.horizontalAdvance(fromText(kindLabel(kind, languageTable))) +
-                                kindColumnPadding);
-  entryList->setColumnWidth(1, kindWidth);
+  fitKindColumn();
   restoreWindowLayout();
 
   launcher.startedThisRun.clear();
@@ -223,6 +211,51 @@ void MainDialog::initialise() {
   watchFiles();
   refreshList();
   launcher.reloadPending = true;
+}
+
+void MainDialog::applyTexts() {
+  const auto textOf = [this](std::int32_t number) {
+    return fromText(languageTable.getText(number));
+  };
+  const std::pair<QAbstractButton *, std::int32_t> buttons[] = {
+      {editButton, text::editButton},
+      {addButton, text::addButton},
+      {deleteButton, text::deleteButton},
+      {ui->okButton, text::okButton},
+      {ui->cancelButton, text::cancelButton}};
+  for (const auto &[button, number] : buttons)
+    button->setText(textOf(number));
+  entryList->setAccessibleName(textOf(text::entryListName));
+  const std::pair<const char *, std::int32_t> menus[] = {{"fileMenu", text::fileMenu},
+                                                         {"languageMenu", text::languageMenu},
+                                                         {"helpMenu", text::helpMenu}};
+  for (const auto &[name, number] : menus)
+    if (auto *menu = menuBar->findChild<QMenu *>(QLatin1String(name)))
+      menu->setTitle(textOf(number));
+  listModel->setHeaders({textOf(text::nameColumn), textOf(text::kindColumn),
+                         textOf(text::commandColumn), textOf(text::statusColumn)});
+}
+
+void MainDialog::fitKindColumn() {
+  // The kind column is as wide as the longest kind label of the language, so that no label is
+  // cut short; the labels are few and known now.
+  const QFontMetrics metrics = entryList->fontMetrics();
+  int kindWidth = std::max(entryList->columnWidth(1), columnWidths[1]);
+  for (const EntryKind kind : {EntryKind::AllUsers, EntryKind::CurrentUser, EntryKind::Customized})
+    kindWidth =
+        std::max(kindWidth, metrics.horizontalAdvance(fromText(kindLabel(kind, languageTable))) +
+                                kindColumnPadding);
+  entryList->setColumnWidth(1, kindWidth);
+}
+
+void MainDialog::chooseLanguage(const std::string &header) {
+  languageTable.choose(header);
+  applyTexts();
+  fitKindColumn();
+  if (filterLine->isVisible())
+    showFilterLine();
+  scheduleTexts.reset();
+  refreshKeepingSelection();
 }
 
 void MainDialog::consumeAutostartMarker() {

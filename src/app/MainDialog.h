@@ -199,6 +199,11 @@ private:
   void OnInitMenuPopup(QMenu *popup);
 
   void initialise();
+  // Every text of the window from the language table, and again after the user chose another.
+  void applyTexts();
+  void fitKindColumn();
+  void chooseLanguage(const std::string &header);
+  void fillLanguageMenu(QMenu *menu);
   void consumeAutostartMarker();
   void removeRunningValues();
   void deleteBackgroundControl();

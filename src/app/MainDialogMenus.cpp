@@ -4,6 +4,7 @@
 #include "support/TextNumbers.h"
 #include "ui_MainDialog.h"
 
+#include <QActionGroup>
 #include <QKeySequence>
 #include <QLayout>
 #include <QMenu>
@@ -108,11 +109,29 @@ void MainDialog::buildMenuBar() {
   QMenu *file = fill(menuBar->addMenu(QStringLiteral("&File")), fileItems);
   file->setObjectName(QStringLiteral("fileMenu"));
   file->setToolTipsVisible(true);
+  // The sections of the language file, read when the menu opens.
+  QMenu *language = menuBar->addMenu(QStringLiteral("&Language"));
+  language->setObjectName(QStringLiteral("languageMenu"));
+  connect(language, &QMenu::aboutToShow, this,
+          [this, language] { guarded([&] { fillLanguageMenu(language); }); });
   QMenu *help = fill(menuBar->addMenu(QStringLiteral("&Help")), helpItems);
   help->setObjectName(QStringLiteral("helpMenu"));
   wireMenu(file);
   wireMenu(help);
   layout()->setMenuBar(menuBar);
+}
+
+void MainDialog::fillLanguageMenu(QMenu *menu) {
+  menu->clear();
+  auto *group = new QActionGroup(menu);
+  for (const LanguageChoice &choice : languageTable.choices()) {
+    QAction *item = menu->addAction(QString::fromUtf8(choice.name));
+    item->setCheckable(true);
+    item->setChecked(choice.header == languageTable.section());
+    group->addAction(item);
+    connect(item, &QAction::triggered, this,
+            [this, header = choice.header] { guarded([&] { chooseLanguage(header); }); });
+  }
 }
 
 QMenu *MainDialog::loadTrayMenu() {
@@ -193,7 +212,7 @@ void MainDialog::OnWebsite() {
 }
 
 void MainDialog::OnAbout() {
-  AboutDialog about;
+  AboutDialog about(languageTable);
   about.exec();
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "platform/Prompter.h"
+#include "support/LanguageTable.h"
 
 #include <QPointer>
 #include <QWidget>
+
+class QMessageBox;
 
 namespace lw {
 
@@ -11,11 +14,15 @@ namespace lw {
 class QtPrompter : public Prompter {
 public:
   void setOwner(QWidget *window) { owner = window; }
+  // The table the buttons take their texts from; without one they keep Qt's own.
+  void setTexts(const LanguageTable *table) { texts = table; }
   bool ask(const std::string &text, const std::string &caption) override;
   void tell(const std::string &text, const std::string &caption) override;
 
 private:
+  void nameButtons(QMessageBox &box) const;
   QPointer<QWidget> owner;
+  const LanguageTable *texts = nullptr;
 };
 
 class QtFileChooser : public FileChooser {

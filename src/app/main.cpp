@@ -65,6 +65,7 @@ int main(int argc, char *argv[]) {
   lw::QtTray tray(lw::MainDialog::programIcon());
   lw::MainDialog window(platform, tray);
   prompter.setOwner(&window);
+  prompter.setTexts(&window.languageTable);
   fileChooser.setOwner(&window);
   QObject::connect(&window, &QDialog::finished, &app, &QCoreApplication::quit);
   QObject::connect(&instance, &lw::SingleInstance::showRequested, &window,

@@ -48,6 +48,10 @@ std::string keptBytes(const QString &shown, const std::string &original) {
   return shown == toQt(original) ? original : fromQt(shown);
 }
 
+// The weekday list shows the language's names; each item keeps the English name, which is what
+// the start rule stores.
+constexpr int storedNameRole = Qt::UserRole;
+
 std::string joined(const std::string &first, const std::string &second) {
   return first + "\n\n" + second;
 }
@@ -86,7 +90,7 @@ void EntryDialog::updateData(bool saveAndValidate) {
     scheduleChoice = checkedIndex(scheduleButtons());
     name = keptBytes(ui->nameEdit->text(), oldName);
     command = keptBytes(ui->commandEdit->text(), oldCommand);
-    weekday = fromQt(ui->weekdayCombo->currentText());
+    weekday = storedWeekday(ui->weekdayCombo->currentText());
     dayOfMonth = fromQt(ui->dayOfMonthEdit->text());
     days = fromQt(ui->daysEdit->text());
     hours = fromQt(ui->hoursEdit->text());
@@ -107,7 +111,7 @@ void EntryDialog::updateData(bool saveAndValidate) {
   ui->nameEdit->setText(toQt(name));
   ui->commandEdit->setText(toQt(command));
   ui->weekdayCombo->setCurrentIndex(-1);
-  ui->weekdayCombo->setEditText(toQt(weekday));
+  ui->weekdayCombo->setEditText(shownWeekday(weekday));
   ui->dayOfMonthEdit->setText(toQt(dayOfMonth));
   ui->daysEdit->setText(toQt(days));
   ui->hoursEdit->setText(toQt(hours));
@@ -115,6 +119,20 @@ void EntryDialog::updateData(bool saveAndValidate) {
   ui->weeksEdit->setText(toQt(weeks));
   ui->nameLabel->setText(toQt(nameLabel));
   ui->commandLabel->setText(toQt(commandLabel));
+}
+
+std::string EntryDialog::storedWeekday(const QString &shown) const {
+  for (int item = 0; item < ui->weekdayCombo->count(); ++item)
+    if (ui->weekdayCombo->itemText(item) == shown)
+      return fromQt(ui->weekdayCombo->itemData(item, storedNameRole).toString());
+  return fromQt(shown);
+}
+
+QString EntryDialog::shownWeekday(const std::string &stored) const {
+  for (int item = 0; item < ui->weekdayCombo->count(); ++item)
+    if (ui->weekdayCombo->itemData(item, storedNameRole).toString() == toQt(stored))
+      return ui->weekdayCombo->itemText(item);
+  return toQt(stored);
 }
 
 void EntryDialog::enableScheduleControls(bool enable) {
@@ -172,6 +190,27 @@ void EntryDialog::setCaptions() {
   ui->kindGroup->setTitle(toQt(texts.getText(text::kindGroup)));
   ui->nameAndPathGroup->setTitle(toQt(texts.getText(text::nameAndPathGroup)));
   ui->scheduleGroup->setTitle(toQt(texts.getText(text::startGroup)));
+  const std::pair<QAbstractButton *, std::int32_t> buttons[] = {
+      {ui->allUsersRadio, text::allUsersLabel},
+      {ui->currentUserRadio, text::currentUserLabel},
+      {ui->customizedRadio, text::customizedLabel},
+      {ui->browseButton, text::browseButton},
+      {ui->okButton, text::okButton}};
+  for (const auto &[button, number] : buttons)
+    button->setText(toQt(texts.getText(number)));
+  const std::pair<QWidget *, std::int32_t> fields[] = {
+      {ui->nameEdit, text::nameColumn},           {ui->commandEdit, text::pathField},
+      {ui->minutesEdit, text::minutesField},      {ui->hoursEdit, text::minutesField + 1},
+      {ui->daysEdit, text::minutesField + 2},     {ui->weeksEdit, text::minutesField + 3},
+      {ui->weekdayCombo, text::minutesField + 4}, {ui->dayOfMonthEdit, text::minutesField + 5}};
+  for (const auto &[field, number] : fields)
+    field->setAccessibleName(toQt(texts.getText(number)));
+  // Monday to Sunday, as the list has always shown them; the table counts from Sunday.
+  for (int item = 0; item < ui->weekdayCombo->count() && item < 7; ++item) {
+    if (!ui->weekdayCombo->itemData(item, storedNameRole).isValid())
+      ui->weekdayCombo->setItemData(item, ui->weekdayCombo->itemText(item), storedNameRole);
+    ui->weekdayCombo->setItemText(item, toQt(texts.getText(text::firstWeekday + (item + 1) % 7)));
+  }
   std::int32_t number = text::firstScheduleLabel;
   for (QRadioButton *button : scheduleButtons()) {
     button->setText(toQt(texts.getText(number)));

@@ -90,6 +90,9 @@ private:
   ScheduleValues scheduleValues() const;
   void takeScheduleValues(const ScheduleValues &values);
   void setCaptions();
+  // Between the weekday the list shows and the English name the start rule stores.
+  std::string storedWeekday(const QString &shown) const;
+  QString shownWeekday(const std::string &stored) const;
   // Runs a handler that reaches the files; a file error is reported and leaves the dialog open.
   void guarded(const std::function<void()> &handler);
   void reportFileError(const FileError &error);

@@ -30,6 +30,9 @@ public:
   // Where the shipped and the user's files are; the portable layout unless a system says
   // otherwise.
   virtual ProgramLayout layout() const { return {}; }
+  // The language the user's session asks programs to speak, as its code ("de"); empty when it
+  // says none.
+  virtual std::string messagesLanguage() const { return {}; }
 };
 
 } // namespace lw

@@ -5,7 +5,51 @@
 
 namespace lw {
 
-void LanguageTable::load() { loadSection(toolbox.configValue("Language")); }
+namespace {
+constexpr const char *languageKey = "Language";
+constexpr std::int32_t languageNameNumber = 658;
+constexpr std::int32_t languageCodeNumber = 659;
+} // namespace
+
+void LanguageTable::load() {
+  std::string header = toolbox.configValue(languageKey);
+  // Until a user chooses for themselves, the session's language decides where the file has it.
+  if (!toolbox.hasOwnConfig())
+    if (const std::string code = toolbox.system().location.messagesLanguage(); !code.empty())
+      for (const LanguageChoice &choice : choices())
+        if (choice.code == code) {
+          header = choice.header;
+          break;
+        }
+  loadSection(header);
+}
+
+std::vector<LanguageChoice> LanguageTable::choices() const {
+  const auto lines =
+      textfile::readLines(toolbox.shippedFile(fileName), textfile::settingsReadLimit);
+  std::vector<LanguageChoice> found;
+  bool inside = false;
+  for (const std::string &line : lines) {
+    if (line == endMarker) {
+      inside = false;
+    } else if (!inside && line.size() > 2 && line.front() == '[' && line.back() == ']') {
+      inside = true;
+      found.push_back({line, line.substr(1, line.size() - 2), {}});
+    } else if (inside && line.size() > 6) {
+      const std::int32_t number = Toolbox::textToInteger(std::string_view(line).substr(0, 5));
+      if (number == languageNameNumber)
+        found.back().name = line.substr(6);
+      else if (number == languageCodeNumber)
+        found.back().code = line.substr(6);
+    }
+  }
+  return found;
+}
+
+void LanguageTable::choose(const std::string &header) {
+  toolbox.setConfigValue(languageKey, header);
+  loadSection(header);
+}
 
 void LanguageTable::loadSection(const std::string &header) {
   const std::string path = toolbox.shippedFile(fileName);
@@ -33,6 +77,7 @@ void LanguageTable::loadSection(const std::string &header) {
   if (at == lines.size())
     throw FileError(path, "the language section " + quoted + " has no " + endMarker + " line");
   table = std::move(loaded);
+  loadedSection = header;
 }
 
 std::string LanguageTable::getText(std::int32_t number) const {

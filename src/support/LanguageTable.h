@@ -13,6 +13,13 @@ struct TextEntry {
   std::string text;
 };
 
+// A section of the language file that a user can choose.
+struct LanguageChoice {
+  std::string header; // "[Deutsch]"
+  std::string name;   // the language in its own words
+  std::string code;   // as a session's locale starts with it: "de"
+};
+
 // Every user-visible text by number, from the section of "0013trl.ini" that the "Language"
 // key of "config.ini" names. Each owner loads its own table.
 class LanguageTable {
@@ -28,6 +35,13 @@ public:
   void load();
   // The same from the section with this header line ("[English]"), whatever config.ini says.
   void loadSection(const std::string &header);
+  // The header of the section this table was last loaded from.
+  const std::string &section() const { return loadedSection; }
+
+  // Every section of the language file, in file order. Throws FileError when it cannot be read.
+  std::vector<LanguageChoice> choices() const;
+  // Makes the section this user's choice in their own "config.ini", then loads it.
+  void choose(const std::string &header);
 
   // The first entry with this number, in file order; empty when there is none.
   std::string getText(std::int32_t number) const;
@@ -38,6 +52,7 @@ public:
 
 private:
   std::vector<TextEntry> table;
+  std::string loadedSection;
 };
 
 } // namespace lw

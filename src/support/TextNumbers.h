@@ -134,6 +134,25 @@ inline constexpr std::int32_t ruleMissing = 647;
 inline constexpr std::int32_t weekdayMissing = 648;
 inline constexpr std::int32_t dayOfMonthMissing = 649;
 
+// Menu titles, buttons, accessible names and the About box
+inline constexpr std::int32_t fileMenu = 650;
+inline constexpr std::int32_t helpMenu = 651;
+inline constexpr std::int32_t languageMenu = 652;
+inline constexpr std::int32_t browseButton = 653;
+inline constexpr std::int32_t entryListName = 654;
+inline constexpr std::int32_t okButton = 655;
+inline constexpr std::int32_t yesButton = 656;
+inline constexpr std::int32_t noButton = 657;
+// The section's language in its own words, and its code as LANG starts with it ("de")
+inline constexpr std::int32_t languageName = 658;
+inline constexpr std::int32_t languageCode = 659;
+inline constexpr std::int32_t minutesField = 660; // 660 to 665: minutes to day of the month
+inline constexpr std::int32_t pathField = 666;
+inline constexpr std::int32_t aboutTitle = 667;
+inline constexpr std::int32_t aboutPurpose = 668;
+inline constexpr std::int32_t aboutCopyright = 669;
+inline constexpr std::int32_t programIconName = 670;
+
 // Command line
 inline constexpr std::int32_t switchedOffNotice = 700;
 inline constexpr std::int32_t switchedOnNotice = 705;
@@ -209,6 +228,27 @@ inline constexpr std::array all = {editButton,
                                    ruleMissing,
                                    weekdayMissing,
                                    dayOfMonthMissing,
+                                   fileMenu,
+                                   helpMenu,
+                                   languageMenu,
+                                   browseButton,
+                                   entryListName,
+                                   okButton,
+                                   yesButton,
+                                   noButton,
+                                   languageName,
+                                   languageCode,
+                                   minutesField,
+                                   661,
+                                   662,
+                                   663,
+                                   664,
+                                   665,
+                                   pathField,
+                                   aboutTitle,
+                                   aboutPurpose,
+                                   aboutCopyright,
+                                   programIconName,
                                    unrecognisedFile,
                                    fileErrorIntro,
                                    helpNotShown,

@@ -3,6 +3,7 @@
 #include "FileError.h"
 #include "TextFile.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace lw {
@@ -74,6 +75,29 @@ std::string Toolbox::configValue(std::string_view key) const {
     }
   }
   return result;
+}
+
+bool Toolbox::hasOwnConfig() const {
+  const std::string user = platform->location.layout().user;
+  std::error_code ignored;
+  return !user.empty() && std::filesystem::exists(joined(user, configFileName), ignored);
+}
+
+void Toolbox::setConfigValue(std::string_view key, std::string_view value) const {
+  const std::string path = userFile(configFileName);
+  std::vector<std::string> lines = textfile::readLines(path, textfile::settingsReadLimit);
+  // The last key line counts, as configValue reads it.
+  auto at = std::find(lines.rbegin(), lines.rend(), key);
+  if (at == lines.rend()) {
+    lines.insert(lines.begin(), {std::string(key), std::string(value)});
+  } else {
+    const auto valueLine = at.base(); // the line after the key
+    if (valueLine == lines.end())
+      lines.emplace_back(value);
+    else
+      *valueLine = value;
+  }
+  textfile::writeAtomically(path, textfile::joinLines(lines), textfile::LinkPolicy::Refuse);
 }
 
 std::int32_t Toolbox::textToInteger(std::string_view text) {

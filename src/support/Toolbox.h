@@ -43,6 +43,11 @@ public:
   // one): the line after the last line that equals the key.
   // Throws FileError when the file cannot be read.
   std::string configValue(std::string_view key) const;
+  // Whether this user has a "config.ini" of their own, apart from the shipped one.
+  bool hasOwnConfig() const;
+  // Sets a key's value in this user's "config.ini", made from the shipped one when needed.
+  // Throws FileError when it cannot be written.
+  void setConfigValue(std::string_view key, std::string_view value) const;
 
   // Every character is a decimal place; non-digits count as 0. Wraps around in 32 bits.
   static std::int32_t textToInteger(std::string_view text);

@@ -83,7 +83,7 @@ TEST_F(MenusTest, MenuItemsShowLanguageTextsEveryTimeTheyOpen) {
   std::vector<std::string> titles;
   for (QAction *popup : dialog->menuBar->actions())
     titles.push_back(popup->text().toStdString());
-  EXPECT_EQ(titles, (std::vector<std::string>{"&File", "&Help"}));
+  EXPECT_EQ(titles, (std::vector<std::string>{"&File", "&Language", "&Help"}));
 }
 
 TEST_F(MenusTest, HelpPagesOpenFromTheMenuAndFromF1AndAFailedOpenIsReported) {
@@ -182,7 +182,7 @@ TEST_F(MenusTest, AboutBoxShowsTheVersionAndIgnoresF1) {
   action(menu("helpMenu"), command::about)->trigger();
 
   EXPECT_TRUE(modal);
-  EXPECT_EQ(title, "About ...");
+  EXPECT_EQ(title, "About Launchwright");
   EXPECT_EQ(version, "Launchwright Version 1.03");
   EXPECT_TRUE(program.shell.opened.empty());
 }

@@ -129,7 +129,11 @@ public:
   explicit FixedLocation(std::string program = {}) : executable(std::move(program)) {}
   std::string executablePath() const override { return executable; }
   char separator() const override { return '/'; }
+  ProgramLayout layout() const override { return installed; }
+  std::string messagesLanguage() const override { return language; }
   std::string executable;
+  ProgramLayout installed; // the portable layout unless a test sets one
+  std::string language;
 };
 
 // Answers questions from a queue and records every text shown. A question that finds the queue

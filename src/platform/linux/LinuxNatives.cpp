@@ -27,6 +27,19 @@ void LinuxClock::sleepFor(std::chrono::milliseconds duration) {
 
 ProcLocation::ProcLocation() : decided(decideLayout(executablePath(), &std::getenv)) {}
 
+std::string ProcLocation::messagesLanguage() const {
+  for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char *value = std::getenv(variable);
+    if (!value || !*value)
+      continue;
+    // "de_DE.UTF-8@euro" speaks "de"; "C" and "POSIX" speak no language of their own.
+    const std::string locale = value;
+    const std::string language = locale.substr(0, locale.find_first_of("_.@"));
+    return language == "C" || language == "POSIX" ? std::string() : language;
+  }
+  return {};
+}
+
 std::string ProcLocation::executablePath() const {
   std::string path(4096, '\0');
   for (;;) {

@@ -20,6 +20,8 @@ public:
   std::string executablePath() const override;
   char separator() const override { return '/'; }
   ProgramLayout layout() const override { return decided; }
+  // From LC_ALL, LC_MESSAGES or LANG, the first that is set, as gettext reads them.
+  std::string messagesLanguage() const override;
 
 private:
   ProgramLayout decided;
