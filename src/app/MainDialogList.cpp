@@ -44,6 +44,7 @@ void MainDialog::refreshList() {
   ui->statusText->setAccessibleName(spokenCounts(statusText));
   ui->statusText->setAccessibleDescription(QString::fromUtf8(statusText));
   fitCounts();
+  noteSwitches(listing.switchesUnreadable);
 }
 
 // The counts keep their designed place, but a larger system font (Windows, Wine, a user's

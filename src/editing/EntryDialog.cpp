@@ -13,6 +13,8 @@
 
 #include <QShowEvent>
 
+#include <new>
+
 namespace lw {
 
 namespace {
@@ -342,6 +344,8 @@ void EntryDialog::guarded(const std::function<void()> &handler) {
     handler();
   } catch (const FileError &error) {
     reportFileError(error);
+  } catch (const std::bad_alloc &) {
+    system().prompter.tell(outOfMemoryMessage(texts), caption);
   }
 }
 

@@ -90,7 +90,8 @@ private:
   ScheduleValues scheduleValues() const;
   void takeScheduleValues(const ScheduleValues &values);
   void setCaptions();
-  // Runs a handler that reaches the files; a file error is reported and leaves the dialog open.
+  // Runs a handler that reaches the files; a file error (or running out of memory) is reported
+  // and leaves the dialog open.
   void guarded(const std::function<void()> &handler);
   void reportFileError(const FileError &error);
   void tellText(std::int32_t number);

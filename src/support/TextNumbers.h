@@ -122,6 +122,10 @@ inline constexpr std::int32_t switchFailed = 633;
 // The starter's own entry, when its folder's path keeps a session from starting it
 inline constexpr std::int32_t starterPathRefused = 634;
 
+// A customized entry whose switch cannot be read; a command that ran out of memory
+inline constexpr std::int32_t customizedSwitchUnreadable = 635;
+inline constexpr std::int32_t outOfMemory = 636;
+
 // Command line
 inline constexpr std::int32_t switchedOffNotice = 700;
 inline constexpr std::int32_t switchedOnNotice = 705;
@@ -217,6 +221,8 @@ inline constexpr std::array all = {editButton,
                                    noSelectionToSwitch,
                                    switchFailed,
                                    starterPathRefused,
+                                   customizedSwitchUnreadable,
+                                   outOfMemory,
                                    switchedOffNotice,
                                    switchedOnNotice,
                                    dateTimeFormat,
