@@ -487,7 +487,8 @@ TEST(CommandLineTool, DataFilesThatCannotBeReadAreNamedAndNothingChanges) {
     arguments.insert(arguments.end(), mail.begin(), mail.end());
     return arguments;
   };
-  const Commands switchCommands = {{"list"}, with("enable"), with("disable"), with("delete")};
+  const Commands switchCommands = {
+      {"list"}, with("enable"), with("disable"), with("delete"), {"restore", "1"}};
   struct Case {
     std::string label;
     std::string file; // under the program folder, or "registry.ini" in the configuration folder
