@@ -111,9 +111,12 @@ StartupListing readStartupList(const Platform &platform, Toolbox &toolbox,
   // Sized once: a long list would otherwise be held twice while it grows.
   listing.rows.reserve(customized.size() + (keys.user ? keys.user->size() : 0) +
                        (keys.machine ? keys.machine->size() : 0));
+  // Without customized entries the switches decide nothing, and a store that cannot be read
+  // is nobody's concern here.
   std::vector<std::string> disabled;
   try {
-    disabled = disabledCustomizedNames(platform.registry);
+    if (!customized.empty())
+      disabled = disabledCustomizedNames(platform.registry);
   } catch (const FileError &error) {
     listing.switchesUnreadable = error;
   }

@@ -46,8 +46,9 @@ struct StartupListing {
   // The counts, one kind a line, an empty line, the total, and when some entries will not
   // start, a line with their number.
   std::string statusText;
-  // Why the store of the customized entries' switches could not be read, when it could not:
-  // the customized rows are Unreadable then, with this in their detail.
+  // Why the store of the customized entries' switches could not be read, when there are
+  // customized entries and it could not: their rows are Unreadable then, with this in their
+  // detail.
   std::optional<FileError> switchesUnreadable;
 };
 

@@ -127,7 +127,7 @@ bool Launcher::takeSwitches() {
     return changed;
   } catch (const FileError &error) {
     // Not knowing is no reason to start what the user switched off: the switches last read
-    // stay, and before the first reading nothing starts.
+    // stay, and when none could ever be read, nothing starts.
     const bool changed = !switchesProblem.has_value();
     switchesProblem = error;
     return changed;
