@@ -159,6 +159,44 @@ void BM_Refresh(benchmark::State &state) {
 }
 BENCHMARK(BM_Refresh)->Args({1000, 0})->Args({1000, 1000})->Unit(benchmark::kMillisecond);
 
+// The list's reading of as many switched-off customized entries: the store of the switches (the
+// real file, not memory) and the entries file are each read once and matched up by hash, so
+// that the cost grows with the entries, not with their square.
+void BM_SwitchedOffList(benchmark::State &state) {
+  ListProgram program(state.range(0), 0);
+  const std::filesystem::path dir = program.base.file("xdg");
+  XdgLocations locations;
+  locations.userAutostart = (dir / "autostart").string();
+  locations.systemAutostart = {(dir / "system" / "autostart").string()};
+  locations.storeFile = (dir / "registry.ini").string();
+  std::string store = std::string("[HKEY_CURRENT_USER\\") + keys::disabledCustomized + "]\n";
+  for (std::int64_t i = 0; i < state.range(0); ++i)
+    store += entryName("Entry", i) + "=1\n";
+  std::filesystem::create_directories(dir);
+  std::ofstream(locations.storeFile, std::ios::binary) << store;
+  XdgRegistry registry(locations);
+  RunKeyStartupState startup{registry};
+  const Platform platform{registry,
+                          program.base.platform().shell,
+                          program.base.platform().clock,
+                          program.base.platform().location,
+                          program.base.platform().prompter,
+                          program.base.platform().fileChooser,
+                          startup};
+  LanguageTable texts(platform);
+  texts.load();
+  Toolbox toolbox(platform);
+  std::size_t rows = 0;
+  for (auto _ : state) {
+    const auto listing = readStartupList(platform, toolbox, texts);
+    rows = listing.notStarting;
+    benchmark::DoNotOptimize(listing.rows.data());
+  }
+  if (rows != static_cast<std::size_t>(state.range(0)))
+    state.SkipWithError("not every entry was listed as switched off");
+}
+BENCHMARK(BM_SwitchedOffList)->Arg(60000)->Unit(benchmark::kMillisecond);
+
 void BM_CustomizedTimings(benchmark::State &state) {
   ensureApplication();
   ListProgram program(state.range(0));

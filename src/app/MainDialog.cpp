@@ -188,6 +188,10 @@ void MainDialog::reportFileError(const FileError &error) {
   platform.prompter.tell(fileErrorMessage(error, languageTable), EntryStore::caption);
 }
 
+void MainDialog::reportOutOfMemory() {
+  platform.prompter.tell(outOfMemoryMessage(languageTable), EntryStore::caption);
+}
+
 bool MainDialog::OnInitDialog() {
   // Desktops without a system menu get no About item there; the Help menu has one anyway.
   guarded([this] { initialise(); });
@@ -362,6 +366,7 @@ void MainDialog::OnTimer() {
     if (fileWatch.pending() || launcherOutdated || listOutdated)
       takeOutsideChanges();
     launcher.tick();
+    noteLauncherSwitches();
   });
   if (launcherShell.starts != starts)
     guarded([this] { showTimings(); });

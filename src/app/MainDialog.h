@@ -18,7 +18,9 @@
 
 #include <QRect>
 
+#include <cstdint>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -82,13 +84,17 @@ public:
   // Runs the handler the routing table has for a command or window event.
   void dispatch(int id);
   // Runs body; a FileError ends it, is shown in a message box owned by this window and gives
-  // false. Every slot that reaches the core goes through here.
+  // false. Running out of memory (a damaged file far too large to be read, say) ends it the
+  // same way. Every slot that reaches the core goes through here.
   template <class Body> bool guarded(Body &&body) {
     try {
       body();
       return true;
     } catch (const FileError &error) {
       reportFileError(error);
+      return false;
+    } catch (const std::bad_alloc &) {
+      reportOutOfMemory();
       return false;
     }
   }
@@ -232,6 +238,11 @@ private:
   QMenu *loadTrayMenu();
   void wireMenu(QMenu *menu);
   void reportFileError(const FileError &error);
+  void reportOutOfMemory();
+  // The store of the customized switches as last read, by the list or by the timer: a store
+  // that cannot be read is told once, until a reading finds it readable again.
+  void noteSwitches(const std::optional<FileError> &problem);
+  void noteLauncherSwitches();
   // A customized row's last and next start in words, from the timer's state.
   void describeTiming(StartupEntry &row) const;
   void showTimings();
@@ -257,6 +268,8 @@ private:
   bool tickRunning = false;
   FileWatch fileWatch;
   bool launcherOutdated = false;
+  bool switchesToldUnreadable = false;
+  std::uint64_t launcherSwitchesSeen = 0; // the launcher's switchesReads() last looked at
   bool listOutdated = false;
   QTimer listRetry; // for a list change that waits for a command's dialog to close
 };

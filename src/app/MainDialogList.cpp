@@ -46,6 +46,7 @@ void MainDialog::refreshList() {
   ui->statusText->setAccessibleName(spokenCounts(statusText));
   ui->statusText->setAccessibleDescription(QString::fromUtf8(statusText));
   fitCounts();
+  noteSwitches(listing.switchesUnreadable);
 }
 
 void MainDialog::makeFilterLine() {

@@ -45,6 +45,7 @@ void MainDialog::takeOutsideChanges() {
     if (launcher.takeOutsideChange())
       listOutdated = true;
     launcherOutdated = false;
+    noteLauncherSwitches();
   }
   if (!listOutdated)
     return;
@@ -55,6 +56,25 @@ void MainDialog::takeOutsideChanges() {
     return;
   }
   refreshKeepingSelection();
+}
+
+void MainDialog::noteSwitches(const std::optional<FileError> &problem) {
+  if (!problem) {
+    switchesToldUnreadable = false;
+    return;
+  }
+  // The rows say it too, each time; a box each time the files change would be too much.
+  if (std::exchange(switchesToldUnreadable, true))
+    return;
+  reportFileError(*problem);
+}
+
+void MainDialog::noteLauncherSwitches() {
+  // Only a fresh reading says anything: the launcher's answer between readings is old news.
+  if (launcher.switchesReads() == launcherSwitchesSeen)
+    return;
+  launcherSwitchesSeen = launcher.switchesReads();
+  noteSwitches(launcher.switchesUnreadable());
 }
 
 void MainDialog::refreshKeepingSelection() {

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <new>
 
 namespace lw {
 
@@ -281,6 +282,10 @@ int run(int argc, char *argv[]) {
                                              : cli::restoreRecord(context, record));
   } catch (const FileError &error) {
     return complain(error.what(), exitFailure);
+  } catch (const std::bad_alloc &) {
+    // A data file too large to be read is refused before this; should memory run out anyway,
+    // the command ends here as it does on a FileError.
+    return complain("not enough memory for this command; it was stopped", exitFailure);
   }
 }
 

@@ -199,8 +199,12 @@ void appendLine(std::string &out, StartupEntry &entry, RowWriter &writer, Contex
 
 std::vector<StartupEntry> startupRows(Context &context, const LocalTime &now) {
   Toolbox toolbox(context.platform);
-  std::vector<StartupEntry> rows =
-      readStartupList(context.platform, toolbox, context.texts, context.starterFile).rows;
+  StartupListing listing =
+      readStartupList(context.platform, toolbox, context.texts, context.starterFile);
+  // A script must not read "starts" for an entry whose switch nobody knows.
+  if (listing.switchesUnreadable)
+    throw *listing.switchesUnreadable;
+  std::vector<StartupEntry> rows = std::move(listing.rows);
   describeTimings(rows, now, {}, {}, context.texts);
   return rows;
 }

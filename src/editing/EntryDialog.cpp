@@ -14,6 +14,8 @@
 
 #include <QShowEvent>
 
+#include <new>
+
 namespace lw {
 
 namespace {
@@ -404,6 +406,8 @@ void EntryDialog::guarded(const std::function<void()> &handler) {
     handler();
   } catch (const FileError &error) {
     reportFileError(error);
+  } catch (const std::bad_alloc &) {
+    system().prompter.tell(outOfMemoryMessage(texts), caption);
   }
 }
 

@@ -93,7 +93,8 @@ private:
   // Between the weekday the list shows and the English name the start rule stores.
   std::string storedWeekday(const QString &shown) const;
   QString shownWeekday(const std::string &stored) const;
-  // Runs a handler that reaches the files; a file error is reported and leaves the dialog open.
+  // Runs a handler that reaches the files; a file error (or running out of memory) is reported
+  // and leaves the dialog open.
   void guarded(const std::function<void()> &handler);
   void reportFileError(const FileError &error);
   void tellText(std::int32_t number);

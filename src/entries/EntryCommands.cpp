@@ -33,8 +33,11 @@ bool changeInPlace(EntryStore &store, const EntryValues &old, const EntryValues 
 
 bool setEntryEnabled(const Platform &platform, EntryKind kind, const std::string &name,
                      bool enabled) {
-  if (kind == EntryKind::Customized)
+  if (kind == EntryKind::Customized) {
+    // A store that cannot be read is named, rather than reported as a switch that failed.
+    disabledCustomizedNames(platform.registry);
     return setCustomizedDisabled(platform.registry, name, !enabled);
+  }
   return platform.startup.setEnabled(rootOf(kind), name, enabled);
 }
 

@@ -26,4 +26,9 @@ std::string fileErrorMessage(const FileError &error, const LanguageTable &texts)
          "\n\n" + error.path() + "\n" + error.reason();
 }
 
+std::string outOfMemoryMessage(const LanguageTable &texts) {
+  return textOr(texts, text::outOfMemory,
+                "Launchwright does not have enough memory for this and has stopped the command.");
+}
+
 } // namespace lw

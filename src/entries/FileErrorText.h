@@ -12,4 +12,8 @@ namespace lw {
 // missing text falls back to English.
 std::string fileErrorMessage(const FileError &error, const LanguageTable &texts);
 
+// The report of a command that ran out of memory (std::bad_alloc), which like a FileError ends
+// the command where it happened; English when the table has no text for it.
+std::string outOfMemoryMessage(const LanguageTable &texts);
+
 } // namespace lw

@@ -5,6 +5,7 @@
 #include "support/TextNumbers.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace lw {
 
@@ -39,12 +40,19 @@ std::size_t appendRunEntries(StartupListing &listing, std::optional<std::vector<
 // a rule that can never be due, because the Status cell's timing says "never starts" and why in
 // any case; the other way round the cell would hide the missing program. The rule is judged from
 // the schedule line alone: the timings are worked out only when a row is shown.
+// A switch that cannot be read says nothing either way: such rows are Unreadable, naming the
+// store, and never shown as starting.
 void judgeCustomized(std::vector<StartupEntry> &rows, const std::vector<std::string> &disabled,
-                     StartupState &startup) {
+                     const std::optional<FileError> &switchesUnreadable, StartupState &startup) {
+  // One hash lookup a row: many entries, many of them switched off, must not cost their product.
+  const std::unordered_set<std::string_view> off(disabled.begin(), disabled.end());
   std::vector<std::string_view> commands;
   std::vector<StartupEntry *> switchedOn;
   for (auto &row : rows)
-    if (std::find(disabled.begin(), disabled.end(), row.name) != disabled.end()) {
+    if (switchesUnreadable) {
+      row.verdict = StartVerdict::Unreadable;
+      row.detail = switchesUnreadable->what();
+    } else if (off.contains(row.name)) {
       row.verdict = StartVerdict::Disabled;
     } else {
       commands.emplace_back(row.command);
@@ -103,14 +111,22 @@ StartupListing readStartupList(const Platform &platform, Toolbox &toolbox,
   // Sized once: a long list would otherwise be held twice while it grows.
   listing.rows.reserve(customized.size() + (keys.user ? keys.user->size() : 0) +
                        (keys.machine ? keys.machine->size() : 0));
-  const auto disabled = disabledCustomizedNames(platform.registry);
+  // Without customized entries the switches decide nothing, and a store that cannot be read
+  // is nobody's concern here.
+  std::vector<std::string> disabled;
+  try {
+    if (!customized.empty())
+      disabled = disabledCustomizedNames(platform.registry);
+  } catch (const FileError &error) {
+    listing.switchesUnreadable = error;
+  }
   for (auto &entry : customized) {
     StartupEntry row{EntryKind::Customized, std::move(entry.name), std::move(entry.command)};
     row.scheduleLine = std::move(entry.scheduleLine);
     listing.rows.push_back(std::move(row));
   }
   customized = {};
-  judgeCustomized(listing.rows, disabled, platform.startup);
+  judgeCustomized(listing.rows, disabled, listing.switchesUnreadable, platform.startup);
   listing.customizedCount = listing.rows.size();
   appendCount(listing.statusText, texts, text::customizedCount, listing.customizedCount, "\n");
 

@@ -3,10 +3,12 @@
 // entries file, then the user's Run key, then the machine's Run key.
 
 #include "storage/EntryStore.h"
+#include "support/FileError.h"
 #include "support/LanguageTable.h"
 #include "support/Toolbox.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +46,10 @@ struct StartupListing {
   // The counts, one kind a line, an empty line, the total, and when some entries will not
   // start, a line with their number.
   std::string statusText;
+  // Why the store of the customized entries' switches could not be read, when there are
+  // customized entries and it could not: their rows are Unreadable then, with this in their
+  // detail.
+  std::optional<FileError> switchesUnreadable;
 };
 
 // The label of column 1 for a kind (texts 144, 149, 154).
@@ -55,7 +61,8 @@ std::string kindLabel(EntryKind kind, const LanguageTable &texts);
 // starter's entry (for the file starterFile beside this program; none when empty) is
 // ProgramMissing, unless switched off, when some session cannot start it from its folder.
 // Throws FileError when the customized entries file cannot be read; the Run keys never fail (a
-// key that cannot be listed has no rows).
+// key that cannot be listed has no rows), nor does the store of the switches (see
+// StartupListing::switchesUnreadable).
 StartupListing readStartupList(const Platform &platform, Toolbox &toolbox,
                                const LanguageTable &texts, std::string_view starterFile = {});
 

@@ -93,6 +93,9 @@ EntryStatus customizedStatus(const StartupEntry &entry, const LanguageTable &tex
   case StartVerdict::Disabled:
     status.reason = sentence(texts.getText(text::customizedDisabledReason), {});
     break;
+  case StartVerdict::Unreadable: // its switch; the entry itself was read
+    status.reason = sentence(texts.getText(text::customizedSwitchUnreadable), entry.detail);
+    break;
   default:
     status.reason = sentence(texts.getText(reasonNumber(entry.verdict)), readableDetail(entry));
     break;

@@ -40,6 +40,15 @@ public:
   virtual std::optional<std::vector<std::string>> enumerate(RegistryRoot root,
                                                             std::string_view keyPath) = 0;
 
+  // The same for a caller to whom an absent key and a store that cannot be read mean different
+  // things (no entry is switched off, against nobody knows): where the store is a file that
+  // exists but cannot be read, this throws FileError naming it. Other stores answer as
+  // enumerate does.
+  virtual std::optional<std::vector<std::string>> enumerateOrFail(RegistryRoot root,
+                                                                  std::string_view keyPath) {
+    return enumerate(root, keyPath);
+  }
+
   // Creates the key when needed and sets the value; false when nothing was written.
   virtual bool write(RegistryRoot root, std::string_view keyPath, std::string_view name,
                      std::string_view data) = 0;

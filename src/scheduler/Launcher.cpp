@@ -27,6 +27,9 @@ Launcher::Launcher(const Platform &system, std::function<void()> toTray)
       digestAsKnown(digestOf({})) {}
 
 bool Launcher::isDisabled(const std::string &name) const {
+  // Switches that could never be read are not known: nothing may start.
+  if (switchesProblem && !switchesKnown)
+    return true;
   return !disabledNames.empty() && disabledNames.count(folded(name)) != 0;
 }
 
@@ -95,7 +98,7 @@ void Launcher::reload() {
   timerEntries = std::move(store.customLines);
   digestAsKnown = digestOf(timerEntries);
 
-  disabledNames = readDisabledNames();
+  takeSwitches();
 
   if (startedByAutostart && minimizeToTray)
     minimizeToTray();
@@ -107,10 +110,28 @@ void Launcher::reload() {
 std::set<std::string> Launcher::readDisabledNames() const {
   std::set<std::string> result;
   if (const auto names =
-          platform.registry.enumerate(RegistryRoot::CurrentUser, keys::disabledCustomized))
+          platform.registry.enumerateOrFail(RegistryRoot::CurrentUser, keys::disabledCustomized))
     for (const auto &name : *names)
       result.insert(folded(name));
   return result;
+}
+
+bool Launcher::takeSwitches() {
+  ++switchesReadCount;
+  try {
+    std::set<std::string> names = readDisabledNames();
+    const bool changed = switchesProblem.has_value() || names != disabledNames;
+    disabledNames = std::move(names);
+    switchesKnown = true;
+    switchesProblem.reset();
+    return changed;
+  } catch (const FileError &error) {
+    // Not knowing is no reason to start what the user switched off: the switches last read
+    // stay, and when none could ever be read, nothing starts.
+    const bool changed = !switchesProblem.has_value();
+    switchesProblem = error;
+    return changed;
+  }
 }
 
 bool Launcher::takeOutsideChange() {
@@ -120,15 +141,14 @@ bool Launcher::takeOutsideChange() {
     writeBack();
   EntryStore store(platform);
   store.readEntries();
-  std::set<std::string> names = readDisabledNames();
+  const bool switchesChanged = takeSwitches();
   const std::uint64_t digest = digestOf(store.customLines);
   const bool merged = std::exchange(mergedOutsideChange, false);
-  const bool changed = merged || digest != digestAsKnown || names != disabledNames;
+  const bool changed = merged || digest != digestAsKnown || switchesChanged;
   if (digest != digestAsKnown) {
     timerEntries = std::move(store.customLines);
     digestAsKnown = digest;
   }
-  disabledNames = std::move(names);
   return changed;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "support/FileError.h"
 #include "support/Toolbox.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -56,16 +58,26 @@ public:
   // by the next tick).
   void tick();
 
-  // Whether the user switched this entry off, as of the last reload or outside change.
+  // Whether the user switched this entry off, as of the last reload or outside change. While
+  // the switches cannot be read, those last read count; when they never could be, every entry
+  // counts as off.
   bool isDisabled(const std::string &name) const;
+
+  // Why the switches could not be read at the last reload or outside change; nothing when they
+  // could. Reading them never throws: the timer goes on with what it knew.
+  const std::optional<FileError> &switchesUnreadable() const { return switchesProblem; }
+  // How often the switches were read, for an owner that reports their state only when it may
+  // have changed.
+  std::uint64_t switchesReads() const { return switchesReadCount; }
 
   // Takes the entries file and the switches afresh, for when someone else (another process, a
   // hand edit) may have changed them; true when the timer's copy was out of date, or when a
   // write of its starts took in such a change since the last call. Unlike a reload it writes
   // nothing and leaves the window where it is, so that an owner who watches the files is not
   // woken again by its own check. Starts not yet recorded are written first. Throws FileError
-  // when a file cannot be read or the starts cannot be written; the switches are then as
-  // before, and the entries as the last write left them.
+  // when the entries file cannot be read or the starts cannot be written; the switches are
+  // then as before, and the entries as the last write left them. Switches that cannot be read
+  // leave them as before too, and count as a change when they could be read until now.
   bool takeOutsideChange();
 
 private:
@@ -76,7 +88,10 @@ private:
   };
 
   void reload();
+  // Throws FileError when the store of the switches cannot be read.
   std::set<std::string> readDisabledNames() const;
+  // Reads the switches, or notes why they cannot be read; true when that differs from before.
+  bool takeSwitches();
   // Records every unsaved start with one locked read-merge-write of the entries file.
   void writeBack();
   static std::uint64_t digestOf(const std::vector<std::string> &lines);
@@ -86,6 +101,9 @@ private:
   Toolbox toolbox;
   // Folded (lower-case) names of the entries switched off, read on every reload.
   std::set<std::string> disabledNames;
+  bool switchesKnown = false; // read at least once
+  std::optional<FileError> switchesProblem;
+  std::uint64_t switchesReadCount = 0;
   std::vector<UnsavedStart> unsaved;
   // Names of refused starts whose owner has not been told yet.
   std::vector<std::string> unnotified;

@@ -11,7 +11,7 @@ constexpr const char *disabledMark = "1";
 } // namespace
 
 std::vector<std::string> disabledCustomizedNames(Registry &registry) {
-  return registry.enumerate(RegistryRoot::CurrentUser, keys::disabledCustomized)
+  return registry.enumerateOrFail(RegistryRoot::CurrentUser, keys::disabledCustomized)
       .value_or(std::vector<std::string>{});
 }
 

@@ -10,7 +10,8 @@
 
 namespace lw {
 
-// The names of every switched-off customized entry; none when the key cannot be listed.
+// The names of every switched-off customized entry; none when the key is absent. Throws
+// FileError when the store exists but cannot be read: that is no answer, and never "none".
 std::vector<std::string> disabledCustomizedNames(Registry &registry);
 
 bool isCustomizedDisabled(Registry &registry, const std::string &name);

@@ -16,7 +16,7 @@ void requireRecognised(const std::string &path, std::string_view header) {
   std::error_code ignored;
   if (!std::filesystem::exists(path, ignored))
     return;
-  if (!parseDataFile(textfile::readBytes(path), header).recognised)
+  if (!parseDataFile(textfile::readBytes(path, textfile::dataReadLimit), header).recognised)
     throw FileError(path, unrecognisedContentReason);
 }
 
@@ -28,7 +28,7 @@ void refuseLineBreaks(const std::string &path, const std::vector<std::string> &l
 }
 
 DataFileBody readBody(const std::string &path, std::string_view header) {
-  return parseDataFile(textfile::readBytes(path), header);
+  return parseDataFile(textfile::readBytes(path, textfile::dataReadLimit), header);
 }
 
 } // namespace

@@ -109,6 +109,10 @@ RestoreReport restore(EntryStore &store, Toolbox &toolbox, const BackupRecord &r
     if (containsLineBreak(record.name) || containsLineBreak(record.command) ||
         containsLineBreak(scheduleLine))
       throw FileError(store.customEntriesPath(), lineBreakReason);
+    // A copy's switch is written back last; a store that cannot take it is named before
+    // anything changes, rather than the entry coming back switched on.
+    if (copy)
+      disabledCustomizedNames(platform.registry);
     try {
       store.rewriteEntries([&](std::vector<std::string> &lines, bool) {
         std::vector<std::string> kept;

@@ -22,6 +22,12 @@ inline constexpr std::size_t noReadLimit = static_cast<std::size_t>(-1);
 // file above it is a mistake or an attack, and is refused rather than loaded.
 inline constexpr std::size_t settingsReadLimit = 1024 * 1024;
 
+// The data files (the customized entries, the backup file, the store of settings and switches)
+// hold a few hundred bytes an entry: 100,000 entries are far below this. A larger file is
+// damage, such as the zeros a crash can leave, and is refused by name instead of being loaded
+// at the cost of all memory.
+inline constexpr std::size_t dataReadLimit = 256u * 1024 * 1024;
+
 inline constexpr const char *notRegularReason = "not a regular file";
 
 inline constexpr int staleTemporaryAgeSeconds = 10 * 60;

@@ -125,6 +125,11 @@ inline constexpr std::int32_t switchFailed = 633;
 // The starter's own entry, when its folder's path keeps a session from starting it
 inline constexpr std::int32_t starterPathRefused = 634;
 
+// A customized entry whose switch cannot be read; a command that ran out of memory
+inline constexpr std::int32_t customizedSwitchUnreadable = 635;
+inline constexpr std::int32_t outOfMemory = 636;
+// The About box's program icon, for screen readers
+inline constexpr std::int32_t programIconName = 644;
 // Why Minimize To Systray is not offered
 inline constexpr std::int32_t noTrayArea = 645;
 // The filter line's prompt and accessible name
@@ -151,7 +156,6 @@ inline constexpr std::int32_t pathField = 666;
 inline constexpr std::int32_t aboutTitle = 667;
 inline constexpr std::int32_t aboutPurpose = 668;
 inline constexpr std::int32_t aboutCopyright = 669;
-inline constexpr std::int32_t programIconName = 670;
 
 // Command line
 inline constexpr std::int32_t switchedOffNotice = 700;
@@ -277,6 +281,8 @@ inline constexpr std::array all = {editButton,
                                    noSelectionToSwitch,
                                    switchFailed,
                                    starterPathRefused,
+                                   customizedSwitchUnreadable,
+                                   outOfMemory,
                                    switchedOffNotice,
                                    switchedOnNotice,
                                    dateTimeFormat,

@@ -113,6 +113,29 @@ TEST_F(EntryStatusTest, EveryVerdictShowsItsStatusAndItsReason) {
             text(text::statusColumn));
 }
 
+TEST_F(EntryStatusTest, SwitchesThatCannotBeReadAreShownSoAndToldOnce) {
+  writeCustomized({{"Paused", "/usr/bin/true"}});
+  program.registry.set(RegistryRoot::CurrentUser, keys::disabledCustomized, "Paused", "1");
+  const FileError unreadable("/cfg/launchwright/registry.ini", "Permission denied");
+  program.registry.unreadable = unreadable;
+  open();
+  EXPECT_EQ(statusOf("Paused"), text(text::firstVerdictLabel + 6));
+  EXPECT_TRUE(reasonOf("Paused").starts_with(text(text::customizedSwitchUnreadable) + ": " +
+                                             unreadable.what() + "."))
+      << reasonOf("Paused");
+  ASSERT_EQ(program.prompter.shown.size(), 1u);
+  EXPECT_NE(program.prompter.shown[0].text.find(unreadable.path()), std::string::npos);
+  dialog->refreshList();
+  EXPECT_EQ(program.prompter.shown.size(), 1u) << "told again";
+
+  program.registry.unreadable.reset();
+  dialog->refreshList();
+  EXPECT_EQ(statusOf("Paused"), text(text::firstVerdictLabel + 1));
+  program.registry.unreadable = unreadable;
+  dialog->refreshList();
+  EXPECT_EQ(program.prompter.shown.size(), 2u) << "a new failure is told anew";
+}
+
 TEST_F(EntryStatusTest, AScheduleThatCanNeverComeDueIsNeverDueUnlessSwitchedOffOrMissing) {
   struct Case {
     std::string name;

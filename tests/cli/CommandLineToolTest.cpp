@@ -7,13 +7,17 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -52,11 +56,12 @@ public:
       fs::copy_file(built / file, program / file);
   }
 
-  // The program with these arguments; argument bytes are passed unchanged.
-  Outcome run(const std::vector<std::string> &arguments) const {
+  // The program with these arguments; argument bytes are passed unchanged. A non-zero
+  // addressSpace limits the program's address space to that many bytes.
+  Outcome run(const std::vector<std::string> &arguments, rlim_t addressSpace = 0) const {
     std::vector<std::string> argv{(program / "launchwright").string()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return execute(argv);
+    return execute(argv, addressSpace);
   }
 
   // A bash command line with the program's folder first on PATH.
@@ -67,14 +72,19 @@ public:
   fs::path userAutostart() const { return config / "autostart"; }
   fs::path machineAutostart() const { return system / "autostart"; }
 
-  // Everything the program may write, to show that a refused request wrote nothing.
+  // Everything the program may write, to show that a refused request wrote nothing. A file too
+  // large to hold in a test counts by its size and time.
   std::map<std::string, std::string> snapshot() const {
     std::map<std::string, std::string> files;
     for (const auto &root : {program, config, system})
       for (const auto &entry : fs::recursive_directory_iterator(root))
         if (entry.is_regular_file() && entry.path().filename() != "launchwright" &&
             entry.path().extension() != ".lock")
-          files[entry.path().string()] = slurp(entry.path());
+          files[entry.path().string()] =
+              entry.file_size() > (1u << 20)
+                  ? std::to_string(entry.file_size()) + " bytes of " +
+                        std::to_string(entry.last_write_time().time_since_epoch().count())
+                  : slurp(entry.path());
     return files;
   }
 
@@ -82,7 +92,7 @@ public:
   fs::path program, home, config, system;
 
 private:
-  Outcome execute(const std::vector<std::string> &argv) const {
+  Outcome execute(const std::vector<std::string> &argv, rlim_t addressSpace = 0) const {
     const fs::path out = dir.path() / "stdout", err = dir.path() / "stderr";
     const std::vector<std::string> environment{
         "HOME=" + home.string(), "XDG_CONFIG_HOME=" + config.string(),
@@ -101,6 +111,10 @@ private:
         env.push_back(const_cast<char *>(e.c_str()));
       args.push_back(nullptr);
       env.push_back(nullptr);
+      if (addressSpace != 0) {
+        const rlimit limit{addressSpace, addressSpace};
+        ::setrlimit(RLIMIT_AS, &limit);
+      }
       ::execve(args[0], args.data(), env.data());
       ::_exit(127);
     }
@@ -477,6 +491,106 @@ TEST(CommandLineTool, FailedWriteNamesTheFileAndLeavesItAsItWas) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find((lw.program / "0013cst.ini").string()), std::string::npos) << run.err;
   EXPECT_EQ(lw.entries(), handEdited);
+}
+
+// Data files damaged past reading: the gigabyte of zeros a crash can leave, and for the store of
+// the switches a folder, a FIFO, a device or a file without read permission in its place. Every
+// command that needs the file names it and ends with 1, having changed nothing; none takes a
+// store it cannot read for "nothing is switched off", nor runs out of memory.
+TEST(CommandLineTool, DataFilesThatCannotBeReadAreNamedAndNothingChanges) {
+  auto gigabyteOfZeros = [](const fs::path &p) {
+    std::ofstream{p, std::ios::binary | std::ios::trunc};
+    ASSERT_EQ(::truncate(p.c_str(), off_t(1) << 30), 0); // sparse: costs no disk
+  };
+  using Commands = std::vector<std::vector<std::string>>;
+  const std::vector<std::string> mail = {"--kind", "customized", "--name", "Mail"};
+  auto with = [&](std::string command) {
+    std::vector<std::string> arguments{std::move(command)};
+    arguments.insert(arguments.end(), mail.begin(), mail.end());
+    return arguments;
+  };
+  const Commands switchCommands = {
+      {"list"}, with("enable"), with("disable"), with("delete"), {"restore", "1"}};
+  struct Case {
+    std::string label;
+    std::string file; // under the program folder, or "registry.ini" in the configuration folder
+    std::function<void(const fs::path &)> make;
+    Commands commands;
+  };
+  const std::vector<Case> cases = {
+      {"entries file of zeros",
+       "0013cst.ini",
+       gigabyteOfZeros,
+       {{"list"},
+        {"add", "--kind", "customized", "--name", "X", "--command", "x"},
+        with("disable"),
+        with("delete"),
+        {"restore", "1"}}},
+      {"backup file of zeros",
+       "0013bkp.ini",
+       gigabyteOfZeros,
+       {with("delete"), {"restore", "--list"}, {"restore", "1"}}},
+      {"store of zeros", "registry.ini", gigabyteOfZeros, switchCommands},
+      {"store is a folder", "registry.ini", [](auto &p) { fs::create_directories(p / "x"); },
+       switchCommands},
+      {"store is a FIFO", "registry.ini", [](auto &p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+       switchCommands},
+      {"store is /dev/zero", "registry.ini", [](auto &p) { fs::create_symlink("/dev/zero", p); },
+       switchCommands},
+      {"store without read permission", "registry.ini",
+       [](auto &p) { fs::permissions(p, fs::perms::owner_write); }, switchCommands},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.label);
+    if (c.label.ends_with("read permission") && ::geteuid() == 0) {
+      std::printf("[   NOTE   ] row \"%s\" not run: root reads any file\n", c.label.c_str());
+      continue;
+    }
+    const Installation lw;
+    for (const auto &arguments :
+         Commands{{"add", "--kind", "customized", "--name", "Mail", "--command", "mail"},
+                  {"add", "--kind", "customized", "--name", "Old", "--command", "old"},
+                  {"delete", "--kind", "customized", "--name", "Old"},
+                  with("disable")})
+      ASSERT_EQ(lw.run(arguments).status, 0) << arguments.front();
+    const fs::path damaged =
+        c.file == "registry.ini" ? lw.config / "launchwright" / c.file : lw.program / c.file;
+    if (c.file == "registry.ini" && !c.label.ends_with("read permission"))
+      fs::remove(damaged);
+    c.make(damaged);
+    const auto before = lw.snapshot();
+    for (const auto &arguments : c.commands) {
+      const Outcome run = lw.run(arguments);
+      EXPECT_EQ(run.status, 1) << arguments.front() << ": " << run.err;
+      EXPECT_NE(run.err.find(damaged.string()), std::string::npos) << run.err;
+      EXPECT_EQ(lw.snapshot(), before) << arguments.front();
+    }
+  }
+}
+
+// Memory that runs out while a data file is read (one below the size limit, under a small
+// address space) ends the command with a message, as a file error does, and changes nothing.
+TEST(CommandLineTool, RunningOutOfMemoryEndsTheCommandWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#endif
+  const Installation lw;
+  ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", "Mail", "--command", "mail"}).status,
+            0);
+  constexpr rlim_t limit = rlim_t(512) << 20;
+  ASSERT_EQ(lw.run({"list"}, limit).status, 0) << "the limit leaves too little to start";
+  // The file's recognised start, then zeros: too large for the limit, not for the program.
+  const fs::path entries = lw.program / "0013cst.ini";
+  ASSERT_EQ(::truncate(entries.c_str(), off_t(240) << 20), 0);
+  const auto before = lw.snapshot();
+  for (const std::vector<std::string> &arguments :
+       {std::vector<std::string>{"list"},
+        {"add", "--kind", "customized", "--name", "X", "--command", "x"}}) {
+    const Outcome run = lw.run(arguments, limit);
+    EXPECT_EQ(run.status, 1) << arguments.front() << ": " << run.err;
+    EXPECT_NE(run.err.find("not enough memory"), std::string::npos) << run.err;
+    EXPECT_EQ(lw.snapshot(), before) << arguments.front();
+  }
 }
 
 TEST(CommandLineTool, CheckSucceedsOnlyWhenEveryCheckedEntryStarts) {

@@ -3,6 +3,7 @@
 
 #include "platform/Platform.h"
 #include "platform/RunKeyStartupState.h"
+#include "support/FileError.h"
 
 #include <deque>
 #include <filesystem>
@@ -26,6 +27,14 @@ public:
   bool write(RegistryRoot root, std::string_view keyPath, std::string_view name,
              std::string_view data) override;
   bool remove(RegistryRoot root, std::string_view keyPath, std::string_view name) override;
+  // Throws `unreadable` when set, as a store file that cannot be read does.
+  std::optional<std::vector<std::string>> enumerateOrFail(RegistryRoot root,
+                                                          std::string_view keyPath) override {
+    if (unreadable)
+      throw *unreadable;
+    return enumerate(root, keyPath);
+  }
+  std::optional<FileError> unreadable;
 
   // Direct access for arranging and checking, not counted.
   void set(RegistryRoot root, std::string_view keyPath, std::string_view name,

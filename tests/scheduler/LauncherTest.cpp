@@ -211,6 +211,32 @@ TEST_F(LauncherTest, EntrySwitchedOffIsNeverStartedAndKeepsItsStamp) {
   EXPECT_EQ(program.shell.opened.back(), "mail");
 }
 
+TEST_F(LauncherTest, SwitchesThatCannotBeReadAreNeverTakenAsAllSwitchedOn) {
+  const std::string everyTick = "050000000000000x00200606290800";
+  const FileError unreadable("registry.ini", "Permission denied");
+  // Never read: whatever the user switched off is unknown, so nothing starts.
+  program.registry.unreadable = unreadable;
+  load({{"Mail", "mail", everyTick}, {"Poll", "poll", everyTick}});
+  EXPECT_EQ(tickAt(2006, 6, 30, 9, 5), 0u);
+  ASSERT_TRUE(launcher.switchesUnreadable());
+  EXPECT_EQ(launcher.switchesUnreadable()->path(), "registry.ini");
+
+  program.registry.unreadable.reset();
+  program.registry.set(RegistryRoot::CurrentUser, keys::disabledCustomized, "Mail", "");
+  launcher.reloadPending = true;
+  EXPECT_EQ(tickAt(2006, 6, 30, 9, 6), 1u);
+  EXPECT_FALSE(launcher.switchesUnreadable());
+
+  // Unreadable again, through a reload and an outside change: the switches last read hold.
+  program.registry.unreadable = unreadable;
+  launcher.reloadPending = true;
+  EXPECT_EQ(tickAt(2006, 6, 30, 9, 7), 1u);
+  EXPECT_TRUE(launcher.switchesUnreadable());
+  launcher.takeOutsideChange();
+  EXPECT_EQ(tickAt(2006, 6, 30, 9, 8), 1u);
+  EXPECT_EQ(program.shell.opened, (std::vector<std::string>{"poll", "poll", "poll"}));
+}
+
 TEST_F(LauncherTest, RefusedStartIsRecordedToldOnceAndNotRetried) {
   const std::string everyTick = "050000000000000x00200606290800";
   load({{"Mail", "mail", dueDaily}, {"Poll", "poll", everyTick}});

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <sys/stat.h>
+#include <utility>
 
 namespace lw {
 namespace {
@@ -61,62 +62,80 @@ std::string_view rootName(RegistryRoot root) {
 
 } // namespace
 
-std::optional<RegistryStore::Keys> RegistryStore::load() const {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
-    return std::nullopt;
+RegistryStore::Contents RegistryStore::loadOrThrow() const {
   std::string bytes;
   try {
-    bytes = textfile::readBytes(path);
+    bytes = textfile::readBytes(path, textfile::dataReadLimit);
   } catch (const FileError &) {
+    struct stat info {};
     if (::stat(path.c_str(), &info) != 0 && errno == ENOENT)
-      return Keys{}; // no store yet: every key is absent
-    return std::nullopt;
+      return {}; // no store yet: every key is absent
+    throw;
   }
-  Keys keys;
-  Key *current = nullptr;
-  for (auto line : textfile::splitLines(bytes)) {
-    if (line.empty() || line.front() == ';')
+  Contents contents;
+  // Where the lines that cannot be read go: the section they stand in, so that they are written
+  // back in the same place.
+  std::vector<std::string> *kept = &contents.leading;
+  constexpr std::size_t noKey = static_cast<std::size_t>(-1);
+  std::size_t current = noKey;
+  bool first = true;
+  for (auto &line : textfile::splitLines(bytes)) {
+    if (std::exchange(first, false) && line == header)
+      continue; // written afresh with every change
+    if (line.empty())
       continue;
-    if (line.front() == '[') {
-      current = nullptr;
-      if (line.back() != ']')
-        continue;
+    if (line.front() == '[' && line.back() == ']') {
       const std::string full = decode(std::string_view(line).substr(1, line.size() - 2));
       const auto slash = full.find('\\');
       const std::string_view root = std::string_view(full).substr(0, slash);
-      if (slash == std::string::npos || (root != machineRoot && root != userRoot))
-        continue; // a damaged key line: its values are unreachable
-      const auto which =
-          root == machineRoot ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
-      current = find(keys, which, std::string_view(full).substr(slash + 1));
-      if (!current) {
-        keys.push_back({which, full.substr(slash + 1), {}});
-        current = &keys.back();
+      if (slash != std::string::npos && (root == machineRoot || root == userRoot)) {
+        const auto which =
+            root == machineRoot ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
+        const std::string_view keyPath = std::string_view(full).substr(slash + 1);
+        if (const auto known = find(contents.keys, which, keyPath)) {
+          current = *known;
+        } else {
+          current = contents.keys.size();
+          contents.keys.push_back({which, std::string(keyPath), {}, {}, {}});
+        }
+        kept = &contents.keys[current].kept;
+        continue;
       }
+    }
+    // A damaged key line: it and every line up to the next key stay as they are.
+    if (line.front() == '[')
+      current = noKey;
+    const auto equals = line.find('=');
+    if (current == noKey || line.front() == ';' || line.front() == '[' ||
+        equals == std::string::npos) {
+      kept->push_back(std::move(line));
       continue;
     }
-    const auto equals = line.find('=');
-    if (!current || equals == std::string::npos)
-      continue;
-    std::string name = decode(std::string_view(line).substr(0, equals));
-    std::string data = decode(std::string_view(line).substr(equals + 1));
-    bool replaced = false;
-    for (auto &value : current->values)
-      if (sameRegistryName(value.name, name)) {
-        value.data = std::move(data);
-        replaced = true;
-      }
-    if (!replaced)
-      current->values.push_back({std::move(name), std::move(data)});
+    setValue(contents.keys[current], decode(std::string_view(line).substr(0, equals)),
+             decode(std::string_view(line).substr(equals + 1)));
   }
-  return keys;
+  return contents;
 }
 
-std::string RegistryStore::serialize(const Keys &keys) {
+std::optional<RegistryStore::Contents> RegistryStore::load() const {
+  try {
+    return loadOrThrow();
+  } catch (const FileError &) {
+    return std::nullopt;
+  }
+}
+
+std::string RegistryStore::serialize(const Contents &contents) {
   std::string bytes(header);
   bytes += '\n';
-  for (const auto &key : keys) {
+  auto keep = [&](const std::vector<std::string> &lines) {
+    for (const auto &line : lines) {
+      bytes += line;
+      bytes += '\n';
+    }
+  };
+  keep(contents.leading);
+  for (const auto &key : contents.keys) {
     bytes += '[';
     bytes += encode(std::string(rootName(key.root)) + "\\" + key.path, "]");
     bytes += "]\n";
@@ -126,41 +145,72 @@ std::string RegistryStore::serialize(const Keys &keys) {
       bytes += encode(value.data, "");
       bytes += '\n';
     }
+    keep(key.kept);
   }
   return bytes;
 }
 
-RegistryStore::Key *RegistryStore::find(Keys &keys, RegistryRoot root, std::string_view keyPath) {
-  for (auto &key : keys)
-    if (key.root == root && sameRegistryName(key.path, keyPath))
-      return &key;
-  return nullptr;
+std::optional<std::size_t> RegistryStore::find(const std::vector<Key> &keys, RegistryRoot root,
+                                               std::string_view keyPath) {
+  for (std::size_t i = 0; i < keys.size(); ++i)
+    if (keys[i].root == root && sameRegistryName(keys[i].path, keyPath))
+      return i;
+  return std::nullopt;
+}
+
+std::string RegistryStore::folded(std::string_view name) {
+  std::string result(name);
+  for (char &c : result)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  return result;
+}
+
+void RegistryStore::setValue(Key &key, std::string name, std::string data) {
+  // The first spelling of a name stays; a later one only replaces the data.
+  const auto [at, added] = key.index.try_emplace(folded(name), key.values.size());
+  if (added)
+    key.values.push_back({std::move(name), std::move(data)});
+  else
+    key.values[at->second].data = std::move(data);
+}
+
+const RegistryStore::Value *RegistryStore::findValue(const Key &key, std::string_view name) {
+  const auto at = key.index.find(folded(name));
+  return at == key.index.end() ? nullptr : &key.values[at->second];
 }
 
 std::optional<std::string> RegistryStore::read(RegistryRoot root, std::string_view keyPath,
                                                std::string_view name) const {
-  auto keys = load();
-  if (!keys)
+  const auto contents = load();
+  if (!contents)
     return std::nullopt;
-  if (const Key *key = find(*keys, root, keyPath))
-    for (const auto &value : key->values)
-      if (sameRegistryName(value.name, name))
-        return value.data;
+  if (const auto key = find(contents->keys, root, keyPath))
+    if (const Value *value = findValue(contents->keys[*key], name))
+      return value->data;
   return std::nullopt;
+}
+
+std::optional<std::vector<std::string>>
+RegistryStore::enumerateOrFail(RegistryRoot root, std::string_view keyPath) const {
+  Contents contents = loadOrThrow();
+  const auto key = find(contents.keys, root, keyPath);
+  if (!key)
+    return std::nullopt;
+  std::vector<std::string> names;
+  names.reserve(contents.keys[*key].values.size());
+  for (auto &value : contents.keys[*key].values)
+    names.push_back(std::move(value.name));
+  return names;
 }
 
 std::optional<std::vector<std::string>> RegistryStore::enumerate(RegistryRoot root,
                                                                  std::string_view keyPath) const {
-  auto keys = load();
-  if (!keys)
+  try {
+    return enumerateOrFail(root, keyPath);
+  } catch (const FileError &) {
     return std::nullopt;
-  const Key *key = find(*keys, root, keyPath);
-  if (!key)
-    return std::nullopt;
-  std::vector<std::string> names;
-  for (const auto &value : key->values)
-    names.push_back(value.name);
-  return names;
+  }
 }
 
 bool RegistryStore::write(RegistryRoot root, std::string_view keyPath, std::string_view name,
@@ -169,23 +219,14 @@ bool RegistryStore::write(RegistryRoot root, std::string_view keyPath, std::stri
     std::error_code ignored; // a folder that cannot be made shows as the lock's failure
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
     FileLock lock(path);
-    auto keys = load();
-    if (!keys)
-      return false;
-    Key *key = find(*keys, root, keyPath);
+    Contents contents = loadOrThrow();
+    auto key = find(contents.keys, root, keyPath);
     if (!key) {
-      keys->push_back({root, std::string(keyPath), {}});
-      key = &keys->back();
+      key = contents.keys.size();
+      contents.keys.push_back({root, std::string(keyPath), {}, {}, {}});
     }
-    bool replaced = false;
-    for (auto &value : key->values)
-      if (sameRegistryName(value.name, name)) {
-        value.data = data;
-        replaced = true;
-      }
-    if (!replaced)
-      key->values.push_back({std::string(name), std::string(data)});
-    textfile::writeAtomically(path, serialize(*keys));
+    setValue(contents.keys[*key], std::string(name), std::string(data));
+    textfile::writeAtomically(path, serialize(contents));
     return true;
   } catch (const FileError &) {
     return false;
@@ -198,14 +239,12 @@ bool RegistryStore::remove(RegistryRoot root, std::string_view keyPath, std::str
     return load().has_value(); // absent counts as gone, unless the store cannot be read
   try {
     FileLock lock(path);
-    auto keys = load();
-    if (!keys)
-      return false;
-    if (Key *key = find(*keys, root, keyPath)) {
+    Contents contents = loadOrThrow();
+    if (const auto key = find(contents.keys, root, keyPath)) {
       // The key itself stays, as a registry key does when its last value goes.
-      std::erase_if(key->values,
+      std::erase_if(contents.keys[*key].values,
                     [&](const Value &value) { return sameRegistryName(value.name, name); });
-      textfile::writeAtomically(path, serialize(*keys));
+      textfile::writeAtomically(path, serialize(contents));
     }
     return true;
   } catch (const FileError &) {

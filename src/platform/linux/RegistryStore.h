@@ -7,13 +7,17 @@
 // Format: UTF-8 or any other bytes, LF line ends. "[<root>\<key path>]" opens a key,
 // "<name>=<data>" is a value. '%', control characters and, where they would be read as syntax,
 // '=', '[', ';' and ']' are written as %XX, so that values of any length and any bytes,
-// line breaks included, come back whole.
+// line breaks included, come back whole. Lines that cannot be read (a damaged key line and the
+// lines under it, a value line without '=', comments) are written back as they were with every
+// change, after the values of the key they stand under, so that no hand edit or damage makes a
+// change forget what they held.
 
 #include "platform/Registry.h"
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace lw {
@@ -26,6 +30,10 @@ public:
                                   std::string_view name) const;
   std::optional<std::vector<std::string>> enumerate(RegistryRoot root,
                                                     std::string_view keyPath) const;
+  // The same, but a file that exists and cannot be read (not a regular file, no permission,
+  // larger than textfile::dataReadLimit) is a FileError instead of an absent key.
+  std::optional<std::vector<std::string>> enumerateOrFail(RegistryRoot root,
+                                                          std::string_view keyPath) const;
   bool write(RegistryRoot root, std::string_view keyPath, std::string_view name,
              std::string_view data);
   bool remove(RegistryRoot root, std::string_view keyPath, std::string_view name);
@@ -41,13 +49,27 @@ private:
     RegistryRoot root;
     std::string path;
     std::vector<Value> values;
+    // Each value's place in values by its name folded to lower case: a store of many values is
+    // read in linear time.
+    std::unordered_map<std::string, std::size_t> index;
+    // The lines of this key's section that could not be read, in their order.
+    std::vector<std::string> kept;
   };
-  using Keys = std::vector<Key>;
+  struct Contents {
+    std::vector<std::string> leading; // lines before the first key that could not be read
+    std::vector<Key> keys;
+  };
 
+  // Throws FileError when the file exists but cannot be read; a missing file holds no keys.
+  Contents loadOrThrow() const;
   // Nothing when the file exists but cannot be read.
-  std::optional<Keys> load() const;
-  static std::string serialize(const Keys &keys);
-  static Key *find(Keys &keys, RegistryRoot root, std::string_view keyPath);
+  std::optional<Contents> load() const;
+  static std::string serialize(const Contents &contents);
+  static std::optional<std::size_t> find(const std::vector<Key> &keys, RegistryRoot root,
+                                         std::string_view keyPath);
+  static std::string folded(std::string_view name);
+  static void setValue(Key &key, std::string name, std::string data);
+  static const Value *findValue(const Key &key, std::string_view name);
 
   std::string path;
 };

@@ -77,6 +77,13 @@ std::optional<std::vector<std::string>> XdgRegistry::enumerate(RegistryRoot root
   return store.enumerate(root, keyPath);
 }
 
+std::optional<std::vector<std::string>> XdgRegistry::enumerateOrFail(RegistryRoot root,
+                                                                     std::string_view keyPath) {
+  if (isRunKey(keyPath))
+    return autostart.enumerate(root);
+  return store.enumerateOrFail(root, keyPath);
+}
+
 bool XdgRegistry::write(RegistryRoot root, std::string_view keyPath, std::string_view name,
                         std::string_view data) {
   if (isRunKey(keyPath))

@@ -39,6 +39,8 @@ public:
                                   std::string_view name) override;
   std::optional<std::vector<std::string>> enumerate(RegistryRoot root,
                                                     std::string_view keyPath) override;
+  std::optional<std::vector<std::string>> enumerateOrFail(RegistryRoot root,
+                                                          std::string_view keyPath) override;
   bool write(RegistryRoot root, std::string_view keyPath, std::string_view name,
              std::string_view data) override;
   bool remove(RegistryRoot root, std::string_view keyPath, std::string_view name) override;
