@@ -26,7 +26,8 @@ void bringToFront(MainDialog &window) {
 
 int handOverToRunningInstance(SingleInstance &instance, Registry &registry) {
   if (!instance.reachRunning()) {
-    std::fprintf(stderr, "launchwright: another instance is running but does not answer.\n");
+    if (!instance.untrustedGuard()) // said already
+      std::fprintf(stderr, "launchwright: another instance is running but does not answer.\n");
     return 1;
   }
   if (registry.read(RegistryRoot::LocalMachine, keys::settingsRead, autostartMarkerName) == "x") {

@@ -22,13 +22,15 @@ class SingleInstance : public QObject {
   Q_OBJECT
 
 public:
-  // On Linux the names live in $XDG_RUNTIME_DIR when it is set, otherwise in the temporary
-  // folder under a name made of the user's home folder, so that each user has their own.
+  // On Linux the names live in $XDG_RUNTIME_DIR when it is this user's and nobody else may
+  // write to it; otherwise in a private folder of the user's own in the temporary folder (made
+  // 0700, and used only once it is the user's and closed), under a name made of the home folder.
   SingleInstance();
   ~SingleInstance() override;
 
   // True when this process is now the running instance (also when the guard cannot be made at
-  // all: a missing guard must not keep the program from starting).
+  // all: a missing guard must not keep the program from starting). False when another instance
+  // holds it, and when the guard's folder or lock is not this user's own (untrustedGuard()).
   bool claim();
   // Reaches the running instance and waits until it answers, which it does only from its event
   // loop, so once its start-up (and its use of the logon marker) is over. False when it did not
@@ -38,6 +40,9 @@ public:
   bool askToShow();
   // Gives up being the instance (or the connection to it) now rather than at destruction.
   void release();
+  // Whether claim() or reachRunning() found a guard or an answer another user could have put
+  // there; the start ends then, having said so.
+  bool untrustedGuard() const { return untrusted; }
 
 signals:
   void showRequested();
@@ -45,6 +50,7 @@ signals:
 private:
   struct State;
   std::unique_ptr<State> state;
+  bool untrusted = false;
 };
 
 // The window to the front, out of the tray if it is there.

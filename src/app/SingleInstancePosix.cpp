@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -82,12 +81,30 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
-// Whether only this user can reach into the folder: the user's own, closed to everybody else.
-// A desktop session's runtime folder is so; the shared temporary folder is not.
+// Whether only this user can change what is in the folder: the user's own, and nobody else
+// may write to it. A desktop session's runtime folder is so; the shared temporary folder is not.
+bool isOwnFolder(const std::string &folder) {
+  struct stat info {};
+  return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+         info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// Whether only this user can reach into the folder at all: their own, closed to everybody else.
 bool isPrivateFolder(const std::string &folder) {
   struct stat info {};
   return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-         info.st_uid == ::getuid() && (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+         info.st_uid == ::geteuid() && (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+}
+
+// Without a runtime folder of the session's, a private one of our own in the temporary folder,
+// as Qt makes one. Whoever made it first, it counts only once it is this user's and closed.
+bool makePrivateFolder(const std::string &folder) {
+  if (::mkdir(folder.c_str(), S_IRWXU) != 0 && errno != EEXIST)
+    return false;
+  struct stat info {};
+  if (::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid())
+    ::chmod(folder.c_str(), S_IRWXU);
+  return isPrivateFolder(folder);
 }
 
 } // namespace
@@ -95,6 +112,7 @@ bool isPrivateFolder(const std::string &folder) {
 struct SingleInstance::State {
   std::string name;   // the socket file
   std::string folder; // the folder that holds it
+  bool ownFolder;     // the session's runtime folder, else one to make
   std::string lockPath;
   Descriptor lock; // held with flock for the whole run
   Descriptor server;
@@ -115,13 +133,16 @@ struct SingleInstance::State {
 
 SingleInstance::SingleInstance() : state(std::make_unique<State>()) {
   const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  const bool ownFolder =
-      !runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir();
+  state->ownFolder = !runtime.isEmpty() && QDir::isAbsolutePath(runtime) &&
+                     isOwnFolder(QFile::encodeName(runtime).toStdString());
+  const QString folder = state->ownFolder ? runtime
+                                          : QDir::tempPath() + QStringLiteral("/launchwright-") +
+                                                QString::number(::geteuid());
   const QString prefix =
-      ownFolder ? runtime + QStringLiteral("/launchwright") : QDir::tempPath() + u'/' + userTag();
+      folder + (state->ownFolder ? QStringLiteral("/launchwright") : u'/' + userTag());
   state->lockPath = QFile::encodeName(prefix + QStringLiteral(".lock")).toStdString();
   state->name = QFile::encodeName(prefix + QStringLiteral(".socket")).toStdString();
-  state->folder = QFile::encodeName(ownFolder ? runtime : QDir::tempPath()).toStdString();
+  state->folder = QFile::encodeName(folder).toStdString();
 }
 
 SingleInstance::~SingleInstance() = default;
@@ -132,21 +153,36 @@ bool SingleInstance::claim() {
   State &s = *state;
   // A lock the kernel holds for this process and drops when it ends, however it ends: there is
   // no stale lock to judge and nothing to write to disk. The file stays; only its lock counts.
-  // It must be this user's own: in a shared temporary folder another user could have put it
-  // there to keep every start of this one from becoming the instance.
+  // It must be this user's own in a folder only this user may change: anyone else who could
+  // put it there could keep every start from becoming the instance, or listen in its place.
+  // What cannot be trusted stops the start; running unguarded would be what they wanted.
+  const auto refuse = [this, &s](const std::string &what) {
+    std::fprintf(stderr, "launchwright: %s is not this user's own (%s); not starting.\n",
+                 what.c_str(), std::strerror(errno));
+    s.lock.reset();
+    untrusted = true;
+    return false;
+  };
   const auto unguarded = [&s](const char *what) {
     std::fprintf(stderr, "launchwright: cannot %s %s (%s); a second start will not be noticed.\n",
                  what, s.lockPath.c_str(), std::strerror(errno));
     s.lock.reset();
     return true;
   };
-  s.lock.reset(::open(s.lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+  if (!s.ownFolder && !makePrivateFolder(s.folder)) {
+    if (errno == 0 || errno == EEXIST)
+      errno = EPERM;
+    return refuse(s.folder);
+  }
+  s.lock.reset(
+      ::open(s.lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
   struct stat info {};
   if (s.lock.get() < 0 || ::fstat(s.lock.get(), &info) != 0)
-    return unguarded("open");
-  if (info.st_uid != ::getuid() || !S_ISREG(info.st_mode)) {
+    return errno == ELOOP || errno == EACCES || errno == EPERM ? refuse(s.lockPath)
+                                                               : unguarded("open");
+  if (info.st_uid != ::geteuid() || !S_ISREG(info.st_mode)) {
     errno = EPERM;
-    return unguarded("use");
+    return refuse(s.lockPath);
   }
   while (::flock(s.lock.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK) {
@@ -238,7 +274,7 @@ bool SingleInstance::reachRunning() {
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, rest.count()));
   };
   sockaddr_un address{};
-  if (!addressOf(state->name, address))
+  if (untrusted || !addressOf(state->name, address))
     return false;
   auto &peer = state->peer;
   while (true) {
@@ -251,6 +287,20 @@ bool SingleInstance::reachRunning() {
       return false;
     // Between the holder's lock and its listen, or a holder that just ended.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  // Whatever answers is told nothing unless it is a program of this user's, on a socket file
+  // of this user's: a window shown on another user's word would be theirs to time.
+  ucred credentials{};
+  socklen_t size = sizeof credentials;
+  struct stat socketFile {};
+  if (::getsockopt(peer.get(), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 ||
+      credentials.uid != ::geteuid() || ::lstat(state->name.c_str(), &socketFile) != 0 ||
+      !S_ISSOCK(socketFile.st_mode) || socketFile.st_uid != ::geteuid()) {
+    std::fprintf(stderr, "launchwright: %s is answered by a program of another user's.\n",
+                 state->name.c_str());
+    peer.reset();
+    untrusted = true;
+    return false;
   }
   std::string line;
   while (line.find('\n') == std::string::npos && line.size() < greeting.size()) {

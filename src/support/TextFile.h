@@ -68,8 +68,17 @@ void requireRegularOrAbsent(const std::string &path);
 std::string excerpt(std::string_view text, std::size_t length = 80);
 
 enum class LinkPolicy {
-  Follow, // a link is kept and the file it points to is replaced
-  Refuse  // only a regular file or nothing may stand at the path; anything else is a FileError
+  // A link is kept and the file it points to is replaced. Only a link of this user's or root's
+  // is followed, or one in a folder nobody else may change: any other was put there by another
+  // user, and a process of root's run with that user's settings would write where they chose.
+  Follow,
+  Refuse // only a regular file or nothing may stand at the path; anything else is a FileError
+};
+
+// Who may read a file that a write creates; a file replaced keeps its own permissions.
+enum class NewFileAccess {
+  Umask,        // what the process's umask allows: the user's own files
+  EveryoneReads // 0644 whatever the umask: files every user's session reads
 };
 
 // Replaces the file atomically with exactly these bytes. Throws FileError on any failure, in
@@ -80,7 +89,8 @@ enum class LinkPolicy {
 // writer's own pattern, owned by this user and untouched for staleTemporaryAgeSeconds: a writer
 // keeps touching its temporary until the rename, so a write in progress is never hit.
 void writeAtomically(const std::string &path, const std::string &bytes,
-                     LinkPolicy links = LinkPolicy::Follow);
+                     LinkPolicy links = LinkPolicy::Follow,
+                     NewFileAccess access = NewFileAccess::Umask);
 
 // Joins lines with CR LF after each one.
 std::string joinLines(const std::vector<std::string> &lines);
@@ -92,7 +102,9 @@ inline constexpr const char *lineEnd = "\r\n";
 // An advisory lock on a file path, held for one read-change-write so that two instances of
 // the program do not interleave. The lock lives on a companion file "<path>.lock" so that the
 // atomic rename of the data file does not drop it. Throws FileError when the lock file cannot
-// be created.
+// be created, and when what stands at its name is a link, not a regular file, or a file of
+// another user's than this one or root: that could be anything of theirs, or a lock they hold
+// to stop every write of ours.
 class FileLock {
 public:
   explicit FileLock(const std::string &path);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -18,6 +19,9 @@
 #include <utility>
 
 namespace lw {
+
+void (*textfile::detail::writeStepSeen)(const char *step) = nullptr;
+
 namespace {
 
 std::string directoryOf(const std::string &path) {
@@ -100,6 +104,63 @@ void removeStaleTemporariesOf(const std::string &path) {
   });
 }
 
+void seen(const char *step) {
+  if (textfile::detail::writeStepSeen)
+    textfile::detail::writeStepSeen(step);
+}
+
+bool isOwnOrRoots(uid_t owner) { return owner == ::geteuid() || owner == 0; }
+
+// A link this process may follow, or create a file through: its own user's or root's, or one
+// in a folder only they may change. Any other was placed by another user, who chose where
+// it leads.
+bool mayFollow(const std::string &path, const struct stat &link) {
+  struct stat folder {};
+  return isOwnOrRoots(link.st_uid) ||
+         (::stat(directoryOf(path).c_str(), &folder) == 0 && isOwnOrRoots(folder.st_uid) &&
+          (folder.st_mode & (S_IWGRP | S_IWOTH)) == 0);
+}
+
+// Where the file at `requested` really is, each link on the way checked before it is followed
+// and read once, so that a link swapped afterwards leads nowhere new. A dangling link is
+// replaced itself.
+std::string followLinks(const std::string &requested) {
+  std::string path = requested;
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat entry {};
+    if (::lstat(path.c_str(), &entry) != 0)
+      return hop == 0 ? path : requested;
+    if (!S_ISLNK(entry.st_mode))
+      return path;
+    if (!mayFollow(path, entry))
+      throw FileError(requested, "a link of another user's");
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+    if (length < 0 || static_cast<std::size_t>(length) == sizeof target)
+      throw FileError(requested, std::strerror(length < 0 ? errno : ENAMETOOLONG));
+    const std::string next(target, static_cast<std::size_t>(length));
+    path = next.starts_with('/') ? next : directoryOf(path) + "/" + next;
+  }
+  throw FileError(requested, std::strerror(ELOOP));
+}
+
+// The process's umask, read without changing it: umask() sets it, for every thread at once.
+mode_t currentUmask() {
+  if (std::FILE *status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status))
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(status);
+    if (found)
+      return static_cast<mode_t>(mask);
+  }
+  const mode_t mask = ::umask(077); // stricter for the moment it is set, never looser
+  ::umask(mask);
+  return mask;
+}
+
 } // namespace
 
 std::size_t textfile::longestFileName(const std::string &folder) {
@@ -173,18 +234,15 @@ std::string textfile::readBytesAt(int folderFd, const char *name, const std::str
 }
 
 void textfile::writeAtomically(const std::string &requested, const std::string &bytes,
-                               LinkPolicy links) {
+                               LinkPolicy links, NewFileAccess access) {
   std::string path = requested;
   if (links == LinkPolicy::Refuse) {
     struct stat entry {};
     if (::lstat(requested.c_str(), &entry) == 0 && !S_ISREG(entry.st_mode))
       throw FileError(requested, notRegularReason);
-  } else if (char *real = ::realpath(requested.c_str(), nullptr)) {
+  } else {
     // A data file that is a link to elsewhere is replaced where it really is, so the link stays.
-    struct stat link {};
-    if (::lstat(requested.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
-      path = real;
-    std::free(real);
+    path = followLinks(requested);
     // A FIFO, device or directory where a data file belongs is named, not replaced.
     struct stat target {};
     if (::stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode))
@@ -204,9 +262,12 @@ void textfile::writeAtomically(const std::string &requested, const std::string &
     throw FileError(path, std::strerror(error));
   };
 
-  // Keep the permissions of the file being replaced; a new file gets the usual ones.
+  // Keep the permissions of the file being replaced. A new one gets what the umask allows (a
+  // user who chose 077 may keep a password in a command), or what others must have to read it.
   struct stat existing {};
-  const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
+  const mode_t mode = ::stat(path.c_str(), &existing) == 0     ? (existing.st_mode & 07777)
+                      : access == NewFileAccess::EveryoneReads ? 0644
+                                                               : (0666 & ~currentUmask());
   if (::fchmod(out.get(), mode) != 0)
     fail(errno);
 
@@ -222,31 +283,37 @@ void textfile::writeAtomically(const std::string &requested, const std::string &
   }
   if (::fsync(out.get()) != 0)
     fail(errno);
+  seen("flush");
   if (::close(out.release()) != 0)
     fail(errno);
   if (::rename(temporary.c_str(), path.c_str()) != 0)
     fail(errno);
+  seen("rename");
 
   // Make the rename itself durable; a failure here leaves a complete file either way.
   Descriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() >= 0)
-    ::fsync(folder.get());
+  if (folder.get() >= 0 && ::fsync(folder.get()) == 0)
+    seen("flush folder");
   removeStaleTemporariesOf(path);
 }
 
 FileLock::FileLock(const std::string &path) : handle(-1) {
   const std::string lockPath = path + ".lock";
-  const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0)
+  // Never through a link, and never waiting on a FIFO's open.
+  Descriptor fd(
+      ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
+  struct stat info {};
+  if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0)
     throw FileError(lockPath, std::strerror(errno));
-  while (::flock(fd, LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      const int error = errno;
-      ::close(fd);
-      throw FileError(lockPath, std::strerror(error));
-    }
+  if (!S_ISREG(info.st_mode))
+    throw FileError(lockPath, textfile::notRegularReason);
+  if (!isOwnOrRoots(info.st_uid))
+    throw FileError(lockPath, "a file of another user's");
+  while (::flock(fd.get(), LOCK_EX) != 0) {
+    if (errno != EINTR)
+      throw FileError(lockPath, std::strerror(errno));
   }
-  handle = fd;
+  handle = fd.release();
 }
 
 FileLock::~FileLock() {

@@ -119,7 +119,8 @@ std::string textfile::readBytes(const std::string &path, std::size_t limit) {
   return bytes;
 }
 
-void textfile::writeAtomically(const std::string &path, const std::string &bytes, LinkPolicy) {
+void textfile::writeAtomically(const std::string &path, const std::string &bytes, LinkPolicy,
+                               NewFileAccess) {
   const std::wstring target = wide::fromUtf8(path);
   const std::wstring temporary = target + L".tmp" + std::to_wstring(GetCurrentProcessId());
   HANDLE out = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -518,5 +518,21 @@ TEST(AutostartFoldersTest, ListedFilesAreReadThroughTheListedFolder) {
   }
 }
 
+// Under a private umask a user's new entry stays theirs, and a new machine entry is still read
+// by every user's session.
+TEST_F(StartupStateTest, NewMachineEntriesAreReadableByEveryUser) {
+  const mode_t before = ::umask(077);
+  const bool written = state.write(RegistryRoot::LocalMachine, "Shared", "present") &&
+                       state.write(RegistryRoot::CurrentUser, "Own", "present --password=secret");
+  ::umask(before);
+  ASSERT_TRUE(written);
+  for (const auto &[file, mode] : {std::pair{xdg.system / "Shared.desktop", 0644u},
+                                   std::pair{xdg.user / "Own.desktop", 0600u}}) {
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0) << file;
+    EXPECT_EQ(info.st_mode & 0777, mode) << file;
+  }
+}
+
 } // namespace
 } // namespace lw::test

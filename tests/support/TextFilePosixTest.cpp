@@ -4,6 +4,7 @@
 #include "Fakes.h"
 #include "support/FileError.h"
 #include "support/TextFile.h"
+#include "support/TextFileDetail.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <ctime>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace lw {
 namespace {
@@ -94,6 +96,17 @@ TEST(AtomicWrite, SpecialFileAtTheTargetIsNamedNotReplaced) {
     EXPECT_THROW(textfile::writeAtomically(path.string(), "x"), FileError) << path;
     EXPECT_THROW(textfile::requireRegularOrAbsent(path.string()), FileError) << path;
   }
+  // An entry's name is never written through, not even to a regular file.
+  const auto plain = dir.path() / "plain";
+  const auto entryLink = dir.path() / "entry.desktop";
+  textfile::writeAtomically(plain.string(), "kept");
+  fs::create_symlink(plain, entryLink);
+  for (const auto &path : {fifo, entryLink})
+    EXPECT_THROW(textfile::writeAtomically(path.string(), "x", textfile::LinkPolicy::Refuse),
+                 FileError)
+        << path;
+  EXPECT_TRUE(fs::is_symlink(entryLink));
+  EXPECT_EQ(textfile::readBytes(plain.string()), "kept");
   EXPECT_TRUE(fs::is_directory(folder));
   EXPECT_TRUE(fs::is_fifo(fifo));
   EXPECT_TRUE(fs::is_symlink(linkToFolder));
@@ -138,6 +151,98 @@ TEST(AtomicWrite, NextWriteRemovesOnlyItsOwnStaleTemporaries) {
     EXPECT_EQ(fs::exists(file(c.name)), !c.removed) << c.name;
   EXPECT_TRUE(fs::is_directory(file("0013cst.ini.dirABC")));
   EXPECT_EQ(textfile::readBytes(file("0013cst.ini").string()), "new");
+}
+
+mode_t modeOf(const fs::path &path) {
+  struct stat info {};
+  EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+  return info.st_mode & 07777;
+}
+
+TEST(AtomicWrite, NewFilesGetTheUmasksModeOrEveryonesReadAndRewrittenOnesKeepTheirs) {
+  test::TempDir dir;
+  textfile::writeAtomically((dir.path() / "kept").string(), "old");
+  fs::permissions(dir.path() / "kept", static_cast<fs::perms>(0640));
+  const struct {
+    const char *name;
+    mode_t umask;
+    textfile::NewFileAccess access;
+    mode_t expected;
+  } cases[] = {
+      {"private", 077, textfile::NewFileAccess::Umask, 0600},
+      {"usual", 022, textfile::NewFileAccess::Umask, 0644},
+      {"machine entry", 077, textfile::NewFileAccess::EveryoneReads, 0644},
+      {"kept", 022, textfile::NewFileAccess::EveryoneReads, 0640},
+  };
+  for (const auto &c : cases) {
+    const mode_t before = ::umask(c.umask);
+    textfile::writeAtomically((dir.path() / c.name).string(), "new", textfile::LinkPolicy::Follow,
+                              c.access);
+    ::umask(before);
+    EXPECT_EQ(modeOf(dir.path() / c.name), c.expected) << c.name;
+  }
+}
+
+std::vector<std::string> stepsSeen;
+
+// A crash may lose anything not yet on disk: the data must be there before the name points at it.
+TEST(AtomicWrite, FlushesTheFileBeforeTheRenameAndTheFolderAfterIt) {
+  test::TempDir dir;
+  stepsSeen.clear();
+  textfile::detail::writeStepSeen = [](const char *step) { stepsSeen.emplace_back(step); };
+  textfile::writeAtomically((dir.path() / "0013cst.ini").string(), "data");
+  textfile::detail::writeStepSeen = nullptr;
+  EXPECT_EQ(stepsSeen, (std::vector<std::string>{"flush", "rename", "flush folder"}));
+}
+
+// Run as root with a user's settings folder: what that user put there must not decide where
+// root writes, nor which file it locks. Another user is played by uid 65534.
+TEST(AtomicWrite, LinksAndLocksOfAnotherUserAreRefused) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "needs root to hand files to another user";
+  test::TempDir dir;
+  const uid_t other = 65534;
+  const auto theirs = dir.path() / "theirs";
+  fs::create_directory(theirs);
+  ASSERT_EQ(::chown(theirs.c_str(), other, other), 0);
+  const auto rootOnly = dir.path() / "root-only";
+  textfile::writeAtomically(rootOnly.string(), "secret");
+  fs::permissions(rootOnly, static_cast<fs::perms>(0600));
+  const auto at = [&](const char *name) { return theirs / name; };
+
+  fs::create_symlink(rootOnly, at("their link"));
+  ASSERT_EQ(::lchown(at("their link").c_str(), other, other), 0);
+  fs::create_symlink(rootOnly, at("root's link"));
+  textfile::writeAtomically(at("their lock.lock").string(), "");
+  ASSERT_EQ(::chown(at("their lock.lock").c_str(), other, other), 0);
+  fs::create_symlink(dir.path() / "made through", at("linked lock.lock"));
+  ASSERT_EQ(::lchown(at("linked lock.lock").c_str(), other, other), 0);
+  fs::create_symlink(rootOnly, at("own linked lock.lock"));
+  ASSERT_EQ(::mkfifo(at("fifo lock.lock").c_str(), 0600), 0);
+
+  EXPECT_THROW(textfile::writeAtomically(at("their link").string(), "x"), FileError);
+  EXPECT_EQ(textfile::readBytes(rootOnly.string()), "secret");
+  textfile::writeAtomically(at("root's link").string(), "root's own");
+  EXPECT_EQ(textfile::readBytes(rootOnly.string()), "root's own");
+
+  const struct {
+    const char *name;
+    bool usable;
+  } locks[] = {
+      {"their lock", false}, {"linked lock", false}, {"own linked lock", false},
+      {"fifo lock", false},  {"new", true},
+  };
+  for (const auto &c : locks) {
+    bool usable = true;
+    try {
+      FileLock lock(at(c.name).string());
+    } catch (const FileError &) {
+      usable = false;
+    }
+    EXPECT_EQ(usable, c.usable) << c.name;
+  }
+  EXPECT_FALSE(fs::exists(dir.path() / "made through"));
+  EXPECT_EQ(modeOf(rootOnly), 0600u);
 }
 
 } // namespace

@@ -108,16 +108,19 @@ std::optional<std::string> plainBytes(const std::string &path) {
   }
 }
 
-// The changes of one restore, undone in reverse when a later one fails.
+// The changes of one restore, undone in reverse when a later one fails. A file it creates in
+// one of `shared` (the machine's folders) is one every user's session reads.
 class Changes {
 public:
+  explicit Changes(std::vector<std::string> sharedFolders) : shared(std::move(sharedFolders)) {}
+
   bool write(const std::string &path, const std::string &bytes) {
     if (!remember(path))
       return false;
     std::error_code error;
     std::filesystem::create_directories(folderOf(path), error);
     try {
-      textfile::writeAtomically(path, bytes, textfile::LinkPolicy::Refuse);
+      textfile::writeAtomically(path, bytes, textfile::LinkPolicy::Refuse, accessFor(path));
       textfile::removeStaleTemporaries(folderOf(path), AutostartFolders::suffix);
       return true;
     } catch (const FileError &) {
@@ -131,7 +134,8 @@ public:
     for (auto it = before.rbegin(); it != before.rend(); ++it) {
       if (it->second) {
         try {
-          textfile::writeAtomically(it->first, *it->second, textfile::LinkPolicy::Refuse);
+          textfile::writeAtomically(it->first, *it->second, textfile::LinkPolicy::Refuse,
+                                    accessFor(it->first));
         } catch (const FileError &) {
           // As far back as the folder lets us; the first failure already was the refusal.
         }
@@ -142,6 +146,12 @@ public:
   }
 
 private:
+  textfile::NewFileAccess accessFor(const std::string &path) const {
+    return std::find(shared.begin(), shared.end(), folderOf(path)) != shared.end()
+               ? textfile::NewFileAccess::EveryoneReads
+               : textfile::NewFileAccess::Umask;
+  }
+
   // Only a regular file or nothing may stand where a restore writes or removes.
   bool remember(const std::string &path) {
     if (!AutostartFolders::exists(path)) {
@@ -155,6 +165,7 @@ private:
     return true;
   }
 
+  std::vector<std::string> shared;
   std::vector<std::pair<std::string, std::optional<std::string>>> before;
 };
 
@@ -225,7 +236,7 @@ bool XdgStartupState::restoreSnapshot(RegistryRoot root, std::string_view name,
         for (auto &path : own.everyPath(file.name))
           stale.push_back(std::move(path));
 
-  Changes changes;
+  Changes changes(root == RegistryRoot::LocalMachine ? keyFolders : std::vector<std::string>());
   bool done = true;
   for (const auto &[path, bytes] : targets)
     done = done && changes.write(path, *bytes);

@@ -17,13 +17,15 @@ namespace {
 
 bool unlinkEntry(const std::string &path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
 
-bool writeEntry(const std::string &folder, const std::string &path, const DesktopEntry &entry) {
+// A new machine entry is read by every user's session, whatever the umask of whoever adds it.
+bool writeEntry(const std::string &folder, const std::string &path, const DesktopEntry &entry,
+                textfile::NewFileAccess access = textfile::NewFileAccess::Umask) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error)
     return false;
   try {
-    textfile::writeAtomically(path, entry.bytes(), textfile::LinkPolicy::Refuse);
+    textfile::writeAtomically(path, entry.bytes(), textfile::LinkPolicy::Refuse, access);
     // Sessions read the folder as a whole: what killed writes of any entry left goes as well.
     textfile::removeStaleTemporaries(folder, AutostartFolders::suffix);
     return true;
@@ -94,7 +96,9 @@ bool XdgStartupState::write(RegistryRoot root, std::string_view name, std::strin
     entry.setValue("Type", "Application");
     entry.setValue("Name", desktop::escape(name));
     entry.setCommand(command, probe);
-    return writeEntry(own.newFolder(), own.pathFor(name), entry);
+    return writeEntry(own.newFolder(), own.pathFor(name), entry,
+                      root == RegistryRoot::LocalMachine ? textfile::NewFileAccess::EveryoneReads
+                                                         : textfile::NewFileAccess::Umask);
   }
   const std::string &path = existing->path;
   return changeFile(path, [&](DesktopEntry &entry) {
