@@ -33,6 +33,7 @@ void LanguageTable::loadSection(const std::string &header) {
   if (at == lines.size())
     throw FileError(path, "the language section " + quoted + " has no " + endMarker + " line");
   table = std::move(loaded);
+  loadedSection = header;
 }
 
 std::string LanguageTable::getText(std::int32_t number) const {
