@@ -15,6 +15,7 @@ install(TARGETS rwlaunch RUNTIME DESTINATION libexec/launchwright)
 install(FILES ${res}/0013trl.ini ${res}/config.ini ${res}/0013cst.ini ${res}/0013bkp.ini
         DESTINATION share/launchwright)
 install(FILES ${LW_HELP_FILES} DESTINATION share/launchwright/help)
+install(FILES ${LW_GERMAN_HELP_FILES} DESTINATION share/launchwright/help/de)
 
 install(FILES ${res}/desktop/${app_id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${res}/desktop/${app_id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

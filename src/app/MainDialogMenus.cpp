@@ -20,7 +20,10 @@ namespace lw {
 namespace {
 
 // The help pages' start: HTML on Linux, which any browser shows offline; help.chm on Windows.
+// The German pages have a folder of their own, opened while the window speaks German.
 constexpr const char *helpFileName = LW_HELP_FILE;
+constexpr const char *germanHelpFileName = LW_GERMAN_HELP_FILE;
+constexpr const char *germanSection = "[Deutsch]";
 constexpr const char *homepageKey = "Homepage";
 
 // The menus as the program's resources define them. The item texts are only what a menu shows
@@ -162,7 +165,8 @@ void MainDialog::OnInitMenuPopup(QMenu *popup) {
 }
 
 void MainDialog::OnShowHelpFile() {
-  const std::string help = toolbox.shippedFile(helpFileName);
+  const std::string help = toolbox.shippedFile(
+      languageTable.section() == germanSection ? germanHelpFileName : helpFileName);
   const auto notShown = [this, help] {
     platform.prompter.tell(languageTable.getText(text::helpNotShown) + "\n" + help,
                            EntryStore::caption);

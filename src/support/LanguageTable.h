@@ -47,6 +47,8 @@ public:
   std::string getText(std::int32_t number) const;
 
   const std::vector<TextEntry> &entries() const { return table; }
+  // The header line of the section the table holds ("[English]"); empty before the first load.
+  const std::string &section() const { return loadedSection; }
 
   Toolbox toolbox;
 

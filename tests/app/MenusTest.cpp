@@ -13,7 +13,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <regex>
+#include <sstream>
 
 namespace lw::test {
 namespace {
@@ -99,6 +102,18 @@ TEST_F(MenusTest, HelpPagesOpenFromTheMenuAndFromF1AndAFailedOpenIsReported) {
   EXPECT_TRUE(dialog->isVisible());
   EXPECT_TRUE(program.prompter.shown.empty());
 
+  // A window that speaks German opens the German pages; back in English, the English ones.
+  program.shell.opened.clear();
+  program.writeFile("config.ini", "Language\r\n[Deutsch]\r\n");
+  dialog->languageTable.load();
+  QTest::keyClick(dialog->entryList, Qt::Key_F1);
+  program.writeFile("config.ini", "Language\r\n[English]\r\n");
+  dialog->languageTable.load();
+  QTest::keyClick(dialog->entryList, Qt::Key_F1);
+  EXPECT_EQ(program.shell.opened,
+            (std::vector<std::string>{program.file("help/de/index.htm"), help}));
+  program.shell.opened.clear();
+
   const std::string report = text(lw::text::helpNotShown) + "\n" + help;
   program.shell.succeeds = false;
   action(menu("helpMenu"), command::showHelpFile)->trigger();
@@ -140,6 +155,102 @@ TEST_F(MenusTest, HelpPagesOpenFromTheMenuAndFromF1AndAFailedOpenIsReported) {
       EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), help);
     }
   }
+}
+
+// The help pages as the build puts them beside the program: in each language they name every
+// command, button, column and Status word (and the Status reasons) the window shows in that
+// language, and every local link and anchor in them, or in the help file's contents and index,
+// leads to something that is there.
+TEST(HelpPagesTest, NameEveryCommandAndStatusOfTheirLanguageAndLinkOnlyToWhatIsThere) {
+  namespace fs = std::filesystem;
+  const fs::path helpDir = LW_BUILT_HELP_DIR;
+  const auto read = [](const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const auto squeezed = [](const std::string &text) {
+    static const std::regex blanks("\\s+");
+    return std::regex_replace(text, blanks, " ");
+  };
+  // What a reader sees of a page: no tags, entities as characters, blanks squeezed.
+  const auto seen = [&](const std::string &html) {
+    std::string text = std::regex_replace(html, std::regex("<[^>]*>"), " ");
+    for (const auto &[entity, character] :
+         {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&nbsp;", " "}, {"&amp;", "&"}})
+      text = std::regex_replace(text, std::regex(entity), character);
+    return squeezed(text);
+  };
+
+  // Menu items, buttons, columns, kinds, the tray menu, the counts' last line, Status words
+  // and reasons.
+  std::vector<int> numbers = {100, 110, 120, 130, 135, 140, 610, 144, 149, 154, 205, 210,
+                              630, 631, 766, 215, 220, 260, 265, 270, 290, 295, 611};
+  for (int number = 612; number <= 629; ++number)
+    numbers.push_back(number);
+  const std::string languageFile = read(resourceDir() / "0013trl.ini");
+  const struct {
+    const char *section;
+    const char *folder;
+  } languages[] = {{"[English]", "."}, {"[Deutsch]", "de"}};
+  for (const auto &language : languages) {
+    SCOPED_TRACE(language.section);
+    std::map<int, std::string> texts;
+    std::istringstream lines(languageFile.substr(languageFile.find(language.section)));
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line) && line.rfind("[EOL]", 0) != 0) {
+      if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+      if (line.size() > 6)
+        texts[std::stoi(line.substr(0, 5))] = line.substr(6);
+    }
+    std::string pages;
+    for (const auto &page : fs::directory_iterator(helpDir / language.folder))
+      if (page.path().extension() == ".htm")
+        pages += seen(read(page.path()));
+    std::string missing;
+    for (const int number : numbers) {
+      std::string text = texts[number];
+      std::erase(text, '&');
+      ASSERT_FALSE(text.empty()) << number;
+      if (pages.find(squeezed(text)) == std::string::npos)
+        missing += "\n  " + std::to_string(number) + " " + text;
+    }
+    EXPECT_TRUE(missing.empty()) << "not in the pages of " << (helpDir / language.folder).string()
+                                 << ":" << missing;
+  }
+
+  std::vector<std::pair<fs::path, std::string>> linkers; // where the links are, its text
+  for (const auto &page : fs::recursive_directory_iterator(helpDir))
+    if (page.path().extension() == ".htm")
+      linkers.emplace_back(page.path(), read(page.path()));
+  for (const char *contents : {"launchwright.hhc", "launchwright.hhk"})
+    linkers.emplace_back(helpDir / contents, read(resourceDir() / "help" / contents));
+  ASSERT_GT(linkers.size(), 20u);
+  const std::regex link(R"re((?:href|src|name="Local" value)="([^"]*)")re");
+  std::string broken;
+  for (const auto &[page, html] : linkers) {
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), link);
+         it != std::sregex_iterator(); ++it) {
+      const std::string target = (*it)[1];
+      if (target.find(':') != std::string::npos)
+        continue; // a web address
+      const auto hash = target.find('#');
+      const fs::path file = hash == 0 ? page : page.parent_path() / target.substr(0, hash);
+      if (!fs::is_regular_file(file)) {
+        broken += "\n  " + target + " in " + page.string();
+        continue;
+      }
+      if (hash == std::string::npos)
+        continue;
+      const std::string anchor = target.substr(hash + 1);
+      const std::string content = hash == 0 ? html : read(file);
+      if (content.find("id=\"" + anchor + "\"") == std::string::npos &&
+          content.find("name=\"" + anchor + "\"") == std::string::npos)
+        broken += "\n  " + target + " in " + page.string();
+    }
+  }
+  EXPECT_TRUE(broken.empty()) << "links to nothing:" << broken;
 }
 
 TEST_F(MenusTest, WebsiteOpensTheConfiguredHomepageUnchanged) {
