@@ -22,7 +22,7 @@ std::size_t appendRunEntries(StartupListing &listing, std::optional<std::vector<
                              EntryKind kind) {
   if (!entries)
     return 0;
-  for (auto &entry : *entries)
+  for (auto &entry : *entries) {
     listing.rows.push_back({kind,
                             std::move(entry.name),
                             std::move(entry.command),
@@ -31,6 +31,9 @@ std::size_t appendRunEntries(StartupListing &listing, std::optional<std::vector<
                             std::move(entry.file),
                             std::move(entry.workingDirectory),
                             {}});
+    listing.rows.back().displayName = std::move(entry.displayName);
+    listing.rows.back().icon = std::move(entry.icon);
+  }
   return entries->size();
 }
 
