@@ -432,6 +432,19 @@ TEST_F(StartupStateTest, SwitchingOffAndOnKeepsEveryOtherByte) {
   const std::string shared = "[Desktop Entry]\nType=Application\nExec=present\nIcon=x\n";
   writeFile(xdg.systemLater / "shared.desktop", shared);
   ASSERT_TRUE(state.setEnabled(machine, "shared", false));
+  // Desktops list the entry from the user's file then: it names and shows it as the machine's.
+  EXPECT_EQ(readFile(xdg.user / "shared.desktop"),
+            "[Desktop Entry]\nType=Application\nName=shared\nIcon=x\nHidden=true\n");
+  writeFile(xdg.system / "blueman.desktop",
+            "[Desktop Entry]\nType=Application\nName=Bluetooth\\sApplet\nName[de]=Bluetooth-"
+            "Applet\nComment=c\nExec=present\nName[sr@latin]=B\nIcon=blueman\n");
+  ASSERT_TRUE(state.setEnabled(machine, "blueman", false));
+  EXPECT_EQ(
+      readFile(xdg.user / "blueman.desktop"),
+      "[Desktop Entry]\nType=Application\nName=Bluetooth\\sApplet\nName[de]=Bluetooth-Applet\n"
+      "Name[sr@latin]=B\nIcon=blueman\nHidden=true\n");
+  ASSERT_TRUE(state.setEnabled(machine, "blueman", true));
+  EXPECT_FALSE(fs::exists(xdg.user / "blueman.desktop"));
   EXPECT_TRUE(state.setEnabled(machine, "shared", false));
   EXPECT_EQ(rows(machine)["shared"].verdict, V::Disabled);
   EXPECT_EQ(rows(machine)["shared"].file, (xdg.user / "shared.desktop").string());
