@@ -2,6 +2,8 @@
 
 #include "entries/StartupStatus.h"
 
+#include <QFile>
+
 #include <algorithm>
 
 namespace lw {
@@ -44,6 +46,30 @@ const StartupEntry &StartupListModel::described(int row) const {
   return entry;
 }
 
+QString StartupListModel::nameShown(const StartupEntry &entry) {
+  return QString::fromUtf8(shownName(entry));
+}
+
+QVariant StartupListModel::nameTip(const StartupEntry &entry) {
+  if (entry.displayName.empty())
+    return {};
+  return QString::fromUtf8(entry.name);
+}
+
+QVariant StartupListModel::nameIcon(const StartupEntry &entry) const {
+  if (entry.icon.empty())
+    return {};
+  const QString name = QString::fromUtf8(entry.icon);
+  auto known = icons.find(name);
+  if (known == icons.end())
+    known = icons.insert(name, !name.startsWith(u'/') ? QIcon::fromTheme(name)
+                               : QFile::exists(name)  ? QIcon(name)
+                                                      : QIcon());
+  if (known->isNull())
+    return {};
+  return *known;
+}
+
 QString StartupListModel::cellText(int row, int column) const {
   return data(index(row, column), Qt::DisplayRole).toString();
 }
@@ -63,7 +89,7 @@ QVariant StartupListModel::data(const QModelIndex &index, int role) const {
   if (role == Qt::DisplayRole) {
     switch (index.column()) {
     case 0:
-      return QString::fromUtf8(entry.name);
+      return nameShown(entry);
     case 1:
       return kindLabels[static_cast<std::size_t>(entry.kind)];
     case 2:
@@ -72,6 +98,10 @@ QVariant StartupListModel::data(const QModelIndex &index, int role) const {
       return QString::fromUtf8(entryStatus(described(index.row()), texts).text);
     }
   }
+  if (index.column() == 0 && role == Qt::ToolTipRole)
+    return nameTip(entry);
+  if (index.column() == 0 && role == Qt::DecorationRole)
+    return nameIcon(entry);
   if (index.column() != statusColumn)
     return {};
   switch (role) {

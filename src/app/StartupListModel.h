@@ -6,6 +6,8 @@
 #include "entries/StartupList.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
+#include <QIcon>
 #include <QStringList>
 
 #include <array>
@@ -50,6 +52,13 @@ public:
 private:
   // The row with its timing worked out.
   const StartupEntry &described(int row) const;
+  // Column 0: the name desktops show, and the entry's own name (the file name) as its tip
+  // where the two differ.
+  static QString nameShown(const StartupEntry &entry);
+  static QVariant nameTip(const StartupEntry &entry);
+  // Column 0's icon from the entry's Icon, looked up only when a view first shows a row that
+  // names it, once per icon.
+  QVariant nameIcon(const StartupEntry &entry) const;
 
   const LanguageTable &texts;
   Timing timing;
@@ -58,6 +67,7 @@ private:
   // Mutable for the timings only, filled in on first use.
   mutable std::vector<StartupEntry> entries;
   mutable std::vector<bool> timed;
+  mutable QHash<QString, QIcon> icons;
 };
 
 } // namespace lw
