@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 namespace lw {
 namespace {
@@ -52,7 +53,7 @@ bool isValidGroupName(std::string_view name) {
 
 // The keys a listing asks every entry for, each with its place in DesktopEntry::knownAt;
 // -1 for any other key. Decided by length first, so that most keys cost one comparison.
-int knownKey(std::string_view key) {
+constexpr int knownKey(std::string_view key) {
   switch (key.size()) {
   case 4:
     return key == "Type"   ? 0
@@ -387,23 +388,42 @@ void DesktopEntry::removeKey(std::string_view key) {
 std::optional<std::string_view>
 DesktopEntry::localizedName(const std::vector<std::string> &languages) const {
   const auto &keys = mainKeys();
-  if (firstNameTranslation >= 0)
-    for (const auto &language : languages)
-      // The last line of a key is its value.
-      for (int i = lastNameTranslation; i >= firstNameTranslation; --i) {
-        const KeyAt &at = keys[static_cast<std::size_t>(i)];
-        const auto key = line(at.line).substr(at.keyBegin, at.keyLength);
-        if (key.size() != language.size() + 6 || !isNameTranslation(key) || key.back() != ']' ||
-            key.substr(5, language.size()) != language)
-          continue;
-        const auto translated = line(at.line).substr(at.valueBegin, at.valueLength);
-        if (isValidUtf8(translated))
-          return translated;
-        break; // GLib goes on to the next locale
+  const auto valueAt = [this](const KeyAt &at) {
+    return line(at.line).substr(at.valueBegin, at.valueLength);
+  };
+  // One walk from the last translation back: the last line of a key is its value, and a value
+  // that is not UTF-8 leaves its locale out, as GLib then goes on to the next one. Locales
+  // past the 64th are never wanted in practice and not looked at.
+  const std::size_t wanted = std::min<std::size_t>(languages.size(), 64);
+  std::size_t best = wanted;
+  std::uint64_t decided = 0;
+  std::string_view found;
+  for (int i = lastNameTranslation; i >= firstNameTranslation && i >= 0 && best > 0; --i) {
+    const KeyAt &at = keys[static_cast<std::size_t>(i)];
+    const std::string_view key(line(at.line).data() + at.keyBegin, at.keyLength);
+    if (key.back() != ']' || !isNameTranslation(key))
+      continue;
+    const std::string_view locale = key.substr(5, key.size() - 6);
+    for (std::size_t rank = 0; rank < best; ++rank) {
+      const std::string &language = languages[rank];
+      if (language.size() != locale.size() || std::string_view(language) != locale)
+        continue;
+      if (!(decided & (std::uint64_t(1) << rank))) {
+        decided |= std::uint64_t(1) << rank;
+        if (const auto value = valueAt(at); isValidUtf8(value)) {
+          best = rank;
+          found = value;
+        }
       }
-  const auto plain = view("Name");
-  if (plain && isValidUtf8(*plain))
-    return plain;
+      break;
+    }
+  }
+  if (best < wanted)
+    return found;
+  constexpr auto name = static_cast<std::size_t>(knownKey("Name"));
+  if (const int at = knownAt[name]; at >= 0)
+    if (const auto plain = valueAt(keys[static_cast<std::size_t>(at)]); isValidUtf8(plain))
+      return plain;
   return std::nullopt;
 }
 
