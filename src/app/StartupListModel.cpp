@@ -2,8 +2,6 @@
 
 #include "entries/StartupStatus.h"
 
-#include <QFile>
-
 #include <algorithm>
 
 namespace lw {
@@ -56,20 +54,6 @@ QVariant StartupListModel::nameTip(const StartupEntry &entry) {
   return QString::fromUtf8(entry.name);
 }
 
-QVariant StartupListModel::nameIcon(const StartupEntry &entry) const {
-  if (entry.icon.empty())
-    return {};
-  const QString name = QString::fromUtf8(entry.icon);
-  auto known = icons.find(name);
-  if (known == icons.end())
-    known = icons.insert(name, !name.startsWith(u'/') ? QIcon::fromTheme(name)
-                               : QFile::exists(name)  ? QIcon(name)
-                                                      : QIcon());
-  if (known->isNull())
-    return {};
-  return *known;
-}
-
 QString StartupListModel::cellText(int row, int column) const {
   return data(index(row, column), Qt::DisplayRole).toString();
 }
@@ -100,8 +84,6 @@ QVariant StartupListModel::data(const QModelIndex &index, int role) const {
   }
   if (index.column() == 0 && role == Qt::ToolTipRole)
     return nameTip(entry);
-  if (index.column() == 0 && role == Qt::DecorationRole)
-    return nameIcon(entry);
   if (index.column() != statusColumn)
     return {};
   switch (role) {

@@ -6,8 +6,6 @@
 #include "entries/StartupList.h"
 
 #include <QAbstractTableModel>
-#include <QHash>
-#include <QIcon>
 #include <QStringList>
 
 #include <array>
@@ -56,9 +54,6 @@ private:
   // where the two differ.
   static QString nameShown(const StartupEntry &entry);
   static QVariant nameTip(const StartupEntry &entry);
-  // Column 0's icon from the entry's Icon, looked up only when a view first shows a row that
-  // names it, once per icon.
-  QVariant nameIcon(const StartupEntry &entry) const;
 
   const LanguageTable &texts;
   Timing timing;
@@ -67,7 +62,6 @@ private:
   // Mutable for the timings only, filled in on first use.
   mutable std::vector<StartupEntry> entries;
   mutable std::vector<bool> timed;
-  mutable QHash<QString, QIcon> icons;
 };
 
 } // namespace lw

@@ -32,7 +32,6 @@ std::size_t appendRunEntries(StartupListing &listing, std::optional<std::vector<
                             std::move(entry.workingDirectory),
                             {}});
     listing.rows.back().displayName = std::move(entry.displayName);
-    listing.rows.back().icon = std::move(entry.icon);
   }
   return entries->size();
 }

@@ -36,7 +36,6 @@ struct StartupEntry {
   // folder: the verdict is ProgramMissing and the detail the characters of the path to blame.
   bool starterPathRefused = false;
   std::string displayName; // see RunEntry::displayName
-  std::string icon;        // see RunEntry::icon
 };
 
 // The name to show for an entry: its display name, or the name itself where it has none.

@@ -40,7 +40,6 @@ struct RunEntry {
   // has one that differs from the name; empty otherwise. Only for showing: every operation
   // addresses the entry by name.
   std::string displayName;
-  std::string icon; // the file's Icon: a theme icon's name or a path; empty when there is none
 };
 
 class StartupState {
