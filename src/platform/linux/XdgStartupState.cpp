@@ -17,6 +17,8 @@ std::string displayNameOf(const DesktopEntry &entry, const std::string &name,
   const auto raw = entry.localizedName(session.languages());
   if (!raw || *raw == name)
     return {};
+  if (raw->find('\\') == std::string_view::npos) // nearly every Name: nothing to unescape
+    return std::string(*raw);
   std::string shown = desktop::unescape(*raw);
   return shown == name ? std::string() : shown;
 }
