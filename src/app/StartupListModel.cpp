@@ -52,6 +52,16 @@ const StartupEntry &StartupListModel::described(int row) const {
   return entry;
 }
 
+QString StartupListModel::nameShown(const StartupEntry &entry) {
+  return QString::fromUtf8(shownName(entry));
+}
+
+QVariant StartupListModel::nameTip(const StartupEntry &entry) {
+  if (entry.displayName.empty())
+    return {};
+  return QString::fromUtf8(entry.name);
+}
+
 QString StartupListModel::cellText(int row, int column) const {
   return data(index(row, column), Qt::DisplayRole).toString();
 }
@@ -71,7 +81,7 @@ QVariant StartupListModel::data(const QModelIndex &index, int role) const {
   if (role == Qt::DisplayRole) {
     switch (index.column()) {
     case 0:
-      return QString::fromUtf8(entry.name);
+      return nameShown(entry);
     case 1:
       return kindLabels[static_cast<std::size_t>(entry.kind)];
     case 2:
@@ -80,6 +90,8 @@ QVariant StartupListModel::data(const QModelIndex &index, int role) const {
       return QString::fromUtf8(entryStatus(described(index.row()), texts).text);
     }
   }
+  if (index.column() == 0 && role == Qt::ToolTipRole)
+    return nameTip(entry);
   if (index.column() != statusColumn)
     return {};
   switch (role) {

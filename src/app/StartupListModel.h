@@ -58,6 +58,10 @@ private:
 
   // The row with its timing worked out.
   const StartupEntry &described(int row) const;
+  // Column 0: the name desktops show, and the entry's own name (the file name) as its tip
+  // where the two differ.
+  static QString nameShown(const StartupEntry &entry);
+  static QVariant nameTip(const StartupEntry &entry);
 
   const LanguageTable &texts;
   Timing timing;

@@ -149,6 +149,7 @@ void appendJson(std::string &out, StartupEntry &entry, RowWriter &writer) {
   out += "{\"kind\":";
   appendWord(out, wordOfKind(entry.kind));
   appendBytes(out, "name", "name_hex", entry.name);
+  appendText(out, "display_name", shownName(entry));
   appendBytes(out, "command", "command_hex", entry.command);
   appendKey(out, "starts");
   out += entry.verdict == StartVerdict::Starts ? "true" : "false";

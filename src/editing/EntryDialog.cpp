@@ -181,6 +181,12 @@ void EntryDialog::OnInitDialog() {
     oldSchedule = schedule;
   }
   setCaptions();
+  // Desktops list the entry by the name it shows: the title says which entry this is, while
+  // the field keeps the entry's own name.
+  if (!displayName.empty()) {
+    setWindowTitle(toQt(displayName) + QStringLiteral(" \u2013 ") + windowTitle());
+    ui->nameEdit->setToolTip(toQt(displayName));
+  }
   updateData(false);
 }
 

@@ -41,6 +41,9 @@ public:
   std::string oldName;
   int kind = -1; // 0 All Users, 1 Current User, 2 Customized, -1 none selected
   std::string name;
+  // The name desktops show for the entry where it has one of its own (see
+  // StartupEntry::displayName); shown in the title, never saved: the name is the entry's name.
+  std::string displayName;
   std::string command;
   std::string weekday;
   std::string dayOfMonth;

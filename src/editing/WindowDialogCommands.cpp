@@ -24,6 +24,7 @@ void onEditEntry(EntryCommandHost &host) {
     dialog.schedule = storedScheduleLine(dialog.customLines, entry->name);
   }
   dialog.name = entry->name;
+  dialog.displayName = entry->displayName;
   dialog.command = entry->command;
   dialog.exec();
   if (dialog.changed)

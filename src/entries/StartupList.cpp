@@ -23,7 +23,7 @@ std::size_t appendRunEntries(StartupListing &listing, std::optional<std::vector<
                              EntryKind kind) {
   if (!entries)
     return 0;
-  for (auto &entry : *entries)
+  for (auto &entry : *entries) {
     listing.rows.push_back({kind,
                             std::move(entry.name),
                             std::move(entry.command),
@@ -32,6 +32,8 @@ std::size_t appendRunEntries(StartupListing &listing, std::optional<std::vector<
                             std::move(entry.file),
                             std::move(entry.workingDirectory),
                             {}});
+    listing.rows.back().displayName = std::move(entry.displayName);
+  }
   return entries->size();
 }
 

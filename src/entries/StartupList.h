@@ -37,7 +37,13 @@ struct StartupEntry {
   // The companion starter's own entry, which some session cannot start from the starter's
   // folder: the verdict is ProgramMissing and the detail the characters of the path to blame.
   bool starterPathRefused = false;
+  std::string displayName; // see RunEntry::displayName
 };
+
+// The name to show for an entry: its display name, or the name itself where it has none.
+inline const std::string &shownName(const StartupEntry &entry) {
+  return entry.displayName.empty() ? entry.name : entry.displayName;
+}
 
 struct StartupListing {
   std::vector<StartupEntry> rows; // in list order

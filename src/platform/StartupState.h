@@ -36,6 +36,10 @@ struct RunEntry {
   std::string detail;
   std::string file;             // the file that decides for the entry; empty on Windows
   std::string workingDirectory; // the folder the command runs in (Path); empty for the default
+  // The name desktops show for the entry in the user's language (the file's Name), where it
+  // has one that differs from the name; empty otherwise. Only for showing: every operation
+  // addresses the entry by name.
+  std::string displayName;
 };
 
 class StartupState {

@@ -348,7 +348,7 @@ TEST(CommandLineTool, ListJsonFollowsTheDocumentedSchemaAndKeepsTheBytes) {
   // another program is still listed byte for byte.
   fs::create_directories(lw.userAutostart());
   std::ofstream(lw.userAutostart() / (latin1 + ".desktop"), std::ios::binary)
-      << "[Desktop Entry]\nType=Application\nExec=/bin/" << latin1 << "\n";
+      << "[Desktop Entry]\nType=Application\nName=Caf\xC3\xA9 Bar\nExec=/bin/" << latin1 << "\n";
   ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", "Mail", "--command", "mail",
                     "--schedule", "every:90m"})
                 .status,
@@ -365,6 +365,7 @@ TEST(CommandLineTool, ListJsonFollowsTheDocumentedSchemaAndKeepsTheBytes) {
     const QString kind = entry["kind"].toString();
     kinds << kind;
     EXPECT_TRUE(entry["name"].isString() && entry["command"].isString());
+    EXPECT_TRUE(entry["display_name"].isString());
     EXPECT_TRUE(entry["starts"].isBool());
     EXPECT_TRUE(reasons.count(entry["reason"].toString()))
         << entry["reason"].toString().toStdString();
@@ -381,6 +382,7 @@ TEST(CommandLineTool, ListJsonFollowsTheDocumentedSchemaAndKeepsTheBytes) {
   EXPECT_EQ(mail["schedule"].toString(), "Every 90 minutes");
   EXPECT_TRUE(QDateTime::fromString(mail["last_start"].toString(), Qt::ISODate).isValid());
   EXPECT_FALSE(mail.contains("name_hex"));
+  EXPECT_EQ(mail["display_name"].toString(), "Mail");
   // Added just now, a daily entry next starts on a later day.
   const QJsonObject daily = entryNamed(entries, "Daily");
   const QDateTime last = QDateTime::fromString(daily["last_start"].toString(), Qt::ISODate);
@@ -390,6 +392,7 @@ TEST(CommandLineTool, ListJsonFollowsTheDocumentedSchemaAndKeepsTheBytes) {
 
   const QJsonObject cafe = entryNamed(entries, QString::fromUtf8("caf\xEF\xBF\xBD"));
   EXPECT_EQ(cafe["name_hex"].toString(), "636166e9");
+  EXPECT_EQ(cafe["display_name"].toString(), QString::fromUtf8("Caf\xC3\xA9 Bar"));
   EXPECT_EQ(cafe["command_hex"].toString(), "2f62696e2f636166e9");
   // The exact bytes reach the core: the entry can be deleted by them.
   EXPECT_EQ(lw.run({"delete", "--kind", "user", "--name", latin1}).status, 0);

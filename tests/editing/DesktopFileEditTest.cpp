@@ -12,6 +12,7 @@
 #include "storage/DisabledEntries.h"
 #include "support/TextNumbers.h"
 
+#include <QLineEdit>
 #include <QTreeView>
 #include <cstdlib>
 #include <filesystem>
@@ -228,7 +229,9 @@ TEST_F(DesktopFileEditTest, ReverseStartupChangesGivesBackTheDeletedBytes) {
 TEST_F(DesktopFileEditTest, WindowCommandsActOnAFileNameThatIsNotUtf8) {
   const std::string name = "na\xEFve";
   const fs::path file = autostart / (name + ".desktop");
-  std::ofstream(file, std::ios::binary) << "[Desktop Entry]\nType=Application\nExec=/bin/true\n";
+  // Desktops show the entry as its Name; every command still addresses the file's name.
+  std::ofstream(file, std::ios::binary)
+      << "[Desktop Entry]\nType=Application\nName=Na\xC3\xAFve Notes\nExec=/bin/true\n";
   fs::remove(autostart / "clipboard.desktop");
   NoTray tray;
   MainDialog window(*platform, tray);
@@ -248,6 +251,9 @@ TEST_F(DesktopFileEditTest, WindowCommandsActOnAFileNameThatIsNotUtf8) {
     return files == std::vector{file};
   };
   ASSERT_EQ(verdict(), StartVerdict::Starts);
+  const QModelIndex shown = window.entryList->currentIndex();
+  EXPECT_EQ(shown.data().toString(), QString::fromUtf8("Na\xC3\xAFve Notes"));
+  EXPECT_EQ(shown.data(Qt::ToolTipRole).toString(), QString::fromUtf8(name));
 
   window.dispatch(command::disableEntry);
   EXPECT_EQ(verdict(), StartVerdict::Disabled);
@@ -257,6 +263,8 @@ TEST_F(DesktopFileEditTest, WindowCommandsActOnAFileNameThatIsNotUtf8) {
 
   program.prompter.answer(true);
   whenModal([&](QDialog *dialog) {
+    EXPECT_TRUE(dialog->windowTitle().startsWith(QString::fromUtf8("Na\xC3\xAFve Notes")));
+    EXPECT_EQ(dialog->findChild<QLineEdit *>("nameEdit")->text(), QString::fromUtf8(name));
     type(dialog, "commandEdit", "/bin/true --edited");
     click(dialog, "okButton");
   });

@@ -1,12 +1,22 @@
 // Prints, for each desktop entry file given, whether a GLib-based session starts it at logon:
 // "starts" or the first reason it does not. The desktop names and the program search path come
-// from XDG_CURRENT_DESKTOP and PATH, as in a session.
+// from XDG_CURRENT_DESKTOP and PATH, as in a session. With --name first, prints instead the name
+// GLib shows for each entry in the language of LANGUAGE, LC_ALL, LC_MESSAGES or LANG.
 #include <gio/gdesktopappinfo.h>
 
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char **argv) {
-  for (int i = 1; i < argc; ++i) {
+  const bool names = argc > 1 && std::strcmp(argv[1], "--name") == 0;
+  for (int i = names ? 2 : 1; i < argc; ++i) {
+    if (names) {
+      GDesktopAppInfo *info = g_desktop_app_info_new_from_filename(argv[i]);
+      std::printf("%s\n", info ? g_app_info_get_name(G_APP_INFO(info)) : "refused");
+      if (info)
+        g_object_unref(info);
+      continue;
+    }
     const char *verdict = "starts";
     GDesktopAppInfo *info = g_desktop_app_info_new_from_filename(argv[i]);
     if (!info) {

@@ -208,6 +208,89 @@ TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
                     "checked, but not against GLib's";
 }
 
+// The list shows the Name a desktop shows, in the user's language, and keeps the file name as
+// the entry's name. GLib's own answer (g_app_info_get_name) under each locale is the oracle.
+TEST_F(StartupStateTest, ListShowsTheNameGlibShowsInTheUsersLanguage) {
+  const std::string app = "[Desktop Entry]\nType=Application\nExec=present\n";
+  struct Case {
+    std::string name, bytes;
+    std::string inGerman; // the name shown under LANG=de_DE.UTF-8; empty: the file name
+    bool glibAgrees = true;
+  };
+  const std::vector<Case> corpus = {
+      {"blueman", app + "Name=Bluetooth Applet\nName[fr]=Applet\nName[de]=Bluetooth-Applet\n",
+       "Bluetooth-Applet"},
+      {"territory-first", app + "Name=x\nName[de]=de\nName[de_DE]=de_DE\n", "de_DE"},
+      {"later-line-wins", app + "Name=x\nName[de]=first\nName[de]=last\n", "last"},
+      {"locale-case", app + "Name=Plain\nName[DE]=upper\n", "Plain"},
+      {"latin1-translation", app + "Name=Plain\nName[de_DE]=\xE4\nName[de]=de\n", "de"},
+      {"modifier", app + "Name=Plain\nName[sr@latin]=latin\nName[sr]=sr\nName[de@euro]=euro\n",
+       "Plain"},
+      {"escapes", app + "Name=Print\\sQueue\\tApplet\n", "Print Queue\tApplet"},
+      {"caf\xE9", app + "Name=Caf\xC3\xA9\n", "Caf\xC3\xA9"},
+      {"own-name", app + "Name=own-name\n", ""},
+      // GLib shows "Unnamed" where the list shows the file name.
+      {"no-name", app, "", false},
+      {"latin1-name", app + "Name=\xE4\n", "", false},
+  };
+  std::vector<fs::path> files;
+  for (const auto &file : corpus) {
+    files.push_back(xdg.user / (file.name + ".desktop"));
+    writeFile(files.back(), file.bytes);
+  }
+  writeFile(xdg.user / "refused.desktop", app + "Name=Refused\njust words\n");
+  const std::vector<std::map<std::string, std::string>> locales = {
+      {{"LANG", "de_DE.UTF-8"}},
+      {{"LANGUAGE", "fr:de"}, {"LANG", "en_US.UTF-8"}},
+      {{"LC_ALL", "sr_RS@latin"}, {"LANG", "de_DE.UTF-8"}},
+      {{"LC_MESSAGES", "de_AT.UTF-8@euro"}, {"LANG", "fr_FR"}},
+      {{"LANG", "C.UTF-8"}},
+  };
+  bool compared = false;
+  for (const auto &locale : locales) {
+    std::string settings;
+    for (const auto &[variable, value] : locale) {
+      environment[variable] = value;
+      settings += variable + "=" + value + " ";
+    }
+    auto listed = rows(user);
+    EXPECT_EQ(listed["refused"].displayName, "") << "a file the desktop refuses shows no Name";
+#ifdef LW_GLIB_ORACLE
+    std::string command = "env -u LANGUAGE -u LC_ALL -u LC_MESSAGES -u LANG " + settings +
+                          "PATH='" + environment["PATH"] + "' '" + LW_GLIB_ORACLE + "' --name";
+    for (const auto &file : files)
+      command += " '" + file.string() + "'";
+    std::vector<std::string> glib;
+    FILE *pipe = ::popen(command.c_str(), "r");
+    for (char line[256]; pipe && std::fgets(line, sizeof line, pipe);)
+      glib.emplace_back(line, std::strlen(line) - 1);
+    if (pipe)
+      ::pclose(pipe);
+    ASSERT_EQ(glib.size(), corpus.size());
+#endif
+    for (std::size_t i = 0; i < corpus.size(); ++i) {
+      SCOPED_TRACE(corpus[i].name + " under " + settings);
+      const auto &row = listed[corpus[i].name];
+      ASSERT_EQ(row.name, corpus[i].name);
+      const std::string shown = row.displayName.empty() ? row.name : row.displayName;
+      if (settings == "LANG=de_DE.UTF-8 ") {
+        EXPECT_EQ(shown, corpus[i].inGerman.empty() ? corpus[i].name : corpus[i].inGerman);
+      }
+#ifdef LW_GLIB_ORACLE
+      if (corpus[i].glibAgrees) {
+        EXPECT_EQ(shown, glib[i]);
+        compared = true;
+      }
+#endif
+    }
+    for (const auto &[variable, value] : locale)
+      environment.erase(variable);
+  }
+  if (!compared)
+    GTEST_SKIP() << "GLib's development files (libglib2.0-dev) are missing: the names shown were "
+                    "checked, but not against GLib's";
+}
+
 // Lists the user key in a child process that has ten seconds and 1 GiB, so that a hang or an
 // unbounded read fails the test instead of stopping it: "name\tverdict\tdetail" lines.
 std::optional<std::string> listWithinLimits(XdgStartupState &state) {
@@ -349,6 +432,19 @@ TEST_F(StartupStateTest, SwitchingOffAndOnKeepsEveryOtherByte) {
   const std::string shared = "[Desktop Entry]\nType=Application\nExec=present\nIcon=x\n";
   writeFile(xdg.systemLater / "shared.desktop", shared);
   ASSERT_TRUE(state.setEnabled(machine, "shared", false));
+  // Desktops list the entry from the user's file then: it names and shows it as the machine's.
+  EXPECT_EQ(readFile(xdg.user / "shared.desktop"),
+            "[Desktop Entry]\nType=Application\nName=shared\nIcon=x\nHidden=true\n");
+  writeFile(xdg.system / "blueman.desktop",
+            "[Desktop Entry]\nType=Application\nName=Bluetooth\\sApplet\nName[de]=Bluetooth-"
+            "Applet\nComment=c\nExec=present\nName[sr@latin]=B\nIcon=blueman\n");
+  ASSERT_TRUE(state.setEnabled(machine, "blueman", false));
+  EXPECT_EQ(
+      readFile(xdg.user / "blueman.desktop"),
+      "[Desktop Entry]\nType=Application\nName=Bluetooth\\sApplet\nName[de]=Bluetooth-Applet\n"
+      "Name[sr@latin]=B\nIcon=blueman\nHidden=true\n");
+  ASSERT_TRUE(state.setEnabled(machine, "blueman", true));
+  EXPECT_FALSE(fs::exists(xdg.user / "blueman.desktop"));
   EXPECT_TRUE(state.setEnabled(machine, "shared", false));
   EXPECT_EQ(rows(machine)["shared"].verdict, V::Disabled);
   EXPECT_EQ(rows(machine)["shared"].file, (xdg.user / "shared.desktop").string());

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 namespace lw {
 namespace {
@@ -52,7 +53,7 @@ bool isValidGroupName(std::string_view name) {
 
 // The keys a listing asks every entry for, each with its place in DesktopEntry::knownAt;
 // -1 for any other key. Decided by length first, so that most keys cost one comparison.
-int knownKey(std::string_view key) {
+constexpr int knownKey(std::string_view key) {
   switch (key.size()) {
   case 4:
     return key == "Type"   ? 0
@@ -76,6 +77,11 @@ int knownKey(std::string_view key) {
   default:
     return -1;
   }
+}
+
+// "Name[" followed by a locale: a translation of the Name a desktop shows.
+bool isNameTranslation(std::string_view key) {
+  return key.size() > 6 && key[4] == '[' && key.substr(0, 4) == "Name";
 }
 
 struct KeyLine {
@@ -257,6 +263,7 @@ void DesktopEntry::scan() const {
   keyIndex.clear();
   keyIndex.reserve(lineCount());
   knownAt.fill(-1);
+  firstNameTranslation = lastNameTranslation = -1;
   firstBad.reset();
   mainFirst = false;
   // One pass over the lines for every question a listing asks: the key lines of every
@@ -294,8 +301,13 @@ void DesktopEntry::scan() const {
         bad = !isUtf8EncodingName(
             whole.substr(static_cast<std::size_t>(keyLine->value.data() - whole.data())));
       if (keyLine && inMain) {
-        if (const int known = knownKey(keyLine->key); known >= 0)
+        if (const int known = knownKey(keyLine->key); known >= 0) {
           knownAt[static_cast<std::size_t>(known)] = static_cast<int>(keyIndex.size());
+        } else if (isNameTranslation(keyLine->key)) {
+          if (firstNameTranslation < 0)
+            firstNameTranslation = static_cast<int>(keyIndex.size());
+          lastNameTranslation = static_cast<int>(keyIndex.size());
+        }
         const char *begin = line(i).data();
         keyIndex.push_back(
             {i, static_cast<std::size_t>(keyLine->key.data() - begin), keyLine->key.size(),
@@ -371,6 +383,60 @@ void DesktopEntry::removeKey(std::string_view key) {
       }
   if (removed)
     setLines(lines);
+}
+
+std::optional<std::string_view>
+DesktopEntry::localizedName(const std::vector<std::string> &languages) const {
+  const auto &keys = mainKeys();
+  const auto valueAt = [this](const KeyAt &at) {
+    return line(at.line).substr(at.valueBegin, at.valueLength);
+  };
+  // One walk from the last translation back: the last line of a key is its value, and a value
+  // that is not UTF-8 leaves its locale out, as GLib then goes on to the next one. Locales
+  // past the 64th are never wanted in practice and not looked at.
+  const std::size_t wanted = std::min<std::size_t>(languages.size(), 64);
+  std::size_t best = wanted;
+  std::uint64_t decided = 0;
+  std::string_view found;
+  for (int i = lastNameTranslation; i >= firstNameTranslation && i >= 0 && best > 0; --i) {
+    const KeyAt &at = keys[static_cast<std::size_t>(i)];
+    const std::string_view key(line(at.line).data() + at.keyBegin, at.keyLength);
+    if (key.back() != ']' || !isNameTranslation(key))
+      continue;
+    const std::string_view locale = key.substr(5, key.size() - 6);
+    for (std::size_t rank = 0; rank < best; ++rank) {
+      const std::string &language = languages[rank];
+      if (language.size() != locale.size() || std::string_view(language) != locale)
+        continue;
+      if (!(decided & (std::uint64_t(1) << rank))) {
+        decided |= std::uint64_t(1) << rank;
+        if (const auto value = valueAt(at); isValidUtf8(value)) {
+          best = rank;
+          found = value;
+        }
+      }
+      break;
+    }
+  }
+  if (best < wanted)
+    return found;
+  constexpr auto name = static_cast<std::size_t>(knownKey("Name"));
+  if (const int at = knownAt[name]; at >= 0)
+    if (const auto plain = valueAt(keys[static_cast<std::size_t>(at)]); isValidUtf8(plain))
+      return plain;
+  return std::nullopt;
+}
+
+std::vector<std::pair<std::string_view, std::string_view>> DesktopEntry::nameTranslations() const {
+  const auto &keys = mainKeys();
+  std::vector<std::pair<std::string_view, std::string_view>> found;
+  for (int i = firstNameTranslation; i >= 0 && i <= lastNameTranslation; ++i) {
+    const KeyAt &at = keys[static_cast<std::size_t>(i)];
+    const auto key = line(at.line).substr(at.keyBegin, at.keyLength);
+    if (isNameTranslation(key))
+      found.emplace_back(key, line(at.line).substr(at.valueBegin, at.valueLength));
+  }
+  return found;
 }
 
 std::optional<bool> DesktopEntry::boolean(std::string_view key) const {
@@ -478,6 +544,73 @@ void DesktopEntry::setCommand(std::string_view command, const commandline::FileP
     removeKey(desktop::commandKey);
   else
     setValue(desktop::commandKey, desktop::escape(command));
+}
+
+namespace {
+
+// A locale and its less specific forms, most specific first, as GLib's g_get_locale_variants:
+// every combination of its territory ("_DE"), codeset (".UTF-8") and modifier ("@euro").
+void appendLocaleVariants(std::vector<std::string> &names, std::string_view locale) {
+  constexpr unsigned codeset = 1, territory = 2, modifier = 4;
+  const auto underscore = locale.find('_');
+  const auto dot = locale.find('.', underscore == std::string_view::npos ? 0 : underscore);
+  auto at = locale.find('@', dot != std::string_view::npos          ? dot
+                             : underscore != std::string_view::npos ? underscore
+                                                                    : 0);
+  unsigned mask = 0;
+  std::string_view parts[3]; // codeset, territory, modifier
+  if (at != std::string_view::npos) {
+    mask |= modifier;
+    parts[2] = locale.substr(at);
+  } else {
+    at = locale.size();
+  }
+  auto end = at;
+  if (dot != std::string_view::npos) {
+    mask |= codeset;
+    parts[0] = locale.substr(dot, end - dot);
+    end = dot;
+  }
+  if (underscore != std::string_view::npos) {
+    mask |= territory;
+    parts[1] = locale.substr(underscore, end - underscore);
+    end = underscore;
+  }
+  const auto language = locale.substr(0, end);
+  for (unsigned j = 0; j <= mask; ++j) {
+    const unsigned i = mask - j;
+    if ((i & ~mask) != 0)
+      continue;
+    std::string name(language);
+    if (i & territory)
+      name += parts[1];
+    if (i & codeset)
+      name += parts[0];
+    if (i & modifier)
+      name += parts[2];
+    names.push_back(std::move(name));
+  }
+}
+
+} // namespace
+
+std::vector<std::string>
+desktop::languageNames(const std::function<const char *(const char *)> &environment) {
+  std::string_view chosen = "C";
+  for (const char *variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"})
+    if (const char *value = environment(variable); value && *value) {
+      chosen = value;
+      break;
+    }
+  std::vector<std::string> names;
+  while (!chosen.empty()) {
+    const auto colon = chosen.find(':');
+    if (colon != 0)
+      appendLocaleVariants(names, chosen.substr(0, colon));
+    chosen = colon == std::string_view::npos ? std::string_view() : chosen.substr(colon + 1);
+  }
+  names.emplace_back("C");
+  return names;
 }
 
 std::string desktop::escape(std::string_view text) {

@@ -11,6 +11,7 @@
 #include "CommandLine.h"
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,6 +53,12 @@ public:
   // As GLib, nothing when the value is not UTF-8 or holds a backslash that starts none of the
   // escapes \s \n \t \r \\ \; (a lone one at the end among them): such a list is no list.
   std::optional<std::vector<std::string>> list(std::string_view key) const;
+  // The Name a desktop shows, as written (string escapes in place): the translation for the
+  // first of languages (desktop::languageNames) the entry has, else the untranslated Name. A
+  // value that is not UTF-8 counts as missing there, as in GLib. Nothing without a Name.
+  std::optional<std::string_view> localizedName(const std::vector<std::string> &languages) const;
+  // Every translation of Name ("Name[de]") with its value as written, in file order.
+  std::vector<std::pair<std::string_view, std::string_view>> nameTranslations() const;
   // Whether the entry is switched off: Hidden is true, or X-GNOME-Autostart-enabled is present
   // and not true (GNOME's session counts a value it cannot read as false).
   bool switchedOff() const;
@@ -89,6 +96,10 @@ private:
   // -1; other keys are searched for.
   static constexpr std::size_t knownKeyCount = 11;
   mutable std::array<int, knownKeyCount> knownAt{};
+  // The first and last translation of Name in the key index, or -1: a listing shows a Name
+  // in the user's language, and most files have few translations or none.
+  mutable int firstNameTranslation = -1;
+  mutable int lastNameTranslation = -1;
   void scan() const;
   std::string_view line(std::size_t i) const {
     return std::string_view(text).substr(spans[i].first, spans[i].second);
@@ -121,6 +132,12 @@ namespace desktop {
 // backslash pair as it is and drops a lone backslash at the end, as GLib does.
 std::string escape(std::string_view text);
 std::string unescape(std::string_view raw);
+// The locales whose translations a desktop shows, most wanted first, as GLib works them out for
+// messages: the first set of LANGUAGE (a list separated by ':'), LC_ALL, LC_MESSAGES and LANG,
+// each locale followed by its less specific forms ("de_DE.UTF-8@euro", "de_DE@euro",
+// "de.UTF-8@euro", "de@euro", "de_DE.UTF-8", "de_DE", "de.UTF-8", "de"), then "C".
+std::vector<std::string>
+languageNames(const std::function<const char *(const char *)> &environment);
 // Key under which the exact command text is kept when Exec alone cannot give it back.
 inline constexpr const char *commandKey = "X-Launchwright-Command";
 } // namespace desktop

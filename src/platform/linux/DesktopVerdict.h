@@ -22,6 +22,10 @@ public:
   Session(const char *currentDesktop, const char *path);
 
   const std::vector<std::string> &desktops() const { return names; }
+  // The locales whose Name translations the session shows (desktop::languageNames); none until
+  // set, when only the untranslated Name counts.
+  void setLanguages(std::vector<std::string> locales) { languageNames = std::move(locales); }
+  const std::vector<std::string> &languages() const { return languageNames; }
   // Whether the program can be started as GLib looks for it: a name with a '/' must be an
   // executable file, a bare name is searched on PATH.
   bool findsProgram(const std::string &program);
@@ -29,6 +33,7 @@ public:
 private:
   std::vector<std::string> names;
   std::vector<std::string> searchPath;
+  std::vector<std::string> languageNames;
   std::map<std::string, bool, std::less<>> found;
 };
 

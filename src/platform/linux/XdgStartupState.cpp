@@ -8,6 +8,22 @@
 #include <map>
 
 namespace lw {
+namespace {
+
+// The entry's Name in the session's language where it differs from the entry's name; empty
+// otherwise, and without a copy when the file has the name itself as its Name.
+std::string displayNameOf(const DesktopEntry &entry, const std::string &name,
+                          const desktop::Session &session) {
+  const auto raw = entry.localizedName(session.languages());
+  if (!raw || *raw == name)
+    return {};
+  if (raw->find('\\') == std::string_view::npos) // nearly every Name: nothing to unescape
+    return std::string(*raw);
+  std::string shown = desktop::unescape(*raw);
+  return shown == name ? std::string() : shown;
+}
+
+} // namespace
 
 XdgStartupState::XdgStartupState(const XdgLocations &locations, Environment lookUp,
                                  commandline::FileProbe programProbe)
@@ -46,6 +62,7 @@ std::optional<AutostartFolders::File> XdgStartupState::machineSwitch(std::string
 std::optional<std::vector<RunEntry>> XdgStartupState::entries(RegistryRoot root) {
   // Read afresh for every listing: the session's desktop and PATH may be changed by then.
   desktop::Session session(environment("XDG_CURRENT_DESKTOP"), environment("PATH"));
+  session.setLanguages(desktop::languageNames(environment));
   const auto files = folders(root).list();
   if (!files)
     return std::nullopt;
@@ -55,6 +72,7 @@ std::optional<std::vector<RunEntry>> XdgStartupState::entries(RegistryRoot root)
 
 StartupState::BothKeys XdgStartupState::entriesOfBoth() {
   desktop::Session session(environment("XDG_CURRENT_DESKTOP"), environment("PATH"));
+  session.setLanguages(desktop::languageNames(environment));
   const auto users = user.list();
   const auto machines = machine.list();
   const std::vector<AutostartFolders::File> none;
@@ -94,6 +112,8 @@ std::vector<RunEntry> XdgStartupState::rowsOf(RegistryRoot root,
       row.verdict = verdict;
       row.detail = std::move(detail);
       row.command = entry.command(file.path);
+      if (row.verdict != StartVerdict::Unreadable) // a file the desktop refuses shows no Name
+        row.displayName = displayNameOf(entry, file.name, session);
       if (const auto folder = entry.view("Path"))
         row.workingDirectory = desktop::unescape(*folder);
     } else {

@@ -43,6 +43,25 @@ bool moveEntry(const std::string &from, const std::string &to) {
 
 std::string folderOf(const std::string &path) { return path.substr(0, path.rfind('/')); }
 
+// The user's file that switches off a machine entry. Desktops list the entry from this file
+// then, so it carries the name they show (with its translations) and the icon, as written.
+DesktopEntry switchFor(const DesktopEntry *machineEntry, std::string_view name) {
+  std::string bytes = "[Desktop Entry]\nType=Application\nName=";
+  if (const auto shown = machineEntry ? machineEntry->view("Name") : std::nullopt)
+    bytes += *shown;
+  else
+    bytes += desktop::escape(name);
+  bytes += '\n';
+  if (machineEntry) {
+    for (const auto &[key, value] : machineEntry->nameTranslations())
+      bytes.append(key).append("=").append(value) += '\n';
+    if (const auto icon = machineEntry->view("Icon"))
+      bytes.append("Icon=").append(*icon) += '\n';
+  }
+  bytes += "Hidden=true\n";
+  return DesktopEntry::fromBytes(std::move(bytes));
+}
+
 } // namespace
 
 std::unique_ptr<FileLock> XdgStartupState::lockChanges() const {
@@ -188,11 +207,8 @@ bool XdgStartupState::setEnabled(RegistryRoot root, std::string_view name, bool 
     const auto loaded = AutostartFolders::load(file->path);
     if (loaded.entry && loaded.entry->boolean("Hidden") == true)
       return true;
-    DesktopEntry entry;
-    entry.setValue("Type", "Application");
-    entry.setValue("Name", desktop::escape(name));
-    entry.setValue("Hidden", "true");
-    return writeEntry(user.newFolder(), user.pathFor(name), entry);
+    return writeEntry(user.newFolder(), user.pathFor(name),
+                      switchFor(loaded.entry ? &*loaded.entry : nullptr, name));
   }
   if (switchFile) {
     const auto loaded = AutostartFolders::load(switchFile->path);
