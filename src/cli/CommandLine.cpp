@@ -12,10 +12,12 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string_view>
@@ -171,34 +173,34 @@ bool takesValue(const QString &argument) {
 
 enum class QtValue { None, Next, NextOrEquals, Equals };
 
-// Qt's own options for the window, which QApplication takes out of the arguments, with how each
-// takes its value.
-QtValue qtOption(std::string_view name, bool &known) {
-  static const std::map<std::string_view, QtValue> options{{"platform", QtValue::Next},
-                                                           {"platformpluginpath", QtValue::Next},
-                                                           {"platformtheme", QtValue::Next},
-                                                           {"plugin", QtValue::Next},
-                                                           {"qwindowgeometry", QtValue::Next},
-                                                           {"geometry", QtValue::Next},
-                                                           {"qwindowtitle", QtValue::Next},
-                                                           {"title", QtValue::Next},
-                                                           {"qwindowicon", QtValue::Next},
-                                                           {"icon", QtValue::Next},
-                                                           {"session", QtValue::Next},
-                                                           {"display", QtValue::Next},
-                                                           {"name", QtValue::Next},
-                                                           {"visual", QtValue::Next},
-                                                           {"style", QtValue::NextOrEquals},
-                                                           {"stylesheet", QtValue::NextOrEquals},
-                                                           {"qmljsdebugger", QtValue::Equals},
-                                                           {"reverse", QtValue::None},
-                                                           {"widgetcount", QtValue::None},
-                                                           {"nograb", QtValue::None},
-                                                           {"dograb", QtValue::None},
-                                                           {"testability", QtValue::None}};
-  const auto found = options.find(name);
-  known = found != options.end();
-  return known ? found->second : QtValue::None;
+// Qt's own options for the window (its own and its X11 platform's), which QApplication takes
+// out of the arguments: how each takes its value; nothing for a word that is none of them.
+std::optional<QtValue> qtOption(std::string_view name) {
+  static constexpr std::string_view next[] = {"platform",
+                                              "platformpluginpath",
+                                              "platformtheme",
+                                              "plugin",
+                                              "qwindowgeometry",
+                                              "geometry",
+                                              "qwindowtitle",
+                                              "title",
+                                              "qwindowicon",
+                                              "icon",
+                                              "session",
+                                              "display",
+                                              "name",
+                                              "visual"};
+  static constexpr std::string_view alone[] = {"reverse", "widgetcount", "nograb", "dograb",
+                                               "testability"};
+  if (name == "style" || name == "stylesheet")
+    return QtValue::NextOrEquals;
+  if (name == "qmljsdebugger")
+    return QtValue::Equals;
+  if (std::ranges::find(next, name) != std::end(next))
+    return QtValue::Next;
+  if (std::ranges::find(alone, name) != std::end(alone))
+    return QtValue::None;
+  return std::nullopt;
 }
 
 // "-word" or "-word=value": one dash and more than one letter, as Qt writes its options.
@@ -226,9 +228,7 @@ std::optional<std::string> qtStyleOptionIn(const QStringList &arguments) {
 }
 
 std::string refusalOfSingleDash(const std::string &word) {
-  bool qts = false;
-  qtOption(word, qts);
-  if (qts)
+  if (qtOption(word))
     return "\"-" + word +
            "\" is one of Qt's options for the window, which a command does not open; give it "
            "without a command to start the window with it";
@@ -247,16 +247,13 @@ bool interactiveOutput() {
 std::optional<std::string> required(const QCommandLineParser &parser,
                                     const QCommandLineOption &option, const RawArguments &raw,
                                     std::string &missing) {
-  const QStringList values = parser.values(option);
-  if (values.size() != 1) {
+  // Given more than once is refused before this is asked.
+  if (!parser.isSet(option)) {
     if (missing.empty())
-      missing =
-          values.empty()
-              ? "the option --" + option.names().first().toStdString() + " is missing"
-              : "the option --" + option.names().first().toStdString() + " is given more than once";
+      missing = "the option --" + option.names().first().toStdString() + " is missing";
     return std::nullopt;
   }
-  return raw.bytesOf(values.first());
+  return raw.bytesOf(parser.value(option));
 }
 
 int run(int argc, char *argv[]) {
@@ -430,16 +427,28 @@ bool onlyWindowOptions(int argc, char *argv[]) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument(argv[i]);
     const auto word = singleDashWord(argument);
-    bool known = false;
-    const QtValue value = word ? qtOption(*word, known) : QtValue::None;
-    if (!known)
+    const auto value = word ? qtOption(*word) : std::nullopt;
+    if (!value)
       return false;
     const bool equals = argument.find('=') != std::string_view::npos;
-    if (equals != (value == QtValue::Equals || (value == QtValue::NextOrEquals && equals)))
-      return false;
-    if (value == QtValue::Next || (value == QtValue::NextOrEquals && !equals))
-      if (++i == argc)
+    switch (*value) {
+    case QtValue::None:
+      if (equals)
         return false;
+      break;
+    case QtValue::Equals:
+      if (!equals)
+        return false;
+      break;
+    case QtValue::Next:
+      if (equals || ++i == argc)
+        return false;
+      break;
+    case QtValue::NextOrEquals:
+      if (!equals && ++i == argc)
+        return false;
+      break;
+    }
   }
   return true;
 }
