@@ -29,6 +29,9 @@ foreach(size 16 32 48 128 256)
 endforeach()
 install(FILES ${res}/images/launchwright.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${app_id}.svg)
+# bash-completion loads it the first time "launchwright" is completed.
+install(FILES ${res}/bash-completion/launchwright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
 # Debian wants manual pages and the changelog compressed, without a time stamp in the header.
 set(compressed)

@@ -16,6 +16,9 @@ packages=(
   libglib2.0-dev
   # Python's json module is the strict parser the command-line test reads list --json with.
   python3
+  # xvfb-run starts the window without a desktop session (README: xvfb-run scripts/run.sh); it
+  # needs xauth, which xvfb only recommends.
+  xvfb xauth
   # A real X server, a tray host and an X client library watch a start at logon map no window.
   xvfb trayer python3-xlib
 )

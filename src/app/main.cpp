@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -33,13 +34,22 @@ void reportFatal(QtMsgType type, const QMessageLogContext &, const QString &mess
   std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
+// Qt's own options that say where the window goes: then the environment need not.
+bool namesItsScreen(int argc, char *argv[]) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "-display") == 0)
+      return true;
+  return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
-  // Decided before any QApplication exists: the command line loads no platform plugin.
-  if (argc > 1)
+  // Decided before any QApplication exists: the command line loads no platform plugin. Qt's
+  // own options alone (-platform offscreen, -style fusion) are the window's.
+  if (!lw::onlyWindowOptions(argc, argv))
     return lw::runCommandLine(argc, argv);
-  if (const auto why = lw::missingDisplay()) {
+  if (const auto why = lw::missingDisplay(); why && !namesItsScreen(argc, argv)) {
     noDisplay(*why);
     return 1;
   }

@@ -32,11 +32,20 @@ std::string whereKept(EntryKind kind) {
   return {};
 }
 
-// The one entry of this kind and name, or why there is not exactly one.
-struct Found {
-  std::optional<StartupEntry> entry;
-  Result refusal;
-};
+// As the window's list refresh after every command: the starter is entered while customized
+// entries exist and removed when none are left.
+void updateStarter(Context &context) {
+  EntryStore store(context.platform);
+  store.readEntries();
+  Toolbox toolbox(context.platform);
+  updateStarterValue(toolbox, !entriesOf(store.customLines).empty(), context.starterFile);
+}
+
+std::string fileOf(const StartupEntry &entry) {
+  return entry.file.empty() ? std::string() : " (" + entry.file + ")";
+}
+
+} // namespace
 
 Found findEntry(Context &context, EntryKind kind, const std::string &name) {
   Found found;
@@ -55,21 +64,6 @@ Found findEntry(Context &context, EntryKind kind, const std::string &name) {
     found.entry.reset();
   return found;
 }
-
-// As the window's list refresh after every command: the starter is entered while customized
-// entries exist and removed when none are left.
-void updateStarter(Context &context) {
-  EntryStore store(context.platform);
-  store.readEntries();
-  Toolbox toolbox(context.platform);
-  updateStarterValue(toolbox, !entriesOf(store.customLines).empty(), context.starterFile);
-}
-
-std::string fileOf(const StartupEntry &entry) {
-  return entry.file.empty() ? std::string() : " (" + entry.file + ")";
-}
-
-} // namespace
 
 std::optional<EntryKind> kindOfWord(std::string_view word) {
   if (word == "customized")

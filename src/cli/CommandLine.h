@@ -6,4 +6,9 @@ namespace lw {
 // display. Returns the exit status.
 int runCommandLine(int argc, char *argv[]);
 
+// Whether every argument after the program's name is one of Qt's own options for the window
+// (-platform offscreen, -style=fusion, -reverse, ...) with its value: the window then starts
+// and QApplication takes them. True without arguments.
+bool onlyWindowOptions(int argc, char *argv[]);
+
 } // namespace lw

@@ -52,13 +52,35 @@ const char *wordOfKind(EntryKind kind);
 // so no entry counts as started in it and none has a failed start.
 std::vector<StartupEntry> startupRows(Context &context, const LocalTime &now);
 
-Result listEntries(Context &context, bool json);
+// How list prints: tab-separated lines without a header for scripts, aligned columns under a
+// header for a person at a terminal, or one JSON array.
+enum class ListForm { Lines, Table, Json };
+
+// A cell of a text listing with every byte that could end its line or its column written as an
+// escape: a tab as \t, line feed \n, carriage return \r, any other control byte (and DEL)
+// \xHH, and the backslash itself as \\, so that no name can make a row of its own.
+std::string escapedCell(std::string_view bytes);
+// Rows of cells as lines: tab-separated, or with `aligned` padded to columns by the width of
+// their UTF-8 characters. A row may have fewer cells than the widest; none ends in blanks.
+std::string cellLines(const std::vector<std::vector<std::string>> &rows, bool aligned);
+
+// The one entry of this kind and name, or why there is not exactly one (exit status 2).
+struct Found {
+  std::optional<StartupEntry> entry;
+  Result refusal;
+};
+Found findEntry(Context &context, EntryKind kind, const std::string &name);
+
+Result listEntries(Context &context, ListForm form);
 Result checkEntries(Context &context, const std::optional<std::string> &name);
 Result addEntry(Context &context, EntryKind kind, const std::string &name,
                 const std::string &command, const std::optional<std::string> &rule);
 Result deleteEntry(Context &context, EntryKind kind, const std::string &name);
 Result switchEntry(Context &context, EntryKind kind, const std::string &name, bool enabled);
-Result listBackup(Context &context);
+// A Run entry's own file byte for byte (where a platform keeps Run entries as values, the
+// command); a customized entry's stored lines: name, command and schedule line.
+Result showEntry(Context &context, EntryKind kind, const std::string &name);
+Result listBackup(Context &context, bool json);
 Result restoreRecord(Context &context, long long number);
 
 } // namespace lw::cli

@@ -12,11 +12,19 @@
 #include "storage/Reversal.h"
 #include "support/TextNumbers.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace lw::cli {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 // The fixed code of a verdict, for scripts.
 const char *reasonCode(StartVerdict verdict) {
@@ -136,6 +144,34 @@ void appendBytes(std::string &out, const char *key, const char *hexKey, std::str
   }
 }
 
+// A backup record's kind line as a kind: "0" the machine's, "1" the user's, "2" customized.
+std::optional<EntryKind> backupKindOf(const std::string &kindLine) {
+  if (kindLine == "0")
+    return EntryKind::AllUsers;
+  if (kindLine == "1")
+    return EntryKind::CurrentUser;
+  if (kindLine == "2")
+    return EntryKind::Customized;
+  return std::nullopt;
+}
+
+// A Run entry's own file. A machine entry's row names the user's file of the same name when
+// that replaces or switches it off; its own is then the first machine folder's file of the name
+// (the user's folder comes first among the entry folders).
+std::string ownFile(const StartupEntry &entry, const StartupState &startup) {
+  if (entry.kind != EntryKind::AllUsers || entry.file.empty())
+    return entry.file;
+  const auto folders = startup.entryFolders();
+  const fs::path fileName = fs::path(entry.file).filename();
+  for (std::size_t i = 1; i < folders.size(); ++i) {
+    const fs::path path = fs::path(folders[i]) / fileName;
+    std::error_code error;
+    if (fs::exists(fs::symlink_status(path, error)))
+      return path.string();
+  }
+  return entry.file;
+}
+
 // What every row of a listing needs, worked out once.
 struct RowWriter {
   RowWriter(const LanguageTable &texts, const LocalTime &now)
@@ -173,30 +209,92 @@ void appendJson(std::string &out, StartupEntry &entry, RowWriter &writer) {
   out += '}';
 }
 
-void appendLine(std::string &out, StartupEntry &entry, RowWriter &writer, Context &context) {
+// A row's cells as the text forms show them; the table names the times in its header.
+std::vector<std::string> cellsOf(StartupEntry &entry, RowWriter &writer, Context &context,
+                                 bool table) {
   std::optional<Timing> timing;
   if (entry.kind == EntryKind::Customized)
     timing = writer.timings.of(entry);
   statusTextInto(writer.status, entry, writer.labels);
-  out += kindLabel(entry.kind, context.texts);
-  out += '\t';
-  out += entry.name;
-  out += '\t';
-  out += writer.status;
-  out += '\t';
-  out += entry.command;
+  std::vector<std::string> cells{escapedCell(kindLabel(entry.kind, context.texts)),
+                                 escapedCell(entry.name), escapedCell(writer.status),
+                                 escapedCell(entry.command)};
   if (timing) {
-    out += '\t';
-    out += timing->schedule;
-    out += "\tlast start ";
-    out += timing->lastStart.value_or("unknown");
-    out += "\tnext start ";
-    out += timing->nextStart.value_or("none");
+    cells.push_back(escapedCell(timing->schedule));
+    cells.push_back((table ? "" : "last start ") + timing->lastStart.value_or("unknown"));
+    cells.push_back((table ? "" : "next start ") + timing->nextStart.value_or("none"));
   }
-  out += '\n';
+  return cells;
+}
+
+// The display width of UTF-8 text, one column per character; good enough for names and
+// commands, which are seldom wide characters.
+std::size_t widthOf(std::string_view text) {
+  std::size_t width = 0;
+  for (const char c : text)
+    width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return width;
 }
 
 } // namespace
+
+std::string escapedCell(std::string_view bytes) {
+  static constexpr char digits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(bytes.size());
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F && c != '\\') {
+      out += c;
+      continue;
+    }
+    out += '\\';
+    switch (c) {
+    case '\\':
+      out += '\\';
+      break;
+    case '\t':
+      out += 't';
+      break;
+    case '\n':
+      out += 'n';
+      break;
+    case '\r':
+      out += 'r';
+      break;
+    default:
+      out += 'x';
+      out += digits[byte >> 4];
+      out += digits[byte & 0x0F];
+    }
+  }
+  return out;
+}
+
+std::string cellLines(const std::vector<std::vector<std::string>> &rows, bool aligned) {
+  std::vector<std::size_t> widths;
+  if (aligned)
+    for (const auto &row : rows)
+      for (std::size_t i = 0; i < row.size(); ++i) {
+        if (widths.size() <= i)
+          widths.push_back(0);
+        widths[i] = std::max(widths[i], widthOf(row[i]));
+      }
+  std::string out;
+  for (const auto &row : rows) {
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      out += row[i];
+      if (i + 1 == row.size())
+        break;
+      if (aligned)
+        out.append(widths[i] - widthOf(row[i]) + 2, ' ');
+      else
+        out += '\t';
+    }
+    out += '\n';
+  }
+  return out;
+}
 
 std::vector<StartupEntry> startupRows(Context &context, const LocalTime &now) {
   Toolbox toolbox(context.platform);
@@ -210,27 +308,63 @@ std::vector<StartupEntry> startupRows(Context &context, const LocalTime &now) {
   return rows;
 }
 
-Result listEntries(Context &context, bool json) {
+Result listEntries(Context &context, ListForm form) {
   // The Status of a customized row is worked out with its timing, once, not by startupRows.
   Toolbox toolbox(context.platform);
-  std::vector<StartupEntry> rows =
-      readStartupList(context.platform, toolbox, context.texts, context.starterFile).rows;
+  StartupListing listing =
+      readStartupList(context.platform, toolbox, context.texts, context.starterFile);
+  // A script must not read "starts" for an entry whose switch nobody knows.
+  if (listing.switchesUnreadable)
+    throw *listing.switchesUnreadable;
+  std::vector<StartupEntry> rows = std::move(listing.rows);
   RowWriter writer(context.texts, context.platform.clock.now());
   Result result;
   std::string &out = result.out;
-  out.reserve(rows.size() * 256);
-  if (json) {
+  if (form == ListForm::Json) {
+    out.reserve(rows.size() * 256);
     out += '[';
     for (std::size_t i = 0; i < rows.size(); ++i) {
       out += i == 0 ? "\n" : ",\n";
       appendJson(out, rows[i], writer);
     }
     out += rows.empty() ? "]\n" : "\n]\n";
-  } else {
-    for (auto &row : rows)
-      appendLine(out, row, writer, context);
+    return result;
   }
+  const bool table = form == ListForm::Table;
+  std::vector<std::vector<std::string>> cells;
+  cells.reserve(rows.size() + 1);
+  if (table) {
+    cells.push_back({"Kind", "Name", "Status", "Command"});
+    // Customized entries come first: the header has their columns when the first row has.
+    if (!rows.empty() && rows.front().kind == EntryKind::Customized)
+      cells.front().insert(cells.front().end(), {"Schedule", "Last start", "Next start"});
+  }
+  for (auto &row : rows)
+    cells.push_back(cellsOf(row, writer, context, table));
+  out = cellLines(cells, table);
   return result;
+}
+
+Result showEntry(Context &context, EntryKind kind, const std::string &name) {
+  Found found = findEntry(context, kind, name);
+  if (!found.entry)
+    return found.refusal;
+  const StartupEntry &entry = *found.entry;
+  if (kind == EntryKind::Customized)
+    return {exitSuccess, entry.name + "\n" + entry.command + "\n" + entry.scheduleLine + "\n", {}};
+  const std::string file = ownFile(entry, context.platform.startup);
+  if (file.empty())
+    return {exitSuccess, entry.command + "\n", {}};
+  std::error_code error;
+  // A special file of that name is never opened: reading a pipe could wait for ever.
+  if (!fs::is_regular_file(file, error))
+    return {exitFailure, {}, file + ": not a regular file that can be read"};
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (!in.good() && !in.eof())
+    return {exitFailure, {}, file + ": " + std::strerror(errno)};
+  return {exitSuccess, bytes.str(), {}};
 }
 
 Result checkEntries(Context &context, const std::optional<std::string> &name) {
@@ -240,7 +374,7 @@ Result checkEntries(Context &context, const std::optional<std::string> &name) {
     if (name && row.name != *name)
       continue;
     found = true;
-    result.out += kindLabel(row.kind, context.texts) + " \"" + row.name +
+    result.out += kindLabel(row.kind, context.texts) + " \"" + escapedCell(row.name) +
                   "\": " + entryStatus(row, context.texts).reason + "\n";
     if (row.verdict != StartVerdict::Starts)
       result.status = exitFailure;
@@ -250,19 +384,43 @@ Result checkEntries(Context &context, const std::optional<std::string> &name) {
   return result;
 }
 
-Result listBackup(Context &context) {
+Result listBackup(Context &context, bool json) {
   EntryStore store(context.platform);
   store.readBackupFile();
   const auto &lines = store.backupLines;
   Result result;
+  std::string &out = result.out;
+  if (json)
+    out += '[';
   int number = 0;
   // Numbered as the reversal walk meets them, so that "restore N" answers Yes to the same one.
   for (std::size_t p = 0; p < lines.size(); ++p) {
     if (!beginsRecord(lines[p]) || p + 3 >= lines.size())
       continue;
-    result.out += std::to_string(++number) + '\t' + lines[p] + '\t' + lines[p + 1] + '\t' +
-                  backupKindLabel(lines[p + 3], context.texts) + '\t' + lines[p + 2] + '\n';
+    const std::string &header = lines[p], &name = lines[p + 1], &command = lines[p + 2],
+                      &kindLine = lines[p + 3];
+    ++number;
+    if (!json) {
+      out += std::to_string(number) + '\t' + escapedCell(header) + '\t' + escapedCell(name) + '\t' +
+             escapedCell(backupKindLabel(kindLine, context.texts)) + '\t' + escapedCell(command) +
+             '\n';
+      continue;
+    }
+    out += number == 1 ? "\n" : ",\n";
+    out += "{\"number\":" + std::to_string(number);
+    appendBytes(out, "header", "header_hex", header);
+    appendBytes(out, "name", "name_hex", name);
+    appendKey(out, "kind");
+    const auto kind = backupKindOf(kindLine);
+    if (kind)
+      appendWord(out, wordOfKind(*kind));
+    else
+      out += "null"; // a hand edit left something else there
+    appendBytes(out, "command", "command_hex", command);
+    out += '}';
   }
+  if (json)
+    out += number == 0 ? "]\n" : "\n]\n";
   return result;
 }
 

@@ -9,6 +9,8 @@
 #include "StartupState.h"
 
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace lw {
 
@@ -20,7 +22,13 @@ std::unique_ptr<Shell> makeNativeShell();
 std::unique_ptr<Clock> makeNativeClock();
 std::unique_ptr<ProgramLocation> makeNativeLocation();
 // What the session does with the Run keys' entries at logon, read from the same places as
-// makeNativeRegistry's Run keys.
-std::unique_ptr<StartupState> makeNativeStartupState();
+// makeNativeRegistry's Run keys. `desktop`, when given, names the running desktop the entries
+// are judged for instead of the session's own (on Linux as XDG_CURRENT_DESKTOP does: names
+// separated by ':'); Windows has one desktop and ignores it.
+std::unique_ptr<StartupState>
+makeNativeStartupState(std::optional<std::string> desktop = std::nullopt);
+// Whether the session names its desktop, so that an entry meant for some desktops only is judged
+// for it (on Linux: XDG_CURRENT_DESKTOP is set and not empty). Always so on Windows.
+bool sessionNamesItsDesktop();
 
 } // namespace lw

@@ -35,7 +35,7 @@ public:
   void load();
   // The same from the section with this header line ("[English]"), whatever config.ini says.
   void loadSection(const std::string &header);
-  // The header of the section this table was last loaded from.
+  // The header line of the section the table holds ("[English]"); empty before the first load.
   const std::string &section() const { return loadedSection; }
 
   // Every section of the language file, in file order. Throws FileError when it cannot be read.
@@ -47,8 +47,6 @@ public:
   std::string getText(std::int32_t number) const;
 
   const std::vector<TextEntry> &entries() const { return table; }
-  // The header line of the section the table holds ("[English]"); empty before the first load.
-  const std::string &section() const { return loadedSection; }
 
   Toolbox toolbox;
 

@@ -56,16 +56,20 @@ public:
       fs::copy_file(built / file, program / file);
   }
 
-  // The program with these arguments; argument bytes are passed unchanged. A non-zero
-  // addressSpace limits the program's address space to that many bytes.
-  Outcome run(const std::vector<std::string> &arguments, rlim_t addressSpace = 0) const {
+  // The program with these arguments; argument bytes are passed unchanged. `environment` adds
+  // to or replaces the variables every run has ("NAME=value"). A non-zero addressSpace limits
+  // the program's address space to that many bytes.
+  Outcome run(const std::vector<std::string> &arguments,
+              const std::vector<std::string> &environment = {}, rlim_t addressSpace = 0) const {
     std::vector<std::string> argv{(program / "launchwright").string()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return execute(argv, addressSpace);
+    return execute(argv, environment, addressSpace);
   }
 
   // A bash command line with the program's folder first on PATH.
-  Outcome shell(const std::string &script) const { return execute({"/bin/bash", "-c", script}); }
+  Outcome shell(const std::string &script) const {
+    return execute({"/bin/bash", "-c", script}, {});
+  }
 
   std::string entries() const { return slurp(program / "0013cst.ini"); }
   std::string backup() const { return slurp(program / "0013bkp.ini"); }
@@ -92,14 +96,22 @@ public:
   fs::path program, home, config, system;
 
 private:
-  Outcome execute(const std::vector<std::string> &argv, rlim_t addressSpace = 0) const {
+  Outcome execute(const std::vector<std::string> &argv, const std::vector<std::string> &added,
+                  rlim_t addressSpace = 0) const {
     const fs::path out = dir.path() / "stdout", err = dir.path() / "stderr";
-    const std::vector<std::string> environment{
-        "HOME=" + home.string(), "XDG_CONFIG_HOME=" + config.string(),
-        "XDG_CONFIG_DIRS=" + system.string(), "PATH=" + program.string() + ":/usr/bin:/bin",
-        "LANG=C.UTF-8",
+    std::map<std::string, std::string> variables{
+        {"HOME", home.string()},
+        {"XDG_CONFIG_HOME", config.string()},
+        {"XDG_CONFIG_DIRS", system.string()},
+        {"PATH", program.string() + ":/usr/bin:/bin"},
+        {"LANG", "C.UTF-8"},
         // Would list every plugin the program loads; the command line loads none.
-        "QT_DEBUG_PLUGINS=1"};
+        {"QT_DEBUG_PLUGINS", "1"}};
+    for (const auto &variable : added)
+      variables[variable.substr(0, variable.find('='))] = variable.substr(variable.find('=') + 1);
+    std::vector<std::string> environment;
+    for (const auto &[name, value] : variables)
+      environment.push_back(name + "=" + value);
     const pid_t child = ::fork();
     if (child == 0) {
       ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
@@ -122,7 +134,9 @@ private:
     ::waitpid(child, &status, 0);
     Outcome result{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), slurp(out),
                    slurp(err)};
-    EXPECT_EQ(result.err.find("plugin"), std::string::npos) << result.err;
+    if (variables["QT_DEBUG_PLUGINS"] == "1") {
+      EXPECT_EQ(result.err.find("plugin"), std::string::npos) << result.err;
+    }
     return result;
   }
 };
@@ -436,6 +450,17 @@ TEST(CommandLineTool, ListJsonFollowsTheDocumentedSchemaAndKeepsTheBytes) {
       << python.out;
   EXPECT_NE(python.out.find(hex("ctl" + controls) + " "), std::string::npos) << python.out;
   EXPECT_NE(python.out.find(hex(marked) + " "), std::string::npos) << python.out;
+
+  // The backup records, deleted latin1 entry first, the same way.
+  ASSERT_EQ(lw.run({"delete", "--kind", "customized", "--name", "ctl" + unbroken}).status, 0);
+  const Outcome records =
+      lw.shell("launchwright restore --list --json | python3 -c 'import json, sys\n"
+               "for r in json.load(sys.stdin): print(r[\"number\"], r[\"kind\"], "
+               "r.get(\"name_hex\"), r[\"name\"].encode().hex(), r[\"command\"].encode().hex())'");
+  EXPECT_EQ(records.status, 0) << records.err;
+  EXPECT_EQ(records.out, "1 user 636166e9 636166efbfbd " + hex("/bin/" + latin1).substr(0, 10) +
+                             "636166efbfbd\n2 customized None " + hex("ctl" + unbroken) + " " +
+                             hex("true " + unbroken) + "\n");
 }
 
 TEST(CommandLineTool, RefusedRequestsSayWhyOnOneLineAndWriteNothing) {
@@ -475,6 +500,12 @@ TEST(CommandLineTool, RefusedRequestsSayWhyOnOneLineAndWriteNothing) {
       {"add", "--kind", "machine", "--name", longestName(lw, 'm') + "m", "--command", "x"},
       {"add", "--kind", "user", "--name", "X", "--command", std::string(64 * 1024 + 1, 'x')},
       {"add", "--kind", "customized", "--name", std::string(64 * 1024 + 1, 'n'), "--command", "x"},
+      {"list", "--json", "--json"},
+      {"list", "-platform", "offscreen"},
+      {"-style=fusion", "list"},
+      {"list", "--desktop", ""},
+      {"show", "--kind", "user", "--name", "Mail"},
+      {"restore", "--json"},
   };
   const auto before = lw.snapshot();
   for (const auto &arguments : refused) {
@@ -482,7 +513,133 @@ TEST(CommandLineTool, RefusedRequestsSayWhyOnOneLineAndWriteNothing) {
     EXPECT_EQ(run.status, 2) << arguments.front() << " " << run.err;
     EXPECT_TRUE(run.err.starts_with("launchwright: ")) << run.err;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    // Qt's options are words of their own, never a cluster of one-letter options.
+    EXPECT_EQ(run.err.find("Unknown options"), std::string::npos) << run.err;
     EXPECT_EQ(lw.snapshot(), before) << arguments.front();
+  }
+}
+
+// Lines of the output, without the carriage returns a terminal adds.
+std::vector<std::string> linesOf(const std::string &out) {
+  std::vector<std::string> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) {
+    std::erase(line, '\r');
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(CommandLineTool, TextListingEscapesWhatCouldForgeARowAndAlignsOnlyOnATerminal) {
+  const Installation lw;
+  const std::string forged = "ab\tc\nAll Users\tforged";
+  putFile(lw.userAutostart() / (forged + ".desktop"),
+          "[Desktop Entry]\nType=Application\nExec=/bin/true\n");
+  putFile(lw.userAutostart() / "Caf\xC3\xA9\\1.desktop",
+          "[Desktop Entry]\nType=Application\nExec=/bin/true\n");
+  const std::string forgedRow = "Current User\tab\\tc\\nAll Users\\tforged\tStarts\t/bin/true";
+  const std::string cafeRow = "Current User\tCaf\xC3\xA9\\\\1\tStarts\t/bin/true";
+  const bool pty = lw.shell("script -qec true /dev/null").status == 0;
+  const struct {
+    std::string script;
+    bool header;
+  } cases[] = {{"launchwright list --desktop GNOME", false},
+               {"script -qec 'launchwright list --desktop GNOME' /dev/null", true},
+               {"script -qec 'launchwright list --desktop GNOME --no-legend' /dev/null", false}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.script);
+    if (c.script.starts_with("script") && !pty)
+      continue;
+    const Outcome run = lw.shell(c.script);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto lines = linesOf(run.out);
+    ASSERT_EQ(lines.size(), c.header ? 3u : 2u) << run.out;
+    if (!c.header) {
+      EXPECT_EQ(lines, std::vector<std::string>({cafeRow, forgedRow}));
+      continue;
+    }
+    // Each column starts at the same character (not byte) in every line.
+    const auto columnOf = [](const std::string &line, const std::string &cell) {
+      const std::string before = line.substr(0, line.find(cell));
+      return std::count_if(before.begin(), before.end(),
+                           [](char b) { return (static_cast<unsigned char>(b) & 0xC0) != 0x80; });
+    };
+    EXPECT_TRUE(lines[0].starts_with("Kind  ")) << lines[0];
+    EXPECT_EQ(columnOf(lines[0], "Status"), columnOf(lines[1], "Starts"));
+    EXPECT_EQ(columnOf(lines[0], "Status"), columnOf(lines[2], "Starts"));
+    EXPECT_EQ(columnOf(lines[0], "Command"), columnOf(lines[1], "/bin/true"));
+    EXPECT_NE(lines[2].find("ab\\tc\\nAll Users\\tforged"), std::string::npos);
+  }
+}
+
+TEST(CommandLineTool, DesktopOptionOrTheSessionDecidesForWhichDesktopEntriesAreJudged) {
+  const Installation lw;
+  putFile(lw.userAutostart() / "kde-only.desktop",
+          "[Desktop Entry]\nType=Application\nExec=/bin/true\nOnlyShowIn=KDE;\n");
+  const struct {
+    std::vector<std::string> arguments;
+    std::string session; // XDG_CURRENT_DESKTOP; empty: unset
+    bool starts;
+  } cases[] = {
+      {{"list", "--json"}, "", false},
+      {{"list", "--json", "--desktop", "KDE"}, "", true},
+      {{"list", "--json", "--desktop", "GNOME"}, "KDE", false},
+      {{"list", "--json"}, "KDE", true},
+      {{"check", "kde-only"}, "", false},
+      {{"check", "--desktop", "GNOME:KDE", "kde-only"}, "", true},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.arguments.back() + " in " + c.session);
+    std::vector<std::string> environment;
+    if (!c.session.empty())
+      environment.push_back("XDG_CURRENT_DESKTOP=" + c.session);
+    const Outcome run = lw.run(c.arguments, environment);
+    if (c.arguments.front() == "check") {
+      EXPECT_EQ(run.status, c.starts ? 0 : 1) << run.out;
+    } else {
+      const auto entries = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).array();
+      EXPECT_EQ(entryNamed(entries, "kde-only")["starts"].toBool(), c.starts) << run.out;
+    }
+    // Said once, on one line, only when neither the option nor the session names a desktop.
+    const bool unnamed = c.session.empty() && c.arguments.size() < 4;
+    EXPECT_EQ(run.err.empty(), !unnamed) << run.err;
+    if (unnamed) {
+      EXPECT_TRUE(run.err.starts_with("launchwright: XDG_CURRENT_DESKTOP is not set")) << run.err;
+      EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
+  }
+}
+
+TEST(CommandLineTool, ShowPrintsAnEntrysOwnFileOrStoredLines) {
+  const Installation lw;
+  const std::string mine = "[Desktop Entry]\r\nType=Application\r\nExec=/bin/true\r\n# \xE9\r\n";
+  const std::string machines = "[Desktop Entry]\nType=Application\nExec=/bin/false\n";
+  putFile(lw.userAutostart() / "Mine.desktop", mine);
+  putFile(lw.machineAutostart() / "Theirs.desktop", machines);
+  // Switched off by a file of the user's, which is not the machine entry's own.
+  ASSERT_EQ(lw.run({"disable", "--kind", "machine", "--name", "Theirs"}).status, 0);
+  ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", "Hourly", "--command", "true -x",
+                    "--schedule", "every:1h"})
+                .status,
+            0);
+  const auto entries = lw.entries();
+  const std::string stored = entries.substr(entries.find("Hourly\r\n"));
+  const struct {
+    const char *kind;
+    const char *name;
+    std::string out;
+  } cases[] = {
+      {"user", "Mine", mine},
+      {"machine", "Theirs", machines},
+      {"customized", "Hourly", stored.substr(0, stored.find("\r\n=====")) + "\r\n"},
+  };
+  for (const auto &c : cases) {
+    const Outcome run = lw.run({"show", "--kind", c.kind, "--name", c.name});
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::string expected = c.out;
+    if (c.kind == std::string("customized"))
+      std::erase(expected, '\r'); // one stored line a line
+    EXPECT_EQ(run.out, expected) << c.kind;
   }
 }
 
@@ -581,7 +738,7 @@ TEST(CommandLineTool, RunningOutOfMemoryEndsTheCommandWithAMessage) {
   ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", "Mail", "--command", "mail"}).status,
             0);
   constexpr rlim_t limit = rlim_t(512) << 20;
-  ASSERT_EQ(lw.run({"list"}, limit).status, 0) << "the limit leaves too little to start";
+  ASSERT_EQ(lw.run({"list"}, {}, limit).status, 0) << "the limit leaves too little to start";
   // The file's recognised start, then zeros: too large for the limit, not for the program.
   const fs::path entries = lw.program / "0013cst.ini";
   ASSERT_EQ(::truncate(entries.c_str(), off_t(240) << 20), 0);
@@ -589,7 +746,7 @@ TEST(CommandLineTool, RunningOutOfMemoryEndsTheCommandWithAMessage) {
   for (const std::vector<std::string> &arguments :
        {std::vector<std::string>{"list"},
         {"add", "--kind", "customized", "--name", "X", "--command", "x"}}) {
-    const Outcome run = lw.run(arguments, limit);
+    const Outcome run = lw.run(arguments, {}, limit);
     EXPECT_EQ(run.status, 1) << arguments.front() << ": " << run.err;
     EXPECT_NE(run.err.find("not enough memory"), std::string::npos) << run.err;
     EXPECT_EQ(lw.snapshot(), before) << arguments.front();
@@ -708,7 +865,8 @@ TEST(CommandLineTool, ClosedPipeEndsTheListingQuietly) {
     file += "Entry " + std::to_string(i) + "\r\n/usr/bin/true\r\n000000000000000x00202601010000" +
             "\r\n=====\r\n";
   std::ofstream(lw.program / "0013cst.ini", std::ios::binary) << file;
-  const Outcome run = lw.shell("set -o pipefail; launchwright list --json | head -c 1 >/dev/null");
+  const Outcome run =
+      lw.shell("set -o pipefail; launchwright list --json --desktop GNOME | head -c 1 >/dev/null");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
 }
@@ -718,10 +876,31 @@ TEST(CommandLineTool, HelpAndVersionNeedNoFiles) {
   fs::remove(lw.program / "0013trl.ini");
   const Outcome help = lw.run({"--help"});
   EXPECT_EQ(help.status, 0);
-  for (const char *command : {"list", "check", "add", "delete", "disable", "enable", "restore"})
+  for (const char *command :
+       {"list", "check", "show", "add", "delete", "disable", "enable", "restore"}) {
     EXPECT_NE(help.out.find(std::string("  ") + command + " "), std::string::npos) << command;
-  EXPECT_EQ(lw.run({"add", "--help"}).status, 0);
+    // The package ships the manual page, not the README.
+    const Outcome own = lw.run({command, "--help"});
+    EXPECT_EQ(own.status, 0) << command;
+    EXPECT_NE(own.out.find("man launchwright"), std::string::npos) << command;
+    EXPECT_EQ(own.out.find("README"), std::string::npos) << command;
+  }
   EXPECT_EQ(lw.run({"--version"}).out, "launchwright 1.03\n");
+}
+
+// Qt's own options alone open the window, which takes them: here on the offscreen platform
+// with no display named anywhere else.
+TEST(CommandLineTool, QtOptionsAloneStartTheWindowWithThem) {
+  const Installation lw;
+  ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", "Mail", "--command", "mail"}).status,
+            0);
+  fs::create_directories(lw.dir.path() / "runtime");
+  fs::permissions(lw.dir.path() / "runtime", fs::perms::owner_all);
+  const Outcome run = lw.run({"-platform", "offscreen", "-style=fusion"},
+                             {"QT_DEBUG_PLUGINS=0", "LAUNCHWRIGHT_EXIT_AFTER_MS=200",
+                              "XDG_RUNTIME_DIR=" + (lw.dir.path() / "runtime").string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Mail"), std::string::npos) << run.out;
 }
 
 } // namespace

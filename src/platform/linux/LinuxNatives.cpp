@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <pwd.h>
+#include <string_view>
 #include <thread>
 #include <unistd.h>
 
@@ -71,8 +72,19 @@ std::unique_ptr<Clock> makeNativeClock() { return std::make_unique<LinuxClock>()
 
 std::unique_ptr<ProgramLocation> makeNativeLocation() { return std::make_unique<ProcLocation>(); }
 
-std::unique_ptr<StartupState> makeNativeStartupState() {
-  return std::make_unique<XdgStartupState>(xdgLocations(&std::getenv));
+std::unique_ptr<StartupState> makeNativeStartupState(std::optional<std::string> desktop) {
+  XdgStartupState::Environment environment; // the process's own
+  if (desktop)
+    environment = [names = std::move(*desktop)](const char *variable) -> const char * {
+      return std::string_view(variable) == "XDG_CURRENT_DESKTOP" ? names.c_str()
+                                                                 : std::getenv(variable);
+    };
+  return std::make_unique<XdgStartupState>(xdgLocations(&std::getenv), std::move(environment));
+}
+
+bool sessionNamesItsDesktop() {
+  const char *names = std::getenv("XDG_CURRENT_DESKTOP");
+  return names && *names;
 }
 
 } // namespace lw

@@ -51,8 +51,10 @@ private:
 };
 } // namespace
 
-std::unique_ptr<StartupState> makeNativeStartupState() {
+std::unique_ptr<StartupState> makeNativeStartupState(std::optional<std::string>) {
   return std::make_unique<NativeStartupState>();
 }
+
+bool sessionNamesItsDesktop() { return true; }
 
 } // namespace lw
