@@ -183,8 +183,8 @@ TEST(HelpPagesTest, NameEveryCommandAndStatusOfTheirLanguageAndLinkOnlyToWhatIsT
 
   // Menu items, buttons, columns, kinds, the tray menu, the counts' last line, Status words
   // and reasons.
-  std::vector<int> numbers = {100, 110, 120, 130, 135, 140, 610, 144, 149, 154, 205, 210,
-                              630, 631, 766, 215, 220, 260, 265, 270, 290, 295, 611};
+  std::vector<int> numbers = {100, 110, 120, 130, 135, 140, 610, 144, 149, 154, 205, 210, 630,
+                              631, 766, 215, 220, 260, 265, 270, 290, 295, 611, 650, 651, 652};
   for (int number = 612; number <= 629; ++number)
     numbers.push_back(number);
   const std::string languageFile = read(resourceDir() / "0013trl.ini");
