@@ -38,8 +38,6 @@ namespace {
 
 // Set from outside by the companion starter when it brings the program up at logon. The wait
 // gives the rest of the desktop time to come up before the first entries are started.
-constexpr const char *autostartMarkerName = "Autostart";
-constexpr const char *autostartMarkerData = "x";
 constexpr std::chrono::milliseconds autostartWait{5500};
 
 // The suite program's value that this program removes when it is closed or ended.
@@ -263,9 +261,8 @@ void MainDialog::chooseLanguage(const std::string &header) {
 }
 
 void MainDialog::consumeAutostartMarker() {
-  if (toolbox.readValue(3, autostartMarkerName) != autostartMarkerData)
+  if (!logonmarker::take(platform.registry))
     return;
-  toolbox.deleteValue(3, autostartMarkerName);
   platform.clock.sleepFor(autostartWait);
   launcher.startedByAutostart = true;
 }

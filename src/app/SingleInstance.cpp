@@ -7,12 +7,6 @@
 
 namespace lw {
 
-namespace {
-
-constexpr const char *autostartMarkerName = "Autostart";
-
-} // namespace
-
 void bringToFront(MainDialog &window) {
   window.guarded([&window] {
     if (window.isHidden())
@@ -30,10 +24,9 @@ int handOverToRunningInstance(SingleInstance &instance, Registry &registry) {
       std::fprintf(stderr, "launchwright: another instance is running but does not answer.\n");
     return 1;
   }
-  if (registry.read(RegistryRoot::LocalMachine, keys::settingsRead, autostartMarkerName) == "x") {
-    registry.remove(RegistryRoot::LocalMachine, keys::settingsRead, autostartMarkerName);
+  // A logon start that finds the program running leaves it where it is (in the tray).
+  if (logonmarker::take(registry))
     return 0;
-  }
   return instance.askToShow() ? 0 : 1;
 }
 

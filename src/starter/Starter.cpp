@@ -6,10 +6,6 @@
 
 namespace lw {
 
-namespace {
-constexpr const char *markerName = "Autostart";
-}
-
 bool runStarter(Registry &registry, const ProgramLocation &location, const ProgramStart &start,
                 std::string &program) {
   const std::string self = location.executablePath();
@@ -18,10 +14,10 @@ bool runStarter(Registry &registry, const ProgramLocation &location, const Progr
   if (cut == std::string::npos)
     return false;
 
-  ownvalues::write(registry, keys::settingsRead, markerName, "x");
+  logonmarker::set(registry);
   if (start(program))
     return true;
-  ownvalues::remove(registry, keys::settingsRead, markerName);
+  logonmarker::take(registry);
   return false;
 }
 

@@ -115,4 +115,19 @@ bool remove(Registry &registry, std::string_view path, std::string_view name);
 bool isOwnKey(std::string_view path);
 } // namespace ownvalues
 
+// The logon marker: the starter sets "Autostart" to "x" and notes when, beside it, in seconds
+// of the system clock; the program it starts takes the marker back. A marker older than a logon
+// start can take was left by a program that ended at once, and whoever finds it takes it back
+// without acting on it. One without the note (an older starter's) counts as fresh.
+namespace logonmarker {
+inline constexpr const char *name = "Autostart";
+inline constexpr const char *data = "x";
+inline constexpr const char *setAt = "Autostart set";
+inline constexpr std::int64_t staleAfterSeconds = 120;
+std::int64_t now();
+void set(Registry &registry);
+// Takes the marker back; true when it was there and fresh, that is a logon start.
+bool take(Registry &registry);
+} // namespace logonmarker
+
 } // namespace lw

@@ -1,5 +1,8 @@
 #include "Toolbox.h"
 
+#include <charconv>
+#include <chrono>
+
 namespace lw {
 
 namespace {
@@ -84,6 +87,32 @@ bool Toolbox::deleteValue(int mode, std::string_view name) {
   default:
     return false;
   }
+}
+
+std::int64_t logonmarker::now() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+void logonmarker::set(Registry &registry) {
+  ownvalues::write(registry, keys::settingsRead, setAt, std::to_string(now()));
+  ownvalues::write(registry, keys::settingsRead, name, data);
+}
+
+bool logonmarker::take(Registry &registry) {
+  if (ownvalues::read(registry, keys::settingsRead, name) != data)
+    return false;
+  const std::optional<std::string> when = ownvalues::read(registry, keys::settingsRead, setAt);
+  ownvalues::remove(registry, keys::settingsRead, name);
+  ownvalues::remove(registry, keys::settingsRead, setAt);
+  if (!when)
+    return true;
+  std::int64_t at = 0;
+  const auto [end, error] = std::from_chars(when->data(), when->data() + when->size(), at);
+  // A note that is not a time, or one from the future of a clock set back, is no proof of age.
+  return error != std::errc() || end != when->data() + when->size() ||
+         now() - at <= staleAfterSeconds;
 }
 
 } // namespace lw

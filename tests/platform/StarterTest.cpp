@@ -33,6 +33,13 @@ TEST(Starter, MarkerStaysOnlyWhenTheProgramBesideItStarted) {
     EXPECT_EQ(markerAtStart, "x");
     EXPECT_EQ(registry.get(RegistryRoot::LocalMachine, keys::settingsRead, "Autostart"),
               starts ? std::optional<std::string>("x") : std::nullopt);
+    // When it was set, so that a marker left by a program that ended at once can be told.
+    const auto setAt =
+        registry.get(RegistryRoot::LocalMachine, keys::settingsRead, "Autostart set");
+    EXPECT_EQ(setAt.has_value(), starts);
+    if (setAt) {
+      EXPECT_LE(std::abs(std::stoll(*setAt) - logonmarker::now()), 5);
+    }
   }
 }
 
