@@ -81,8 +81,11 @@ void MainDialog::applyFilter() {
   const QString wanted = filterLine->text();
   const auto &rows = listModel->rows();
   for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+    // The name shown, the file's own name behind it, or the command.
     const bool shown = wanted.isEmpty() ||
                        listModel->cellText(row, 0).contains(wanted, Qt::CaseInsensitive) ||
+                       QString::fromUtf8(rows[static_cast<std::size_t>(row)].name)
+                           .contains(wanted, Qt::CaseInsensitive) ||
                        listModel->cellText(row, 2).contains(wanted, Qt::CaseInsensitive);
     if (entryList->isRowHidden(row, {}) == shown)
       entryList->setRowHidden(row, {}, !shown);
