@@ -15,12 +15,17 @@ trap 'rm -rf "$work"' EXIT
 cp -r build/bin "$work/program"
 mkdir -p "$work/home" "$work/config/autostart" "$work/system/autostart"
 
-entry() { # folder name command
-  printf '[Desktop Entry]\nType=Application\nName=%s\nExec=%s\n' "$2" "$3" >"$1/$2.desktop"
+entry() { # folder file-name shown-name command
+  printf '[Desktop Entry]\nType=Application\nName=%s\nExec=%s\n' "$3" "$4" >"$1/$2.desktop"
 }
-entry "$work/config/autostart" "Clipboard" "/usr/bin/env clipboard-daemon --quiet"
-entry "$work/config/autostart" "Notes" "/usr/bin/env notes --tray"
-entry "$work/system/autostart" "Print Queue" "/usr/bin/env print-applet"
+entry "$work/config/autostart" "clipboard" "Clipboard Manager" "/usr/bin/env clipboard-daemon --quiet"
+entry "$work/config/autostart" "notes" "Notes" "/usr/bin/env notes --tray"
+entry "$work/config/autostart" "syncer" "File Sync" "/opt/filesync/syncer --daemon"
+entry "$work/system/autostart" "print-applet" "Print Queue Applet" "/usr/bin/env print-applet"
+# The window as a user left it last time: wider and taller than it first opens.
+mkdir -p "$work/config/launchwright"
+printf '[HKEY_CURRENT_USER\\SOFTWARE\\Kestrum\\Kestrumsoft Launchwright\\Window]\nLayout=860 470 150 110 250\n' \
+  >"$work/config/launchwright/registry.ini"
 
 # Two customized entries (once a day, every 3 hours) that last started this minute, so that
 # neither is due while the picture is taken and their Status shows a real next start.
