@@ -144,17 +144,6 @@ void appendBytes(std::string &out, const char *key, const char *hexKey, std::str
   }
 }
 
-// A backup record's kind line as a kind: "0" the machine's, "1" the user's, "2" customized.
-std::optional<EntryKind> backupKindOf(const std::string &kindLine) {
-  if (kindLine == "0")
-    return EntryKind::AllUsers;
-  if (kindLine == "1")
-    return EntryKind::CurrentUser;
-  if (kindLine == "2")
-    return EntryKind::Customized;
-  return std::nullopt;
-}
-
 // A Run entry's own file. A machine entry's row names the user's file of the same name when
 // that replaces or switches it off; its own is then the first machine folder's file of the name
 // (the user's folder comes first among the entry folders).

@@ -15,16 +15,6 @@ bool offered(const std::vector<std::string> &lines, std::size_t p) {
   return beginsRecord(lines[p]) && p + 3 < lines.size();
 }
 
-std::optional<EntryKind> kindOf(const std::string &kindLine) {
-  if (kindLine == "0")
-    return EntryKind::AllUsers;
-  if (kindLine == "1")
-    return EntryKind::CurrentUser;
-  if (kindLine == "2")
-    return EntryKind::Customized;
-  return std::nullopt;
-}
-
 // An entry a restore may change, recorded before it does.
 struct Holder {
   EntryKind kind;
@@ -84,7 +74,7 @@ void settleHolders(EntryStore &store, const std::vector<Holder> &holders, bool r
 RestoreReport restore(EntryStore &store, Toolbox &toolbox, const BackupRecord &record,
                       const std::vector<std::string> &readAtStart, std::size_t at) {
   RestoreReport result;
-  const auto kind = kindOf(record.kindLine);
+  const auto kind = backupKindOf(record.kindLine);
   if (!kind)
     return result;
   const Platform &platform = store.system();
@@ -191,7 +181,7 @@ ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
       continue;
     }
     BackupRecord record{++number, lines[p], lines[p + 1], lines[p + 2], lines[p + 3], {}};
-    if (const auto kind = kindOf(record.kindLine)) {
+    if (const auto kind = backupKindOf(record.kindLine)) {
       const auto taken = store.namesLike(*kind, record.name);
       if (!taken.empty())
         record.takenBy = taken.front();
@@ -230,6 +220,16 @@ ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
 ReversalResult restoreRecord(EntryStore &store, Toolbox &toolbox, std::size_t number) {
   return reverseStartupChanges(
       store, toolbox, {[number](const BackupRecord &record) { return record.number == number; }});
+}
+
+std::optional<EntryKind> backupKindOf(const std::string &kindLine) {
+  if (kindLine == "0")
+    return EntryKind::AllUsers;
+  if (kindLine == "1")
+    return EntryKind::CurrentUser;
+  if (kindLine == "2")
+    return EntryKind::Customized;
+  return std::nullopt;
 }
 
 } // namespace lw

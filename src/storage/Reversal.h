@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace lw {
@@ -69,5 +70,9 @@ ReversalResult restoreRecord(EntryStore &store, Toolbox &toolbox, std::size_t nu
 
 // How many records the walk offers.
 std::size_t offeredRecords(const std::vector<std::string> &backupLines);
+
+// A backup record's kind line as a kind: "0" the machine's, "1" the user's, "2" customized;
+// nothing for any other line.
+std::optional<EntryKind> backupKindOf(const std::string &kindLine);
 
 } // namespace lw
