@@ -64,8 +64,10 @@ int main(int argc, char *argv[]) {
   lw::QtPrompter prompter;
   lw::QtFileChooser fileChooser;
   auto startup = lw::makeNativeStartupState();
-  const lw::Platform platform{*registry, *shell,      *clock,  *location,
-                              prompter,  fileChooser, *startup};
+  const auto logonSources = lw::makeNativeLogonSources();
+  lw::Platform platform{*registry, *shell, *clock, *location, prompter, fileChooser, *startup};
+  for (const auto &source : logonSources)
+    platform.logonSources.push_back(source.get());
   lw::SingleInstance instance;
   if (!instance.claim())
     return lw::handOverToRunningInstance(instance, *registry);

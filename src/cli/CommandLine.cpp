@@ -384,7 +384,10 @@ int run(int argc, char *argv[]) {
   auto location = makeNativeLocation();
   auto startup = makeNativeStartupState(desktop);
   cli::CommandLinePrompter prompter;
-  const Platform platform{*registry, *shell, *clock, *location, prompter, prompter, *startup};
+  const auto logonSources = makeNativeLogonSources();
+  Platform platform{*registry, *shell, *clock, *location, prompter, prompter, *startup};
+  for (const auto &source : logonSources)
+    platform.logonSources.push_back(source.get());
   try {
     LanguageTable texts(platform);
     // Scripts and support staff read the same words on every machine.

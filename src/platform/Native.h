@@ -3,6 +3,7 @@
 // built for. One source set per system provides these functions.
 
 #include "Clock.h"
+#include "LogonSources.h"
 #include "ProgramLocation.h"
 #include "Registry.h"
 #include "Shell.h"
@@ -11,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace lw {
 
@@ -30,5 +32,8 @@ makeNativeStartupState(std::optional<std::string> desktop = std::nullopt);
 // Whether the session names its desktop, so that an entry meant for some desktops only is judged
 // for it (on Linux: XDG_CURRENT_DESKTOP is set and not empty). Always so on Windows.
 bool sessionNamesItsDesktop();
+// The other ways a program starts at logon on this system, one reader each (see LogonSources.h).
+// Making them asks nothing yet: each is asked when listed.
+std::vector<std::unique_ptr<LogonSource>> makeNativeLogonSources();
 
 } // namespace lw

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "Clock.h"
+#include "LogonSources.h"
 #include "ProgramLocation.h"
 #include "Prompter.h"
 #include "Registry.h"
 #include "Shell.h"
 #include "StartupState.h"
+
+#include <vector>
 
 namespace lw {
 
@@ -19,6 +22,9 @@ struct Platform {
   Prompter &prompter;
   FileChooser &fileChooser;
   StartupState &startup;
+  // The other ways a program starts at logon; none where a caller does not ask them (the tests
+  // of the Run keys, the timer).
+  std::vector<LogonSource *> logonSources{};
 };
 
 } // namespace lw

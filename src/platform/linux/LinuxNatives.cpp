@@ -72,6 +72,8 @@ std::unique_ptr<Clock> makeNativeClock() { return std::make_unique<LinuxClock>()
 
 std::unique_ptr<ProgramLocation> makeNativeLocation() { return std::make_unique<ProcLocation>(); }
 
+std::vector<std::unique_ptr<LogonSource>> makeNativeLogonSources() { return {}; }
+
 std::unique_ptr<StartupState> makeNativeStartupState(std::optional<std::string> desktop) {
   XdgStartupState::Environment environment; // the process's own
   if (desktop)

@@ -51,6 +51,8 @@ private:
 };
 } // namespace
 
+std::vector<std::unique_ptr<LogonSource>> makeNativeLogonSources() { return {}; }
+
 std::unique_ptr<StartupState> makeNativeStartupState(std::optional<std::string>) {
   return std::make_unique<NativeStartupState>();
 }
