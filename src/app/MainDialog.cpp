@@ -134,6 +134,7 @@ MainDialog::MainDialog(const Platform &system, Tray &tray, QWidget *parent)
     connect(button, &QPushButton::clicked, this, [this, id = id] { dispatch(id); });
 
   buildMenuBar();
+  buildViewMenu();
   timer.setInterval(timerPeriodMs);
   connect(&timer, &QTimer::timeout, this, [this] { dispatch(command::timer); });
   trayIcon.notify = [this](TrayClick click) { guarded([&] { OnTrayNotify(click); }); };
@@ -166,6 +167,7 @@ QIcon MainDialog::programIcon() {
 }
 
 MainDialog::~MainDialog() {
+  joinLogonWorker();
   trayIcon.notify = nullptr;
   trayIcon.remove();
   // The rows speak through this window's texts and timer, which end before its child widgets
@@ -209,6 +211,7 @@ void MainDialog::initialise() {
 
   launcher.startedThisRun.clear();
   consumeAutostartMarker();
+  readViewChoices();
   // Before the list is read, so that no change after the reading goes unseen.
   watchFiles();
   refreshList();
@@ -229,11 +232,14 @@ void MainDialog::applyTexts() {
     button->setText(textOf(number));
   entryList->setAccessibleName(textOf(text::entryListName));
   const std::pair<const char *, std::int32_t> menus[] = {{"fileMenu", text::fileMenu},
+                                                         {"viewMenu", text::viewMenu},
                                                          {"languageMenu", text::languageMenu},
                                                          {"helpMenu", text::helpMenu}};
   for (const auto &[name, number] : menus)
     if (auto *menu = menuBar->findChild<QMenu *>(QLatin1String(name)))
       menu->setTitle(textOf(number));
+  otherSourcesAction->setText(textOf(text::menuOtherSources));
+  systemComponentsAction->setText(textOf(text::menuSystemComponents));
   listModel->setHeaders({textOf(text::nameColumn), textOf(text::kindColumn),
                          textOf(text::commandColumn), textOf(text::statusColumn)});
 }

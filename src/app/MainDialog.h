@@ -4,6 +4,7 @@
 #include "StartupListModel.h"
 #include "Tray.h"
 #include "editing/WindowCommands.h"
+#include "entries/LogonRows.h"
 #include "entries/StartupList.h"
 #include "scheduler/Launcher.h"
 #include "scheduler/ScheduleStatus.h"
@@ -23,8 +24,10 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+class QAction;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
@@ -119,6 +122,8 @@ public:
   bool reloadPending() const { return launcher.reloadPending; }
   bool startedByAutostart() const { return launcher.startedByAutostart; }
   bool timerRunning() const { return timer.isActive(); }
+  // How many times the other ways a program starts were asked and their answers shown.
+  int logonListingsShown() const { return logonListings; }
   const std::string &status() const { return statusText; }
 
   // Shows the window for the first time; a start at logon goes straight to the tray instead
@@ -203,6 +208,7 @@ private:
   void OnClose();
   void OnTrayNotify(TrayClick click);
   void OnInitMenuPopup(QMenu *popup);
+  void OnViewChanged();
 
   void initialise();
   // Every text of the window from the language table, and again after the user chose another.
@@ -235,6 +241,15 @@ private:
   // The bands around the canvas, for their present sizes.
   void drawBands();
   void buildMenuBar();
+  // View: the other ways a program starts at logon, and the operating system's own among them.
+  void buildViewMenu();
+  void readViewChoices();
+  // Asks the sources on a thread of its own; their rows follow the list's own when they answer.
+  void listLogonSources();
+  void takeLogonAnswers(std::vector<LogonAnswer> answers);
+  void joinLogonWorker();
+  void showRows();
+  void showCounts();
   QMenu *loadTrayMenu();
   void wireMenu(QMenu *menu);
   void reportFileError(const FileError &error);
@@ -260,6 +275,7 @@ private:
   QSize bandsDrawnFor;
   std::string savedLayout; // as last read or written, so that an unchanged one is not written
   std::string statusText;
+  std::string runStatus; // the counts of the list's own rows, without the other ways to start
   std::vector<std::string> failuresTold; // entries whose failed start the user was told of
   std::string failureNotes;              // lines under the counts until the next refresh
   QIcon icon;
@@ -272,6 +288,17 @@ private:
   std::uint64_t launcherSwitchesSeen = 0; // the launcher's switchesReads() last looked at
   bool listOutdated = false;
   QTimer listRetry; // for a list change that waits for a command's dialog to close
+
+  // The other ways a program starts at logon, as the View menu chose them and last listed.
+  QAction *otherSourcesAction = nullptr;
+  QAction *systemComponentsAction = nullptr;
+  bool showOtherSources = false;
+  bool showSystemComponents = false;
+  std::vector<StartupEntry> logonRows;
+  std::string logonCounts;
+  std::thread logonWorker;
+  bool logonAgain = false; // asked again while an asking ran
+  int logonListings = 0;
 };
 
 } // namespace lw

@@ -33,8 +33,15 @@ void MainDialog::refreshList() {
   listOutdated = false;
   mark = -1;
   scheduleTexts.reset(); // the language file may have changed since
-  listModel->setRows(std::move(listing.rows));
-  statusText = std::move(listing.statusText);
+  // The other ways a program starts stay as last asked until the sources answer again.
+  std::vector<StartupEntry> rows = std::move(listing.rows);
+  if (showOtherSources)
+    rows.insert(rows.end(), logonRows.begin(), logonRows.end());
+  listModel->setRows(std::move(rows));
+  runStatus = std::move(listing.statusText);
+  statusText = runStatus;
+  if (showOtherSources && !logonCounts.empty())
+    statusText += "\n\n" + logonCounts;
 
   const bool customized = listing.customizedCount != 0;
   if (customized)
@@ -42,11 +49,40 @@ void MainDialog::refreshList() {
   else
     timer.stop();
   updateStarterValue(toolbox, customized, LW_STARTER_FILE);
-  ui->statusText->setText(QString::fromUtf8(statusText));
+  showCounts();
+  noteSwitches(listing.switchesUnreadable);
+  listLogonSources();
+}
+
+void MainDialog::showCounts() {
+  ui->statusText->setText(QString::fromUtf8(statusText + failureNotes));
   ui->statusText->setAccessibleName(spokenCounts(statusText));
   ui->statusText->setAccessibleDescription(QString::fromUtf8(statusText));
   fitCounts();
-  noteSwitches(listing.switchesUnreadable);
+}
+
+void MainDialog::showRows() {
+  // The row the user selected stays selected when the rows below the list's own change.
+  const auto selected = selectedEntry();
+  mark = -1;
+  listModel->setLogonRows(logonRows);
+  statusText = runStatus;
+  if (!logonCounts.empty())
+    statusText += "\n\n" + logonCounts;
+  showCounts();
+  if (!selected)
+    return;
+  const auto &rows = listModel->rows();
+  for (std::size_t row = 0; row < rows.size(); ++row) {
+    const StartupEntry &entry = rows[row];
+    const bool same = selected->logon
+                          ? entry.logon && entry.logon->source == selected->logon->source
+                          : !entry.logon && entry.kind == selected->kind;
+    if (same && entry.name == selected->name) {
+      entryList->setCurrentIndex(listModel->index(static_cast<int>(row), 0));
+      return;
+    }
+  }
 }
 
 void MainDialog::makeFilterLine() {

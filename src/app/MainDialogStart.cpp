@@ -78,6 +78,8 @@ void MainDialog::OnStartNow() {
     return;
   }
   const StartupEntry &entry = *selected;
+  if (onLogonEntry(*this, entry, LogonCommand::Start))
+    return;
   const StartResult result =
       startNow(platform, {entry.kind, entry.name, entry.command, entry.workingDirectory},
                launcher.startedThisRun);

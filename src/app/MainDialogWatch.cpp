@@ -89,7 +89,7 @@ void MainDialog::refreshSelecting(EntryKind kind, const std::string &name) {
   refreshList();
   const auto &rows = listModel->rows();
   for (std::size_t row = 0; row < rows.size(); ++row)
-    if (rows[row].kind == kind && rows[row].name == name) {
+    if (!rows[row].logon && rows[row].kind == kind && rows[row].name == name) {
       const QModelIndex index = listModel->index(static_cast<int>(row), 0);
       entryList->setCurrentIndex(index);
       entryList->scrollTo(index);

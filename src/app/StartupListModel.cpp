@@ -1,11 +1,14 @@
 #include "StartupListModel.h"
 
+#include "entries/LogonRows.h"
+
 #include "entries/StartupStatus.h"
 
 #include <QApplication>
 #include <QStyle>
 
 #include <algorithm>
+#include <iterator>
 #include <numeric>
 
 namespace lw {
@@ -18,6 +21,9 @@ void StartupListModel::setHeaders(QStringList titles) {
   headers = std::move(titles);
   for (const EntryKind kind : {EntryKind::AllUsers, EntryKind::CurrentUser, EntryKind::Customized})
     kindLabels[static_cast<std::size_t>(kind)] = QString::fromUtf8(kindLabel(kind, texts));
+  for (int kind = 0; kind < logonSourceKinds; ++kind)
+    logonKindLabels[static_cast<std::size_t>(kind)] =
+        QString::fromUtf8(logonKindLabel(static_cast<LogonSourceKind>(kind), texts));
   endResetModel();
 }
 
@@ -30,6 +36,20 @@ void StartupListModel::setRows(std::vector<StartupEntry> rows) {
   if (sortColumn >= 0)
     arrange();
   endResetModel();
+}
+
+void StartupListModel::setLogonRows(std::vector<StartupEntry> logonRows) {
+  std::vector<std::size_t> order(entries.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::sort(order.begin(), order.end(),
+            [this](std::size_t a, std::size_t b) { return readOrder[a] < readOrder[b]; });
+  std::vector<StartupEntry> rows;
+  rows.reserve(entries.size() + logonRows.size());
+  for (const std::size_t row : order)
+    if (!entries[row].logon)
+      rows.push_back(std::move(entries[row]));
+  std::move(logonRows.begin(), logonRows.end(), std::back_inserter(rows));
+  setRows(std::move(rows));
 }
 
 void StartupListModel::statusChanged(int first, int last) {
@@ -83,7 +103,8 @@ QVariant StartupListModel::data(const QModelIndex &index, int role) const {
     case 0:
       return nameShown(entry);
     case 1:
-      return kindLabels[static_cast<std::size_t>(entry.kind)];
+      return entry.logon ? logonKindLabels[static_cast<std::size_t>(entry.logon->source)]
+                         : kindLabels[static_cast<std::size_t>(entry.kind)];
     case 2:
       return QString::fromUtf8(entry.command);
     default:

@@ -33,6 +33,9 @@ public:
 
   // Replaces every row; views forget their selection.
   void setRows(std::vector<StartupEntry> entries);
+  // Replaces the rows of the other ways a program starts (those with a logon item) and keeps the
+  // others in the order they were read; views forget their selection.
+  void setLogonRows(std::vector<StartupEntry> logonRows);
   const std::vector<StartupEntry> &rows() const { return entries; }
   // For changes that keep the rows' number and order; call statusChanged afterwards.
   std::vector<StartupEntry> &rowsForUpdate() { return entries; }
@@ -67,6 +70,7 @@ private:
   Timing timing;
   QStringList headers;
   std::array<QString, 3> kindLabels; // by EntryKind, read when the headers are set
+  std::array<QString, logonSourceKinds> logonKindLabels; // by LogonSourceKind, likewise
   // Mutable for the timings only, filled in on first use.
   mutable std::vector<StartupEntry> entries;
   mutable std::vector<bool> timed;

@@ -6,6 +6,7 @@
 #include "ScheduleRule.h"
 
 #include "entries/EntryCommands.h"
+#include "entries/LogonRows.h"
 #include "entries/StartupList.h"
 #include "scheduler/Schedule.h"
 #include "storage/EntryFormat.h"
@@ -72,6 +73,14 @@ std::optional<EntryKind> kindOfWord(std::string_view word) {
     return EntryKind::CurrentUser;
   if (word == "machine")
     return EntryKind::AllUsers;
+  return std::nullopt;
+}
+
+std::optional<Kinds> kindsOfWord(std::string_view word) {
+  if (const auto kind = kindOfWord(word))
+    return Kinds{kind, std::nullopt};
+  if (const auto kind = logonKindOfWord(word))
+    return Kinds{std::nullopt, kind};
   return std::nullopt;
 }
 
@@ -178,6 +187,40 @@ Result switchEntry(Context &context, EntryKind kind, const std::string &name, bo
             "the entry " + quoted(name) + " could not be switched " + (enabled ? "on" : "off") +
                 fileOf(*found.entry)};
   updateStarter(context);
+  return {exitSuccess,
+          context.texts.getText(enabled ? text::switchedOnNotice : text::switchedOffNotice) + "\n",
+          {}};
+}
+
+Result switchLogonEntry(Context &context, LogonSourceKind kind, const std::string &name,
+                        bool enabled) {
+  const std::string kindWord = wordOfLogonKind(kind);
+  LogonListing listing = readLogonRows(context.platform.logonSources, context.texts,
+                                       {kind, /*systemComponents=*/true});
+  if (!listing.unavailable.empty())
+    return {exitFailure, {}, listing.unavailable.front()};
+  const StartupEntry *found = nullptr;
+  for (const auto &row : listing.rows)
+    if (row.name == name) {
+      if (found)
+        return refused("the name " + quoted(name) + " is not unique among the " + kindWord +
+                       " entries");
+      found = &row;
+    }
+  if (!found)
+    return refused("there is no " + kindWord + " entry named " + quoted(name));
+  switch (switchLogonItem(context.platform.logonSources, *found->logon, enabled)) {
+  case LogonOutcome::NotSupported:
+    return refused("the " + kindWord + " entry " + quoted(name) +
+                   " cannot be switched here; change it with the tool that owns it");
+  case LogonOutcome::Failed:
+    return {exitFailure,
+            {},
+            "the " + kindWord + " entry " + quoted(name) + " could not be switched " +
+                (enabled ? "on" : "off")};
+  case LogonOutcome::Done:
+    break;
+  }
   return {exitSuccess,
           context.texts.getText(enabled ? text::switchedOnNotice : text::switchedOffNotice) + "\n",
           {}};

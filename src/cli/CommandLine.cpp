@@ -51,9 +51,11 @@ constexpr const char *overview =
     "Lists, checks and changes the programs started at logon without opening the window.\n"
     "\n"
     "Commands:\n"
-    "  list [--json] [--no-legend] [--desktop NAME]\n"
-    "                                 every entry, as the window lists them\n"
-    "  check [--desktop NAME] [NAME]  why each entry (or each entry NAME) will or will not "
+    "  list [--json] [--no-legend] [--desktop NAME] [--kind K]\n"
+    "                                 every entry, as the window lists them, and every\n"
+    "                                 other way a program starts at logon\n"
+    "  check [--desktop NAME] [--kind K] [NAME]\n"
+    "                                 why each entry (or each entry NAME) will or will not "
     "start\n"
     "  show --kind K --name N         an entry's autostart file, or its stored lines\n"
     "  add --kind K --name N --command C [--schedule RULE]\n"
@@ -64,7 +66,8 @@ constexpr const char *overview =
     "  restore --list [--json]        the records of the backup file, numbered\n"
     "  restore N                      write record N back and take it out of the file\n"
     "\n"
-    "Kinds: customized, user, machine.\n"
+    "Kinds: customized, user, machine; listed, and where their source allows switched:\n"
+    "       systemd-unit, session-script, boot-job, startup-folder, run-once, logon-task.\n"
     "Rules: daily, every-2-days, weekly, monthly, yearly, every:90m, every:3h, every:2d,\n"
     "       every:1w, weekday:tuesday, monthday:15.\n"
     "Exit status: 0 done; 1 a file could not be written or a checked entry will not start;\n"
@@ -140,6 +143,8 @@ int complain(const std::string &message, int status) {
 
 // Output to a closed pipe ends the program quietly; any other failed write is a failure.
 int finish(const cli::Result &result) {
+  for (const auto &note : result.notes)
+    writeAll(stderr, std::string(programName) + ": " + oneLine(note) + "\n");
   if (!writeAll(stdout, result.out)) {
     if (errno == EPIPE)
       return result.status;
@@ -152,6 +157,7 @@ int finish(const cli::Result &result) {
 
 struct Options {
   QCommandLineOption kind{"kind", "customized, user or machine.", "kind"};
+  QCommandLineOption listedKind{"kind", "Only the entries of this kind (see --help).", "kind"};
   QCommandLineOption name{"name", "The entry's name, exactly.", "name"};
   QCommandLineOption command{"command", "The command line it starts.", "command"};
   QCommandLineOption schedule{"schedule", "Customized entries: the start rule (default daily).",
@@ -296,11 +302,11 @@ int run(int argc, char *argv[]) {
   if (command == "list") {
     describe("Every startup entry, in the window's order: aligned under a header on a terminal, "
              "tab-separated otherwise.");
-    parser.addOptions({options.json, options.noLegend, options.desktop});
+    parser.addOptions({options.json, options.noLegend, options.desktop, options.listedKind});
   } else if (command == "check") {
     describe("Why each entry will or will not start. Exit status 0 when every entry checked will "
              "start, 1 otherwise.");
-    parser.addOption(options.desktop);
+    parser.addOptions({options.desktop, options.listedKind});
     parser.addPositionalArgument("name", "Only the entries of this name.", "[NAME]");
   } else if (command == "add") {
     describe("Adds a startup entry.");
@@ -339,14 +345,22 @@ int run(int argc, char *argv[]) {
 
   std::string missing;
   std::optional<EntryKind> kind;
+  std::optional<LogonSourceKind> logonKind; // disable and enable of another way to start
+  cli::Kinds listed;
   std::optional<std::string> name;
   std::optional<std::string> entryCommand;
   std::optional<std::string> rule;
   if (command == "add" || namesEntry) {
     if (const auto word = required(parser, options.kind, raw, missing)) {
-      kind = cli::kindOfWord(*word);
-      if (!kind && missing.empty())
-        missing = "unknown kind \"" + *word + "\"; use customized, user or machine";
+      const auto kinds = cli::kindsOfWord(*word);
+      kind = kinds ? kinds->entry : std::nullopt;
+      if (kinds && kinds->logon && command != "disable" && command != "enable" && missing.empty())
+        missing = "entries of kind " + *word +
+                  " are only listed and switched here; change them with the tool that owns them";
+      else if (kinds && kinds->logon)
+        logonKind = kinds->logon;
+      else if (!kind && missing.empty())
+        missing = "unknown kind \"" + *word + "\"; use " + cli::kindWords;
     }
     name = required(parser, options.name, raw, missing);
     if (command == "add") {
@@ -367,6 +381,13 @@ int run(int argc, char *argv[]) {
     }
     if (missing.empty() && parser.isSet(options.json) && !parser.isSet(options.list))
       missing = "--json goes with --list";
+  }
+  if ((command == "list" || command == "check") && parser.isSet(options.listedKind)) {
+    const std::string word = raw.bytesOf(parser.value(options.listedKind));
+    if (const auto kinds = cli::kindsOfWord(word))
+      listed = *kinds;
+    else
+      missing = "unknown kind \"" + word + "\"; use " + cli::kindWords;
   }
   std::optional<std::string> desktop;
   if ((command == "list" || command == "check") && parser.isSet(options.desktop)) {
@@ -403,8 +424,8 @@ int run(int argc, char *argv[]) {
       std::optional<std::string> checked;
       if (!positional.isEmpty())
         checked = raw.bytesOf(positional.first());
-      const cli::Result result = command == "list" ? cli::listEntries(context, form())
-                                                   : cli::checkEntries(context, checked);
+      const cli::Result result = command == "list" ? cli::listEntries(context, form(), listed)
+                                                   : cli::checkEntries(context, checked, listed);
       // Entries meant for some desktops only are judged for none: say so, once.
       if (!desktop && !sessionNamesItsDesktop() && result.status != exitUsage)
         writeAll(stderr, std::string(programName) + ": " + unnamedDesktop + "\n");
@@ -416,6 +437,8 @@ int run(int argc, char *argv[]) {
       return finish(cli::addEntry(context, *kind, *name, *entryCommand, rule));
     if (command == "delete")
       return finish(cli::deleteEntry(context, *kind, *name));
+    if (changesEntry && logonKind)
+      return finish(cli::switchLogonEntry(context, *logonKind, *name, command == "enable"));
     if (changesEntry)
       return finish(cli::switchEntry(context, *kind, *name, command == "enable"));
     return finish(parser.isSet(options.list) ? cli::listBackup(context, parser.isSet(options.json))

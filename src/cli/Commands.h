@@ -26,6 +26,9 @@ struct Result {
   int status = exitSuccess;
   std::string out;   // for standard output
   std::string error; // one line for standard error, without its line end
+  // Lines for standard error that change nothing about the status (a source that could not be
+  // asked), each without its line end.
+  std::vector<std::string> notes;
 };
 
 // No one is there to answer, and the core asks nothing: a question that reached here anyway
@@ -46,6 +49,18 @@ struct Context {
 // "customized", "user", "machine".
 std::optional<EntryKind> kindOfWord(std::string_view word);
 const char *wordOfKind(EntryKind kind);
+
+// Which rows list and check show: every kind, or the one kind --kind names, which may be one of
+// the other ways a program starts at logon ("systemd-unit", ...).
+struct Kinds {
+  std::optional<EntryKind> entry;
+  std::optional<LogonSourceKind> logon;
+  bool all() const { return !entry && !logon; }
+};
+std::optional<Kinds> kindsOfWord(std::string_view word);
+// Every word --kind takes, for messages.
+inline constexpr const char *kindWords = "customized, user, machine, systemd-unit, session-script, "
+                                         "boot-job, startup-folder, run-once or logon-task";
 
 // Every entry in the window's order with its verdict and, for customized entries, their timing
 // as of `now`: the rows the window's list shows after a refresh. This is no run of the timer,
@@ -71,8 +86,12 @@ struct Found {
 };
 Found findEntry(Context &context, EntryKind kind, const std::string &name);
 
-Result listEntries(Context &context, ListForm form);
-Result checkEntries(Context &context, const std::optional<std::string> &name);
+Result listEntries(Context &context, ListForm form, const Kinds &kinds = {});
+Result checkEntries(Context &context, const std::optional<std::string> &name,
+                    const Kinds &kinds = {});
+// Switches an item of another way a program starts at logon, where its source can.
+Result switchLogonEntry(Context &context, LogonSourceKind kind, const std::string &name,
+                        bool enabled);
 Result addEntry(Context &context, EntryKind kind, const std::string &name,
                 const std::string &command, const std::optional<std::string> &rule);
 Result deleteEntry(Context &context, EntryKind kind, const std::string &name);

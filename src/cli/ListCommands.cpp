@@ -4,6 +4,7 @@
 #include "JsonText.h"
 
 #include "entries/CustomizedTiming.h"
+#include "entries/LogonRows.h"
 #include "entries/StartupList.h"
 #include "entries/StartupStatus.h"
 #include "scheduler/NextStart.h"
@@ -170,7 +171,60 @@ struct RowWriter {
   std::string status; // room for each row's Status, reused
 };
 
+const char *wordOfSwitch(LogonSwitch how) {
+  switch (how) {
+  case LogonSwitch::Enable:
+    return "enable";
+  case LogonSwitch::Mask:
+    return "mask";
+  case LogonSwitch::Approved:
+    return "approved";
+  case LogonSwitch::None:
+    break;
+  }
+  return nullptr;
+}
+
+// A row of another way a program starts at logon: the keys every row has, with the same
+// meaning, and what its source tells about switching and starting it.
+void appendLogonJson(std::string &out, const StartupEntry &entry, RowWriter &writer) {
+  const LogonItem &item = *entry.logon;
+  out += "{\"kind\":";
+  appendWord(out, wordOfLogonKind(item.source));
+  appendBytes(out, "name", "name_hex", entry.name);
+  appendText(out, "display_name", entry.name);
+  appendBytes(out, "command", "command_hex", entry.command);
+  appendKey(out, "starts");
+  out += entry.verdict == StartVerdict::Starts ? "true" : "false";
+  appendKey(out, "reason");
+  appendWord(out, reasonCode(entry.verdict));
+  statusTextInto(writer.status, entry, writer.labels);
+  appendText(out, "status", writer.status);
+  if (entry.file.empty())
+    appendKey(out, "file"), out += "null";
+  else
+    appendText(out, "file", entry.file);
+  if (item.state.empty())
+    appendKey(out, "state"), out += "null";
+  else
+    appendText(out, "state", item.state);
+  appendKey(out, "switch");
+  if (const char *how = wordOfSwitch(item.switchBy))
+    appendWord(out, how);
+  else
+    out += "null";
+  appendKey(out, "can_start");
+  out += item.canStart ? "true" : "false";
+  appendKey(out, "all_users");
+  out += item.allUsers ? "true" : "false";
+  appendKey(out, "system_component");
+  out += item.systemComponent ? "true" : "false";
+  out += '}';
+}
+
 void appendJson(std::string &out, StartupEntry &entry, RowWriter &writer) {
+  if (entry.logon)
+    return appendLogonJson(out, entry, writer);
   out += "{\"kind\":";
   appendWord(out, wordOfKind(entry.kind));
   appendBytes(out, "name", "name_hex", entry.name);
@@ -202,12 +256,13 @@ void appendJson(std::string &out, StartupEntry &entry, RowWriter &writer) {
 std::vector<std::string> cellsOf(StartupEntry &entry, RowWriter &writer, Context &context,
                                  bool table) {
   std::optional<Timing> timing;
-  if (entry.kind == EntryKind::Customized)
+  if (entry.kind == EntryKind::Customized && !entry.logon)
     timing = writer.timings.of(entry);
   statusTextInto(writer.status, entry, writer.labels);
-  std::vector<std::string> cells{escapedCell(kindLabel(entry.kind, context.texts)),
-                                 escapedCell(entry.name), escapedCell(writer.status),
-                                 escapedCell(entry.command)};
+  const std::string kind = entry.logon ? logonKindLabel(entry.logon->source, context.texts)
+                                       : kindLabel(entry.kind, context.texts);
+  std::vector<std::string> cells{escapedCell(kind), escapedCell(entry.name),
+                                 escapedCell(writer.status), escapedCell(entry.command)};
   if (timing) {
     cells.push_back(escapedCell(timing->schedule));
     cells.push_back((table ? "" : "last start ") + timing->lastStart.value_or("unknown"));
@@ -297,17 +352,38 @@ std::vector<StartupEntry> startupRows(Context &context, const LocalTime &now) {
   return rows;
 }
 
-Result listEntries(Context &context, ListForm form) {
-  // The Status of a customized row is worked out with its timing, once, not by startupRows.
-  Toolbox toolbox(context.platform);
-  StartupListing listing =
-      readStartupList(context.platform, toolbox, context.texts, context.starterFile);
-  // A script must not read "starts" for an entry whose switch nobody knows.
-  if (listing.switchesUnreadable)
-    throw *listing.switchesUnreadable;
-  std::vector<StartupEntry> rows = std::move(listing.rows);
-  RowWriter writer(context.texts, context.platform.clock.now());
+// The rows of the kinds asked for: the window's rows first, then the other ways a program starts
+// at logon. A source that could not be asked is a note when it was asked for by name; a script
+// that lists everything is not told on every run that this machine has no user manager.
+std::vector<StartupEntry> rowsOfKinds(Context &context, const Kinds &kinds, Result &result) {
+  std::vector<StartupEntry> rows;
+  if (!kinds.logon) {
+    Toolbox toolbox(context.platform);
+    StartupListing listing =
+        readStartupList(context.platform, toolbox, context.texts, context.starterFile);
+    // A script must not read "starts" for an entry whose switch nobody knows.
+    if (listing.switchesUnreadable)
+      throw *listing.switchesUnreadable;
+    rows = std::move(listing.rows);
+    if (kinds.entry)
+      std::erase_if(rows, [&kinds](const StartupEntry &row) { return row.kind != *kinds.entry; });
+  }
+  if (kinds.entry)
+    return rows;
+  LogonListing logon = readLogonRows(context.platform.logonSources, context.texts,
+                                     {kinds.logon, /*systemComponents=*/true});
+  rows.reserve(rows.size() + logon.rows.size());
+  std::move(logon.rows.begin(), logon.rows.end(), std::back_inserter(rows));
+  if (kinds.logon)
+    result.notes = std::move(logon.unavailable);
+  return rows;
+}
+
+Result listEntries(Context &context, ListForm form, const Kinds &kinds) {
   Result result;
+  // The Status of a customized row is worked out with its timing, once, not by startupRows.
+  std::vector<StartupEntry> rows = rowsOfKinds(context, kinds, result);
+  RowWriter writer(context.texts, context.platform.clock.now());
   std::string &out = result.out;
   if (form == ListForm::Json) {
     out.reserve(rows.size() * 256);
@@ -325,7 +401,7 @@ Result listEntries(Context &context, ListForm form) {
   if (table) {
     cells.push_back({"Kind", "Name", "Status", "Command"});
     // Customized entries come first: the header has their columns when the first row has.
-    if (!rows.empty() && rows.front().kind == EntryKind::Customized)
+    if (!rows.empty() && rows.front().kind == EntryKind::Customized && !rows.front().logon)
       cells.front().insert(cells.front().end(), {"Schedule", "Last start", "Next start"});
   }
   for (auto &row : rows)
@@ -356,14 +432,18 @@ Result showEntry(Context &context, EntryKind kind, const std::string &name) {
   return {exitSuccess, bytes.str(), {}};
 }
 
-Result checkEntries(Context &context, const std::optional<std::string> &name) {
+Result checkEntries(Context &context, const std::optional<std::string> &name, const Kinds &kinds) {
   Result result;
   bool found = false;
-  for (const auto &row : startupRows(context, context.platform.clock.now())) {
+  std::vector<StartupEntry> rows = rowsOfKinds(context, kinds, result);
+  describeTimings(rows, context.platform.clock.now(), {}, {}, context.texts);
+  for (const auto &row : rows) {
     if (name && row.name != *name)
       continue;
     found = true;
-    result.out += kindLabel(row.kind, context.texts) + " \"" + escapedCell(row.name) +
+    const std::string kind = row.logon ? logonKindLabel(row.logon->source, context.texts)
+                                       : kindLabel(row.kind, context.texts);
+    result.out += kind + " \"" + escapedCell(row.name) +
                   "\": " + entryStatus(row, context.texts).reason + "\n";
     if (row.verdict != StartVerdict::Starts)
       result.status = exitFailure;

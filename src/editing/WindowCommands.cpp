@@ -1,6 +1,8 @@
 #include "editing/WindowCommands.h"
 
 #include "entries/EntryCommands.h"
+#include "entries/LogonRows.h"
+#include "scheduler/ScheduleStatus.h"
 #include "storage/EntryFormat.h"
 #include "storage/Reversal.h"
 #include "support/TextNumbers.h"
@@ -46,6 +48,60 @@ std::optional<RemovalOutcome> askAndRemove(EntryStore &store, EntryKind kind,
   return outcome;
 }
 
+bool onLogonEntry(EntryCommandHost &host, const StartupEntry &entry, LogonCommand command) {
+  if (!entry.logon)
+    return false;
+  const Platform &platform = host.commandPlatform();
+  const LanguageTable &texts = host.commandTexts();
+  const LogonItem &item = *entry.logon;
+  const auto why = [&](std::int32_t number) {
+    platform.prompter.tell(fillIn(texts.getText(number), {logonKindLabel(item.source, texts)}),
+                           EntryStore::caption);
+  };
+  switch (command) {
+  case LogonCommand::Edit: {
+    const std::string file = logonFileToOpen(item);
+    if (file.empty())
+      why(text::logonNoFile);
+    else
+      platform.shell.open(file);
+    break;
+  }
+  case LogonCommand::Delete:
+    why(text::logonNotDeletable);
+    break;
+  case LogonCommand::Disable:
+  case LogonCommand::Enable:
+    switch (switchLogonItem(platform.logonSources, item, command == LogonCommand::Enable)) {
+    case LogonOutcome::NotSupported:
+      why(text::logonNotSwitchable);
+      break;
+    case LogonOutcome::Failed:
+      tell(platform, texts, text::switchFailed);
+      break;
+    case LogonOutcome::Done:
+      host.refreshList();
+      break;
+    }
+    break;
+  case LogonCommand::Start:
+    switch (startLogonItem(platform.logonSources, item)) {
+    case LogonOutcome::NotSupported:
+      why(text::logonNotStartable);
+      break;
+    case LogonOutcome::Failed:
+      platform.prompter.tell(fillIn(texts.getText(text::startNowFailed),
+                                    {entry.name, texts.getText(text::problemOther)}),
+                             EntryStore::caption);
+      break;
+    case LogonOutcome::Done:
+      break;
+    }
+    break;
+  }
+  return true;
+}
+
 void onDeleteSelectedEntry(EntryCommandHost &host) {
   const Platform &platform = host.commandPlatform();
   const auto entry = host.selectedEntry();
@@ -53,6 +109,8 @@ void onDeleteSelectedEntry(EntryCommandHost &host) {
     tell(platform, host.commandTexts(), text::noSelectionToDelete);
     return;
   }
+  if (onLogonEntry(host, *entry, LogonCommand::Delete))
+    return;
   EntryStore store(platform);
   askAndRemove(store, entry->kind, entry->name, entry->command,
                [&host] { host.setReloadPending(); });
@@ -67,6 +125,8 @@ void onSetEntryEnabled(EntryCommandHost &host, bool enabled) {
     tell(platform, host.commandTexts(), text::noSelectionToSwitch);
     return;
   }
+  if (onLogonEntry(host, *entry, enabled ? LogonCommand::Enable : LogonCommand::Disable))
+    return;
   if (!setEntryEnabled(platform, entry->kind, entry->name, enabled))
     tell(platform, host.commandTexts(), text::switchFailed);
   else if (entry->kind == EntryKind::Customized)

@@ -51,6 +51,14 @@ void onDeleteSelectedEntry(EntryCommandHost &host);
 // is refreshed and, for a customized entry, the timer reloads.
 void onSetEntryEnabled(EntryCommandHost &host, bool enabled);
 void onReverseStartupChanges(EntryCommandHost &host);
+
+// The commands on a row of another way a program starts at logon, which go to the source that
+// listed it: Edit opens its file for the user's own editor, Delete says why it is not done here,
+// Disable and Enable switch it where the source can (and say why not where it cannot), Start
+// Now starts it where the source can. True when the entry was such a row and the command was
+// dealt with here.
+enum class LogonCommand { Edit, Delete, Disable, Enable, Start };
+bool onLogonEntry(EntryCommandHost &host, const StartupEntry &entry, LogonCommand command);
 void onEditBackupFile(EntryCommandHost &host);
 
 } // namespace lw

@@ -16,6 +16,8 @@ void onEditEntry(EntryCommandHost &host) {
                            EntryStore::caption);
     return;
   }
+  if (onLogonEntry(host, *entry, LogonCommand::Edit))
+    return;
   EntryDialog dialog(platform);
   dialog.customizedWritten = [&host] { host.setReloadPending(); };
   dialog.kind = static_cast<int>(entry->kind);

@@ -2,6 +2,7 @@
 // What the main window's list shows, read afresh from its three sources: the customized
 // entries file, then the user's Run key, then the machine's Run key.
 
+#include "platform/LogonSources.h"
 #include "storage/EntryStore.h"
 #include "support/FileError.h"
 #include "support/LanguageTable.h"
@@ -38,6 +39,9 @@ struct StartupEntry {
   // folder: the verdict is ProgramMissing and the detail the characters of the path to blame.
   bool starterPathRefused = false;
   std::string displayName; // see RunEntry::displayName
+  // A row of another way a program starts at logon (a systemd unit, a session script, ...):
+  // kind means nothing then, and every command goes to the source that listed it.
+  std::optional<LogonItem> logon;
 };
 
 // The name to show for an entry: its display name, or the name itself where it has none.

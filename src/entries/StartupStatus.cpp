@@ -1,5 +1,6 @@
 #include "entries/StartupStatus.h"
 
+#include "entries/LogonRows.h"
 #include "support/TextNumbers.h"
 
 namespace lw {
@@ -75,12 +76,19 @@ void appendTimingBrief(std::string &cell, const StartupEntry &entry) {
 VerdictLabels::VerdictLabels(const LanguageTable &texts) {
   for (std::size_t verdict = 0; verdict < labels.size(); ++verdict)
     labels[verdict] = texts.getText(text::firstVerdictLabel + static_cast<std::int32_t>(verdict));
+  for (std::size_t reason = 1; reason < reasons.size(); ++reason)
+    reasons[reason] =
+        texts.getText(text::firstLogonReasonCell + static_cast<std::int32_t>(reason) - 1);
 }
 
 void statusTextInto(std::string &cell, const StartupEntry &entry, const VerdictLabels &labels) {
   cell = labels.of(entry.verdict);
-  if (entry.kind == EntryKind::Customized)
+  if (entry.logon && entry.logon->reason != LogonReason::None) {
+    cell += " \xE2\x80\x93 ";
+    cell += labels.of(entry.logon->reason);
+  } else if (entry.kind == EntryKind::Customized && !entry.logon) {
     appendTimingBrief(cell, entry);
+  }
 }
 
 EntryStatus customizedStatus(const StartupEntry &entry, const LanguageTable &texts) {
@@ -111,6 +119,8 @@ EntryStatus customizedStatus(const StartupEntry &entry, const LanguageTable &tex
 }
 
 EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts) {
+  if (entry.logon)
+    return logonStatus(*entry.logon, texts);
   if (entry.kind == EntryKind::Customized)
     return customizedStatus(entry, texts);
   const std::int32_t reason =
@@ -121,6 +131,8 @@ EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts) {
 }
 
 std::string statusText(const StartupEntry &entry, const LanguageTable &texts) {
+  if (entry.logon)
+    return logonStatus(*entry.logon, texts).text;
   std::string cell = texts.getText(text::firstVerdictLabel + verdictIndex(entry.verdict));
   if (entry.kind == EntryKind::Customized)
     appendTimingBrief(cell, entry);

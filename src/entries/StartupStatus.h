@@ -25,9 +25,14 @@ public:
   const std::string &of(StartVerdict verdict) const {
     return labels[static_cast<std::size_t>(verdict)];
   }
+  // A logon source's reason as its Status cell names it after the verdict.
+  const std::string &of(LogonReason reason) const {
+    return reasons[static_cast<std::size_t>(reason)];
+  }
 
 private:
   std::array<std::string, static_cast<std::size_t>(StartVerdict::NeverDue) + 1> labels;
+  std::array<std::string, logonReasons> reasons; // none for LogonReason::None
 };
 
 // Sets `cell` to what statusText answers, reusing its room.

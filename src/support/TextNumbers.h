@@ -157,6 +157,24 @@ inline constexpr std::int32_t aboutTitle = 667;
 inline constexpr std::int32_t aboutPurpose = 668;
 inline constexpr std::int32_t aboutCopyright = 669;
 
+// The other ways a program starts at logon: the View menu, each source's kind label and count
+// line, each reason's Status cell and sentence (the number plus the reason's value less one), and
+// what the window says where a source cannot do what was asked
+inline constexpr std::int32_t viewMenu = 800;
+inline constexpr std::int32_t menuOtherSources = 801;
+inline constexpr std::int32_t menuSystemComponents = 802;
+inline constexpr std::int32_t firstLogonKindLabel = 803;      // 803 to 808
+inline constexpr std::int32_t firstLogonKindCount = 809;      // 809 to 814
+inline constexpr std::int32_t firstLogonReasonCell = 815;     // 815 to 827
+inline constexpr std::int32_t firstLogonReasonSentence = 830; // 830 to 842
+inline constexpr std::int32_t logonSourceUnavailable = 843;
+inline constexpr std::int32_t logonNotSwitchable = 844;
+inline constexpr std::int32_t logonNotDeletable = 845;
+inline constexpr std::int32_t logonNotStartable = 846;
+inline constexpr std::int32_t logonNoFile = 847;
+inline constexpr std::int32_t logonToolState = 848;
+inline constexpr std::int32_t logonSystemComponent = 849;
+
 // Command line
 inline constexpr std::int32_t switchedOffNotice = 700;
 inline constexpr std::int32_t switchedOnNotice = 705;
@@ -311,6 +329,16 @@ inline constexpr std::array all = {editButton,
                                    773,
                                    774,
                                    775,
-                                   776};
+                                   776,
+                                   viewMenu,
+                                   menuOtherSources,
+                                   menuSystemComponents,
+                                   logonSourceUnavailable,
+                                   logonNotSwitchable,
+                                   logonNotDeletable,
+                                   logonNotStartable,
+                                   logonNoFile,
+                                   logonToolState,
+                                   logonSystemComponent};
 
 } // namespace lw::text

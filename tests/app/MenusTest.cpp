@@ -86,7 +86,7 @@ TEST_F(MenusTest, MenuItemsShowLanguageTextsEveryTimeTheyOpen) {
   std::vector<std::string> titles;
   for (QAction *popup : dialog->menuBar->actions())
     titles.push_back(popup->text().toStdString());
-  EXPECT_EQ(titles, (std::vector<std::string>{"&File", "&Language", "&Help"}));
+  EXPECT_EQ(titles, (std::vector<std::string>{"&File", "&View", "&Language", "&Help"}));
 }
 
 TEST_F(MenusTest, HelpPagesOpenFromTheMenuAndFromF1AndAFailedOpenIsReported) {

@@ -5,6 +5,7 @@
 #include "platform/RunKeyStartupState.h"
 #include "support/FileError.h"
 
+#include <atomic>
 #include <deque>
 #include <filesystem>
 #include <map>
@@ -120,6 +121,36 @@ public:
   bool succeeds = true;
   std::string opener;
   StartProblem problem = StartProblem::ProgramNotFound;
+};
+
+// Another way a program starts at logon, with the items a test sets. Switching and starting
+// change the item as a real source would, unless told to fail; every call is counted.
+class FakeLogonSource : public LogonSource {
+public:
+  explicit FakeLogonSource(LogonSourceKind of) : sourceKind(of) {}
+  LogonSourceKind kind() const override { return sourceKind; }
+  LogonSourceListing list() override {
+    ++listed;
+    return {items, unavailable};
+  }
+  bool setEnabled(const LogonItem &item, bool enabled) override {
+    switches.emplace_back(item.name, enabled);
+    for (auto &mine : items)
+      if (mine.name == item.name && !fails)
+        mine.verdict = enabled ? StartVerdict::Starts : StartVerdict::Disabled;
+    return !fails;
+  }
+  bool start(const LogonItem &item) override {
+    started.push_back(item.name);
+    return !fails;
+  }
+  LogonSourceKind sourceKind;
+  std::vector<LogonItem> items;
+  std::optional<std::string> unavailable;
+  bool fails = false;
+  std::atomic<int> listed{0}; // asked from the window's own thread
+  std::vector<std::pair<std::string, bool>> switches;
+  std::vector<std::string> started;
 };
 
 // A clock that shows what the test sets and never sleeps.

@@ -1,5 +1,6 @@
 #include "support/LanguageTable.h"
 #include "Fakes.h"
+#include "platform/LogonSources.h"
 #include "support/FileError.h"
 #include "support/TextFile.h"
 #include "support/TextNumbers.h"
@@ -135,6 +136,13 @@ TEST(ShippedLanguageFile, DefinesEveryNumberInEverySection) {
     table.load();
     for (auto number : text::all)
       EXPECT_FALSE(table.getText(number).empty()) << "text " << number;
+    // The logon sources' labels, counts and reasons, numbered by their enumerations.
+    for (int i = 0; i < logonSourceKinds; ++i)
+      for (auto first : {text::firstLogonKindLabel, text::firstLogonKindCount})
+        EXPECT_FALSE(table.getText(first + i).empty()) << "text " << first + i;
+    for (int i = 0; i + 1 < logonReasons; ++i)
+      for (auto first : {text::firstLogonReasonCell, text::firstLogonReasonSentence})
+        EXPECT_FALSE(table.getText(first + i).empty()) << "text " << first + i;
     ++sections;
   }
   EXPECT_EQ(sections, 2);

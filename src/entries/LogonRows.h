@@ -1,0 +1,78 @@
+#pragma once
+// The rows of the other ways a program starts at logon, as both front ends show and change them:
+// what each source lists, its kind's label and count line, its Status, and the commands a source
+// may or may not support.
+
+#include "entries/StartupList.h"
+#include "entries/StartupStatus.h"
+#include "platform/LogonSources.h"
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lw {
+
+struct LogonListing {
+  std::vector<StartupEntry> rows; // in the sources' order, each with its logon item
+  // Rows of each kind, for the kinds that were asked; nothing for a kind not asked.
+  std::array<std::optional<std::size_t>, logonSourceKinds> counts{};
+  // One sentence for each source that could not be asked.
+  std::vector<std::string> unavailable;
+};
+
+// Which rows a listing holds: the sources of some kinds only, and whether the items the
+// operating system's own packages ship and enable are among them.
+struct LogonFilter {
+  std::optional<LogonSourceKind> only;
+  bool systemComponents = false;
+};
+
+// What each source the filter lets through answered, asked one after the other. This touches
+// nothing but the sources, so a window may ask on a thread of its own.
+struct LogonAnswer {
+  LogonSourceKind kind;
+  LogonSourceListing listing;
+};
+std::vector<LogonAnswer> askLogonSources(const std::vector<LogonSource *> &sources,
+                                         std::optional<LogonSourceKind> only);
+// The rows of those answers, counted by kind.
+LogonListing logonRowsOf(std::vector<LogonAnswer> answers, const LanguageTable &texts,
+                         bool systemComponents);
+// Both in one.
+LogonListing readLogonRows(const std::vector<LogonSource *> &sources, const LanguageTable &texts,
+                           const LogonFilter &filter);
+
+// The count lines of the kinds that were asked, one a line, for the end of the counts.
+void appendLogonCounts(std::string &statusText, const LogonListing &listing,
+                       const LanguageTable &texts);
+
+std::string logonKindLabel(LogonSourceKind kind, const LanguageTable &texts);
+// Fixed words for scripts: "systemd-unit", "session-script", "boot-job", "startup-folder",
+// "run-once", "logon-task".
+const char *wordOfLogonKind(LogonSourceKind kind);
+std::optional<LogonSourceKind> logonKindOfWord(std::string_view word);
+
+// The Status cell and sentence of a row that has a logon item.
+EntryStatus logonStatus(const LogonItem &item, const LanguageTable &texts);
+
+// What a source did with a command on one of its items.
+enum class LogonOutcome {
+  Done,
+  NotSupported, // the source cannot do it: nothing was tried
+  Failed        // it was tried and did not happen
+};
+
+// Switches the item off or on through the source that listed it.
+LogonOutcome switchLogonItem(const std::vector<LogonSource *> &sources, const LogonItem &item,
+                             bool enabled);
+// Starts the item now through the source that listed it.
+LogonOutcome startLogonItem(const std::vector<LogonSource *> &sources, const LogonItem &item);
+// The file a person opens to change an item by hand: its own file, or for a shortcut in a
+// Startup folder that folder (opening the shortcut would start it). Empty when it has none.
+std::string logonFileToOpen(const LogonItem &item);
+
+} // namespace lw

@@ -1,0 +1,109 @@
+// The View menu's other ways a program starts at logon: asked only when chosen, shown after the
+// list's own rows when the sources answer, remembered, and every command on them going to the
+// source that listed them or saying why not.
+
+#include "AppFixture.h"
+
+#include "scheduler/ScheduleStatus.h"
+#include "support/TextNumbers.h"
+
+#include <QTest>
+
+namespace lw::test {
+namespace {
+
+LogonItem item(std::string name, LogonReason reason, LogonSwitch how, std::string file = {}) {
+  LogonItem made;
+  made.name = std::move(name);
+  made.command = "/usr/bin/true";
+  made.file = std::move(file);
+  made.reason = reason;
+  made.switchBy = how;
+  return made;
+}
+
+class OtherSourcesTest : public AppTest {
+protected:
+  OtherSourcesTest() {
+    units.items = {item("sync.service", LogonReason::UserEnabled, LogonSwitch::Enable),
+                   item("pipewire.service", LogonReason::VendorEnabled, LogonSwitch::Mask)};
+    units.items[1].systemComponent = true;
+    scripts.items = {
+        item(".xprofile", LogonReason::XProfile, LogonSwitch::None, "/home/me/.xprofile")};
+    program.platform.logonSources = {&units, &scripts};
+    setRun(RegistryRoot::CurrentUser, "Notes", "/usr/bin/notes");
+  }
+
+  void choose(const char *objectName) {
+    const int shown = dialog->logonListingsShown();
+    dialog->findChild<QAction *>(QString::fromLatin1(objectName))->trigger();
+    QTRY_VERIFY(dialog->logonListingsShown() > shown);
+  }
+  std::vector<std::string> names() const {
+    std::vector<std::string> shown;
+    for (const auto &row : rows())
+      shown.push_back(row[0]);
+    return shown;
+  }
+  void select(const std::string &name) { selectRow(cell(name).row()); }
+
+  FakeLogonSource units{LogonSourceKind::SystemdUnit};
+  FakeLogonSource scripts{LogonSourceKind::SessionScript};
+};
+
+TEST_F(OtherSourcesTest, ViewChoiceAddsTheOtherWaysToStartAndIsRemembered) {
+  open();
+  // By default the list is the window's own, and no source is asked.
+  EXPECT_EQ(names(), std::vector<std::string>{"Notes"});
+  EXPECT_EQ(units.listed, 0);
+  EXPECT_EQ(dialog->status().find(text(text::firstLogonKindCount)), std::string::npos);
+
+  choose("otherSourcesAction");
+  EXPECT_EQ(names(), (std::vector<std::string>{"Notes", "sync.service", ".xprofile"}));
+  EXPECT_EQ(dialog->cellText(1, 1), text(text::firstLogonKindLabel));
+  EXPECT_EQ(dialog->cellText(2, 1), text(text::firstLogonKindLabel + 1));
+  EXPECT_NE(dialog->status().find(text(text::firstLogonKindCount) + " 1\n" +
+                                  text(text::firstLogonKindCount + 1) + " 1"),
+            std::string::npos)
+      << dialog->status();
+
+  // The operating system's own units come with the second choice.
+  choose("systemComponentsAction");
+  EXPECT_EQ(names(),
+            (std::vector<std::string>{"Notes", "sync.service", "pipewire.service", ".xprofile"}));
+
+  // The next run shows them again without being asked.
+  open();
+  QTRY_COMPARE(rowCount(), 4);
+}
+
+TEST_F(OtherSourcesTest, CommandsGoToTheSourceOrSayWhyNot) {
+  open();
+  choose("otherSourcesAction");
+  const std::string scriptKind = text(text::firstLogonKindLabel + 1);
+  const auto why = [&](std::int32_t number) { return fillIn(text(number), {scriptKind}); };
+
+  select(".xprofile");
+  dialog->dispatch(command::deleteEntry);
+  dialog->dispatch(command::disableEntry);
+  dialog->dispatch(command::startNow);
+  EXPECT_EQ(told(),
+            (std::vector<std::string>{why(text::logonNotDeletable), why(text::logonNotSwitchable),
+                                      why(text::logonNotStartable)}));
+  // Edit opens the file in the user's own editor; nothing is written.
+  dialog->dispatch(command::editEntry);
+  EXPECT_EQ(program.shell.opened, std::vector<std::string>{"/home/me/.xprofile"});
+  EXPECT_EQ(scripts.switches.size(), 0u);
+
+  select("sync.service");
+  dialog->dispatch(command::disableEntry);
+  EXPECT_EQ(units.switches, (std::vector<std::pair<std::string, bool>>{{"sync.service", false}}));
+  QTRY_COMPARE(QString::fromStdString(dialog->cellText(cell("sync.service").row(), 3)),
+               QString::fromUtf8(text(text::firstVerdictLabel + 1) + " \xE2\x80\x93 " +
+                                 text(text::firstLogonReasonCell)));
+  // The window's own entry of the same kind of command is untouched.
+  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Notes"), "/usr/bin/notes");
+}
+
+} // namespace
+} // namespace lw::test

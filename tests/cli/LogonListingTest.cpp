@@ -1,0 +1,130 @@
+// The other ways a program starts at logon, as list, check, disable and enable show and switch
+// them: through the core, on sources that answer as a test says.
+
+#include "Fakes.h"
+
+#include "cli/Commands.h"
+#include "support/TextNumbers.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+namespace lw::test {
+namespace {
+
+LogonItem unit(std::string name, LogonReason reason, LogonSwitch how,
+               StartVerdict verdict = StartVerdict::Starts) {
+  LogonItem item;
+  item.name = std::move(name);
+  item.command = "/usr/bin/" + item.name.substr(0, item.name.find('.')) + " --now";
+  item.file = "/units/" + item.name;
+  item.reason = reason;
+  item.switchBy = how;
+  item.verdict = verdict;
+  item.state = verdict == StartVerdict::Disabled ? "masked" : "enabled";
+  return item;
+}
+
+class LogonListing : public ::testing::Test {
+protected:
+  LogonListing() {
+    units.items = {
+        unit("sync.service", LogonReason::UserEnabled, LogonSwitch::Enable),
+        unit("pipewire.service", LogonReason::VendorEnabled, LogonSwitch::Mask),
+        unit("old.service", LogonReason::Masked, LogonSwitch::Mask, StartVerdict::Disabled)};
+    units.items[1].systemComponent = units.items[1].allUsers = true;
+    scripts.unavailable = "the folder is gone";
+    program.platform.logonSources = {&units, &scripts};
+    texts.loadSection("[English]");
+  }
+  TestProgram program;
+  FakeLogonSource units{LogonSourceKind::SystemdUnit};
+  FakeLogonSource scripts{LogonSourceKind::SessionScript};
+  LanguageTable texts{program.platform};
+  cli::Context context{program.platform, texts, {}};
+};
+
+TEST_F(LogonListing, EveryKindIsListedWithItsSwitchAndTheSystemsOwnAreFlagged) {
+  const cli::Result json = cli::listEntries(context, cli::ListForm::Json);
+  ASSERT_EQ(json.status, cli::exitSuccess);
+  // Listing everything says nothing of a source that could not be asked.
+  EXPECT_TRUE(json.notes.empty());
+  const QJsonArray rows = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).array();
+  ASSERT_EQ(rows.size(), 3) << json.out;
+  struct Expected {
+    const char *name, *status, *switchWord;
+    bool starts, systemComponent;
+  };
+  const Expected expected[] = {
+      {"sync.service", "Starts \u2013 enabled by you", "enable", true, false},
+      {"pipewire.service", "Starts \u2013 enabled by the system", "mask", true, true},
+      {"old.service", "Disabled \u2013 masked", "mask", false, false}};
+  for (int i = 0; i < 3; ++i) {
+    const QJsonObject row = rows[i].toObject();
+    SCOPED_TRACE(expected[i].name);
+    EXPECT_EQ(row["kind"].toString(), "systemd-unit");
+    EXPECT_EQ(row["name"].toString(), expected[i].name);
+    EXPECT_EQ(row["status"].toString(), QString::fromUtf8(expected[i].status));
+    EXPECT_EQ(row["switch"].toString(), expected[i].switchWord);
+    EXPECT_EQ(row["starts"].toBool(), expected[i].starts);
+    EXPECT_EQ(row["system_component"].toBool(), expected[i].systemComponent);
+    EXPECT_EQ(row["file"].toString(), QString("/units/") + expected[i].name);
+  }
+
+  // --kind narrows: a source named by it that cannot be asked says so; the window's kinds ask
+  // no other source at all.
+  const cli::Result onlyScripts = cli::listEntries(context, cli::ListForm::Lines,
+                                                   {std::nullopt, LogonSourceKind::SessionScript});
+  EXPECT_EQ(onlyScripts.out, "");
+  EXPECT_EQ(onlyScripts.notes, std::vector<std::string>{"Launchwright could not ask for the "
+                                                        "entries of kind Session script: the "
+                                                        "folder is gone"});
+  const int asked = units.listed;
+  const cli::Result customized =
+      cli::listEntries(context, cli::ListForm::Lines, {EntryKind::Customized, std::nullopt});
+  EXPECT_EQ(units.listed, asked);
+  EXPECT_EQ(customized.out.find("sync.service"), std::string::npos);
+
+  // check names each with its reason and fails for the one that does not start.
+  const cli::Result check = cli::checkEntries(context, "old.service");
+  EXPECT_EQ(check.status, cli::exitFailure);
+  EXPECT_EQ(check.out, "systemd unit \"old.service\": This user unit is masked: systemd starts it "
+                       "for nothing and nobody; Enable Entry unmasks it (its tool reports it as "
+                       "masked).\n");
+}
+
+TEST_F(LogonListing, SwitchingGoesToTheSourceOnlyWhereItCan) {
+  units.items.push_back(unit("static.service", LogonReason::VendorEnabled, LogonSwitch::None));
+  struct Case {
+    const char *name;
+    bool enable, fails;
+    int status;
+    bool tried;
+  };
+  const Case cases[] = {{"sync.service", false, false, cli::exitSuccess, true},
+                        {"old.service", true, false, cli::exitSuccess, true},
+                        {"static.service", false, false, cli::exitUsage, false},
+                        {"sync.service", true, true, cli::exitFailure, true},
+                        {"gone.service", false, false, cli::exitUsage, false}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    units.fails = c.fails;
+    units.switches.clear();
+    const cli::Result result =
+        cli::switchLogonEntry(context, LogonSourceKind::SystemdUnit, c.name, c.enable);
+    EXPECT_EQ(result.status, c.status) << result.error;
+    EXPECT_EQ(units.switches.size(), c.tried ? 1u : 0u);
+    if (c.tried && !c.fails) {
+      EXPECT_EQ(result.out,
+                texts.getText(c.enable ? text::switchedOnNotice : text::switchedOffNotice) + "\n");
+    }
+  }
+  // A source that cannot be asked cannot switch anything.
+  EXPECT_EQ(cli::switchLogonEntry(context, LogonSourceKind::SessionScript, "x", true).status,
+            cli::exitFailure);
+}
+
+} // namespace
+} // namespace lw::test
