@@ -1,4 +1,6 @@
 // The clock of Windows and the factories of every Windows implementation.
+#include "RunOnceKeys.h"
+#include "StartupFolders.h"
 #include "WindowsLocation.h"
 #include "WindowsRegistry.h"
 #include "WindowsShell.h"
@@ -51,7 +53,22 @@ private:
 };
 } // namespace
 
-std::vector<std::unique_ptr<LogonSource>> makeNativeLogonSources() { return {}; }
+namespace {
+class NativeRunOnceKeys : public RunOnceKeys {
+public:
+  NativeRunOnceKeys() : RunOnceKeys(registry) {}
+
+private:
+  WindowsRegistry registry;
+};
+} // namespace
+
+std::vector<std::unique_ptr<LogonSource>> makeNativeLogonSources() {
+  std::vector<std::unique_ptr<LogonSource>> sources;
+  sources.push_back(std::make_unique<StartupFolders>(StartupFolders::nativeFolders()));
+  sources.push_back(std::make_unique<NativeRunOnceKeys>());
+  return sources;
+}
 
 std::unique_ptr<StartupState> makeNativeStartupState(std::optional<std::string>) {
   return std::make_unique<NativeStartupState>();
