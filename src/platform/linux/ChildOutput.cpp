@@ -54,10 +54,15 @@ ChildOutput runForOutput(const std::string &program, const std::vector<std::stri
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   posix_spawnattr_setpgroup(&attributes, 0);
+  // Nothing of this program's signal set-up (an ignored SIGPIPE, a blocked signal) is handed on.
   sigset_t none;
   sigemptyset(&none);
   posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+  sigset_t all;
+  sigfillset(&all);
+  posix_spawnattr_setsigdefault(&attributes, &all);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
   std::vector<char *> argv;
   argv.push_back(const_cast<char *>(program.c_str()));
