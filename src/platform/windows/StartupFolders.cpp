@@ -125,9 +125,15 @@ std::vector<StartupFolders::Folder> StartupFolders::nativeFolders() {
   return result;
 }
 
+const std::vector<StartupFolders::Folder> &StartupFolders::where() {
+  if (!folders)
+    folders = nativeFolders();
+  return *folders;
+}
+
 LogonSourceListing StartupFolders::list() {
   LogonSourceListing listing;
-  for (const auto &folder : folders) {
+  for (const auto &folder : where()) {
     const std::wstring base = wide::fromUtf8(folder.path) + L"\\";
     WIN32_FIND_DATAW found;
     const HANDLE search = FindFirstFileW((base + L"*").c_str(), &found);
@@ -173,10 +179,10 @@ LogonSourceListing StartupFolders::list() {
   return listing;
 }
 
-const StartupFolders::Folder *StartupFolders::folderOf(const LogonItem &item) const {
+const StartupFolders::Folder *StartupFolders::folderOf(const LogonItem &item) {
   if (item.source != LogonSourceKind::StartupFolder)
     return nullptr;
-  for (const auto &folder : folders)
+  for (const auto &folder : where())
     if (folder.allUsers == item.allUsers)
       return isFile(wide::fromUtf8(folder.path + "\\" + item.name)) ? &folder : nullptr;
   return nullptr;

@@ -28,6 +28,8 @@ public:
   // cannot name is left out.
   static std::vector<Folder> nativeFolders();
 
+  // The shell's own folders, asked for when first listed.
+  StartupFolders() = default;
   // The folders and the key of the switches are parameters so that tests can use their own.
   explicit StartupFolders(std::vector<Folder> where, std::string approvedPath = approvedKey)
       : folders(std::move(where)), approved(std::move(approvedPath)) {}
@@ -38,10 +40,11 @@ public:
   bool start(const LogonItem &item) override;
 
 private:
-  const Folder *folderOf(const LogonItem &item) const;
+  const std::vector<Folder> &where();
+  const Folder *folderOf(const LogonItem &item);
 
-  std::vector<Folder> folders;
-  std::string approved;
+  std::optional<std::vector<Folder>> folders;
+  std::string approved = approvedKey;
 };
 
 // What a shortcut starts, as the shell reads it: the target path (empty for a target that is no

@@ -1,4 +1,5 @@
 // The clock of Windows and the factories of every Windows implementation.
+#include "LogonTasks.h"
 #include "RunOnceKeys.h"
 #include "StartupFolders.h"
 #include "WindowsLocation.h"
@@ -65,8 +66,9 @@ private:
 
 std::vector<std::unique_ptr<LogonSource>> makeNativeLogonSources() {
   std::vector<std::unique_ptr<LogonSource>> sources;
-  sources.push_back(std::make_unique<StartupFolders>(StartupFolders::nativeFolders()));
+  sources.push_back(std::make_unique<StartupFolders>());
   sources.push_back(std::make_unique<NativeRunOnceKeys>());
+  sources.push_back(std::make_unique<LogonTasks>());
   return sources;
 }
 

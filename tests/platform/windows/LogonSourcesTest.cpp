@@ -3,6 +3,7 @@
 #include "Fakes.h"
 #include "RegistryTestKey.h"
 #include "platform/Native.h"
+#include "platform/windows/LogonTasks.h"
 #include "platform/windows/RunOnceKeys.h"
 #include "platform/windows/StartupApproved.h"
 #include "platform/windows/StartupFolders.h"
@@ -19,7 +20,9 @@
 #include <windows.h>
 
 #include <objbase.h>
+#include <oleauto.h>
 #include <shobjidl.h>
+#include <taskschd.h>
 
 namespace lw {
 namespace {
@@ -80,7 +83,7 @@ TEST(StartupFolders, ListsRealShortcutsAndSwitchesThemAsExplorerReadsThem) {
   std::ofstream(userFolder / broken, std::ios::binary) << "not a shortcut";
   std::ofstream(commonFolder / script, std::ios::binary) << "@exit 0\r\n";
 
-  StartupFolders source(folders);
+  StartupFolders source; // the shell's own folders
   const auto items = [&] {
     std::map<std::string, LogonItem> found;
     for (auto &item : source.list().items)
@@ -143,6 +146,82 @@ TEST(StartupFolders, ListsRealShortcutsAndSwitchesThemAsExplorerReadsThem) {
   startupApproved::remove(RegistryRoot::LocalMachine, StartupFolders::approvedKey, script);
 }
 
+// Registers (or with an empty xml deletes) a task in the Task Scheduler's root folder, as any
+// program would; false when the Task Scheduler refuses.
+bool registerTask(const std::wstring &name, const std::wstring &xml) {
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  ITaskService *service = nullptr;
+  ITaskFolder *root = nullptr;
+  IRegisteredTask *task = nullptr;
+  VARIANT none;
+  VariantInit(&none);
+  BSTR rootPath = SysAllocString(L"\\");
+  BSTR taskName = SysAllocString(name.c_str());
+  BSTR text = SysAllocString(xml.c_str());
+  bool done =
+      SUCCEEDED(CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_ITaskService, reinterpret_cast<void **>(&service))) &&
+      SUCCEEDED(service->Connect(none, none, none, none)) &&
+      SUCCEEDED(service->GetFolder(rootPath, &root)) &&
+      (xml.empty() ? SUCCEEDED(root->DeleteTask(taskName, 0))
+                   : SUCCEEDED(root->RegisterTask(taskName, text, TASK_CREATE_OR_UPDATE, none, none,
+                                                  TASK_LOGON_INTERACTIVE_TOKEN, none, &task)));
+  SysFreeString(rootPath);
+  SysFreeString(taskName);
+  SysFreeString(text);
+  for (IUnknown *object : {static_cast<IUnknown *>(task), static_cast<IUnknown *>(root),
+                           static_cast<IUnknown *>(service)})
+    if (object)
+      object->Release();
+  CoUninitialize();
+  return done;
+}
+
+TEST(LogonTasks, ListsTasksWithALogonTriggerOrSaysTheTaskSchedulerDidNotAnswer) {
+  if (!underWine())
+    GTEST_SKIP() << "registers a task: only in Wine's temporary prefix";
+  const std::wstring logon = L"Logon task " + std::to_wstring(GetCurrentProcessId());
+  const std::wstring timed = L"Timed task " + std::to_wstring(GetCurrentProcessId());
+  const auto task = [](const wchar_t *trigger, const wchar_t *enabled) {
+    return std::wstring(L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>"
+                        L"<Task version=\"1.2\" "
+                        L"xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+                        L"<Triggers>") +
+           trigger + L"</Triggers><Settings><Enabled>" + enabled +
+           L"</Enabled></Settings><Actions><Exec><Command>C:\\Tools\\tool.exe</Command>"
+           L"<Arguments>/quiet</Arguments></Exec></Actions></Task>";
+  };
+  // Wine's Task Scheduler may never answer: the listing says so in time instead of waiting.
+  const auto started = std::chrono::steady_clock::now();
+  const auto first = LogonTasks(std::chrono::seconds(3)).list();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  if (first.unavailable)
+    GTEST_SKIP() << "Wine's Task Scheduler: " << *first.unavailable;
+
+  const bool registered =
+      registerTask(logon,
+                   task(L"<LogonTrigger><Enabled>true</Enabled></LogonTrigger>", L"false")) &&
+      registerTask(timed, task(L"<TimeTrigger><StartBoundary>2030-01-01T00:00:00</StartBoundary>"
+                               L"</TimeTrigger>",
+                               L"true"));
+  const auto listing = LogonTasks().list();
+  registerTask(logon, L"");
+  registerTask(timed, L"");
+  if (!registered)
+    GTEST_SKIP() << "Wine's Task Scheduler does not take a task with a logon trigger";
+  ASSERT_FALSE(listing.unavailable) << *listing.unavailable;
+  std::map<std::string, LogonItem> found;
+  for (const auto &item : listing.items)
+    found[item.name] = item;
+  EXPECT_FALSE(found.contains("\\Timed task " + std::to_string(GetCurrentProcessId())));
+  const auto it = found.find("\\Logon task " + std::to_string(GetCurrentProcessId()));
+  ASSERT_NE(it, found.end());
+  EXPECT_EQ(it->second.command, "C:\\Tools\\tool.exe /quiet");
+  EXPECT_EQ(it->second.verdict, StartVerdict::Disabled);
+  EXPECT_EQ(it->second.reason, LogonReason::LogonTrigger);
+  EXPECT_EQ(it->second.switchBy, LogonSwitch::None);
+}
+
 class RunOnceTest : public test::RegistryKeyTest {};
 
 TEST_F(RunOnceTest, ListsEveryValueOfBothRootsWithWhatItWouldRun) {
@@ -167,6 +246,7 @@ TEST_F(RunOnceTest, ListsEveryValueOfBothRootsWithWhatItWouldRun) {
     kinds.insert(native->kind());
   EXPECT_TRUE(kinds.contains(LogonSourceKind::StartupFolder));
   EXPECT_TRUE(kinds.contains(LogonSourceKind::RunOnce));
+  EXPECT_TRUE(kinds.contains(LogonSourceKind::LogonTask));
 }
 
 } // namespace
