@@ -1,4 +1,7 @@
 // The clock of Windows and the factories of every Windows implementation.
+#include "LogonTasks.h"
+#include "RunOnceKeys.h"
+#include "StartupFolders.h"
 #include "WindowsLocation.h"
 #include "WindowsRegistry.h"
 #include "WindowsShell.h"
@@ -51,7 +54,23 @@ private:
 };
 } // namespace
 
-std::vector<std::unique_ptr<LogonSource>> makeNativeLogonSources() { return {}; }
+namespace {
+class NativeRunOnceKeys : public RunOnceKeys {
+public:
+  NativeRunOnceKeys() : RunOnceKeys(registry) {}
+
+private:
+  WindowsRegistry registry;
+};
+} // namespace
+
+std::vector<std::unique_ptr<LogonSource>> makeNativeLogonSources() {
+  std::vector<std::unique_ptr<LogonSource>> sources;
+  sources.push_back(std::make_unique<StartupFolders>());
+  sources.push_back(std::make_unique<NativeRunOnceKeys>());
+  sources.push_back(std::make_unique<LogonTasks>());
+  return sources;
+}
 
 std::unique_ptr<StartupState> makeNativeStartupState(std::optional<std::string>) {
   return std::make_unique<NativeStartupState>();

@@ -1,32 +1,14 @@
 #include "WindowsStartupState.h"
 
 #include "RunValueSnapshot.h"
+#include "StartupApproved.h"
 #include "WideText.h"
 #include "WindowsRegistry.h"
 
-#include <algorithm>
-#include <array>
 #include <windows.h>
 
 namespace lw {
 namespace {
-
-// The data Task Manager writes: the state in the first byte, then, when switched off, the time
-// of the switch, which it shows as "disabled since".
-constexpr std::array<char, 12> enabledData = {2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-
-std::string disabledData() {
-  std::string data(12, '\0');
-  data[0] = 3;
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  std::copy_n(reinterpret_cast<const char *>(&now), sizeof now, data.begin() + 4);
-  return data;
-}
-
-bool isDisabled(const std::string &data) {
-  return !data.empty() && (static_cast<unsigned char>(data[0]) & 1) != 0;
-}
 
 std::wstring expanded(const std::wstring &text) {
   const DWORD size = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
@@ -54,15 +36,6 @@ bool programExists(const std::wstring &program) {
   return length > 0 && length < MAX_PATH && isFile(found);
 }
 
-class Key {
-public:
-  ~Key() {
-    if (key)
-      RegCloseKey(key);
-  }
-  HKEY key = nullptr;
-};
-
 } // namespace
 
 std::string programOfCommand(std::string_view command) {
@@ -86,33 +59,29 @@ std::string programOfCommand(std::string_view command) {
       line.substr(start, firstEnd == std::wstring::npos ? firstEnd : firstEnd - start));
 }
 
-std::optional<std::string> WindowsStartupState::missingProgram(std::string_view command) {
+std::optional<std::string> missingWindowsProgram(std::string_view command) {
   const std::string program = programOfCommand(command);
   if (program.empty() || programExists(wide::fromUtf8(program)))
     return std::nullopt;
   return program;
 }
 
+std::optional<std::string> WindowsStartupState::missingProgram(std::string_view command) {
+  return missingWindowsProgram(command);
+}
+
 std::optional<std::string> WindowsStartupState::approval(RegistryRoot root,
                                                          std::string_view name) const {
-  Key key;
-  if (winreg::openKey(root, approved, KEY_QUERY_VALUE, key.key) != ERROR_SUCCESS)
-    return std::nullopt;
-  return winreg::queryRaw(key.key, std::string(name));
+  return startupApproved::read(root, approved, name);
 }
 
 bool WindowsStartupState::setApproval(RegistryRoot root, std::string_view name,
                                       const std::string &data) {
-  Key key;
-  if (winreg::createKey(root, approved, KEY_SET_VALUE, key.key) != ERROR_SUCCESS)
-    return false;
-  return RegSetValueExW(key.key, wide::fromUtf8(name).c_str(), 0, REG_BINARY,
-                        reinterpret_cast<const BYTE *>(data.data()),
-                        static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+  return startupApproved::write(root, approved, name, data);
 }
 
 bool WindowsStartupState::removeApproval(RegistryRoot root, std::string_view name) {
-  return winreg::removeValue(root, approved, name);
+  return startupApproved::remove(root, approved, name);
 }
 
 std::optional<std::vector<RunEntry>> WindowsStartupState::entries(RegistryRoot root) {
@@ -125,7 +94,7 @@ std::optional<std::vector<RunEntry>> WindowsStartupState::entries(RegistryRoot r
     RunEntry entry;
     entry.command = registry.read(root, run, name).value_or(std::string());
     const auto state = approval(root, name);
-    if (state && isDisabled(*state)) {
+    if (state && startupApproved::isSwitchedOff(*state)) {
       entry.verdict = StartVerdict::Disabled;
     } else if (entry.command.empty()) {
       entry.verdict = StartVerdict::NotAProgram;
@@ -142,11 +111,7 @@ std::optional<std::vector<RunEntry>> WindowsStartupState::entries(RegistryRoot r
 bool WindowsStartupState::setEnabled(RegistryRoot root, std::string_view name, bool enabled) {
   if (!registry.read(root, run, name))
     return false;
-  const auto state = approval(root, name);
-  if (state && isDisabled(*state) == !enabled)
-    return true; // keeps the time it was switched off
-  return setApproval(
-      root, name, enabled ? std::string(enabledData.begin(), enabledData.end()) : disabledData());
+  return startupApproved::setSwitchedOn(root, approved, name, enabled);
 }
 
 bool WindowsStartupState::rename(RegistryRoot root, std::string_view from, std::string_view to) {

@@ -1,9 +1,7 @@
 #pragma once
 // What Windows does with the Run values at logon. Explorer starts every value of both Run keys
-// unless the value of the same name beside it under StartupApproved says it is switched off:
-// REG_BINARY data whose first byte is odd (03 00 00 00 and the FILETIME of the switch) is off,
-// an even one (02 00 ...) or no value at all is on. Task Manager's Startup tab writes the same
-// values, so a switch made in either place shows in the other.
+// unless the value of the same name beside it under StartupApproved says it is switched off
+// (see StartupApproved.h).
 
 #include "platform/StartupState.h"
 
@@ -49,5 +47,8 @@ private:
 // shortest run of unquoted words that names an existing file (so that an unquoted path with
 // blanks works), else the first word. Environment variables are expanded, as for REG_EXPAND_SZ.
 std::string programOfCommand(std::string_view command);
+// The program of a command line when it cannot be found or is not a file; nothing when it is
+// there or the command is empty.
+std::optional<std::string> missingWindowsProgram(std::string_view command);
 
 } // namespace lw

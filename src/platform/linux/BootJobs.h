@@ -1,0 +1,34 @@
+#pragma once
+// The @reboot jobs of the user's crontab, as cron's own crontab program prints the crontab. They
+// run when the machine starts, not when the user logs on, and are listed so that a program that
+// starts "by itself" can be found; they are changed with `crontab -e`, never here.
+
+#include "platform/LogonSources.h"
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lw {
+
+class BootJobs : public LogonSource {
+public:
+  // The program is a parameter so that tests can answer in its place.
+  explicit BootJobs(std::string crontabProgram = "crontab",
+                    std::chrono::milliseconds limit = std::chrono::seconds(5))
+      : program(std::move(crontabProgram)), timeLimit(limit) {}
+
+  LogonSourceKind kind() const override { return LogonSourceKind::BootJob; }
+  LogonSourceListing list() override;
+
+  // The command of every @reboot line of a crontab, exact bytes, in order, read as cron reads
+  // its lines (comments, environment settings and timed jobs are passed by).
+  static std::vector<std::string> rebootCommands(std::string_view crontab);
+
+private:
+  std::string program;
+  std::chrono::milliseconds timeLimit;
+};
+
+} // namespace lw

@@ -1,0 +1,32 @@
+#include "RunOnceKeys.h"
+
+#include "WindowsStartupState.h"
+
+namespace lw {
+
+LogonSourceListing RunOnceKeys::list() {
+  LogonSourceListing listing;
+  for (const auto root : {RegistryRoot::CurrentUser, RegistryRoot::LocalMachine}) {
+    const auto names = registry.enumerate(root, key);
+    if (!names)
+      continue;
+    for (const auto &name : *names) {
+      LogonItem item;
+      item.source = LogonSourceKind::RunOnce;
+      item.name = name; // a leading '!' or '*' is part of the name: Explorer's own flags
+      item.command = registry.read(root, key, name).value_or(std::string());
+      item.reason = LogonReason::RunsOnce;
+      item.allUsers = root == RegistryRoot::LocalMachine;
+      if (item.command.empty()) {
+        item.verdict = StartVerdict::NotAProgram;
+      } else if (auto missing = missingWindowsProgram(item.command)) {
+        item.verdict = StartVerdict::ProgramMissing;
+        item.detail = std::move(*missing);
+      }
+      listing.items.push_back(std::move(item));
+    }
+  }
+  return listing;
+}
+
+} // namespace lw

@@ -1,0 +1,28 @@
+#pragma once
+// The RunOnce keys of the user and of the machine: Explorer runs each value at the next logon
+// and deletes it, so there is nothing to switch; they are listed for what will start once.
+
+#include "platform/LogonSources.h"
+#include "platform/Registry.h"
+
+#include <string>
+
+namespace lw {
+
+class RunOnceKeys : public LogonSource {
+public:
+  static constexpr const char *runOnceKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+  // The registry and the key are parameters so that tests can work in a key of their own.
+  explicit RunOnceKeys(Registry &store, std::string keyPath = runOnceKey)
+      : registry(store), key(std::move(keyPath)) {}
+
+  LogonSourceKind kind() const override { return LogonSourceKind::RunOnce; }
+  LogonSourceListing list() override;
+
+private:
+  Registry &registry;
+  std::string key;
+};
+
+} // namespace lw

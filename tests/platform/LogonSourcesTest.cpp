@@ -1,0 +1,148 @@
+// The Linux logon sources beside the autostart folders: the session's shell files, read in a
+// temporary home, and the crontab's @reboot jobs, asked of a stand-in crontab program.
+#include "PlatformTesting.h"
+#include "platform/Native.h"
+#include "platform/linux/BootJobs.h"
+#include "platform/linux/SessionScripts.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+#include <tuple>
+
+namespace lw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::writeFile;
+using test::writeScript;
+
+TEST(SessionScripts, ListsWhatTheSessionsReadOrRunAndWhyNot) {
+  test::TempDir dir;
+  const fs::path home = dir.path() / "home";
+  const fs::path config = dir.path() / "config"; // not home/.config: XDG_CONFIG_HOME wins
+  writeFile(home / ".xprofile", "export A=1\n");
+  fs::create_directories(home);
+  fs::create_symlink(home / ".xsessionrc", home / ".xsessionrc"); // a loop: cannot be read
+  const fs::path env = config / "plasma-workspace" / "env";
+  writeFile(env / "b.sh", "export B=1\n");
+  writeFile(env / "Upper.SH", "export C=1\n");
+  writeFile(env / "notes.txt", "not sourced\n");
+  writeFile(env / ".hidden.sh", "not sourced\n");
+  fs::create_directories(env / "folder.sh");
+  fs::create_symlink(dir.path() / "nowhere", env / "dangling.sh");
+  const fs::path scripts = config / "autostart-scripts";
+  writeScript(scripts / "runs", "true\n");
+  writeFile(scripts / "plain", "true\n"); // no execute bit: Plasma cannot start it
+  for (const char *backup : {"runs~", "runs.bak", "#runs#", "%runs%", ".hidden"})
+    writeScript(scripts / backup, "true\n");
+  fs::create_directories(scripts / "sub");
+  writeScript(home / ".config" / "autostart-scripts" / "decoy", "true\n");
+
+  SessionScripts source({home.string(), config.string()});
+  EXPECT_EQ(source.kind(), LogonSourceKind::SessionScript);
+  const auto listing = source.list();
+  EXPECT_FALSE(listing.unavailable);
+  using Row = std::tuple<std::string, LogonReason, StartVerdict, std::string>;
+  std::vector<Row> rows;
+  for (const auto &item : listing.items) {
+    rows.emplace_back(item.file, item.reason, item.verdict,
+                      item.verdict == StartVerdict::Unreadable ? "" : item.detail);
+    EXPECT_EQ(item.source, LogonSourceKind::SessionScript);
+    EXPECT_EQ(item.command, item.file);
+    EXPECT_EQ(fs::path(item.file).filename().string(), item.name);
+    EXPECT_EQ(item.switchBy, LogonSwitch::None) << item.name;
+    if (item.verdict == StartVerdict::Unreadable) {
+      EXPECT_EQ(item.detail, std::generic_category().message(ELOOP));
+    }
+  }
+  const std::string notRun = (scripts / "plain").string();
+  EXPECT_EQ(
+      rows,
+      (std::vector<Row>{
+          {(home / ".xprofile").string(), LogonReason::XProfile, StartVerdict::Starts, ""},
+          {(home / ".xsessionrc").string(), LogonReason::XSessionRc, StartVerdict::Unreadable, ""},
+          {(env / "Upper.SH").string(), LogonReason::PlasmaEnv, StartVerdict::Starts, ""},
+          {(env / "b.sh").string(), LogonReason::PlasmaEnv, StartVerdict::Starts, ""},
+          {notRun, LogonReason::PlasmaScript, StartVerdict::ProgramMissing, notRun},
+          {(scripts / "runs").string(), LogonReason::PlasmaScript, StartVerdict::Starts, ""},
+      }));
+
+  // The folders come from the environment as the sessions take them.
+  const auto folders = [](std::map<std::string, std::string> variables) {
+    const auto found = SessionScripts::folders([&](const char *name) -> const char * {
+      const auto it = variables.find(name);
+      return it == variables.end() ? nullptr : it->second.c_str();
+    });
+    return found.home + " " + found.configHome;
+  };
+  EXPECT_EQ(folders({{"HOME", "/h/"}}), "/h /h/.config");
+  EXPECT_EQ(folders({{"HOME", "/h"}, {"XDG_CONFIG_HOME", "relative"}}), "/h /h/.config");
+  EXPECT_EQ(folders({{"HOME", "/h"}, {"XDG_CONFIG_HOME", "/c"}}), "/h /c");
+}
+
+TEST(BootJobs, ListsTheRebootLinesOfTheCrontabAndSaysWhenCronCannotBeAsked) {
+  test::TempDir dir;
+  // A stand-in for cron's crontab: answers only -l, as the real one does for listing.
+  const auto crontab = [&](const std::string &name, const std::string &answer) {
+    const fs::path program = dir.path() / name;
+    writeScript(program, "[ \"$1\" = -l ] || exit 2\n" + answer);
+    return program.string();
+  };
+  const std::string table = "# m h dom mon dow command\n"
+                            "SHELL=/bin/sh\n"
+                            "*/5 * * * * every-five-minutes\n"
+                            "# @reboot commented-out\n"
+                            "@reboot  /usr/bin/tool --flag  \n"
+                            "\t@reboot\tsleep 60 && job % input\n"
+                            "@rebooted not-a-reboot-line\n"
+                            "@REBOOT upper-case-is-no-special-time\n"
+                            "@daily daily-job\n"
+                            "@reboot\n"
+                            "@reboot last line without end";
+  const fs::path tableFile = dir.path() / "table";
+  writeFile(tableFile, table);
+  BootJobs jobs(crontab("crontab", "cat '" + tableFile.string() + "'\n"));
+  EXPECT_EQ(jobs.kind(), LogonSourceKind::BootJob);
+  const auto listing = jobs.list();
+  EXPECT_FALSE(listing.unavailable) << *listing.unavailable;
+  std::vector<std::string> names;
+  for (const auto &item : listing.items) {
+    names.push_back(item.name);
+    EXPECT_EQ(item.command, item.name);
+    EXPECT_EQ(item.reason, LogonReason::AtBoot);
+    EXPECT_EQ(item.switchBy, LogonSwitch::None);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"/usr/bin/tool --flag  ", "sleep 60 && job % input",
+                                             "last line without end"}));
+
+  const auto none =
+      BootJobs(crontab("empty", "echo \"no crontab for $USER\" >&2\nexit 1\n")).list();
+  EXPECT_TRUE(none.items.empty());
+  EXPECT_FALSE(none.unavailable) << "having no crontab is not being unable to ask";
+
+  const auto missing = BootJobs((dir.path() / "no-such-crontab").string()).list();
+  ASSERT_TRUE(missing.unavailable);
+  EXPECT_NE(missing.unavailable->find(std::generic_category().message(ENOENT)), std::string::npos)
+      << *missing.unavailable;
+
+  const auto started = std::chrono::steady_clock::now();
+  const auto hung =
+      BootJobs(crontab("hangs", "echo '@reboot early'\nsleep 30\n"), std::chrono::milliseconds(300))
+          .list();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  EXPECT_TRUE(hung.unavailable);
+  EXPECT_TRUE(hung.items.empty()) << "half an answer is no answer";
+}
+
+TEST(LogonSources, TheLinuxSessionListsScriptsAndBootJobs) {
+  std::set<LogonSourceKind> kinds;
+  for (const auto &source : makeNativeLogonSources())
+    kinds.insert(source->kind());
+  EXPECT_TRUE(kinds.contains(LogonSourceKind::SessionScript));
+  EXPECT_TRUE(kinds.contains(LogonSourceKind::BootJob));
+}
+
+} // namespace
+} // namespace lw
