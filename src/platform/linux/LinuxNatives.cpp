@@ -2,6 +2,7 @@
 
 #include "InstallLayout.h"
 #include "LinuxShell.h"
+#include "SystemdUserUnits.h"
 #include "XdgRegistry.h"
 #include "platform/Native.h"
 
@@ -72,7 +73,11 @@ std::unique_ptr<Clock> makeNativeClock() { return std::make_unique<LinuxClock>()
 
 std::unique_ptr<ProgramLocation> makeNativeLocation() { return std::make_unique<ProcLocation>(); }
 
-std::vector<std::unique_ptr<LogonSource>> makeNativeLogonSources() { return {}; }
+std::vector<std::unique_ptr<LogonSource>> makeNativeLogonSources() {
+  std::vector<std::unique_ptr<LogonSource>> sources;
+  sources.push_back(std::make_unique<SystemdUserUnits>());
+  return sources;
+}
 
 std::unique_ptr<StartupState> makeNativeStartupState(std::optional<std::string> desktop) {
   XdgStartupState::Environment environment; // the process's own
