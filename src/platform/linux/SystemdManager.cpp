@@ -165,15 +165,16 @@ SystemdManager::LoadedUnit SystemdManager::load(const std::string &name) {
 }
 
 bool SystemdManager::changeFiles(const char *method, const std::string &name, bool runtime,
-                                 bool withForce) {
+                                 bool takesForce) {
   Error error;
   Message reply;
-  const int result = withForce ? sd_bus_call_method(bus, service, managerPath, managerInterface,
-                                                    method, &error.error, &reply.message, "asbb", 1,
-                                                    name.c_str(), static_cast<int>(runtime), 0)
-                               : sd_bus_call_method(bus, service, managerPath, managerInterface,
-                                                    method, &error.error, &reply.message, "asb", 1,
-                                                    name.c_str(), static_cast<int>(runtime));
+  // Not forced, as systemctl does not force: a forced enable replaces links that point elsewhere.
+  const int result = takesForce ? sd_bus_call_method(bus, service, managerPath, managerInterface,
+                                                     method, &error.error, &reply.message, "asbb",
+                                                     1, name.c_str(), static_cast<int>(runtime), 0)
+                                : sd_bus_call_method(bus, service, managerPath, managerInterface,
+                                                     method, &error.error, &reply.message, "asb", 1,
+                                                     name.c_str(), static_cast<int>(runtime));
   return result >= 0;
 }
 

@@ -54,7 +54,7 @@ public:
 
 private:
   explicit SystemdManager(sd_bus *connection) : bus(connection) {}
-  bool changeFiles(const char *method, const std::string &name, bool runtime, bool withForce);
+  bool changeFiles(const char *method, const std::string &name, bool runtime, bool takesForce);
   sd_bus *bus;
 };
 
