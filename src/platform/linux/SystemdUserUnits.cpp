@@ -4,6 +4,8 @@
 #include "SystemdInstallProbe.h"
 #include "SystemdManager.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -27,7 +29,8 @@ constexpr std::chrono::milliseconds installProbeBudget{2000};
 
 enum class Owner { User, Admin, Vendor };
 
-bool startsWithFolder(const std::string &path, const std::string &folder) {
+// Whether the path is the folder or lies inside it.
+bool isWithin(const std::string &path, const std::string &folder) {
   if (folder.empty())
     return false;
   const std::string prefix = folder.back() == '/' ? folder : folder + '/';
@@ -49,7 +52,7 @@ Owner ownerOf(const std::string &folder) {
   const std::string dataHome =
       variable("XDG_DATA_HOME", home.empty() ? std::string() : home + "/.local/share");
   for (const auto &own : {configHome, dataHome, variable("XDG_RUNTIME_DIR")})
-    if (startsWithFolder(folder, own))
+    if (isWithin(folder, own))
       return Owner::User;
   std::vector<std::string> admin = {"/etc", "/run"};
   const char *configDirs = std::getenv("XDG_CONFIG_DIRS");
@@ -60,7 +63,7 @@ Owner ownerOf(const std::string &folder) {
     begin = end + 1;
   }
   for (const auto &folderOfAdmin : admin)
-    if (startsWithFolder(folder, folderOfAdmin))
+    if (isWithin(folder, folderOfAdmin))
       return Owner::Admin;
   return Owner::Vendor;
 }
@@ -76,8 +79,7 @@ bool fromAutostartEntry(const std::string &name) {
 }
 
 bool shippedByTheSystem(const std::string &path) {
-  return startsWithFolder(path, "/usr/lib/systemd/user") ||
-         startsWithFolder(path, "/lib/systemd/user");
+  return isWithin(path, "/usr/lib/systemd/user") || isWithin(path, "/lib/systemd/user");
 }
 
 struct Pull {
