@@ -14,6 +14,9 @@ packages=(
   # GLib's development files build the test oracle that says which autostart entries a
   # session starts.
   libglib2.0-dev
+  # libsystemd's sd-bus asks the user's service manager which units start at logon; the tests
+  # judge that against a private systemd --user on a session bus of their own.
+  libsystemd-dev systemd dbus
   # Python's json module is the strict parser the command-line test reads list --json with.
   python3
   # xvfb-run starts the window without a desktop session (README: xvfb-run scripts/run.sh); it

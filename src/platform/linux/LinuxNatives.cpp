@@ -4,6 +4,7 @@
 #include "InstallLayout.h"
 #include "LinuxShell.h"
 #include "SessionScripts.h"
+#include "SystemdUserUnits.h"
 #include "XdgRegistry.h"
 #include "platform/Native.h"
 
@@ -76,6 +77,7 @@ std::unique_ptr<ProgramLocation> makeNativeLocation() { return std::make_unique<
 
 std::vector<std::unique_ptr<LogonSource>> makeNativeLogonSources() {
   std::vector<std::unique_ptr<LogonSource>> sources;
+  sources.push_back(std::make_unique<SystemdUserUnits>());
   sources.push_back(std::make_unique<SessionScripts>(SessionScripts::folders(&std::getenv)));
   sources.push_back(std::make_unique<BootJobs>());
   return sources;

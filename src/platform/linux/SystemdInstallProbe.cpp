@@ -1,0 +1,111 @@
+#include "SystemdInstallProbe.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace lw {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+std::string systemctlProgram() {
+  for (const char *candidate : {"/usr/bin/systemctl", "/bin/systemctl"})
+    if (::access(candidate, X_OK) == 0)
+      return candidate;
+  return {};
+}
+
+// Runs the program without a shell and with nothing to read or write; its exit status, or -1
+// when it could not run or had not ended by the deadline (it is then killed).
+int runUntil(const std::vector<std::string> &argv, Clock::time_point deadline) {
+  std::vector<char *> args;
+  for (const auto &argument : argv)
+    args.push_back(const_cast<char *>(argument.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  for (const int descriptor : {0, 1, 2})
+    posix_spawn_file_actions_addopen(&actions, descriptor, "/dev/null", O_RDWR, 0);
+  pid_t child = 0;
+  const int spawned = ::posix_spawn(&child, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0)
+    return -1;
+  int status = 0;
+  for (;;) {
+    const pid_t ended = ::waitpid(child, &status, WNOHANG);
+    if (ended == child)
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (ended < 0 && errno != EINTR)
+      return -1;
+    if (Clock::now() >= deadline) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+} // namespace
+
+std::map<std::string, std::set<std::string>>
+installTargets(const std::map<std::string, std::string> &units,
+               const std::set<std::string> &targets, std::chrono::milliseconds budget) {
+  std::map<std::string, std::set<std::string>> found;
+  const std::string systemctl = systemctlProgram();
+  if (units.empty() || systemctl.empty())
+    return found;
+  const Clock::time_point deadline = Clock::now() + budget;
+  std::error_code error;
+  std::string pattern = (fs::temp_directory_path(error) / "launchwright-units-XXXXXX").string();
+  if (error || !::mkdtemp(pattern.data()))
+    return found;
+  const fs::path scratch = pattern;
+  const fs::path folder = scratch / "etc/systemd/user";
+  fs::create_directories(folder, error);
+
+  std::vector<std::string> copied;
+  for (const auto &[name, file] : units)
+    if (fs::copy_file(file, folder / name, error))
+      copied.push_back(name);
+  std::vector<std::string> command = {systemctl,     "--global", "--root=" + scratch.string(),
+                                      "--no-reload", "--quiet",  "enable",
+                                      "--"};
+  command.insert(command.end(), copied.begin(), copied.end());
+  // One unit systemctl refuses (a template without a default instance, an Also= naming a unit
+  // that is not there) fails the whole run; then each is asked alone.
+  if (!copied.empty() && runUntil(command, deadline) != 0) {
+    command.resize(7);
+    for (const auto &name : copied) {
+      command.push_back(name);
+      runUntil(command, deadline);
+      command.pop_back();
+    }
+  }
+
+  for (const auto &target : targets)
+    for (const char *kind : {".wants", ".requires"})
+      for (const auto &link : fs::directory_iterator(folder / (target + kind), error)) {
+        // An instance's link is named for the instance but points at its template's file.
+        const std::string unit = fs::read_symlink(link.path(), error).filename().string();
+        if (!error && units.contains(unit))
+          found[unit].insert(target);
+      }
+  fs::remove_all(scratch, error);
+  return found;
+}
+
+} // namespace lw

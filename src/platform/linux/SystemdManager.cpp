@@ -1,0 +1,208 @@
+#include "SystemdManager.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <systemd/sd-bus.h>
+
+namespace lw {
+
+namespace {
+
+constexpr const char *service = "org.freedesktop.systemd1";
+constexpr const char *managerPath = "/org/freedesktop/systemd1";
+constexpr const char *managerInterface = "org.freedesktop.systemd1.Manager";
+// A manager busy with a reload answers within this; one that takes longer is stuck.
+constexpr std::uint64_t callTimeoutMicroseconds = 3'000'000;
+
+struct Error {
+  sd_bus_error error = SD_BUS_ERROR_NULL;
+  ~Error() { sd_bus_error_free(&error); }
+  std::string say(int result) const {
+    return error.message ? error.message : std::strerror(-result);
+  }
+};
+
+struct Message {
+  sd_bus_message *message = nullptr;
+  ~Message() { sd_bus_message_unref(message); }
+};
+
+// D-Bus addresses escape every byte outside a small safe set as %XX.
+std::string addressOf(const std::string &socket) {
+  static constexpr char digits[] = "0123456789abcdef";
+  std::string address = "unix:path=";
+  for (const unsigned char c : socket) {
+    if (std::strchr("-_/.\\*", c) || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
+        (c >= 'A' && c <= 'Z')) {
+      address += static_cast<char>(c);
+    } else {
+      address += '%';
+      address += digits[c >> 4];
+      address += digits[c & 15];
+    }
+  }
+  return address;
+}
+
+sd_bus *privateConnection() {
+  const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (!runtime || *runtime != '/')
+    return nullptr;
+  sd_bus *bus = nullptr;
+  if (sd_bus_new(&bus) < 0)
+    return nullptr;
+  if (sd_bus_set_address(bus, addressOf(std::string(runtime) + "/systemd/private").c_str()) < 0 ||
+      sd_bus_start(bus) < 0)
+    return sd_bus_unref(bus);
+  return bus;
+}
+
+} // namespace
+
+std::unique_ptr<SystemdManager> SystemdManager::connect(std::string &why) {
+  sd_bus *bus = privateConnection();
+  if (!bus) {
+    const int result = sd_bus_open_user(&bus);
+    if (result < 0) {
+      why = std::strerror(-result);
+      return nullptr;
+    }
+  }
+  sd_bus_set_method_call_timeout(bus, callTimeoutMicroseconds);
+  return std::unique_ptr<SystemdManager>(new SystemdManager(bus));
+}
+
+SystemdManager::~SystemdManager() { sd_bus_flush_close_unref(bus); }
+
+std::optional<std::map<std::string, SystemdManager::UnitFile>>
+SystemdManager::unitFiles(std::string &why) {
+  Error error;
+  Message reply;
+  int result = sd_bus_call_method(bus, service, managerPath, managerInterface, "ListUnitFiles",
+                                  &error.error, &reply.message, "");
+  if (result < 0 || (result = sd_bus_message_enter_container(reply.message, 'a', "(ss)")) < 0) {
+    why = error.say(result);
+    return std::nullopt;
+  }
+  std::map<std::string, UnitFile> files;
+  const char *path = nullptr, *state = nullptr;
+  while ((result = sd_bus_message_read(reply.message, "(ss)", &path, &state)) > 0) {
+    const std::string file = path;
+    files[file.substr(file.rfind('/') + 1)] = {file, state};
+  }
+  if (result < 0) {
+    why = std::strerror(-result);
+    return std::nullopt;
+  }
+  return files;
+}
+
+std::vector<std::string> SystemdManager::unitPath() {
+  Error error;
+  char **folders = nullptr;
+  std::vector<std::string> path;
+  if (sd_bus_get_property_strv(bus, service, managerPath, managerInterface, "UnitPath",
+                               &error.error, &folders) < 0)
+    return path;
+  for (char **folder = folders; *folder; ++folder) {
+    path.emplace_back(*folder);
+    std::free(*folder);
+  }
+  std::free(folders);
+  return path;
+}
+
+std::string SystemdManager::unitFileState(const std::string &name) {
+  Error error;
+  Message reply;
+  const char *state = nullptr;
+  if (sd_bus_call_method(bus, service, managerPath, managerInterface, "GetUnitFileState",
+                         &error.error, &reply.message, "s", name.c_str()) < 0 ||
+      sd_bus_message_read(reply.message, "s", &state) < 0)
+    return {};
+  return state;
+}
+
+SystemdManager::LoadedUnit SystemdManager::load(const std::string &name) {
+  LoadedUnit unit;
+  Error error;
+  Message reply;
+  const char *object = nullptr;
+  if (sd_bus_call_method(bus, service, managerPath, managerInterface, "LoadUnit", &error.error,
+                         &reply.message, "s", name.c_str()) < 0 ||
+      sd_bus_message_read(reply.message, "o", &object) < 0)
+    return unit;
+  const std::string path = object;
+  for (auto [property, value] :
+       {std::pair{"LoadState", &unit.loadState}, std::pair{"FragmentPath", &unit.fragment}}) {
+    Error propertyError;
+    char *text = nullptr;
+    if (sd_bus_get_property_string(bus, service, path.c_str(), "org.freedesktop.systemd1.Unit",
+                                   property, &propertyError.error, &text) >= 0) {
+      *value = text;
+      std::free(text);
+    }
+  }
+  // Only services have ExecStart; for sockets, timers and targets the command stays empty.
+  Error execError;
+  Message exec;
+  const char *program = nullptr;
+  char **argv = nullptr;
+  if (sd_bus_get_property(bus, service, path.c_str(), "org.freedesktop.systemd1.Service",
+                          "ExecStart", &execError.error, &exec.message, "a(sasbttttuii)") < 0 ||
+      sd_bus_message_enter_container(exec.message, 'a', "(sasbttttuii)") <= 0 ||
+      sd_bus_message_enter_container(exec.message, 'r', "sasbttttuii") <= 0 ||
+      sd_bus_message_read(exec.message, "s", &program) < 0 ||
+      sd_bus_message_read_strv(exec.message, &argv) < 0)
+    return unit;
+  unit.program = program;
+  for (char **word = argv; word && *word; ++word) {
+    unit.argv.emplace_back(*word);
+    std::free(*word);
+  }
+  std::free(argv);
+  return unit;
+}
+
+bool SystemdManager::changeFiles(const char *method, const std::string &name, bool runtime,
+                                 bool takesForce) {
+  Error error;
+  Message reply;
+  // Not forced, as systemctl does not force: a forced enable replaces links that point elsewhere.
+  const int result = takesForce ? sd_bus_call_method(bus, service, managerPath, managerInterface,
+                                                     method, &error.error, &reply.message, "asbb",
+                                                     1, name.c_str(), static_cast<int>(runtime), 0)
+                                : sd_bus_call_method(bus, service, managerPath, managerInterface,
+                                                     method, &error.error, &reply.message, "asb", 1,
+                                                     name.c_str(), static_cast<int>(runtime));
+  return result >= 0;
+}
+
+bool SystemdManager::enable(const std::string &name, bool runtime) {
+  return changeFiles("EnableUnitFiles", name, runtime, true);
+}
+bool SystemdManager::disable(const std::string &name, bool runtime) {
+  return changeFiles("DisableUnitFiles", name, runtime, false);
+}
+bool SystemdManager::mask(const std::string &name, bool runtime) {
+  return changeFiles("MaskUnitFiles", name, runtime, true);
+}
+bool SystemdManager::unmask(const std::string &name, bool runtime) {
+  return changeFiles("UnmaskUnitFiles", name, runtime, false);
+}
+
+bool SystemdManager::reload() {
+  Error error;
+  Message reply;
+  return sd_bus_call_method(bus, service, managerPath, managerInterface, "Reload", &error.error,
+                            &reply.message, "") >= 0;
+}
+
+bool SystemdManager::start(const std::string &name) {
+  Error error;
+  Message reply;
+  return sd_bus_call_method(bus, service, managerPath, managerInterface, "StartUnit", &error.error,
+                            &reply.message, "ss", name.c_str(), "replace") >= 0;
+}
+
+} // namespace lw

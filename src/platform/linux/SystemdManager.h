@@ -1,0 +1,61 @@
+#pragma once
+// A connection to the user's service manager over its D-Bus API, with the few questions and
+// orders the systemd logon source needs. Every call waits at most a few seconds: a manager that
+// does not answer in time counts as one that is not there.
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sd_bus;
+
+namespace lw {
+
+class SystemdManager {
+public:
+  // Connects as systemctl --user does: to the manager's private socket in XDG_RUNTIME_DIR, else
+  // through the session bus. Nothing when neither answers; `why` then says why, in the words of
+  // the system.
+  static std::unique_ptr<SystemdManager> connect(std::string &why);
+  ~SystemdManager();
+  SystemdManager(const SystemdManager &) = delete;
+  SystemdManager &operator=(const SystemdManager &) = delete;
+
+  struct UnitFile {
+    std::string path;  // where the manager found it; for a masked unit, the link to /dev/null
+    std::string state; // "enabled", "disabled", "static", "masked", ...
+  };
+  // Every unit file the manager knows, by unit name; nothing when it does not answer.
+  std::optional<std::map<std::string, UnitFile>> unitFiles(std::string &why);
+  // The folders the manager loads units from, in its order of precedence.
+  std::vector<std::string> unitPath();
+  // The state is-enabled prints for one unit; empty when the manager cannot tell.
+  std::string unitFileState(const std::string &name);
+
+  struct LoadedUnit {
+    std::string loadState;         // "loaded", "masked", "not-found", "bad-setting", ...
+    std::string fragment;          // the unit file the manager read, if any
+    std::vector<std::string> argv; // the first ExecStart of a service
+    std::string program;           // the program that ExecStart runs, as the manager resolved it
+  };
+  LoadedUnit load(const std::string &name);
+
+  // The unit-file orders of systemctl --user enable, disable, mask and unmask; `runtime` acts on
+  // the links under XDG_RUNTIME_DIR instead. True when the manager carried the order out.
+  bool enable(const std::string &name, bool runtime);
+  bool disable(const std::string &name, bool runtime);
+  bool mask(const std::string &name, bool runtime);
+  bool unmask(const std::string &name, bool runtime);
+  // What systemctl does after changing unit files, so that the manager's view follows them.
+  bool reload();
+  bool start(const std::string &name);
+
+private:
+  explicit SystemdManager(sd_bus *connection) : bus(connection) {}
+  bool changeFiles(const char *method, const std::string &name, bool runtime, bool takesForce);
+  sd_bus *bus;
+};
+
+} // namespace lw

@@ -1,0 +1,217 @@
+#include "SystemdUserUnits.h"
+
+#include "CommandLine.h"
+#include "SystemdInstallProbe.h"
+#include "SystemdManager.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <unistd.h>
+#include <vector>
+
+namespace lw {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// What the user manager reaches at logon: default.target always, the two graphical-session
+// targets when a desktop session tells it that one has started.
+const std::set<std::string> logonTargets = {"default.target", "graphical-session-pre.target",
+                                            "graphical-session.target"};
+// Time for asking systemctl about every disabled unit together, within the few seconds a
+// listing may take.
+constexpr std::chrono::milliseconds installProbeBudget{2000};
+
+enum class Owner { User, Admin, Vendor };
+
+// Whether the path is the folder or lies inside it.
+bool isWithin(const std::string &path, const std::string &folder) {
+  if (folder.empty())
+    return false;
+  const std::string prefix = folder.back() == '/' ? folder : folder + '/';
+  return path.starts_with(prefix) || path + '/' == prefix;
+}
+
+std::string variable(const char *name, const std::string &fallback = {}) {
+  const char *value = std::getenv(name);
+  return value && *value == '/' ? value : fallback;
+}
+
+// Whose link pulls a unit in, by the folder the link lies in: the user's own folders under the
+// XDG base directories, the administrator's under /etc, /run and XDG_CONFIG_DIRS (what
+// systemctl --global writes), the operating system's everywhere else (/usr/lib, XDG_DATA_DIRS).
+Owner ownerOf(const std::string &folder) {
+  const std::string home = variable("HOME");
+  const std::string configHome =
+      variable("XDG_CONFIG_HOME", home.empty() ? std::string() : home + "/.config");
+  const std::string dataHome =
+      variable("XDG_DATA_HOME", home.empty() ? std::string() : home + "/.local/share");
+  for (const auto &own : {configHome, dataHome, variable("XDG_RUNTIME_DIR")})
+    if (isWithin(folder, own))
+      return Owner::User;
+  std::vector<std::string> admin = {"/etc", "/run"};
+  const char *configDirs = std::getenv("XDG_CONFIG_DIRS");
+  const std::string dirs = configDirs && *configDirs ? configDirs : "/etc/xdg";
+  for (std::size_t begin = 0; begin <= dirs.size();) {
+    const std::size_t end = std::min(dirs.find(':', begin), dirs.size());
+    admin.push_back(dirs.substr(begin, end - begin));
+    begin = end + 1;
+  }
+  for (const auto &folderOfAdmin : admin)
+    if (isWithin(folder, folderOfAdmin))
+      return Owner::Admin;
+  return Owner::Vendor;
+}
+
+// The folders generators write to; the XDG autostart generator's units are autostart entries.
+bool generated(const std::string &path) {
+  return path.find("/systemd/generator") != std::string::npos ||
+         path.find("/systemd/transient") != std::string::npos;
+}
+
+bool fromAutostartEntry(const std::string &name) {
+  return name.starts_with("app-") && name.find("@autostart.") != std::string::npos;
+}
+
+bool shippedByTheSystem(const std::string &path) {
+  return isWithin(path, "/usr/lib/systemd/user") || isWithin(path, "/lib/systemd/user");
+}
+
+struct Pull {
+  std::set<std::string> targets;
+  std::set<Owner> owners;
+  std::vector<std::string> folders; // where the links lie
+  bool byInstall = false;           // not linked: [Install] would link it
+};
+
+std::string commandOf(const SystemdManager::LoadedUnit &unit) {
+  std::vector<std::string> argv = unit.argv;
+  // ExecStart=sleep 5 runs /usr/bin/sleep with argv[0] "sleep"; the row shows the program.
+  if (!argv.empty() && !unit.program.empty() && argv.front().find('/') == std::string::npos)
+    argv.front() = unit.program;
+  return commandline::join(argv);
+}
+
+LogonItem itemOf(const std::string &name, const Pull &pull, const std::string &state,
+                 const std::string &listedFile, const SystemdManager::LoadedUnit &unit) {
+  LogonItem item;
+  item.source = LogonSourceKind::SystemdUnit;
+  item.name = name;
+  item.state = state;
+  item.command = commandOf(unit);
+  item.file = !unit.fragment.empty() && unit.fragment != "/dev/null" ? unit.fragment : listedFile;
+  for (const auto &target : pull.targets)
+    item.detail += (item.detail.empty() ? "" : ", ") + target;
+  item.allUsers = pull.owners.contains(Owner::Admin) || pull.owners.contains(Owner::Vendor);
+  const bool masked = state.starts_with("masked") || unit.loadState == "masked";
+  if (masked) {
+    item.reason = LogonReason::Masked;
+    item.verdict = StartVerdict::Disabled;
+  } else if (pull.byInstall) {
+    item.reason = LogonReason::UserDisabled;
+    item.verdict = StartVerdict::Disabled;
+  } else {
+    item.reason = pull.owners.contains(Owner::Admin)    ? LogonReason::AdminEnabled
+                  : pull.owners.contains(Owner::Vendor) ? LogonReason::VendorEnabled
+                                                        : LogonReason::UserEnabled;
+    if (unit.loadState != "loaded")
+      item.verdict = StartVerdict::Unreadable;
+    else if (!unit.program.empty() && ::access(unit.program.c_str(), X_OK) != 0)
+      item.verdict = StartVerdict::ProgramMissing;
+  }
+  // A user can only take back the links of their own folders; what others enabled is switched
+  // off by masking it.
+  item.switchBy = masked || item.allUsers ? LogonSwitch::Mask : LogonSwitch::Enable;
+  item.canStart = !masked && unit.loadState == "loaded";
+  bool shipped = !pull.folders.empty() && (masked || shippedByTheSystem(item.file));
+  for (const auto &folder : pull.folders)
+    shipped = shipped && shippedByTheSystem(folder);
+  item.systemComponent = shipped;
+  return item;
+}
+
+} // namespace
+
+LogonSourceListing SystemdUserUnits::list() {
+  LogonSourceListing listing;
+  std::string why;
+  const auto manager = SystemdManager::connect(why);
+  const auto files = manager ? manager->unitFiles(why) : std::nullopt;
+  if (!files) {
+    listing.unavailable = why;
+    return listing;
+  }
+
+  std::map<std::string, Pull> pulled;
+  std::error_code error;
+  for (const auto &folder : manager->unitPath()) {
+    if (generated(folder))
+      continue;
+    for (const auto &target : logonTargets)
+      for (const char *kind : {".wants", ".requires"})
+        for (const auto &link : fs::directory_iterator(folder + "/" + target + kind, error)) {
+          Pull &pull = pulled[link.path().filename().string()];
+          pull.targets.insert(target);
+          pull.owners.insert(ownerOf(folder));
+          pull.folders.push_back(folder);
+        }
+  }
+  std::map<std::string, std::string> disabled;
+  for (const auto &[name, file] : *files)
+    if (file.state == "disabled" && !pulled.contains(name))
+      disabled[name] = file.path;
+  for (auto &[name, targets] : installTargets(disabled, logonTargets, installProbeBudget))
+    pulled[name] = {std::move(targets), {Owner::User}, {}, true};
+
+  for (const auto &[name, pull] : pulled) {
+    if (fromAutostartEntry(name))
+      continue;
+    const auto listed = files->find(name);
+    const auto unit = manager->load(name);
+    if (generated(unit.fragment) || (listed != files->end() && generated(listed->second.path)))
+      continue;
+    const std::string state =
+        listed != files->end() ? listed->second.state : manager->unitFileState(name);
+    listing.items.push_back(
+        itemOf(name, pull, state, listed != files->end() ? listed->second.path : "", unit));
+  }
+  return listing;
+}
+
+bool SystemdUserUnits::setEnabled(const LogonItem &item, bool enabled) {
+  if (item.source != LogonSourceKind::SystemdUnit ||
+      (item.switchBy != LogonSwitch::Enable && item.switchBy != LogonSwitch::Mask))
+    return false;
+  std::string why;
+  const auto manager = SystemdManager::connect(why);
+  if (!manager)
+    return false;
+  // A link made for this boot only (enable --runtime, mask --runtime) is taken back the same way.
+  const bool runtime = manager->unitFileState(item.name).ends_with("-runtime");
+  const bool asked =
+      item.switchBy == LogonSwitch::Enable
+          ? (enabled ? manager->enable(item.name, false) : manager->disable(item.name, runtime))
+          : (enabled ? manager->unmask(item.name, runtime) : manager->mask(item.name, false));
+  if (!asked)
+    return false;
+  manager->reload();
+  const std::string state = manager->unitFileState(item.name);
+  if (item.switchBy == LogonSwitch::Mask)
+    return state.starts_with("masked") != enabled;
+  return state.starts_with("enabled") == enabled;
+}
+
+bool SystemdUserUnits::start(const LogonItem &item) {
+  if (item.source != LogonSourceKind::SystemdUnit || !item.canStart)
+    return false;
+  std::string why;
+  const auto manager = SystemdManager::connect(why);
+  return manager && manager->start(item.name);
+}
+
+} // namespace lw

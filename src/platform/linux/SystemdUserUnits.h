@@ -1,0 +1,25 @@
+#pragma once
+// The systemd user units that start at logon: those pulled into default.target,
+// graphical-session-pre.target or graphical-session.target by a link in a .wants or .requires
+// folder of the user, the administrator or the operating system, and those the user disabled or
+// masked and can switch back on. The user's service manager is asked over D-Bus for the units'
+// states, files and commands and carries out the switches, as systemctl --user would.
+//
+// Units systemd generates from the XDG autostart folders are left out: they are the autostart
+// entries, listed as such.
+
+#include "platform/LogonSources.h"
+
+namespace lw {
+
+class SystemdUserUnits : public LogonSource {
+public:
+  LogonSourceKind kind() const override { return LogonSourceKind::SystemdUnit; }
+  LogonSourceListing list() override;
+  // Enable: systemctl --user enable/disable. Mask: unmask/mask. The manager then reloads, so that
+  // the next start and the next listing follow the change.
+  bool setEnabled(const LogonItem &item, bool enabled) override;
+  bool start(const LogonItem &item) override;
+};
+
+} // namespace lw

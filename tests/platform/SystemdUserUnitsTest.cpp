@@ -1,0 +1,192 @@
+// The systemd user units source judged by systemd itself: a private user manager reads the same
+// unit folders, and systemctl --user says what is enabled and what the manager really started.
+
+#include "platform/linux/SystemdUserUnits.h"
+#include "PrivateUserManager.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace lw {
+namespace {
+
+using test::PrivateUserManager;
+using test::systemctlSays;
+namespace fs = std::filesystem;
+
+enum class Folder { User, Admin, Vendor };
+
+struct UnitCase {
+  const char *name;
+  Folder folder;      // whose unit folder holds the file
+  const char *target; // [Install] WantedBy=
+  bool linked;        // enabled into the target in the same folder
+  bool masked;        // masked by the user
+  LogonReason reason;
+  LogonSwitch switchBy;
+  bool allUsers;
+  bool systemComponent;
+};
+
+const UnitCase unitCases[] = {
+    {"lw-own.service", Folder::User, "default.target", true, false, LogonReason::UserEnabled,
+     LogonSwitch::Enable, false, false},
+    {"lw-masked.service", Folder::Vendor, "default.target", true, true, LogonReason::Masked,
+     LogonSwitch::Mask, true, true},
+    {"lw-admin.service", Folder::Admin, "default.target", true, false, LogonReason::AdminEnabled,
+     LogonSwitch::Mask, true, false},
+    {"lw-vendor.service", Folder::Vendor, "default.target", true, false, LogonReason::VendorEnabled,
+     LogonSwitch::Mask, true, true},
+    {"lw-later.service", Folder::User, "graphical-session.target", false, false,
+     LogonReason::UserDisabled, LogonSwitch::Enable, false, false},
+};
+
+class SystemdUserUnitsTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    work = fs::temp_directory_path() / ("lw-units-" + std::to_string(::getpid()));
+    fs::remove_all(work);
+    fs::create_directories(work);
+    const std::string why = manager.prepare(work);
+    if (!why.empty())
+      GTEST_SKIP() << why;
+    for (const auto &unit : unitCases)
+      write(folderOf(unit.folder), unit.name, unit.target, unit.linked);
+    fs::create_symlink("/dev/null", manager.user / "lw-masked.service");
+    // Installable, but into a target that is not reached at logon.
+    write(manager.user, "lw-basic.service", "basic.target", false);
+    // A unit from a generator, as the XDG autostart generator makes them: pulled into
+    // default.target, yet already an autostart entry.
+    fs::create_directories("/run/systemd/user-generators");
+    std::ofstream("/run/systemd/user-generators/lw-generator")
+        << "#!/bin/sh\nmkdir -p \"$1/default.target.wants\"\n"
+           "printf '[Service]\\nExecStart=/bin/sleep 1000\\n' > \"$1/lw-generated.service\"\n"
+           "ln -s ../lw-generated.service \"$1/default.target.wants/lw-generated.service\"\n";
+    fs::permissions("/run/systemd/user-generators/lw-generator", fs::perms::owner_all);
+    ASSERT_TRUE(manager.start()) << "the private user manager did not reach default.target";
+  }
+
+  void TearDown() override {
+    manager.stop();
+    std::error_code ignored;
+    fs::remove_all(work, ignored);
+  }
+
+  fs::path folderOf(Folder folder) const {
+    return folder == Folder::User    ? manager.user
+           : folder == Folder::Admin ? manager.admin
+                                     : manager.vendor;
+  }
+
+  // Where the manager sees the folder, through the namespace's mounts.
+  fs::path seenFolderOf(Folder folder) const {
+    return folder == Folder::User    ? manager.user
+           : folder == Folder::Admin ? fs::path("/etc/systemd/user")
+                                     : fs::path("/usr/lib/systemd/user");
+  }
+
+  static void write(const fs::path &folder, const std::string &name, const std::string &target,
+                    bool linked) {
+    std::ofstream(folder / name) << "[Service]\nExecStart=/bin/sleep 1000\n[Install]\nWantedBy="
+                                 << target << "\n";
+    if (linked) {
+      fs::create_directories(folder / (target + ".wants"));
+      fs::create_symlink("../" + name, folder / (target + ".wants") / name);
+    }
+  }
+
+  const LogonItem *find(const LogonSourceListing &listing, const std::string &name) {
+    for (const auto &item : listing.items)
+      if (item.name == name)
+        return &item;
+    return nullptr;
+  }
+
+  fs::path work;
+  PrivateUserManager manager;
+  SystemdUserUnits source;
+};
+
+TEST_F(SystemdUserUnitsTest, RowsSayWhatTheManagerStartedAtLogon) {
+  const auto listing = source.list();
+  ASSERT_FALSE(listing.unavailable) << *listing.unavailable;
+  for (const auto &unit : unitCases) {
+    SCOPED_TRACE(unit.name);
+    const LogonItem *item = find(listing, unit.name);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->source, LogonSourceKind::SystemdUnit);
+    EXPECT_EQ(item->state, systemctlSays("is-enabled", unit.name));
+    EXPECT_EQ(item->verdict == StartVerdict::Starts,
+              systemctlSays("is-active", unit.name) == "active");
+    EXPECT_EQ(item->reason, unit.reason);
+    EXPECT_EQ(item->switchBy, unit.switchBy);
+    EXPECT_EQ(item->allUsers, unit.allUsers);
+    EXPECT_EQ(item->systemComponent, unit.systemComponent);
+    EXPECT_EQ(item->canStart, !unit.masked);
+    EXPECT_NE(item->detail.find(unit.target), std::string::npos) << item->detail;
+    if (!unit.masked) {
+      EXPECT_EQ(item->command, "/bin/sleep 1000");
+      EXPECT_EQ(fs::path(item->file), seenFolderOf(unit.folder) / unit.name);
+    }
+  }
+  EXPECT_EQ(find(listing, "lw-basic.service"), nullptr);
+  EXPECT_EQ(find(listing, "lw-generated.service"), nullptr);
+  EXPECT_EQ(systemctlSays("is-active", "lw-generated.service"), "active");
+}
+
+TEST_F(SystemdUserUnitsTest, SwitchesLeaveTheStateSystemctlReports) {
+  const auto before = source.list();
+  ASSERT_FALSE(before.unavailable) << *before.unavailable;
+  for (const auto &unit : unitCases) {
+    SCOPED_TRACE(unit.name);
+    const LogonItem *item = find(before, unit.name);
+    ASSERT_NE(item, nullptr);
+    const bool wasOn = item->verdict == StartVerdict::Starts;
+    LogonSourceListing now;
+    for (const bool on : {!wasOn, wasOn}) {
+      SCOPED_TRACE(on ? "switched on" : "switched off");
+      EXPECT_TRUE(source.setEnabled(*item, on));
+      const std::string said = systemctlSays("is-enabled", unit.name);
+      if (unit.switchBy == LogonSwitch::Mask)
+        EXPECT_EQ(said == "masked", !on) << said;
+      else
+        EXPECT_EQ(said, on ? "enabled" : "disabled");
+      now = source.list();
+      const LogonItem *row = find(now, unit.name);
+      ASSERT_NE(row, nullptr);
+      EXPECT_EQ(row->state, said);
+      EXPECT_EQ(row->verdict == StartVerdict::Starts, on);
+    }
+  }
+  // Switched on, the unit the session had not started yet starts on demand.
+  const auto after = source.list();
+  const LogonItem *later = find(after, "lw-later.service");
+  ASSERT_NE(later, nullptr);
+  ASSERT_TRUE(source.setEnabled(*later, true));
+  EXPECT_TRUE(source.start(*later));
+  EXPECT_TRUE(PrivateUserManager::waitFor(
+      [] { return systemctlSays("is-active", "lw-later.service") == "active"; }));
+}
+
+TEST(SystemdUserUnitsAlone, WithoutAUserManagerTheSourceIsUnavailable) {
+  const fs::path runtime = fs::temp_directory_path() / ("lw-nobus-" + std::to_string(::getpid()));
+  fs::create_directories(runtime);
+  ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+  SystemdUserUnits source;
+  const auto listing = source.list();
+  EXPECT_TRUE(listing.unavailable.has_value());
+  EXPECT_TRUE(listing.items.empty());
+  LogonItem item;
+  item.name = "lw-own.service";
+  item.switchBy = LogonSwitch::Enable;
+  item.canStart = true;
+  EXPECT_FALSE(source.setEnabled(item, true));
+  EXPECT_FALSE(source.start(item));
+  fs::remove_all(runtime);
+}
+
+} // namespace
+} // namespace lw
