@@ -16,8 +16,13 @@ respin=${1:-0}
 
 scripts/deps.sh wixl
 
-qt_dir=${LW_PREBUILT_QT_DIR:-$PWD/../shared/toolchains/qt6-mingw-static}
-configure=(-DLW_PREBUILT_QT_DIR="$qt_dir")
+# A build folder configured before keeps its Qt unless LW_PREBUILT_QT_DIR names another.
+configure=()
+if [ -n "${LW_PREBUILT_QT_DIR:-}" ]; then
+  configure+=(-DLW_PREBUILT_QT_DIR="$LW_PREBUILT_QT_DIR")
+elif [ ! -f build-windows/CMakeCache.txt ]; then
+  configure+=(-DLW_PREBUILT_QT_DIR="$PWD/../shared/toolchains/qt6-mingw-static")
+fi
 if command -v ccache >/dev/null; then
   configure+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
@@ -43,11 +48,19 @@ msi_version="$((10#$(cached CMAKE_PROJECT_VERSION_MAJOR))).$((10#$(cached CMAKE_
 console=no
 [ -f $bin/launchwright.com ] && console=yes
 
+# The build keeps its debugging information in the programs; the package ships them without it,
+# as the Debian package does.
+staged=build-windows/package
+rm -rf $staged
+mkdir -p $staged
+find $bin -maxdepth 1 -type f -exec cp {} $staged/ \;
+x86_64-w64-mingw32-strip $staged/*.exe $([ $console = yes ] && echo $staged/launchwright.com)
+
 msi=launchwright-$version.msi
 [ "$respin" = 0 ] || msi=launchwright-$version-$respin.msi
 rm -f "$msi"
 # wixl takes the source files' paths relative to the folder it runs in.
 wixl --arch x64 --output "$msi" \
-  --define Version="$msi_version" --define ProgramDir=$bin --define ResourceDir=resources/windows \
+  --define Version="$msi_version" --define ProgramDir=$staged --define ResourceDir=resources/windows \
   --define Console=$console resources/windows/launchwright.wxs
 ls "$msi"
