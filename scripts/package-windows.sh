@@ -54,7 +54,8 @@ staged=build-windows/package
 rm -rf $staged
 mkdir -p $staged
 find $bin -maxdepth 1 -type f -exec cp {} $staged/ \;
-x86_64-w64-mingw32-strip $staged/*.exe $([ $console = yes ] && echo $staged/launchwright.com)
+x86_64-w64-mingw32-strip $staged/*.exe
+[ $console = no ] || x86_64-w64-mingw32-strip $staged/launchwright.com
 
 msi=launchwright-$version.msi
 [ "$respin" = 0 ] || msi=launchwright-$version-$respin.msi
