@@ -296,6 +296,8 @@ private:
   bool showSystemComponents = false;
   std::vector<StartupEntry> logonRows;
   std::string logonCounts;
+  std::string logonUnavailable; // why sources could not be asked: the counts' tooltip
+  bool tellUnavailable = false; // the next answers follow the user's choice in the View menu
   std::thread logonWorker;
   bool logonAgain = false; // asked again while an asking ran
   int logonListings = 0;

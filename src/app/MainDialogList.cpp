@@ -56,8 +56,11 @@ void MainDialog::refreshList() {
 
 void MainDialog::showCounts() {
   ui->statusText->setText(QString::fromUtf8(statusText + failureNotes));
+  ui->statusText->setToolTip(showOtherSources ? QString::fromUtf8(logonUnavailable) : QString());
   ui->statusText->setAccessibleName(spokenCounts(statusText));
-  ui->statusText->setAccessibleDescription(QString::fromUtf8(statusText));
+  ui->statusText->setAccessibleDescription(QString::fromUtf8(
+      showOtherSources && !logonUnavailable.empty() ? statusText + "\n" + logonUnavailable
+                                                    : statusText));
   fitCounts();
 }
 

@@ -55,6 +55,9 @@ void MainDialog::OnViewChanged() {
   systemComponentsAction->setEnabled(other);
   logonRows.clear();
   logonCounts.clear();
+  logonUnavailable.clear();
+  // Chosen just now: a source that cannot be asked is told once, not only shown by its count.
+  tellUnavailable = other;
   refreshList();
 }
 
@@ -83,10 +86,14 @@ void MainDialog::takeLogonAnswers(std::vector<LogonAnswer> answers) {
     logonRows = std::move(listing.rows);
     logonCounts.clear();
     appendLogonCounts(logonCounts, listing, languageTable);
+    logonUnavailable.clear();
     for (const auto &sentence : listing.unavailable)
-      logonCounts += '\n' + sentence;
+      logonUnavailable += (logonUnavailable.empty() ? "" : "\n") + sentence;
     showRows();
+    if (tellUnavailable && !logonUnavailable.empty())
+      platform.prompter.tell(logonUnavailable, EntryStore::caption);
   }
+  tellUnavailable = false;
   ++logonListings;
   if (logonAgain)
     listLogonSources();

@@ -3,6 +3,7 @@
 #include "scheduler/ScheduleStatus.h"
 #include "support/TextNumbers.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace lw {
@@ -42,6 +43,7 @@ LogonListing logonRowsOf(std::vector<LogonAnswer> answers, const LanguageTable &
     if (items.unavailable) {
       listing.unavailable.push_back(fillIn(texts.getText(text::logonSourceUnavailable),
                                            {logonKindLabel(kind, texts), *items.unavailable}));
+      listing.unavailableKinds.push_back(kind);
       continue;
     }
     for (auto &item : items.items) {
@@ -77,7 +79,10 @@ void appendLogonCounts(std::string &statusText, const LogonListing &listing,
       statusText += '\n';
     statusText += texts.getText(text::firstLogonKindCount + kind);
     statusText += ' ';
-    statusText += std::to_string(*count);
+    const bool asked =
+        std::find(listing.unavailableKinds.begin(), listing.unavailableKinds.end(),
+                  static_cast<LogonSourceKind>(kind)) == listing.unavailableKinds.end();
+    statusText += asked ? std::to_string(*count) : "\xE2\x80\x93";
   }
 }
 

@@ -20,8 +20,9 @@ struct LogonListing {
   std::vector<StartupEntry> rows; // in the sources' order, each with its logon item
   // Rows of each kind, for the kinds that were asked; nothing for a kind not asked.
   std::array<std::optional<std::size_t>, logonSourceKinds> counts{};
-  // One sentence for each source that could not be asked.
+  // One sentence for each source that could not be asked, and that source's kind.
   std::vector<std::string> unavailable;
+  std::vector<LogonSourceKind> unavailableKinds;
 };
 
 // Which rows a listing holds: the sources of some kinds only, and whether the items the
@@ -46,7 +47,8 @@ LogonListing logonRowsOf(std::vector<LogonAnswer> answers, const LanguageTable &
 LogonListing readLogonRows(const std::vector<LogonSource *> &sources, const LanguageTable &texts,
                            const LogonFilter &filter);
 
-// The count lines of the kinds that were asked, one a line, for the end of the counts.
+// The count lines of the kinds that were asked, one a line, for the end of the counts; a kind
+// whose source could not be asked has a dash for its count.
 void appendLogonCounts(std::string &statusText, const LogonListing &listing,
                        const LanguageTable &texts);
 

@@ -30,7 +30,8 @@ protected:
     units.items[1].systemComponent = true;
     scripts.items = {
         item(".xprofile", LogonReason::XProfile, LogonSwitch::None, "/home/me/.xprofile")};
-    program.platform.logonSources = {&units, &scripts};
+    boots.unavailable = "no crontab program";
+    program.platform.logonSources = {&units, &scripts, &boots};
     setRun(RegistryRoot::CurrentUser, "Notes", "/usr/bin/notes");
   }
 
@@ -49,6 +50,7 @@ protected:
 
   FakeLogonSource units{LogonSourceKind::SystemdUnit};
   FakeLogonSource scripts{LogonSourceKind::SessionScript};
+  FakeLogonSource boots{LogonSourceKind::BootJob};
 };
 
 TEST_F(OtherSourcesTest, ViewChoiceAddsTheOtherWaysToStartAndIsRemembered) {
@@ -62,24 +64,32 @@ TEST_F(OtherSourcesTest, ViewChoiceAddsTheOtherWaysToStartAndIsRemembered) {
   EXPECT_EQ(names(), (std::vector<std::string>{"Notes", "sync.service", ".xprofile"}));
   EXPECT_EQ(dialog->cellText(1, 1), text(text::firstLogonKindLabel));
   EXPECT_EQ(dialog->cellText(2, 1), text(text::firstLogonKindLabel + 1));
+  // A source that cannot be asked has a dash for its count, and the choice is told why, once.
   EXPECT_NE(dialog->status().find(text(text::firstLogonKindCount) + " 1\n" +
-                                  text(text::firstLogonKindCount + 1) + " 1"),
+                                  text(text::firstLogonKindCount + 1) + " 1\n" +
+                                  text(text::firstLogonKindCount + 2) + " \xE2\x80\x93"),
             std::string::npos)
       << dialog->status();
+  const std::vector<std::string> toldWhy{
+      fillIn(text(text::logonSourceUnavailable),
+             {text(text::firstLogonKindLabel + 2), "no crontab program"})};
+  EXPECT_EQ(told(), toldWhy);
 
   // The operating system's own units come with the second choice.
   choose("systemComponentsAction");
   EXPECT_EQ(names(),
             (std::vector<std::string>{"Notes", "sync.service", "pipewire.service", ".xprofile"}));
 
-  // The next run shows them again without being asked.
+  // The next run shows them again without being asked, and tells nothing in a box.
   open();
   QTRY_COMPARE(rowCount(), 4);
+  EXPECT_EQ(told(), toldWhy);
 }
 
 TEST_F(OtherSourcesTest, CommandsGoToTheSourceOrSayWhyNot) {
   open();
   choose("otherSourcesAction");
+  program.prompter.shown.clear();
   const std::string scriptKind = text(text::firstLogonKindLabel + 1);
   const auto why = [&](std::int32_t number) { return fillIn(text(number), {scriptKind}); };
 

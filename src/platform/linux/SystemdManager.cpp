@@ -64,7 +64,9 @@ std::unique_ptr<SystemdManager> SystemdManager::connect(std::string &why) {
   if (!bus) {
     const int result = sd_bus_open_user(&bus);
     if (result < 0) {
-      why = std::strerror(-result);
+      // Said as systemctl --user says it, so that the one line tells what is missing.
+      why = std::string("no systemd user manager or session bus to ask (") +
+            std::strerror(-result) + ")";
       return nullptr;
     }
   }
