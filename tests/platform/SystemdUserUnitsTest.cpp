@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sys/wait.h>
 
 namespace lw {
 namespace {
@@ -169,6 +171,38 @@ TEST_F(SystemdUserUnitsTest, SwitchesLeaveTheStateSystemctlReports) {
   EXPECT_TRUE(PrivateUserManager::waitFor(
       [] { return systemctlSays("is-active", "lw-later.service") == "active"; }));
 }
+
+#ifdef LW_BUILT_PROGRAM
+// The built command line on the same manager: every unit in list --json with its switch, and
+// disable/enable doing what systemctl then reports.
+TEST_F(SystemdUserUnitsTest, TheCommandLineListsAndSwitchesWhatTheManagerHas) {
+  const auto run = [](const std::string &arguments, int &status) {
+    std::string out;
+    FILE *pipe =
+        ::popen((std::string(LW_BUILT_PROGRAM) + " " + arguments + " 2>/dev/null").c_str(), "r");
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      out.append(buffer, n);
+    status = WEXITSTATUS(::pclose(pipe));
+    return out;
+  };
+  int status = -1;
+  const std::string json = run("list --kind systemd-unit --json", status);
+  EXPECT_EQ(status, 0);
+  for (const auto &unit : unitCases)
+    EXPECT_NE(json.find(std::string("{\"kind\":\"systemd-unit\",\"name\":\"") + unit.name + '"'),
+              std::string::npos)
+        << unit.name << " in " << json;
+  EXPECT_NE(json.find("\"switch\":\"mask\""), std::string::npos);
+  for (const bool on : {false, true}) {
+    run(std::string(on ? "enable" : "disable") + " --kind systemd-unit --name lw-admin.service",
+        status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(systemctlSays("is-enabled", "lw-admin.service"), on ? "enabled" : "masked");
+  }
+}
+
+#endif
 
 TEST(SystemdUserUnitsAlone, WithoutAUserManagerTheSourceIsUnavailable) {
   const fs::path runtime = fs::temp_directory_path() / ("lw-nobus-" + std::to_string(::getpid()));
