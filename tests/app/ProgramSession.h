@@ -20,7 +20,7 @@ struct ProgramSession {
   ProgramSession();
   ~ProgramSession();
 
-  // The program, started without arguments on the offscreen platform.
+  // The program, started without arguments, headless.
   Process start() const;
   // The logon marker rwlaunch leaves for the program, where the program keeps its settings.
   void leaveLogonMarker() const;

@@ -1,9 +1,11 @@
-// CreateProcessW with the program's own environment and the offscreen platform; the marker
+// CreateProcessW with the program's own environment and its Windows platform; the marker
 // lives in the registry of the Wine prefix.
 #include "ProgramSession.h"
 
 #include "platform/windows/WindowsRegistry.h"
 #include "support/Toolbox.h"
+
+#include <gtest/gtest.h>
 
 #include <thread>
 #include <windows.h>
@@ -25,14 +27,18 @@ ProgramSession::~ProgramSession() {
 }
 
 Process ProgramSession::start() const {
-  SetEnvironmentVariableW(L"QT_QPA_PLATFORM", L"offscreen");
+  // The program links only the Windows platform plugin; under Wine without a display its
+  // windows go to Wine's null driver. The tests' own offscreen platform is not for the child.
+  wchar_t own[64] = L"";
+  const bool hadOwn = GetEnvironmentVariableW(L"QT_QPA_PLATFORM", own, 64) != 0;
+  SetEnvironmentVariableW(L"QT_QPA_PLATFORM", L"windows");
   std::wstring commandLine = L"\"" + (program.dir.path() / "launchwright.exe").wstring() + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
   const bool started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
                                       nullptr, nullptr, &startup, &process);
-  SetEnvironmentVariableW(L"QT_QPA_PLATFORM", nullptr);
+  SetEnvironmentVariableW(L"QT_QPA_PLATFORM", hadOwn ? own : nullptr);
   if (!started) {
     ADD_FAILURE() << "cannot start launchwright.exe: error " << GetLastError();
     return 0;

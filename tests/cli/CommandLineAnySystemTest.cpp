@@ -9,6 +9,8 @@
 namespace lw::test {
 namespace {
 
+namespace fs = std::filesystem;
+
 // Typed at the system's shell as "launchwright ...": the exit status is the shell's, and a
 // listing read through a pipe carries a name outside ASCII as its UTF-8 bytes.
 TEST(CommandLineTool, TheShellGetsTheExitStatusAndAPipeTheUtf8Bytes) {
@@ -31,6 +33,8 @@ TEST(CommandLineTool, TheShellGetsTheExitStatusAndAPipeTheUtf8Bytes) {
   EXPECT_FALSE(entry.contains("name_hex")) << "the name did not arrive as UTF-8";
   const Outcome text = lw.run({"list", "--no-legend"});
   EXPECT_NE(text.out.find("\t" + name + "\t"), std::string::npos) << text.out;
+  // The same bytes on every system: no line end of the C library's text mode.
+  EXPECT_EQ(text.out.find('\r'), std::string::npos) << text.out;
 }
 
 TEST(CommandLineTool, CustomizedEntryComesBackWithItsRuleStampAndSwitch) {
