@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 
 #include "Commands.h"
+#include "Console.h"
 
 #include "platform/Native.h"
 #include "support/FileError.h"
@@ -21,13 +22,9 @@
 #include <map>
 #include <new>
 #include <optional>
+#include <string>
 #include <string_view>
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include <vector>
 
 namespace lw {
 
@@ -114,12 +111,7 @@ private:
   std::map<QString, std::string> raw;
 };
 
-// Writes everything; false when the stream is gone or full.
-bool writeAll(std::FILE *stream, const std::string &text) {
-  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stream) != text.size())
-    return false;
-  return std::fflush(stream) == 0;
-}
+using console::writeAll;
 
 std::string oneLine(std::string text) {
   std::string line;
@@ -242,13 +234,7 @@ std::string refusalOfSingleDash(const std::string &word) {
   return "unknown option \"-" + word + "\": the options of commands begin with two dashes";
 }
 
-bool interactiveOutput() {
-#ifdef _WIN32
-  return _isatty(_fileno(stdout)) != 0;
-#else
-  return ::isatty(STDOUT_FILENO) != 0;
-#endif
-}
+bool interactiveOutput() { return console::isTerminal(stdout); }
 
 // The option, which must be given once.
 std::optional<std::string> required(const QCommandLineParser &parser,
@@ -489,7 +475,12 @@ int runCommandLine(int argc, char *argv[]) {
 #ifdef SIGPIPE
   std::signal(SIGPIPE, SIG_IGN);
 #endif
-  return run(argc, argv);
+  std::vector<std::string> arguments = console::utf8Arguments(argc, argv);
+  std::vector<char *> pointers;
+  for (auto &argument : arguments)
+    pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
+  return run(argc, pointers.data());
 }
 
 } // namespace lw

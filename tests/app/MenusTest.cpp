@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "HelpOpener.h"
 #include "app/StartupApp.h"
 #include "support/TextNumbers.h"
 
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <sstream>
 
@@ -90,12 +92,8 @@ TEST_F(MenusTest, MenuItemsShowLanguageTextsEveryTimeTheyOpen) {
 }
 
 TEST_F(MenusTest, HelpPagesOpenFromTheMenuAndFromF1AndAFailedOpenIsReported) {
-#ifdef _WIN32
-  GTEST_SKIP() << "the Windows flavour hands help.chm to the shell; the openers here are shell "
-                  "scripts";
-#endif
   open();
-  const std::string help = program.file("help/index.htm");
+  const std::string help = program.file(LW_HELP_FILE);
   action(menu("helpMenu"), command::showHelpFile)->trigger();
   QTest::keyClick(dialog->entryList, Qt::Key_F1);
   EXPECT_EQ(program.shell.opened, (std::vector<std::string>{help, help}));
@@ -111,7 +109,7 @@ TEST_F(MenusTest, HelpPagesOpenFromTheMenuAndFromF1AndAFailedOpenIsReported) {
   dialog->languageTable.load();
   QTest::keyClick(dialog->entryList, Qt::Key_F1);
   EXPECT_EQ(program.shell.opened,
-            (std::vector<std::string>{program.file("help/de/index.htm"), help}));
+            (std::vector<std::string>{program.file(LW_GERMAN_HELP_FILE), help}));
   program.shell.opened.clear();
 
   const std::string report = text(lw::text::helpNotShown) + "\n" + help;
@@ -124,21 +122,15 @@ TEST_F(MenusTest, HelpPagesOpenFromTheMenuAndFromF1AndAFailedOpenIsReported) {
   TempDir bin;
   const auto log = bin.path() / "opened";
   const struct {
-    const char *script; // empty: no opener program at all
+    std::optional<int> status; // none: no opener program at all
     bool reported;
-  } cases[] = {{"exit 0", false}, {"exit 4", true}, {"", true}};
+  } cases[] = {{0, false}, {4, true}, {std::nullopt, true}};
   for (const auto &item : cases) {
-    SCOPED_TRACE(item.script);
+    SCOPED_TRACE(item.status.value_or(-1));
     program.prompter.shown.clear();
     std::filesystem::remove(log);
-    program.shell.opener = (bin.path() / "missing-opener").string();
-    if (*item.script) {
-      program.shell.opener = (bin.path() / "opener").string();
-      std::ofstream(program.shell.opener)
-          << "#!/bin/sh\nprintf '%s' \"$1\" > '" << log.string() << "'\n"
-          << item.script << "\n";
-      std::filesystem::permissions(program.shell.opener, std::filesystem::perms::owner_all);
-    }
+    program.shell.opener = item.status ? placeOpener(bin.path(), *item.status)
+                                       : (bin.path() / "missing-opener").string();
     QTest::keyClick(dialog->entryList, Qt::Key_F1);
     if (item.reported) {
       EXPECT_TRUE(QTest::qWaitFor([&] { return !program.prompter.shown.empty(); }, 5000));
@@ -149,7 +141,7 @@ TEST_F(MenusTest, HelpPagesOpenFromTheMenuAndFromF1AndAFailedOpenIsReported) {
       QTest::qWait(300); // time for the opener's end to arrive
       EXPECT_TRUE(program.prompter.shown.empty());
     }
-    if (*item.script) {
+    if (item.status) {
       EXPECT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(log); }, 5000));
       std::ifstream in(log);
       EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), help);

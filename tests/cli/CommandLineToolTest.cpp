@@ -2,6 +2,7 @@
 // its own: what each command leaves on disk, what it prints and how it ends.
 #include "AutostartCorpus.h"
 #include "Fakes.h"
+#include "Installation.h"
 #include "SystemdOracle.h"
 
 #include <QJsonArray>
@@ -26,138 +27,6 @@ namespace lw::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-// A fresh installation: the built program and its data files, a home, a user configuration
-// folder and a system configuration folder, all temporary.
-class Installation {
-public:
-  explicit Installation(const std::string &programFolder = "program")
-      : program(dir.path() / programFolder), home(dir.path() / "home"),
-        config(dir.path() / "config"), system(dir.path() / "xdg") {
-    for (const auto &folder : {program, home, config, system})
-      fs::create_directories(folder);
-    const fs::path built(LW_BUILT_PROGRAM_DIR);
-    fs::copy_file(LW_BUILT_PROGRAM, program / "launchwright");
-    fs::copy_file(built / "rwlaunch", program / "rwlaunch");
-    for (const char *file : {"config.ini", "0013trl.ini", "0013cst.ini", "0013bkp.ini"})
-      fs::copy_file(built / file, program / file);
-  }
-
-  // The program with these arguments; argument bytes are passed unchanged. `environment` adds
-  // to or replaces the variables every run has ("NAME=value"). A non-zero addressSpace limits
-  // the program's address space to that many bytes.
-  Outcome run(const std::vector<std::string> &arguments,
-              const std::vector<std::string> &environment = {}, rlim_t addressSpace = 0) const {
-    std::vector<std::string> argv{(program / "launchwright").string()};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return execute(argv, environment, addressSpace);
-  }
-
-  // A bash command line with the program's folder first on PATH.
-  Outcome shell(const std::string &script) const {
-    return execute({"/bin/bash", "-c", script}, {});
-  }
-
-  std::string entries() const { return slurp(program / "0013cst.ini"); }
-  std::string backup() const { return slurp(program / "0013bkp.ini"); }
-  fs::path userAutostart() const { return config / "autostart"; }
-  fs::path machineAutostart() const { return system / "autostart"; }
-
-  // Everything the program may write, to show that a refused request wrote nothing. A file too
-  // large to hold in a test counts by its size and time.
-  std::map<std::string, std::string> snapshot() const {
-    std::map<std::string, std::string> files;
-    for (const auto &root : {program, config, system})
-      for (const auto &entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file() && entry.path().filename() != "launchwright" &&
-            entry.path().extension() != ".lock")
-          files[entry.path().string()] =
-              entry.file_size() > (1u << 20)
-                  ? std::to_string(entry.file_size()) + " bytes of " +
-                        std::to_string(entry.last_write_time().time_since_epoch().count())
-                  : slurp(entry.path());
-    return files;
-  }
-
-  TempDir dir;
-  fs::path program, home, config, system;
-
-private:
-  Outcome execute(const std::vector<std::string> &argv, const std::vector<std::string> &added,
-                  rlim_t addressSpace = 0) const {
-    const fs::path out = dir.path() / "stdout", err = dir.path() / "stderr";
-    std::map<std::string, std::string> variables{
-        {"HOME", home.string()},
-        {"XDG_CONFIG_HOME", config.string()},
-        {"XDG_CONFIG_DIRS", system.string()},
-        {"PATH", program.string() + ":/usr/bin:/bin"},
-        {"LANG", "C.UTF-8"},
-        // Would list every plugin the program loads; the command line loads none.
-        {"QT_DEBUG_PLUGINS", "1"}};
-    for (const auto &variable : added)
-      variables[variable.substr(0, variable.find('='))] = variable.substr(variable.find('=') + 1);
-    std::vector<std::string> environment;
-    for (const auto &[name, value] : variables)
-      environment.push_back(name + "=" + value);
-    const pid_t child = ::fork();
-    if (child == 0) {
-      ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-      ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-      std::vector<char *> args, env;
-      for (const auto &a : argv)
-        args.push_back(const_cast<char *>(a.c_str()));
-      for (const auto &e : environment)
-        env.push_back(const_cast<char *>(e.c_str()));
-      args.push_back(nullptr);
-      env.push_back(nullptr);
-      if (addressSpace != 0) {
-        const rlimit limit{addressSpace, addressSpace};
-        ::setrlimit(RLIMIT_AS, &limit);
-      }
-      ::execve(args[0], args.data(), env.data());
-      ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    Outcome result{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), slurp(out),
-                   slurp(err)};
-    if (variables["QT_DEBUG_PLUGINS"] == "1") {
-      EXPECT_EQ(result.err.find("plugin"), std::string::npos) << result.err;
-    }
-    return result;
-  }
-};
-
-QJsonArray listJson(const Installation &installation) {
-  const Outcome run = installation.run({"list", "--json"});
-  EXPECT_EQ(run.status, 0) << run.err;
-  QJsonParseError error{};
-  const QJsonDocument document =
-      QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
-  EXPECT_EQ(error.error, QJsonParseError::NoError) << run.out;
-  EXPECT_TRUE(document.isArray());
-  return document.array();
-}
-
-QJsonObject entryNamed(const QJsonArray &entries, const QString &name) {
-  for (const auto &entry : entries)
-    if (entry.toObject()["name"].toString() == name)
-      return entry.toObject();
-  return {};
-}
 
 constexpr const char *starterFile = "Launchwright.desktop";
 
@@ -234,14 +103,6 @@ TEST(CommandLineTool, RunEntriesAreWrittenDeletedAndRestoredInTheirAutostartFold
   }
 }
 
-// Everything but the backup file and its copies: what a delete and a restore must give back.
-std::map<std::string, std::string> entriesState(const Installation &lw) {
-  auto files = lw.snapshot();
-  std::erase_if(files,
-                [](const auto &file) { return file.first.find("0013bkp") != std::string::npos; });
-  return files;
-}
-
 TEST(CommandLineTool, DeleteAndRestoreGiveBackTheSameBytesInTheSameFolder) {
   const Installation lw;
   for (const auto &entry : autostartCorpus()) {
@@ -264,20 +125,6 @@ TEST(CommandLineTool, DeleteAndRestoreGiveBackTheSameBytesInTheSameFolder) {
     EXPECT_EQ(lw.backup(), slurp(LW_BUILT_PROGRAM_DIR "/0013bkp.ini"));
     EXPECT_TRUE(fs::is_empty(lw.program / "0013bkp.d"));
   }
-}
-
-TEST(CommandLineTool, CustomizedEntryComesBackWithItsRuleStampAndSwitch) {
-  const Installation lw;
-  ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", "Weekly", "--command", "/bin/true",
-                    "--schedule", "every:2w"})
-                .status,
-            0);
-  ASSERT_EQ(lw.run({"disable", "--kind", "customized", "--name", "Weekly"}).status, 0);
-  const auto before = entriesState(lw);
-  ASSERT_EQ(lw.run({"delete", "--kind", "customized", "--name", "Weekly"}).status, 0);
-  ASSERT_NE(entriesState(lw), before);
-  EXPECT_EQ(lw.run({"restore", "1"}).status, 0);
-  EXPECT_EQ(entriesState(lw), before);
 }
 
 TEST(CommandLineTool, RestoreOverANewerEntryRecordsItFirst) {
@@ -753,24 +600,6 @@ TEST(CommandLineTool, RunningOutOfMemoryEndsTheCommandWithAMessage) {
   }
 }
 
-TEST(CommandLineTool, CheckSucceedsOnlyWhenEveryCheckedEntryStarts) {
-  const Installation lw;
-  // The window speaks German here; the command line stays English for scripts.
-  std::ofstream(lw.program / "config.ini", std::ios::binary)
-      << "Language\r\n[Deutsch]\r\nHomepage\r\nhttps://example.org/\r\n";
-  for (const char *name : {"One", "Two"})
-    ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", name, "--command", "true"}).status,
-              0);
-  EXPECT_EQ(lw.run({"check"}).status, 0);
-  ASSERT_EQ(lw.run({"disable", "--kind", "customized", "--name", "Two"}).status, 0);
-  const Outcome all = lw.run({"check"});
-  EXPECT_EQ(all.status, 1);
-  EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 3) << "one sentence per entry";
-  EXPECT_TRUE(all.out.starts_with("Customized \"One\": ")) << all.out;
-  EXPECT_EQ(lw.run({"check", "One"}).status, 0);
-  EXPECT_EQ(lw.run({"check", "Two"}).status, 1);
-}
-
 // The starter's entry names the file beside the program as one word, whatever its folder is
 // called: GLib and systemd start exactly that file, or `check` says why they cannot.
 TEST(CommandLineTool, StarterEntryStartsTheStarterFromAnyFolderOrSaysWhyNot) {
@@ -869,23 +698,6 @@ TEST(CommandLineTool, ClosedPipeEndsTheListingQuietly) {
       lw.shell("set -o pipefail; launchwright list --json --desktop GNOME | head -c 1 >/dev/null");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
-}
-
-TEST(CommandLineTool, HelpAndVersionNeedNoFiles) {
-  const Installation lw;
-  fs::remove(lw.program / "0013trl.ini");
-  const Outcome help = lw.run({"--help"});
-  EXPECT_EQ(help.status, 0);
-  for (const char *command :
-       {"list", "check", "show", "add", "delete", "disable", "enable", "restore"}) {
-    EXPECT_NE(help.out.find(std::string("  ") + command + " "), std::string::npos) << command;
-    // The package ships the manual page, not the README.
-    const Outcome own = lw.run({command, "--help"});
-    EXPECT_EQ(own.status, 0) << command;
-    EXPECT_NE(own.out.find("man launchwright"), std::string::npos) << command;
-    EXPECT_EQ(own.out.find("README"), std::string::npos) << command;
-  }
-  EXPECT_EQ(lw.run({"--version"}).out, "launchwright 1.03\n");
 }
 
 // Qt's own options alone open the window, which takes them: here on the offscreen platform

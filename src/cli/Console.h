@@ -1,0 +1,23 @@
+#pragma once
+// Where the command line meets the system's console: its arguments as UTF-8 bytes, and output
+// that a person at a console reads as text while a pipe or a file gets the UTF-8 bytes
+// themselves. One implementation per system, chosen by the build.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace lw::console {
+
+// The program's arguments, argv[0] included, as UTF-8 bytes. POSIX hands them over as they
+// are; Windows has them as UTF-16 and gives main() only their lossy ANSI translation.
+std::vector<std::string> utf8Arguments(int argc, char *argv[]);
+
+// Writes everything; false when the stream is gone or full (errno says why).
+bool writeAll(std::FILE *stream, const std::string &text);
+
+// Whether a person reads this stream at a terminal (a console on Windows: not the NUL device,
+// which the C library also counts as a character device).
+bool isTerminal(std::FILE *stream);
+
+} // namespace lw::console

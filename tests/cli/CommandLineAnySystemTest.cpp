@@ -1,0 +1,92 @@
+// The built command line as a user starts it on any system, in an installation of its own:
+// what reaches the shell and a pipe, and the commands whose files are the same everywhere.
+#include "Installation.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+namespace lw::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Typed at the system's shell as "launchwright ...": the exit status is the shell's, and a
+// listing read through a pipe carries a name outside ASCII as its UTF-8 bytes.
+TEST(CommandLineTool, TheShellGetsTheExitStatusAndAPipeTheUtf8Bytes) {
+  const Installation lw;
+  const std::string name = "Caf\xC3\xA9 \xE2\x98\x95 \xD0\x9F\xD0\xBE\xD1\x87\xD1\x82\xD0\xB0";
+  ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", name, "--command", "mail"}).status, 0);
+  const struct {
+    const char *script;
+    int status;
+  } cases[] = {{"launchwright frobnicate", 2},
+               {"launchwright list", 0},
+               {"launchwright check Nothing", 2},
+               {"launchwright disable --kind customized --name Nothing", 2}};
+  for (const auto &c : cases) {
+    const Outcome run = lw.shell(c.script);
+    EXPECT_EQ(run.status, c.status) << c.script << ": " << run.err;
+  }
+  const QJsonObject entry = entryNamed(listJson(lw), QString::fromUtf8(name));
+  EXPECT_EQ(entry["kind"].toString(), "customized");
+  EXPECT_FALSE(entry.contains("name_hex")) << "the name did not arrive as UTF-8";
+  const Outcome text = lw.run({"list", "--no-legend"});
+  EXPECT_NE(text.out.find("\t" + name + "\t"), std::string::npos) << text.out;
+  // The same bytes on every system: no line end of the C library's text mode.
+  EXPECT_EQ(text.out.find('\r'), std::string::npos) << text.out;
+}
+
+TEST(CommandLineTool, CustomizedEntryComesBackWithItsRuleStampAndSwitch) {
+  const Installation lw;
+  ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", "Weekly", "--command", "/bin/true",
+                    "--schedule", "every:2w"})
+                .status,
+            0);
+  ASSERT_EQ(lw.run({"disable", "--kind", "customized", "--name", "Weekly"}).status, 0);
+  const auto before = entriesState(lw);
+  ASSERT_EQ(lw.run({"delete", "--kind", "customized", "--name", "Weekly"}).status, 0);
+  ASSERT_NE(entriesState(lw), before);
+  EXPECT_EQ(lw.run({"restore", "1"}).status, 0);
+  EXPECT_EQ(entriesState(lw), before);
+}
+
+TEST(CommandLineTool, CheckSucceedsOnlyWhenEveryCheckedEntryStarts) {
+  const Installation lw;
+  // The window speaks German here; the command line stays English for scripts.
+  std::ofstream(lw.program / "config.ini", std::ios::binary)
+      << "Language\r\n[Deutsch]\r\nHomepage\r\nhttps://example.org/\r\n";
+  for (const char *name : {"One", "Two"})
+    ASSERT_EQ(
+        lw.run({"add", "--kind", "customized", "--name", name, "--command", Installation::aProgram})
+            .status,
+        0);
+  EXPECT_EQ(lw.run({"check"}).status, 0);
+  ASSERT_EQ(lw.run({"disable", "--kind", "customized", "--name", "Two"}).status, 0);
+  const Outcome all = lw.run({"check"});
+  EXPECT_EQ(all.status, 1);
+  EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 3) << "one sentence per entry";
+  EXPECT_TRUE(all.out.starts_with("Customized \"One\": ")) << all.out;
+  EXPECT_EQ(lw.run({"check", "One"}).status, 0);
+  EXPECT_EQ(lw.run({"check", "Two"}).status, 1);
+}
+
+TEST(CommandLineTool, HelpAndVersionNeedNoFiles) {
+  const Installation lw;
+  fs::remove(lw.program / "0013trl.ini");
+  const Outcome help = lw.run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char *command :
+       {"list", "check", "show", "add", "delete", "disable", "enable", "restore"}) {
+    EXPECT_NE(help.out.find(std::string("  ") + command + " "), std::string::npos) << command;
+    // The package ships the manual page, not the README.
+    const Outcome own = lw.run({command, "--help"});
+    EXPECT_EQ(own.status, 0) << command;
+    EXPECT_NE(own.out.find("man launchwright"), std::string::npos) << command;
+    EXPECT_EQ(own.out.find("README"), std::string::npos) << command;
+  }
+  EXPECT_EQ(lw.run({"--version"}).out, "launchwright 1.03\n");
+}
+
+} // namespace
+} // namespace lw::test
