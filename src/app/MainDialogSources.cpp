@@ -46,6 +46,8 @@ void MainDialog::readViewChoices() {
 void MainDialog::OnViewChanged() {
   const bool other = otherSourcesAction->isChecked();
   const bool system = systemComponentsAction->isChecked();
+  // Chosen just now: a source that cannot be asked is told once, not only shown by its count.
+  tellUnavailable = other && !showOtherSources;
   if (other != showOtherSources)
     toolbox.setConfigValue(otherSourcesKey, other ? "1" : "0");
   if (system != showSystemComponents)
@@ -56,8 +58,6 @@ void MainDialog::OnViewChanged() {
   logonRows.clear();
   logonCounts.clear();
   logonUnavailable.clear();
-  // Chosen just now: a source that cannot be asked is told once, not only shown by its count.
-  tellUnavailable = other;
   refreshList();
 }
 
