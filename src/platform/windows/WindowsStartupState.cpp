@@ -1,5 +1,6 @@
 #include "WindowsStartupState.h"
 
+#include "CommandSplit.h"
 #include "RunValueSnapshot.h"
 #include "StartupApproved.h"
 #include "WideText.h"
@@ -8,60 +9,10 @@
 #include <windows.h>
 
 namespace lw {
-namespace {
-
-std::wstring expanded(const std::wstring &text) {
-  const DWORD size = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-  if (size == 0)
-    return text;
-  std::wstring result(size, L'\0');
-  if (ExpandEnvironmentStringsW(text.c_str(), result.data(), size) != size)
-    return text;
-  result.resize(size - 1);
-  return result;
-}
-
-bool isFile(const std::wstring &path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// A bare name is searched as CreateProcess searches it (program folder, system folders, PATH),
-// with ".exe" added when it has no extension; a path is looked at where it points.
-bool programExists(const std::wstring &program) {
-  if (program.find_first_of(L"\\/:") != std::wstring::npos)
-    return isFile(program) || isFile(program + L".exe");
-  wchar_t found[MAX_PATH];
-  const DWORD length = SearchPathW(nullptr, program.c_str(), L".exe", MAX_PATH, found, nullptr);
-  return length > 0 && length < MAX_PATH && isFile(found);
-}
-
-} // namespace
-
-std::string programOfCommand(std::string_view command) {
-  const std::wstring line = expanded(wide::fromUtf8(command));
-  const auto start = line.find_first_not_of(L" \t");
-  if (start == std::wstring::npos)
-    return {};
-  if (line[start] == L'"') {
-    const auto end = line.find(L'"', start + 1);
-    return wide::toUtf8(line.substr(start + 1, end == std::wstring::npos ? end : end - start - 1));
-  }
-  const auto firstEnd = line.find_first_of(L" \t", start);
-  for (auto end = firstEnd; end != std::wstring::npos; end = line.find_first_of(L" \t", end + 1)) {
-    const std::wstring candidate = line.substr(start, end - start);
-    if (isFile(candidate) || isFile(candidate + L".exe"))
-      return wide::toUtf8(candidate);
-  }
-  if (firstEnd != std::wstring::npos && programExists(line.substr(start)))
-    return wide::toUtf8(line.substr(start));
-  return wide::toUtf8(
-      line.substr(start, firstEnd == std::wstring::npos ? firstEnd : firstEnd - start));
-}
 
 std::optional<std::string> missingWindowsProgram(std::string_view command) {
   const std::string program = programOfCommand(command);
-  if (program.empty() || programExists(wide::fromUtf8(program)))
+  if (program.empty() || programExists(program))
     return std::nullopt;
   return program;
 }

@@ -3,6 +3,7 @@
 // unless the value of the same name beside it under StartupApproved says it is switched off
 // (see StartupApproved.h).
 
+#include "CommandSplit.h"
 #include "platform/StartupState.h"
 
 #include <string>
@@ -43,10 +44,6 @@ private:
   const std::string approved;
 };
 
-// The program a Windows command line starts, as CreateProcess finds it: the quoted text, or the
-// shortest run of unquoted words that names an existing file (so that an unquoted path with
-// blanks works), else the first word. Environment variables are expanded, as for REG_EXPAND_SZ.
-std::string programOfCommand(std::string_view command);
 // The program of a command line when it cannot be found or is not a file; nothing when it is
 // there or the command is empty.
 std::optional<std::string> missingWindowsProgram(std::string_view command);

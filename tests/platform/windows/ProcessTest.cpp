@@ -88,5 +88,45 @@ TEST(ShellOpen, StartsABatchFileWithoutWaiting) {
   EXPECT_FALSE(shell.open((dir.path() / "absent.exe").string()));
 }
 
+// What a program receives from a Run value or a Customized entry with arguments: the program
+// quoted or not (a folder with a blank in its name), %variables% expanded, whichever the style.
+TEST(ShellStart, HandsTheArgumentsAfterTheProgramToIt) {
+  test::TempDir dir;
+  const fs::path folder = dir.path() / "with blank";
+  fs::create_directories(folder);
+  const fs::path program = folder / "recorder.exe";
+  fs::copy_file(LW_ARGUMENT_RECORDER, program);
+  const fs::path arguments = folder / "arguments.txt";
+  SetEnvironmentVariableW(L"LW_RECORDER_FOLDER", folder.wstring().c_str());
+  const std::string path = program.string();
+  const struct {
+    std::string command;
+    std::string received;
+  } cases[] = {
+      {"\"" + path + "\" /x \"two words\" last", "/x\ntwo words\nlast\n"},
+      {path + " /y  z", "/y\nz\n"},
+      {"%LW_RECORDER_FOLDER%\\recorder.exe \"%LW_RECORDER_FOLDER%\"", folder.string() + "\n"},
+      {"\"" + path + "\"", ""},
+  };
+  WindowsShell shell;
+  for (const auto style : {StartStyle::Open, StartStyle::Exec})
+    for (const auto &item : cases) {
+      fs::remove(arguments);
+      const StartResult result = shell.start(item.command, {}, style);
+      ASSERT_TRUE(result.started()) << item.command << ": " << result.program;
+      // Wine's first start of a program can take many seconds.
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+      while (!fs::exists(arguments) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      std::ifstream in(arguments, std::ios::binary);
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), item.received) << item.command;
+    }
+  const StartResult missing =
+      shell.start("\"" + (folder / "absent.exe").string() + "\" /x", {}, StartStyle::Exec);
+  EXPECT_EQ(missing.problem, StartProblem::ProgramNotFound);
+  EXPECT_EQ(missing.program, (folder / "absent.exe").string());
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+}
+
 } // namespace
 } // namespace lw
