@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 #include <thread>
 #include <windows.h>
 
@@ -114,12 +115,16 @@ TEST(ShellStart, HandsTheArgumentsAfterTheProgramToIt) {
       fs::remove(arguments);
       const StartResult result = shell.start(item.command, {}, style);
       ASSERT_TRUE(result.started()) << item.command << ": " << result.program;
-      // Wine's first start of a program can take many seconds.
+      // Wine's first start of a program can take many seconds, and a file just renamed into
+      // place may not open at once; what was received is read until it is what was sent.
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-      while (!fs::exists(arguments) && std::chrono::steady_clock::now() < deadline)
+      std::optional<std::string> received;
+      while (received != item.received && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      std::ifstream in(arguments, std::ios::binary);
-      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), item.received) << item.command;
+        if (std::ifstream in(arguments, std::ios::binary); in)
+          received = std::string(std::istreambuf_iterator<char>(in), {});
+      }
+      EXPECT_EQ(received, item.received) << item.command;
     }
   const StartResult missing =
       shell.start("\"" + (folder / "absent.exe").string() + "\" /x", {}, StartStyle::Exec);
