@@ -162,7 +162,7 @@ Result deleteEntry(Context &context, EntryKind kind, const std::string &name) {
   if (!found.entry)
     return found.refusal;
   EntryStore store(context.platform);
-  switch (store.removeWithBackup(kind, name, found.entry->command)) {
+  switch (store.removeWithBackup(kind, name, found.entry->command, found.entry->view32)) {
   case RemovalOutcome::Removed:
     break;
   case RemovalOutcome::NothingToRemove:
@@ -181,7 +181,7 @@ Result switchEntry(Context &context, EntryKind kind, const std::string &name, bo
   Found found = findEntry(context, kind, name);
   if (!found.entry)
     return found.refusal;
-  if (!setEntryEnabled(context.platform, kind, name, enabled))
+  if (!setEntryEnabled(context.platform, kind, name, enabled, found.entry->view32))
     return {exitFailure,
             {},
             "the entry " + quoted(name) + " could not be switched " + (enabled ? "on" : "off") +

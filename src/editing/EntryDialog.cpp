@@ -282,11 +282,13 @@ void EntryDialog::OnDeleteEntry() {
     return;
   }
   const bool customized = oldKind == static_cast<int>(EntryKind::Customized);
-  const auto outcome =
-      askAndRemove(*this, static_cast<EntryKind>(oldKind), oldName, oldCommand, [this, customized] {
+  const auto outcome = askAndRemove(
+      *this, static_cast<EntryKind>(oldKind), oldName, oldCommand,
+      [this, customized] {
         if (customized)
           announceCustomizedWrite();
-      });
+      },
+      oldView32);
   if (outcome == RemovalOutcome::Removed || outcome == RemovalOutcome::NothingToRemove) {
     changed = true;
     updateData(true);
@@ -313,7 +315,7 @@ void EntryDialog::OnOK() {
                           command, schedule};
   std::optional<EntryValues> old;
   if (!addingMode && oldKind >= 0 && oldKind <= 2)
-    old = EntryValues{static_cast<EntryKind>(oldKind), oldName, oldCommand, oldSchedule};
+    old = EntryValues{static_cast<EntryKind>(oldKind), oldName, oldCommand, oldSchedule, oldView32};
   // The user corrects a refused entry while the dialog is still open.
   switch (refusalOf(system().startup, old, entry)) {
   case SaveOutcome::LineBreak:

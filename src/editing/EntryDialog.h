@@ -39,7 +39,8 @@ public:
   std::string schedule;
   std::string oldCommand;
   std::string oldName;
-  int kind = -1; // 0 All Users, 1 Current User, 2 Customized, -1 none selected
+  bool oldView32 = false; // the entry is in the machine's 32-bit Run key (RunEntry::view32)
+  int kind = -1;          // 0 All Users, 1 Current User, 2 Customized, -1 none selected
   std::string name;
   // The name desktops show for the entry where it has one of its own (see
   // StartupEntry::displayName); shown in the title, never saved: the name is the entry's name.

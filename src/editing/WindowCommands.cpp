@@ -20,7 +20,7 @@ void tell(const Platform &platform, const LanguageTable &texts, std::int32_t num
 
 std::optional<RemovalOutcome> askAndRemove(EntryStore &store, EntryKind kind,
                                            const std::string &name, const std::string &command,
-                                           const std::function<void()> &removed) {
+                                           const std::function<void()> &removed, bool view32) {
   const Platform &platform = store.system();
   store.texts.load();
   // What the store refuses is told before anything else; only an acceptable entry is asked for.
@@ -30,7 +30,7 @@ std::optional<RemovalOutcome> askAndRemove(EntryStore &store, EntryKind kind,
   }
   if (!platform.prompter.ask(store.texts.getText(text::deleteQuestion), EntryStore::caption))
     return std::nullopt;
-  const RemovalOutcome outcome = store.removeWithBackup(kind, name, command);
+  const RemovalOutcome outcome = store.removeWithBackup(kind, name, command, view32);
   switch (outcome) {
   case RemovalOutcome::Removed:
   case RemovalOutcome::NothingToRemove: // gone already: what the user asked for
@@ -112,8 +112,9 @@ void onDeleteSelectedEntry(EntryCommandHost &host) {
   if (onLogonEntry(host, *entry, LogonCommand::Delete))
     return;
   EntryStore store(platform);
-  askAndRemove(store, entry->kind, entry->name, entry->command,
-               [&host] { host.setReloadPending(); });
+  askAndRemove(
+      store, entry->kind, entry->name, entry->command, [&host] { host.setReloadPending(); },
+      entry->view32);
   host.setReloadPending();
   host.refreshList();
 }
@@ -127,7 +128,7 @@ void onSetEntryEnabled(EntryCommandHost &host, bool enabled) {
   }
   if (onLogonEntry(host, *entry, enabled ? LogonCommand::Enable : LogonCommand::Disable))
     return;
-  if (!setEntryEnabled(platform, entry->kind, entry->name, enabled))
+  if (!setEntryEnabled(platform, entry->kind, entry->name, enabled, entry->view32))
     tell(platform, host.commandTexts(), text::switchFailed);
   else if (entry->kind == EntryKind::Customized)
     host.setReloadPending();

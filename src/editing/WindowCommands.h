@@ -38,9 +38,11 @@ public:
 // wrong (585, 575). `removed` runs between the removal and the notice: the main window's timer
 // keeps ticking inside the notice's modal loop and must reload before it writes its copy of the
 // customized entries back. Nothing when the user answered No.
+// An entry of the machine's 32-bit Run key is removed with view32.
 std::optional<RemovalOutcome> askAndRemove(EntryStore &store, EntryKind kind,
                                            const std::string &name, const std::string &command,
-                                           const std::function<void()> &removed);
+                                           const std::function<void()> &removed,
+                                           bool view32 = false);
 
 // Each may throw FileError, which ends the command where it happened; the host's dispatch
 // reports it.

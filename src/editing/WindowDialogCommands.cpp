@@ -26,6 +26,7 @@ void onEditEntry(EntryCommandHost &host) {
     dialog.schedule = storedScheduleLine(dialog.customLines, entry->name);
   }
   dialog.name = entry->name;
+  dialog.oldView32 = entry->view32;
   dialog.displayName = entry->displayName;
   dialog.command = entry->command;
   dialog.exec();

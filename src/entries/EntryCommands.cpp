@@ -10,8 +10,6 @@ namespace lw {
 
 namespace {
 
-int modeOf(EntryKind kind) { return kind == EntryKind::AllUsers ? 0 : 1; }
-
 bool isBlank(const std::string &text) { return text.find_first_not_of(" \t") == std::string::npos; }
 
 // An edit that keeps a Run-key entry in its key: the entry keeps its place and everything the
@@ -19,26 +17,25 @@ bool isBlank(const std::string &text) { return text.find_first_not_of(" \t") == 
 // off. The record comes first, so that Reverse Startup Changes can bring the old name and
 // command back whatever happens next.
 bool changeInPlace(EntryStore &store, const EntryValues &old, const EntryValues &entry) {
-  store.recordInBackup(old.kind, old.name, old.command);
-  if (entry.name != old.name &&
-      !store.system().startup.rename(rootOf(entry.kind), old.name, entry.name))
+  store.recordInBackup(old.kind, old.name, old.command, old.view32);
+  const RegistryRoot root = rootOf(old.kind, old.view32);
+  if (entry.name != old.name && !store.system().startup.rename(root, old.name, entry.name))
     return false;
   if (entry.command == old.command)
     return true;
-  store.toolbox.keyPath = keys::run;
-  return store.toolbox.writeValue(modeOf(entry.kind), entry.name, entry.command);
+  return store.system().registry.write(root, keys::run, entry.name, entry.command);
 }
 
 } // namespace
 
 bool setEntryEnabled(const Platform &platform, EntryKind kind, const std::string &name,
-                     bool enabled) {
+                     bool enabled, bool view32) {
   if (kind == EntryKind::Customized) {
     // A store that cannot be read is named, rather than reported as a switch that failed.
     disabledCustomizedNames(platform.registry);
     return setCustomizedDisabled(platform.registry, name, !enabled);
   }
-  return platform.startup.setEnabled(rootOf(kind), name, enabled);
+  return platform.startup.setEnabled(rootOf(kind, view32), name, enabled);
 }
 
 std::string storedScheduleLine(const std::vector<std::string> &customLines,
@@ -86,7 +83,7 @@ SaveOutcome refusalOf(const StartupState &startup, const std::optional<EntryValu
 
 bool nameUsed(EntryStore &store, const std::optional<EntryValues> &old, const EntryValues &entry) {
   const bool sameList = old && old->kind == entry.kind;
-  for (const auto &name : store.namesLike(entry.kind, entry.name))
+  for (const auto &name : store.namesLike(entry.kind, entry.name, sameList && old->view32))
     if (!(sameList && name == old->name))
       return true;
   return false;
@@ -116,18 +113,17 @@ SaveOutcome saveEntry(EntryStore &store, const std::optional<EntryValues> &old,
     wasDisabled = wasCustomized && isCustomizedDisabled(store.system().registry, old->name);
     // The old entry still in place beside a new one would leave two. One that is gone already
     // (another program removed it) leaves nothing to keep.
-    const RemovalOutcome removal = store.removeWithBackup(old->kind, old->name, old->command);
+    const RemovalOutcome removal =
+        store.removeWithBackup(old->kind, old->name, old->command, old->view32);
     if (removal != RemovalOutcome::Removed && removal != RemovalOutcome::NothingToRemove)
       return SaveOutcome::NotRemoved;
     if (wasCustomized)
       announce();
   }
-  if (runKeyKind) {
-    store.toolbox.keyPath = keys::run;
-    return store.toolbox.writeValue(modeOf(entry.kind), entry.name, entry.command)
+  if (runKeyKind)
+    return store.system().registry.write(rootOf(entry.kind), keys::run, entry.name, entry.command)
                ? SaveOutcome::Saved
                : SaveOutcome::WriteFailed;
-  }
   store.addEntry(entry.name, entry.command, entry.schedule + store.toolbox.currentStamp());
   // A switched-off customized entry stays off under its new name or schedule.
   if (wasDisabled)

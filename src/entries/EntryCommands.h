@@ -19,8 +19,9 @@ namespace lw {
 // keys::disabledCustomized while it is off, which the launcher honours on its next reload.
 // True when the entry is in the asked state afterwards. Throws FileError when the store of the
 // customized switches cannot be read.
+// An All Users entry of the machine's 32-bit Run key is switched with view32.
 bool setEntryEnabled(const Platform &platform, EntryKind kind, const std::string &name,
-                     bool enabled);
+                     bool enabled, bool view32 = false);
 
 // The whole schedule line (schedule characters and time stamp) of the last block of
 // customLines whose name line is the name; empty when no block has it.
@@ -33,6 +34,9 @@ struct EntryValues {
   std::string name;
   std::string command;
   std::string schedule; // customized entries: the schedule characters, without the time stamp
+  // Of an entry being edited: it is in the machine's 32-bit Run key (see RunEntry::view32). An
+  // edit keeps it there; a new entry, or one moved to this kind, goes to the usual key.
+  bool view32 = false;
 };
 
 enum class SaveOutcome {

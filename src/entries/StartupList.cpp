@@ -33,6 +33,7 @@ std::size_t appendRunEntries(StartupListing &listing, std::optional<std::vector<
                             std::move(entry.workingDirectory),
                             {}});
     listing.rows.back().displayName = std::move(entry.displayName);
+    listing.rows.back().view32 = entry.view32;
   }
   return entries->size();
 }
@@ -77,10 +78,9 @@ void judgeStarter(std::vector<StartupEntry> &rows, StartupState &startup,
   const std::string characters = startup.unstartableCharacters(starter);
   if (characters.empty())
     return;
-  const std::string command = startup.programCommand(starter);
   for (auto &row : rows)
     if (row.kind == EntryKind::CurrentUser && sameRegistryName(row.name, starterValueName) &&
-        row.command == command &&
+        startup.isProgramCommand(row.command, starter) &&
         (row.verdict == StartVerdict::Starts || row.verdict == StartVerdict::ProgramMissing)) {
       row.verdict = StartVerdict::ProgramMissing;
       row.detail = characters;
@@ -160,12 +160,14 @@ void updateStarterValue(Toolbox &toolbox, bool customizedEntriesExist,
     return;
   }
   // Rewriting an entry that is already right could undo what the user did to it since, such as
-  // switching it off; only a missing entry or another command is written.
-  const std::string command =
-      toolbox.system().startup.programCommand(toolbox.starterFile(starterFile));
-  if (toolbox.system().registry.read(RegistryRoot::CurrentUser, keys::run, starterValueName) !=
-      command)
-    toolbox.writeValue(1, starterValueName, command);
+  // switching it off; only a missing entry or another command is written (an older unquoted
+  // path with blanks is another command: it gets its quotes).
+  const StartupState &startup = toolbox.system().startup;
+  const std::string program = toolbox.starterFile(starterFile);
+  const auto held =
+      toolbox.system().registry.read(RegistryRoot::CurrentUser, keys::run, starterValueName);
+  if (!held || !startup.isProgramCommand(*held, program))
+    toolbox.writeValue(1, starterValueName, startup.programCommand(program));
 }
 
 } // namespace lw

@@ -42,6 +42,7 @@ struct StartupEntry {
   // A row of another way a program starts at logon (a systemd unit, a session script, ...):
   // kind means nothing then, and every command goes to the source that listed it.
   std::optional<LogonItem> logon;
+  bool view32 = false; // see RunEntry::view32
 };
 
 // The name to show for an entry: its display name, or the name itself where it has none.

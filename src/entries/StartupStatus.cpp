@@ -125,9 +125,13 @@ EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts) {
     return customizedStatus(entry, texts);
   const std::int32_t reason =
       entry.starterPathRefused ? text::starterPathRefused : reasonNumber(entry.verdict);
-  return {texts.getText(text::firstVerdictLabel + verdictIndex(entry.verdict)),
-          sentence(texts.getText(reason), readableDetail(entry),
-                   entry.verdict == StartVerdict::Disabled)};
+  EntryStatus status{texts.getText(text::firstVerdictLabel + verdictIndex(entry.verdict)),
+                     sentence(texts.getText(reason), readableDetail(entry),
+                              entry.verdict == StartVerdict::Disabled)};
+  // Beside a 64-bit entry of the same name, the two rows would look the same but for this.
+  if (entry.view32)
+    status.reason += ' ' + texts.getText(text::view32Reason);
+  return status;
 }
 
 std::string statusText(const StartupEntry &entry, const LanguageTable &texts) {

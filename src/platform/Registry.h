@@ -21,8 +21,10 @@ inline bool sameRegistryName(std::string_view a, std::string_view b) {
   return true;
 }
 
-// The two predefined roots the program touches.
-enum class RegistryRoot { LocalMachine, CurrentUser };
+// The predefined roots the program touches. LocalMachine32 is the machine's keys as a 32-bit
+// program sees them on 64-bit Windows (SOFTWARE\WOW6432Node), where 32-bit installers put their
+// Run values; only the Windows registry has that view, and only entries found there use it.
+enum class RegistryRoot { LocalMachine, CurrentUser, LocalMachine32 };
 
 // String values by root, key path and value name, with Windows registry semantics: key paths
 // compare case-insensitively and an absent key reads as empty. Every call reports whether it

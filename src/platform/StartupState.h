@@ -40,6 +40,9 @@ struct RunEntry {
   // has one that differs from the name; empty otherwise. Only for showing: every operation
   // addresses the entry by name.
   std::string displayName;
+  // A value of the machine's 32-bit Run key (RegistryRoot::LocalMachine32), listed among the
+  // machine's entries; every operation on it goes to that key.
+  bool view32 = false;
 };
 
 class StartupState {
@@ -47,7 +50,9 @@ public:
   virtual ~StartupState() = default;
 
   // Every entry of the Run key of root, including those that will not start, in list order,
-  // each file read once. Nothing when the key exists but cannot be listed.
+  // each file read once. Nothing when the key exists but cannot be listed. For the machine on
+  // 64-bit Windows this is both views of its Run key, the 32-bit one's entries last and marked
+  // view32; LocalMachine32 lists that view alone.
   virtual std::optional<std::vector<RunEntry>> entries(RegistryRoot root) = 0;
 
   // Both Run keys, as entries gives them, from one look at each; a platform whose keys depend
@@ -73,6 +78,11 @@ public:
   // such entry, no rights).
   virtual bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) = 0;
 
+  // Called once a Run value is deleted, for what of it lives elsewhere: a switch-off left beside
+  // the key (Windows' StartupApproved) would silently apply to a later entry of the name. The
+  // snapshot taken before keeps it for a restore.
+  virtual void forgetSwitch(RegistryRoot /*root*/, std::string_view /*name*/) {}
+
   // Gives an entry a new name and keeps everything else about it (its other settings, whether
   // it is switched off). True when done; false, changing nothing, when it cannot be done (no
   // such entry, the new name is taken or cannot be used, no rights).
@@ -94,6 +104,12 @@ public:
   // it is ever read as typed text. Windows and the tests' Run keys take the path as it is.
   virtual std::string programCommand(std::string_view programFile) const {
     return std::string(programFile);
+  }
+  // Whether a Run value already starts exactly this program file, without arguments, in a form
+  // that needs no rewriting: what programCommand gives, or another way of writing it that this
+  // platform reads the same and that is just as safe.
+  virtual bool isProgramCommand(std::string_view command, std::string_view programFile) const {
+    return command == programCommand(programFile);
   }
   // The characters of a program file's path that keep some session from starting it from a Run
   // value however it is written, each once; empty when every session can start it.

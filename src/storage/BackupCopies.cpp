@@ -114,6 +114,8 @@ RecordCopy parseCopy(const std::string &path, std::string_view bytes, const std:
       copy.scheduleLine = value;
     else if (field == "disabled")
       copy.disabled = value == "1";
+    else if (field == "view")
+      copy.view32 = value == "32";
     // Fields of a later version are passed over.
     bytes.remove_prefix(start + size + 2);
   }
@@ -146,6 +148,8 @@ std::string copyBytes(const std::vector<std::string> &recordLines, const RecordC
     putField(out, "disabled", copy.disabled ? "1" : "0");
   } else {
     putField(out, "snapshot", copy.snapshot);
+    if (copy.view32)
+      putField(out, "view", "32");
   }
   return out;
 }

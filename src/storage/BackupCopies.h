@@ -31,6 +31,9 @@ struct RecordCopy {
   std::string scheduleLine; // a customized entry: its whole schedule line
   bool disabled = false;    // a customized entry: switched off
   std::string file;         // where the entry was, for messages; may be empty
+  // An All Users entry of the machine's 32-bit Run key (Windows). Written only when set, so
+  // that every other copy keeps its old bytes; a record without it is of the 64-bit key.
+  bool view32 = false;
 };
 
 // The copy file's name for the record that begins at line p of the backup file's body.

@@ -142,7 +142,7 @@ void EntryStore::writeBackupFile() {
   saveBackup();
 }
 
-bool EntryStore::holdsEntry(EntryKind kind, const std::string &name) {
+bool EntryStore::holdsEntry(EntryKind kind, const std::string &name, bool view32) {
   if (kind == EntryKind::Customized) {
     const std::string path = customEntriesPath();
     const DataFileBody body = readBody(path, customEntriesHeader);
@@ -153,13 +153,12 @@ bool EntryStore::holdsEntry(EntryKind kind, const std::string &name) {
         return true;
     return false;
   }
-  const RegistryRoot root =
-      kind == EntryKind::AllUsers ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
-  const auto names = platform.registry.enumerate(root, keys::run);
+  const auto names = platform.registry.enumerate(rootOf(kind, view32), keys::run);
   return names && std::find(names->begin(), names->end(), name) != names->end();
 }
 
-std::vector<std::string> EntryStore::namesLike(EntryKind kind, const std::string &name) {
+std::vector<std::string> EntryStore::namesLike(EntryKind kind, const std::string &name,
+                                               bool view32) {
   std::vector<std::string> names;
   if (kind == EntryKind::Customized) {
     const std::string path = customEntriesPath();
@@ -170,15 +169,13 @@ std::vector<std::string> EntryStore::namesLike(EntryKind kind, const std::string
         names.push_back(body.lines[at]);
     return names;
   }
-  const RegistryRoot root =
-      kind == EntryKind::AllUsers ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
-  for (auto &listed : platform.registry.enumerate(root, keys::run).value_or(names))
+  for (auto &listed : platform.registry.enumerate(rootOf(kind, view32), keys::run).value_or(names))
     if (sameRegistryName(listed, name))
       names.push_back(std::move(listed));
   return names;
 }
 
-std::optional<RecordCopy> EntryStore::copyOf(EntryKind kind, const std::string &name) {
+std::optional<RecordCopy> EntryStore::copyOf(EntryKind kind, const std::string &name, bool view32) {
   RecordCopy copy;
   if (kind == EntryKind::Customized) {
     const DataFileBody body = readBody(customEntriesPath(), customEntriesHeader);
@@ -194,14 +191,14 @@ std::optional<RecordCopy> EntryStore::copyOf(EntryKind kind, const std::string &
     copy.disabled = isCustomizedDisabled(platform.registry, name);
     return copy;
   }
-  const RegistryRoot root =
-      kind == EntryKind::AllUsers ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
+  const RegistryRoot root = rootOf(kind, view32);
   auto snapshot = platform.startup.snapshot(root, name);
   if (!snapshot)
     return std::nullopt;
   copy.snapshot = std::move(*snapshot);
+  copy.view32 = view32;
   for (const auto &row : platform.startup.entries(root).value_or(std::vector<RunEntry>()))
-    if (row.name == name)
+    if (row.name == name && row.view32 == view32)
       copy.file = row.file;
   return copy;
 }
@@ -211,17 +208,17 @@ std::optional<RecordCopy> EntryStore::recordCopy(std::size_t p) const {
 }
 
 RemovalOutcome EntryStore::removeWithBackup(EntryKind kind, const std::string &name,
-                                            const std::string &command) {
+                                            const std::string &command, bool view32) {
   if (containsLineBreak(name) || containsLineBreak(command))
     return RemovalOutcome::Refused;
   // A data file that is a folder, a FIFO or a device is named before anything is written: an
   // edit that removes the old entry here may go on to write the entries file.
   textfile::requireRegularOrAbsent(backupPath());
   textfile::requireRegularOrAbsent(customEntriesPath());
-  if (!holdsEntry(kind, name))
+  if (!holdsEntry(kind, name, view32))
     return RemovalOutcome::NothingToRemove;
 
-  const auto copy = copyOf(kind, name);
+  const auto copy = copyOf(kind, name, view32);
   FileLock lock(backupPath());
   loadBackupForChange();
   const std::vector<std::string> before = backupLines;
@@ -235,8 +232,9 @@ RemovalOutcome EntryStore::removeWithBackup(EntryKind kind, const std::string &n
       setCustomizedDisabled(platform.registry, name, false);
       removed = true;
     } else {
-      toolbox.keyPath = keys::run;
-      removed = toolbox.deleteValue(kind == EntryKind::AllUsers ? 0 : 1, name);
+      removed = platform.registry.remove(rootOf(kind, view32), keys::run, name);
+      if (removed)
+        platform.startup.forgetSwitch(rootOf(kind, view32), name);
     }
   } catch (const FileError &) {
     backupLines = before;
@@ -267,8 +265,8 @@ void EntryStore::appendRecord(EntryKind kind, const std::string &name, const std
 }
 
 std::vector<std::string> EntryStore::recordInBackup(EntryKind kind, const std::string &name,
-                                                    const std::string &command) {
-  const auto copy = copyOf(kind, name);
+                                                    const std::string &command, bool view32) {
+  const auto copy = copyOf(kind, name, view32);
   FileLock lock(backupPath());
   loadBackupForChange();
   const std::size_t at = backupLines.size();

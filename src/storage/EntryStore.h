@@ -39,9 +39,12 @@ namespace lw {
 
 enum class EntryKind { AllUsers = 0, CurrentUser = 1, Customized = 2 };
 
-// The Run key of a kind that has one: the machine's for All Users, else the user's.
-inline RegistryRoot rootOf(EntryKind kind) {
-  return kind == EntryKind::AllUsers ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
+// The Run key of a kind that has one: the machine's for All Users (its 32-bit view for an entry
+// found there), else the user's.
+inline RegistryRoot rootOf(EntryKind kind, bool view32 = false) {
+  if (kind != EntryKind::AllUsers)
+    return RegistryRoot::CurrentUser;
+  return view32 ? RegistryRoot::LocalMachine32 : RegistryRoot::LocalMachine;
 }
 
 enum class RemovalOutcome {
@@ -95,30 +98,31 @@ public:
   // not there is not recorded, and the record of one whose removal fails is taken out again.
   // The caller has asked the user. A removal of a customized entry also forgets whether it was
   // switched off. FileErrors of either file propagate, with the backup file as it was.
+  // An All Users entry of the machine's 32-bit Run key is addressed with view32 here and below.
   RemovalOutcome removeWithBackup(EntryKind kind, const std::string &name,
-                                  const std::string &command);
+                                  const std::string &command, bool view32 = false);
 
   // Appends one record of the entry as it is now, with its full copy, to the backup file: what
   // an edit that keeps the entry in place, or a restore over it, writes before it changes it.
   // Gives back the record's lines. Throws FileError as writeBackupFile.
   std::vector<std::string> recordInBackup(EntryKind kind, const std::string &name,
-                                          const std::string &command);
+                                          const std::string &command, bool view32 = false);
   // Takes the last record of exactly these lines out of the backup file again, with its copy:
   // a record made for a change that did not happen.
   void takeOutRecord(const std::vector<std::string> &record);
 
   // Everything needed to write the entry back as it is now; nothing when it is not there or
   // the platform cannot take it.
-  std::optional<RecordCopy> copyOf(EntryKind kind, const std::string &name);
+  std::optional<RecordCopy> copyOf(EntryKind kind, const std::string &name, bool view32 = false);
   // The copy kept beside the record at line p of backupLines as read. Throws FileError when
   // the copy is damaged or cannot be read.
   std::optional<RecordCopy> recordCopy(std::size_t p) const;
 
   // Whether the store of the kind holds an entry of exactly this name.
-  bool holdsEntry(EntryKind kind, const std::string &name);
+  bool holdsEntry(EntryKind kind, const std::string &name, bool view32 = false);
   // The names of the kind's entries that are this name but for the case of ASCII letters, as
   // Run values compare (the name itself included when it is there).
-  std::vector<std::string> namesLike(EntryKind kind, const std::string &name);
+  std::vector<std::string> namesLike(EntryKind kind, const std::string &name, bool view32 = false);
 
   std::string customEntriesPath() const;
   std::string backupPath() const;

@@ -18,6 +18,7 @@ bool offered(const std::vector<std::string> &lines, std::size_t p) {
 // An entry a restore may change, recorded before it does.
 struct Holder {
   EntryKind kind;
+  bool view32;
   std::string name;
   bool sameKind;
   std::optional<std::string> before; // a Run entry's snapshot as it was
@@ -27,16 +28,19 @@ struct Holder {
 std::optional<std::string> snapshotOf(EntryStore &store, const Holder &holder) {
   if (holder.kind == EntryKind::Customized)
     return std::nullopt;
-  return store.system().startup.snapshot(rootOf(holder.kind), holder.name);
+  return store.system().startup.snapshot(rootOf(holder.kind, holder.view32), holder.name);
 }
 
 // Records every entry of the kind that holds the name now, and for a Run entry those of the
 // other Run key of the name too: a platform may keep part of one there (on Linux a user file
-// switches off the machine entry of its name).
-std::vector<Holder> recordHolders(EntryStore &store, EntryKind kind, const std::string &name) {
+// switches off the machine entry of its name). An entry of the machine's 32-bit Run key is held
+// in that view only; the other view's entry of the name is not its concern.
+std::vector<Holder> recordHolders(EntryStore &store, EntryKind kind, bool view32,
+                                  const std::string &name) {
   std::vector<Holder> holders;
   const auto add = [&](EntryKind holderKind, bool sameKind) {
-    for (auto &held : store.namesLike(holderKind, name)) {
+    const bool holderView32 = view32 && holderKind == EntryKind::AllUsers;
+    for (auto &held : store.namesLike(holderKind, name, holderView32)) {
       std::string command;
       if (holderKind == EntryKind::Customized) {
         store.readEntries();
@@ -45,12 +49,12 @@ std::vector<Holder> recordHolders(EntryStore &store, EntryKind kind, const std::
             command = entry.command;
       } else {
         command = store.system()
-                      .registry.read(rootOf(holderKind), keys::run, held)
+                      .registry.read(rootOf(holderKind, holderView32), keys::run, held)
                       .value_or(std::string());
       }
-      Holder holder{holderKind, std::move(held), sameKind, {}, {}};
+      Holder holder{holderKind, holderView32, std::move(held), sameKind, {}, {}};
       holder.before = snapshotOf(store, holder);
-      holder.record = store.recordInBackup(holderKind, holder.name, command);
+      holder.record = store.recordInBackup(holderKind, holder.name, command, holderView32);
       holders.push_back(std::move(holder));
     }
   };
@@ -58,6 +62,17 @@ std::vector<Holder> recordHolders(EntryStore &store, EntryKind kind, const std::
   if (kind != EntryKind::Customized)
     add(kind == EntryKind::AllUsers ? EntryKind::CurrentUser : EntryKind::AllUsers, false);
   return holders;
+}
+
+// Whether the record at p of the lines is of the machine's 32-bit Run key, as its copy says. A
+// copy that cannot be read says no here; the restore itself names it.
+bool ofView32(const EntryStore &store, const std::vector<std::string> &lines, std::size_t p) {
+  try {
+    const auto copy = readCopy(store.copiesPath(), lines, p);
+    return copy && copy->view32;
+  } catch (const FileError &) {
+    return false;
+  }
 }
 
 // Keeps the record of each entry the restore replaced and takes out the others'.
@@ -80,11 +95,12 @@ RestoreReport restore(EntryStore &store, Toolbox &toolbox, const BackupRecord &r
   const Platform &platform = store.system();
   try {
     const auto copy = readCopy(store.copiesPath(), readAtStart, at);
-    const auto holders = recordHolders(store, *kind, record.name);
+    const bool view32 = copy && copy->view32;
+    const auto holders = recordHolders(store, *kind, view32, record.name);
     if (*kind != EntryKind::Customized) {
       if (copy) {
         result.restored =
-            platform.startup.restoreSnapshot(rootOf(*kind), record.name, copy->snapshot);
+            platform.startup.restoreSnapshot(rootOf(*kind, view32), record.name, copy->snapshot);
       } else {
         toolbox.keyPath = keys::run;
         result.restored = toolbox.writeValue(static_cast<int>(*kind), record.name, record.command);
@@ -182,7 +198,8 @@ ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
     }
     BackupRecord record{++number, lines[p], lines[p + 1], lines[p + 2], lines[p + 3], {}};
     if (const auto kind = backupKindOf(record.kindLine)) {
-      const auto taken = store.namesLike(*kind, record.name);
+      const auto taken =
+          store.namesLike(*kind, record.name, ofView32(store, readAtStart, origin[p]));
       if (!taken.empty())
         record.takenBy = taken.front();
     }

@@ -179,6 +179,9 @@ inline constexpr std::int32_t logonSystemComponent = 849;
 inline constexpr std::int32_t switchedOffNotice = 700;
 inline constexpr std::int32_t switchedOnNotice = 705;
 
+// Windows: an entry of the machine's 32-bit Run key, after its Status reason
+inline constexpr std::int32_t view32Reason = 710;
+
 // Every number the program asks for; each section of the shipped language file defines all.
 inline constexpr std::array all = {editButton,
                                    addButton,
@@ -303,6 +306,7 @@ inline constexpr std::array all = {editButton,
                                    outOfMemory,
                                    switchedOffNotice,
                                    switchedOnNotice,
+                                   view32Reason,
                                    dateTimeFormat,
                                    dateFormat,
                                    lastStart,

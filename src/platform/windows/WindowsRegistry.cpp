@@ -57,18 +57,27 @@ HKEY winreg::rootKey(RegistryRoot root) {
   return root == RegistryRoot::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
 }
 
+namespace {
+
+// The 32-bit view is the same hive seen through the redirection 32-bit programs get.
+REGSAM viewOf(RegistryRoot root, REGSAM access) {
+  return root == RegistryRoot::LocalMachine32 ? access | KEY_WOW64_32KEY : access;
+}
+
+} // namespace
+
 // An empty path would open the root itself, and the program keeps nothing in a hive's root.
 LONG winreg::openKey(RegistryRoot root, std::string_view path, REGSAM access, HKEY &key) {
   if (path.empty())
     return ERROR_FILE_NOT_FOUND;
-  return RegOpenKeyExW(rootKey(root), wide::fromUtf8(path).c_str(), 0, access, &key);
+  return RegOpenKeyExW(rootKey(root), wide::fromUtf8(path).c_str(), 0, viewOf(root, access), &key);
 }
 
 LONG winreg::createKey(RegistryRoot root, std::string_view path, REGSAM access, HKEY &key) {
   if (path.empty())
     return ERROR_FILE_NOT_FOUND;
   return RegCreateKeyExW(rootKey(root), wide::fromUtf8(path).c_str(), 0, nullptr,
-                         REG_OPTION_NON_VOLATILE, access, nullptr, &key, nullptr);
+                         REG_OPTION_NON_VOLATILE, viewOf(root, access), nullptr, &key, nullptr);
 }
 
 std::optional<std::string> winreg::queryRaw(HKEY key, const std::string &name, DWORD *type,

@@ -7,7 +7,7 @@
 namespace lw {
 
 // The shell's "open" verb: the file's associated program, the address's handler or the program
-// itself. The target is one file or address, without parameters.
+// itself, with the arguments that follow the program in the command line.
 class WindowsShell : public Shell {
 public:
   bool open(const std::string &target) override;

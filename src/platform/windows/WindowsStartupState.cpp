@@ -1,5 +1,6 @@
 #include "WindowsStartupState.h"
 
+#include "CommandSplit.h"
 #include "RunValueSnapshot.h"
 #include "StartupApproved.h"
 #include "WideText.h"
@@ -8,60 +9,10 @@
 #include <windows.h>
 
 namespace lw {
-namespace {
-
-std::wstring expanded(const std::wstring &text) {
-  const DWORD size = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-  if (size == 0)
-    return text;
-  std::wstring result(size, L'\0');
-  if (ExpandEnvironmentStringsW(text.c_str(), result.data(), size) != size)
-    return text;
-  result.resize(size - 1);
-  return result;
-}
-
-bool isFile(const std::wstring &path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// A bare name is searched as CreateProcess searches it (program folder, system folders, PATH),
-// with ".exe" added when it has no extension; a path is looked at where it points.
-bool programExists(const std::wstring &program) {
-  if (program.find_first_of(L"\\/:") != std::wstring::npos)
-    return isFile(program) || isFile(program + L".exe");
-  wchar_t found[MAX_PATH];
-  const DWORD length = SearchPathW(nullptr, program.c_str(), L".exe", MAX_PATH, found, nullptr);
-  return length > 0 && length < MAX_PATH && isFile(found);
-}
-
-} // namespace
-
-std::string programOfCommand(std::string_view command) {
-  const std::wstring line = expanded(wide::fromUtf8(command));
-  const auto start = line.find_first_not_of(L" \t");
-  if (start == std::wstring::npos)
-    return {};
-  if (line[start] == L'"') {
-    const auto end = line.find(L'"', start + 1);
-    return wide::toUtf8(line.substr(start + 1, end == std::wstring::npos ? end : end - start - 1));
-  }
-  const auto firstEnd = line.find_first_of(L" \t", start);
-  for (auto end = firstEnd; end != std::wstring::npos; end = line.find_first_of(L" \t", end + 1)) {
-    const std::wstring candidate = line.substr(start, end - start);
-    if (isFile(candidate) || isFile(candidate + L".exe"))
-      return wide::toUtf8(candidate);
-  }
-  if (firstEnd != std::wstring::npos && programExists(line.substr(start)))
-    return wide::toUtf8(line.substr(start));
-  return wide::toUtf8(
-      line.substr(start, firstEnd == std::wstring::npos ? firstEnd : firstEnd - start));
-}
 
 std::optional<std::string> missingWindowsProgram(std::string_view command) {
   const std::string program = programOfCommand(command);
-  if (program.empty() || programExists(wide::fromUtf8(program)))
+  if (program.empty() || programExists(program))
     return std::nullopt;
   return program;
 }
@@ -72,26 +23,58 @@ std::optional<std::string> WindowsStartupState::missingProgram(std::string_view 
 
 std::optional<std::string> WindowsStartupState::approval(RegistryRoot root,
                                                          std::string_view name) const {
-  return startupApproved::read(root, approved, name);
+  return startupApproved::read(switchRoot(root), switchKey(root), name);
 }
 
 bool WindowsStartupState::setApproval(RegistryRoot root, std::string_view name,
                                       const std::string &data) {
-  return startupApproved::write(root, approved, name, data);
+  return startupApproved::write(switchRoot(root), switchKey(root), name, data);
 }
 
 bool WindowsStartupState::removeApproval(RegistryRoot root, std::string_view name) {
-  return startupApproved::remove(root, approved, name);
+  return startupApproved::remove(switchRoot(root), switchKey(root), name);
+}
+
+RegistryRoot WindowsStartupState::switchRoot(RegistryRoot root) {
+  return root == RegistryRoot::LocalMachine32 ? RegistryRoot::LocalMachine : root;
+}
+
+std::string WindowsStartupState::switchKey(RegistryRoot root) const {
+  return root == RegistryRoot::LocalMachine32 ? approved + "32" : approved;
+}
+
+void WindowsStartupState::forgetSwitch(RegistryRoot root, std::string_view name) {
+  removeApproval(root, name);
+}
+
+std::string WindowsStartupState::programCommand(std::string_view programFile) const {
+  const std::string path(programFile);
+  return path.find_first_of(" \t") == std::string::npos ? path : '"' + path + '"';
+}
+
+bool WindowsStartupState::isProgramCommand(std::string_view command,
+                                           std::string_view programFile) const {
+  return command == programCommand(programFile) || command == '"' + std::string(programFile) + '"';
 }
 
 std::optional<std::vector<RunEntry>> WindowsStartupState::entries(RegistryRoot root) {
+  std::vector<RunEntry> result;
+  list(root, result);
+  // 32-bit installers write their Run values where a 32-bit program sees the key, and Explorer
+  // starts those too: they are the machine's entries as much as the others.
+  if (root == RegistryRoot::LocalMachine)
+    list(RegistryRoot::LocalMachine32, result);
+  return result;
+}
+
+void WindowsStartupState::list(RegistryRoot root, std::vector<RunEntry> &result) {
   auto names = registry.enumerate(root, run);
   if (!names)
-    return std::vector<RunEntry>{};
-  std::vector<RunEntry> result;
-  result.reserve(names->size());
+    return;
+  result.reserve(result.size() + names->size());
   for (auto &name : *names) {
     RunEntry entry;
+    entry.view32 = root == RegistryRoot::LocalMachine32;
     entry.command = registry.read(root, run, name).value_or(std::string());
     const auto state = approval(root, name);
     if (state && startupApproved::isSwitchedOff(*state)) {
@@ -105,13 +88,12 @@ std::optional<std::vector<RunEntry>> WindowsStartupState::entries(RegistryRoot r
     entry.name = std::move(name);
     result.push_back(std::move(entry));
   }
-  return result;
 }
 
 bool WindowsStartupState::setEnabled(RegistryRoot root, std::string_view name, bool enabled) {
   if (!registry.read(root, run, name))
     return false;
-  return startupApproved::setSwitchedOn(root, approved, name, enabled);
+  return startupApproved::setSwitchedOn(switchRoot(root), switchKey(root), name, enabled);
 }
 
 bool WindowsStartupState::rename(RegistryRoot root, std::string_view from, std::string_view to) {
@@ -155,7 +137,7 @@ std::optional<std::string> WindowsStartupState::snapshot(RegistryRoot root, std:
   std::optional<winreg::HeldValue> value;
   std::optional<winreg::HeldValue> approval;
   if (!winreg::findValue(root, run, name, value) || !value ||
-      !winreg::findValue(root, approved, name, approval))
+      !winreg::findValue(switchRoot(root), switchKey(root), name, approval))
     return std::nullopt;
   RunValueSnapshot taken{std::move(value->value), std::nullopt};
   if (approval)
@@ -171,18 +153,20 @@ bool WindowsStartupState::restoreSnapshot(RegistryRoot root, std::string_view na
   // What is there now is put back when a write fails, so it has to be known whole first.
   std::optional<winreg::HeldValue> value;
   std::optional<winreg::HeldValue> approval;
+  const RegistryRoot stateRoot = switchRoot(root);
+  const std::string state = switchKey(root);
   if (!winreg::findValue(root, run, name, value) ||
-      !winreg::findValue(root, approved, name, approval))
+      !winreg::findValue(stateRoot, state, name, approval))
     return false;
   // The state goes first: a value without its switch-off would start at the next logon if the
   // program stopped between the two, a switch-off without its value is never looked at.
-  if (!put(root, approved, name, wanted->approval)) {
-    putBack(root, approved, name, approval);
+  if (!put(stateRoot, state, name, wanted->approval)) {
+    putBack(stateRoot, state, name, approval);
     return false;
   }
   if (!put(root, run, name, wanted->value)) {
     putBack(root, run, name, value);
-    putBack(root, approved, name, approval);
+    putBack(stateRoot, state, name, approval);
     return false;
   }
   return true;

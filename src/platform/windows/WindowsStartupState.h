@@ -1,8 +1,10 @@
 #pragma once
 // What Windows does with the Run values at logon. Explorer starts every value of both Run keys
 // unless the value of the same name beside it under StartupApproved says it is switched off
-// (see StartupApproved.h).
+// (see StartupApproved.h). The machine's Run key has a second, 32-bit view
+// (RegistryRoot::LocalMachine32), whose switches are the values of StartupApproved\Run32.
 
+#include "CommandSplit.h"
 #include "platform/StartupState.h"
 
 #include <string>
@@ -30,11 +32,22 @@ public:
   bool restoreSnapshot(RegistryRoot root, std::string_view name,
                        std::string_view snapshot) override;
   std::optional<std::string> missingProgram(std::string_view command) override;
+  void forgetSwitch(RegistryRoot root, std::string_view name) override;
+  // Quoted when the path holds a blank: unquoted, Windows would try "C:\Program.exe" first.
+  std::string programCommand(std::string_view programFile) const override;
+  // A path without blanks also counts quoted, as an installer may have written it.
+  bool isProgramCommand(std::string_view command, std::string_view programFile) const override;
 
   // The StartupApproved data of a value, or nothing when it has none.
   std::optional<std::string> approval(RegistryRoot root, std::string_view name) const;
 
 private:
+  // The entries of one view of the Run key, appended.
+  void list(RegistryRoot root, std::vector<RunEntry> &result);
+  // Where a value's switch lives: beside its key, but Explorer keeps the switches of the
+  // machine's 32-bit Run key in its own view, under the name Run32.
+  static RegistryRoot switchRoot(RegistryRoot root);
+  std::string switchKey(RegistryRoot root) const;
   bool setApproval(RegistryRoot root, std::string_view name, const std::string &data);
   bool removeApproval(RegistryRoot root, std::string_view name);
 
@@ -43,10 +56,6 @@ private:
   const std::string approved;
 };
 
-// The program a Windows command line starts, as CreateProcess finds it: the quoted text, or the
-// shortest run of unquoted words that names an existing file (so that an unquoted path with
-// blanks works), else the first word. Environment variables are expanded, as for REG_EXPAND_SZ.
-std::string programOfCommand(std::string_view command);
 // The program of a command line when it cannot be found or is not a file; nothing when it is
 // there or the command is empty.
 std::optional<std::string> missingWindowsProgram(std::string_view command);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 #include <thread>
 #include <windows.h>
 
@@ -86,6 +87,50 @@ TEST(ShellOpen, StartsABatchFileWithoutWaiting) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
   EXPECT_FALSE(shell.open((dir.path() / "absent.exe").string()));
+}
+
+// What a program receives from a Run value or a Customized entry with arguments: the program
+// quoted or not (a folder with a blank in its name), %variables% expanded, whichever the style.
+TEST(ShellStart, HandsTheArgumentsAfterTheProgramToIt) {
+  test::TempDir dir;
+  const fs::path folder = dir.path() / "with blank";
+  fs::create_directories(folder);
+  const fs::path program = folder / "recorder.exe";
+  fs::copy_file(LW_ARGUMENT_RECORDER, program);
+  const fs::path arguments = folder / "arguments.txt";
+  SetEnvironmentVariableW(L"LW_RECORDER_FOLDER", folder.wstring().c_str());
+  const std::string path = program.string();
+  const struct {
+    std::string command;
+    std::string received;
+  } cases[] = {
+      {"\"" + path + "\" /x \"two words\" last", "/x\ntwo words\nlast\n"},
+      {path + " /y  z", "/y\nz\n"},
+      {"%LW_RECORDER_FOLDER%\\recorder.exe \"%LW_RECORDER_FOLDER%\"", folder.string() + "\n"},
+      {"\"" + path + "\"", ""},
+  };
+  WindowsShell shell;
+  for (const auto style : {StartStyle::Open, StartStyle::Exec})
+    for (const auto &item : cases) {
+      fs::remove(arguments);
+      const StartResult result = shell.start(item.command, {}, style);
+      ASSERT_TRUE(result.started()) << item.command << ": " << result.program;
+      // Wine's first start of a program can take many seconds, and a file just renamed into
+      // place may not open at once; what was received is read until it is what was sent.
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+      std::optional<std::string> received;
+      while (received != item.received && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (std::ifstream in(arguments, std::ios::binary); in)
+          received = std::string(std::istreambuf_iterator<char>(in), {});
+      }
+      EXPECT_EQ(received, item.received) << item.command;
+    }
+  const StartResult missing =
+      shell.start("\"" + (folder / "absent.exe").string() + "\" /x", {}, StartStyle::Exec);
+  EXPECT_EQ(missing.problem, StartProblem::ProgramNotFound);
+  EXPECT_EQ(missing.program, (folder / "absent.exe").string());
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
 } // namespace

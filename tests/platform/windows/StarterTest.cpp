@@ -1,6 +1,8 @@
 // The built rwlaunch.exe in a program folder of its own, with a stand-in for the main program.
 #include "Fakes.h"
+#include "entries/StartupList.h"
 #include "platform/windows/WindowsRegistry.h"
+#include "platform/windows/WindowsStartupState.h"
 #include "support/Toolbox.h"
 
 #include <chrono>
@@ -52,6 +54,47 @@ TEST(BuiltStarter, LeavesTheMarkerAndStartsTheProgramBesideIt) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300)); // let it end before cleanup
 
   registry.remove(RegistryRoot::LocalMachine, keys::settingsRead, "Autostart");
+}
+
+// The starter's Run value in a folder with a blank is quoted, or Windows would first try to
+// start "C:\Program.exe"; a value written before that is quoted once and then left alone, as is
+// one that is right already, quoted or not, so that nothing the user did to it is undone.
+TEST(StarterValue, IsQuotedWhereThePathHasABlankAndRewrittenOnlyForThat) {
+  struct WindowsPaths : test::FixedLocation {
+    using FixedLocation::FixedLocation;
+    char separator() const override { return '\\'; }
+  };
+  const struct {
+    std::string folder;
+    std::optional<std::string> held;
+    std::string after;
+  } cases[] = {
+      {"C:\\Program Files\\LW", std::nullopt, "\"C:\\Program Files\\LW\\rwlaunch.exe\""},
+      {"C:\\Program Files\\LW", "C:\\Program Files\\LW\\rwlaunch.exe",
+       "\"C:\\Program Files\\LW\\rwlaunch.exe\""},
+      {"C:\\Program Files\\LW", "\"C:\\Program Files\\LW\\rwlaunch.exe\"",
+       "\"C:\\Program Files\\LW\\rwlaunch.exe\""},
+      {"C:\\LW", std::nullopt, "C:\\LW\\rwlaunch.exe"},
+      {"C:\\LW", "\"C:\\LW\\rwlaunch.exe\"", "\"C:\\LW\\rwlaunch.exe\""},
+      {"C:\\LW", "C:\\Old\\rwlaunch.exe", "C:\\LW\\rwlaunch.exe"},
+  };
+  for (const auto &item : cases) {
+    test::FakeRegistry registry;
+    test::RecordingShell shell;
+    test::FixedClock clock;
+    WindowsPaths location(item.folder + "\\launchwright.exe");
+    test::ScriptedPrompter prompter;
+    test::ScriptedFileChooser chooser;
+    WindowsStartupState startup{registry};
+    Platform platform{registry, shell, clock, location, prompter, chooser, startup};
+    Toolbox toolbox(platform);
+    if (item.held)
+      registry.set(RegistryRoot::CurrentUser, keys::run, starterValueName, *item.held);
+    updateStarterValue(toolbox, true, "rwlaunch.exe");
+    EXPECT_EQ(registry.get(RegistryRoot::CurrentUser, keys::run, starterValueName), item.after)
+        << item.folder << " " << item.held.value_or("(none)");
+    EXPECT_EQ(registry.writes, item.held == item.after ? 0 : 1) << item.held.value_or("(none)");
+  }
 }
 
 } // namespace
