@@ -9,6 +9,7 @@
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -129,11 +130,14 @@ class FakeLogonSource : public LogonSource {
 public:
   explicit FakeLogonSource(LogonSourceKind of) : sourceKind(of) {}
   LogonSourceKind kind() const override { return sourceKind; }
+  // The window asks on a thread of its own while a test switches on the main one.
   LogonSourceListing list() override {
+    const std::lock_guard lock(guard);
     ++listed;
     return {items, unavailable};
   }
   bool setEnabled(const LogonItem &item, bool enabled) override {
+    const std::lock_guard lock(guard);
     switches.emplace_back(item.name, enabled);
     for (auto &mine : items)
       if (mine.name == item.name && !fails)
@@ -148,7 +152,8 @@ public:
   std::vector<LogonItem> items;
   std::optional<std::string> unavailable;
   bool fails = false;
-  std::atomic<int> listed{0}; // asked from the window's own thread
+  std::atomic<int> listed{0};
+  std::mutex guard;
   std::vector<std::pair<std::string, bool>> switches;
   std::vector<std::string> started;
 };
