@@ -15,7 +15,7 @@ constexpr const char *managerInterface = "org.freedesktop.systemd1.Manager";
 constexpr std::uint64_t callTimeoutMicroseconds = 3'000'000;
 
 struct Error {
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{}; // SD_BUS_ERROR_NULL, which C++ cannot spell: a C compound literal
   ~Error() { sd_bus_error_free(&error); }
   std::string say(int result) const {
     return error.message ? error.message : std::strerror(-result);
