@@ -1,17 +1,11 @@
 #include "SystemdInstallProbe.h"
 
-#include <cerrno>
-#include <csignal>
+#include "ChildOutput.h"
+
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char **environ;
 
 namespace lw {
 
@@ -27,36 +21,14 @@ std::string systemctlProgram() {
   return {};
 }
 
-// Runs the program without a shell and with nothing to read or write; its exit status, or -1
-// when it could not run or had not ended by the deadline (it is then killed).
+// The program's exit status, or -1 when it could not run or had not ended by the deadline.
 int runUntil(const std::vector<std::string> &argv, Clock::time_point deadline) {
-  std::vector<char *> args;
-  for (const auto &argument : argv)
-    args.push_back(const_cast<char *>(argument.c_str()));
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  for (const int descriptor : {0, 1, 2})
-    posix_spawn_file_actions_addopen(&actions, descriptor, "/dev/null", O_RDWR, 0);
-  pid_t child = 0;
-  const int spawned = ::posix_spawn(&child, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0)
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  if (left.count() <= 0)
     return -1;
-  int status = 0;
-  for (;;) {
-    const pid_t ended = ::waitpid(child, &status, WNOHANG);
-    if (ended == child)
-      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (ended < 0 && errno != EINTR)
-      return -1;
-    if (Clock::now() >= deadline) {
-      ::kill(child, SIGKILL);
-      ::waitpid(child, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  const ChildOutput run =
+      runForOutput(argv.front(), std::vector<std::string>(argv.begin() + 1, argv.end()), left);
+  return run.failure.empty() ? run.exitCode : -1;
 }
 
 } // namespace
