@@ -11,19 +11,6 @@
 namespace lw {
 namespace {
 
-std::string systemMessage(DWORD error) {
-  wchar_t *buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
-  std::string text =
-      length ? wide::toUtf8(std::wstring_view(buffer, length)) : "error " + std::to_string(error);
-  LocalFree(buffer);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-    text.pop_back();
-  return text;
-}
-
 class Handle {
 public:
   explicit Handle(HANDLE opened) : handle(opened) {}
@@ -89,7 +76,7 @@ std::string textfile::readBytes(const std::string &path, std::size_t limit) {
                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (in.get() == INVALID_HANDLE_VALUE)
-    throw FileError(path, systemMessage(GetLastError()));
+    throw FileError(path, wide::systemMessage(GetLastError()));
   // A pipe, console or device opened under a file's name is never read.
   BY_HANDLE_FILE_INFORMATION info{};
   if (GetFileType(in.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(in.get(), &info) ||
@@ -108,7 +95,7 @@ std::string textfile::readBytes(const std::string &path, std::size_t limit) {
     const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - have, 1 << 20));
     DWORD got = 0;
     if (!ReadFile(in.get(), bytes.data() + have, wanted, &got, nullptr))
-      throw FileError(path, systemMessage(GetLastError()));
+      throw FileError(path, wide::systemMessage(GetLastError()));
     if (got == 0)
       break;
     have += got;
@@ -126,12 +113,12 @@ void textfile::writeAtomically(const std::string &path, const std::string &bytes
   HANDLE out = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (out == INVALID_HANDLE_VALUE)
-    throw FileError(path, systemMessage(GetLastError()));
+    throw FileError(path, wide::systemMessage(GetLastError()));
   auto fail = [&](DWORD error) {
     if (out != INVALID_HANDLE_VALUE)
       CloseHandle(out);
     DeleteFileW(temporary.c_str());
-    throw FileError(path, systemMessage(error));
+    throw FileError(path, wide::systemMessage(error));
   };
   std::size_t written = 0;
   while (written < bytes.size()) {
@@ -165,12 +152,12 @@ FileLock::FileLock(const std::string &path) : handle(-1) {
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
-    throw FileError(lockPath, systemMessage(GetLastError()));
+    throw FileError(lockPath, wide::systemMessage(GetLastError()));
   OVERLAPPED whole{};
   if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
     const DWORD error = GetLastError();
     CloseHandle(file);
-    throw FileError(lockPath, systemMessage(error));
+    throw FileError(lockPath, wide::systemMessage(error));
   }
   handle = reinterpret_cast<std::intptr_t>(file);
 }

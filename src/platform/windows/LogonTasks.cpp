@@ -1,9 +1,11 @@
 #include "LogonTasks.h"
 
+#include "ComObjects.h"
 #include "WideText.h"
 
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <windows.h>
@@ -14,24 +16,6 @@
 
 namespace lw {
 namespace {
-
-template <class Interface> class ComPointer {
-public:
-  ComPointer() = default;
-  ComPointer(const ComPointer &) = delete;
-  ComPointer &operator=(const ComPointer &) = delete;
-  ~ComPointer() {
-    if (pointer)
-      pointer->Release();
-  }
-  Interface *operator->() const { return pointer; }
-  explicit operator bool() const { return pointer != nullptr; }
-  Interface **out() { return &pointer; }
-  void **outVoid() { return reinterpret_cast<void **>(&pointer); }
-
-private:
-  Interface *pointer = nullptr;
-};
 
 class Text {
 public:
@@ -111,14 +95,14 @@ void addFolder(ITaskFolder &folder, LogonSourceListing &listing, int depth) {
       ComPointer<IRegisteredTask> task;
       if (FAILED(tasks->get_Item(index(number), task.out())))
         continue;
-      if (!hasLogonTrigger(*task.operator->()))
+      if (!hasLogonTrigger(*task))
         continue;
       LogonItem item;
       item.source = LogonSourceKind::LogonTask;
       Text path;
       task->get_Path(path.out());
       item.name = path.utf8();
-      item.command = commandOf(*task.operator->());
+      item.command = commandOf(*task);
       item.reason = LogonReason::LogonTrigger;
       VARIANT_BOOL enabled = VARIANT_TRUE;
       task->get_Enabled(&enabled);
@@ -135,42 +119,54 @@ void addFolder(ITaskFolder &folder, LogonSourceListing &listing, int depth) {
   for (LONG number = 1; number <= count; ++number) {
     ComPointer<ITaskFolder> inner;
     if (SUCCEEDED(folders->get_Item(index(number), inner.out())))
-      addFolder(*inner.operator->(), listing, depth + 1);
+      addFolder(*inner, listing, depth + 1);
   }
+}
+
+// Why the Task Scheduler is not asked, when its service does not run. Connect would start a
+// stopped service itself, which a listing has no business doing, and Wine's raises an exception
+// no caller can catch when its service is asked while it starts. A stopped scheduler starts
+// nothing at logon, so there is nothing to list either. When the service manager cannot tell,
+// the scheduler is asked.
+std::optional<std::string> schedulerNotRunning() {
+  const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  if (!manager)
+    return std::nullopt;
+  std::optional<std::string> why;
+  if (const SC_HANDLE service = OpenServiceW(manager, L"Schedule", SERVICE_QUERY_STATUS)) {
+    SERVICE_STATUS status{};
+    if (QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_RUNNING)
+      why = "the Task Scheduler service is not running";
+    CloseServiceHandle(service);
+  } else if (GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
+    why = "the Task Scheduler service is not installed";
+  }
+  CloseServiceHandle(manager);
+  return why;
 }
 
 LogonSourceListing askTaskScheduler() {
   LogonSourceListing listing;
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  {
-    ComPointer<ITaskService> service;
-    ComPointer<ITaskFolder> root;
-    VARIANT none;
-    VariantInit(&none);
-    const Text rootPath(L"\\");
-    HRESULT result = CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_ITaskService, service.outVoid());
-    if (SUCCEEDED(result))
-      result = service->Connect(none, none, none, none);
-    if (SUCCEEDED(result))
-      result = service->GetFolder(rootPath, root.out());
-    if (SUCCEEDED(result)) {
-      addFolder(*root.operator->(), listing, 0);
-    } else {
-      wchar_t *text = nullptr;
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t *>(&text), 0,
-                     nullptr);
-      std::string reason = text ? wide::toUtf8(text) : "error " + std::to_string(result);
-      LocalFree(text);
-      while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
-        reason.pop_back();
-      listing.unavailable = "Task Scheduler: " + reason;
-    }
+  if (auto why = schedulerNotRunning()) {
+    listing.unavailable = "Task Scheduler: " + *why;
+    return listing;
   }
-  if (SUCCEEDED(com))
-    CoUninitialize();
+  const ComScope com(COINIT_MULTITHREADED);
+  ComPointer<ITaskService> service;
+  ComPointer<ITaskFolder> root;
+  VARIANT none;
+  VariantInit(&none);
+  const Text rootPath(L"\\");
+  HRESULT result = CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_ITaskService, service.outVoid());
+  if (SUCCEEDED(result))
+    result = service->Connect(none, none, none, none);
+  if (SUCCEEDED(result))
+    result = service->GetFolder(rootPath, root.out());
+  if (SUCCEEDED(result))
+    addFolder(*root, listing, 0);
+  else
+    listing.unavailable = "Task Scheduler: " + wide::systemMessage(static_cast<DWORD>(result));
   return listing;
 }
 

@@ -1,5 +1,6 @@
 #include "StartupFolders.h"
 
+#include "ComObjects.h"
 #include "StartupApproved.h"
 #include "WideText.h"
 #include "WindowsShell.h"
@@ -13,49 +14,6 @@
 
 namespace lw {
 namespace {
-
-// The shell's objects need COM on the calling thread. Every successful initialisation, S_FALSE
-// included, is balanced; a thread already in the other mode keeps its own set-up.
-class ComScope {
-public:
-  ComScope() : result(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-  ~ComScope() {
-    if (SUCCEEDED(result))
-      CoUninitialize();
-  }
-  ComScope(const ComScope &) = delete;
-  ComScope &operator=(const ComScope &) = delete;
-
-private:
-  HRESULT result;
-};
-
-template <class Interface> class ComPointer {
-public:
-  ~ComPointer() {
-    if (pointer)
-      pointer->Release();
-  }
-  Interface *operator->() const { return pointer; }
-  Interface **out() { return &pointer; }
-  void **outVoid() { return reinterpret_cast<void **>(&pointer); }
-
-private:
-  Interface *pointer = nullptr;
-};
-
-std::string systemMessage(HRESULT error) {
-  wchar_t *buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
-  std::string text = length ? wide::toUtf8(std::wstring_view(buffer, length))
-                            : "error " + std::to_string(static_cast<unsigned long>(error));
-  LocalFree(buffer);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-    text.pop_back();
-  return text;
-}
 
 std::optional<std::string> knownFolder(REFKNOWNFOLDERID id) {
   wchar_t *path = nullptr;
@@ -102,7 +60,7 @@ ShortcutTarget readShortcut(const std::string &file) {
   if (SUCCEEDED(result))
     result = persisted->Load(wide::fromUtf8(file).c_str(), STGM_READ);
   if (FAILED(result)) {
-    target.failure = systemMessage(result);
+    target.failure = wide::systemMessage(static_cast<DWORD>(result));
     return target;
   }
   // Not resolved: resolving may search the disk for a moved target and rewrite the shortcut.

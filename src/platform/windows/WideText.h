@@ -32,4 +32,18 @@ inline std::string toUtf8(std::wstring_view text) {
   return result;
 }
 
+// The system's own sentence for an error code or HRESULT, without its line end.
+inline std::string systemMessage(DWORD error) {
+  wchar_t *buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
+  std::string text =
+      length ? toUtf8(std::wstring_view(buffer, length)) : "error " + std::to_string(error);
+  LocalFree(buffer);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
+  return text;
+}
+
 } // namespace lw::wide
