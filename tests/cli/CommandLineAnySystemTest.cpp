@@ -61,7 +61,8 @@ TEST(CommandLineTool, CheckSucceedsOnlyWhenEveryCheckedEntryStarts) {
         lw.run({"add", "--kind", "customized", "--name", name, "--command", Installation::aProgram})
             .status,
         0);
-  EXPECT_EQ(lw.run({"check"}).status, 0);
+  const Outcome both = lw.run({"check"});
+  EXPECT_EQ(both.status, 0) << both.out;
   ASSERT_EQ(lw.run({"disable", "--kind", "customized", "--name", "Two"}).status, 0);
   const Outcome all = lw.run({"check"});
   EXPECT_EQ(all.status, 1);

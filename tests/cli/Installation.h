@@ -68,6 +68,11 @@ public:
   std::filesystem::path program, home, config, system;
 
 private:
+  // Where the system keeps the user's switched-off Customized names outside the installation
+  // (the registry on Windows), those already there before the test: the rest go with it.
+  static std::vector<std::string> userSwitchesNow();
+  std::vector<std::string> userSwitchesBefore = userSwitchesNow();
+
   Outcome execute(const std::vector<std::string> &argv, const std::vector<std::string> &environment,
                   std::uint64_t addressSpace) const;
   // The variables every run starts with.

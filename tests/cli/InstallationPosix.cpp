@@ -10,6 +10,9 @@ namespace lw::test {
 
 Installation::~Installation() = default;
 
+// The registry is a file of the installation's own configuration folder here.
+std::vector<std::string> Installation::userSwitchesNow() { return {}; }
+
 const char *const Installation::aProgram = "true";
 
 std::vector<std::string> Installation::programFiles() { return {"launchwright", "rwlaunch"}; }

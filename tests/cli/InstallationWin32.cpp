@@ -48,10 +48,32 @@ HANDLE inheritableFile(const std::filesystem::path &path) {
 
 } // namespace
 
-// A customized entry enters the starter in the user's Run key, which outlives the test's
-// folders: it goes with them.
+std::vector<std::string> Installation::userSwitchesNow() {
+  std::vector<std::string> names;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, wide::fromUtf8(keys::disabledCustomized).c_str(), 0,
+                    KEY_READ, &key) != ERROR_SUCCESS)
+    return names;
+  wchar_t name[16384];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = std::size(name);
+    if (RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      break;
+    names.push_back(wide::toUtf8({name, length}));
+  }
+  RegCloseKey(key);
+  return names;
+}
+
+// A customized entry enters the starter in the user's Run key, and switching one off writes its
+// name to the user's registry; both outlive the test's folders and go with them.
 Installation::~Installation() {
   RegDeleteKeyValueW(HKEY_CURRENT_USER, wide::fromUtf8(keys::run).c_str(), L"Launchwright");
+  const std::wstring switches = wide::fromUtf8(keys::disabledCustomized);
+  for (const auto &name : userSwitchesNow())
+    if (std::ranges::find(userSwitchesBefore, name) == userSwitchesBefore.end())
+      RegDeleteKeyValueW(HKEY_CURRENT_USER, switches.c_str(), wide::fromUtf8(name).c_str());
 }
 
 const char *const Installation::aProgram = "cmd.exe";
@@ -126,10 +148,17 @@ Outcome Installation::execute(const std::vector<std::string> &argv,
   SetHandleInformation(reader, HANDLE_FLAG_INHERIT, 0);
   startup.hStdError = inheritableFile(err);
   PROCESS_INFORMATION process{};
-  const bool started =
-      CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                     CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, environment.data(),
-                     dir.path().wstring().c_str(), &startup, &process);
+  // Wine reports ERROR_INTERNAL_ERROR when the new process dies while it is being loaded, before
+  // any of its own code ran; on a loaded machine that happens now and then. The program under
+  // test is not involved yet, so such a start is tried again.
+  bool started = false;
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                             CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, environment.data(),
+                             dir.path().wstring().c_str(), &startup, &process);
+    if (!started && GetLastError() != ERROR_INTERNAL_ERROR)
+      break;
+  }
   CloseHandle(startup.hStdOutput);
   CloseHandle(startup.hStdError);
   Outcome result;
