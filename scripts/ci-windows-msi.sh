@@ -16,18 +16,7 @@ export LW_PREBUILT_QT_DIR=$qt_dir
 msi=$(scripts/package-windows.sh | tail -1)
 newer=$(scripts/package-windows.sh 1 | tail -1)
 
-prefix=$(mktemp -d /tmp/launchwright-msi.XXXXXX)
-export WINEPREFIX=$prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="winemenubuilder.exe=d"
-unset DISPLAY WAYLAND_DISPLAY
-cleanup() {
-  timeout 30 wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$prefix"
-}
-trap cleanup EXIT
-timeout 60 wineserver -p >/dev/null 2>&1
-timeout 300 wine wineboot --init >/dev/null 2>&1
+. scripts/wine-prefix.sh launchwright-msi
 
 fail() {
   echo "ci-windows-msi.sh: $*" >&2

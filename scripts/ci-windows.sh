@@ -22,26 +22,11 @@ if command -v ccache >/dev/null; then
   configure+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 
-prefix=$(mktemp -d /tmp/launchwright-wine.XXXXXX)
-export WINEPREFIX=$prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="winemenubuilder.exe=d"
-unset DISPLAY WAYLAND_DISPLAY
-cleanup() {
-  timeout 30 wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$prefix"
-}
-trap cleanup EXIT
-
 echo "== Windows flavour: build"
 cmake --preset windows "${configure[@]}" >/dev/null
 cmake --build --preset windows
 
-# A wineserver that a test starts keeps that test's output open, and ctest then waits for it:
-# start the server and the prefix before any test runs.
-echo "== Windows flavour: Wine prefix in $prefix"
-timeout 60 wineserver -p >/dev/null 2>&1
-timeout 300 wine wineboot --init >/dev/null 2>&1
+. scripts/wine-prefix.sh launchwright-wine
 
 echo "== Windows flavour: tests under Wine"
 timeout 1800 ctest --preset windows
