@@ -3,6 +3,7 @@
 
 #include "CommandLine.h"
 
+#include "Arguments.h"
 #include "Commands.h"
 #include "Console.h"
 
@@ -72,45 +73,6 @@ constexpr const char *overview =
     "Run \"launchwright COMMAND --help\" for the options of one command.\n"
     "See \"man launchwright\" for the details.";
 
-// Arguments are bytes. QCommandLineParser needs text, so an argument that QString does not give
-// back byte for byte is handed to it as a stand-in token, and its value is taken back from argv
-// unchanged. That asks more than whether the bytes are UTF-8 (support/Utf8): fromUtf8 also drops
-// a byte-order mark at the start of valid UTF-8.
-class RawArguments {
-public:
-  RawArguments(int argc, char *argv[]) {
-    for (int i = 0; i < argc; ++i) {
-      const std::string bytes(argv[i]);
-      const QString text = QString::fromUtf8(bytes);
-      if (text.toUtf8().toStdString() == bytes) {
-        list.append(text);
-        continue;
-      }
-      // "--name=VALUE" keeps its option part readable.
-      std::string prefix;
-      std::string value = bytes;
-      if (bytes.starts_with("--"))
-        if (const auto equals = bytes.find('='); equals != std::string::npos) {
-          prefix = bytes.substr(0, equals + 1);
-          value = bytes.substr(equals + 1);
-        }
-      const QString token = QChar(0xE000) + QString::number(i) + QChar(0xE000);
-      raw[token] = value;
-      list.append(QString::fromUtf8(prefix) + token);
-    }
-  }
-
-  std::string bytesOf(const QString &value) const {
-    const auto found = raw.find(value);
-    return found != raw.end() ? found->second : value.toUtf8().toStdString();
-  }
-
-  QStringList list;
-
-private:
-  std::map<QString, std::string> raw;
-};
-
 using console::writeAll;
 
 std::string oneLine(std::string text) {
@@ -163,82 +125,11 @@ struct Options {
   QCommandLineOption list{"list", "List the backup records, numbered."};
 };
 
-// The options of commands that take a value: the argument after one is its value, whatever it
-// looks like.
-bool takesValue(const QString &argument) {
-  return argument == "--kind" || argument == "--name" || argument == "--command" ||
-         argument == "--schedule" || argument == "--desktop";
-}
-
-enum class QtValue { None, Next, NextOrEquals, Equals };
-
-// Qt's own options for the window (its own and its X11 platform's), which QApplication takes
-// out of the arguments: how each takes its value; nothing for a word that is none of them.
-std::optional<QtValue> qtOption(std::string_view name) {
-  static constexpr std::string_view next[] = {"platform",
-                                              "platformpluginpath",
-                                              "platformtheme",
-                                              "plugin",
-                                              "qwindowgeometry",
-                                              "geometry",
-                                              "qwindowtitle",
-                                              "title",
-                                              "qwindowicon",
-                                              "icon",
-                                              "session",
-                                              "display",
-                                              "name",
-                                              "visual"};
-  static constexpr std::string_view alone[] = {"reverse", "widgetcount", "nograb", "dograb",
-                                               "testability"};
-  if (name == "style" || name == "stylesheet")
-    return QtValue::NextOrEquals;
-  if (name == "qmljsdebugger")
-    return QtValue::Equals;
-  if (std::ranges::find(next, name) != std::end(next))
-    return QtValue::Next;
-  if (std::ranges::find(alone, name) != std::end(alone))
-    return QtValue::None;
-  return std::nullopt;
-}
-
-// "-word" or "-word=value": one dash and more than one letter, as Qt writes its options.
-std::optional<std::string> singleDashWord(std::string_view argument) {
-  if (argument.size() < 3 || argument[0] != '-' || argument[1] == '-')
-    return std::nullopt;
-  return std::string(argument.substr(1, argument.find('=') - 1));
-}
-
-// The first argument written like one of Qt's options where a command's options have two
-// dashes. QCommandLineParser would take it for a cluster of one-letter options and name each
-// letter; a word of our own is clearer. Values of options and anything after "--" are skipped.
-std::optional<std::string> qtStyleOptionIn(const QStringList &arguments) {
-  for (qsizetype i = 1; i < arguments.size(); ++i) {
-    if (arguments[i] == "--")
-      break;
-    if (takesValue(arguments[i])) {
-      ++i;
-      continue;
-    }
-    if (auto word = singleDashWord(arguments[i].toStdString()))
-      return word;
-  }
-  return std::nullopt;
-}
-
-std::string refusalOfSingleDash(const std::string &word) {
-  if (qtOption(word))
-    return "\"-" + word +
-           "\" is one of Qt's options for the window, which a command does not open; give it "
-           "without a command to start the window with it";
-  return "unknown option \"-" + word + "\": the options of commands begin with two dashes";
-}
-
 bool interactiveOutput() { return console::isTerminal(stdout); }
 
 // The option, which must be given once.
 std::optional<std::string> required(const QCommandLineParser &parser,
-                                    const QCommandLineOption &option, const RawArguments &raw,
+                                    const QCommandLineOption &option, const cli::RawArguments &raw,
                                     std::string &missing) {
   // Given more than once is refused before this is asked.
   if (!parser.isSet(option)) {
@@ -249,39 +140,33 @@ std::optional<std::string> required(const QCommandLineParser &parser,
   return raw.bytesOf(parser.value(option));
 }
 
-int run(int argc, char *argv[]) {
-  QCoreApplication application(argc, argv);
-  QCoreApplication::setApplicationName(programName);
-  QCoreApplication::setApplicationVersion(QStringLiteral("1.03"));
-  const RawArguments raw(argc, argv);
+// What a command asked for, read from its arguments and checked; nothing of the program's files
+// is needed for this, so that help and refusals work on any installation.
+struct Request {
+  QString command;
+  std::optional<EntryKind> kind;
+  std::optional<LogonSourceKind> logonKind; // disable and enable of another way to start
+  cli::Kinds listed;
+  std::optional<std::string> name;
+  std::optional<std::string> entryCommand;
+  std::optional<std::string> rule;
+  std::optional<std::string> desktop;
+  std::optional<std::string> checked; // check NAME
+  long long record = 0;               // restore N
+  bool json = false;
+  bool noLegend = false;
+  bool backupList = false; // restore --list
 
-  QCommandLineParser top;
-  top.setApplicationDescription(overview);
-  top.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-  const QCommandLineOption help = top.addHelpOption();
-  const QCommandLineOption version = top.addVersionOption();
-  top.addPositionalArgument("command",
-                            "list, check, show, add, delete, disable, enable or restore.");
-  if (const auto word = qtStyleOptionIn(raw.list))
-    return complain(refusalOfSingleDash(*word), exitUsage);
-  if (!top.parse(raw.list))
-    return complain(top.errorText().toStdString(), exitUsage);
-  if (top.isSet(help) || top.isSet("help-all"))
-    return finish({exitSuccess, top.helpText().toStdString(), {}});
-  if (top.isSet(version))
-    return finish({exitSuccess, std::string(programName) + " 1.03\n", {}});
-  QStringList rest = top.positionalArguments();
-  if (rest.isEmpty())
-    return complain("no command given; see --help", exitUsage);
-  const QString command = rest.takeFirst();
+  bool changesEntry() const {
+    return command == "delete" || command == "disable" || command == "enable";
+  }
+  bool namesEntry() const { return changesEntry() || command == "show"; }
+  bool lists() const { return command == "list" || command == "check"; }
+};
 
-  Options options;
-  QCommandLineParser parser;
-  const QCommandLineOption commandHelp = parser.addHelpOption();
-  // Shown in the usage line of the command's help; taken off again below.
-  parser.addPositionalArgument(command, "This command.", command);
-  const bool changesEntry = command == "delete" || command == "disable" || command == "enable";
-  const bool namesEntry = changesEntry || command == "show";
+// The command's own options and help; false for a command there is not.
+bool describeCommand(QCommandLineParser &parser, const Options &options, const Request &request) {
+  const QString &command = request.command;
   const auto describe = [&parser](const std::string &what) {
     parser.setApplicationDescription(QString::fromStdString(what + "\n" + seeManual));
   };
@@ -297,7 +182,7 @@ int run(int argc, char *argv[]) {
   } else if (command == "add") {
     describe("Adds a startup entry.");
     parser.addOptions({options.kind, options.name, options.command, options.schedule});
-  } else if (namesEntry) {
+  } else if (request.namesEntry()) {
     describe(command == "show"      ? "Prints an entry's autostart file as it is, or a "
                                       "customized entry's stored lines."
              : command == "delete"  ? "Deletes an entry; it is kept in the backup file."
@@ -310,9 +195,160 @@ int run(int argc, char *argv[]) {
     parser.addOptions({options.list, options.json});
     parser.addPositionalArgument("number", "The record's number in restore --list.", "[N]");
   } else {
-    return complain("unknown command \"" + raw.bytesOf(command) + "\"; see --help", exitUsage);
+    return false;
   }
-  rest.prepend(command);
+  return true;
+}
+
+// Fills the request from the parsed options; what is missing or wrong, or nothing.
+std::string readRequest(const QCommandLineParser &parser, const Options &options,
+                        const cli::RawArguments &raw, const QStringList &positional,
+                        Request &request) {
+  std::string missing;
+  const QString &command = request.command;
+  if (command == "add" || request.namesEntry()) {
+    if (const auto word = required(parser, options.kind, raw, missing)) {
+      const auto kinds = cli::kindsOfWord(*word);
+      request.kind = kinds ? kinds->entry : std::nullopt;
+      if (kinds && kinds->logon && command != "disable" && command != "enable" && missing.empty())
+        missing = "entries of kind " + *word +
+                  " are only listed and switched here; change them with the tool that owns them";
+      else if (kinds && kinds->logon)
+        request.logonKind = kinds->logon;
+      else if (!request.kind && missing.empty())
+        missing = "unknown kind \"" + *word + "\"; use " + cli::kindWords;
+    }
+    request.name = required(parser, options.name, raw, missing);
+    if (command == "add") {
+      request.entryCommand = required(parser, options.command, raw, missing);
+      if (parser.isSet(options.schedule))
+        request.rule = required(parser, options.schedule, raw, missing);
+    }
+  }
+  if (command == "restore") {
+    request.backupList = parser.isSet(options.list);
+    if (request.backupList == !positional.isEmpty())
+      missing = "give either --list or a record number";
+    else if (!positional.isEmpty()) {
+      bool number = false;
+      request.record = positional.first().toLongLong(&number);
+      if (!number)
+        missing = "\"" + raw.bytesOf(positional.first()) + "\" is not a record number";
+    }
+    if (missing.empty() && parser.isSet(options.json) && !request.backupList)
+      missing = "--json goes with --list";
+  }
+  if (request.lists()) {
+    if (parser.isSet(options.listedKind)) {
+      const std::string word = raw.bytesOf(parser.value(options.listedKind));
+      if (const auto kinds = cli::kindsOfWord(word))
+        request.listed = *kinds;
+      else
+        missing = "unknown kind \"" + word + "\"; use " + cli::kindWords;
+    }
+    if (parser.isSet(options.desktop)) {
+      request.desktop = raw.bytesOf(parser.value(options.desktop));
+      if (request.desktop->empty() && missing.empty())
+        missing = "the desktop's name cannot be empty";
+    }
+    if (!positional.isEmpty())
+      request.checked = raw.bytesOf(positional.first());
+  }
+  // Asked only of the commands that have them: Qt warns of an option not defined.
+  request.json = (command == "list" || command == "restore") && parser.isSet(options.json);
+  request.noLegend = command == "list" && parser.isSet(options.noLegend);
+  return missing;
+}
+
+// Carries the request out on this system's registry, folders and sources.
+int execute(const Request &request) {
+  auto registry = makeNativeRegistry();
+  auto shell = makeNativeShell();
+  auto clock = makeNativeClock();
+  auto location = makeNativeLocation();
+  auto startup = makeNativeStartupState(request.desktop);
+  cli::CommandLinePrompter prompter;
+  const auto logonSources = makeNativeLogonSources();
+  Platform platform{*registry, *shell, *clock, *location, prompter, prompter, *startup};
+  for (const auto &source : logonSources)
+    platform.logonSources.push_back(source.get());
+  try {
+    LanguageTable texts(platform);
+    // Scripts and support staff read the same words on every machine.
+    texts.loadSection("[English]");
+    cli::Context context{platform, texts, LW_STARTER_FILE};
+    const QString &command = request.command;
+    if (request.lists()) {
+      const cli::ListForm form = request.json                               ? cli::ListForm::Json
+                                 : request.noLegend || !interactiveOutput() ? cli::ListForm::Lines
+                                                                            : cli::ListForm::Table;
+      const cli::Result result = command == "list"
+                                     ? cli::listEntries(context, form, request.listed)
+                                     : cli::checkEntries(context, request.checked, request.listed);
+      // Entries meant for some desktops only are judged for none: say so, once.
+      if (!request.desktop && !sessionNamesItsDesktop() && result.status != exitUsage)
+        writeAll(stderr, std::string(programName) + ": " + unnamedDesktop + "\n");
+      return finish(result);
+    }
+    if (command == "show")
+      return finish(cli::showEntry(context, *request.kind, *request.name));
+    if (command == "add")
+      return finish(cli::addEntry(context, *request.kind, *request.name, *request.entryCommand,
+                                  request.rule));
+    if (command == "delete")
+      return finish(cli::deleteEntry(context, *request.kind, *request.name));
+    if (request.changesEntry() && request.logonKind)
+      return finish(
+          cli::switchLogonEntry(context, *request.logonKind, *request.name, command == "enable"));
+    if (request.changesEntry())
+      return finish(cli::switchEntry(context, *request.kind, *request.name, command == "enable"));
+    return finish(request.backupList ? cli::listBackup(context, request.json)
+                                     : cli::restoreRecord(context, request.record));
+  } catch (const FileError &error) {
+    return complain(error.what(), exitFailure);
+  } catch (const std::bad_alloc &) {
+    // A data file too large to be read is refused before this; should memory run out anyway,
+    // the command ends here as it does on a FileError.
+    return complain("not enough memory for this command; it was stopped", exitFailure);
+  }
+}
+
+int run(int argc, char *argv[]) {
+  QCoreApplication application(argc, argv);
+  QCoreApplication::setApplicationName(programName);
+  QCoreApplication::setApplicationVersion(QStringLiteral("1.03"));
+  const cli::RawArguments raw(argc, argv);
+
+  QCommandLineParser top;
+  top.setApplicationDescription(overview);
+  top.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+  const QCommandLineOption help = top.addHelpOption();
+  const QCommandLineOption version = top.addVersionOption();
+  top.addPositionalArgument("command",
+                            "list, check, show, add, delete, disable, enable or restore.");
+  if (const auto word = cli::qtStyleOptionIn(raw.list))
+    return complain(cli::refusalOfSingleDash(*word), exitUsage);
+  if (!top.parse(raw.list))
+    return complain(top.errorText().toStdString(), exitUsage);
+  if (top.isSet(help) || top.isSet("help-all"))
+    return finish({exitSuccess, top.helpText().toStdString(), {}});
+  if (top.isSet(version))
+    return finish({exitSuccess, std::string(programName) + " 1.03\n", {}});
+  QStringList rest = top.positionalArguments();
+  if (rest.isEmpty())
+    return complain("no command given; see --help", exitUsage);
+
+  Request request;
+  request.command = rest.takeFirst();
+  const Options options;
+  QCommandLineParser parser;
+  const QCommandLineOption commandHelp = parser.addHelpOption();
+  // Shown in the usage line of the command's help; taken off again below.
+  parser.addPositionalArgument(request.command, "This command.", request.command);
+  if (!describeCommand(parser, options, request))
+    return complain("unknown command \"" + raw.bytesOf(request.command) + "\"; see --help",
+                    exitUsage);
+  rest.prepend(request.command);
   rest.prepend(QString::fromUtf8(programName));
   if (!parser.parse(rest))
     return complain(parser.errorText().toStdString(), exitUsage);
@@ -325,150 +361,16 @@ int run(int argc, char *argv[]) {
       return complain("the option --" + given[i].toStdString() + " is given more than once",
                       exitUsage);
   const QStringList positional = parser.positionalArguments().mid(1);
-  const qsizetype allowed = command == "check" || command == "restore" ? 1 : 0;
+  const qsizetype allowed = request.command == "check" || request.command == "restore" ? 1 : 0;
   if (positional.size() > allowed)
     return complain("unexpected argument \"" + raw.bytesOf(positional.last()) + "\"", exitUsage);
-
-  std::string missing;
-  std::optional<EntryKind> kind;
-  std::optional<LogonSourceKind> logonKind; // disable and enable of another way to start
-  cli::Kinds listed;
-  std::optional<std::string> name;
-  std::optional<std::string> entryCommand;
-  std::optional<std::string> rule;
-  if (command == "add" || namesEntry) {
-    if (const auto word = required(parser, options.kind, raw, missing)) {
-      const auto kinds = cli::kindsOfWord(*word);
-      kind = kinds ? kinds->entry : std::nullopt;
-      if (kinds && kinds->logon && command != "disable" && command != "enable" && missing.empty())
-        missing = "entries of kind " + *word +
-                  " are only listed and switched here; change them with the tool that owns them";
-      else if (kinds && kinds->logon)
-        logonKind = kinds->logon;
-      else if (!kind && missing.empty())
-        missing = "unknown kind \"" + *word + "\"; use " + cli::kindWords;
-    }
-    name = required(parser, options.name, raw, missing);
-    if (command == "add") {
-      entryCommand = required(parser, options.command, raw, missing);
-      if (parser.isSet(options.schedule))
-        rule = required(parser, options.schedule, raw, missing);
-    }
-  }
-  long long record = 0;
-  if (command == "restore") {
-    if (parser.isSet(options.list) == !positional.isEmpty())
-      missing = "give either --list or a record number";
-    else if (!positional.isEmpty()) {
-      bool number = false;
-      record = positional.first().toLongLong(&number);
-      if (!number)
-        missing = "\"" + raw.bytesOf(positional.first()) + "\" is not a record number";
-    }
-    if (missing.empty() && parser.isSet(options.json) && !parser.isSet(options.list))
-      missing = "--json goes with --list";
-  }
-  if ((command == "list" || command == "check") && parser.isSet(options.listedKind)) {
-    const std::string word = raw.bytesOf(parser.value(options.listedKind));
-    if (const auto kinds = cli::kindsOfWord(word))
-      listed = *kinds;
-    else
-      missing = "unknown kind \"" + word + "\"; use " + cli::kindWords;
-  }
-  std::optional<std::string> desktop;
-  if ((command == "list" || command == "check") && parser.isSet(options.desktop)) {
-    desktop = raw.bytesOf(parser.value(options.desktop));
-    if (desktop->empty() && missing.empty())
-      missing = "the desktop's name cannot be empty";
-  }
-  if (!missing.empty())
+  if (const std::string missing = readRequest(parser, options, raw, positional, request);
+      !missing.empty())
     return complain(missing, exitUsage);
-
-  // Only now the program's files are needed: help works on any installation.
-  auto registry = makeNativeRegistry();
-  auto shell = makeNativeShell();
-  auto clock = makeNativeClock();
-  auto location = makeNativeLocation();
-  auto startup = makeNativeStartupState(desktop);
-  cli::CommandLinePrompter prompter;
-  const auto logonSources = makeNativeLogonSources();
-  Platform platform{*registry, *shell, *clock, *location, prompter, prompter, *startup};
-  for (const auto &source : logonSources)
-    platform.logonSources.push_back(source.get());
-  try {
-    LanguageTable texts(platform);
-    // Scripts and support staff read the same words on every machine.
-    texts.loadSection("[English]");
-    cli::Context context{platform, texts, LW_STARTER_FILE};
-    if (command == "list" || command == "check") {
-      const auto form = [&] {
-        if (parser.isSet(options.json))
-          return cli::ListForm::Json;
-        return parser.isSet(options.noLegend) || !interactiveOutput() ? cli::ListForm::Lines
-                                                                      : cli::ListForm::Table;
-      };
-      std::optional<std::string> checked;
-      if (!positional.isEmpty())
-        checked = raw.bytesOf(positional.first());
-      const cli::Result result = command == "list" ? cli::listEntries(context, form(), listed)
-                                                   : cli::checkEntries(context, checked, listed);
-      // Entries meant for some desktops only are judged for none: say so, once.
-      if (!desktop && !sessionNamesItsDesktop() && result.status != exitUsage)
-        writeAll(stderr, std::string(programName) + ": " + unnamedDesktop + "\n");
-      return finish(result);
-    }
-    if (command == "show")
-      return finish(cli::showEntry(context, *kind, *name));
-    if (command == "add")
-      return finish(cli::addEntry(context, *kind, *name, *entryCommand, rule));
-    if (command == "delete")
-      return finish(cli::deleteEntry(context, *kind, *name));
-    if (changesEntry && logonKind)
-      return finish(cli::switchLogonEntry(context, *logonKind, *name, command == "enable"));
-    if (changesEntry)
-      return finish(cli::switchEntry(context, *kind, *name, command == "enable"));
-    return finish(parser.isSet(options.list) ? cli::listBackup(context, parser.isSet(options.json))
-                                             : cli::restoreRecord(context, record));
-  } catch (const FileError &error) {
-    return complain(error.what(), exitFailure);
-  } catch (const std::bad_alloc &) {
-    // A data file too large to be read is refused before this; should memory run out anyway,
-    // the command ends here as it does on a FileError.
-    return complain("not enough memory for this command; it was stopped", exitFailure);
-  }
+  return execute(request);
 }
 
 } // namespace
-
-bool onlyWindowOptions(int argc, char *argv[]) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view argument(argv[i]);
-    const auto word = singleDashWord(argument);
-    const auto value = word ? qtOption(*word) : std::nullopt;
-    if (!value)
-      return false;
-    const bool equals = argument.find('=') != std::string_view::npos;
-    switch (*value) {
-    case QtValue::None:
-      if (equals)
-        return false;
-      break;
-    case QtValue::Equals:
-      if (!equals)
-        return false;
-      break;
-    case QtValue::Next:
-      if (equals || ++i == argc)
-        return false;
-      break;
-    case QtValue::NextOrEquals:
-      if (!equals && ++i == argc)
-        return false;
-      break;
-    }
-  }
-  return true;
-}
 
 int runCommandLine(int argc, char *argv[]) {
   // A reader that goes away (| head) must not kill the program half-way through a change.
