@@ -136,4 +136,35 @@ bool appendText(std::string &out, std::string_view bytes) {
   return false;
 }
 
+void appendKey(std::string &out, const char *key) {
+  out += ",\"";
+  out += key;
+  out += "\":";
+}
+
+bool appendText(std::string &out, const char *key, std::string_view bytes) {
+  appendKey(out, key);
+  return appendText(out, bytes);
+}
+
+void appendOptional(std::string &out, const char *key, const std::optional<std::string> &text) {
+  if (text)
+    appendText(out, key, *text);
+  else
+    appendKey(out, key), out += "null";
+}
+
+void appendWord(std::string &out, const char *word) {
+  out += '"';
+  out += word;
+  out += '"';
+}
+
+void appendBytes(std::string &out, const char *key, const char *hexKey, std::string_view bytes) {
+  if (!appendText(out, key, bytes)) {
+    appendKey(out, hexKey);
+    appendString(out, hex(bytes));
+  }
+}
+
 } // namespace lw::json

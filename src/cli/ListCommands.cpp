@@ -2,20 +2,18 @@
 
 #include "Commands.h"
 #include "JsonText.h"
+#include "RowForms.h"
 
 #include "entries/CustomizedTiming.h"
 #include "entries/LogonRows.h"
 #include "entries/StartupList.h"
 #include "entries/StartupStatus.h"
-#include "scheduler/NextStart.h"
-#include "scheduler/ScheduleStatus.h"
 #include "storage/EntryFormat.h"
 #include "storage/Reversal.h"
 #include "support/TextNumbers.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -27,123 +25,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The fixed code of a verdict, for scripts.
-const char *reasonCode(StartVerdict verdict) {
-  switch (verdict) {
-  case StartVerdict::Starts:
-    return "starts";
-  case StartVerdict::Disabled:
-    return "disabled";
-  case StartVerdict::OtherDesktop:
-    return "other-desktop";
-  case StartVerdict::ProgramMissing:
-    return "program-missing";
-  case StartVerdict::NotAProgram:
-    return "not-a-program";
-  case StartVerdict::Replaced:
-    return "replaced";
-  case StartVerdict::Unreadable:
-    return "unreadable";
-  case StartVerdict::NeverDue:
-    return "never-due";
-  }
-  return "unknown";
-}
-
-std::string isoTime(const LocalTime &time) {
-  char text[32];
-  if (time.year < 0 || time.year > 9999) {
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", time.year, time.month,
-                  time.day, time.hour, time.minute, time.second);
-    return text;
-  }
-  // A listing writes two of these per customized entry: digits by hand, not through printf.
-  char *to = text;
-  const auto put = [&to](int value, int digits, char after) {
-    for (int i = digits - 1; i >= 0; --i, value /= 10)
-      to[i] = static_cast<char>('0' + value % 10);
-    to += digits;
-    *to++ = after;
-  };
-  put(time.year, 4, '-');
-  put(time.month, 2, '-');
-  put(time.day, 2, 'T');
-  put(time.hour, 2, ':');
-  put(time.minute, 2, ':');
-  put(time.second, 2, '\0');
-  return text;
-}
-
-// A customized entry's rule in words and its last and next start, as the window works them out.
-struct Timing {
-  std::string schedule;
-  std::optional<std::string> lastStart;
-  std::optional<std::string> nextStart; // none when the timer will not start it by itself
-};
-
-class TimingReader {
-public:
-  TimingReader(const LanguageTable &table, const LocalTime &at)
-      : texts(table), now(at), moment(TickMoment::of(at)) {}
-
-  // Also gives the entry the part of its Status about the next start, as the window's list does.
-  Timing of(StartupEntry &entry) const {
-    Timing timing{ruleInWords(entry.scheduleLine, texts), {}, {}};
-    LocalTime last;
-    if (lastStartOf(entry.scheduleLine, last))
-      timing.lastStart = isoTime(last);
-    const NextStart next = nextStart(entry.scheduleLine, now, moment, false);
-    // The timer passes over an entry that is switched off.
-    const bool off = entry.verdict == StartVerdict::Disabled;
-    entry.timingBrief = customizedStatusBrief(off ? nullptr : &next, nullptr, texts);
-    if (off)
-      return timing;
-    if (next.when == NextStart::When::At)
-      timing.nextStart = isoTime(next.at);
-    else if (next.when == NextStart::When::Now)
-      timing.nextStart =
-          isoTime({now.year, now.month, now.day, now.hour, now.minute, 0, now.weekday});
-    return timing;
-  }
-
-private:
-  ScheduleTexts texts;
-  LocalTime now;
-  TickMoment moment;
-};
-
-void appendKey(std::string &out, const char *key) {
-  out += ",\"";
-  out += key;
-  out += "\":";
-}
-
-bool appendText(std::string &out, const char *key, std::string_view bytes) {
-  appendKey(out, key);
-  return json::appendText(out, bytes);
-}
-
-void appendOptional(std::string &out, const char *key, const std::optional<std::string> &text) {
-  if (text)
-    appendText(out, key, *text);
-  else
-    appendKey(out, key), out += "null";
-}
-
-// A word of our own, which needs no escape.
-void appendWord(std::string &out, const char *word) {
-  out += '"';
-  out += word;
-  out += '"';
-}
-
-// The exact bytes beside a text that JSON cannot carry as it is.
-void appendBytes(std::string &out, const char *key, const char *hexKey, std::string_view bytes) {
-  if (!appendText(out, key, bytes)) {
-    appendKey(out, hexKey);
-    json::appendString(out, json::hex(bytes));
-  }
-}
+using json::appendBytes;
+using json::appendKey;
+using json::appendWord;
 
 // A Run entry's own file. A machine entry's row names the user's file of the same name when
 // that replaces or switches it off; its own is then the first machine folder's file of the name
@@ -160,115 +44,6 @@ std::string ownFile(const StartupEntry &entry, const StartupState &startup) {
       return path.string();
   }
   return entry.file;
-}
-
-// What every row of a listing needs, worked out once.
-struct RowWriter {
-  RowWriter(const LanguageTable &texts, const LocalTime &now)
-      : timings(texts, now), labels(texts) {}
-  TimingReader timings;
-  VerdictLabels labels;
-  std::string status; // room for each row's Status, reused
-};
-
-const char *wordOfSwitch(LogonSwitch how) {
-  switch (how) {
-  case LogonSwitch::Enable:
-    return "enable";
-  case LogonSwitch::Mask:
-    return "mask";
-  case LogonSwitch::Approved:
-    return "approved";
-  case LogonSwitch::None:
-    break;
-  }
-  return nullptr;
-}
-
-// A row of another way a program starts at logon: the keys every row has, with the same
-// meaning, and what its source tells about switching and starting it.
-void appendLogonJson(std::string &out, const StartupEntry &entry, RowWriter &writer) {
-  const LogonItem &item = *entry.logon;
-  out += "{\"kind\":";
-  appendWord(out, wordOfLogonKind(item.source));
-  appendBytes(out, "name", "name_hex", entry.name);
-  appendText(out, "display_name", entry.name);
-  appendBytes(out, "command", "command_hex", entry.command);
-  appendKey(out, "starts");
-  out += entry.verdict == StartVerdict::Starts ? "true" : "false";
-  appendKey(out, "reason");
-  appendWord(out, reasonCode(entry.verdict));
-  statusTextInto(writer.status, entry, writer.labels);
-  appendText(out, "status", writer.status);
-  if (entry.file.empty())
-    appendKey(out, "file"), out += "null";
-  else
-    appendText(out, "file", entry.file);
-  if (item.state.empty())
-    appendKey(out, "state"), out += "null";
-  else
-    appendText(out, "state", item.state);
-  appendKey(out, "switch");
-  if (const char *how = wordOfSwitch(item.switchBy))
-    appendWord(out, how);
-  else
-    out += "null";
-  appendKey(out, "can_start");
-  out += item.canStart ? "true" : "false";
-  appendKey(out, "all_users");
-  out += item.allUsers ? "true" : "false";
-  appendKey(out, "system_component");
-  out += item.systemComponent ? "true" : "false";
-  out += '}';
-}
-
-void appendJson(std::string &out, StartupEntry &entry, RowWriter &writer) {
-  if (entry.logon)
-    return appendLogonJson(out, entry, writer);
-  out += "{\"kind\":";
-  appendWord(out, wordOfKind(entry.kind));
-  appendBytes(out, "name", "name_hex", entry.name);
-  appendText(out, "display_name", shownName(entry));
-  appendBytes(out, "command", "command_hex", entry.command);
-  appendKey(out, "starts");
-  out += entry.verdict == StartVerdict::Starts ? "true" : "false";
-  appendKey(out, "reason");
-  appendWord(out, reasonCode(entry.verdict));
-  std::optional<Timing> timing;
-  if (entry.kind == EntryKind::Customized)
-    timing = writer.timings.of(entry);
-  statusTextInto(writer.status, entry, writer.labels);
-  appendText(out, "status", writer.status);
-  if (timing) {
-    appendText(out, "schedule", timing->schedule);
-    appendOptional(out, "last_start", timing->lastStart);
-    appendOptional(out, "next_start", timing->nextStart);
-  } else {
-    if (entry.file.empty())
-      appendKey(out, "file"), out += "null";
-    else
-      appendText(out, "file", entry.file);
-  }
-  out += '}';
-}
-
-// A row's cells as the text forms show them; the table names the times in its header.
-std::vector<std::string> cellsOf(StartupEntry &entry, RowWriter &writer, Context &context,
-                                 bool table) {
-  std::optional<Timing> timing;
-  if (entry.kind == EntryKind::Customized && !entry.logon)
-    timing = writer.timings.of(entry);
-  statusTextInto(writer.status, entry, writer.labels);
-  const std::string kind = entry.logon ? logonKindLabel(entry.logon->source, context.texts)
-                                       : kindLabel(entry.kind, context.texts);
-  std::vector<std::string> cells{escapedCell(kind), escapedCell(entry.name),
-                                 escapedCell(writer.status), escapedCell(entry.command)};
-  if (timing) {
-    cells.push_back(escapedCell(timing->schedule));
-    cells.push_back((table ? "" : "last start ") + timing->lastStart.value_or("unknown"));
-    cells.push_back((table ? "" : "next start ") + timing->nextStart.value_or("none"));
-  }
-  return cells;
 }
 
 // The display width of UTF-8 text, one column per character; good enough for names and
