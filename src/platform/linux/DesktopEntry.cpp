@@ -1,5 +1,6 @@
 #include "DesktopEntry.h"
 
+#include "KeyFileSyntax.h"
 #include "support/Utf8.h"
 
 #include <algorithm>
@@ -9,47 +10,16 @@
 namespace lw {
 namespace {
 
+using keyfile::content;
+using keyfile::groupName;
+using keyfile::isControl;
+using keyfile::isSpace;
+using keyfile::isUtf8EncodingName;
+using keyfile::isValidGroupName;
+using keyfile::isValidKey;
+using keyfile::splitKeyLine;
+
 constexpr std::string_view mainGroupName = "Desktop Entry";
-
-// The blanks of GLib's g_ascii_isspace, which leaves out the vertical tab that C's isspace has.
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
-
-bool isControl(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return byte < 0x20 || byte == 0x7F;
-}
-
-// A line without its leading blanks, as the key-file parser looks at it.
-std::string_view content(std::string_view line) {
-  while (!line.empty() && isSpace(line.front()))
-    line.remove_prefix(1);
-  return line;
-}
-
-// The name of a group header line: "[name]", blanks and tabs allowed after the bracket. GLib
-// walks that tail a character at a time, stepping over any continuation bytes (0x80 to 0xBF)
-// after the bracket and after each blank, so such bytes pass there as blanks do.
-std::optional<std::string_view> groupName(std::string_view line) {
-  line = content(line);
-  if (line.empty() || line.front() != '[')
-    return std::nullopt;
-  const auto close = line.find(']');
-  if (close == std::string_view::npos)
-    return std::nullopt;
-  for (std::size_t i = close + 1; i < line.size(); ++i)
-    if (line[i] != ' ' && line[i] != '\t' && (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80)
-      return std::nullopt;
-  return line.substr(1, close - 1);
-}
-
-bool isValidGroupName(std::string_view name) {
-  if (name.empty())
-    return false;
-  for (char c : name)
-    if (c == '[' || isControl(c))
-      return false;
-  return true;
-}
 
 // The keys a listing asks every entry for, each with its place in DesktopEntry::knownAt;
 // -1 for any other key. Decided by length first, so that most keys cost one comparison.
@@ -82,73 +52,6 @@ constexpr int knownKey(std::string_view key) {
 // "Name[" followed by a locale: a translation of the Name a desktop shows.
 bool isNameTranslation(std::string_view key) {
   return key.size() > 6 && key[4] == '[' && key.substr(0, 4) == "Name";
-}
-
-struct KeyLine {
-  std::string_view key;
-  std::string_view value;
-};
-
-std::optional<KeyLine> splitKeyLine(std::string_view line) {
-  line = content(line);
-  if (line.empty() || line.front() == '#' || line.front() == '[')
-    return std::nullopt;
-  const auto equals = line.find('=');
-  if (equals == std::string_view::npos || equals == 0)
-    return std::nullopt;
-  std::string_view key = line.substr(0, equals);
-  while (!key.empty() && isSpace(key.back()))
-    key.remove_suffix(1);
-  std::string_view value = line.substr(equals + 1);
-  while (!value.empty() && isSpace(value.front()))
-    value.remove_prefix(1);
-  return KeyLine{key, value};
-}
-
-// The ASCII characters of a key's locale: letters, digits and "-_.@".
-constexpr auto localeCharacters = [] {
-  std::array<bool, 256> table{};
-  for (const char c : std::string_view("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                       "0123456789-_.@"))
-    table[static_cast<unsigned char>(c)] = true;
-  return table;
-}();
-
-// A key as GLib accepts it: no blank at either end, an optional "[locale]" at the very end.
-bool isValidKey(std::string_view key) {
-  std::size_t i = 0;
-  while (i < key.size() && key[i] != '[' && key[i] != ']')
-    ++i;
-  if (i == 0 || key.front() == ' ' || key[i - 1] == ' ')
-    return false;
-  if (i < key.size() && key[i] == '[') {
-    const std::size_t first = ++i;
-    for (; i < key.size(); ++i) {
-      const auto byte = static_cast<unsigned char>(key[i]);
-      if (localeCharacters[byte])
-        continue;
-      // GLib also takes a letter or digit of any script, judged by its first sequence alone,
-      // and steps over every continuation byte after a character it took. Each well-formed
-      // character stands in for a letter here: telling letters needs Unicode's tables.
-      if (byte < 0x80 ||
-          ((byte & 0xC0) == 0x80 ? i == first : validUtf8Prefix(key.substr(i, 4)) == 0))
-        break;
-    }
-    if (i == key.size() || key[i] != ']')
-      return false;
-    ++i;
-  }
-  return i == key.size();
-}
-
-bool isUtf8EncodingName(std::string_view name) {
-  constexpr std::string_view utf8 = "utf-8";
-  if (name.size() != utf8.size())
-    return false;
-  for (std::size_t i = 0; i < name.size(); ++i)
-    if ((name[i] >= 'A' && name[i] <= 'Z' ? name[i] - 'A' + 'a' : name[i]) != utf8[i])
-      return false;
-  return true;
 }
 
 // Expands the field codes of an Exec line as a session does when it starts the entry at
@@ -544,136 +447,6 @@ void DesktopEntry::setCommand(std::string_view command, const commandline::FileP
     removeKey(desktop::commandKey);
   else
     setValue(desktop::commandKey, desktop::escape(command));
-}
-
-namespace {
-
-// A locale and its less specific forms, most specific first, as GLib's g_get_locale_variants:
-// every combination of its territory ("_DE"), codeset (".UTF-8") and modifier ("@euro").
-void appendLocaleVariants(std::vector<std::string> &names, std::string_view locale) {
-  constexpr unsigned codeset = 1, territory = 2, modifier = 4;
-  const auto underscore = locale.find('_');
-  const auto dot = locale.find('.', underscore == std::string_view::npos ? 0 : underscore);
-  auto at = locale.find('@', dot != std::string_view::npos          ? dot
-                             : underscore != std::string_view::npos ? underscore
-                                                                    : 0);
-  unsigned mask = 0;
-  std::string_view parts[3]; // codeset, territory, modifier
-  if (at != std::string_view::npos) {
-    mask |= modifier;
-    parts[2] = locale.substr(at);
-  } else {
-    at = locale.size();
-  }
-  auto end = at;
-  if (dot != std::string_view::npos) {
-    mask |= codeset;
-    parts[0] = locale.substr(dot, end - dot);
-    end = dot;
-  }
-  if (underscore != std::string_view::npos) {
-    mask |= territory;
-    parts[1] = locale.substr(underscore, end - underscore);
-    end = underscore;
-  }
-  const auto language = locale.substr(0, end);
-  for (unsigned j = 0; j <= mask; ++j) {
-    const unsigned i = mask - j;
-    if ((i & ~mask) != 0)
-      continue;
-    std::string name(language);
-    if (i & territory)
-      name += parts[1];
-    if (i & codeset)
-      name += parts[0];
-    if (i & modifier)
-      name += parts[2];
-    names.push_back(std::move(name));
-  }
-}
-
-} // namespace
-
-std::vector<std::string>
-desktop::languageNames(const std::function<const char *(const char *)> &environment) {
-  std::string_view chosen = "C";
-  for (const char *variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"})
-    if (const char *value = environment(variable); value && *value) {
-      chosen = value;
-      break;
-    }
-  std::vector<std::string> names;
-  while (!chosen.empty()) {
-    const auto colon = chosen.find(':');
-    if (colon != 0)
-      appendLocaleVariants(names, chosen.substr(0, colon));
-    chosen = colon == std::string_view::npos ? std::string_view() : chosen.substr(colon + 1);
-  }
-  names.emplace_back("C");
-  return names;
-}
-
-std::string desktop::escape(std::string_view text) {
-  std::string raw;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    switch (const char c = text[i]) {
-    case '\\':
-      raw += "\\\\";
-      break;
-    case '\n':
-      raw += "\\n";
-      break;
-    case '\t':
-      raw += "\\t";
-      break;
-    case '\r':
-      raw += "\\r";
-      break;
-    case ' ':
-      // Readers drop blanks around the equals sign and may drop them at the line's end.
-      raw += (i == 0 || i + 1 == text.size()) ? "\\s" : " ";
-      break;
-    default:
-      raw += c;
-    }
-  }
-  return raw;
-}
-
-std::string desktop::unescape(std::string_view raw) {
-  if (raw.find('\\') == std::string_view::npos)
-    return std::string(raw);
-  std::string text;
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] != '\\') {
-      text += raw[i];
-      continue;
-    }
-    if (i + 1 == raw.size())
-      break; // as GLib, which reads "Exec=true\" as "true"
-    switch (raw[i + 1]) {
-    case 's':
-      text += ' ';
-      break;
-    case 'n':
-      text += '\n';
-      break;
-    case 't':
-      text += '\t';
-      break;
-    case 'r':
-      text += '\r';
-      break;
-    case '\\':
-      text += '\\';
-      break;
-    default: // not an escape: both characters stay
-      text += raw[i];
-      text += raw[i + 1];
-    }
-    ++i;
-  }
-  return text;
 }
 
 } // namespace lw
