@@ -1,10 +1,6 @@
-// What the session does with each autostart file, checked against GLib where it is installed,
-// against hostile folder contents, and switching and renaming entries without losing a byte.
-#include "PlatformTesting.h"
-#include "SystemdOracle.h"
-#include "platform/linux/XdgStartupState.h"
-
-#include "support/TextFile.h"
+// What the session reads from each autostart file, checked against GLib where it is installed,
+// and against hostile folder contents.
+#include "StartupStateFixture.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -24,60 +20,6 @@ namespace lw::test {
 namespace {
 
 namespace fs = std::filesystem;
-using V = StartVerdict;
-constexpr auto user = RegistryRoot::CurrentUser;
-constexpr auto machine = RegistryRoot::LocalMachine;
-const std::string euro = "pr\xE2\x82\xACsent"; // a program whose name has a 3-byte character
-
-class StartupStateTest : public ::testing::Test {
-protected:
-  StartupStateTest() {
-    writeScript(bin / "present", "exit 0\n");
-    writeFile(bin / "plain-file", "not a program\n");
-    writeScript(bin / euro, "exit 0\n");
-    // Folders named like programs: a search passes over them.
-    fs::create_directories(bin / "lw-folder");
-    fs::create_directories(bin / "sh");
-    environment["PATH"] = bin.string() + ":/usr/bin:/bin";
-    environment["XDG_CURRENT_DESKTOP"] = "GNOME";
-  }
-
-  std::map<std::string, RunEntry> rows(RegistryRoot root) {
-    std::map<std::string, RunEntry> byName;
-    const auto listed = state.entries(root);
-    EXPECT_TRUE(listed);
-    for (const auto &row : listed.value_or(std::vector<RunEntry>{}))
-      byName[row.name] = row;
-    return byName;
-  }
-
-  XdgFolders xdg;
-  fs::path bin = xdg.dir.path() / "bin";
-  std::map<std::string, std::string> environment;
-  XdgStartupState state{xdg.locations(), [this](const char *name) -> const char * {
-                          const auto it = environment.find(name);
-                          return it == environment.end() ? nullptr : it->second.c_str();
-                        }};
-};
-
-#ifdef LW_GLIB_ORACLE
-// GLib's answer for each file, one line each, under the given desktop and PATH.
-std::vector<std::string> askGlib(const std::vector<fs::path> &files, const std::string &desktop,
-                                 const std::string &path) {
-  std::string command =
-      "env XDG_CURRENT_DESKTOP='" + desktop + "' PATH='" + path + "' '" + LW_GLIB_ORACLE + "'";
-  for (const auto &file : files)
-    command += " '" + file.string() + "'";
-  std::vector<std::string> answers;
-  FILE *pipe = ::popen(command.c_str(), "r");
-  char line[256];
-  while (pipe && std::fgets(line, sizeof line, pipe))
-    answers.emplace_back(line, std::strlen(line) - 1);
-  if (pipe)
-    ::pclose(pipe);
-  return answers;
-}
-#endif
 
 TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
   const std::string app = "[Desktop Entry]\nType=Application\n";
@@ -413,160 +355,6 @@ TEST_F(StartupStateTest, HostileFolderContentsAreListedAndNothingOutsideChanges)
   EXPECT_EQ(left, std::vector<fs::path>{"folder.desktop"}); // a folder is never removed
 }
 
-TEST_F(StartupStateTest, SwitchingOffAndOnKeepsEveryOtherByte) {
-  const std::string rich = "# mine\n[Desktop Entry]\nType=Application\nName=Rich\n"
-                           "Name[de]=Reich\nExec=present -x\nPath=/srv/work dir\nIcon=rich\n"
-                           "X-GNOME-Autostart-Delay=5\n\n[Desktop Action quit]\nExec=present -q\n";
-  writeFile(xdg.user / "rich.desktop", rich);
-  ASSERT_TRUE(state.setEnabled(user, "rich", false));
-  EXPECT_EQ(readFile(xdg.user / "rich.desktop"),
-            "# mine\n[Desktop Entry]\nType=Application\nName=Rich\nName[de]=Reich\n"
-            "Exec=present -x\nPath=/srv/work dir\nIcon=rich\nX-GNOME-Autostart-Delay=5\n"
-            "Hidden=true\n\n[Desktop Action quit]\nExec=present -q\n");
-  EXPECT_EQ(rows(user)["rich"].verdict, V::Disabled);
-  EXPECT_EQ(rows(user)["rich"].workingDirectory, "/srv/work dir");
-  ASSERT_TRUE(state.setEnabled(user, "rich", true));
-  EXPECT_EQ(readFile(xdg.user / "rich.desktop"), rich);
-
-  // A machine entry is switched off by a user file of its name, which is no row of its own.
-  const std::string shared = "[Desktop Entry]\nType=Application\nExec=present\nIcon=x\n";
-  writeFile(xdg.systemLater / "shared.desktop", shared);
-  ASSERT_TRUE(state.setEnabled(machine, "shared", false));
-  // Desktops list the entry from the user's file then: it names and shows it as the machine's.
-  EXPECT_EQ(readFile(xdg.user / "shared.desktop"),
-            "[Desktop Entry]\nType=Application\nName=shared\nIcon=x\nHidden=true\n");
-  writeFile(xdg.system / "blueman.desktop",
-            "[Desktop Entry]\nType=Application\nName=Bluetooth\\sApplet\nName[de]=Bluetooth-"
-            "Applet\nComment=c\nExec=present\nName[sr@latin]=B\nIcon=blueman\n");
-  ASSERT_TRUE(state.setEnabled(machine, "blueman", false));
-  EXPECT_EQ(
-      readFile(xdg.user / "blueman.desktop"),
-      "[Desktop Entry]\nType=Application\nName=Bluetooth\\sApplet\nName[de]=Bluetooth-Applet\n"
-      "Name[sr@latin]=B\nIcon=blueman\nHidden=true\n");
-  ASSERT_TRUE(state.setEnabled(machine, "blueman", true));
-  EXPECT_FALSE(fs::exists(xdg.user / "blueman.desktop"));
-  EXPECT_TRUE(state.setEnabled(machine, "shared", false));
-  EXPECT_EQ(rows(machine)["shared"].verdict, V::Disabled);
-  EXPECT_EQ(rows(machine)["shared"].file, (xdg.user / "shared.desktop").string());
-  EXPECT_FALSE(rows(user).contains("shared"));
-  ASSERT_TRUE(state.rename(machine, "shared", "common"));
-  EXPECT_EQ(rows(machine)["common"].verdict, V::Disabled);
-  ASSERT_TRUE(state.setEnabled(machine, "common", true));
-  EXPECT_EQ(rows(machine)["common"].verdict, V::Starts);
-  EXPECT_EQ(readFile(xdg.systemLater / "common.desktop"), shared);
-  EXPECT_EQ(fs::directory_iterator(xdg.user)->path().filename(), "rich.desktop");
-
-  // Switched off in its own machine file; and replaced by the user's own copy.
-  writeFile(xdg.system / "off.desktop", shared + "Hidden=true\n");
-  ASSERT_TRUE(state.setEnabled(machine, "off", true));
-  EXPECT_EQ(readFile(xdg.system / "off.desktop"), shared);
-  writeFile(xdg.system / "rich.desktop", shared);
-  EXPECT_EQ(rows(machine)["rich"].verdict, V::Replaced);
-  EXPECT_FALSE(state.setEnabled(machine, "rich", false));
-
-  // The user's own full copy that switches a machine entry off is switched on, never deleted.
-  writeFile(xdg.system / "copied.desktop", shared);
-  writeFile(xdg.user / "copied.desktop", shared + "Name=Mine\nHidden=true\n");
-  ASSERT_TRUE(state.setEnabled(machine, "copied", true));
-  EXPECT_EQ(readFile(xdg.user / "copied.desktop"), shared + "Name=Mine\n");
-  EXPECT_EQ(rows(machine)["copied"].verdict, V::Replaced);
-}
-
-// Off means off in every session: GNOME's reads X-GNOME-Autostart-enabled, systemd's only
-// Hidden. On means on in both, with every hand-written line kept that keeps no session from it.
-TEST_F(StartupStateTest, SwitchedOffStartsInNoSessionAndSwitchedOnInEvery) {
-  const std::string app = "[Desktop Entry]\nType=Application\nExec=present\n# mine\nX-Mine=1\n";
-  const std::string gnomeOff = "X-GNOME-Autostart-enabled=false\n";
-  struct Case {
-    std::string name;
-    RegistryRoot root;
-    std::string machineFile; // empty: none
-    std::string userFile;    // empty: none
-    std::string userAfterEnable;
-  };
-  const std::vector<Case> cases = {
-      {"gnome-off", user, "", app + gnomeOff, app},
-      {"both-off", user, "", app + gnomeOff + "Hidden=true\n", app},
-      {"systemd-yes", user, "", app + "Hidden=yes\n" + gnomeOff, app},
-      {"machine-gnome-off", machine, app + gnomeOff, "", ""},
-      // A copy of the machine entry as GNOME's settings switch it off.
-      {"machine-copy", machine, app, app + gnomeOff, app},
-  };
-  for (const auto &c : cases) {
-    if (!c.machineFile.empty())
-      writeFile(xdg.system / (c.name + ".desktop"), c.machineFile);
-    if (!c.userFile.empty())
-      writeFile(xdg.user / (c.name + ".desktop"), c.userFile);
-  }
-  // The file a session reads for the entry: the user's of the name, else the machine's.
-  const auto decidingFile = [&](const Case &c) {
-    const fs::path own = xdg.user / (c.name + ".desktop");
-    return fs::exists(own) ? own : xdg.system / (c.name + ".desktop");
-  };
-  const auto expectEverySession = [&](bool on) {
-    std::vector<fs::path> files;
-    for (const auto &c : cases)
-      files.push_back(decidingFile(c));
-    const auto systemd = systemdStarts(xdg.configHome,
-                                       xdg.system.parent_path().string() + ":" +
-                                           xdg.systemLater.parent_path().string(),
-                                       environment["PATH"], xdg.dir.path() / "systemd");
-#ifdef LW_GLIB_ORACLE
-    const auto glib = askGlib(files, "GNOME", environment["PATH"]);
-    ASSERT_EQ(glib.size(), cases.size());
-#endif
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-      SCOPED_TRACE(cases[i].name + (on ? " switched on" : " switched off"));
-      // A user file of the name is its own row once it no longer only switches the machine's.
-      auto own = rows(user);
-      const RunEntry row =
-          own.contains(cases[i].name) ? own[cases[i].name] : rows(machine)[cases[i].name];
-      EXPECT_EQ(row.verdict, on ? V::Starts : V::Disabled);
-#ifdef LW_GLIB_ORACLE
-      EXPECT_EQ(glib[i] == "starts", on) << glib[i];
-#endif
-      if (systemd) {
-        EXPECT_EQ(systemd->contains(files[i].string()), on);
-      }
-    }
-  };
-  for (const auto &c : cases)
-    ASSERT_TRUE(state.setEnabled(c.root, c.name, false)) << c.name;
-  expectEverySession(false);
-  EXPECT_EQ(readFile(xdg.user / "both-off.desktop"), app + gnomeOff + "Hidden=true\n");
-  for (const auto &c : cases)
-    ASSERT_TRUE(state.setEnabled(c.root, c.name, true)) << c.name;
-  expectEverySession(true);
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(readFile(xdg.user / (c.name + ".desktop")).value_or(""), c.userAfterEnable);
-    if (!c.machineFile.empty()) {
-      EXPECT_EQ(readFile(xdg.system / (c.name + ".desktop")), app);
-    }
-  }
-}
-
-TEST_F(StartupStateTest, RenamingMovesTheFileAndKeepsItsKeys) {
-  const std::string tail = "Exec=present\nIcon=i\nHidden=true\n# note\n";
-  writeFile(xdg.user / "old.desktop", "[Desktop Entry]\nName=old\nName[de]=alt\n" + tail);
-  writeFile(xdg.user / "own.desktop", "[Desktop Entry]\nName=Own Name\n" + tail);
-  writeFile(xdg.user / "Taken.desktop", "[Desktop Entry]\nExec=x\n");
-  EXPECT_FALSE(state.rename(user, "old", "taken"));
-  EXPECT_FALSE(state.rename(user, "missing", "new"));
-  EXPECT_FALSE(state.rename(user, "old", "../new"));
-  ASSERT_TRUE(state.rename(user, "old", "new"));
-  ASSERT_TRUE(state.rename(user, "own", "mine"));
-  EXPECT_FALSE(fs::exists(xdg.user / "old.desktop"));
-  EXPECT_EQ(readFile(xdg.user / "new.desktop"), "[Desktop Entry]\nName=new\nName[de]=alt\n" + tail);
-  EXPECT_EQ(readFile(xdg.user / "mine.desktop"), "[Desktop Entry]\nName=Own Name\n" + tail);
-  EXPECT_EQ(rows(user)["new"].verdict, V::Disabled);
-
-  EXPECT_EQ(state.missingProgram("present --x"), std::nullopt);
-  EXPECT_EQ(state.missingProgram("lw-absent --x"), "lw-absent");
-  EXPECT_EQ(state.missingProgram((bin / "plain-file").string()), (bin / "plain-file").string());
-  EXPECT_EQ(state.missingProgram(""), std::nullopt);
-}
-
 // A listing reads its files through the folders it listed: a folder moved away afterwards is
 // still read, and whatever is swapped in for a listed file meets the same checks as a path.
 TEST(AutostartFoldersTest, ListedFilesAreReadThroughTheListedFolder) {
@@ -611,22 +399,6 @@ TEST(AutostartFoldersTest, ListedFilesAreReadThroughTheListedFolder) {
     const auto loaded = AutostartFolders::load(file);
     EXPECT_EQ(loaded.entry ? std::string(loaded.entry->view("Exec").value_or("")) : "", c->exec);
     EXPECT_EQ(loaded.error, c->reason);
-  }
-}
-
-// Under a private umask a user's new entry stays theirs, and a new machine entry is still read
-// by every user's session.
-TEST_F(StartupStateTest, NewMachineEntriesAreReadableByEveryUser) {
-  const mode_t before = ::umask(077);
-  const bool written = state.write(RegistryRoot::LocalMachine, "Shared", "present") &&
-                       state.write(RegistryRoot::CurrentUser, "Own", "present --password=secret");
-  ::umask(before);
-  ASSERT_TRUE(written);
-  for (const auto &[file, mode] : {std::pair{xdg.system / "Shared.desktop", 0644u},
-                                   std::pair{xdg.user / "Own.desktop", 0600u}}) {
-    struct stat info {};
-    ASSERT_EQ(::stat(file.c_str(), &info), 0) << file;
-    EXPECT_EQ(info.st_mode & 0777, mode) << file;
   }
 }
 

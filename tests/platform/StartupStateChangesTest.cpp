@@ -1,0 +1,185 @@
+// Switching and renaming entries without losing a byte: off means off in every session, on in
+// every one, and a new machine entry is read by every user.
+#include "StartupStateFixture.h"
+#include "SystemdOracle.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace lw::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST_F(StartupStateTest, SwitchingOffAndOnKeepsEveryOtherByte) {
+  const std::string rich = "# mine\n[Desktop Entry]\nType=Application\nName=Rich\n"
+                           "Name[de]=Reich\nExec=present -x\nPath=/srv/work dir\nIcon=rich\n"
+                           "X-GNOME-Autostart-Delay=5\n\n[Desktop Action quit]\nExec=present -q\n";
+  writeFile(xdg.user / "rich.desktop", rich);
+  ASSERT_TRUE(state.setEnabled(user, "rich", false));
+  EXPECT_EQ(readFile(xdg.user / "rich.desktop"),
+            "# mine\n[Desktop Entry]\nType=Application\nName=Rich\nName[de]=Reich\n"
+            "Exec=present -x\nPath=/srv/work dir\nIcon=rich\nX-GNOME-Autostart-Delay=5\n"
+            "Hidden=true\n\n[Desktop Action quit]\nExec=present -q\n");
+  EXPECT_EQ(rows(user)["rich"].verdict, V::Disabled);
+  EXPECT_EQ(rows(user)["rich"].workingDirectory, "/srv/work dir");
+  ASSERT_TRUE(state.setEnabled(user, "rich", true));
+  EXPECT_EQ(readFile(xdg.user / "rich.desktop"), rich);
+
+  // A machine entry is switched off by a user file of its name, which is no row of its own.
+  const std::string shared = "[Desktop Entry]\nType=Application\nExec=present\nIcon=x\n";
+  writeFile(xdg.systemLater / "shared.desktop", shared);
+  ASSERT_TRUE(state.setEnabled(machine, "shared", false));
+  // Desktops list the entry from the user's file then: it names and shows it as the machine's.
+  EXPECT_EQ(readFile(xdg.user / "shared.desktop"),
+            "[Desktop Entry]\nType=Application\nName=shared\nIcon=x\nHidden=true\n");
+  writeFile(xdg.system / "blueman.desktop",
+            "[Desktop Entry]\nType=Application\nName=Bluetooth\\sApplet\nName[de]=Bluetooth-"
+            "Applet\nComment=c\nExec=present\nName[sr@latin]=B\nIcon=blueman\n");
+  ASSERT_TRUE(state.setEnabled(machine, "blueman", false));
+  EXPECT_EQ(
+      readFile(xdg.user / "blueman.desktop"),
+      "[Desktop Entry]\nType=Application\nName=Bluetooth\\sApplet\nName[de]=Bluetooth-Applet\n"
+      "Name[sr@latin]=B\nIcon=blueman\nHidden=true\n");
+  ASSERT_TRUE(state.setEnabled(machine, "blueman", true));
+  EXPECT_FALSE(fs::exists(xdg.user / "blueman.desktop"));
+  EXPECT_TRUE(state.setEnabled(machine, "shared", false));
+  EXPECT_EQ(rows(machine)["shared"].verdict, V::Disabled);
+  EXPECT_EQ(rows(machine)["shared"].file, (xdg.user / "shared.desktop").string());
+  EXPECT_FALSE(rows(user).contains("shared"));
+  ASSERT_TRUE(state.rename(machine, "shared", "common"));
+  EXPECT_EQ(rows(machine)["common"].verdict, V::Disabled);
+  ASSERT_TRUE(state.setEnabled(machine, "common", true));
+  EXPECT_EQ(rows(machine)["common"].verdict, V::Starts);
+  EXPECT_EQ(readFile(xdg.systemLater / "common.desktop"), shared);
+  EXPECT_EQ(fs::directory_iterator(xdg.user)->path().filename(), "rich.desktop");
+
+  // Switched off in its own machine file; and replaced by the user's own copy.
+  writeFile(xdg.system / "off.desktop", shared + "Hidden=true\n");
+  ASSERT_TRUE(state.setEnabled(machine, "off", true));
+  EXPECT_EQ(readFile(xdg.system / "off.desktop"), shared);
+  writeFile(xdg.system / "rich.desktop", shared);
+  EXPECT_EQ(rows(machine)["rich"].verdict, V::Replaced);
+  EXPECT_FALSE(state.setEnabled(machine, "rich", false));
+
+  // The user's own full copy that switches a machine entry off is switched on, never deleted.
+  writeFile(xdg.system / "copied.desktop", shared);
+  writeFile(xdg.user / "copied.desktop", shared + "Name=Mine\nHidden=true\n");
+  ASSERT_TRUE(state.setEnabled(machine, "copied", true));
+  EXPECT_EQ(readFile(xdg.user / "copied.desktop"), shared + "Name=Mine\n");
+  EXPECT_EQ(rows(machine)["copied"].verdict, V::Replaced);
+}
+
+// Off means off in every session: GNOME's reads X-GNOME-Autostart-enabled, systemd's only
+// Hidden. On means on in both, with every hand-written line kept that keeps no session from it.
+TEST_F(StartupStateTest, SwitchedOffStartsInNoSessionAndSwitchedOnInEvery) {
+  const std::string app = "[Desktop Entry]\nType=Application\nExec=present\n# mine\nX-Mine=1\n";
+  const std::string gnomeOff = "X-GNOME-Autostart-enabled=false\n";
+  struct Case {
+    std::string name;
+    RegistryRoot root;
+    std::string machineFile; // empty: none
+    std::string userFile;    // empty: none
+    std::string userAfterEnable;
+  };
+  const std::vector<Case> cases = {
+      {"gnome-off", user, "", app + gnomeOff, app},
+      {"both-off", user, "", app + gnomeOff + "Hidden=true\n", app},
+      {"systemd-yes", user, "", app + "Hidden=yes\n" + gnomeOff, app},
+      {"machine-gnome-off", machine, app + gnomeOff, "", ""},
+      // A copy of the machine entry as GNOME's settings switch it off.
+      {"machine-copy", machine, app, app + gnomeOff, app},
+  };
+  for (const auto &c : cases) {
+    if (!c.machineFile.empty())
+      writeFile(xdg.system / (c.name + ".desktop"), c.machineFile);
+    if (!c.userFile.empty())
+      writeFile(xdg.user / (c.name + ".desktop"), c.userFile);
+  }
+  // The file a session reads for the entry: the user's of the name, else the machine's.
+  const auto decidingFile = [&](const Case &c) {
+    const fs::path own = xdg.user / (c.name + ".desktop");
+    return fs::exists(own) ? own : xdg.system / (c.name + ".desktop");
+  };
+  const auto expectEverySession = [&](bool on) {
+    std::vector<fs::path> files;
+    for (const auto &c : cases)
+      files.push_back(decidingFile(c));
+    const auto systemd = systemdStarts(xdg.configHome,
+                                       xdg.system.parent_path().string() + ":" +
+                                           xdg.systemLater.parent_path().string(),
+                                       environment["PATH"], xdg.dir.path() / "systemd");
+#ifdef LW_GLIB_ORACLE
+    const auto glib = askGlib(files, "GNOME", environment["PATH"]);
+    ASSERT_EQ(glib.size(), cases.size());
+#endif
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+      SCOPED_TRACE(cases[i].name + (on ? " switched on" : " switched off"));
+      // A user file of the name is its own row once it no longer only switches the machine's.
+      auto own = rows(user);
+      const RunEntry row =
+          own.contains(cases[i].name) ? own[cases[i].name] : rows(machine)[cases[i].name];
+      EXPECT_EQ(row.verdict, on ? V::Starts : V::Disabled);
+#ifdef LW_GLIB_ORACLE
+      EXPECT_EQ(glib[i] == "starts", on) << glib[i];
+#endif
+      if (systemd) {
+        EXPECT_EQ(systemd->contains(files[i].string()), on);
+      }
+    }
+  };
+  for (const auto &c : cases)
+    ASSERT_TRUE(state.setEnabled(c.root, c.name, false)) << c.name;
+  expectEverySession(false);
+  EXPECT_EQ(readFile(xdg.user / "both-off.desktop"), app + gnomeOff + "Hidden=true\n");
+  for (const auto &c : cases)
+    ASSERT_TRUE(state.setEnabled(c.root, c.name, true)) << c.name;
+  expectEverySession(true);
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(readFile(xdg.user / (c.name + ".desktop")).value_or(""), c.userAfterEnable);
+    if (!c.machineFile.empty()) {
+      EXPECT_EQ(readFile(xdg.system / (c.name + ".desktop")), app);
+    }
+  }
+}
+
+TEST_F(StartupStateTest, RenamingMovesTheFileAndKeepsItsKeys) {
+  const std::string tail = "Exec=present\nIcon=i\nHidden=true\n# note\n";
+  writeFile(xdg.user / "old.desktop", "[Desktop Entry]\nName=old\nName[de]=alt\n" + tail);
+  writeFile(xdg.user / "own.desktop", "[Desktop Entry]\nName=Own Name\n" + tail);
+  writeFile(xdg.user / "Taken.desktop", "[Desktop Entry]\nExec=x\n");
+  EXPECT_FALSE(state.rename(user, "old", "taken"));
+  EXPECT_FALSE(state.rename(user, "missing", "new"));
+  EXPECT_FALSE(state.rename(user, "old", "../new"));
+  ASSERT_TRUE(state.rename(user, "old", "new"));
+  ASSERT_TRUE(state.rename(user, "own", "mine"));
+  EXPECT_FALSE(fs::exists(xdg.user / "old.desktop"));
+  EXPECT_EQ(readFile(xdg.user / "new.desktop"), "[Desktop Entry]\nName=new\nName[de]=alt\n" + tail);
+  EXPECT_EQ(readFile(xdg.user / "mine.desktop"), "[Desktop Entry]\nName=Own Name\n" + tail);
+  EXPECT_EQ(rows(user)["new"].verdict, V::Disabled);
+
+  EXPECT_EQ(state.missingProgram("present --x"), std::nullopt);
+  EXPECT_EQ(state.missingProgram("lw-absent --x"), "lw-absent");
+  EXPECT_EQ(state.missingProgram((bin / "plain-file").string()), (bin / "plain-file").string());
+  EXPECT_EQ(state.missingProgram(""), std::nullopt);
+}
+
+// Under a private umask a user's new entry stays theirs, and a new machine entry is still read
+// by every user's session.
+TEST_F(StartupStateTest, NewMachineEntriesAreReadableByEveryUser) {
+  const mode_t before = ::umask(077);
+  const bool written = state.write(RegistryRoot::LocalMachine, "Shared", "present") &&
+                       state.write(RegistryRoot::CurrentUser, "Own", "present --password=secret");
+  ::umask(before);
+  ASSERT_TRUE(written);
+  for (const auto &[file, mode] : {std::pair{xdg.system / "Shared.desktop", 0644u},
+                                   std::pair{xdg.user / "Own.desktop", 0600u}}) {
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0) << file;
+    EXPECT_EQ(info.st_mode & 0777, mode) << file;
+  }
+}
+
+} // namespace
+} // namespace lw::test
