@@ -97,7 +97,7 @@ TEST(CommandLineTool, DeleteAndRestoreGiveBackTheSameBytesInTheSameFolder) {
   for (const auto &entry : autostartCorpus()) {
     SCOPED_TRACE(entry.name);
     const auto [file, off] = placeEntry(entry, lw.userAutostart(), lw.machineAutostart());
-    const auto glib = glibVerdicts({file, off});
+    const auto glib = askGlib({file, off});
 #ifdef LW_GLIB_ORACLE
     ASSERT_EQ(glib.size(), 2u);
 #endif
@@ -110,7 +110,7 @@ TEST(CommandLineTool, DeleteAndRestoreGiveBackTheSameBytesInTheSameFolder) {
     const Outcome restored = lw.run({"restore", "1"});
     EXPECT_EQ(restored.status, 0) << restored.err;
     EXPECT_EQ(entriesState(lw), before);
-    EXPECT_EQ(glibVerdicts({file, off}), glib);
+    EXPECT_EQ(askGlib({file, off}), glib);
     EXPECT_EQ(lw.backup(), slurp(LW_BUILT_PROGRAM_DIR "/0013bkp.ini"));
     EXPECT_TRUE(fs::is_empty(lw.program / "0013bkp.d"));
   }

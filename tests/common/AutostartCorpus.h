@@ -71,11 +71,17 @@ inline PlacedEntry placeEntry(const CorpusEntry &entry, const std::filesystem::p
   return placed;
 }
 
-// GLib's verdict for each file ("starts", "hidden", ...), or nothing where GLib is not here.
-inline std::vector<std::string> glibVerdicts(const std::vector<std::filesystem::path> &files) {
+// GLib's answer for each file, one line each ("starts", "hidden", ...), under the given desktop
+// and, when one is given, PATH; nothing where GLib is not here.
+inline std::vector<std::string> askGlib(const std::vector<std::filesystem::path> &files,
+                                        const std::string &desktop = "GNOME",
+                                        const std::string &path = {}) {
   std::vector<std::string> answers;
 #ifdef LW_GLIB_ORACLE
-  std::string command = "env XDG_CURRENT_DESKTOP=GNOME '" + std::string(LW_GLIB_ORACLE) + "'";
+  std::string command = "env XDG_CURRENT_DESKTOP='" + desktop + "'";
+  if (!path.empty())
+    command += " PATH='" + path + "'";
+  command += " '" + std::string(LW_GLIB_ORACLE) + "'";
   for (const auto &file : files)
     command += " '" + file.string() + "'";
   FILE *pipe = ::popen(command.c_str(), "r");
@@ -85,7 +91,7 @@ inline std::vector<std::string> glibVerdicts(const std::vector<std::filesystem::
   if (pipe)
     ::pclose(pipe);
 #else
-  (void)files;
+  (void)files, (void)desktop, (void)path;
 #endif
   return answers;
 }

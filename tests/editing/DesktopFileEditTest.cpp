@@ -198,7 +198,7 @@ TEST_F(DesktopFileEditTest, ReverseStartupChangesGivesBackTheDeletedBytes) {
   for (const auto &entry : autostartCorpus()) {
     SCOPED_TRACE(entry.name);
     const auto [file, off] = placeEntry(entry, autostart, machine);
-    const auto glib = glibVerdicts({file, off});
+    const auto glib = askGlib({file, off});
 #ifdef LW_GLIB_ORACLE
     ASSERT_EQ(glib.size(), 2u);
 #endif
@@ -208,7 +208,7 @@ TEST_F(DesktopFileEditTest, ReverseStartupChangesGivesBackTheDeletedBytes) {
     EXPECT_EQ(shownTexts().back(), text(text::restoredNotice));
     EXPECT_EQ(fileBytes(file), entry.bytes);
     EXPECT_EQ(entry.off ? fileBytes(off) : "", entry.off.value_or(""));
-    EXPECT_EQ(glibVerdicts({file, off}), glib);
+    EXPECT_EQ(askGlib({file, off}), glib);
     EXPECT_TRUE(backupLines().empty());
   }
 

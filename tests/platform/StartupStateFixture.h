@@ -2,11 +2,10 @@
 // The autostart folders of a test, a folder of programs on its PATH and the listing over them,
 // shared by the tests of what the session reads and of what switching and renaming write; GLib
 // answers for itself where it is installed.
+#include "AutostartCorpus.h"
 #include "PlatformTesting.h"
 #include "platform/linux/XdgStartupState.h"
 
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
@@ -50,24 +49,5 @@ protected:
                           return it == environment.end() ? nullptr : it->second.c_str();
                         }};
 };
-
-#ifdef LW_GLIB_ORACLE
-// GLib's answer for each file, one line each, under the given desktop and PATH.
-inline std::vector<std::string> askGlib(const std::vector<std::filesystem::path> &files,
-                                        const std::string &desktop, const std::string &path) {
-  std::string command =
-      "env XDG_CURRENT_DESKTOP='" + desktop + "' PATH='" + path + "' '" + LW_GLIB_ORACLE + "'";
-  for (const auto &file : files)
-    command += " '" + file.string() + "'";
-  std::vector<std::string> answers;
-  FILE *pipe = ::popen(command.c_str(), "r");
-  char line[256];
-  while (pipe && std::fgets(line, sizeof line, pipe))
-    answers.emplace_back(line, std::strlen(line) - 1);
-  if (pipe)
-    ::pclose(pipe);
-  return answers;
-}
-#endif
 
 } // namespace lw::test
