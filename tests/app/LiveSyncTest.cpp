@@ -2,6 +2,7 @@
 // directory and XDG folders: what the command line (or a hand edit) changes reaches the
 // window's timer before its next tick, and its list.
 #include "AppFixture.h"
+#include "CStrings.h"
 
 #include "platform/linux/XdgRegistry.h"
 #include "platform/linux/XdgStartupState.h"
@@ -64,16 +65,11 @@ protected:
     std::vector<std::string> variables{"LANG=C.UTF-8"};
     for (const auto &[name, value] : environment)
       variables.push_back(name + "=" + value);
+    const auto args = cStrings(argv);
+    const auto env = cStrings(variables);
     const pid_t child = ::fork();
     if (child == 0) {
       ::dup2(::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-      std::vector<char *> args, env;
-      for (const auto &a : argv)
-        args.push_back(const_cast<char *>(a.c_str()));
-      for (const auto &v : variables)
-        env.push_back(const_cast<char *>(v.c_str()));
-      args.push_back(nullptr);
-      env.push_back(nullptr);
       ::execve(args[0], args.data(), env.data());
       ::_exit(127);
     }

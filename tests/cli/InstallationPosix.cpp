@@ -1,4 +1,5 @@
 // Runs the program with fork and execve, in an environment of the installation's own.
+#include "CStrings.h"
 #include "Installation.h"
 
 #include <fcntl.h>
@@ -43,17 +44,12 @@ Outcome Installation::execute(const std::vector<std::string> &argv,
   std::vector<std::string> environment;
   for (const auto &[name, value] : variables)
     environment.push_back(name + "=" + value);
+  const auto args = cStrings(argv);
+  const auto env = cStrings(environment);
   const pid_t child = ::fork();
   if (child == 0) {
     ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
     ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-    std::vector<char *> args, env;
-    for (const auto &a : argv)
-      args.push_back(const_cast<char *>(a.c_str()));
-    for (const auto &e : environment)
-      env.push_back(const_cast<char *>(e.c_str()));
-    args.push_back(nullptr);
-    env.push_back(nullptr);
     if (addressSpace != 0) {
       const rlimit limit{addressSpace, addressSpace};
       ::setrlimit(RLIMIT_AS, &limit);

@@ -4,6 +4,8 @@
 // (systemd-analyze verify) tells whether that unit can start its program. The two together
 // are what a session that starts entries through systemd does at logon.
 
+#include "CStrings.h"
+
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -32,13 +34,8 @@ inline int runQuietly(const std::vector<std::string> &argv, const std::vector<st
   std::vector<std::string> environment(added);
   for (char **variable = environ; *variable; ++variable)
     environment.emplace_back(*variable); // the first of a name wins
-  std::vector<char *> args, env;
-  for (const auto &a : argv)
-    args.push_back(const_cast<char *>(a.c_str()));
-  for (const auto &e : environment)
-    env.push_back(const_cast<char *>(e.c_str()));
-  args.push_back(nullptr);
-  env.push_back(nullptr);
+  const auto args = cStrings(argv);
+  const auto env = cStrings(environment);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);

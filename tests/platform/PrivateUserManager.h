@@ -5,6 +5,8 @@
 // /usr/lib/systemd/user) are temporary copies the test may write to, and the real ones stay
 // untouched. Needs root; says why when it cannot run.
 
+#include "CStrings.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -32,10 +34,7 @@ inline constexpr const char *systemctl = "/usr/bin/systemctl";
 
 // Starts a program in the background with the process's environment; its id, or 0.
 inline pid_t spawnQuietly(const std::vector<std::string> &argv) {
-  std::vector<char *> args;
-  for (const auto &a : argv)
-    args.push_back(const_cast<char *>(a.c_str()));
-  args.push_back(nullptr);
+  const auto args = cStrings(argv);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   for (const int descriptor : {0, 1, 2})
