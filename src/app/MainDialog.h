@@ -106,7 +106,7 @@ public:
   // enters or removes the companion starter. Throws FileError when the customized entries
   // file cannot be read; nothing has changed then.
   void refreshList() override;
-  void refreshSelecting(EntryKind kind, const std::string &name) override;
+  void refreshSelecting(const StartupEntry &entry) override;
 
   // The row the user last selected, or -1; a refresh forgets it.
   int selectionMark() const { return mark; }

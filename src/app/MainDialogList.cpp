@@ -77,11 +77,7 @@ void MainDialog::showRows() {
     return;
   const auto &rows = listModel->rows();
   for (std::size_t row = 0; row < rows.size(); ++row) {
-    const StartupEntry &entry = rows[row];
-    const bool same = selected->logon
-                          ? entry.logon && entry.logon->source == selected->logon->source
-                          : !entry.logon && entry.kind == selected->kind;
-    if (same && entry.name == selected->name) {
+    if (sameEntry(rows[row], *selected)) {
       entryList->setCurrentIndex(listModel->index(static_cast<int>(row), 0));
       return;
     }

@@ -80,16 +80,16 @@ void MainDialog::noteLauncherSwitches() {
 void MainDialog::refreshKeepingSelection() {
   // The user did not ask for this refresh, and may be about to act on the selected row.
   if (const auto selected = selectedEntry())
-    refreshSelecting(selected->kind, selected->name);
+    refreshSelecting(*selected);
   else
     refreshList();
 }
 
-void MainDialog::refreshSelecting(EntryKind kind, const std::string &name) {
+void MainDialog::refreshSelecting(const StartupEntry &entry) {
   refreshList();
   const auto &rows = listModel->rows();
   for (std::size_t row = 0; row < rows.size(); ++row)
-    if (!rows[row].logon && rows[row].kind == kind && rows[row].name == name) {
+    if (sameEntry(rows[row], entry)) {
       const QModelIndex index = listModel->index(static_cast<int>(row), 0);
       entryList->setCurrentIndex(index);
       entryList->scrollTo(index);

@@ -132,7 +132,7 @@ void onSetEntryEnabled(EntryCommandHost &host, bool enabled) {
     tell(platform, host.commandTexts(), text::switchFailed);
   else if (entry->kind == EntryKind::Customized)
     host.setReloadPending();
-  host.refreshSelecting(entry->kind, entry->name);
+  host.refreshSelecting(*entry);
 }
 
 void onReverseStartupChanges(EntryCommandHost &host) {

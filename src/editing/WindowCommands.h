@@ -27,7 +27,7 @@ public:
   virtual void setReloadPending() = 0;
   virtual void refreshList() = 0;
   // Refreshes the list with that entry selected again, where it still is.
-  virtual void refreshSelecting(EntryKind kind, const std::string &name) = 0;
+  virtual void refreshSelecting(const StartupEntry &entry) = 0;
   // The main window's own table, toolbox and platform.
   virtual const LanguageTable &commandTexts() const = 0;
   virtual Toolbox &commandToolbox() = 0;

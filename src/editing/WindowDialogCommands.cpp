@@ -32,8 +32,13 @@ void onEditEntry(EntryCommandHost &host) {
   dialog.exec();
   if (dialog.changed)
     host.setReloadPending();
-  // The edited entry, under its new kind and name if it was saved.
-  host.refreshSelecting(static_cast<EntryKind>(dialog.kind), dialog.name);
+  // The edited entry, under its new kind and name if it was saved; an entry that keeps its kind
+  // keeps its registry view.
+  StartupEntry edited;
+  edited.kind = static_cast<EntryKind>(dialog.kind);
+  edited.name = dialog.name;
+  edited.view32 = edited.kind == entry->kind && entry->view32;
+  host.refreshSelecting(edited);
 }
 
 void onAddEntry(EntryCommandHost &host) {
@@ -45,7 +50,10 @@ void onAddEntry(EntryCommandHost &host) {
   dialog.exec();
   if (dialog.changed) {
     host.setReloadPending();
-    host.refreshSelecting(static_cast<EntryKind>(dialog.kind), dialog.name);
+    StartupEntry added;
+    added.kind = static_cast<EntryKind>(dialog.kind);
+    added.name = dialog.name;
+    host.refreshSelecting(added);
   } else {
     host.refreshList();
   }

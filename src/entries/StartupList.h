@@ -45,6 +45,16 @@ struct StartupEntry {
   bool view32 = false; // see RunEntry::view32
 };
 
+// Whether two rows are the same entry: a row of the list's own by kind, name and registry view
+// (a machine's 32-bit Run key may hold the same name as its other one); a row of another way to
+// start by its source, name and file (two session scripts may share a name).
+inline bool sameEntry(const StartupEntry &a, const StartupEntry &b) {
+  if (a.logon || b.logon)
+    return a.logon && b.logon && a.logon->source == b.logon->source && a.name == b.name &&
+           a.file == b.file;
+  return a.kind == b.kind && a.name == b.name && a.view32 == b.view32;
+}
+
 // The name to show for an entry: its display name, or the name itself where it has none.
 inline const std::string &shownName(const StartupEntry &entry) {
   return entry.displayName.empty() ? entry.name : entry.displayName;

@@ -245,6 +245,20 @@ TEST_F(EntryStatusTest, EveryKindSwitchesOffAndOnFromMenuKeyboardAndListMenu) {
   }
   EXPECT_TRUE(program.prompter.shown.empty()) << program.prompter.shown.front().text;
 
+  // The machine's 32-bit key may hold a name of its other key: the switch goes to the selected
+  // row's own key, and that row stays selected.
+  setRun(RegistryRoot::LocalMachine32, "Agent", "/usr/bin/agent32");
+  dialog->refreshList();
+  for (int row = 0; row < rowCount(); ++row)
+    if (dialog->cellText(row, 2) == "/usr/bin/agent32")
+      selectRow(row);
+  ASSERT_TRUE(dialog->selectedEntry() && dialog->selectedEntry()->view32);
+  action(menu("fileMenu"), command::disableEntry)->trigger();
+  EXPECT_EQ(program.startup.disabled, (std::set<std::pair<RegistryRoot, std::string>>{
+                                          {RegistryRoot::LocalMachine32, "Agent"}}));
+  ASSERT_TRUE(dialog->selectedEntry());
+  EXPECT_TRUE(dialog->selectedEntry()->view32) << "the 32-bit row stays selected";
+
   // The list's menu edits, deletes and starts too.
   select("Chat");
   EXPECT_NE(listMenuItem(command::editEntry), nullptr);

@@ -113,6 +113,25 @@ TEST_F(OtherSourcesTest, CommandsGoToTheSourceOrSayWhyNot) {
                                  text(text::firstLogonReasonCell)));
   // The window's own entry of the same kind of command is untouched.
   EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Notes"), "/usr/bin/notes");
+
+  // Two session scripts may share a name: the selected one stays selected when the sources
+  // answer again, and Edit opens its own file.
+  {
+    const std::lock_guard lock(scripts.guard);
+    for (const char *file : {"/home/me/env/editor.sh", "/home/me/autostart-scripts/editor.sh"})
+      scripts.items.push_back(item("editor.sh", LogonReason::PlasmaEnv, LogonSwitch::None, file));
+  }
+  const int shown = dialog->logonListingsShown();
+  dialog->refreshList();
+  QTRY_VERIFY(dialog->logonListingsShown() > shown);
+  selectRow(rowCount() - 1);
+  ASSERT_TRUE(dialog->selectedEntry());
+  const int again = dialog->logonListingsShown();
+  dialog->refreshSelecting(*dialog->selectedEntry()); // as when a file changes on disk
+  QTRY_VERIFY(dialog->logonListingsShown() > again);
+  program.shell.opened.clear();
+  dialog->dispatch(command::editEntry);
+  EXPECT_EQ(program.shell.opened, std::vector<std::string>{"/home/me/autostart-scripts/editor.sh"});
 }
 
 } // namespace

@@ -145,6 +145,14 @@ std::optional<std::vector<RunEntry>> FakeStartupState::entries(RegistryRoot root
     if (disabled.count(key))
       entry.verdict = StartVerdict::Disabled;
   }
+  // As on 64-bit Windows: the machine's entries end with its 32-bit key's, marked.
+  if (root == RegistryRoot::LocalMachine) {
+    auto view32 = entries(RegistryRoot::LocalMachine32);
+    for (auto &entry : *view32) {
+      entry.view32 = true;
+      listed->push_back(std::move(entry));
+    }
+  }
   return listed;
 }
 

@@ -42,10 +42,10 @@ public:
     ++refreshes;
     rebuild();
   }
-  void refreshSelecting(EntryKind kind, const std::string &name) override {
+  void refreshSelecting(const StartupEntry &entry) override {
     refreshList();
     for (std::size_t row = 0; row < entries.size(); ++row)
-      if (entries[row].kind == kind && entries[row].name == name)
+      if (sameEntry(entries[row], entry))
         mark = static_cast<int>(row);
   }
   const LanguageTable &commandTexts() const override { return texts; }
