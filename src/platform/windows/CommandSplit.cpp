@@ -23,6 +23,11 @@ bool isFile(const std::wstring &path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool isFolder(const std::wstring &path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // The file CreateProcess takes an unquoted run of words for: a name with an extension as it is,
 // one without only with ".exe" added (so "C:\dir\Program" beside "C:\dir\Program Files" is
 // no program). Named in full, so that the shell cannot pick app.com for app; empty when there
@@ -72,12 +77,13 @@ SplitCommand splitCommand(std::string_view command) {
   for (auto end = firstEnd; end != std::wstring::npos; end = line.find_first_of(blanks, end + 1))
     if (const std::wstring file = programFile(line.substr(start, end - start)); !file.empty())
       return split(line, file, end);
-  // The whole line: a program path as the shorter runs are taken, or a name on the search path.
+  // The whole line: a program path as the shorter runs are taken, a name on the search path, or
+  // a folder with a blank in its name (not a program, but what the shell opens).
   const std::wstring whole = line.substr(start);
   const bool path = whole.find_first_of(L"\\/:") != std::wstring::npos;
   if (const std::wstring file = path ? programFile(whole) : std::wstring(); !file.empty())
     return split(line, file, line.size());
-  if (!path && exists(whole))
+  if ((!path && exists(whole)) || isFolder(whole))
     return split(line, whole, line.size());
   return split(line, line.substr(start, firstEnd - start), firstEnd);
 }

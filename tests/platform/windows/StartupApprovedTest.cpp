@@ -77,11 +77,13 @@ TEST_F(StartupApprovedTest, DisableEnableAndRenameRoundTripThroughTheBinaryValue
 TEST(ProgramOfCommand, SplitsAsCreateProcessDoes) {
   const std::string self = moduleFileName(nullptr);
   const std::string folder = std::filesystem::path(self).parent_path().string();
-  // An extensionless file named like the first words of a path, and programs found by ".exe".
+  // An extensionless file named like the first words of a path, programs found by ".exe" and a
+  // folder to open.
   test::TempDir dir;
   const std::string d = dir.path().string();
   std::filesystem::create_directories(dir.path() / "Program Files" / "App");
   std::filesystem::create_directories(dir.path() / "My Tools");
+  std::filesystem::create_directories(dir.path() / "My Folder");
   for (const char *file : {"Program", "Program Files\\App\\app.exe", "My Tools\\run.exe"})
     std::ofstream(dir.path() / file) << "MZ";
   const struct {
@@ -99,6 +101,7 @@ TEST(ProgramOfCommand, SplitsAsCreateProcessDoes) {
       {d + "\\Program Files\\App\\app.exe /x", d + "\\Program Files\\App\\app.exe"},
       {d + "\\My Tools\\run /x", d + "\\My Tools\\run.exe"},
       {d + "\\My Tools\\run", d + "\\My Tools\\run.exe"},
+      {d + "\\My Folder", d + "\\My Folder"},
   };
   for (const auto &item : cases)
     EXPECT_EQ(programOfCommand(item.command), item.program) << item.command;
