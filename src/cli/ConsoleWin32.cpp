@@ -47,7 +47,10 @@ bool writeAll(std::FILE *stream, const std::string &text) {
     std::size_t done = 0;
     while (done < characters.size()) {
       // Old consoles refuse large writes; a few kilobytes at a time always pass.
-      const auto step = static_cast<DWORD>(std::min<std::size_t>(characters.size() - done, 8192));
+      auto step = static_cast<DWORD>(std::min<std::size_t>(characters.size() - done, 8192));
+      // A character outside the BMP is a pair of units; a write must not end between them.
+      if (done + step < characters.size() && IS_HIGH_SURROGATE(characters[done + step - 1]))
+        --step;
       DWORD written = 0;
       if (!WriteConsoleW(console, characters.data() + done, step, &written, nullptr) ||
           written == 0) {

@@ -23,6 +23,23 @@ bool isFile(const std::wstring &path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool isFolder(const std::wstring &path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The file CreateProcess takes an unquoted run of words for: a name with an extension as it is,
+// one without only with ".exe" added (so "C:\dir\Program" beside "C:\dir\Program Files" is
+// no program). Named in full, so that the shell cannot pick app.com for app; empty when there
+// is none.
+std::wstring programFile(const std::wstring &candidate) {
+  const auto name = candidate.find_last_of(L"\\/:");
+  const bool extension =
+      candidate.find(L'.', name == std::wstring::npos ? 0 : name + 1) != std::wstring::npos;
+  std::wstring file = extension ? candidate : candidate + L".exe";
+  return isFile(file) ? file : std::wstring();
+}
+
 bool exists(const std::wstring &program) {
   if (program.find_first_of(L"\\/:") != std::wstring::npos)
     return isFile(program) || isFile(program + L".exe");
@@ -33,9 +50,8 @@ bool exists(const std::wstring &program) {
 
 constexpr const wchar_t *blanks = L" \t";
 
-SplitCommand split(const std::wstring &line, std::size_t programStart, std::size_t programEnd,
-                   std::size_t rest) {
-  SplitCommand result{wide::toUtf8(line.substr(programStart, programEnd - programStart)), {}};
+SplitCommand split(const std::wstring &line, const std::wstring &program, std::size_t rest) {
+  SplitCommand result{wide::toUtf8(program), {}};
   if (rest < line.size())
     if (const auto from = line.find_first_not_of(blanks, rest); from != std::wstring::npos)
       result.arguments = wide::toUtf8(line.substr(from));
@@ -52,19 +68,24 @@ SplitCommand splitCommand(std::string_view command) {
   if (line[start] == L'"') {
     const auto end = line.find(L'"', start + 1);
     if (end == std::wstring::npos)
-      return split(line, start + 1, line.size(), line.size());
-    return split(line, start + 1, end, end + 1);
+      return split(line, line.substr(start + 1), line.size());
+    return split(line, line.substr(start + 1, end - start - 1), end + 1);
   }
   const auto firstEnd = line.find_first_of(blanks, start);
-  for (auto end = firstEnd; end != std::wstring::npos; end = line.find_first_of(blanks, end + 1)) {
-    const std::wstring candidate = line.substr(start, end - start);
-    if (isFile(candidate) || isFile(candidate + L".exe"))
-      return split(line, start, end, end);
-  }
-  if (firstEnd != std::wstring::npos && exists(line.substr(start)))
-    return split(line, start, line.size(), line.size());
-  const auto end = firstEnd == std::wstring::npos ? line.size() : firstEnd;
-  return split(line, start, end, end);
+  if (firstEnd == std::wstring::npos)
+    return split(line, line.substr(start), line.size());
+  for (auto end = firstEnd; end != std::wstring::npos; end = line.find_first_of(blanks, end + 1))
+    if (const std::wstring file = programFile(line.substr(start, end - start)); !file.empty())
+      return split(line, file, end);
+  // The whole line: a program path as the shorter runs are taken, a name on the search path, or
+  // a folder with a blank in its name (not a program, but what the shell opens).
+  const std::wstring whole = line.substr(start);
+  const bool path = whole.find_first_of(L"\\/:") != std::wstring::npos;
+  if (const std::wstring file = path ? programFile(whole) : std::wstring(); !file.empty())
+    return split(line, file, line.size());
+  if ((!path && exists(whole)) || isFolder(whole))
+    return split(line, whole, line.size());
+  return split(line, line.substr(start, firstEnd - start), firstEnd);
 }
 
 std::string programOfCommand(std::string_view command) { return splitCommand(command).program; }

@@ -14,9 +14,10 @@ struct SplitCommand {
 };
 
 // As CreateProcess finds the program: the quoted text, or the shortest run of unquoted words
-// that names an existing file (so that an unquoted path with blanks works), else the whole line
-// when it names a program, else the first word. Environment variables are expanded first, as
-// for REG_EXPAND_SZ data.
+// that names an existing file (so that an unquoted path with blanks works; a run without an
+// extension only as the run with ".exe", which is then the program's name), else the whole line
+// when it names a program or a folder, else the first word. Environment variables are expanded
+// first, as for REG_EXPAND_SZ data.
 SplitCommand splitCommand(std::string_view command);
 
 // The program part alone.

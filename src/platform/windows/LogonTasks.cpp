@@ -3,6 +3,7 @@
 #include "ComObjects.h"
 #include "WideText.h"
 
+#include <atomic>
 #include <future>
 #include <memory>
 #include <optional>
@@ -174,10 +175,27 @@ LogonSourceListing askTaskScheduler() {
 
 LogonSourceListing LogonTasks::list() {
   // The service is asked on a thread of its own, which is left behind when it does not answer
-  // in time: a call into COM cannot be cut short.
+  // in time: a call into COM cannot be cut short. A scheduler that hangs would leave one more
+  // such thread with every listing, so there is only ever one asking, whoever asks.
+  static std::atomic<bool> asking{false};
+  if (asking.exchange(true)) {
+    LogonSourceListing listing;
+    listing.unavailable = "Task Scheduler: the previous request has not been answered yet";
+    return listing;
+  }
   auto answer = std::make_shared<std::promise<LogonSourceListing>>();
   auto future = answer->get_future();
-  std::thread([answer] { answer->set_value(askTaskScheduler()); }).detach();
+  try {
+    std::thread([answer] {
+      LogonSourceListing listing = askTaskScheduler();
+      // Cleared before the answer is given, so that the next listing after this one may ask.
+      asking = false;
+      answer->set_value(std::move(listing));
+    }).detach();
+  } catch (...) {
+    asking = false;
+    throw;
+  }
   if (future.wait_for(timeLimit) != std::future_status::ready) {
     LogonSourceListing listing;
     listing.unavailable =

@@ -1,6 +1,7 @@
 #pragma once
-// The RunOnce keys of the user and of the machine: Explorer runs each value at the next logon
-// and deletes it, so there is nothing to switch; they are listed for what will start once.
+// The RunOnce keys of the user and of the machine, the machine's in both its views: Explorer runs
+// each value at the next logon and deletes it, so there is nothing to switch; they are listed for
+// what will start once.
 
 #include "platform/LogonSources.h"
 #include "platform/Registry.h"

@@ -8,8 +8,13 @@
 
 namespace lw {
 
+// A folder, a document or a shortcut may have blanks in its name, and beside it may be a program
+// named like its first words ("Backup tool.lnk" beside "Backup.exe"): the target is handed over
+// whole, not read as a command line.
 bool WindowsShell::open(const std::string &target) {
-  return start(target, {}, StartStyle::Open).started();
+  if (target.empty())
+    return false;
+  return execute(wide::fromUtf8(target), {}, {}, target).started();
 }
 
 // Explorer starts a Run value as a command line: the program, then its arguments. The shell's
@@ -21,9 +26,12 @@ StartResult WindowsShell::start(const std::string &target, const std::string &wo
   const SplitCommand command = splitCommand(target);
   if (command.program.empty())
     return {StartProblem::ProgramNotFound, target};
-  const std::wstring file = wide::fromUtf8(command.program);
-  const std::wstring parameters = wide::fromUtf8(command.arguments);
-  const std::wstring folder = wide::fromUtf8(workingDirectory);
+  return execute(wide::fromUtf8(command.program), wide::fromUtf8(command.arguments),
+                 wide::fromUtf8(workingDirectory), command.program);
+}
+
+StartResult WindowsShell::execute(const std::wstring &file, const std::wstring &parameters,
+                                  const std::wstring &folder, const std::string &program) {
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof info;
   // Without NOASYNC the start may still be under way on this thread's COM when it returns.
@@ -46,14 +54,14 @@ StartResult WindowsShell::start(const std::string &target, const std::string &wo
   switch (error) {
   case ERROR_FILE_NOT_FOUND:
   case ERROR_PATH_NOT_FOUND:
-    return {StartProblem::ProgramNotFound, command.program};
+    return {StartProblem::ProgramNotFound, program};
   case ERROR_ACCESS_DENIED:
-    return {StartProblem::PermissionDenied, command.program};
+    return {StartProblem::PermissionDenied, program};
   case ERROR_BAD_FORMAT:
   case ERROR_NO_ASSOCIATION:
-    return {StartProblem::NotExecutable, command.program};
+    return {StartProblem::NotExecutable, program};
   default:
-    return {StartProblem::Other, command.program};
+    return {StartProblem::Other, program};
   }
 }
 

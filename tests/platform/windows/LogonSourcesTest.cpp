@@ -17,6 +17,7 @@
 #include <map>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <windows.h>
 
 #include <objbase.h>
@@ -246,24 +247,47 @@ TEST(LogonTasks, ListsTasksWithALogonTriggerOrSaysWhyTheTaskSchedulerWasNotAsked
   EXPECT_EQ(it->second.switchBy, LogonSwitch::None);
 }
 
-class RunOnceTest : public test::RegistryKeyTest {};
+// The machine's 32-bit view of the test's key is removed as the user's is.
+class RunOnceTest : public test::RegistryKeyTest {
+protected:
+  ~RunOnceTest() override {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parent.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                      &key) == ERROR_SUCCESS) {
+      RegDeleteTreeA(key, nullptr);
+      RegCloseKey(key);
+      RegDeleteKeyExA(HKEY_LOCAL_MACHINE, parent.c_str(), KEY_WOW64_32KEY, 0);
+    }
+  }
+};
 
-TEST_F(RunOnceTest, ListsEveryValueOfBothRootsWithWhatItWouldRun) {
+TEST_F(RunOnceTest, ListsEveryValueOfBothRootsAndTheMachines32BitViewWithWhatItWouldRun) {
   WindowsRegistry registry;
   const std::string self = moduleFileName(nullptr);
   ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, path, "!Setup", "\"" + self + "\" /x"));
   ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, path, "Gone", "C:\\Nowhere\\gone.exe"));
+  ASSERT_TRUE(registry.write(RegistryRoot::LocalMachine32, path, "Setup32", self));
+  ASSERT_TRUE(registry.write(RegistryRoot::LocalMachine32, path, "Gone32", "C:\\Nowhere\\x.exe"));
   RunOnceKeys source(registry, path);
-  std::map<std::string, std::pair<StartVerdict, std::string>> rows;
-  for (const auto &item : source.list().items) {
-    rows[item.name] = {item.verdict, item.command};
+  using Row = std::tuple<StartVerdict, std::string, std::string, bool>; // detail, all users
+  std::map<std::string, Row> rows;
+  const auto items = source.list().items;
+  for (const auto &item : items) {
+    rows[item.name] = {item.verdict, item.command, item.detail, item.allUsers};
     EXPECT_EQ(item.reason, LogonReason::RunsOnce);
     EXPECT_EQ(item.switchBy, LogonSwitch::None);
-    EXPECT_FALSE(item.allUsers);
   }
-  EXPECT_EQ(rows, (std::map<std::string, std::pair<StartVerdict, std::string>>{
-                      {"!Setup", {StartVerdict::Starts, "\"" + self + "\" /x"}},
-                      {"Gone", {StartVerdict::ProgramMissing, "C:\\Nowhere\\gone.exe"}}}));
+  EXPECT_EQ(
+      rows,
+      (std::map<std::string, Row>{
+          {"!Setup", {StartVerdict::Starts, "\"" + self + "\" /x", "", false}},
+          {"Gone",
+           {StartVerdict::ProgramMissing, "C:\\Nowhere\\gone.exe", "C:\\Nowhere\\gone.exe", false}},
+          {"Setup32", {StartVerdict::Starts, self, "32-bit", true}},
+          {"Gone32",
+           {StartVerdict::ProgramMissing, "C:\\Nowhere\\x.exe", "C:\\Nowhere\\x.exe; 32-bit",
+            true}}}));
+  EXPECT_EQ(items.size(), rows.size()) << "a value listed twice";
 
   std::set<LogonSourceKind> kinds;
   for (const auto &native : makeNativeLogonSources())

@@ -89,6 +89,21 @@ TEST(ShellOpen, StartsABatchFileWithoutWaiting) {
   EXPECT_FALSE(shell.open((dir.path() / "absent.exe").string()));
 }
 
+// A document whose first word names a program beside it: read as a command line, "Backup tool.lwx"
+// would start Backup.exe with the argument "tool.lwx". Nothing opens an .lwx file.
+TEST(ShellOpen, OpensTheTargetWholeNotAsACommandLine) {
+  test::TempDir dir;
+  fs::copy_file(LW_ARGUMENT_RECORDER, dir.path() / "Backup.exe");
+  const fs::path document = dir.path() / "Backup tool.lwx";
+  std::ofstream(document) << "data\n";
+
+  WindowsShell().open(document.string());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (!fs::exists(dir.path() / "arguments.txt") && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(fs::exists(dir.path() / "arguments.txt")) << "Backup.exe was started";
+}
+
 // What a program receives from a Run value or a Customized entry with arguments: the program
 // quoted or not (a folder with a blank in its name), %variables% expanded, whichever the style.
 TEST(ShellStart, HandsTheArgumentsAfterTheProgramToIt) {

@@ -1,5 +1,6 @@
 // Switching Run values off and on as Explorer and Task Manager see it, on the real registry, in
 // keys of the test's own.
+#include "Fakes.h"
 #include "RegistryTestKey.h"
 #include "platform/windows/WindowsLocation.h"
 #include "platform/windows/WindowsRegistry.h"
@@ -7,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 namespace lw {
@@ -75,6 +77,15 @@ TEST_F(StartupApprovedTest, DisableEnableAndRenameRoundTripThroughTheBinaryValue
 TEST(ProgramOfCommand, SplitsAsCreateProcessDoes) {
   const std::string self = moduleFileName(nullptr);
   const std::string folder = std::filesystem::path(self).parent_path().string();
+  // An extensionless file named like the first words of a path, programs found by ".exe" and a
+  // folder to open.
+  test::TempDir dir;
+  const std::string d = dir.path().string();
+  std::filesystem::create_directories(dir.path() / "Program Files" / "App");
+  std::filesystem::create_directories(dir.path() / "My Tools");
+  std::filesystem::create_directories(dir.path() / "My Folder");
+  for (const char *file : {"Program", "Program Files\\App\\app.exe", "My Tools\\run.exe"})
+    std::ofstream(dir.path() / file) << "MZ";
   const struct {
     std::string command;
     std::string program;
@@ -87,6 +98,10 @@ TEST(ProgramOfCommand, SplitsAsCreateProcessDoes) {
       {"%WINDIR%\\system32\\cmd.exe /c",
        std::string(std::getenv("WINDIR")) + "\\system32\\cmd.exe"},
       {"", ""},
+      {d + "\\Program Files\\App\\app.exe /x", d + "\\Program Files\\App\\app.exe"},
+      {d + "\\My Tools\\run /x", d + "\\My Tools\\run.exe"},
+      {d + "\\My Tools\\run", d + "\\My Tools\\run.exe"},
+      {d + "\\My Folder", d + "\\My Folder"},
   };
   for (const auto &item : cases)
     EXPECT_EQ(programOfCommand(item.command), item.program) << item.command;
