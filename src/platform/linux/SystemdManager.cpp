@@ -99,14 +99,18 @@ SystemdManager::unitFiles(std::string &why) {
   return files;
 }
 
-std::vector<std::string> SystemdManager::unitPath() {
+std::optional<std::vector<std::string>> SystemdManager::unitPath(std::string &why) {
   Error error;
   char **folders = nullptr;
+  const int result = sd_bus_get_property_strv(bus, service, managerPath, managerInterface,
+                                              "UnitPath", &error.error, &folders);
+  if (result < 0) {
+    why = error.say(result);
+    return std::nullopt;
+  }
+  // An empty array comes back as no array at all.
   std::vector<std::string> path;
-  if (sd_bus_get_property_strv(bus, service, managerPath, managerInterface, "UnitPath",
-                               &error.error, &folders) < 0)
-    return path;
-  for (char **folder = folders; *folder; ++folder) {
+  for (char **folder = folders; folders && *folder; ++folder) {
     path.emplace_back(*folder);
     std::free(*folder);
   }

@@ -29,8 +29,9 @@ public:
   };
   // Every unit file the manager knows, by unit name; nothing when it does not answer.
   std::optional<std::map<std::string, UnitFile>> unitFiles(std::string &why);
-  // The folders the manager loads units from, in its order of precedence.
-  std::vector<std::string> unitPath();
+  // The folders the manager loads units from, in its order of precedence; nothing when it does
+  // not answer.
+  std::optional<std::vector<std::string>> unitPath(std::string &why);
   // The state is-enabled prints for one unit; empty when the manager cannot tell.
   std::string unitFileState(const std::string &name);
 

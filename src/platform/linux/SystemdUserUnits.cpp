@@ -142,14 +142,16 @@ LogonSourceListing SystemdUserUnits::list() {
   std::string why;
   const auto manager = SystemdManager::connect(why);
   const auto files = manager ? manager->unitFiles(why) : std::nullopt;
-  if (!files) {
+  // Without the folders every enabled unit would be missing from a listing that looks complete.
+  const auto folders = files ? manager->unitPath(why) : std::nullopt;
+  if (!folders) {
     listing.unavailable = why;
     return listing;
   }
 
   std::map<std::string, Pull> pulled;
   std::error_code error;
-  for (const auto &folder : manager->unitPath()) {
+  for (const auto &folder : *folders) {
     if (generated(folder))
       continue;
     for (const auto &target : logonTargets)
