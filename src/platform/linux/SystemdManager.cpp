@@ -118,14 +118,14 @@ std::optional<std::vector<std::string>> SystemdManager::unitPath(std::string &wh
   return path;
 }
 
-std::string SystemdManager::unitFileState(const std::string &name) {
+std::optional<std::string> SystemdManager::unitFileState(const std::string &name) {
   Error error;
   Message reply;
   const char *state = nullptr;
   if (sd_bus_call_method(bus, service, managerPath, managerInterface, "GetUnitFileState",
                          &error.error, &reply.message, "s", name.c_str()) < 0 ||
-      sd_bus_message_read(reply.message, "s", &state) < 0)
-    return {};
+      sd_bus_message_read(reply.message, "s", &state) < 0 || !state || !*state)
+    return std::nullopt;
   return state;
 }
 

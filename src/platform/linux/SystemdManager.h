@@ -32,8 +32,8 @@ public:
   // The folders the manager loads units from, in its order of precedence; nothing when it does
   // not answer.
   std::optional<std::vector<std::string>> unitPath(std::string &why);
-  // The state is-enabled prints for one unit; empty when the manager cannot tell.
-  std::string unitFileState(const std::string &name);
+  // The state is-enabled prints for one unit; nothing when the manager cannot tell.
+  std::optional<std::string> unitFileState(const std::string &name);
 
   struct LoadedUnit {
     std::string loadState;         // "loaded", "masked", "not-found", "bad-setting", ...

@@ -178,7 +178,7 @@ LogonSourceListing SystemdUserUnits::list() {
     if (generated(unit.fragment) || (listed != files->end() && generated(listed->second.path)))
       continue;
     const std::string state =
-        listed != files->end() ? listed->second.state : manager->unitFileState(name);
+        listed != files->end() ? listed->second.state : manager->unitFileState(name).value_or("");
     listing.items.push_back(
         itemOf(name, pull, state, listed != files->end() ? listed->second.path : "", unit));
   }
@@ -194,7 +194,7 @@ bool SystemdUserUnits::setEnabled(const LogonItem &item, bool enabled) {
   if (!manager)
     return false;
   // A link made for this boot only (enable --runtime, mask --runtime) is taken back the same way.
-  const bool runtime = manager->unitFileState(item.name).ends_with("-runtime");
+  const bool runtime = manager->unitFileState(item.name).value_or("").ends_with("-runtime");
   const bool asked =
       item.switchBy == LogonSwitch::Enable
           ? (enabled ? manager->enable(item.name, false) : manager->disable(item.name, runtime))
@@ -202,10 +202,13 @@ bool SystemdUserUnits::setEnabled(const LogonItem &item, bool enabled) {
   if (!asked)
     return false;
   manager->reload();
-  const std::string state = manager->unitFileState(item.name);
+  // Done only when the manager says so: a state it cannot tell is no state at all.
+  const auto state = manager->unitFileState(item.name);
+  if (!state)
+    return false;
   if (item.switchBy == LogonSwitch::Mask)
-    return state.starts_with("masked") != enabled;
-  return state.starts_with("enabled") == enabled;
+    return state->starts_with("masked") != enabled;
+  return state->starts_with("enabled") == enabled;
 }
 
 bool SystemdUserUnits::start(const LogonItem &item) {
