@@ -27,7 +27,7 @@ const std::set<std::string> logonTargets = {"default.target", "graphical-session
 // listing may take.
 constexpr std::chrono::milliseconds installProbeBudget{2000};
 
-enum class Owner { User, Admin, Vendor };
+enum class Owner { User, UserPackage, Admin, Vendor };
 
 // Whether the path is the folder or lies inside it.
 bool isWithin(const std::string &path, const std::string &folder) {
@@ -42,18 +42,25 @@ std::string variable(const char *name, const std::string &fallback = {}) {
   return value && *value == '/' ? value : fallback;
 }
 
-// Whose link pulls a unit in, by the folder the link lies in: the user's own folders under the
-// XDG base directories, the administrator's under /etc, /run and XDG_CONFIG_DIRS (what
-// systemctl --global writes), the operating system's everywhere else (/usr/lib, XDG_DATA_DIRS).
+// Whose link pulls a unit in, by the folder the link lies in: the user's own in the two unit
+// folders systemctl --user disable takes links back from (under XDG_CONFIG_HOME and
+// XDG_RUNTIME_DIR); the user's packages' elsewhere in the user's XDG base directories
+// (XDG_DATA_HOME holds the units of packages installed in the home directory), which disable
+// leaves alone; the administrator's under /etc, /run and XDG_CONFIG_DIRS (what systemctl
+// --global writes); the operating system's everywhere else (/usr/lib, XDG_DATA_DIRS).
 Owner ownerOf(const std::string &folder) {
   const std::string home = variable("HOME");
   const std::string configHome =
       variable("XDG_CONFIG_HOME", home.empty() ? std::string() : home + "/.config");
   const std::string dataHome =
       variable("XDG_DATA_HOME", home.empty() ? std::string() : home + "/.local/share");
-  for (const auto &own : {configHome, dataHome, variable("XDG_RUNTIME_DIR")})
-    if (isWithin(folder, own))
+  const std::string runtime = variable("XDG_RUNTIME_DIR");
+  for (const auto &own : {configHome, runtime})
+    if (!own.empty() && isWithin(folder, own + "/systemd/user"))
       return Owner::User;
+  for (const auto &users : {configHome, dataHome, runtime})
+    if (isWithin(folder, users))
+      return Owner::UserPackage;
   std::vector<std::string> admin = {"/etc", "/run"};
   const char *configDirs = std::getenv("XDG_CONFIG_DIRS");
   const std::string dirs = configDirs && *configDirs ? configDirs : "/etc/xdg";
@@ -116,17 +123,20 @@ LogonItem itemOf(const std::string &name, const Pull &pull, const std::string &s
     item.reason = LogonReason::UserDisabled;
     item.verdict = StartVerdict::Disabled;
   } else {
-    item.reason = pull.owners.contains(Owner::Admin)    ? LogonReason::AdminEnabled
-                  : pull.owners.contains(Owner::Vendor) ? LogonReason::VendorEnabled
-                                                        : LogonReason::UserEnabled;
+    item.reason = pull.owners.contains(Owner::Admin) ? LogonReason::AdminEnabled
+                  : pull.owners.contains(Owner::Vendor) || pull.owners.contains(Owner::UserPackage)
+                      ? LogonReason::VendorEnabled
+                      : LogonReason::UserEnabled;
     if (unit.loadState != "loaded")
       item.verdict = StartVerdict::Unreadable;
     else if (!unit.program.empty() && ::access(unit.program.c_str(), X_OK) != 0)
       item.verdict = StartVerdict::ProgramMissing;
   }
-  // A user can only take back the links of their own folders; what others enabled is switched
-  // off by masking it.
-  item.switchBy = masked || item.allUsers ? LogonSwitch::Mask : LogonSwitch::Enable;
+  // disable only takes back the links of the user's own folders; a unit linked anywhere else
+  // would go on starting, so it is switched off by masking it.
+  const bool ownLinksOnly = std::all_of(pull.owners.begin(), pull.owners.end(),
+                                        [](Owner owner) { return owner == Owner::User; });
+  item.switchBy = masked || !ownLinksOnly ? LogonSwitch::Mask : LogonSwitch::Enable;
   item.canStart = !masked && unit.loadState == "loaded";
   bool shipped = !pull.folders.empty() && (masked || shippedByTheSystem(item.file));
   for (const auto &folder : pull.folders)
