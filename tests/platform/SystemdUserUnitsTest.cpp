@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -177,6 +178,20 @@ TEST_F(SystemdUserUnitsTest, SwitchesLeaveTheStateSystemctlReports) {
   EXPECT_TRUE(source.start(*later));
   EXPECT_TRUE(PrivateUserManager::waitFor(
       [] { return systemctlSays("is-active", "lw-later.service") == "active"; }));
+}
+
+// A manager that does not answer makes the whole listing give up within its few seconds and
+// say why, rather than waiting out each of its many calls in turn.
+TEST_F(SystemdUserUnitsTest, AManagerThatDoesNotAnswerMakesTheListingGiveUpInTime) {
+  manager.pause(true);
+  const auto started = std::chrono::steady_clock::now();
+  const auto listing = source.list();
+  const auto took = std::chrono::steady_clock::now() - started;
+  manager.pause(false);
+  EXPECT_LT(took, std::chrono::milliseconds(5500));
+  ASSERT_TRUE(listing.unavailable);
+  EXPECT_FALSE(listing.unavailable->empty());
+  EXPECT_TRUE(listing.items.empty());
 }
 
 #ifdef LW_BUILT_PROGRAM

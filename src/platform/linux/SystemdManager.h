@@ -1,8 +1,10 @@
 #pragma once
 // A connection to the user's service manager over its D-Bus API, with the few questions and
-// orders the systemd logon source needs. Every call waits at most a few seconds: a manager that
-// does not answer in time counts as one that is not there.
+// orders the systemd logon source needs. Every call waits at most a few seconds, and none goes
+// past the connection's deadline: once one call has had no answer, the manager counts as one
+// that is not there and every later call fails at once.
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
@@ -15,10 +17,12 @@ namespace lw {
 
 class SystemdManager {
 public:
+  using Clock = std::chrono::steady_clock;
   // Connects as systemctl --user does: to the manager's private socket in XDG_RUNTIME_DIR, else
   // through the session bus. Nothing when neither answers; `why` then says why, in the words of
-  // the system.
-  static std::unique_ptr<SystemdManager> connect(std::string &why);
+  // the system. Nothing on the connection, connecting included, waits past `deadline`.
+  static std::unique_ptr<SystemdManager>
+  connect(std::string &why, Clock::time_point deadline = Clock::time_point::max());
   ~SystemdManager();
   SystemdManager(const SystemdManager &) = delete;
   SystemdManager &operator=(const SystemdManager &) = delete;
@@ -53,10 +57,19 @@ public:
   bool reload();
   bool start(const std::string &name);
 
+  // Why the manager stopped answering: a call had no answer in time, the connection was lost, or
+  // the deadline had passed. Empty while it answers.
+  const std::optional<std::string> &silence() const { return noAnswer; }
+
 private:
-  explicit SystemdManager(sd_bus *connection) : bus(connection) {}
+  SystemdManager(sd_bus *connection, Clock::time_point until) : bus(connection), deadline(until) {}
+  bool handshake();
+  bool mayCall();
+  int heard(int result);
   bool changeFiles(const char *method, const std::string &name, bool runtime, bool takesForce);
   sd_bus *bus;
+  Clock::time_point deadline;
+  std::optional<std::string> noAnswer;
 };
 
 } // namespace lw

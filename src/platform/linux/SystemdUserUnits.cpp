@@ -23,8 +23,9 @@ namespace {
 // targets when a desktop session tells it that one has started.
 const std::set<std::string> logonTargets = {"default.target", "graphical-session-pre.target",
                                             "graphical-session.target"};
-// Time for asking systemctl about every disabled unit together, within the few seconds a
-// listing may take.
+// The whole listing, however many units there are; a manager that takes longer is stuck.
+constexpr std::chrono::seconds listingTime{5};
+// Time for asking systemctl about every disabled unit together, within the listing's time.
 constexpr std::chrono::milliseconds installProbeBudget{2000};
 
 enum class Owner { User, UserPackage, Admin, Vendor };
@@ -149,8 +150,9 @@ LogonItem itemOf(const std::string &name, const Pull &pull, const std::string &s
 
 LogonSourceListing SystemdUserUnits::list() {
   LogonSourceListing listing;
+  const auto deadline = SystemdManager::Clock::now() + listingTime;
   std::string why;
-  const auto manager = SystemdManager::connect(why);
+  const auto manager = SystemdManager::connect(why, deadline);
   const auto files = manager ? manager->unitFiles(why) : std::nullopt;
   // Without the folders every enabled unit would be missing from a listing that looks complete.
   const auto folders = files ? manager->unitPath(why) : std::nullopt;
@@ -177,7 +179,11 @@ LogonSourceListing SystemdUserUnits::list() {
   for (const auto &[name, file] : *files)
     if (file.state == "disabled" && !pulled.contains(name))
       disabled[name] = file.path;
-  for (auto &[name, targets] : installTargets(disabled, logonTargets, installProbeBudget))
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - SystemdManager::Clock::now());
+  for (auto &[name, targets] :
+       installTargets(disabled, logonTargets,
+                      std::clamp(left, std::chrono::milliseconds{0}, installProbeBudget)))
     pulled[name] = {std::move(targets), {Owner::User}, {}, true};
 
   for (const auto &[name, pull] : pulled) {
@@ -185,12 +191,19 @@ LogonSourceListing SystemdUserUnits::list() {
       continue;
     const auto listed = files->find(name);
     const auto unit = manager->load(name);
+    if (manager->silence())
+      break;
     if (generated(unit.fragment) || (listed != files->end() && generated(listed->second.path)))
       continue;
     const std::string state =
         listed != files->end() ? listed->second.state : manager->unitFileState(name).value_or("");
     listing.items.push_back(
         itemOf(name, pull, state, listed != files->end() ? listed->second.path : "", unit));
+  }
+  // Half a listing would show units as gone that are not.
+  if (manager->silence()) {
+    listing.items.clear();
+    listing.unavailable = manager->silence();
   }
   return listing;
 }
