@@ -4,6 +4,7 @@
 #include "support/TextNumbers.h"
 
 #include <algorithm>
+#include <exception>
 #include <filesystem>
 
 namespace lw {
@@ -27,9 +28,19 @@ constexpr const char *kindWords[logonSourceKinds] = {
 std::vector<LogonAnswer> askLogonSources(const std::vector<LogonSource *> &sources,
                                          std::optional<LogonSourceKind> only) {
   std::vector<LogonAnswer> answers;
-  for (auto *source : sources)
-    if (!only || *only == source->kind())
-      answers.push_back({source->kind(), source->list()});
+  for (auto *source : sources) {
+    if (only && *only != source->kind())
+      continue;
+    // A source that breaks (a folder that cannot be read half-way) is one that cannot be asked.
+    // Thrown on the window's thread, its exception would end the program.
+    LogonSourceListing listing;
+    try {
+      listing = source->list();
+    } catch (const std::exception &error) {
+      listing.unavailable = error.what();
+    }
+    answers.push_back({source->kind(), std::move(listing)});
+  }
   return answers;
 }
 

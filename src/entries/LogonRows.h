@@ -32,7 +32,8 @@ struct LogonFilter {
   bool systemComponents = false;
 };
 
-// What each source the filter lets through answered, asked one after the other. This touches
+// What each source the filter lets through answered, asked one after the other; a source whose
+// listing throws answers that it cannot be asked, with the exception's text. This touches
 // nothing but the sources, so a window may ask on a thread of its own.
 struct LogonAnswer {
   LogonSourceKind kind;

@@ -29,7 +29,8 @@ enum class LogonReason {
   None = 0,
   UserEnabled,     // systemd: enabled by the user (a link in the user's unit folder)
   AdminEnabled,    // systemd: enabled for every user by the administrator (/etc)
-  VendorEnabled,   // systemd: enabled by the operating system's package (/usr/lib)
+  VendorEnabled,   // systemd: enabled by a package: the operating system's (/usr/lib) or one
+                   // installed in the home directory (XDG_DATA_HOME)
   UserDisabled,    // systemd: installable into a logon target, but not enabled
   Masked,          // systemd: masked, so nothing starts it
   XProfile,        // read by display managers when an X session starts (~/.xprofile)

@@ -36,12 +36,14 @@ protected:
         unit("old.service", LogonReason::Masked, LogonSwitch::Mask, StartVerdict::Disabled)};
     units.items[1].systemComponent = units.items[1].allUsers = true;
     scripts.unavailable = "the folder is gone";
-    program.platform.logonSources = {&units, &scripts};
+    boots.throws = "cannot read the crontab";
+    program.platform.logonSources = {&units, &scripts, &boots};
     texts.loadSection("[English]");
   }
   TestProgram program;
   FakeLogonSource units{LogonSourceKind::SystemdUnit};
   FakeLogonSource scripts{LogonSourceKind::SessionScript};
+  FakeLogonSource boots{LogonSourceKind::BootJob};
   LanguageTable texts{program.platform};
   cli::Context context{program.platform, texts, {}};
 };
@@ -73,14 +75,17 @@ TEST_F(LogonListing, EveryKindIsListedWithItsSwitchAndTheSystemsOwnAreFlagged) {
     EXPECT_EQ(row["file"].toString(), QString("/units/") + expected[i].name);
   }
 
-  // --kind narrows: a source named by it that cannot be asked says so; the window's kinds ask
-  // no other source at all.
-  const cli::Result onlyScripts = cli::listEntries(context, cli::ListForm::Lines,
-                                                   {std::nullopt, LogonSourceKind::SessionScript});
-  EXPECT_EQ(onlyScripts.out, "");
-  EXPECT_EQ(onlyScripts.notes, std::vector<std::string>{"Launchwright could not ask for the "
-                                                        "entries of kind Session script: the "
-                                                        "folder is gone"});
+  // --kind narrows: a source named by it that cannot be asked, or that breaks when asked, says
+  // so; the window's kinds ask no other source at all.
+  const std::pair<LogonSourceKind, std::string> unasked[] = {
+      {LogonSourceKind::SessionScript, "Session script: the folder is gone"},
+      {LogonSourceKind::BootJob, "Boot job: cannot read the crontab"}};
+  for (const auto &[kind, why] : unasked) {
+    const cli::Result only = cli::listEntries(context, cli::ListForm::Lines, {std::nullopt, kind});
+    EXPECT_EQ(only.out, "");
+    EXPECT_EQ(only.notes, std::vector<std::string>{
+                              "Launchwright could not ask for the entries of kind " + why});
+  }
   const int asked = units.listed;
   const cli::Result customized =
       cli::listEntries(context, cli::ListForm::Lines, {EntryKind::Customized, std::nullopt});

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -134,6 +135,8 @@ public:
   LogonSourceListing list() override {
     const std::lock_guard lock(guard);
     ++listed;
+    if (throws)
+      throw std::runtime_error(*throws);
     return {items, unavailable};
   }
   bool setEnabled(const LogonItem &item, bool enabled) override {
@@ -151,6 +154,7 @@ public:
   LogonSourceKind sourceKind;
   std::vector<LogonItem> items;
   std::optional<std::string> unavailable;
+  std::optional<std::string> throws; // list() throws this, as a source that breaks does
   bool fails = false;
   std::atomic<int> listed{0};
   std::mutex guard;

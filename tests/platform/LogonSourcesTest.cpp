@@ -117,10 +117,33 @@ TEST(BootJobs, ListsTheRebootLinesOfTheCrontabAndSaysWhenCronCannotBeAsked) {
   EXPECT_EQ(names, (std::vector<std::string>{"/usr/bin/tool --flag  ", "sleep 60 && job % input",
                                              "last line without end"}));
 
-  const auto none =
-      BootJobs(crontab("empty", "echo \"no crontab for $USER\" >&2\nexit 1\n")).list();
-  EXPECT_TRUE(none.items.empty());
-  EXPECT_FALSE(none.unavailable) << "having no crontab is not being unable to ask";
+  // Only crontab's own "no crontab for <user>" is an empty crontab; any other failure is a
+  // source that cannot be asked, in crontab's words.
+  struct Failure {
+    const char *answer;
+    const char *says; // nullptr: no crontab, which is not being unable to ask
+  };
+  const Failure failures[] = {
+      {"echo 'no crontab for lw' >&2\nexit 1\n", nullptr},
+      {"echo 'You (lw) are not allowed to use this program (crontab)' >&2\n"
+       "echo 'See crontab(1) for more information' >&2\nexit 1\n",
+       "You (lw) are not allowed to use this program (crontab) See crontab(1) for more "
+       "information"},
+      {"echo 'crontab: PAM: no crontab for you today' >&2\nexit 1\n",
+       "crontab: PAM: no crontab for you today"},
+      {"exit 3\n", "exit status 3"},
+  };
+  for (const auto &failure : failures) {
+    SCOPED_TRACE(failure.answer);
+    const auto failed = BootJobs(crontab("failing", failure.answer)).list();
+    EXPECT_TRUE(failed.items.empty());
+    if (!failure.says) {
+      EXPECT_FALSE(failed.unavailable) << *failed.unavailable;
+      continue;
+    }
+    ASSERT_TRUE(failed.unavailable);
+    EXPECT_NE(failed.unavailable->find(failure.says), std::string::npos) << *failed.unavailable;
+  }
 
   const auto missing = BootJobs((dir.path() / "no-such-crontab").string()).list();
   ASSERT_TRUE(missing.unavailable);

@@ -158,6 +158,12 @@ public:
     mounted.clear();
   }
 
+  // Stops the manager where it is, as a manager that hangs would be, or lets it go on.
+  void pause(bool paused) const {
+    if (manager > 0)
+      ::kill(manager, paused ? SIGSTOP : SIGCONT);
+  }
+
   template <typename Condition> static bool waitFor(Condition done) {
     for (int tries = 0; tries < 200; ++tries) {
       if (done())

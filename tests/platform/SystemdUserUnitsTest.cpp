@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -18,7 +19,9 @@ using test::PrivateUserManager;
 using test::systemctlSays;
 namespace fs = std::filesystem;
 
-enum class Folder { User, Admin, Vendor };
+// The user's config folder, the user's data folder (units of packages installed in the home
+// directory), the administrator's and the operating system's.
+enum class Folder { User, UserData, Admin, Vendor };
 
 struct UnitCase {
   const char *name;
@@ -43,6 +46,9 @@ const UnitCase unitCases[] = {
      LogonSwitch::Mask, true, true},
     {"lw-later.service", Folder::User, "graphical-session.target", false, false,
      LogonReason::UserDisabled, LogonSwitch::Enable, false, false},
+    // disable only takes back links in the config folder: this one is masked instead.
+    {"lw-data.service", Folder::UserData, "default.target", true, false, LogonReason::VendorEnabled,
+     LogonSwitch::Mask, false, false},
 };
 
 class SystemdUserUnitsTest : public ::testing::Test {
@@ -77,20 +83,22 @@ protected:
   }
 
   fs::path folderOf(Folder folder) const {
-    return folder == Folder::User    ? manager.user
-           : folder == Folder::Admin ? manager.admin
-                                     : manager.vendor;
+    return folder == Folder::User       ? manager.user
+           : folder == Folder::UserData ? manager.home / ".local/share/systemd/user"
+           : folder == Folder::Admin    ? manager.admin
+                                        : manager.vendor;
   }
 
   // Where the manager sees the folder, through the namespace's mounts.
   fs::path seenFolderOf(Folder folder) const {
-    return folder == Folder::User    ? manager.user
-           : folder == Folder::Admin ? fs::path("/etc/systemd/user")
-                                     : fs::path("/usr/lib/systemd/user");
+    return folder == Folder::Admin    ? fs::path("/etc/systemd/user")
+           : folder == Folder::Vendor ? fs::path("/usr/lib/systemd/user")
+                                      : folderOf(folder);
   }
 
   static void write(const fs::path &folder, const std::string &name, const std::string &target,
                     bool linked) {
+    fs::create_directories(folder);
     std::ofstream(folder / name) << "[Service]\nExecStart=/bin/sleep 1000\n[Install]\nWantedBy="
                                  << target << "\n";
     if (linked) {
@@ -170,6 +178,20 @@ TEST_F(SystemdUserUnitsTest, SwitchesLeaveTheStateSystemctlReports) {
   EXPECT_TRUE(source.start(*later));
   EXPECT_TRUE(PrivateUserManager::waitFor(
       [] { return systemctlSays("is-active", "lw-later.service") == "active"; }));
+}
+
+// A manager that does not answer makes the whole listing give up within its few seconds and
+// say why, rather than waiting out each of its many calls in turn.
+TEST_F(SystemdUserUnitsTest, AManagerThatDoesNotAnswerMakesTheListingGiveUpInTime) {
+  manager.pause(true);
+  const auto started = std::chrono::steady_clock::now();
+  const auto listing = source.list();
+  const auto took = std::chrono::steady_clock::now() - started;
+  manager.pause(false);
+  EXPECT_LT(took, std::chrono::milliseconds(5500));
+  ASSERT_TRUE(listing.unavailable);
+  EXPECT_FALSE(listing.unavailable->empty());
+  EXPECT_TRUE(listing.items.empty());
 }
 
 #ifdef LW_BUILT_PROGRAM

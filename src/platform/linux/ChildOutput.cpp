@@ -40,16 +40,16 @@ ChildOutput runForOutput(const std::string &program, const std::vector<std::stri
                          std::chrono::milliseconds limit) {
   ChildOutput result;
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  Pipe pipe;
-  if (::pipe2(pipe.ends, O_CLOEXEC) != 0) {
+  Pipe out, err;
+  if (::pipe2(out.ends, O_CLOEXEC) != 0 || ::pipe2(err.ends, O_CLOEXEC) != 0) {
     result.failure = reason(errno);
     return result;
   }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, pipe.ends[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out.ends[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, err.ends[1], STDERR_FILENO);
   // A group of its own, so that a timeout ends whatever the program started as well.
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
@@ -78,33 +78,41 @@ ChildOutput runForOutput(const std::string &program, const std::vector<std::stri
     result.failure = program + ": " + reason(spawned);
     return result;
   }
-  pipe.close(1);
+  out.close(1);
+  err.close(1);
 
   const auto left = [&] {
     const auto rest = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     return static_cast<int>(std::max<long long>(0, rest.count()));
   };
-  bool done = false;
-  while (!done && result.failure.empty()) {
-    pollfd wait{pipe.ends[0], POLLIN, 0};
-    const int ready = ::poll(&wait, 1, left());
+  // Both outputs are read as they come, so that a program that fills one is never stuck on it.
+  // An output that has ended is passed over from then on (poll skips a negative descriptor).
+  pollfd waits[2] = {{out.ends[0], POLLIN, 0}, {err.ends[0], POLLIN, 0}};
+  std::string *into[2] = {&result.output, &result.errors};
+  while (result.failure.empty() && (waits[0].fd >= 0 || waits[1].fd >= 0)) {
+    const int ready = ::poll(waits, 2, left());
     if (ready < 0 && errno == EINTR)
       continue;
     if (ready <= 0) {
       result.failure = program + ": no answer within " + std::to_string(limit.count()) + " ms";
       break;
     }
-    char buffer[4096];
-    const ssize_t got = ::read(pipe.ends[0], buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR)
-      continue;
-    if (got <= 0)
-      done = true;
-    else if (result.output.size() + static_cast<std::size_t>(got) > largestOutput)
-      result.failure = program + ": more output than expected";
-    else
-      result.output.append(buffer, static_cast<std::size_t>(got));
+    for (int which = 0; which < 2 && result.failure.empty(); ++which) {
+      if (waits[which].fd < 0 || waits[which].revents == 0)
+        continue;
+      char buffer[4096];
+      const ssize_t got = ::read(waits[which].fd, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR)
+        continue;
+      if (got <= 0)
+        waits[which].fd = -1;
+      else if (result.output.size() + result.errors.size() + static_cast<std::size_t>(got) >
+               largestOutput)
+        result.failure = program + ": more output than expected";
+      else
+        into[which]->append(buffer, static_cast<std::size_t>(got));
+    }
   }
 
   int status = 0;

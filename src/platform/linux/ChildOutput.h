@@ -9,6 +9,7 @@ namespace lw {
 
 struct ChildOutput {
   std::string output; // everything the program wrote to its standard output
+  std::string errors; // and to its error output
   int exitCode = -1;
   // Why there is no answer: the program cannot be started, did not finish in time, wrote too
   // much or was ended by a signal; empty when it ran to its end.
@@ -17,7 +18,7 @@ struct ChildOutput {
 
 // Runs the program (a name is searched on PATH) with the arguments, without a shell, and waits
 // for its end, at most `limit`: a program that takes longer is killed with everything it started.
-// Its input and error output lead nowhere.
+// Its input leads nowhere.
 ChildOutput runForOutput(const std::string &program, const std::vector<std::string> &arguments,
                          std::chrono::milliseconds limit);
 

@@ -1,5 +1,7 @@
 #include "SystemdManager.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <systemd/sd-bus.h>
@@ -12,7 +14,7 @@ constexpr const char *service = "org.freedesktop.systemd1";
 constexpr const char *managerPath = "/org/freedesktop/systemd1";
 constexpr const char *managerInterface = "org.freedesktop.systemd1.Manager";
 // A manager busy with a reload answers within this; one that takes longer is stuck.
-constexpr std::uint64_t callTimeoutMicroseconds = 3'000'000;
+constexpr std::chrono::microseconds callTimeout = std::chrono::seconds(3);
 
 struct Error {
   sd_bus_error error{}; // SD_BUS_ERROR_NULL, which C++ cannot spell: a C compound literal
@@ -44,6 +46,10 @@ std::string addressOf(const std::string &socket) {
   return address;
 }
 
+std::string notAnswering(int result) {
+  return std::string("the systemd user manager does not answer (") + std::strerror(-result) + ")";
+}
+
 sd_bus *privateConnection() {
   const char *runtime = std::getenv("XDG_RUNTIME_DIR");
   if (!runtime || *runtime != '/')
@@ -59,7 +65,8 @@ sd_bus *privateConnection() {
 
 } // namespace
 
-std::unique_ptr<SystemdManager> SystemdManager::connect(std::string &why) {
+std::unique_ptr<SystemdManager> SystemdManager::connect(std::string &why,
+                                                        Clock::time_point deadline) {
   sd_bus *bus = privateConnection();
   if (!bus) {
     const int result = sd_bus_open_user(&bus);
@@ -70,20 +77,77 @@ std::unique_ptr<SystemdManager> SystemdManager::connect(std::string &why) {
       return nullptr;
     }
   }
-  sd_bus_set_method_call_timeout(bus, callTimeoutMicroseconds);
-  return std::unique_ptr<SystemdManager>(new SystemdManager(bus));
+  std::unique_ptr<SystemdManager> manager(new SystemdManager(bus, deadline));
+  if (!manager->handshake()) {
+    why = *manager->noAnswer;
+    return nullptr;
+  }
+  return manager;
 }
 
-SystemdManager::~SystemdManager() { sd_bus_flush_close_unref(bus); }
+// Not flushed: every call has had its answer or given up on it, and flushing waits without end
+// on a manager that does not read.
+SystemdManager::~SystemdManager() { sd_bus_close_unref(bus); }
+
+// The connection is set up in the background; the first call would wait for that, and for a
+// manager that does not answer, far longer than a call may take.
+bool SystemdManager::handshake() {
+  const Clock::time_point until = std::min(deadline, Clock::now() + callTimeout);
+  int result = 0;
+  while ((result = sd_bus_is_ready(bus)) == 0) {
+    result = sd_bus_process(bus, nullptr);
+    if (result > 0)
+      continue;
+    if (result < 0)
+      break;
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(until - Clock::now());
+    if (left.count() <= 0) {
+      result = -ETIMEDOUT;
+      break;
+    }
+    result = sd_bus_wait(bus, static_cast<std::uint64_t>(left.count()));
+    if (result < 0 && result != -EINTR)
+      break;
+  }
+  if (result > 0)
+    return true;
+  noAnswer = notAnswering(result);
+  return false;
+}
+
+// Whether a call may still be made, with the time it may take set: the time of one call, or what
+// is left before the deadline when that is less.
+bool SystemdManager::mayCall() {
+  if (noAnswer)
+    return false;
+  const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
+  if (left.count() <= 0) {
+    heard(-ETIMEDOUT);
+    return false;
+  }
+  sd_bus_set_method_call_timeout(bus,
+                                 static_cast<std::uint64_t>(std::min(left, callTimeout).count()));
+  return true;
+}
+
+// A call's result, noting a manager that has stopped answering: no answer in time, or no
+// connection any more. Errors the manager answered with are its answers.
+int SystemdManager::heard(int result) {
+  if (!noAnswer && (result == -ETIMEDOUT || result == -ECONNRESET || result == -ENOTCONN))
+    noAnswer = notAnswering(result);
+  return result;
+}
 
 std::optional<std::map<std::string, SystemdManager::UnitFile>>
 SystemdManager::unitFiles(std::string &why) {
   Error error;
   Message reply;
-  int result = sd_bus_call_method(bus, service, managerPath, managerInterface, "ListUnitFiles",
-                                  &error.error, &reply.message, "");
+  int result = mayCall()
+                   ? heard(sd_bus_call_method(bus, service, managerPath, managerInterface,
+                                              "ListUnitFiles", &error.error, &reply.message, ""))
+                   : -ETIMEDOUT;
   if (result < 0 || (result = sd_bus_message_enter_container(reply.message, 'a', "(ss)")) < 0) {
-    why = error.say(result);
+    why = noAnswer ? *noAnswer : error.say(result);
     return std::nullopt;
   }
   std::map<std::string, UnitFile> files;
@@ -99,14 +163,20 @@ SystemdManager::unitFiles(std::string &why) {
   return files;
 }
 
-std::vector<std::string> SystemdManager::unitPath() {
+std::optional<std::vector<std::string>> SystemdManager::unitPath(std::string &why) {
   Error error;
   char **folders = nullptr;
+  const int result =
+      mayCall() ? heard(sd_bus_get_property_strv(bus, service, managerPath, managerInterface,
+                                                 "UnitPath", &error.error, &folders))
+                : -ETIMEDOUT;
+  if (result < 0) {
+    why = noAnswer ? *noAnswer : error.say(result);
+    return std::nullopt;
+  }
+  // An empty array comes back as no array at all.
   std::vector<std::string> path;
-  if (sd_bus_get_property_strv(bus, service, managerPath, managerInterface, "UnitPath",
-                               &error.error, &folders) < 0)
-    return path;
-  for (char **folder = folders; *folder; ++folder) {
+  for (char **folder = folders; folders && *folder; ++folder) {
     path.emplace_back(*folder);
     std::free(*folder);
   }
@@ -114,14 +184,15 @@ std::vector<std::string> SystemdManager::unitPath() {
   return path;
 }
 
-std::string SystemdManager::unitFileState(const std::string &name) {
+std::optional<std::string> SystemdManager::unitFileState(const std::string &name) {
   Error error;
   Message reply;
   const char *state = nullptr;
-  if (sd_bus_call_method(bus, service, managerPath, managerInterface, "GetUnitFileState",
-                         &error.error, &reply.message, "s", name.c_str()) < 0 ||
-      sd_bus_message_read(reply.message, "s", &state) < 0)
-    return {};
+  if (!mayCall() ||
+      heard(sd_bus_call_method(bus, service, managerPath, managerInterface, "GetUnitFileState",
+                               &error.error, &reply.message, "s", name.c_str())) < 0 ||
+      sd_bus_message_read(reply.message, "s", &state) < 0 || !state || !*state)
+    return std::nullopt;
   return state;
 }
 
@@ -130,8 +201,9 @@ SystemdManager::LoadedUnit SystemdManager::load(const std::string &name) {
   Error error;
   Message reply;
   const char *object = nullptr;
-  if (sd_bus_call_method(bus, service, managerPath, managerInterface, "LoadUnit", &error.error,
-                         &reply.message, "s", name.c_str()) < 0 ||
+  if (!mayCall() ||
+      heard(sd_bus_call_method(bus, service, managerPath, managerInterface, "LoadUnit",
+                               &error.error, &reply.message, "s", name.c_str())) < 0 ||
       sd_bus_message_read(reply.message, "o", &object) < 0)
     return unit;
   const std::string path = object;
@@ -139,8 +211,9 @@ SystemdManager::LoadedUnit SystemdManager::load(const std::string &name) {
        {std::pair{"LoadState", &unit.loadState}, std::pair{"FragmentPath", &unit.fragment}}) {
     Error propertyError;
     char *text = nullptr;
-    if (sd_bus_get_property_string(bus, service, path.c_str(), "org.freedesktop.systemd1.Unit",
-                                   property, &propertyError.error, &text) >= 0) {
+    if (mayCall() && heard(sd_bus_get_property_string(bus, service, path.c_str(),
+                                                      "org.freedesktop.systemd1.Unit", property,
+                                                      &propertyError.error, &text)) >= 0) {
       *value = text;
       std::free(text);
     }
@@ -150,8 +223,10 @@ SystemdManager::LoadedUnit SystemdManager::load(const std::string &name) {
   Message exec;
   const char *program = nullptr;
   char **argv = nullptr;
-  if (sd_bus_get_property(bus, service, path.c_str(), "org.freedesktop.systemd1.Service",
-                          "ExecStart", &execError.error, &exec.message, "a(sasbttttuii)") < 0 ||
+  if (!mayCall() ||
+      heard(sd_bus_get_property(bus, service, path.c_str(), "org.freedesktop.systemd1.Service",
+                                "ExecStart", &execError.error, &exec.message, "a(sasbttttuii)")) <
+          0 ||
       sd_bus_message_enter_container(exec.message, 'a', "(sasbttttuii)") <= 0 ||
       sd_bus_message_enter_container(exec.message, 'r', "sasbttttuii") <= 0 ||
       sd_bus_message_read(exec.message, "s", &program) < 0 ||
@@ -170,6 +245,8 @@ bool SystemdManager::changeFiles(const char *method, const std::string &name, bo
                                  bool takesForce) {
   Error error;
   Message reply;
+  if (!mayCall())
+    return false;
   // Not forced, as systemctl does not force: a forced enable replaces links that point elsewhere.
   const int result = takesForce ? sd_bus_call_method(bus, service, managerPath, managerInterface,
                                                      method, &error.error, &reply.message, "asbb",
@@ -177,7 +254,7 @@ bool SystemdManager::changeFiles(const char *method, const std::string &name, bo
                                 : sd_bus_call_method(bus, service, managerPath, managerInterface,
                                                      method, &error.error, &reply.message, "asb", 1,
                                                      name.c_str(), static_cast<int>(runtime));
-  return result >= 0;
+  return heard(result) >= 0;
 }
 
 bool SystemdManager::enable(const std::string &name, bool runtime) {
@@ -196,15 +273,16 @@ bool SystemdManager::unmask(const std::string &name, bool runtime) {
 bool SystemdManager::reload() {
   Error error;
   Message reply;
-  return sd_bus_call_method(bus, service, managerPath, managerInterface, "Reload", &error.error,
-                            &reply.message, "") >= 0;
+  return mayCall() && heard(sd_bus_call_method(bus, service, managerPath, managerInterface,
+                                               "Reload", &error.error, &reply.message, "")) >= 0;
 }
 
 bool SystemdManager::start(const std::string &name) {
   Error error;
   Message reply;
-  return sd_bus_call_method(bus, service, managerPath, managerInterface, "StartUnit", &error.error,
-                            &reply.message, "ss", name.c_str(), "replace") >= 0;
+  return mayCall() && heard(sd_bus_call_method(bus, service, managerPath, managerInterface,
+                                               "StartUnit", &error.error, &reply.message, "ss",
+                                               name.c_str(), "replace")) >= 0;
 }
 
 } // namespace lw

@@ -23,11 +23,12 @@ namespace {
 // targets when a desktop session tells it that one has started.
 const std::set<std::string> logonTargets = {"default.target", "graphical-session-pre.target",
                                             "graphical-session.target"};
-// Time for asking systemctl about every disabled unit together, within the few seconds a
-// listing may take.
+// The whole listing, however many units there are; a manager that takes longer is stuck.
+constexpr std::chrono::seconds listingTime{5};
+// Time for asking systemctl about every disabled unit together, within the listing's time.
 constexpr std::chrono::milliseconds installProbeBudget{2000};
 
-enum class Owner { User, Admin, Vendor };
+enum class Owner { User, UserPackage, Admin, Vendor };
 
 // Whether the path is the folder or lies inside it.
 bool isWithin(const std::string &path, const std::string &folder) {
@@ -42,18 +43,25 @@ std::string variable(const char *name, const std::string &fallback = {}) {
   return value && *value == '/' ? value : fallback;
 }
 
-// Whose link pulls a unit in, by the folder the link lies in: the user's own folders under the
-// XDG base directories, the administrator's under /etc, /run and XDG_CONFIG_DIRS (what
-// systemctl --global writes), the operating system's everywhere else (/usr/lib, XDG_DATA_DIRS).
+// Whose link pulls a unit in, by the folder the link lies in: the user's own in the two unit
+// folders systemctl --user disable takes links back from (under XDG_CONFIG_HOME and
+// XDG_RUNTIME_DIR); the user's packages' elsewhere in the user's XDG base directories
+// (XDG_DATA_HOME holds the units of packages installed in the home directory), which disable
+// leaves alone; the administrator's under /etc, /run and XDG_CONFIG_DIRS (what systemctl
+// --global writes); the operating system's everywhere else (/usr/lib, XDG_DATA_DIRS).
 Owner ownerOf(const std::string &folder) {
   const std::string home = variable("HOME");
   const std::string configHome =
       variable("XDG_CONFIG_HOME", home.empty() ? std::string() : home + "/.config");
   const std::string dataHome =
       variable("XDG_DATA_HOME", home.empty() ? std::string() : home + "/.local/share");
-  for (const auto &own : {configHome, dataHome, variable("XDG_RUNTIME_DIR")})
-    if (isWithin(folder, own))
+  const std::string runtime = variable("XDG_RUNTIME_DIR");
+  for (const auto &own : {configHome, runtime})
+    if (!own.empty() && isWithin(folder, own + "/systemd/user"))
       return Owner::User;
+  for (const auto &users : {configHome, dataHome, runtime})
+    if (isWithin(folder, users))
+      return Owner::UserPackage;
   std::vector<std::string> admin = {"/etc", "/run"};
   const char *configDirs = std::getenv("XDG_CONFIG_DIRS");
   const std::string dirs = configDirs && *configDirs ? configDirs : "/etc/xdg";
@@ -116,17 +124,20 @@ LogonItem itemOf(const std::string &name, const Pull &pull, const std::string &s
     item.reason = LogonReason::UserDisabled;
     item.verdict = StartVerdict::Disabled;
   } else {
-    item.reason = pull.owners.contains(Owner::Admin)    ? LogonReason::AdminEnabled
-                  : pull.owners.contains(Owner::Vendor) ? LogonReason::VendorEnabled
-                                                        : LogonReason::UserEnabled;
+    item.reason = pull.owners.contains(Owner::Admin) ? LogonReason::AdminEnabled
+                  : pull.owners.contains(Owner::Vendor) || pull.owners.contains(Owner::UserPackage)
+                      ? LogonReason::VendorEnabled
+                      : LogonReason::UserEnabled;
     if (unit.loadState != "loaded")
       item.verdict = StartVerdict::Unreadable;
     else if (!unit.program.empty() && ::access(unit.program.c_str(), X_OK) != 0)
       item.verdict = StartVerdict::ProgramMissing;
   }
-  // A user can only take back the links of their own folders; what others enabled is switched
-  // off by masking it.
-  item.switchBy = masked || item.allUsers ? LogonSwitch::Mask : LogonSwitch::Enable;
+  // disable only takes back the links of the user's own folders; a unit linked anywhere else
+  // would go on starting, so it is switched off by masking it.
+  const bool ownLinksOnly = std::all_of(pull.owners.begin(), pull.owners.end(),
+                                        [](Owner owner) { return owner == Owner::User; });
+  item.switchBy = masked || !ownLinksOnly ? LogonSwitch::Mask : LogonSwitch::Enable;
   item.canStart = !masked && unit.loadState == "loaded";
   bool shipped = !pull.folders.empty() && (masked || shippedByTheSystem(item.file));
   for (const auto &folder : pull.folders)
@@ -139,17 +150,20 @@ LogonItem itemOf(const std::string &name, const Pull &pull, const std::string &s
 
 LogonSourceListing SystemdUserUnits::list() {
   LogonSourceListing listing;
+  const auto deadline = SystemdManager::Clock::now() + listingTime;
   std::string why;
-  const auto manager = SystemdManager::connect(why);
+  const auto manager = SystemdManager::connect(why, deadline);
   const auto files = manager ? manager->unitFiles(why) : std::nullopt;
-  if (!files) {
+  // Without the folders every enabled unit would be missing from a listing that looks complete.
+  const auto folders = files ? manager->unitPath(why) : std::nullopt;
+  if (!folders) {
     listing.unavailable = why;
     return listing;
   }
 
   std::map<std::string, Pull> pulled;
   std::error_code error;
-  for (const auto &folder : manager->unitPath()) {
+  for (const auto &folder : *folders) {
     if (generated(folder))
       continue;
     for (const auto &target : logonTargets)
@@ -165,7 +179,11 @@ LogonSourceListing SystemdUserUnits::list() {
   for (const auto &[name, file] : *files)
     if (file.state == "disabled" && !pulled.contains(name))
       disabled[name] = file.path;
-  for (auto &[name, targets] : installTargets(disabled, logonTargets, installProbeBudget))
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - SystemdManager::Clock::now());
+  for (auto &[name, targets] :
+       installTargets(disabled, logonTargets,
+                      std::clamp(left, std::chrono::milliseconds{0}, installProbeBudget)))
     pulled[name] = {std::move(targets), {Owner::User}, {}, true};
 
   for (const auto &[name, pull] : pulled) {
@@ -173,12 +191,19 @@ LogonSourceListing SystemdUserUnits::list() {
       continue;
     const auto listed = files->find(name);
     const auto unit = manager->load(name);
+    if (manager->silence())
+      break;
     if (generated(unit.fragment) || (listed != files->end() && generated(listed->second.path)))
       continue;
     const std::string state =
-        listed != files->end() ? listed->second.state : manager->unitFileState(name);
+        listed != files->end() ? listed->second.state : manager->unitFileState(name).value_or("");
     listing.items.push_back(
         itemOf(name, pull, state, listed != files->end() ? listed->second.path : "", unit));
+  }
+  // Half a listing would show units as gone that are not.
+  if (manager->silence()) {
+    listing.items.clear();
+    listing.unavailable = manager->silence();
   }
   return listing;
 }
@@ -192,7 +217,7 @@ bool SystemdUserUnits::setEnabled(const LogonItem &item, bool enabled) {
   if (!manager)
     return false;
   // A link made for this boot only (enable --runtime, mask --runtime) is taken back the same way.
-  const bool runtime = manager->unitFileState(item.name).ends_with("-runtime");
+  const bool runtime = manager->unitFileState(item.name).value_or("").ends_with("-runtime");
   const bool asked =
       item.switchBy == LogonSwitch::Enable
           ? (enabled ? manager->enable(item.name, false) : manager->disable(item.name, runtime))
@@ -200,10 +225,13 @@ bool SystemdUserUnits::setEnabled(const LogonItem &item, bool enabled) {
   if (!asked)
     return false;
   manager->reload();
-  const std::string state = manager->unitFileState(item.name);
+  // Done only when the manager says so: a state it cannot tell is no state at all.
+  const auto state = manager->unitFileState(item.name);
+  if (!state)
+    return false;
   if (item.switchBy == LogonSwitch::Mask)
-    return state.starts_with("masked") != enabled;
-  return state.starts_with("enabled") == enabled;
+    return state->starts_with("masked") != enabled;
+  return state->starts_with("enabled") == enabled;
 }
 
 bool SystemdUserUnits::start(const LogonItem &item) {
