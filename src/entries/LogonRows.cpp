@@ -116,8 +116,8 @@ EntryStatus logonStatus(const LogonItem &item, const LanguageTable &texts) {
   const auto reason = static_cast<std::int32_t>(item.reason);
   if (item.reason != LogonReason::None) {
     status.text += " \xE2\x80\x93 ";
-    status.text += texts.getText(text::firstLogonReasonCell + reason - 1);
-    status.reason = texts.getText(text::firstLogonReasonSentence + reason - 1);
+    status.text += texts.getText(text::logonReasonCell(reason));
+    status.reason = texts.getText(text::logonReasonSentence(reason));
   } else {
     status.reason =
         texts.getText(text::firstVerdictReason + static_cast<std::int32_t>(item.verdict));

@@ -77,8 +77,7 @@ VerdictLabels::VerdictLabels(const LanguageTable &texts) {
   for (std::size_t verdict = 0; verdict < labels.size(); ++verdict)
     labels[verdict] = texts.getText(text::firstVerdictLabel + static_cast<std::int32_t>(verdict));
   for (std::size_t reason = 1; reason < reasons.size(); ++reason)
-    reasons[reason] =
-        texts.getText(text::firstLogonReasonCell + static_cast<std::int32_t>(reason) - 1);
+    reasons[reason] = texts.getText(text::logonReasonCell(static_cast<std::int32_t>(reason)));
 }
 
 void statusTextInto(std::string &cell, const StartupEntry &entry, const VerdictLabels &labels) {

@@ -40,9 +40,10 @@ enum class LogonReason {
   AtBoot,          // cron: runs when the machine starts, not when the user logs on
   StartupShortcut, // Windows: opened by Explorer at logon
   RunsOnce,        // Windows: runs once at the next logon, then the value is deleted
-  LogonTrigger     // Windows: a task the Task Scheduler starts at logon
+  LogonTrigger,    // Windows: a task the Task Scheduler starts at logon
+  PackageEnabled   // systemd: enabled by a package installed in the user's home (~/.local/share)
 };
-inline constexpr int logonReasons = static_cast<int>(LogonReason::LogonTrigger) + 1;
+inline constexpr int logonReasons = static_cast<int>(LogonReason::PackageEnabled) + 1;
 
 // How an item can be switched off and on, where it can be at all.
 enum class LogonSwitch {

@@ -47,8 +47,8 @@ const UnitCase unitCases[] = {
     {"lw-later.service", Folder::User, "graphical-session.target", false, false,
      LogonReason::UserDisabled, LogonSwitch::Enable, false, false},
     // disable only takes back links in the config folder: this one is masked instead.
-    {"lw-data.service", Folder::UserData, "default.target", true, false, LogonReason::VendorEnabled,
-     LogonSwitch::Mask, false, false},
+    {"lw-data.service", Folder::UserData, "default.target", true, false,
+     LogonReason::PackageEnabled, LogonSwitch::Mask, false, false},
 };
 
 class SystemdUserUnitsTest : public ::testing::Test {

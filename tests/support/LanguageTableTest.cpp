@@ -140,9 +140,9 @@ TEST(ShippedLanguageFile, DefinesEveryNumberInEverySection) {
     for (int i = 0; i < logonSourceKinds; ++i)
       for (auto first : {text::firstLogonKindLabel, text::firstLogonKindCount})
         EXPECT_FALSE(table.getText(first + i).empty()) << "text " << first + i;
-    for (int i = 0; i + 1 < logonReasons; ++i)
-      for (auto first : {text::firstLogonReasonCell, text::firstLogonReasonSentence})
-        EXPECT_FALSE(table.getText(first + i).empty()) << "text " << first + i;
+    for (int reason = 1; reason < logonReasons; ++reason)
+      for (auto number : {text::logonReasonCell(reason), text::logonReasonSentence(reason)})
+        EXPECT_FALSE(table.getText(number).empty()) << "text " << number;
     ++sections;
   }
   EXPECT_EQ(sections, 2);

@@ -124,10 +124,10 @@ LogonItem itemOf(const std::string &name, const Pull &pull, const std::string &s
     item.reason = LogonReason::UserDisabled;
     item.verdict = StartVerdict::Disabled;
   } else {
-    item.reason = pull.owners.contains(Owner::Admin) ? LogonReason::AdminEnabled
-                  : pull.owners.contains(Owner::Vendor) || pull.owners.contains(Owner::UserPackage)
-                      ? LogonReason::VendorEnabled
-                      : LogonReason::UserEnabled;
+    item.reason = pull.owners.contains(Owner::Admin)         ? LogonReason::AdminEnabled
+                  : pull.owners.contains(Owner::Vendor)      ? LogonReason::VendorEnabled
+                  : pull.owners.contains(Owner::UserPackage) ? LogonReason::PackageEnabled
+                                                             : LogonReason::UserEnabled;
     if (unit.loadState != "loaded")
       item.verdict = StartVerdict::Unreadable;
     else if (!unit.program.empty() && ::access(unit.program.c_str(), X_OK) != 0)
