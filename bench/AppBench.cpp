@@ -6,9 +6,9 @@
 #include "app/MainDialog.h"
 #include "app/Tray.h"
 #include "entries/CustomizedTiming.h"
-#include "platform/Native.h"
+#include "native/Native.h"
+#include "native/linux/XdgRegistry.h"
 #include "platform/RunKeyStartupState.h"
-#include "platform/linux/XdgRegistry.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

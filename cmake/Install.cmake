@@ -1,6 +1,6 @@
 # `cmake --install` and `cpack -G DEB`: the installed layout of the program.
 #
-# The program decides its layout from where its own file is (src/platform/linux/InstallLayout.h):
+# The program decides its layout from where its own file is (src/native/linux/InstallLayout.h):
 # it expects the starter in ../libexec/launchwright and the shipped files in ../share/launchwright
 # beside its bin/ folder, so these three destinations are fixed, whatever GNUInstallDirs says.
 include(GNUInstallDirs)

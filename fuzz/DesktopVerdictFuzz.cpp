@@ -7,8 +7,8 @@
 // The session: XDG_CURRENT_DESKTOP "ubuntu:GNOME" and a PATH whose first folder holds a program
 // "present", a file "plain-file" that is no program and folders named "lw-folder" and "sh".
 #include "FuzzPlatform.h"
-#include "platform/linux/AutostartFolders.h"
-#include "platform/linux/DesktopVerdict.h"
+#include "native/linux/AutostartFolders.h"
+#include "native/linux/DesktopVerdict.h"
 
 #include <gio/gdesktopappinfo.h>
 

@@ -7,7 +7,7 @@
 #include "SingleInstance.h"
 #include "StartupApp.h"
 #include "cli/CommandLine.h"
-#include "platform/Native.h"
+#include "native/Native.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -7,7 +7,7 @@
 #include "Commands.h"
 #include "Console.h"
 
-#include "platform/Native.h"
+#include "native/Native.h"
 #include "support/FileError.h"
 
 #include <QCommandLineParser>

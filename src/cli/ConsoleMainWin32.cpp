@@ -5,7 +5,7 @@
 // window (no command, or only Qt's options for it) to launchwright.exe beside it.
 #include "cli/CommandLine.h"
 #include "cli/Console.h"
-#include "platform/windows/WideText.h"
+#include "support/WideText.h"
 
 #include <string>
 #include <windows.h>

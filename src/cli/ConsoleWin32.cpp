@@ -2,7 +2,7 @@
 // (a pipe, a file) gets the UTF-8 bytes unchanged, line ends included, as on every system.
 #include "Console.h"
 
-#include "platform/windows/WideText.h"
+#include "support/WideText.h"
 
 #include <algorithm>
 #include <cerrno>

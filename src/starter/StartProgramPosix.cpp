@@ -1,5 +1,5 @@
 #include "Starter.h"
-#include "platform/linux/LinuxShell.h"
+#include "native/linux/LinuxShell.h"
 
 #include <cstdlib>
 

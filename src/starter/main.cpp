@@ -1,6 +1,6 @@
 // rwlaunch: sets the logon marker and starts the program beside it.
 #include "Starter.h"
-#include "platform/Native.h"
+#include "native/Native.h"
 
 #include <cstdio>
 

@@ -2,7 +2,7 @@
 #include "FileError.h"
 #include "TextFile.h"
 #include "TextFileDetail.h"
-#include "platform/windows/WideText.h"
+#include "support/WideText.h"
 
 #include <algorithm>
 #include <string>

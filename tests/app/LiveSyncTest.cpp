@@ -4,8 +4,8 @@
 #include "AppFixture.h"
 #include "CStrings.h"
 
-#include "platform/linux/XdgRegistry.h"
-#include "platform/linux/XdgStartupState.h"
+#include "native/linux/XdgRegistry.h"
+#include "native/linux/XdgStartupState.h"
 #include "support/TextFile.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // fork and exec in a temporary HOME and XDG folders; the marker lives in the registry store.
 #include "ProgramSession.h"
 
-#include "platform/linux/RegistryStore.h"
+#include "native/linux/RegistryStore.h"
 #include "support/Toolbox.h"
 
 #include <gtest/gtest.h>

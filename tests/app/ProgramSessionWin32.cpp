@@ -2,7 +2,7 @@
 // lives in the registry of the Wine prefix.
 #include "ProgramSession.h"
 
-#include "platform/windows/WindowsRegistry.h"
+#include "native/windows/WindowsRegistry.h"
 #include "support/Toolbox.h"
 
 #include <gtest/gtest.h>

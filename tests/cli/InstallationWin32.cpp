@@ -3,8 +3,8 @@
 // with the program's folder first on PATH; the shell is cmd.
 #include "Installation.h"
 
-#include "platform/windows/WideText.h"
 #include "support/Toolbox.h"
+#include "support/WideText.h"
 
 #include <algorithm>
 #include <cwctype>

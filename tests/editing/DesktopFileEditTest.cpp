@@ -7,8 +7,8 @@
 
 #include "app/MainDialog.h"
 #include "app/Tray.h"
-#include "platform/Native.h"
-#include "platform/linux/XdgRegistry.h"
+#include "native/Native.h"
+#include "native/linux/XdgRegistry.h"
 #include "storage/DisabledEntries.h"
 #include "support/TextNumbers.h"
 

@@ -5,9 +5,9 @@
 #include "EditingFixture.h"
 
 #include "app/MainDialog.h"
+#include "native/linux/LinuxShell.h"
+#include "native/linux/XdgRegistry.h"
 #include "platform/RunKeyStartupState.h"
-#include "platform/linux/LinuxShell.h"
-#include "platform/linux/XdgRegistry.h"
 #include "support/TextNumbers.h"
 
 #include <QAbstractItemModel>

@@ -1,5 +1,5 @@
-#include "platform/linux/CommandLine.h"
-#include "platform/linux/DesktopEntry.h"
+#include "native/linux/CommandLine.h"
+#include "native/linux/DesktopEntry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The portable and the installed layout: which one the program's place gives, and that each
 // user of one installation gets files of their own, made from the shipped templates.
-#include "platform/linux/InstallLayout.h"
+#include "native/linux/InstallLayout.h"
 #include "PlatformTesting.h"
 #include "starter/Starter.h"
 #include "storage/EntryStore.h"

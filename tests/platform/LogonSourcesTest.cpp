@@ -1,9 +1,9 @@
 // The Linux logon sources beside the autostart folders: the session's shell files, read in a
 // temporary home, and the crontab's @reboot jobs, asked of a stand-in crontab program.
 #include "PlatformTesting.h"
-#include "platform/Native.h"
-#include "platform/linux/BootJobs.h"
-#include "platform/linux/SessionScripts.h"
+#include "native/Native.h"
+#include "native/linux/BootJobs.h"
+#include "native/linux/SessionScripts.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

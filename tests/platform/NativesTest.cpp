@@ -1,5 +1,5 @@
 // The clock and the program location on Linux.
-#include "platform/Native.h"
+#include "native/Native.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // Temporary XDG folders and small file helpers for the tests of the Linux platform layer.
 
 #include "Fakes.h"
-#include "platform/linux/XdgRegistry.h"
+#include "native/linux/XdgRegistry.h"
 
 #include <chrono>
 #include <filesystem>

@@ -1,5 +1,5 @@
 // The per-user store behind every key that is not a Run key.
-#include "platform/linux/RegistryStore.h"
+#include "native/linux/RegistryStore.h"
 #include "PlatformTesting.h"
 #include "support/FileError.h"
 #include "support/TextFile.h"

@@ -1,6 +1,6 @@
 // Starting programs through the Linux shell: real processes, seen through the files they write.
 #include "PlatformTesting.h"
-#include "platform/linux/LinuxShell.h"
+#include "native/linux/LinuxShell.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 // The companion starter: its logic on fakes, and the built rwlaunch in a program directory.
 #include "starter/Starter.h"
 #include "PlatformTesting.h"
-#include "platform/linux/RegistryStore.h"
+#include "native/linux/RegistryStore.h"
 #include "support/Toolbox.h"
 
 #include <csignal>

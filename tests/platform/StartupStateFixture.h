@@ -4,7 +4,7 @@
 // answers for itself where it is installed.
 #include "AutostartCorpus.h"
 #include "PlatformTesting.h"
-#include "platform/linux/XdgStartupState.h"
+#include "native/linux/XdgStartupState.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The systemd user units source judged by systemd itself: a private user manager reads the same
 // unit folders, and systemctl --user says what is enabled and what the manager really started.
 
-#include "platform/linux/SystemdUserUnits.h"
+#include "native/linux/SystemdUserUnits.h"
 #include "PrivateUserManager.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The launcher with the desktop's real "open": a due entry's program runs.
 
 #include "LauncherTestFixture.h"
-#include "platform/Native.h"
+#include "native/Native.h"
 
 #include <chrono>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // autostart folders in a temporary directory.
 #include "StoreTesting.h"
 
-#include "platform/linux/XdgRegistry.h"
+#include "native/linux/XdgRegistry.h"
 #include "storage/Reversal.h"
 #include "support/TextNumbers.h"
 

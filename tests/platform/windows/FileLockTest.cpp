@@ -1,7 +1,7 @@
 // The file lock and the atomic replacement on Windows itself, across processes: this test
 // program starts copies of itself as the other writers.
 #include "Fakes.h"
-#include "platform/windows/WindowsLocation.h"
+#include "native/windows/WindowsLocation.h"
 #include "support/FileError.h"
 #include "support/TextFile.h"
 

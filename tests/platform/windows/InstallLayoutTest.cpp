@@ -1,8 +1,8 @@
 // The portable and the installed layout of the Windows flavour: the marker the installer puts
 // beside the program decides, and the user's files then go to their AppData folder.
 #include "Fakes.h"
-#include "platform/windows/WideText.h"
-#include "platform/windows/WindowsLocation.h"
+#include "native/windows/WindowsLocation.h"
+#include "support/WideText.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -2,13 +2,13 @@
 // the shell, in Wine's own Startup folders, switched through its real registry.
 #include "Fakes.h"
 #include "RegistryTestKey.h"
-#include "platform/Native.h"
-#include "platform/windows/LogonTasks.h"
-#include "platform/windows/RunOnceKeys.h"
-#include "platform/windows/StartupApproved.h"
-#include "platform/windows/StartupFolders.h"
-#include "platform/windows/WindowsLocation.h"
-#include "platform/windows/WindowsRegistry.h"
+#include "native/Native.h"
+#include "native/windows/LogonTasks.h"
+#include "native/windows/RunOnceKeys.h"
+#include "native/windows/StartupApproved.h"
+#include "native/windows/StartupFolders.h"
+#include "native/windows/WindowsLocation.h"
+#include "native/windows/WindowsRegistry.h"
 
 #include <chrono>
 #include <filesystem>

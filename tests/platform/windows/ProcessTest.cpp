@@ -1,8 +1,8 @@
 // Where the program file is, the local clock and the shell's "open", on Windows itself.
 #include "Fakes.h"
-#include "platform/Native.h"
-#include "platform/windows/WindowsLocation.h"
-#include "platform/windows/WindowsShell.h"
+#include "native/Native.h"
+#include "native/windows/WindowsLocation.h"
+#include "native/windows/WindowsShell.h"
 #include "support/Toolbox.h"
 
 #include <chrono>

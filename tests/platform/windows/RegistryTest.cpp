@@ -1,5 +1,5 @@
 #include "RegistryTestKey.h"
-#include "platform/windows/WindowsRegistry.h"
+#include "native/windows/WindowsRegistry.h"
 
 #include <algorithm>
 #include <cctype>

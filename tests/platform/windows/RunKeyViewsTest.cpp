@@ -5,12 +5,12 @@
 #include "Fakes.h"
 #include "entries/EntryCommands.h"
 #include "entries/StartupStatus.h"
-#include "platform/windows/WideText.h"
-#include "platform/windows/WindowsRegistry.h"
-#include "platform/windows/WindowsStartupState.h"
+#include "native/windows/WindowsRegistry.h"
+#include "native/windows/WindowsStartupState.h"
 #include "storage/EntryFormat.h"
 #include "storage/EntryStore.h"
 #include "storage/Reversal.h"
+#include "support/WideText.h"
 
 #include <filesystem>
 #include <fstream>

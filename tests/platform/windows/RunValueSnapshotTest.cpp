@@ -2,9 +2,9 @@
 // test's own under both hives. What the registry holds is read here with the plain registry
 // calls, never through the code under test.
 #include "RegistryTestKey.h"
-#include "platform/windows/WideText.h"
-#include "platform/windows/WindowsRegistry.h"
-#include "platform/windows/WindowsStartupState.h"
+#include "native/windows/WindowsRegistry.h"
+#include "native/windows/WindowsStartupState.h"
+#include "support/WideText.h"
 
 #include <optional>
 #include <vector>

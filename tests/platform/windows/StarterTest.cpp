@@ -1,8 +1,8 @@
 // The built rwlaunch.exe in a program folder of its own, with a stand-in for the main program.
 #include "Fakes.h"
 #include "entries/StartupList.h"
-#include "platform/windows/WindowsRegistry.h"
-#include "platform/windows/WindowsStartupState.h"
+#include "native/windows/WindowsRegistry.h"
+#include "native/windows/WindowsStartupState.h"
 #include "support/Toolbox.h"
 
 #include <chrono>

@@ -2,9 +2,9 @@
 // keys of the test's own.
 #include "Fakes.h"
 #include "RegistryTestKey.h"
-#include "platform/windows/WindowsLocation.h"
-#include "platform/windows/WindowsRegistry.h"
-#include "platform/windows/WindowsStartupState.h"
+#include "native/windows/WindowsLocation.h"
+#include "native/windows/WindowsRegistry.h"
+#include "native/windows/WindowsStartupState.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,8 +1,8 @@
 // The registry modes of Toolbox on the real keys of the program. Wine's prefix is thrown away
 // after the run, and every value here carries the process id, so nothing real is disturbed.
 #include "Fakes.h"
-#include "platform/windows/WindowsLocation.h"
-#include "platform/windows/WindowsRegistry.h"
+#include "native/windows/WindowsLocation.h"
+#include "native/windows/WindowsRegistry.h"
 #include "support/Toolbox.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "WindowsLocation.h"
 
-#include "WideText.h"
+#include "support/WideText.h"
 
 #include <shlobj.h>
 #include <vector>

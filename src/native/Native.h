@@ -2,12 +2,12 @@
 // The real implementations of the platform interfaces for the operating system the program is
 // built for. One source set per system provides these functions.
 
-#include "Clock.h"
-#include "LogonSources.h"
-#include "ProgramLocation.h"
-#include "Registry.h"
-#include "Shell.h"
-#include "StartupState.h"
+#include "platform/Clock.h"
+#include "platform/LogonSources.h"
+#include "platform/ProgramLocation.h"
+#include "platform/Registry.h"
+#include "platform/Shell.h"
+#include "platform/StartupState.h"
 
 #include <memory>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "StartupApproved.h"
 
-#include "WideText.h"
 #include "WindowsRegistry.h"
+#include "support/WideText.h"
 
 #include <algorithm>
 #include <array>

@@ -6,7 +6,7 @@
 #include "SessionScripts.h"
 #include "SystemdUserUnits.h"
 #include "XdgRegistry.h"
-#include "platform/Native.h"
+#include "native/Native.h"
 
 #include <cstdlib>
 #include <ctime>

@@ -6,8 +6,8 @@
 #include "WindowsRegistry.h"
 #include "WindowsShell.h"
 #include "WindowsStartupState.h"
+#include "native/Native.h"
 #include "platform/Clock.h"
-#include "platform/Native.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #include "WindowsRegistry.h"
 
-#include "WideText.h"
+#include "support/WideText.h"
 
 #include <algorithm>
 #include <limits>

@@ -3,8 +3,8 @@
 #include "CommandSplit.h"
 #include "RunValueSnapshot.h"
 #include "StartupApproved.h"
-#include "WideText.h"
 #include "WindowsRegistry.h"
+#include "support/WideText.h"
 
 #include <windows.h>
 

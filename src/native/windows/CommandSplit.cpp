@@ -1,6 +1,6 @@
 #include "CommandSplit.h"
 
-#include "WideText.h"
+#include "support/WideText.h"
 
 #include <windows.h>
 

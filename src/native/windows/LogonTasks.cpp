@@ -1,7 +1,7 @@
 #include "LogonTasks.h"
 
 #include "ComObjects.h"
-#include "WideText.h"
+#include "support/WideText.h"
 
 #include <atomic>
 #include <future>

@@ -1,7 +1,7 @@
 #include "WindowsShell.h"
 
 #include "CommandSplit.h"
-#include "WideText.h"
+#include "support/WideText.h"
 
 #include <objbase.h>
 #include <shellapi.h>

@@ -2,8 +2,8 @@
 
 #include "ComObjects.h"
 #include "StartupApproved.h"
-#include "WideText.h"
 #include "WindowsShell.h"
+#include "support/WideText.h"
 
 #include <windows.h>
 
