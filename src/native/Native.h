@@ -16,17 +16,16 @@
 
 namespace lw {
 
-// The registry of this system. On Linux the two Run keys are the XDG autostart folders of the
-// user and of the system, located through the XDG environment variables; every other key lives
-// in a small per-user store file.
+// The registry of this system, for the program's own values. On Linux it is a small per-user
+// store file located through the XDG environment variables.
 std::unique_ptr<Registry> makeNativeRegistry();
 std::unique_ptr<Shell> makeNativeShell();
 std::unique_ptr<Clock> makeNativeClock();
 std::unique_ptr<ProgramLocation> makeNativeLocation();
-// What the session does with the Run keys' entries at logon, read from the same places as
-// makeNativeRegistry's Run keys. `desktop`, when given, names the running desktop the entries
-// are judged for instead of the session's own (on Linux as XDG_CURRENT_DESKTOP does: names
-// separated by ':'); Windows has one desktop and ignores it.
+// The entries of the Run keys and what the session does with them at logon (on Linux the XDG
+// autostart folders of the user and of the system). `desktop`, when given, names the running
+// desktop the entries are judged for instead of the session's own (on Linux as XDG_CURRENT_DESKTOP
+// does: names separated by ':'); Windows has one desktop and ignores it.
 std::unique_ptr<StartupState>
 makeNativeStartupState(std::optional<std::string> desktop = std::nullopt);
 // Whether the session names its desktop, so that an entry meant for some desktops only is judged

@@ -1,8 +1,9 @@
 #pragma once
-// What the desktop session will really do with the entries of the two Run keys at logon, and
-// switching an entry off and on without deleting it. This is knowledge of the platform: on
-// Linux the rules of the XDG autostart folders and desktop entry files, on Windows the
-// StartupApproved values beside the Run keys. The list and both front ends only ask here.
+// The one door to the entries of the two Run keys: listing them with what the desktop session
+// will really do with each at logon, adding, changing, removing, renaming, switching off and on
+// and snapshotting them, by root and name. Where the entries live is knowledge of the platform:
+// on Linux the XDG autostart folders and their desktop entry files, on Windows the Run values
+// and the StartupApproved values beside them. Nothing above this interface knows a key path.
 
 #include "Registry.h"
 
@@ -73,14 +74,30 @@ public:
   virtual std::size_t longestName(RegistryRoot /*root*/) const { return noNameLimit; }
   static constexpr std::size_t noNameLimit = static_cast<std::size_t>(-1);
 
+  // The names of the entries of root's Run key in list order, exact bytes, without judging any
+  // of them; nothing when the key cannot be listed.
+  virtual std::optional<std::vector<std::string>> names(RegistryRoot root) = 0;
+  // The command of the entry of that name (or of a name that differs from it only in the case
+  // of ASCII letters); empty for an entry that has none or cannot be read, nothing when there
+  // is no such entry.
+  virtual std::optional<std::string> commandOf(RegistryRoot root, std::string_view name) = 0;
+  // Adds the entry, or changes the command of the entry of that name (as commandOf finds it)
+  // and keeps everything else about it, whether it is switched off included. True when written.
+  virtual bool write(RegistryRoot root, std::string_view name, std::string_view command) = 0;
+  // True when root's Run key holds no entry of that name afterwards (one that was not there
+  // counts as gone); false when it could not be removed. Only the entry goes: a switch-off kept
+  // beside the key (forgetSwitch) stays unless that is asked for too.
+  virtual bool remove(RegistryRoot root, std::string_view name) = 0;
+
   // Switches the entry off or on and keeps everything else about it. True when the entry is
   // in the asked state afterwards; false, changing nothing, when it cannot be switched (no
   // such entry, no rights).
   virtual bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) = 0;
 
-  // Called once a Run value is deleted, for what of it lives elsewhere: a switch-off left beside
-  // the key (Windows' StartupApproved) would silently apply to a later entry of the name. The
-  // snapshot taken before keeps it for a restore.
+  // Called once an entry is removed for good, for what of it lives elsewhere: a switch-off left
+  // beside the key (Windows' StartupApproved) would silently apply to a later entry of the name.
+  // The snapshot taken before keeps it for a restore. The starter's own entry, which comes and
+  // goes with the customized entries, keeps the user's switch.
   virtual void forgetSwitch(RegistryRoot /*root*/, std::string_view /*name*/) {}
 
   // Gives an entry a new name and keeps everything else about it (its other settings, whether

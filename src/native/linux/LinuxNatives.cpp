@@ -3,9 +3,10 @@
 #include "BootJobs.h"
 #include "InstallLayout.h"
 #include "LinuxShell.h"
+#include "RegistryStore.h"
 #include "SessionScripts.h"
 #include "SystemdUserUnits.h"
-#include "XdgRegistry.h"
+#include "XdgStartupState.h"
 #include "native/Native.h"
 
 #include <cstdlib>
@@ -59,7 +60,7 @@ std::string ProcLocation::executablePath() const {
 }
 
 std::unique_ptr<Registry> makeNativeRegistry() {
-  return std::make_unique<XdgRegistry>(xdgLocations(&std::getenv));
+  return std::make_unique<RegistryStore>(xdgLocations(&std::getenv).storeFile);
 }
 
 std::unique_ptr<Shell> makeNativeShell() {

@@ -181,7 +181,7 @@ const RegistryStore::Value *RegistryStore::findValue(const Key &key, std::string
 }
 
 std::optional<std::string> RegistryStore::read(RegistryRoot root, std::string_view keyPath,
-                                               std::string_view name) const {
+                                               std::string_view name) {
   const auto contents = load();
   if (!contents)
     return std::nullopt;
@@ -191,8 +191,8 @@ std::optional<std::string> RegistryStore::read(RegistryRoot root, std::string_vi
   return std::nullopt;
 }
 
-std::optional<std::vector<std::string>>
-RegistryStore::enumerateOrFail(RegistryRoot root, std::string_view keyPath) const {
+std::optional<std::vector<std::string>> RegistryStore::enumerateOrFail(RegistryRoot root,
+                                                                       std::string_view keyPath) {
   Contents contents = loadOrThrow();
   const auto key = find(contents.keys, root, keyPath);
   if (!key)
@@ -205,7 +205,7 @@ RegistryStore::enumerateOrFail(RegistryRoot root, std::string_view keyPath) cons
 }
 
 std::optional<std::vector<std::string>> RegistryStore::enumerate(RegistryRoot root,
-                                                                 std::string_view keyPath) const {
+                                                                 std::string_view keyPath) {
   try {
     return enumerateOrFail(root, keyPath);
   } catch (const FileError &) {

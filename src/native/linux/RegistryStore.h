@@ -1,8 +1,9 @@
 #pragma once
-// The per-user file that holds every registry key that is not a Run key: the program's
-// settings, the background-mode value, the suite value. The program and the companion starter
-// write it from two processes, so every change is a locked read-change-write of the whole file,
-// replaced atomically.
+// The registry of a Linux session: one per-user file that holds the program's own keys (its
+// settings, the background-mode value, the suite value, the switched-off customized entries);
+// the Run keys are the autostart folders, reached through XdgStartupState. The program and the
+// companion starter write it from two processes, so every change is a locked read-change-write of
+// the whole file, replaced atomically.
 //
 // Format: UTF-8 or any other bytes, LF line ends. "[<root>\<key path>]" opens a key,
 // "<name>=<data>" is a value. '%', control characters and, where they would be read as syntax,
@@ -22,21 +23,22 @@
 
 namespace lw {
 
-class RegistryStore {
+class RegistryStore : public Registry {
 public:
   explicit RegistryStore(std::string file) : path(std::move(file)) {}
 
   std::optional<std::string> read(RegistryRoot root, std::string_view keyPath,
-                                  std::string_view name) const;
+                                  std::string_view name) override;
   std::optional<std::vector<std::string>> enumerate(RegistryRoot root,
-                                                    std::string_view keyPath) const;
-  // The same, but a file that exists and cannot be read (not a regular file, no permission,
-  // larger than textfile::dataReadLimit) is a FileError instead of an absent key.
+                                                    std::string_view keyPath) override;
+  // A file that exists and cannot be read (not a regular file, no permission, larger than
+  // textfile::dataReadLimit) is a FileError here instead of an absent key.
   std::optional<std::vector<std::string>> enumerateOrFail(RegistryRoot root,
-                                                          std::string_view keyPath) const;
+                                                          std::string_view keyPath) override;
   bool write(RegistryRoot root, std::string_view keyPath, std::string_view name,
-             std::string_view data);
-  bool remove(RegistryRoot root, std::string_view keyPath, std::string_view name);
+             std::string_view data) override;
+  bool remove(RegistryRoot root, std::string_view keyPath, std::string_view name) override;
+  std::vector<std::string> storeFiles() const override { return {path}; }
 
   const std::string &file() const { return path; }
 

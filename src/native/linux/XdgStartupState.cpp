@@ -1,7 +1,6 @@
 #include "XdgStartupState.h"
 
 #include "DesktopVerdict.h"
-#include "XdgRegistry.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -136,7 +135,7 @@ std::vector<RunEntry> XdgStartupState::rowsOf(RegistryRoot root,
   return rows;
 }
 
-std::optional<std::string> XdgStartupState::read(RegistryRoot root, std::string_view name) {
+std::optional<std::string> XdgStartupState::commandOf(RegistryRoot root, std::string_view name) {
   const auto file = folders(root).find(name);
   if (!file || (root == RegistryRoot::CurrentUser && machineSwitch(name)))
     return std::nullopt;
@@ -144,16 +143,16 @@ std::optional<std::string> XdgStartupState::read(RegistryRoot root, std::string_
   return loaded.entry ? loaded.entry->command(file->path) : std::string();
 }
 
-std::optional<std::vector<std::string>> XdgStartupState::enumerate(RegistryRoot root) {
+std::optional<std::vector<std::string>> XdgStartupState::names(RegistryRoot root) {
   const auto files = folders(root).list();
   if (!files)
     return std::nullopt;
-  std::vector<std::string> names;
-  names.reserve(files->size());
+  std::vector<std::string> listed;
+  listed.reserve(files->size());
   for (const auto &file : *files)
     if (root == RegistryRoot::LocalMachine || !machineSwitch(file.name))
-      names.push_back(file.name);
-  return names;
+      listed.push_back(file.name);
+  return listed;
 }
 
 std::vector<std::string> XdgStartupState::entryFolders() const {

@@ -1,7 +1,6 @@
 #pragma once
 // The two Run keys of a Linux session as the session sees them: every autostart file with what
-// the session will do with it, switching entries off and on, and the Run values the registry
-// layer reads and writes. XdgRegistry asks here for its Run keys, so that both agree.
+// the session will do with it, adding, changing and removing entries, switching them off and on.
 //
 // The user key is $XDG_CONFIG_HOME/autostart; the machine key is the "autostart" folder of every
 // $XDG_CONFIG_DIRS entry, merged by name. A user file hides a machine file of the same name, as
@@ -18,6 +17,7 @@
 #include "AutostartFolders.h"
 #include "CommandLine.h"
 #include "DesktopVerdict.h"
+#include "XdgLocations.h"
 #include "platform/StartupState.h"
 #include "support/TextFile.h"
 
@@ -25,8 +25,6 @@
 #include <memory>
 
 namespace lw {
-
-struct XdgLocations;
 
 class XdgStartupState : public StartupState {
 public:
@@ -56,16 +54,13 @@ public:
   bool usableName(RegistryRoot root, std::string_view name) const override;
   std::size_t longestName(RegistryRoot root) const override;
 
-  // The Run keys as registry values: every listed entry is a value whose data is its command
-  // (empty when unreadable). Names are the exact file names.
-  std::optional<std::string> read(RegistryRoot root, std::string_view name);
-  std::optional<std::vector<std::string>> enumerate(RegistryRoot root);
-  // Creates the entry, or changes the command of the entry of that name (or of a name that
-  // differs only in case) and keeps everything else, whether it is switched off included.
+  // Names are the exact file names; an unreadable entry's command is empty.
+  std::optional<std::vector<std::string>> names(RegistryRoot root) override;
+  std::optional<std::string> commandOf(RegistryRoot root, std::string_view name) override;
   // False when the name's file is a link or not a regular file, which is never written through.
-  bool write(RegistryRoot root, std::string_view name, std::string_view command);
-  // True when the key lists no entry of that name afterwards.
-  bool remove(RegistryRoot root, std::string_view name);
+  bool write(RegistryRoot root, std::string_view name, std::string_view command) override;
+  // Every folder's file of the name goes; the switch is in the file and goes with it.
+  bool remove(RegistryRoot root, std::string_view name) override;
 
 private:
   AutostartFolders &folders(RegistryRoot root) {

@@ -90,6 +90,24 @@ void WindowsStartupState::list(RegistryRoot root, std::vector<RunEntry> &result)
   }
 }
 
+std::optional<std::vector<std::string>> WindowsStartupState::names(RegistryRoot root) {
+  return registry.enumerate(root, run);
+}
+
+std::optional<std::string> WindowsStartupState::commandOf(RegistryRoot root,
+                                                          std::string_view name) {
+  return registry.read(root, run, name);
+}
+
+bool WindowsStartupState::write(RegistryRoot root, std::string_view name,
+                                std::string_view command) {
+  return registry.write(root, run, name, command);
+}
+
+bool WindowsStartupState::remove(RegistryRoot root, std::string_view name) {
+  return registry.remove(root, run, name);
+}
+
 bool WindowsStartupState::setEnabled(RegistryRoot root, std::string_view name, bool enabled) {
   if (!registry.read(root, run, name))
     return false;

@@ -24,6 +24,11 @@ public:
       : registry(store), run(std::move(runPath)), approved(std::move(approvedPath)) {}
 
   std::optional<std::vector<RunEntry>> entries(RegistryRoot root) override;
+  // The Run values of one view of the key, as the registry holds them.
+  std::optional<std::vector<std::string>> names(RegistryRoot root) override;
+  std::optional<std::string> commandOf(RegistryRoot root, std::string_view name) override;
+  bool write(RegistryRoot root, std::string_view name, std::string_view command) override;
+  bool remove(RegistryRoot root, std::string_view name) override;
   bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) override;
   bool rename(RegistryRoot root, std::string_view from, std::string_view to) override;
   // The value's type and bytes and its StartupApproved value, or that it has none; see

@@ -1,6 +1,4 @@
-#include "XdgRegistry.h"
-
-#include "support/Toolbox.h"
+#include "XdgLocations.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -54,47 +52,6 @@ XdgLocations xdgLocations(const std::function<const char *(const char *)> &lookU
     locations.systemNewEntries = "/etc/xdg/autostart";
   locations.storeFile = configHome + "/launchwright/registry.ini";
   return locations;
-}
-
-XdgRegistry::XdgRegistry(const XdgLocations &locations, XdgStartupState::Environment environment)
-    : autostart(locations, std::move(environment)), store(locations.storeFile) {}
-
-bool XdgRegistry::isRunKey(std::string_view keyPath) {
-  return sameRegistryName(keyPath, keys::run);
-}
-
-std::optional<std::string> XdgRegistry::read(RegistryRoot root, std::string_view keyPath,
-                                             std::string_view name) {
-  if (isRunKey(keyPath))
-    return autostart.read(root, name);
-  return store.read(root, keyPath, name);
-}
-
-std::optional<std::vector<std::string>> XdgRegistry::enumerate(RegistryRoot root,
-                                                               std::string_view keyPath) {
-  if (isRunKey(keyPath))
-    return autostart.enumerate(root);
-  return store.enumerate(root, keyPath);
-}
-
-std::optional<std::vector<std::string>> XdgRegistry::enumerateOrFail(RegistryRoot root,
-                                                                     std::string_view keyPath) {
-  if (isRunKey(keyPath))
-    return autostart.enumerate(root);
-  return store.enumerateOrFail(root, keyPath);
-}
-
-bool XdgRegistry::write(RegistryRoot root, std::string_view keyPath, std::string_view name,
-                        std::string_view data) {
-  if (isRunKey(keyPath))
-    return autostart.write(root, name, data);
-  return store.write(root, keyPath, name, data);
-}
-
-bool XdgRegistry::remove(RegistryRoot root, std::string_view keyPath, std::string_view name) {
-  if (isRunKey(keyPath))
-    return autostart.remove(root, name);
-  return store.remove(root, keyPath, name);
 }
 
 } // namespace lw
