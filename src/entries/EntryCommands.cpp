@@ -23,7 +23,7 @@ bool changeInPlace(EntryStore &store, const EntryValues &old, const EntryValues 
     return false;
   if (entry.command == old.command)
     return true;
-  return store.system().registry.write(root, keys::run, entry.name, entry.command);
+  return store.system().startup.write(root, entry.name, entry.command);
 }
 
 } // namespace
@@ -121,7 +121,7 @@ SaveOutcome saveEntry(EntryStore &store, const std::optional<EntryValues> &old,
       announce();
   }
   if (runKeyKind)
-    return store.system().registry.write(rootOf(entry.kind), keys::run, entry.name, entry.command)
+    return store.system().startup.write(rootOf(entry.kind), entry.name, entry.command)
                ? SaveOutcome::Saved
                : SaveOutcome::WriteFailed;
   store.addEntry(entry.name, entry.command, entry.schedule + store.toolbox.currentStamp());

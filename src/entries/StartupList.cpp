@@ -154,20 +154,19 @@ StartupListing readStartupList(const Platform &platform, Toolbox &toolbox,
 
 void updateStarterValue(Toolbox &toolbox, bool customizedEntriesExist,
                         std::string_view starterFile) {
-  toolbox.keyPath = keys::run;
+  StartupState &startup = toolbox.system().startup;
   if (!customizedEntriesExist) {
-    toolbox.deleteValue(1, starterValueName);
+    // The user's switch of the starter's entry stays for when it comes back.
+    startup.remove(RegistryRoot::CurrentUser, starterValueName);
     return;
   }
   // Rewriting an entry that is already right could undo what the user did to it since, such as
   // switching it off; only a missing entry or another command is written (an older unquoted
   // path with blanks is another command: it gets its quotes).
-  const StartupState &startup = toolbox.system().startup;
   const std::string program = toolbox.starterFile(starterFile);
-  const auto held =
-      toolbox.system().registry.read(RegistryRoot::CurrentUser, keys::run, starterValueName);
+  const auto held = startup.commandOf(RegistryRoot::CurrentUser, starterValueName);
   if (!held || !startup.isProgramCommand(*held, program))
-    toolbox.writeValue(1, starterValueName, startup.programCommand(program));
+    startup.write(RegistryRoot::CurrentUser, starterValueName, startup.programCommand(program));
 }
 
 } // namespace lw

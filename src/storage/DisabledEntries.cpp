@@ -1,18 +1,13 @@
 #include "DisabledEntries.h"
 
-#include "support/Toolbox.h"
+#include "support/ProgramValues.h"
 
 #include <algorithm>
 
 namespace lw {
 
-namespace {
-constexpr const char *disabledMark = "1";
-} // namespace
-
 std::vector<std::string> disabledCustomizedNames(Registry &registry) {
-  return registry.enumerateOrFail(RegistryRoot::CurrentUser, keys::disabledCustomized)
-      .value_or(std::vector<std::string>{});
+  return ProgramValues(registry).switchedOffCustomized().value_or(std::vector<std::string>{});
 }
 
 bool isCustomizedDisabled(Registry &registry, const std::string &name) {
@@ -23,9 +18,7 @@ bool isCustomizedDisabled(Registry &registry, const std::string &name) {
 }
 
 bool setCustomizedDisabled(Registry &registry, const std::string &name, bool disabled) {
-  if (disabled)
-    return registry.write(RegistryRoot::CurrentUser, keys::disabledCustomized, name, disabledMark);
-  return registry.remove(RegistryRoot::CurrentUser, keys::disabledCustomized, name);
+  return ProgramValues(registry).setCustomizedSwitchedOff(name, disabled);
 }
 
 } // namespace lw

@@ -153,7 +153,7 @@ bool EntryStore::holdsEntry(EntryKind kind, const std::string &name, bool view32
         return true;
     return false;
   }
-  const auto names = platform.registry.enumerate(rootOf(kind, view32), keys::run);
+  const auto names = platform.startup.names(rootOf(kind, view32));
   return names && std::find(names->begin(), names->end(), name) != names->end();
 }
 
@@ -169,7 +169,7 @@ std::vector<std::string> EntryStore::namesLike(EntryKind kind, const std::string
         names.push_back(body.lines[at]);
     return names;
   }
-  for (auto &listed : platform.registry.enumerate(rootOf(kind, view32), keys::run).value_or(names))
+  for (auto &listed : platform.startup.names(rootOf(kind, view32)).value_or(names))
     if (sameRegistryName(listed, name))
       names.push_back(std::move(listed));
   return names;
@@ -232,7 +232,7 @@ RemovalOutcome EntryStore::removeWithBackup(EntryKind kind, const std::string &n
       setCustomizedDisabled(platform.registry, name, false);
       removed = true;
     } else {
-      removed = platform.registry.remove(rootOf(kind, view32), keys::run, name);
+      removed = platform.startup.remove(rootOf(kind, view32), name);
       if (removed)
         platform.startup.forgetSwitch(rootOf(kind, view32), name);
     }

@@ -49,7 +49,7 @@ std::vector<Holder> recordHolders(EntryStore &store, EntryKind kind, bool view32
             command = entry.command;
       } else {
         command = store.system()
-                      .registry.read(rootOf(holderKind, holderView32), keys::run, held)
+                      .startup.commandOf(rootOf(holderKind, holderView32), held)
                       .value_or(std::string());
       }
       Holder holder{holderKind, holderView32, std::move(held), sameKind, {}, {}};
@@ -102,8 +102,7 @@ RestoreReport restore(EntryStore &store, Toolbox &toolbox, const BackupRecord &r
         result.restored =
             platform.startup.restoreSnapshot(rootOf(*kind, view32), record.name, copy->snapshot);
       } else {
-        toolbox.keyPath = keys::run;
-        result.restored = toolbox.writeValue(static_cast<int>(*kind), record.name, record.command);
+        result.restored = platform.startup.write(rootOf(*kind), record.name, record.command);
       }
       if (!result.restored && copy)
         result.why = copy->file;

@@ -52,7 +52,7 @@ std::string backupKindLabel(const std::string &kindLine, const LanguageTable &te
 std::string restoreQuestion(const BackupRecord &record, const LanguageTable &texts);
 
 // The walk of "Reverse Startup Changes": offers each record, oldest first, and restores what
-// the answers take through `toolbox` (the main window's; keyPath is set before each write). A
+// the answers take (`toolbox` is the main window's, for the current time). A
 // record with a full copy puts back exactly what was recorded: a Run entry's files through the
 // platform's snapshot, a customized entry's schedule line and switch. One without a copy goes
 // back as older versions put it: the command into its Run key, or a customized entry with
