@@ -40,9 +40,6 @@ namespace {
 // gives the rest of the desktop time to come up before the first entries are started.
 constexpr std::chrono::milliseconds autostartWait{5500};
 
-// The suite program's value that this program removes when it is closed or ended.
-constexpr const char *suiteActiveName = "active";
-
 constexpr int columnWidths[] = {100, 100, 230, 120};
 // Room for the cell's margins and focus frame beside a label.
 constexpr int kindColumnPadding = 16;
@@ -267,7 +264,7 @@ void MainDialog::chooseLanguage(const std::string &header) {
 }
 
 void MainDialog::consumeAutostartMarker() {
-  if (!logonmarker::take(platform.registry))
+  if (!ProgramValues(platform.registry).takeLogonMarker())
     return;
   platform.clock.sleepFor(autostartWait);
   launcher.startedByAutostart = true;
@@ -284,14 +281,12 @@ std::string MainDialog::cellText(int row, int column) const {
 }
 
 void MainDialog::deleteBackgroundControl() {
-  toolbox.keyPath = keys::control;
-  toolbox.deleteValue(0, backgroundControlName);
+  ProgramValues(platform.registry).clearBackgroundControl();
 }
 
 void MainDialog::removeRunningValues() {
   deleteBackgroundControl();
-  toolbox.keyPath = keys::suite;
-  toolbox.deleteValue(0, suiteActiveName);
+  ProgramValues(platform.registry).clearSuiteActive();
 }
 
 void MainDialog::closeEvent(QCloseEvent *event) {

@@ -15,8 +15,7 @@ void MainDialog::minimizeToTray() {
     showMinimized();
     hide();
   }
-  toolbox.keyPath = keys::control;
-  toolbox.writeValue(0, backgroundControlName, backgroundControlData);
+  ProgramValues(platform.registry).markBackgroundControl();
 }
 
 void MainDialog::showAtStart() {

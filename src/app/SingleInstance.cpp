@@ -1,7 +1,7 @@
 #include "SingleInstance.h"
 
 #include "MainDialog.h"
-#include "support/Toolbox.h"
+#include "support/ProgramValues.h"
 
 #include <cstdio>
 
@@ -25,7 +25,7 @@ int handOverToRunningInstance(SingleInstance &instance, Registry &registry) {
     return 1;
   }
   // A logon start that finds the program running leaves it where it is (in the tray).
-  if (logonmarker::take(registry))
+  if (ProgramValues(registry).takeLogonMarker())
     return 0;
   return instance.askToShow() ? 0 : 1;
 }

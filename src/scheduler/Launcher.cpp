@@ -102,15 +102,13 @@ void Launcher::reload() {
 
   if (startedByAutostart && minimizeToTray)
     minimizeToTray();
-  toolbox.keyPath = keys::control;
-  toolbox.writeValue(0, backgroundControlName, backgroundControlData);
+  ProgramValues(platform.registry).markBackgroundControl();
   reloadPending = false;
 }
 
 std::set<std::string> Launcher::readDisabledNames() const {
   std::set<std::string> result;
-  if (const auto names =
-          platform.registry.enumerateOrFail(RegistryRoot::CurrentUser, keys::disabledCustomized))
+  if (const auto names = ProgramValues(platform.registry).switchedOffCustomized())
     for (const auto &name : *names)
       result.insert(folded(name));
   return result;

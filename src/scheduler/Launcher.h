@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "support/FileError.h"
+#include "support/ProgramValues.h"
 #include "support/Toolbox.h"
 
 #include <cstdint>
@@ -13,12 +14,6 @@
 #include <vector>
 
 namespace lw {
-
-// The machine-wide value that tells other programs that customized entries are being started in
-// the background. Written on every reload of the entries; the main window deletes it when the
-// user brings the window back or ends the program.
-inline constexpr const char *backgroundControlName = "background control";
-inline constexpr const char *backgroundControlData = "active";
 
 // The timer side of the customized entries: a copy of the entries file kept between ticks, and
 // one tick that starts every entry whose schedule has come due and then records all their new

@@ -1,6 +1,6 @@
 #include "Starter.h"
 
-#include "support/Toolbox.h"
+#include "support/ProgramValues.h"
 
 #include <filesystem>
 
@@ -14,10 +14,10 @@ bool runStarter(Registry &registry, const ProgramLocation &location, const Progr
   if (cut == std::string::npos)
     return false;
 
-  logonmarker::set(registry);
+  ProgramValues(registry).setLogonMarker();
   if (start(program))
     return true;
-  logonmarker::take(registry);
+  ProgramValues(registry).takeLogonMarker();
   return false;
 }
 

@@ -14,16 +14,11 @@ namespace lw {
 using TimeStamp = std::string;
 
 // The small utility object every part of the program holds its own copy of: where the
-// program's files are, the configuration file, number text, registry access by mode and the
-// calendar arithmetic of the scheduler.
+// program's files are, the configuration file, number text and the calendar arithmetic of the
+// scheduler.
 class Toolbox {
 public:
   explicit Toolbox(const Platform &system) : platform(&system) {}
-
-  // Registry key path for the next registry operation whose mode uses it.
-  std::string keyPath;
-  // Value names of the last enumeration.
-  std::vector<std::string> valueNames;
 
   // --- program directory, configuration, number text ---
 
@@ -54,19 +49,6 @@ public:
   static std::int32_t powerOf(std::int32_t base, std::int32_t exponent);
   static std::string padWithZeros(std::string text, std::size_t width);
 
-  // --- registry by mode ---
-
-  static constexpr const char *missingKeyText = "Registry key was not found :-( ";
-
-  // Mode 1: current user + keyPath; 2: local machine + keyPath; 3: the settings key.
-  std::string readValue(int mode, std::string_view name);
-  // Empties valueNames, then lists the key's value names; false when the key cannot be opened.
-  bool enumerateValues(RegistryRoot root, std::string_view path);
-  // Mode 0: local machine + keyPath; 1: current user + keyPath. True when written.
-  bool writeValue(int mode, std::string_view name, std::string_view data);
-  // Mode 0 and 1 as writeValue; 3: the settings key. True when the value is gone afterwards.
-  bool deleteValue(int mode, std::string_view name);
-
   // --- calendar ---
 
   static std::string monthName(int month);
@@ -89,45 +71,5 @@ private:
   std::string joined(std::string directory, std::string_view fileName) const;
   const Platform *platform;
 };
-
-// Registry locations the program uses.
-namespace keys {
-inline constexpr const char *run = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-inline constexpr const char *settingsRead = "SOFTWARE\\Kestrum\\Kestrumsoft Runwarden";
-inline constexpr const char *settingsDelete = "Software\\Kestrum\\Kestrumsoft Runwarden";
-inline constexpr const char *control = "SOFTWARE\\Kestrum\\Kestrumsoft Launchwright";
-inline constexpr const char *suite = "Software\\Kestrum\\Kestrumsoft Toolhaven";
-// Customized entries switched off by the user, one value per entry name under the current
-// user; kept apart from the entries file so that its format stays as it is.
-inline constexpr const char *disabledCustomized =
-    "SOFTWARE\\Kestrum\\Kestrumsoft Launchwright\\Disabled entries";
-} // namespace keys
-
-// The program's own values (the logon marker, the background control, the suite's state) live
-// under HKEY_LOCAL_MACHINE in the original design, which a standard Windows user cannot write.
-// They are written there when possible and otherwise under the same key of the current user;
-// reads look in both, the machine first, and a removal clears both.
-namespace ownvalues {
-std::optional<std::string> read(Registry &registry, std::string_view path, std::string_view name);
-bool write(Registry &registry, std::string_view path, std::string_view name, std::string_view data);
-bool remove(Registry &registry, std::string_view path, std::string_view name);
-// Every key but the Run key belongs to the program.
-bool isOwnKey(std::string_view path);
-} // namespace ownvalues
-
-// The logon marker: the starter sets "Autostart" to "x" and notes when, beside it, in seconds
-// of the system clock; the program it starts takes the marker back. A marker older than a logon
-// start can take was left by a program that ended at once, and whoever finds it takes it back
-// without acting on it. One without the note (an older starter's) counts as fresh.
-namespace logonmarker {
-inline constexpr const char *name = "Autostart";
-inline constexpr const char *data = "x";
-inline constexpr const char *setAt = "Autostart set";
-inline constexpr std::int64_t staleAfterSeconds = 120;
-std::int64_t now();
-void set(Registry &registry);
-// Takes the marker back; true when it was there and fresh, that is a logon start.
-bool take(Registry &registry);
-} // namespace logonmarker
 
 } // namespace lw
