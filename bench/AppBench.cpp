@@ -7,8 +7,8 @@
 #include "app/Tray.h"
 #include "entries/CustomizedTiming.h"
 #include "native/Native.h"
-#include "native/linux/XdgRegistry.h"
-#include "platform/RunKeyStartupState.h"
+#include "native/linux/RegistryStore.h"
+#include "native/linux/XdgLocations.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -24,9 +24,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace lw {
@@ -46,39 +44,8 @@ void ensureApplication() {
   }
 }
 
-// Run keys in memory, enumerated in the order the values were first written.
-class MemoryRegistry : public Registry {
-public:
-  std::optional<std::string> read(RegistryRoot root, std::string_view keyPath,
-                                  std::string_view name) override {
-    const Key &key = keys[{root, std::string(keyPath)}];
-    const auto value = key.data.find(std::string(name));
-    if (value == key.data.end())
-      return std::nullopt;
-    return value->second;
-  }
-  std::optional<std::vector<std::string>> enumerate(RegistryRoot root,
-                                                    std::string_view keyPath) override {
-    return keys[{root, std::string(keyPath)}].order;
-  }
-  bool write(RegistryRoot root, std::string_view keyPath, std::string_view name,
-             std::string_view data) override {
-    Key &key = keys[{root, std::string(keyPath)}];
-    if (key.data.insert_or_assign(std::string(name), std::string(data)).second)
-      key.order.emplace_back(name);
-    return true;
-  }
-  bool remove(RegistryRoot, std::string_view, std::string_view) override { return true; }
-
-private:
-  struct Key {
-    std::vector<std::string> order;
-    std::unordered_map<std::string, std::string> data;
-  };
-  std::map<std::pair<RegistryRoot, std::string>, Key> keys;
-};
-
 struct NoTray : Tray {
+  bool available() const override { return false; }
   bool add() override { return false; }
   void remove() override {}
   bool isShown() const override { return false; }
@@ -114,18 +81,18 @@ struct ListProgram {
     base.writeFile("0013cst.ini", bytes);
     // The starter value that every refresh writes is one of the user's entries from the start,
     // so that each start-up lists the same rows.
-    registry.write(RegistryRoot::CurrentUser, keys::run, "Launchwright", base.file("rwlaunch"));
+    startup.put(RegistryRoot::CurrentUser, "Launchwright", base.file("rwlaunch"));
     for (std::int64_t i = 1; i < runCount; ++i)
-      registry.write(RegistryRoot::CurrentUser, keys::run, entryName("User", i),
-                     "/usr/bin/user-tool --n " + std::to_string(i));
+      startup.put(RegistryRoot::CurrentUser, entryName("User", i),
+                  "/usr/bin/user-tool --n " + std::to_string(i));
     for (std::int64_t i = 0; i < runCount; ++i)
-      registry.write(RegistryRoot::LocalMachine, keys::run, entryName("Machine", i),
-                     "/usr/bin/machine-tool --n " + std::to_string(i));
+      startup.put(RegistryRoot::LocalMachine, entryName("Machine", i),
+                  "/usr/bin/machine-tool --n " + std::to_string(i));
   }
 
   bench::BenchProgram base;
-  MemoryRegistry registry;
-  RunKeyStartupState startup{registry};
+  test::FakeRegistry registry;
+  test::FakeStartupState startup;
   Platform platform;
 };
 
@@ -174,8 +141,8 @@ void BM_SwitchedOffList(benchmark::State &state) {
     store += entryName("Entry", i) + "=1\n";
   std::filesystem::create_directories(dir);
   std::ofstream(locations.storeFile, std::ios::binary) << store;
-  XdgRegistry registry(locations);
-  RunKeyStartupState startup{registry};
+  RegistryStore registry(locations.storeFile);
+  test::FakeStartupState startup;
   const Platform platform{registry,
                           program.base.platform().shell,
                           program.base.platform().clock,
@@ -243,6 +210,25 @@ void BM_BareQtList(benchmark::State &state) {
 }
 BENCHMARK(BM_BareQtList)->Arg(1000)->Unit(benchmark::kMillisecond);
 
+// The entries of another startup state as bare Run values, everything starting.
+class PlainListing : public test::FakeStartupState {
+public:
+  explicit PlainListing(StartupState &judging) : real(judging) {}
+  std::optional<std::vector<RunEntry>> entries(RegistryRoot root) override {
+    std::vector<RunEntry> rows;
+    for (auto &name : real.names(root).value_or(std::vector<std::string>{})) {
+      RunEntry row;
+      row.command = real.commandOf(root, name).value_or(std::string());
+      row.name = std::move(name);
+      rows.push_back(std::move(row));
+    }
+    return rows;
+  }
+
+private:
+  StartupState &real;
+};
+
 // A refresh of 1,000 user and 1,000 machine autostart files in temporary XDG folders. Arg 1
 // asks the platform's own startup state, which judges every file for the Status column; arg 0
 // lists the same folders as bare Run values, everything starting: the refresh without Status.
@@ -265,9 +251,9 @@ void BM_RefreshStatus(benchmark::State &state) {
   setenv("XDG_CONFIG_HOME", config.c_str(), 1);
   setenv("XDG_CONFIG_DIRS", system.c_str(), 1);
   setenv("XDG_CURRENT_DESKTOP", "KDE", 1);
-  XdgRegistry registry(xdgLocations(&std::getenv));
-  RunKeyStartupState plain(registry);
+  RegistryStore registry(xdgLocations(&std::getenv).storeFile);
   const auto native = makeNativeStartupState();
+  PlainListing plain(*native);
   Platform &stand = base.platform();
   Platform platform{registry,
                     stand.shell,

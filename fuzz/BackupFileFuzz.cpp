@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   fuzz.put(lw::backupFileName, file);
   fuzz.put(lw::customEntriesFileName, "");
   fuzz.prompter.reset(answers);
-  fuzz.registry.machineDenied = !answers.empty() && (static_cast<unsigned char>(answers[0]) & 0x80);
+  fuzz.denyMachine(!answers.empty() && (static_cast<unsigned char>(answers[0]) & 0x80));
 
   static lw::LanguageTable texts = [&] {
     lw::LanguageTable table(fuzz.platform);
@@ -68,8 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   if (kind == lw::EntryKind::Customized) {
     again.addEntry("Fuzzed", "fuzzed --now", "000000000000000x00200601010000");
   } else {
-    toolbox.keyPath = lw::keys::run;
-    present = toolbox.writeValue(static_cast<int>(kind), "Fuzzed", "fuzzed --now");
+    present = fuzz.startup.write(lw::rootOf(kind), "Fuzzed", "fuzzed --now");
   }
   const auto outcome = again.removeWithBackup(kind, "Fuzzed", "fuzzed --now");
   LW_FUZZ_CHECK(outcome ==

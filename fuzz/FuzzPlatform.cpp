@@ -1,7 +1,5 @@
 #include "FuzzPlatform.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -10,13 +8,6 @@
 namespace lw::fuzz {
 
 namespace {
-
-std::string fold(std::string_view text) {
-  std::string folded(text);
-  for (auto &c : folded)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return folded;
-}
 
 class StillClock : public Clock {
 public:
@@ -50,51 +41,6 @@ std::string makeDirectory() {
 
 } // namespace
 
-std::optional<std::string> MapRegistry::read(RegistryRoot root, std::string_view keyPath,
-                                             std::string_view name) {
-  auto key = keys.find({root, fold(keyPath)});
-  if (key != keys.end())
-    for (const auto &[valueName, data] : key->second)
-      if (fold(valueName) == fold(name))
-        return data;
-  return std::nullopt;
-}
-
-std::optional<std::vector<std::string>> MapRegistry::enumerate(RegistryRoot root,
-                                                               std::string_view keyPath) {
-  auto key = keys.find({root, fold(keyPath)});
-  if (key == keys.end())
-    return std::nullopt;
-  std::vector<std::string> names;
-  for (const auto &value : key->second)
-    names.push_back(value.first);
-  return names;
-}
-
-bool MapRegistry::write(RegistryRoot root, std::string_view keyPath, std::string_view name,
-                        std::string_view data) {
-  ++writes;
-  if (root == RegistryRoot::LocalMachine && machineDenied)
-    return false;
-  auto &key = keys[{root, fold(keyPath)}];
-  for (auto &value : key)
-    if (fold(value.first) == fold(name)) {
-      value.second = data;
-      return true;
-    }
-  key.emplace_back(name, data);
-  return true;
-}
-
-bool MapRegistry::remove(RegistryRoot root, std::string_view keyPath, std::string_view name) {
-  if (root == RegistryRoot::LocalMachine && machineDenied)
-    return false;
-  auto key = keys.find({root, fold(keyPath)});
-  if (key != keys.end())
-    std::erase_if(key->second, [&](const auto &value) { return fold(value.first) == fold(name); });
-  return true;
-}
-
 bool BitPrompter::ask(const std::string &, const std::string &) {
   ++questions;
   if (next / 8 >= bits.size())
@@ -125,6 +71,16 @@ FuzzPlatform::FuzzPlatform()
   for (const char *name : {"config.ini", "0013trl.ini"})
     std::filesystem::copy_file(std::filesystem::path(LW_RESOURCE_DIR) / name,
                                std::filesystem::path(directory) / name);
+}
+
+void FuzzPlatform::denyMachine(bool denied) {
+  if (denied) {
+    registry.denyWrites(RegistryRoot::LocalMachine);
+    startup.denyWrites(RegistryRoot::LocalMachine);
+  } else {
+    registry.allowWrites(RegistryRoot::LocalMachine);
+    startup.allowWrites(RegistryRoot::LocalMachine);
+  }
 }
 
 FuzzPlatform::~FuzzPlatform() {

@@ -1,15 +1,14 @@
 #pragma once
 // A self-contained stand-in for the operating system, for the fuzz targets: a program
-// directory on a RAM disk where there is one (the store fsyncs every write), an in-memory
-// registry, a fixed clock and a prompter that answers from the fuzz input.
+// directory on a RAM disk where there is one (the store fsyncs every write), the tests' fake
+// registry and Run keys, a fixed clock and a prompter that answers from the fuzz input.
 
+#include "FakePlatform.h"
 #include "platform/Platform.h"
-#include "platform/RunKeyStartupState.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,24 +26,6 @@ namespace lw::fuzz {
     if (!(condition))                                                                              \
       ::lw::fuzz::broken(#condition);                                                              \
   } while (false)
-
-class MapRegistry : public Registry {
-public:
-  std::optional<std::string> read(RegistryRoot root, std::string_view keyPath,
-                                  std::string_view name) override;
-  std::optional<std::vector<std::string>> enumerate(RegistryRoot root,
-                                                    std::string_view keyPath) override;
-  bool write(RegistryRoot root, std::string_view keyPath, std::string_view name,
-             std::string_view data) override;
-  bool remove(RegistryRoot root, std::string_view keyPath, std::string_view name) override;
-
-  bool machineDenied = false;
-  int writes = 0;
-
-private:
-  using Key = std::vector<std::pair<std::string, std::string>>;
-  std::map<std::pair<RegistryRoot, std::string>, Key> keys;
-};
 
 // Answers from a bit stream; Yes once the stream is used up.
 class BitPrompter : public Prompter {
@@ -80,8 +61,11 @@ public:
   void put(const char *name, std::string_view bytes) const;
   std::string get(const char *name) const;
 
-  MapRegistry registry;
-  RunKeyStartupState startup{registry};
+  // Writes to the machine's keys fail, or succeed again.
+  void denyMachine(bool denied);
+
+  test::FakeRegistry registry;
+  test::FakeStartupState startup;
   RecordingShell shell;
   BitPrompter prompter;
   Platform platform;

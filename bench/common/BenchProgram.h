@@ -1,8 +1,9 @@
 #pragma once
-// A throw-away program directory and a Platform on simple stand-ins, for benchmarks.
+// A throw-away program directory and a Platform on simple stand-ins (the tests' fake registry
+// and Run keys), for benchmarks.
 
+#include "FakePlatform.h"
 #include "platform/Platform.h"
-#include "platform/RunKeyStartupState.h"
 
 #include <filesystem>
 #include <map>
@@ -22,18 +23,6 @@ public:
   Platform &platform() { return system; }
 
 private:
-  struct NullRegistry : Registry {
-    std::optional<std::string> read(RegistryRoot, std::string_view, std::string_view) override {
-      return std::nullopt;
-    }
-    std::optional<std::vector<std::string>> enumerate(RegistryRoot, std::string_view) override {
-      return std::vector<std::string>{};
-    }
-    bool write(RegistryRoot, std::string_view, std::string_view, std::string_view) override {
-      return true;
-    }
-    bool remove(RegistryRoot, std::string_view, std::string_view) override { return true; }
-  };
   struct NullShell : Shell {
     bool open(const std::string &) override { return true; }
   };
@@ -55,13 +44,13 @@ private:
   };
 
   std::filesystem::path dir;
-  NullRegistry registry;
+  test::FakeRegistry registry;
   NullShell shell;
   StillClock clock;
   Location location;
   SilentPrompter prompter;
   NoChooser chooser;
-  RunKeyStartupState startup{registry};
+  test::FakeStartupState startup;
   Platform system;
 };
 

@@ -85,10 +85,10 @@ protected:
   }
 
   void setRun(RegistryRoot root, const std::string &name, const std::string &command) {
-    program.registry.set(root, keys::run, name, command);
+    program.startup.put(root, name, command);
   }
   std::optional<std::string> runValue(RegistryRoot root, const std::string &name) const {
-    return program.registry.get(root, keys::run, name);
+    return program.startup.get(root, name);
   }
   std::optional<std::string> controlValue(const char *name) const {
     return program.registry.get(RegistryRoot::LocalMachine, keys::control, name);

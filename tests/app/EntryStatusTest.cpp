@@ -365,15 +365,15 @@ TEST_F(EntryStatusTest, RefreshKeepsTheStartersSwitchAndRewritesOnlyAChangedComm
   setRun(RegistryRoot::CurrentUser, "Launchwright", starter);
   program.startup.disabled.insert({RegistryRoot::CurrentUser, "Launchwright"});
   open();
-  program.registry.writes = 0;
+  program.startup.writes = 0;
   dialog->refreshList();
-  EXPECT_EQ(program.registry.writes, 0) << "an entry that is right is not written again";
+  EXPECT_EQ(program.startup.writes, 0) << "an entry that is right is not written again";
   EXPECT_EQ(statusOf("Launchwright"), text(613));
 
   setRun(RegistryRoot::CurrentUser, "Launchwright", "/old/place/rwlaunch");
   dialog->refreshList();
   EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Launchwright"), starter);
-  EXPECT_EQ(program.registry.writes, 1);
+  EXPECT_EQ(program.startup.writes, 1);
 }
 
 TEST_F(EntryStatusTest, StarterInAFolderSomeDesktopCannotStartFromSaysWhy) {

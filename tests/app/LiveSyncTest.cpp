@@ -4,7 +4,7 @@
 #include "AppFixture.h"
 #include "CStrings.h"
 
-#include "native/linux/XdgRegistry.h"
+#include "native/linux/RegistryStore.h"
 #include "native/linux/XdgStartupState.h"
 #include "support/TextFile.h"
 
@@ -44,7 +44,7 @@ protected:
     const auto found = environment.find(name);
     return found == environment.end() ? nullptr : found->second.c_str();
   };
-  XdgRegistry registry{xdgLocations(lookUp), lookUp};
+  RegistryStore registry{xdgLocations(lookUp).storeFile};
   XdgStartupState startup{xdgLocations(lookUp), lookUp};
   Platform platform{registry,         program.shell,   program.clock, program.location,
                     program.prompter, program.chooser, startup};

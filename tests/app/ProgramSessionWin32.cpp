@@ -3,7 +3,8 @@
 #include "ProgramSession.h"
 
 #include "native/windows/WindowsRegistry.h"
-#include "support/Toolbox.h"
+#include "native/windows/WindowsStartupState.h"
+#include "support/ProgramValues.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,7 @@ ProgramSession::ProgramSession() {
 
 // A customized entry enters the starter in the user's Run key, which outlives the test's folder.
 ProgramSession::~ProgramSession() {
-  RegDeleteKeyValueA(HKEY_CURRENT_USER, keys::run, "Launchwright");
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, WindowsStartupState::runKey, "Launchwright");
 }
 
 Process ProgramSession::start() const {

@@ -3,7 +3,8 @@
 // with the program's folder first on PATH; the shell is cmd.
 #include "Installation.h"
 
-#include "support/Toolbox.h"
+#include "native/windows/WindowsStartupState.h"
+#include "support/ProgramValues.h"
 #include "support/WideText.h"
 
 #include <algorithm>
@@ -69,7 +70,8 @@ std::vector<std::string> Installation::userSwitchesNow() {
 // A customized entry enters the starter in the user's Run key, and switching one off writes its
 // name to the user's registry; both outlive the test's folders and go with them.
 Installation::~Installation() {
-  RegDeleteKeyValueW(HKEY_CURRENT_USER, wide::fromUtf8(keys::run).c_str(), L"Launchwright");
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, wide::fromUtf8(WindowsStartupState::runKey).c_str(),
+                     L"Launchwright");
   const std::wstring switches = wide::fromUtf8(keys::disabledCustomized);
   for (const auto &name : userSwitchesNow())
     if (std::ranges::find(userSwitchesBefore, name) == userSwitchesBefore.end())

@@ -9,80 +9,6 @@
 
 namespace lw::test {
 
-std::string FakeRegistry::fold(std::string_view text) {
-  std::string folded(text);
-  for (auto &c : folded)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return folded;
-}
-
-FakeRegistry::Key *FakeRegistry::findKey(RegistryRoot root, std::string_view keyPath) {
-  auto it = keys.find({root, fold(keyPath)});
-  return it == keys.end() ? nullptr : &it->second;
-}
-
-const FakeRegistry::Key *FakeRegistry::findKey(RegistryRoot root, std::string_view keyPath) const {
-  auto it = keys.find({root, fold(keyPath)});
-  return it == keys.end() ? nullptr : &it->second;
-}
-
-std::optional<std::string> FakeRegistry::read(RegistryRoot root, std::string_view keyPath,
-                                              std::string_view name) {
-  ++reads;
-  return get(root, keyPath, name);
-}
-
-std::optional<std::vector<std::string>> FakeRegistry::enumerate(RegistryRoot root,
-                                                                std::string_view keyPath) {
-  ++enumerations;
-  const Key *key = findKey(root, keyPath);
-  if (!key)
-    return std::nullopt;
-  std::vector<std::string> names;
-  for (const auto &value : *key)
-    names.push_back(value.name);
-  return names;
-}
-
-bool FakeRegistry::write(RegistryRoot root, std::string_view keyPath, std::string_view name,
-                         std::string_view data) {
-  ++writes;
-  if (std::find(denied.begin(), denied.end(), root) != denied.end())
-    return false;
-  set(root, keyPath, name, data);
-  return true;
-}
-
-bool FakeRegistry::remove(RegistryRoot root, std::string_view keyPath, std::string_view name) {
-  ++removals;
-  if (std::find(denied.begin(), denied.end(), root) != denied.end())
-    return false;
-  if (Key *key = findKey(root, keyPath))
-    std::erase_if(*key, [&](const Value &v) { return fold(v.name) == fold(name); });
-  return true;
-}
-
-void FakeRegistry::set(RegistryRoot root, std::string_view keyPath, std::string_view name,
-                       std::string_view data) {
-  Key &key = keys[{root, fold(keyPath)}];
-  for (auto &value : key) {
-    if (fold(value.name) == fold(name)) {
-      value.data = data;
-      return;
-    }
-  }
-  key.push_back({std::string(name), std::string(data)});
-}
-
-std::optional<std::string> FakeRegistry::get(RegistryRoot root, std::string_view keyPath,
-                                             std::string_view name) const {
-  if (const Key *key = findKey(root, keyPath))
-    for (const auto &value : *key)
-      if (fold(value.name) == fold(name))
-        return value.data;
-  return std::nullopt;
-}
-
 void FixedClock::set(int year, int month, int day, int hour, int minute, int second) {
   // Sakamoto's method, 0 = Sunday.
   static const int offsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
@@ -134,59 +60,11 @@ TempDir::~TempDir() {
 
 std::filesystem::path resourceDir() { return LW_RESOURCE_DIR; }
 
-std::optional<std::vector<RunEntry>> FakeStartupState::entries(RegistryRoot root) {
-  auto listed = RunKeyStartupState::entries(root);
-  for (auto &entry : *listed) {
-    const auto key = std::make_pair(root, entry.name);
-    if (const auto set = verdicts.find(key); set != verdicts.end()) {
-      entry.verdict = set->second.verdict;
-      entry.detail = set->second.detail;
-    }
-    if (disabled.count(key))
-      entry.verdict = StartVerdict::Disabled;
-  }
-  // As on 64-bit Windows: the machine's entries end with its 32-bit key's, marked.
-  if (root == RegistryRoot::LocalMachine) {
-    auto view32 = entries(RegistryRoot::LocalMachine32);
-    for (auto &entry : *view32) {
-      entry.view32 = true;
-      listed->push_back(std::move(entry));
-    }
-  }
-  return listed;
-}
-
-bool FakeStartupState::setEnabled(RegistryRoot root, std::string_view name, bool enabled) {
-  auto listed = RunKeyStartupState::entries(root);
-  const bool exists = std::any_of(listed->begin(), listed->end(),
-                                  [&](const RunEntry &entry) { return entry.name == name; });
-  if (switchFails || !exists)
-    return false;
-  const auto key = std::make_pair(root, std::string(name));
-  if (enabled)
-    disabled.erase(key);
-  else
-    disabled.insert(key);
-  return true;
-}
-
-bool FakeStartupState::rename(RegistryRoot root, std::string_view from, std::string_view to) {
-  if (!RunKeyStartupState::rename(root, from, to))
-    return false;
-  if (disabled.erase({root, std::string(from)}))
-    disabled.insert({root, std::string(to)});
-  return true;
-}
-
-std::optional<std::string> FakeStartupState::missingProgram(std::string_view command) {
-  if (const auto found = missing.find(std::string(command)); found != missing.end())
-    return found->second;
-  return std::nullopt;
-}
-
 TestProgram::TestProgram()
-    : location((dir.path() / "launchwright").generic_string()),
-      startup(registry), platform{registry, shell, clock, location, prompter, chooser, startup} {
+    : location((dir.path() / "launchwright").generic_string()), platform{registry, shell,
+                                                                         clock,    location,
+                                                                         prompter, chooser,
+                                                                         startup} {
   for (const char *name : {"config.ini", "0013trl.ini", "0013cst.ini", "0013bkp.ini"})
     std::filesystem::copy_file(resourceDir() / name, dir.path() / name);
   clock.set(2006, 6, 30, 9, 5);

@@ -1,9 +1,8 @@
 #pragma once
 // Stand-ins for the operating system, shared by the tests of every folder.
 
+#include "FakePlatform.h"
 #include "platform/Platform.h"
-#include "platform/RunKeyStartupState.h"
-#include "support/FileError.h"
 
 #include <atomic>
 #include <deque>
@@ -17,81 +16,6 @@
 #include <vector>
 
 namespace lw::test {
-
-// An in-memory registry with Windows semantics: key paths and value names compare
-// case-insensitively, values enumerate in the order they were first written. It counts every
-// call so that tests can prove that something touched no value.
-class FakeRegistry : public Registry {
-public:
-  std::optional<std::string> read(RegistryRoot root, std::string_view keyPath,
-                                  std::string_view name) override;
-  std::optional<std::vector<std::string>> enumerate(RegistryRoot root,
-                                                    std::string_view keyPath) override;
-  bool write(RegistryRoot root, std::string_view keyPath, std::string_view name,
-             std::string_view data) override;
-  bool remove(RegistryRoot root, std::string_view keyPath, std::string_view name) override;
-  // Throws `unreadable` when set, as a store file that cannot be read does.
-  std::optional<std::vector<std::string>> enumerateOrFail(RegistryRoot root,
-                                                          std::string_view keyPath) override {
-    if (unreadable)
-      throw *unreadable;
-    return enumerate(root, keyPath);
-  }
-  std::optional<FileError> unreadable;
-
-  // Direct access for arranging and checking, not counted.
-  void set(RegistryRoot root, std::string_view keyPath, std::string_view name,
-           std::string_view data);
-  std::optional<std::string> get(RegistryRoot root, std::string_view keyPath,
-                                 std::string_view name) const;
-  // Writes and deletions under this root fail, as without rights for the machine-wide store.
-  void denyWrites(RegistryRoot root) { denied.push_back(root); }
-
-  int reads = 0;
-  int enumerations = 0;
-  int writes = 0;
-  int removals = 0;
-  int calls() const { return reads + enumerations + writes + removals; }
-
-private:
-  struct Value {
-    std::string name;
-    std::string data;
-  };
-  using Key = std::vector<Value>;
-  static std::string fold(std::string_view text);
-  Key *findKey(RegistryRoot root, std::string_view keyPath);
-  const Key *findKey(RegistryRoot root, std::string_view keyPath) const;
-  std::map<std::pair<RegistryRoot, std::string>, Key> keys;
-  std::vector<RegistryRoot> denied;
-};
-
-// The Run keys of the fake registry with verdicts a test sets: every value starts unless it is
-// switched off (setEnabled, or `disabled` directly) or given a verdict; a command names a
-// missing program when `missing` holds it.
-class FakeStartupState : public RunKeyStartupState {
-public:
-  explicit FakeStartupState(Registry &store) : RunKeyStartupState(store) {}
-
-  std::optional<std::vector<RunEntry>> entries(RegistryRoot root) override;
-  bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) override;
-  bool rename(RegistryRoot root, std::string_view from, std::string_view to) override;
-  std::optional<std::string> missingProgram(std::string_view command) override;
-  std::string unstartableCharacters(std::string_view programFile) const override {
-    const auto found = unstartable.find(std::string(programFile));
-    return found == unstartable.end() ? std::string() : found->second;
-  }
-
-  struct Verdict {
-    StartVerdict verdict;
-    std::string detail;
-  };
-  std::map<std::pair<RegistryRoot, std::string>, Verdict> verdicts;
-  std::set<std::pair<RegistryRoot, std::string>> disabled;
-  std::map<std::string, std::string> missing;     // command -> the program it lacks
-  std::map<std::string, std::string> unstartable; // program file -> characters no session takes
-  bool switchFails = false;
-};
 
 // Records every target instead of starting it. With an opener set, documents are shown through
 // that real program instead, so that its exit status can be observed.

@@ -8,7 +8,8 @@
 #include "app/MainDialog.h"
 #include "app/Tray.h"
 #include "native/Native.h"
-#include "native/linux/XdgRegistry.h"
+#include "native/linux/RegistryStore.h"
+#include "native/linux/XdgLocations.h"
 #include "storage/DisabledEntries.h"
 #include "support/TextNumbers.h"
 
@@ -52,7 +53,7 @@ protected:
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     setenv("XDG_CONFIG_DIRS", (program.dir.path() / "xdg").c_str(), 1);
     setenv("XDG_CURRENT_DESKTOP", "KDE", 1);
-    registry = std::make_unique<XdgRegistry>(xdgLocations(&std::getenv));
+    registry = std::make_unique<RegistryStore>(xdgLocations(&std::getenv).storeFile);
     startup = makeNativeStartupState();
     platform = std::make_unique<Platform>(Platform{*registry, program.shell, program.clock,
                                                    program.location, program.prompter,
@@ -95,7 +96,7 @@ protected:
 
   fs::path config = program.dir.path() / "config";
   fs::path autostart = config / "autostart";
-  std::unique_ptr<XdgRegistry> registry;
+  std::unique_ptr<RegistryStore> registry;
   std::unique_ptr<StartupState> startup;
   std::unique_ptr<Platform> platform;
 };

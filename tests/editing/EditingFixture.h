@@ -34,10 +34,10 @@ protected:
   }
 
   std::optional<std::string> runValue(RegistryRoot root, const std::string &name) const {
-    return program.registry.get(root, keys::run, name);
+    return program.startup.get(root, name);
   }
   void setRunValue(RegistryRoot root, const std::string &name, const std::string &command) {
-    program.registry.set(root, keys::run, name, command);
+    program.startup.put(root, name, command);
   }
 
   std::vector<std::string> customLines() const {

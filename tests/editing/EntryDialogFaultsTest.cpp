@@ -35,7 +35,7 @@ TEST_F(EntryDialogFaultsTest, AddIsAnAddInEveryLanguageOfTheTable) {
 }
 
 TEST_F(EntryDialogFaultsTest, RefusedRegistryWriteIsToldInsteadOfAnnounced) {
-  program.registry.denyWrites(RegistryRoot::LocalMachine);
+  program.startup.denyWrites(RegistryRoot::LocalMachine);
 
   auto adding = openDialog(1, "New entry", "");
   click(adding.get(), "allUsersRadio");
@@ -68,7 +68,7 @@ TEST_F(EntryDialogFaultsTest, RefusedRegistryWriteIsToldInsteadOfAnnounced) {
 
 TEST_F(EntryDialogFaultsTest, FailedRemovalOfTheOldEntryWritesNoSecondOne) {
   setRunValue(RegistryRoot::LocalMachine, "Agent", "agent");
-  program.registry.denyWrites(RegistryRoot::LocalMachine);
+  program.startup.denyWrites(RegistryRoot::LocalMachine);
   auto dialog = openDialog(0, "Agent", "agent");
   click(dialog.get(), "currentUserRadio");
   program.prompter.answer(true);
@@ -112,8 +112,8 @@ TEST_F(EntryDialogFaultsTest, LineBreakOrNoCommandIsRefusedAndNothingIsWritten) 
 
   EXPECT_TRUE(backupLines().empty());
   EXPECT_TRUE(customLines().empty());
-  EXPECT_EQ(program.registry.writes, 0);
-  EXPECT_EQ(program.registry.removals, 0);
+  EXPECT_EQ(program.startup.writes, 0);
+  EXPECT_EQ(program.startup.removals, 0);
 }
 
 TEST_F(EntryDialogFaultsTest, RuleThatCanNeverComeDueAsksForWhatIsMissing) {

@@ -190,7 +190,7 @@ TEST_F(EntryDialogTest, KindRadiosSwitchTheStartRuleAndMarkAChangeEvenWhenCancel
   click(dialog.get(), "cancelButton");
   EXPECT_TRUE(program.prompter.shown.empty());
   EXPECT_TRUE(backupLines().empty());
-  EXPECT_EQ(program.registry.writes, 0);
+  EXPECT_EQ(program.startup.writes, 0);
 }
 
 TEST_F(EntryDialogTest, ChangingTheKindMovesTheEntryBetweenItsStores) {

@@ -48,7 +48,7 @@ TEST_F(EntryEditInPlaceTest, SwitchedOffEntryStaysOffWhenRenamedOrGivenAnotherCo
       setRunValue(root, oldName, oldCommand);
       program.startup.disabled = {{root, oldName}};
     }
-    program.registry.writes = program.registry.removals = 0;
+    program.startup.writes = program.startup.removals = program.startup.renames = 0;
 
     auto dialog = openDialog(c.kind, oldName, oldCommand,
                              c.kind == 2 ? "090000000000000100200606300905" : "");
@@ -72,9 +72,9 @@ TEST_F(EntryEditInPlaceTest, SwitchedOffEntryStaysOffWhenRenamedOrGivenAnotherCo
     EXPECT_EQ(program.startup.disabled,
               (std::set<std::pair<RegistryRoot, std::string>>{{root, c.name}}));
     // Nothing is deleted and written afresh: a rename moves, a new command is one write.
-    EXPECT_EQ(program.registry.writes,
-              (c.name != oldName ? 1 : 0) + (c.command != oldCommand ? 1 : 0));
-    EXPECT_EQ(program.registry.removals, c.name != oldName ? 1 : 0);
+    EXPECT_EQ(program.startup.renames, c.name != oldName ? 1 : 0);
+    EXPECT_EQ(program.startup.writes, c.command != oldCommand ? 1 : 0);
+    EXPECT_EQ(program.startup.removals, 0);
     program.prompter.shown.clear();
   }
 }

@@ -6,8 +6,8 @@
 
 #include "app/MainDialog.h"
 #include "native/linux/LinuxShell.h"
-#include "native/linux/XdgRegistry.h"
-#include "platform/RunKeyStartupState.h"
+#include "native/linux/RegistryStore.h"
+#include "native/linux/XdgStartupState.h"
 #include "support/TextNumbers.h"
 
 #include <QAbstractItemModel>
@@ -37,11 +37,11 @@ public:
 class SessionScenarioTest : public EditingTest {
 protected:
   SessionScenarioTest()
-      : config(program.dir.path() / "config"), registry(locations()),
-        shell(program.dir.str()), platform{registry,         shell,
-                                           program.clock,    program.location,
-                                           program.prompter, program.chooser,
-                                           startup} {}
+      : config(program.dir.path() / "config"), registry(locations().storeFile),
+        startup(locations()), shell(program.dir.str()), platform{registry,         shell,
+                                                                 program.clock,    program.location,
+                                                                 program.prompter, program.chooser,
+                                                                 startup} {}
 
   XdgLocations locations() const {
     XdgLocations where;
@@ -79,8 +79,8 @@ protected:
   }
 
   fs::path config;
-  XdgRegistry registry;
-  RunKeyStartupState startup{registry};
+  RegistryStore registry;
+  XdgStartupState startup;
   LinuxShell shell;
   Platform platform;
   fs::path marker = program.dir.path() / "started.txt";
@@ -137,7 +137,7 @@ TEST_F(SessionScenarioTest, CustomizedEntryStartsMovesToAutostartAndComesBackAft
   EXPECT_EQ(shownTexts().back(), text(text::changedNotice));
   EXPECT_TRUE(customLines().empty());
   EXPECT_TRUE(fs::exists(autostartFile));
-  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, keys::run, "Heartbeat"), script.string());
+  EXPECT_EQ(startup.commandOf(RegistryRoot::CurrentUser, "Heartbeat"), script.string());
   EXPECT_EQ(kindShown(window, "Heartbeat"), text(text::currentUserLabel));
   EXPECT_TRUE(window.reloadPending());
   program.clock.set(2006, 6, 30, 9, 8);
@@ -159,7 +159,7 @@ TEST_F(SessionScenarioTest, CustomizedEntryStartsMovesToAutostartAndComesBackAft
   window.dispatch(command::reverseStartupChanges);
   EXPECT_EQ(shownTexts().back(), text(text::restoredNotice));
   EXPECT_TRUE(fs::exists(autostartFile));
-  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, keys::run, "Heartbeat"), script.string());
+  EXPECT_EQ(startup.commandOf(RegistryRoot::CurrentUser, "Heartbeat"), script.string());
   EXPECT_EQ(kindShown(window, "Heartbeat"), text(text::currentUserLabel));
   EXPECT_EQ(backupLines().size(), 5u) << "the declined record stays for a later run";
   EXPECT_EQ(backupLines().at(3), "2");

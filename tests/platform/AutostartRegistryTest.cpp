@@ -1,4 +1,4 @@
-// The Run keys as autostart folders, through the Registry seam.
+// The Run keys as autostart folders: adding, reading, listing and removing their entries.
 #include "PlatformTesting.h"
 
 #include "support/TextFile.h"
@@ -19,7 +19,7 @@ using Names = std::vector<std::string>;
 class AutostartRegistry : public ::testing::Test {
 protected:
   XdgFolders xdg;
-  XdgRegistry registry{xdg.locations()};
+  XdgStartupState registry{xdg.locations()};
 
   std::optional<std::string> entryFile(const fs::path &folder, const std::string &name) {
     return readFile(folder / (name + ".desktop"));
@@ -50,8 +50,8 @@ TEST_F(AutostartRegistry, AwkwardCommandsReadBackExactlyInBothRunKeys) {
       // Distinct names: a user entry hides a system entry of the same name.
       const std::string name =
           (root == RegistryRoot::CurrentUser ? "value " : "machine ") + std::to_string(i);
-      ASSERT_TRUE(registry.write(root, runKey, name, texts[i]));
-      EXPECT_EQ(registry.read(root, runKey, name), texts[i]);
+      ASSERT_TRUE(registry.write(root, name, texts[i]));
+      EXPECT_EQ(registry.commandOf(root, name), texts[i]);
     }
   }
   const auto file = entryFile(xdg.user, "value 0").value();
@@ -60,33 +60,29 @@ TEST_F(AutostartRegistry, AwkwardCommandsReadBackExactlyInBothRunKeys) {
   EXPECT_NE(file.find("\nName=value 0\n"), std::string::npos);
   EXPECT_NE(file.find("\nExec=/usr/bin/foo --bar \"a b\"\n"), std::string::npos);
   EXPECT_TRUE(fs::exists(xdg.system / "machine 0.desktop"));
-  EXPECT_FALSE(registry.write(RegistryRoot::CurrentUser, runKey, "nul", std::string("a\0b", 3)));
+  EXPECT_FALSE(registry.write(RegistryRoot::CurrentUser, "nul", std::string("a\0b", 3)));
 }
 
 TEST_F(AutostartRegistry, EnumerationIsInFileNameOrderAndEmptiesCompletely) {
-  EXPECT_EQ(registry.enumerate(RegistryRoot::CurrentUser, runKey), Names{}); // no folder yet
+  EXPECT_EQ(registry.names(RegistryRoot::CurrentUser), Names{}); // no folder yet
   for (const char *name : {"b", "a b", "C", "a"})
-    ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, name, "true"));
+    ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, name, "true"));
   writeFile(xdg.user / "notes.txt", "not an entry");
   writeFile(xdg.user / ".desktop", "[Desktop Entry]\nExec=x\n");
-  EXPECT_EQ(registry.enumerate(RegistryRoot::CurrentUser, runKey), (Names{"C", "a", "a b", "b"}));
+  EXPECT_EQ(registry.names(RegistryRoot::CurrentUser), (Names{"C", "a", "a b", "b"}));
   for (const char *name : {"a", "C", "b", "a b"})
-    EXPECT_TRUE(registry.remove(RegistryRoot::CurrentUser, runKey, name));
-  EXPECT_EQ(registry.enumerate(RegistryRoot::CurrentUser, runKey), Names{});
-  EXPECT_TRUE(registry.remove(RegistryRoot::CurrentUser, runKey, "never there"));
+    EXPECT_TRUE(registry.remove(RegistryRoot::CurrentUser, name));
+  EXPECT_EQ(registry.names(RegistryRoot::CurrentUser), Names{});
+  EXPECT_TRUE(registry.remove(RegistryRoot::CurrentUser, "never there"));
 }
 
-TEST_F(AutostartRegistry, KeyPathsIgnoreCaseButEntryNamesAreExactFileNames) {
-  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser,
-                             "software\\MICROSOFT\\windows\\CurrentVersion\\rUN", "Foo", "foo"));
+TEST_F(AutostartRegistry, EntryNamesAreExactFileNames) {
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, "Foo", "foo"));
   EXPECT_TRUE(fs::exists(xdg.user / "Foo.desktop"));
-  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "Foo"), "foo");
-  EXPECT_FALSE(registry.read(RegistryRoot::CurrentUser, runKey, "foo"));
-  EXPECT_TRUE(registry.remove(RegistryRoot::CurrentUser, runKey, "FOO"));
+  EXPECT_EQ(registry.commandOf(RegistryRoot::CurrentUser, "Foo"), "foo");
+  EXPECT_FALSE(registry.commandOf(RegistryRoot::CurrentUser, "foo"));
+  EXPECT_TRUE(registry.remove(RegistryRoot::CurrentUser, "FOO"));
   EXPECT_TRUE(fs::exists(xdg.user / "Foo.desktop"));
-  // Keys beside the Run key are not folders.
-  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, std::string(runKey) + "Once", "Foo", "x"));
-  EXPECT_FALSE(fs::exists(xdg.user / "Once"));
 }
 
 TEST_F(AutostartRegistry, EveryFileIsAValueExceptTheUsersSwitchOfAMachineEntry) {
@@ -101,24 +97,23 @@ TEST_F(AutostartRegistry, EveryFileIsAValueExceptTheUsersSwitchOfAMachineEntry) 
   writeFile(xdg.system / "u.desktop", entry + "u\n");
   writeFile(xdg.user / "u.desktop", entry + "u-user\n"); // the user's override
 
-  EXPECT_EQ(registry.enumerate(RegistryRoot::LocalMachine, runKey),
-            (Names{"a", "b", "d", "s", "u"}));
-  EXPECT_EQ(registry.read(RegistryRoot::LocalMachine, runKey, "d"), "d");
-  EXPECT_EQ(registry.read(RegistryRoot::LocalMachine, runKey, "b"), "b");
-  EXPECT_EQ(registry.read(RegistryRoot::LocalMachine, runKey, "s"), "s");
-  EXPECT_EQ(registry.enumerate(RegistryRoot::CurrentUser, runKey), (Names{"u"}));
-  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "u"), "u-user");
-  EXPECT_FALSE(registry.read(RegistryRoot::CurrentUser, runKey, "s"));
+  EXPECT_EQ(registry.names(RegistryRoot::LocalMachine), (Names{"a", "b", "d", "s", "u"}));
+  EXPECT_EQ(registry.commandOf(RegistryRoot::LocalMachine, "d"), "d");
+  EXPECT_EQ(registry.commandOf(RegistryRoot::LocalMachine, "b"), "b");
+  EXPECT_EQ(registry.commandOf(RegistryRoot::LocalMachine, "s"), "s");
+  EXPECT_EQ(registry.names(RegistryRoot::CurrentUser), (Names{"u"}));
+  EXPECT_EQ(registry.commandOf(RegistryRoot::CurrentUser, "u"), "u-user");
+  EXPECT_FALSE(registry.commandOf(RegistryRoot::CurrentUser, "s"));
 
   // Deleting the user key's name of a machine entry's switch must not switch it on.
   const auto before = snapshot();
-  EXPECT_TRUE(registry.remove(RegistryRoot::CurrentUser, runKey, "s"));
+  EXPECT_TRUE(registry.remove(RegistryRoot::CurrentUser, "s"));
   EXPECT_EQ(snapshot(), before);
   // Deleting a machine value deletes it from every folder, and its switch with it.
-  EXPECT_TRUE(registry.remove(RegistryRoot::LocalMachine, runKey, "d"));
-  EXPECT_FALSE(registry.read(RegistryRoot::LocalMachine, runKey, "d"));
+  EXPECT_TRUE(registry.remove(RegistryRoot::LocalMachine, "d"));
+  EXPECT_FALSE(registry.commandOf(RegistryRoot::LocalMachine, "d"));
   EXPECT_FALSE(fs::exists(xdg.systemLater / "d.desktop"));
-  EXPECT_TRUE(registry.remove(RegistryRoot::LocalMachine, runKey, "s"));
+  EXPECT_TRUE(registry.remove(RegistryRoot::LocalMachine, "s"));
   EXPECT_TRUE(fs::exists(xdg.user / "s.desktop")); // it had an Exec of its own
 }
 
@@ -128,24 +123,24 @@ TEST_F(AutostartRegistry, WritingACommandKeepsEverythingElse) {
                                       "Exec=old-app %U\nHidden=true\n"
                                       "X-GNOME-Autostart-enabled=false\nIcon=app\n"
                                       "\n[Desktop Action quit]\nExec=old-app --quit\n");
-  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "app", "new-app --tray"));
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, "app", "new-app --tray"));
   EXPECT_EQ(entryFile(xdg.user, "app"),
             "# made by hand\n[Desktop Entry]\nType=Application\nName=App\nName[de]=Anwendung\n"
             "Exec=new-app --tray\nHidden=true\nX-GNOME-Autostart-enabled=false\nIcon=app\n"
             "\n[Desktop Action quit]\nExec=old-app --quit\n");
   // TryExec stays while it names a program the command still runs.
   writeFile(xdg.user / "kept.desktop", "[Desktop Entry]\nTryExec=/bin/kept\nExec=kept -a\n");
-  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "kept", "kept -b"));
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, "kept", "kept -b"));
   EXPECT_EQ(entryFile(xdg.user, "kept"), "[Desktop Entry]\nTryExec=/bin/kept\nExec=kept -b\n");
   // A value name differing in case only is the same Run value: no second entry.
-  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "KEPT", "kept -c"));
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, "KEPT", "kept -c"));
   EXPECT_FALSE(fs::exists(xdg.user / "KEPT.desktop"));
-  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "kept"), "kept -c");
-  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "app"), "new-app --tray");
+  EXPECT_EQ(registry.commandOf(RegistryRoot::CurrentUser, "kept"), "kept -c");
+  EXPECT_EQ(registry.commandOf(RegistryRoot::CurrentUser, "app"), "new-app --tray");
 
   // A damaged file under the name is replaced by a valid entry.
   writeFile(xdg.user / "junk.desktop", "\x7F\x45LF\x01\x02 not a key file");
-  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "junk", "x"));
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, "junk", "x"));
   EXPECT_EQ(entryFile(xdg.user, "junk"), "[Desktop Entry]\nType=Application\nName=junk\nExec=x\n");
 }
 
@@ -157,9 +152,9 @@ TEST_F(AutostartRegistry, UnsafeNamesChangeNothingAnywhere) {
        Names{"", ".", "..", "../evil", "a/b", "/etc/passwd", "line\nbreak", "tab\t",
              std::string("nul\0", 4), "\x7F", "\x1B[31m"}) {
     for (auto root : {RegistryRoot::CurrentUser, RegistryRoot::LocalMachine}) {
-      EXPECT_FALSE(registry.write(root, runKey, name, "evil"));
-      EXPECT_FALSE(registry.remove(root, runKey, name));
-      EXPECT_FALSE(registry.read(root, runKey, name));
+      EXPECT_FALSE(registry.write(root, name, "evil"));
+      EXPECT_FALSE(registry.remove(root, name));
+      EXPECT_FALSE(registry.commandOf(root, name));
     }
   }
   EXPECT_EQ(snapshot(), before);
@@ -183,14 +178,14 @@ TEST_F(AutostartRegistry, WriteClearsWhatKilledWritesOfAnyEntryLeftInTheFolder) 
       ASSERT_EQ(::utimensat(AT_FDCWD, (xdg.user / c.name).c_str(), times, 0), 0);
     }
   }
-  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "other", "other"));
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, "other", "other"));
   for (const auto &c : cases)
     EXPECT_EQ(fs::exists(xdg.user / c.name), !c.removed) << c.name;
 }
 
 TEST_F(AutostartRegistry, SwitchAndEditFromTwoProcessesKeepBothChanges) {
   constexpr auto user = RegistryRoot::CurrentUser;
-  ASSERT_TRUE(registry.write(user, runKey, "app", "app 0"));
+  ASSERT_TRUE(registry.write(user, "app", "app 0"));
   const fs::path file = xdg.user / "app.desktop";
   const auto has = [&file](const std::string &line) {
     return readFile(file).value_or("").find("\n" + line + "\n") != std::string::npos;
@@ -215,10 +210,10 @@ TEST_F(AutostartRegistry, SwitchAndEditFromTwoProcessesKeepBothChanges) {
     return true;
   });
   const pid_t editor = inChild([&] {
-    XdgRegistry own(xdg.locations());
+    XdgStartupState own(xdg.locations());
     for (int round = 1; round <= rounds; ++round)
       if (!has("Exec=app " + std::to_string(round - 1)) ||
-          !own.write(user, runKey, "app", "app " + std::to_string(round)) ||
+          !own.write(user, "app", "app " + std::to_string(round)) ||
           !has("Exec=app " + std::to_string(round)))
         return false;
     return true;
@@ -233,31 +228,31 @@ TEST_F(AutostartRegistry, SwitchAndEditFromTwoProcessesKeepBothChanges) {
 }
 
 TEST_F(AutostartRegistry, SystemWriteHiddenByAUserEntryIsNotReportedAsDone) {
-  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "app", "app --mine"));
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, "app", "app --mine"));
   writeFile(xdg.user / "off.desktop", "[Desktop Entry]\nExec=off\nHidden=true\n");
   const auto before = snapshot();
   // The session would start neither: the user's file of the same name decides.
-  EXPECT_FALSE(registry.write(RegistryRoot::LocalMachine, runKey, "app", "app --everyone"));
-  EXPECT_FALSE(registry.write(RegistryRoot::LocalMachine, runKey, "off", "off --everyone"));
+  EXPECT_FALSE(registry.write(RegistryRoot::LocalMachine, "app", "app --everyone"));
+  EXPECT_FALSE(registry.write(RegistryRoot::LocalMachine, "off", "off --everyone"));
   EXPECT_EQ(snapshot(), before);
   // A new machine entry goes to the folder meant for new ones; a known one stays where it is.
   XdgLocations where = xdg.locations();
   where.systemNewEntries = xdg.systemLater.string();
-  XdgRegistry elsewhere(where);
+  XdgStartupState elsewhere(where);
   writeFile(xdg.system / "known.desktop", "[Desktop Entry]\nExec=old\n");
-  ASSERT_TRUE(elsewhere.write(RegistryRoot::LocalMachine, runKey, "fresh", "fresh"));
-  ASSERT_TRUE(elsewhere.write(RegistryRoot::LocalMachine, runKey, "known", "new"));
+  ASSERT_TRUE(elsewhere.write(RegistryRoot::LocalMachine, "fresh", "fresh"));
+  ASSERT_TRUE(elsewhere.write(RegistryRoot::LocalMachine, "known", "new"));
   EXPECT_TRUE(fs::exists(xdg.systemLater / "fresh.desktop"));
   EXPECT_EQ(entryFile(xdg.system, "known"), "[Desktop Entry]\nExec=new\n");
-  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "app"), "app --mine");
+  EXPECT_EQ(registry.commandOf(RegistryRoot::CurrentUser, "app"), "app --mine");
 }
 
 TEST_F(AutostartRegistry, SystemFolderThatCannotBeCreatedFailsTheWrite) {
   // A file where the folder's parent should be stops even root.
   writeFile(xdg.system.parent_path(), "a file, not a folder");
-  EXPECT_FALSE(registry.write(RegistryRoot::LocalMachine, runKey, "app", "app"));
-  EXPECT_FALSE(registry.read(RegistryRoot::LocalMachine, runKey, "app"));
-  EXPECT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "app", "app"));
+  EXPECT_FALSE(registry.write(RegistryRoot::LocalMachine, "app", "app"));
+  EXPECT_FALSE(registry.commandOf(RegistryRoot::LocalMachine, "app"));
+  EXPECT_TRUE(registry.write(RegistryRoot::CurrentUser, "app", "app"));
 }
 
 // Runs the body in a child process without the rights of an administrator and gives back its
@@ -282,15 +277,14 @@ bool withoutSystemRights(const fs::path &folder, const std::function<bool()> &bo
 }
 
 TEST_F(AutostartRegistry, SystemEntryWithoutRightsIsNeitherChangedNorDeleted) {
-  ASSERT_TRUE(registry.write(RegistryRoot::LocalMachine, runKey, "app", "app --old"));
+  ASSERT_TRUE(registry.write(RegistryRoot::LocalMachine, "app", "app --old"));
   const auto before = entryFile(xdg.system, "app");
   EXPECT_FALSE(withoutSystemRights(
-      xdg.system, [&] { return registry.remove(RegistryRoot::LocalMachine, runKey, "app"); }));
-  EXPECT_FALSE(withoutSystemRights(xdg.system, [&] {
-    return registry.write(RegistryRoot::LocalMachine, runKey, "app", "app --new");
-  }));
+      xdg.system, [&] { return registry.remove(RegistryRoot::LocalMachine, "app"); }));
+  EXPECT_FALSE(withoutSystemRights(
+      xdg.system, [&] { return registry.write(RegistryRoot::LocalMachine, "app", "app --new"); }));
   EXPECT_EQ(entryFile(xdg.system, "app"), before);
-  EXPECT_EQ(registry.read(RegistryRoot::LocalMachine, runKey, "app"), "app --old");
+  EXPECT_EQ(registry.commandOf(RegistryRoot::LocalMachine, "app"), "app --old");
 }
 
 } // namespace

@@ -86,7 +86,7 @@ TEST(InstallLayout, EachUserOfOneInstallationKeepsFilesOfTheirOwn) {
   FixedClock clock;
   ScriptedPrompter prompter;
   ScriptedFileChooser chooser;
-  RunKeyStartupState startup(registry);
+  FakeStartupState startup;
   InstalledLocation ann((prefix / "bin" / "launchwright").string());
   InstalledLocation bob = ann;
   ann.laidOut = {shipped.string(), (dir.path() / "ann").string(), ""};

@@ -2,7 +2,8 @@
 // Temporary XDG folders and small file helpers for the tests of the Linux platform layer.
 
 #include "Fakes.h"
-#include "native/linux/XdgRegistry.h"
+#include "native/linux/RegistryStore.h"
+#include "native/linux/XdgStartupState.h"
 
 #include <chrono>
 #include <filesystem>
@@ -65,7 +66,5 @@ struct XdgFolders {
     return {user.string(), {system.string(), systemLater.string()}, store.string()};
   }
 };
-
-inline constexpr const char *runKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 } // namespace lw::test

@@ -23,7 +23,7 @@ constexpr const char *settings = "SOFTWARE\\Kestrum\\Kestrumsoft Runwarden";
 class Store : public ::testing::Test {
 protected:
   XdgFolders xdg;
-  XdgRegistry registry{xdg.locations()};
+  RegistryStore registry{xdg.locations().storeFile};
 };
 
 TEST_F(Store, KeysAndNamesIgnoreCaseAndRootsStaySeparate) {
@@ -53,7 +53,7 @@ TEST_F(Store, ValuesOfAnyBytesAndLengthComeBackWhole) {
   for (const std::string name : {"=", "[x]", ";x", "%25", "a\nb", ""})
     ASSERT_TRUE(registry.write(machine, settings, name, "name " + name));
 
-  XdgRegistry fresh(xdg.locations());
+  RegistryStore fresh(xdg.locations().storeFile);
   for (std::size_t i = 0; i < texts.size(); ++i)
     EXPECT_EQ(fresh.read(machine, settings, "v" + std::to_string(i)), texts[i]) << i;
   for (const std::string name : {"=", "[x]", ";x", "%25", "a\nb", ""})
@@ -147,7 +147,7 @@ TEST_F(Store, TwoProcessesWritingAtOnceLoseNothing) {
   auto writer = [&](const std::string &prefix) {
     const pid_t child = ::fork();
     if (child == 0) {
-      XdgRegistry own(xdg.locations());
+      RegistryStore own(xdg.locations().storeFile);
       for (int i = 0; i < writesEach; ++i)
         if (!own.write(machine, settings, prefix + std::to_string(i), std::to_string(i)))
           ::_exit(1);

@@ -44,7 +44,7 @@ protected:
   }
 
   XdgFolders xdg;
-  XdgRegistry registry{xdg.locations()};
+  XdgStartupState registry{xdg.locations()};
   fs::path program = xdg.dir.path() / "My Programs" / "args";
   fs::path output = xdg.dir.path() / "args.out";
 };
@@ -65,8 +65,8 @@ TEST_F(SessionStart, SessionRunsExactlyTheCommandThatWasWritten) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.arguments);
-    ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "awkward", path + c.arguments));
-    EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "awkward"), path + c.arguments);
+    ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, "awkward", path + c.arguments));
+    EXPECT_EQ(registry.commandOf(RegistryRoot::CurrentUser, "awkward"), path + c.arguments);
     EXPECT_EQ(launch("awkward"), c.started);
   }
 }
@@ -75,12 +75,12 @@ TEST_F(SessionStart, TypedProgramPathWithBlanksStartsWithoutQuotes) {
   // Typed without quotes, as on Windows.
   const std::string path = program.string();
   ASSERT_NE(path.find(' '), std::string::npos);
-  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "unquoted", path));
-  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "unquoted"), path);
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, "unquoted", path));
+  EXPECT_EQ(registry.commandOf(RegistryRoot::CurrentUser, "unquoted"), path);
   EXPECT_EQ(launch("unquoted"), Args{});
   // With arguments too, the way Windows finds an unquoted program path.
-  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, runKey, "unquoted", path + " -x"));
-  EXPECT_EQ(registry.read(RegistryRoot::CurrentUser, runKey, "unquoted"), path + " -x");
+  ASSERT_TRUE(registry.write(RegistryRoot::CurrentUser, "unquoted", path + " -x"));
+  EXPECT_EQ(registry.commandOf(RegistryRoot::CurrentUser, "unquoted"), path + " -x");
   EXPECT_EQ(launch("unquoted"), Args{"-x"});
 }
 

@@ -8,7 +8,6 @@ namespace {
 
 constexpr auto machine = RegistryRoot::LocalMachine;
 constexpr auto user = RegistryRoot::CurrentUser;
-const std::string run = keys::run;
 
 class BackupTest : public StoreTest {};
 
@@ -35,9 +34,9 @@ TEST_F(BackupTest, RemovalKeepsARecordExactlyWhenTheEntryWent) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name + " " + row.command);
-    program.registry.set(user, run, "Tool", "C:\\tool.exe /q");
-    program.registry.set(machine, run, "System", "sys.exe");
-    program.registry.denyWrites(machine);
+    program.startup.put(user, "Tool", "C:\\tool.exe /q");
+    program.startup.put(machine, "System", "sys.exe");
+    program.startup.denyWrites(machine);
     store.customLines = concat({block("Job", "a"), block("Other", "b"), block("Job", "c")});
     store.writeEntries();
     setBackupFile(emptyBackupFile());
@@ -52,8 +51,8 @@ TEST_F(BackupTest, RemovalKeepsARecordExactlyWhenTheEntryWent) {
                                                 : std::string()));
     const bool userGone =
         row.outcome == RemovalOutcome::Removed && row.kind == EntryKind::CurrentUser;
-    EXPECT_EQ(program.registry.get(user, run, "Tool").has_value(), !userGone);
-    EXPECT_EQ(program.registry.get(machine, run, "System"), "sys.exe");
+    EXPECT_EQ(program.startup.get(user, "Tool").has_value(), !userGone);
+    EXPECT_EQ(program.startup.get(machine, "System"), "sys.exe");
     // A customized removal takes every block of the name.
     EXPECT_EQ(readBack(),
               row.outcome == RemovalOutcome::Removed && row.kind == EntryKind::Customized
@@ -64,7 +63,7 @@ TEST_F(BackupTest, RemovalKeepsARecordExactlyWhenTheEntryWent) {
 }
 
 TEST_F(BackupTest, UnreadableFilesStopTheRemovalBeforeAnythingIsRemoved) {
-  program.registry.set(user, run, "A", "a");
+  program.startup.put(user, "A", "a");
   const std::string foreign = "notes of mine\r\n";
 
   // An unrecognised backup file is kept, and so is the entry.
@@ -77,12 +76,12 @@ TEST_F(BackupTest, UnreadableFilesStopTheRemovalBeforeAnythingIsRemoved) {
     EXPECT_EQ(error.reason(), unrecognisedContentReason);
   }
   EXPECT_EQ(backupFile(), foreign);
-  EXPECT_EQ(program.registry.get(user, run, "A"), "a");
+  EXPECT_EQ(program.startup.get(user, "A"), "a");
 
   // A missing backup file: the entry stays.
   std::filesystem::remove(program.file("0013bkp.ini"));
   EXPECT_THROW(store.removeWithBackup(EntryKind::CurrentUser, "A", "a"), FileError);
-  EXPECT_EQ(program.registry.get(user, run, "A"), "a");
+  EXPECT_EQ(program.startup.get(user, "A"), "a");
 
   // A customized entry whose file is not recognised gets no record for a removal that cannot
   // happen.
@@ -101,7 +100,7 @@ TEST_F(BackupTest, DataFileThatIsAFolderIsNamedBeforeAnythingIsWritten) {
       const std::string saved = program.readFile(name);
       std::filesystem::remove(program.file(name));
       std::filesystem::create_directory(program.file(name));
-      program.registry.set(user, run, "A", "a");
+      program.startup.put(user, "A", "a");
       try {
         store.removeWithBackup(kind, "A", "a");
         ADD_FAILURE() << name << " kind " << static_cast<int>(kind);
@@ -112,8 +111,7 @@ TEST_F(BackupTest, DataFileThatIsAFolderIsNamedBeforeAnythingIsWritten) {
       program.writeFile(name, saved);
       EXPECT_EQ(customFile(), entries) << name << " kind " << static_cast<int>(kind);
       EXPECT_EQ(backupFile(), backup) << name << " kind " << static_cast<int>(kind);
-      EXPECT_EQ(program.registry.get(user, run, "A"), "a")
-          << name << " kind " << static_cast<int>(kind);
+      EXPECT_EQ(program.startup.get(user, "A"), "a") << name << " kind " << static_cast<int>(kind);
     }
   }
 }

@@ -2,7 +2,8 @@
 // autostart folders in a temporary directory.
 #include "StoreTesting.h"
 
-#include "native/linux/XdgRegistry.h"
+#include "native/linux/RegistryStore.h"
+#include "native/linux/XdgStartupState.h"
 #include "storage/Reversal.h"
 #include "support/TextNumbers.h"
 
@@ -16,7 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 constexpr auto user = RegistryRoot::CurrentUser;
 constexpr auto machine = RegistryRoot::LocalMachine;
-const std::string run = keys::run;
 
 class RealRegistryTest : public ::testing::Test {
 protected:
@@ -33,22 +33,22 @@ protected:
   TempDir folders;
   fs::path userFolder = folders.path() / "config" / "autostart";
   fs::path systemFolder = folders.path() / "xdg" / "autostart";
-  XdgRegistry registry{locations(systemFolder)};
-  RunKeyStartupState startup{registry};
+  RegistryStore registry{locations(systemFolder).storeFile};
+  XdgStartupState startup{locations(systemFolder)};
   Platform platform{registry,         program.shell,   program.clock, program.location,
                     program.prompter, program.chooser, startup};
   LanguageTable texts{platform};
 };
 
 TEST_F(RealRegistryTest, DeletedAutostartEntryComesBackThroughTheReversal) {
-  ASSERT_TRUE(registry.write(user, run, "Clipboard", "/usr/bin/clipper --daemon \"a b\""));
+  ASSERT_TRUE(startup.write(user, "Clipboard", "/usr/bin/clipper --daemon \"a b\""));
   ASSERT_TRUE(fs::exists(userFolder / "Clipboard.desktop"));
   EntryStore store(platform);
   EXPECT_EQ(store.removeWithBackup(EntryKind::CurrentUser, "Clipboard",
                                    "/usr/bin/clipper --daemon \"a b\""),
             RemovalOutcome::Removed);
   EXPECT_FALSE(fs::exists(userFolder / "Clipboard.desktop"));
-  EXPECT_FALSE(registry.read(user, run, "Clipboard"));
+  EXPECT_FALSE(startup.commandOf(user, "Clipboard"));
 
   program.prompter.answer(true);
   Toolbox mainToolbox(platform);
@@ -56,7 +56,7 @@ TEST_F(RealRegistryTest, DeletedAutostartEntryComesBackThroughTheReversal) {
       reverseStartupChanges(store, mainToolbox, promptedAnswers(program.prompter, texts)).restored,
       1);
   EXPECT_TRUE(fs::exists(userFolder / "Clipboard.desktop"));
-  EXPECT_EQ(registry.read(user, run, "Clipboard"), "/usr/bin/clipper --daemon \"a b\"");
+  EXPECT_EQ(startup.commandOf(user, "Clipboard"), "/usr/bin/clipper --daemon \"a b\"");
   EXPECT_EQ(program.readFile("0013bkp.ini"), emptyBackupFile());
 }
 
@@ -70,8 +70,8 @@ TEST_F(RealRegistryTest, NamesTheFoldersRefuseAreNeverReportedAsDone) {
 
   // A system folder that cannot be created: the restore fails and the record stays.
   std::ofstream(folders.path() / "blocked") << "a file where a folder should be";
-  XdgRegistry blocked{locations(folders.path() / "blocked" / "autostart")};
-  RunKeyStartupState blockedStartup{blocked};
+  RegistryStore blocked{locations(folders.path() / "blocked" / "autostart").storeFile};
+  XdgStartupState blockedStartup{locations(folders.path() / "blocked" / "autostart")};
   Platform blockedPlatform{blocked,          program.shell,   program.clock, program.location,
                            program.prompter, program.chooser, blockedStartup};
   const std::string record =
@@ -85,14 +85,14 @@ TEST_F(RealRegistryTest, NamesTheFoldersRefuseAreNeverReportedAsDone) {
   EXPECT_EQ(
       reverseStartupChanges(walker, mainToolbox, promptedAnswers(program.prompter, texts)).restored,
       0);
-  EXPECT_FALSE(blocked.read(machine, run, "Daemon"));
+  EXPECT_FALSE(blockedStartup.commandOf(machine, "Daemon"));
   EXPECT_EQ(program.readFile("0013bkp.ini"), emptyBackupFile() + record);
   ASSERT_EQ(program.prompter.shown.size(), 2u);
   EXPECT_EQ(program.prompter.shown[1].text, text(text::restoreFailed));
 }
 
 TEST_F(RealRegistryTest, MachineEntryInAFolderWithoutRightsIsNeitherRemovedNorRecorded) {
-  ASSERT_TRUE(registry.write(machine, run, "Daemon", "/usr/bin/daemon"));
+  ASSERT_TRUE(startup.write(machine, "Daemon", "/usr/bin/daemon"));
   const auto before = program.readFile("0013bkp.ini");
   // As root the removal runs as "nobody", who may write the program's files but not the
   // machine folder; otherwise the machine folder is made read-only.

@@ -11,7 +11,6 @@ namespace {
 
 constexpr auto machine = RegistryRoot::LocalMachine;
 constexpr auto user = RegistryRoot::CurrentUser;
-const std::string run = keys::run;
 const std::string at = "Deleted or changed on 2006/6/1 at 8:0:";
 
 class ReversalTest : public StoreTest {
@@ -43,9 +42,9 @@ TEST_F(ReversalTest, OnlyRecordsAnsweredYesAreRestoredAndLeaveTheFile) {
 
   EXPECT_EQ(result.restored, 1);
   EXPECT_FALSE(result.customizedChanged);
-  EXPECT_EQ(program.registry.get(user, run, "Two"), "two.exe -x");
-  EXPECT_FALSE(program.registry.get(user, run, "One"));
-  EXPECT_FALSE(program.registry.get(machine, run, "Three"));
+  EXPECT_EQ(program.startup.get(user, "Two"), "two.exe -x");
+  EXPECT_FALSE(program.startup.get(user, "One"));
+  EXPECT_FALSE(program.startup.get(machine, "Three"));
   EXPECT_EQ(backupFile(), emptyBackupFile() + first + third);
 
   const auto &shown = program.prompter.shown;
@@ -60,15 +59,15 @@ TEST_F(ReversalTest, OnlyRecordsAnsweredYesAreRestoredAndLeaveTheFile) {
 }
 
 TEST_F(ReversalTest, ConsecutiveRecordsAreAllOfferedAndRecordTheValuesTheyOverwrite) {
-  program.registry.set(machine, run, "Both", "new version");
+  program.startup.put(machine, "Both", "new version");
   setBackupFile(emptyBackupFile() + recordBytes(at, "Both", "old version", "0") +
                 recordBytes(at, "Second", "second.exe", "1"));
   program.prompter.answer(true).answer(true);
 
   EXPECT_EQ(reverse().restored, 2);
 
-  EXPECT_EQ(program.registry.get(machine, run, "Both"), "old version");
-  EXPECT_EQ(program.registry.get(user, run, "Second"), "second.exe");
+  EXPECT_EQ(program.startup.get(machine, "Both"), "old version");
+  EXPECT_EQ(program.startup.get(user, "Second"), "second.exe");
   EXPECT_EQ(backupFile(),
             emptyBackupFile() +
                 recordBytes("Deleted or changed on 2006/6/30 at 9:5:", "Both", "new version", "0"));
@@ -93,7 +92,7 @@ TEST_F(ReversalTest, CustomizedRecordComesBackIntoTheEntriesFile) {
 }
 
 TEST_F(ReversalTest, FailedRestoreKeepsTheRecordAndSaysSo) {
-  program.registry.denyWrites(machine);
+  program.startup.denyWrites(machine);
   const std::string system = recordBytes(at, "System", "sys.exe", "0");
   const std::string strange = recordBytes(at, "Odd", "odd.exe", "7");
   const std::string custom = recordBytes(at, "Job", "job", "2");
@@ -132,7 +131,7 @@ TEST_F(ReversalTest, HandEditedRecordsAreNeverReadPastTheEnd) {
   const auto &shown = program.prompter.shown;
   ASSERT_EQ(shown.size(), 4u);
   EXPECT_EQ(shown[1].text, questionFor("Deleted or moved", "cmd", "edited", "1"));
-  EXPECT_EQ(program.registry.get(user, run, "Short"), "short.exe");
+  EXPECT_EQ(program.startup.get(user, "Short"), "short.exe");
   EXPECT_EQ(backupFile(), emptyBackupFile() + at +
                               "\r\nDeleted or moved\r\ncmd\r\n1\r\nedited\r\n" + at +
                               "\r\nNoKind\r\ncmd\r\n");
@@ -141,7 +140,7 @@ TEST_F(ReversalTest, HandEditedRecordsAreNeverReadPastTheEnd) {
   setBackupFile(emptyBackupFile() + at + "\r\nX\r\nx\r\n1\r\nedited\r\n" + at + "\r\nY\r\ny\r\n0");
   program.prompter.answer(true).answer(true);
   EXPECT_EQ(reverse().restored, 2);
-  EXPECT_EQ(program.registry.get(machine, run, "Y"), "y");
+  EXPECT_EQ(program.startup.get(machine, "Y"), "y");
   EXPECT_EQ(backupFile(), emptyBackupFile());
 }
 
@@ -192,7 +191,7 @@ TEST_F(ReversalTest, RecordsWrittenByAnotherInstanceDuringTheWalkSurvive) {
   setBackupFile(emptyBackupFile() + recordBytes(at, "Mine", "mine.exe", "1"));
   prompter.meddle = [&] {
     EntryStore other(platform);
-    program.registry.set(user, run, "Theirs", "theirs.exe");
+    program.startup.put(user, "Theirs", "theirs.exe");
     other.removeWithBackup(EntryKind::CurrentUser, "Theirs", "theirs.exe");
   };
 
@@ -201,7 +200,7 @@ TEST_F(ReversalTest, RecordsWrittenByAnotherInstanceDuringTheWalkSurvive) {
 
   EXPECT_EQ(backupFile(), emptyBackupFile() + recordBytes("Deleted or changed on 2006/6/30 at 9:5:",
                                                           "Theirs", "theirs.exe", "1"));
-  EXPECT_EQ(program.registry.get(user, run, "Mine"), "mine.exe");
+  EXPECT_EQ(program.startup.get(user, "Mine"), "mine.exe");
 }
 
 } // namespace

@@ -41,7 +41,7 @@ TEST(ProgramFile, ModuleDirectoryIsTheFoldersPathWithoutBackslash) {
   WindowsLocation location;
   test::ScriptedPrompter prompter;
   test::ScriptedFileChooser chooser;
-  RunKeyStartupState startup{registry};
+  test::FakeStartupState startup;
   Platform platform{registry, shell, clock, location, prompter, chooser, startup};
   const Toolbox toolbox(platform);
   const std::string directory = toolbox.moduleDirectory();

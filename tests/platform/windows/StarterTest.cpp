@@ -3,6 +3,7 @@
 #include "entries/StartupList.h"
 #include "native/windows/WindowsRegistry.h"
 #include "native/windows/WindowsStartupState.h"
+#include "support/ProgramValues.h"
 #include "support/Toolbox.h"
 
 #include <chrono>
@@ -89,9 +90,12 @@ TEST(StarterValue, IsQuotedWhereThePathHasABlankAndRewrittenOnlyForThat) {
     Platform platform{registry, shell, clock, location, prompter, chooser, startup};
     Toolbox toolbox(platform);
     if (item.held)
-      registry.set(RegistryRoot::CurrentUser, keys::run, starterValueName, *item.held);
+      registry.set(RegistryRoot::CurrentUser, WindowsStartupState::runKey, starterValueName,
+                   *item.held);
     updateStarterValue(toolbox, true, "rwlaunch.exe");
-    EXPECT_EQ(registry.get(RegistryRoot::CurrentUser, keys::run, starterValueName), item.after)
+    EXPECT_EQ(
+        registry.get(RegistryRoot::CurrentUser, WindowsStartupState::runKey, starterValueName),
+        item.after)
         << item.folder << " " << item.held.value_or("(none)");
     EXPECT_EQ(registry.writes, item.held == item.after ? 0 : 1) << item.held.value_or("(none)");
   }
