@@ -79,6 +79,7 @@ private:
 };
 
 struct NoTray : Tray {
+  bool available() const override { return false; }
   bool add() override { return false; }
   void remove() override {}
   bool isShown() const override { return false; }
