@@ -1,0 +1,272 @@
+#include "CommandTable.h"
+
+#include "Console.h"
+
+#include "native/Native.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+
+namespace lw::cli {
+
+namespace {
+
+constexpr const char *unnamedDesktop =
+    "XDG_CURRENT_DESKTOP is not set: the entries are judged for no desktop in particular (one "
+    "with OnlyShowIn counts as for another desktop); --desktop NAME judges them for one";
+
+// Where the overview's descriptions begin.
+constexpr std::size_t overviewColumn = 33;
+
+// The option, which must be given once.
+std::optional<std::string> required(const Parsed &arguments, const QCommandLineOption &option,
+                                    std::string &missing) {
+  // Given more than once is refused before this is asked.
+  if (!arguments.parser.isSet(option)) {
+    if (missing.empty())
+      missing = "the option --" + option.names().first().toStdString() + " is missing";
+    return std::nullopt;
+  }
+  return arguments.raw.bytesOf(arguments.parser.value(option));
+}
+
+// --kind and --name of one entry; `logon` where the command also switches the other ways a
+// program starts at logon.
+std::string readEntry(const Parsed &arguments, Request &request, bool logon) {
+  std::string missing;
+  if (const auto word = required(arguments, arguments.options.kind, missing)) {
+    const auto kinds = kindsOfWord(*word);
+    request.kind = kinds ? kinds->entry : std::nullopt;
+    if (kinds && kinds->logon && !logon)
+      missing = "entries of kind " + *word +
+                " are only listed and switched here; change them with the tool that owns them";
+    else if (kinds && kinds->logon)
+      request.logonKind = kinds->logon;
+    else if (!request.kind)
+      missing = "unknown kind \"" + *word + "\"; use " + kindWords;
+  }
+  request.name = required(arguments, arguments.options.name, missing);
+  return missing;
+}
+
+std::string readNamedEntry(const Parsed &arguments, Request &request) {
+  return readEntry(arguments, request, false);
+}
+
+std::string readSwitchedEntry(const Parsed &arguments, Request &request) {
+  return readEntry(arguments, request, true);
+}
+
+std::string readNewEntry(const Parsed &arguments, Request &request) {
+  std::string missing = readEntry(arguments, request, false);
+  request.entryCommand = required(arguments, arguments.options.command, missing);
+  if (arguments.parser.isSet(arguments.options.schedule))
+    request.rule = required(arguments, arguments.options.schedule, missing);
+  return missing;
+}
+
+// --kind, --desktop and the name of check.
+std::string readListed(const Parsed &arguments, Request &request) {
+  std::string missing;
+  const auto &parser = arguments.parser;
+  if (parser.isSet(arguments.options.listedKind)) {
+    const std::string word = arguments.raw.bytesOf(parser.value(arguments.options.listedKind));
+    if (const auto kinds = kindsOfWord(word))
+      request.listed = *kinds;
+    else
+      missing = "unknown kind \"" + word + "\"; use " + kindWords;
+  }
+  if (parser.isSet(arguments.options.desktop)) {
+    request.desktop = arguments.raw.bytesOf(parser.value(arguments.options.desktop));
+    if (request.desktop->empty() && missing.empty())
+      missing = "the desktop's name cannot be empty";
+  }
+  if (!arguments.positional.isEmpty())
+    request.checked = arguments.raw.bytesOf(arguments.positional.first());
+  return missing;
+}
+
+std::string readList(const Parsed &arguments, Request &request) {
+  std::string missing = readListed(arguments, request);
+  request.json = arguments.parser.isSet(arguments.options.json);
+  request.noLegend = arguments.parser.isSet(arguments.options.noLegend);
+  return missing;
+}
+
+std::string readRestore(const Parsed &arguments, Request &request) {
+  std::string missing;
+  const auto &positional = arguments.positional;
+  request.backupList = arguments.parser.isSet(arguments.options.list);
+  if (request.backupList == !positional.isEmpty())
+    missing = "give either --list or a record number";
+  else if (!positional.isEmpty()) {
+    bool number = false;
+    request.record = positional.first().toLongLong(&number);
+    if (!number)
+      missing = "\"" + arguments.raw.bytesOf(positional.first()) + "\" is not a record number";
+  }
+  request.json = arguments.parser.isSet(arguments.options.json);
+  if (missing.empty() && request.json && !request.backupList)
+    missing = "--json goes with --list";
+  return missing;
+}
+
+// Entries meant for some desktops only are judged for none: say so, once, before anything else
+// the listing has to say.
+Result judgedForNoDesktop(const Request &request, Result result) {
+  if (!request.desktop && !sessionNamesItsDesktop() && result.status != exitUsage)
+    result.notes.insert(result.notes.begin(), unnamedDesktop);
+  return result;
+}
+
+Result runList(Context &context, const Request &request) {
+  const ListForm form = request.json                                       ? ListForm::Json
+                        : request.noLegend || !console::isTerminal(stdout) ? ListForm::Lines
+                                                                           : ListForm::Table;
+  return judgedForNoDesktop(request, listEntries(context, form, request.listed));
+}
+
+Result runCheck(Context &context, const Request &request) {
+  return judgedForNoDesktop(request, checkEntries(context, request.checked, request.listed));
+}
+
+Result runShow(Context &context, const Request &request) {
+  return showEntry(context, *request.kind, *request.name);
+}
+
+Result runAdd(Context &context, const Request &request) {
+  return addEntry(context, *request.kind, *request.name, *request.entryCommand, request.rule);
+}
+
+Result runDelete(Context &context, const Request &request) {
+  return deleteEntry(context, *request.kind, *request.name);
+}
+
+Result switched(Context &context, const Request &request, bool enabled) {
+  if (request.logonKind)
+    return switchLogonEntry(context, *request.logonKind, *request.name, enabled);
+  return switchEntry(context, *request.kind, *request.name, enabled);
+}
+
+Result runDisable(Context &context, const Request &request) {
+  return switched(context, request, false);
+}
+
+Result runEnable(Context &context, const Request &request) {
+  return switched(context, request, true);
+}
+
+Result runRestore(Context &context, const Request &request) {
+  return request.backupList ? listBackup(context, request.json)
+                            : restoreRecord(context, request.record);
+}
+
+using O = Options;
+
+} // namespace
+
+const std::vector<Command> &commands() {
+  static const std::vector<Command> table = {
+      {"list",
+       {{"list [--json] [--no-legend] [--desktop NAME] [--kind K]",
+         "every entry, as the window lists them, and every\n"
+         "other way a program starts at logon"}},
+       "Every startup entry, in the window's order: aligned under a header on a terminal, "
+       "tab-separated otherwise.",
+       {&O::json, &O::noLegend, &O::desktop, &O::listedKind},
+       std::nullopt,
+       readList,
+       runList},
+      {"check",
+       {{"check [--desktop NAME] [--kind K] [NAME]",
+         "why each entry (or each entry NAME) will or will not start"}},
+       "Why each entry will or will not start. Exit status 0 when every entry checked will "
+       "start, 1 otherwise.",
+       {&O::desktop, &O::listedKind},
+       Positional{"name", "Only the entries of this name.", "[NAME]"},
+       readListed,
+       runCheck},
+      {"show",
+       {{"show --kind K --name N", "an entry's autostart file, or its stored lines"}},
+       "Prints an entry's autostart file as it is, or a customized entry's stored lines.",
+       {&O::kind, &O::name},
+       std::nullopt,
+       readNamedEntry,
+       runShow},
+      {"add",
+       {{"add --kind K --name N --command C [--schedule RULE]", "add an entry"}},
+       "Adds a startup entry.",
+       {&O::kind, &O::name, &O::command, &O::schedule},
+       std::nullopt,
+       readNewEntry,
+       runAdd},
+      {"delete",
+       {{"delete --kind K --name N", "delete an entry; it is kept in the backup file"}},
+       "Deletes an entry; it is kept in the backup file.",
+       {&O::kind, &O::name},
+       std::nullopt,
+       readNamedEntry,
+       runDelete},
+      {"disable",
+       {{"disable --kind K --name N", "switch an entry off without deleting it"}},
+       "Switches an entry off without deleting it.",
+       {&O::kind, &O::name},
+       std::nullopt,
+       readSwitchedEntry,
+       runDisable},
+      {"enable",
+       {{"enable --kind K --name N", "switch it on again"}},
+       "Switches an entry on again.",
+       {&O::kind, &O::name},
+       std::nullopt,
+       readSwitchedEntry,
+       runEnable},
+      {"restore",
+       {{"restore --list [--json]", "the records of the backup file, numbered"},
+        {"restore N", "write record N back and take it out of the file"}},
+       "Writes a record of the backup file back, as Reverse Startup Changes would after Yes, "
+       "and takes it out of the file.",
+       {&O::list, &O::json},
+       Positional{"number", "The record's number in restore --list.", "[N]"},
+       readRestore,
+       runRestore},
+  };
+  return table;
+}
+
+const Command *commandNamed(const QString &name) {
+  const auto &table = commands();
+  const auto found = std::ranges::find_if(
+      table, [&name](const Command &command) { return name == QLatin1String(command.name); });
+  return found != table.end() ? &*found : nullptr;
+}
+
+std::string commandsOverview() {
+  const std::string indent(overviewColumn, ' ');
+  std::string lines;
+  for (const auto &command : commands())
+    for (const auto &[usage, what] : command.synopsis) {
+      const std::size_t width = 2 + std::strlen(usage);
+      lines += "  " + std::string(usage);
+      if (width < overviewColumn)
+        lines.append(overviewColumn - width, ' ');
+      else
+        lines += "\n" + indent;
+      for (const char *c = what; *c != '\0'; ++c)
+        lines += *c == '\n' ? "\n" + indent : std::string(1, *c);
+      lines += '\n';
+    }
+  return lines;
+}
+
+std::string commandNames() {
+  const auto &table = commands();
+  std::string names;
+  for (std::size_t i = 0; i < table.size(); ++i)
+    names += std::string(i == 0 ? "" : i + 1 == table.size() ? " or " : ", ") + table[i].name;
+  return names;
+}
+
+} // namespace lw::cli
