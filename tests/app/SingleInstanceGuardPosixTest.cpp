@@ -2,6 +2,7 @@
 #include "Fakes.h"
 #include "app/SingleInstance.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -84,18 +85,21 @@ TEST(SingleInstanceGuard, WhatAnotherUserCouldHavePlacedIsNotTrusted) {
          ASSERT_EQ(::chown(f.lock.c_str(), other, other), 0);
        },
        false},
-      {"the open's ELOOP at a link to the lock counts as any failure: run unguarded", 0700,
-       [](const GuardFolders &f) {
-         std::ofstream{f.dir.path() / "elsewhere"};
-         fs::create_symlink(f.dir.path() / "elsewhere", f.lock);
-       },
-       false},
-      {"the lock is opened without O_NOFOLLOW: a link makes it elsewhere", 0700,
+      {"a link at the lock's name is followed (opened without O_NOFOLLOW), or its ELOOP is "
+       "taken for any failed open and the start runs unguarded",
+       0700,
        [](const GuardFolders &f) { fs::create_symlink(f.dir.path() / "made through", f.lock); },
        false},
       {"a runtime folder its group may write is trusted", 0770,
        [](const GuardFolders &f) {
          ASSERT_EQ(::chown(f.runtime.c_str(), 0, other), 0);
+         std::ofstream{f.lock};
+         ASSERT_EQ(::chown(f.lock.c_str(), other, other), 0);
+       },
+       true},
+      {"a runtime folder of another user's is trusted", 0700,
+       [](const GuardFolders &f) {
+         ASSERT_EQ(::chown(f.runtime.c_str(), other, other), 0);
          std::ofstream{f.lock};
          ASSERT_EQ(::chown(f.lock.c_str(), other, other), 0);
        },
@@ -109,6 +113,56 @@ TEST(SingleInstanceGuard, WhatAnotherUserCouldHavePlacedIsNotTrusted) {
     EXPECT_EQ(guard.claim(), row.claims);
     EXPECT_EQ(guard.untrustedGuard(), !row.claims);
     EXPECT_FALSE(fs::exists(folders.dir.path() / "made through"));
+  }
+}
+
+// Whether `uid`, in its own group only, can talk to whatever listens at `socketPath`.
+bool connectsAs(uid_t uid, const std::string &socketPath) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const gid_t group = uid;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ::_exit(
+        ::setgroups(1, &group) == 0 && ::setgid(group) == 0 && ::setuid(uid) == 0 &&
+                ::connect(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0
+            ? 0
+            : 1);
+  }
+  int status = 1;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Only this user may talk to the instance, also when others may enter the runtime folder and the
+// umask would leave a new socket open to them.
+TEST(SingleInstanceGuard, NoOtherUserMayTalkToTheInstance) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "needs root to play another user";
+  const struct {
+    const char *slip;
+    unsigned runtimeMode;
+    gid_t runtimeGroup;
+    uid_t uid;
+    bool connects;
+  } rows[] = {
+      {"the socket is made in place in a runtime folder its group may enter", 0750, other, other,
+       false},
+      {"the socket is made in place in a runtime folder others may enter", 0705, 0, other, false},
+      {"the instance cannot be reached by its own user", 0750, other, 0, true},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.slip);
+    GuardFolders folders(static_cast<fs::perms>(row.runtimeMode));
+    ASSERT_EQ(::chown(folders.runtime.c_str(), 0, row.runtimeGroup), 0);
+    const mode_t before = ::umask(0);
+    SingleInstance instance;
+    EXPECT_TRUE(instance.claim());
+    ::umask(before);
+    EXPECT_EQ(connectsAs(row.uid, (folders.runtime / "launchwright.socket").string()),
+              row.connects);
   }
 }
 
