@@ -14,8 +14,4 @@ std::size_t readCapacity(std::size_t have, std::size_t limit);
 
 FileError tooLarge(const std::string &path, std::size_t limit);
 
-// For tests only: when set, the POSIX write calls it with each step whose order makes it safe
-// against a crash ("flush", "rename", "flush folder"), right after the step.
-extern void (*writeStepSeen)(const char *step);
-
 } // namespace lw::textfile::detail

@@ -20,8 +20,6 @@
 
 namespace lw {
 
-void (*textfile::detail::writeStepSeen)(const char *step) = nullptr;
-
 namespace {
 
 std::string directoryOf(const std::string &path) {
@@ -102,11 +100,6 @@ void removeStaleTemporariesOf(const std::string &path) {
   removeStaleIn(directoryOf(path), [&target](std::string_view name) {
     return isOwnTemporaryName(name, target) || isShortTemporaryName(name);
   });
-}
-
-void seen(const char *step) {
-  if (textfile::detail::writeStepSeen)
-    textfile::detail::writeStepSeen(step);
 }
 
 bool isOwnOrRoots(uid_t owner) { return owner == ::geteuid() || owner == 0; }
@@ -283,17 +276,15 @@ void textfile::writeAtomically(const std::string &requested, const std::string &
   }
   if (::fsync(out.get()) != 0)
     fail(errno);
-  seen("flush");
   if (::close(out.release()) != 0)
     fail(errno);
   if (::rename(temporary.c_str(), path.c_str()) != 0)
     fail(errno);
-  seen("rename");
 
   // Make the rename itself durable; a failure here leaves a complete file either way.
   Descriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() >= 0 && ::fsync(folder.get()) == 0)
-    seen("flush folder");
+  if (folder.get() >= 0)
+    ::fsync(folder.get());
   removeStaleTemporariesOf(path);
 }
 

@@ -9,6 +9,7 @@
 #include "support/TextFile.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -172,6 +173,53 @@ TEST_F(LiveSync, WindowFollowsTheCommandLineBeforeItsNextTick) {
     }
   }
   EXPECT_TRUE(program.prompter.shown.empty());
+}
+
+// A change from outside that the window cannot take at once still reaches its list: under a
+// dialog, once the dialog closes; amid a stream of further events, before the stream ends.
+TEST_F(LiveSync, AnOutsideChangeReachesTheListOnceTheWindowCanTakeIt) {
+  dialog = std::make_unique<MainDialog>(platform, tray);
+  dialog->OnInitDialog();
+  dialog->show();
+  QDialog question(dialog.get());
+  question.setWindowModality(Qt::ApplicationModal);
+  const fs::path stream = program.dir.path() / "stream";
+  const struct {
+    const char *slip;
+    const char *name;
+    bool underDialog;
+    bool streaming;
+  } rows[] = {
+      {"a change seen under a dialog is not looked at again once it closes", "Questioned", true,
+       false},
+      {"each event restarts the settling delay, so a stream postpones the reload for ever",
+       "Streamed", false, true},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.slip);
+    const auto before = listedByWindow();
+    if (row.underDialog)
+      question.show();
+    ASSERT_EQ(run({"add", "--kind", "customized", "--name", row.name, "--command", "/bin/true",
+                   "--schedule", "every:1m"}),
+              0);
+    const auto expected = listedByCommandLine();
+    ASSERT_NE(expected, before);
+    if (row.underDialog) {
+      QTest::qWait(1000);
+      EXPECT_EQ(listedByWindow(), before) << "the dialog goes on with the rows it was given";
+      question.hide();
+    }
+    bool followed = false;
+    for (int turn = 0; turn < 100 && !(followed = listedByWindow() == expected); ++turn) {
+      if (row.streaming) {
+        std::ofstream{stream};
+        fs::remove(stream);
+      }
+      QTest::qWait(20);
+    }
+    EXPECT_TRUE(followed);
+  }
 }
 
 } // namespace

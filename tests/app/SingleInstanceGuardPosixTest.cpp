@@ -1,7 +1,8 @@
-// The instance guard on Linux: which folders it trusts, and whose answer.
+// The instance guard on Linux: which folders and lock it trusts, and whose answer.
 #include "Fakes.h"
 #include "app/SingleInstance.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -11,11 +12,17 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
 
 namespace lw::test {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Another user, played by root.
+constexpr uid_t other = 65534;
 
 // Points the guard at a runtime folder and a temporary folder of the test's.
 struct GuardFolders {
@@ -23,6 +30,7 @@ struct GuardFolders {
   fs::path runtime = dir.path() / "runtime";
   fs::path temporary = dir.path() / "tmp";
   fs::path fallback = temporary / ("launchwright-" + std::to_string(::geteuid()));
+  fs::path lock = runtime / "launchwright.lock";
 
   explicit GuardFolders(fs::perms runtimeMode) {
     fs::create_directories(runtime);
@@ -46,57 +54,174 @@ TEST(SingleInstanceGuard, OnlyARuntimeFolderNobodyElseMayWriteToCountsAsPrivate)
     GuardFolders folders(static_cast<fs::perms>(c.mode));
     SingleInstance guard;
     EXPECT_TRUE(guard.claim()) << std::oct << c.mode;
-    EXPECT_EQ(fs::exists(folders.runtime / "launchwright.lock"), c.usedInPlace)
-        << std::oct << c.mode;
+    EXPECT_EQ(fs::exists(folders.lock), c.usedInPlace) << std::oct << c.mode;
     if (!c.usedInPlace) {
       EXPECT_EQ(fs::status(folders.fallback).permissions(), fs::perms::owner_all);
     }
   }
 }
 
-// Another user is played by uid 65534: a fallback folder they made first, and a program of
-// theirs answering on the socket, are refusals, never an unguarded run or a hand-over.
-TEST(SingleInstanceGuard, AFolderOrAnAnswerOfAnotherUsersIsRefused) {
+// What another user could have put in the guard's place is refused, never run unguarded; a
+// runtime folder they may write to is passed over. Each row is named for the slip it catches.
+TEST(SingleInstanceGuard, WhatAnotherUserCouldHavePlacedIsNotTrusted) {
   if (::geteuid() != 0)
     GTEST_SKIP() << "needs root to play another user";
-  {
-    GuardFolders folders(static_cast<fs::perms>(0770));
-    fs::create_directory(folders.fallback);
-    fs::permissions(folders.fallback, fs::perms::owner_all);
-    ASSERT_EQ(::chown(folders.fallback.c_str(), 65534, 65534), 0);
+  const struct {
+    const char *slip;
+    unsigned runtimeMode;
+    std::function<void(const GuardFolders &)> place;
+    bool claims;
+  } rows[] = {
+      {"a fallback folder another user made first is used", 0770,
+       [](const GuardFolders &f) {
+         fs::create_directory(f.fallback);
+         fs::permissions(f.fallback, fs::perms::owner_all);
+         ASSERT_EQ(::chown(f.fallback.c_str(), other, other), 0);
+       },
+       false},
+      {"a lock file of another user's is used", 0700,
+       [](const GuardFolders &f) {
+         std::ofstream{f.lock};
+         ASSERT_EQ(::chown(f.lock.c_str(), other, other), 0);
+       },
+       false},
+      {"a link at the lock's name is followed (opened without O_NOFOLLOW), or its ELOOP is "
+       "taken for any failed open and the start runs unguarded",
+       0700,
+       [](const GuardFolders &f) { fs::create_symlink(f.dir.path() / "made through", f.lock); },
+       false},
+      {"a runtime folder its group may write is trusted", 0770,
+       [](const GuardFolders &f) {
+         ASSERT_EQ(::chown(f.runtime.c_str(), 0, other), 0);
+         std::ofstream{f.lock};
+         ASSERT_EQ(::chown(f.lock.c_str(), other, other), 0);
+       },
+       true},
+      {"a runtime folder of another user's is trusted", 0700,
+       [](const GuardFolders &f) {
+         ASSERT_EQ(::chown(f.runtime.c_str(), other, other), 0);
+         std::ofstream{f.lock};
+         ASSERT_EQ(::chown(f.lock.c_str(), other, other), 0);
+       },
+       true},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.slip);
+    GuardFolders folders(static_cast<fs::perms>(row.runtimeMode));
+    row.place(folders);
     SingleInstance guard;
-    EXPECT_FALSE(guard.claim());
-    EXPECT_TRUE(guard.untrustedGuard());
+    EXPECT_EQ(guard.claim(), row.claims);
+    EXPECT_EQ(guard.untrustedGuard(), !row.claims);
+    EXPECT_FALSE(fs::exists(folders.dir.path() / "made through"));
   }
-  GuardFolders folders(fs::perms::owner_all);
-  const std::string socketPath = (folders.runtime / "launchwright.socket").string();
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t impostor = ::fork();
-  if (impostor == 0) {
-    // Bound by root, so that the socket file itself passes; the listener is the other user.
-    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+}
+
+// Whether `uid`, in its own group only, can talk to whatever listens at `socketPath`.
+bool connectsAs(uid_t uid, const std::string &socketPath) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const gid_t group = uid;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
-    if (::bind(listener, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
-        ::setgid(65534) != 0 || ::setuid(65534) != 0 || ::listen(listener, 1) != 0)
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ::_exit(
+        ::setgroups(1, &group) == 0 && ::setgid(group) == 0 && ::setuid(uid) == 0 &&
+                ::connect(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0
+            ? 0
+            : 1);
+  }
+  int status = 1;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Only this user may talk to the instance, also when others may enter the runtime folder and the
+// umask would leave a new socket open to them.
+TEST(SingleInstanceGuard, NoOtherUserMayTalkToTheInstance) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "needs root to play another user";
+  const struct {
+    const char *slip;
+    unsigned runtimeMode;
+    gid_t runtimeGroup;
+    uid_t uid;
+    bool connects;
+  } rows[] = {
+      {"the socket is made in place in a runtime folder its group may enter", 0750, other, other,
+       false},
+      {"the socket is made in place in a runtime folder others may enter", 0705, 0, other, false},
+      {"the instance cannot be reached by its own user", 0750, other, 0, true},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.slip);
+    GuardFolders folders(static_cast<fs::perms>(row.runtimeMode));
+    ASSERT_EQ(::chown(folders.runtime.c_str(), 0, row.runtimeGroup), 0);
+    const mode_t before = ::umask(0);
+    SingleInstance instance;
+    EXPECT_TRUE(instance.claim());
+    ::umask(before);
+    EXPECT_EQ(connectsAs(row.uid, (folders.runtime / "launchwright.socket").string()),
+              row.connects);
+  }
+}
+
+// A program listening where the instance would, bound by root so that the socket file itself
+// passes; it answers as `uid` with `answer`.
+pid_t answerAs(uid_t uid, const std::string &socketPath, std::string_view answer) {
+  int ready[2];
+  if (::pipe(ready) != 0)
+    return -1;
+  const pid_t listener = ::fork();
+  if (listener == 0) {
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    if (::bind(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+        ::setgid(uid) != 0 || ::setuid(uid) != 0 || ::listen(socket, 1) != 0)
       ::_exit(1);
     [[maybe_unused]] const auto told = ::write(ready[1], "r", 1);
-    const int peer = ::accept(listener, nullptr, nullptr);
-    [[maybe_unused]] const auto sent = ::write(peer, "launchwright\n", 13);
+    const int peer = ::accept(socket, nullptr, nullptr);
+    [[maybe_unused]] const auto sent = ::write(peer, answer.data(), answer.size());
     char buffer[16];
     [[maybe_unused]] const auto heard = ::read(peer, buffer, sizeof buffer);
     ::_exit(0);
   }
   char byte = 0;
-  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-  SingleInstance start;
-  EXPECT_FALSE(start.reachRunning());
-  EXPECT_TRUE(start.untrustedGuard());
-  start.release();
-  ::kill(impostor, SIGKILL);
-  ::waitpid(impostor, nullptr, 0);
+  const bool started = ::read(ready[0], &byte, 1) == 1;
+  ::close(ready[0]);
+  ::close(ready[1]);
+  return started ? listener : -1;
+}
+
+// A second start hands over only to a program of this user's that greets as the instance does.
+TEST(SingleInstanceGuard, OnlyThisUsersProgramGreetingAsTheInstanceIsHandedOver) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "needs root to play another user";
+  const struct {
+    const char *slip;
+    uid_t uid;
+    const char *answer;
+    bool reached;
+  } rows[] = {
+      {"another user's program is trusted", other, "launchwright\n", false},
+      {"any answer is taken for the instance's", 0, "hello\n", false},
+      {"the instance's own greeting is not taken", 0, "launchwright\n", true},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.slip);
+    GuardFolders folders(fs::perms::owner_all);
+    const pid_t listener =
+        answerAs(row.uid, (folders.runtime / "launchwright.socket").string(), row.answer);
+    ASSERT_GT(listener, 0);
+    SingleInstance start;
+    EXPECT_EQ(start.reachRunning(), row.reached);
+    EXPECT_EQ(start.untrustedGuard(), row.uid != 0);
+    start.release();
+    ::kill(listener, SIGKILL);
+    ::waitpid(listener, nullptr, 0);
+  }
 }
 
 } // namespace

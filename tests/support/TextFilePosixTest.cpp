@@ -4,8 +4,8 @@
 #include "Fakes.h"
 #include "support/FileError.h"
 #include "support/TextFile.h"
-#include "support/TextFileDetail.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -14,9 +14,11 @@
 #include <unistd.h>
 
 #include <array>
+#include <climits>
 #include <ctime>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace lw {
@@ -183,21 +185,103 @@ TEST(AtomicWrite, NewFilesGetTheUmasksModeOrEveryonesReadAndRewrittenOnesKeepThe
   }
 }
 
-std::vector<std::string> stepsSeen;
+// The calls a write makes to make itself durable, as the system sees them: every fsync with what
+// its descriptor names at that moment, and every rename.
+bool recording = false;
+std::vector<std::vector<std::string>> durabilityCalls;
 
-// A crash may lose anything not yet on disk: the data must be there before the name points at it.
-TEST(AtomicWrite, FlushesTheFileBeforeTheRenameAndTheFolderAfterIt) {
-  test::TempDir dir;
-  stepsSeen.clear();
-  textfile::detail::writeStepSeen = [](const char *step) { stepsSeen.emplace_back(step); };
-  textfile::writeAtomically((dir.path() / "0013cst.ini").string(), "data");
-  textfile::detail::writeStepSeen = nullptr;
-  EXPECT_EQ(stepsSeen, (std::vector<std::string>{"flush", "rename", "flush folder"}));
+} // namespace
+} // namespace lw
+
+extern "C" int fsync(int fd) {
+  using Real = int (*)(int);
+  static const auto real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "fsync"));
+  if (lw::recording) {
+    char named[PATH_MAX] = {};
+    const ssize_t length =
+        ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), named, sizeof named - 1);
+    lw::durabilityCalls.push_back({"fsync", length > 0 ? named : "?"});
+  }
+  return real(fd);
 }
 
-// Run as root with a user's settings folder: what that user put there must not decide where
-// root writes, nor which file it locks. Another user is played by uid 65534.
-TEST(AtomicWrite, LinksAndLocksOfAnotherUserAreRefused) {
+extern "C" int rename(const char *from, const char *to) noexcept {
+  using Real = int (*)(const char *, const char *);
+  static const auto real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "rename"));
+  if (lw::recording)
+    lw::durabilityCalls.push_back({"rename", from, to});
+  return real(from, to);
+}
+
+namespace lw {
+namespace {
+
+// A crash may lose anything not yet on disk: the data must be there before the name points at
+// it, and the name before the write counts as done.
+TEST(AtomicWrite, FlushesTheFileBeforeTheRenameAndTheFolderAfterIt) {
+  test::TempDir dir;
+  const std::string folder = fs::canonical(dir.path()).string();
+  durabilityCalls.clear();
+  recording = true;
+  textfile::writeAtomically(folder + "/0013cst.ini", "data");
+  recording = false;
+  ASSERT_EQ(durabilityCalls.size(), 3u);
+  const std::string temporary = durabilityCalls[0][1];
+  EXPECT_TRUE(temporary.starts_with(folder + "/0013cst.ini.")) << temporary;
+  EXPECT_EQ(durabilityCalls, (std::vector<std::vector<std::string>>{
+                                 {"fsync", temporary},
+                                 {"rename", temporary, folder + "/0013cst.ini"},
+                                 {"fsync", folder},
+                             }));
+}
+
+// Run as root in a user's settings folder: a link that user could have put there must not
+// decide where root writes. A link is followed when root made it, or when it lies in a folder
+// only root may change. Another user is played by uid 65534.
+TEST(AtomicWrite, LinksAnotherUserCouldHavePlacedAreNotFollowed) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "needs root to hand files to another user";
+  test::TempDir dir;
+  const uid_t other = 65534;
+  const struct {
+    const char *slip;
+    uid_t folderOwner;
+    unsigned folderMode;
+    uid_t linkOwner;
+    bool followed;
+  } rows[] = {
+      {"a link of another user's in their folder is followed", other, 0755, other, false},
+      {"a link in a folder the group may write is followed", 0, 0775, other, false},
+      {"a link in a folder anyone may write is followed", 0, 0757, other, false},
+      {"root's own link in another user's folder is refused", other, 0755, 0, true},
+      {"a link in a folder only root may change is refused", 0, 0755, other, true},
+  };
+  int number = 0;
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.slip);
+    const auto folder = dir.path() / std::to_string(++number);
+    const auto target = dir.path() / (std::to_string(number) + ".secret");
+    const auto link = folder / "0013cst.ini";
+    textfile::writeAtomically(target.string(), "secret");
+    fs::create_directory(folder);
+    fs::create_symlink(target, link);
+    ASSERT_EQ(::lchown(link.c_str(), row.linkOwner, row.linkOwner), 0);
+    ASSERT_EQ(::chown(folder.c_str(), row.folderOwner, row.folderOwner), 0);
+    fs::permissions(folder, static_cast<fs::perms>(row.folderMode));
+    bool followed = true;
+    try {
+      textfile::writeAtomically(link.string(), "written");
+    } catch (const FileError &) {
+      followed = false;
+    }
+    EXPECT_EQ(followed, row.followed);
+    EXPECT_EQ(textfile::readBytes(target.string()), row.followed ? "written" : "secret");
+    EXPECT_TRUE(fs::is_symlink(link));
+  }
+}
+
+// Nor which file root locks.
+TEST(FileLock, LocksOfAnotherUserAreRefused) {
   if (::geteuid() != 0)
     GTEST_SKIP() << "needs root to hand files to another user";
   test::TempDir dir;
@@ -210,20 +294,12 @@ TEST(AtomicWrite, LinksAndLocksOfAnotherUserAreRefused) {
   fs::permissions(rootOnly, static_cast<fs::perms>(0600));
   const auto at = [&](const char *name) { return theirs / name; };
 
-  fs::create_symlink(rootOnly, at("their link"));
-  ASSERT_EQ(::lchown(at("their link").c_str(), other, other), 0);
-  fs::create_symlink(rootOnly, at("root's link"));
   textfile::writeAtomically(at("their lock.lock").string(), "");
   ASSERT_EQ(::chown(at("their lock.lock").c_str(), other, other), 0);
   fs::create_symlink(dir.path() / "made through", at("linked lock.lock"));
   ASSERT_EQ(::lchown(at("linked lock.lock").c_str(), other, other), 0);
   fs::create_symlink(rootOnly, at("own linked lock.lock"));
   ASSERT_EQ(::mkfifo(at("fifo lock.lock").c_str(), 0600), 0);
-
-  EXPECT_THROW(textfile::writeAtomically(at("their link").string(), "x"), FileError);
-  EXPECT_EQ(textfile::readBytes(rootOnly.string()), "secret");
-  textfile::writeAtomically(at("root's link").string(), "root's own");
-  EXPECT_EQ(textfile::readBytes(rootOnly.string()), "root's own");
 
   const struct {
     const char *name;
@@ -242,6 +318,7 @@ TEST(AtomicWrite, LinksAndLocksOfAnotherUserAreRefused) {
     EXPECT_EQ(usable, c.usable) << c.name;
   }
   EXPECT_FALSE(fs::exists(dir.path() / "made through"));
+  EXPECT_EQ(textfile::readBytes(rootOnly.string()), "secret");
   EXPECT_EQ(modeOf(rootOnly), 0600u);
 }
 
