@@ -91,6 +91,9 @@ TEST(DesktopEntryCommand, ExecLineFollowsTheDesktopEntryRules) {
   entry.setCommand("/usr/bin/foo 50% \"a\\\\b c\"", noFiles);
   EXPECT_EQ(entry.value("Exec"), R"(/usr/bin/foo 50%% "a\\\\b c")");
   EXPECT_FALSE(entry.value(desktop::commandKey)); // canonical: Exec alone gives it back
+  // A blank at either end is written as \s: readers drop blanks after '=' and at a line's end.
+  entry.setCommand(" padded ", noFiles);
+  EXPECT_EQ(entry.value(desktop::commandKey), "\\spadded\\s");
 
   entry.setCommand("/dir with blanks/rwlaunch",
                    [](const std::string &p) { return p == "/dir with blanks/rwlaunch"; });

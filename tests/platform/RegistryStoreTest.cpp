@@ -74,28 +74,27 @@ TEST_F(Store, AbsentValuesAndKeysReadAsNothing) {
   EXPECT_FALSE(registry.enumerate(machine, "SOFTWARE\\Kestrum"));
 }
 
-TEST_F(Store, DamagedLinesAreReadAroundAndKeptByEveryRewrite) {
+TEST_F(Store, DamagedLinesAreReadAroundAndKeptInTheirSectionByEveryRewrite) {
   using namespace std::string_literals;
-  const std::vector<std::string> damaged = {
-      "\0\xFF"s, "[HKEY_LOCAL_MACHINE", "no equals", "[HKEY_NOWHERE\\k]", "x=1", "; a note"};
-  writeFile(xdg.store, damaged[0] + "\n" + damaged[1] + "\n" + damaged[2] + "\n" + damaged[3] +
-                           "\n" + damaged[4] + "\n" +
-                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrum\\Kestrumsoft Runwarden]\n"
-                           "Autostart=x\n" +
-                           damaged[5] + "\n%zz=%4");
+  const std::string key = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrum\\Kestrumsoft Runwarden]";
+  writeFile(xdg.store, "\0\xFF\n[HKEY_CURRENT_USER\\Other]\no=1\nno equals\n[HKEY_LOCAL_MACHINE\n"
+                       "x=1\n[HKEY_NOWHERE\\k]\n"s +
+                           key + "\nAutostart=x\n; a note\n%zz=%4");
   EXPECT_EQ(registry.read(machine, settings, "Autostart"), "x");
   EXPECT_EQ(registry.read(machine, settings, "%zz"), "%4");
+  EXPECT_FALSE(registry.read(RegistryRoot::CurrentUser, "Other", "x"));
   EXPECT_FALSE(registry.read(machine, "k", "x"));
-  // Each change writes the whole file anew; the lines it cannot read stay, once each.
+  // Each change writes the whole file anew; the lines it cannot read stay, once each, in the
+  // section they stood in, after its values.
   for (const char *name : {"Other", "Third"})
     ASSERT_TRUE(registry.write(machine, settings, name, "o"));
   ASSERT_TRUE(registry.remove(machine, settings, "Other"));
   const auto lines = textfile::splitLines(*readFile(xdg.store));
-  for (const auto &line : damaged)
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), line), 1) << line;
-  EXPECT_EQ(registry.read(machine, settings, "Autostart"), "x");
+  EXPECT_EQ(
+      Names(lines.begin() + 1, lines.end()),
+      (Names{"\0\xFF"s, "[HKEY_CURRENT_USER\\Other]", "o=1", "no equals", "[HKEY_LOCAL_MACHINE",
+             "x=1", "[HKEY_NOWHERE\\k]", key, "Autostart=x", "%25zz=%254", "Third=o", "; a note"}));
   EXPECT_EQ(registry.enumerate(machine, settings), (Names{"Autostart", "%zz", "Third"}));
-  EXPECT_FALSE(registry.read(machine, "k", "x"));
 }
 
 TEST_F(Store, StoreThatCannotBeReadIsAnErrorNeverAnEmptyStore) {

@@ -47,6 +47,11 @@ TEST_F(StartupStateTest, SwitchingOffAndOnKeepsEveryOtherByte) {
   EXPECT_EQ(rows(machine)["shared"].verdict, V::Disabled);
   EXPECT_EQ(rows(machine)["shared"].file, (xdg.user / "shared.desktop").string());
   EXPECT_FALSE(rows(user).contains("shared"));
+  // Nor does a user entry written under its name turn that switch into an entry.
+  for (const char *name : {"shared", "SHARED"})
+    EXPECT_FALSE(state.write(user, name, "present --mine")) << name;
+  EXPECT_EQ(readFile(xdg.user / "shared.desktop"),
+            "[Desktop Entry]\nType=Application\nName=shared\nIcon=x\nHidden=true\n");
   ASSERT_TRUE(state.rename(machine, "shared", "common"));
   EXPECT_EQ(rows(machine)["common"].verdict, V::Disabled);
   ASSERT_TRUE(state.setEnabled(machine, "common", true));
@@ -178,6 +183,57 @@ TEST_F(StartupStateTest, NewMachineEntriesAreReadableByEveryUser) {
     struct stat info {};
     ASSERT_EQ(::stat(file.c_str(), &info), 0) << file;
     EXPECT_EQ(info.st_mode & 0777, mode) << file;
+  }
+}
+
+// Every file and folder under the test's folders with its bytes, the lock file aside.
+std::map<std::string, std::string> everything(const fs::path &top) {
+  std::map<std::string, std::string> found;
+  for (const auto &item : fs::recursive_directory_iterator(top))
+    if (!item.path().string().ends_with(".lock"))
+      found[item.path().string()] = item.is_regular_file() ? readFile(item.path()).value() : "/";
+  return found;
+}
+
+// A restore that cannot be finished takes back what it had done, in every folder: the files it
+// wrote and the folders it made for them.
+TEST_F(StartupStateTest, ARestoreThatFailsHalfWayLeavesEveryFolderAsItWas) {
+  const std::string app = "[Desktop Entry]\nType=Application\nExec=present\n";
+  struct Case {
+    std::string name;
+    std::vector<fs::path> machineFolders; // holding the entry, the deciding one first
+    bool switchedOff;                     // by the user's file of the name
+    fs::path blocked;                     // a folder stands where the restore writes this
+    fs::path gone = {};                   // a folder removed since the snapshot
+  };
+  const std::vector<Case> cases = {
+      {"switch-blocked", {xdg.system}, true, xdg.user / "switch-blocked.desktop"},
+      {"later-blocked",
+       {xdg.system, xdg.systemLater},
+       false,
+       xdg.systemLater / "later-blocked.desktop"},
+      {"folder-gone",
+       {xdg.system},
+       true,
+       xdg.user / "folder-gone.desktop",
+       xdg.system.parent_path()},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const auto &folder : c.machineFolders)
+      writeFile(folder / (c.name + ".desktop"), app + "Name=" + folder.string() + "\n");
+    if (c.switchedOff) {
+      ASSERT_TRUE(state.setEnabled(machine, c.name, false));
+    }
+    const auto taken = state.snapshot(machine, c.name);
+    ASSERT_TRUE(taken);
+    ASSERT_TRUE(state.remove(machine, c.name));
+    fs::create_directories(c.blocked);
+    if (!c.gone.empty())
+      fs::remove_all(c.gone);
+    const auto before = everything(xdg.dir.path());
+    EXPECT_FALSE(state.restoreSnapshot(machine, c.name, *taken));
+    EXPECT_EQ(everything(xdg.dir.path()), before);
   }
 }
 

@@ -37,6 +37,9 @@ TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
       {"gnome-or-kde", app + "Exec=present\nOnlyShowIn=GNOME;KDE;\n", V::Starts},
       {"escaped-list", app + "Exec=present\nOnlyShowIn=KDE\\;GNOME;\n", V::OtherDesktop},
       {"not-before-only", app + "Exec=present\nNotShowIn=GNOME;\nOnlyShowIn=GNOME;\n", V::Starts},
+      // Under KDE:GNOME the first desktop either list names decides: KDE, so it never starts.
+      {"first-desktop-decides", app + "Exec=present\nNotShowIn=KDE;\nOnlyShowIn=GNOME;\n",
+       V::Starts},
       {"only-unclosed", app + "Exec=present\nOnlyShowIn=KDE;GNOME\n", V::Starts},
       {"not-unclosed", app + "Exec=present\nNotShowIn=KDE;GNOME\n", V::OtherDesktop},
       // GLib takes a list that is not UTF-8, or holds a bad escape, as no list at all.
@@ -122,7 +125,7 @@ TEST_F(StartupStateTest, EveryAwkwardFileGetsTheVerdictGlibGives) {
     writeFile(files.back(), file.bytes);
   }
   bool compared = false;
-  for (const std::string desktop : {"GNOME", "KDE", "LXQt", "ubuntu:GNOME"}) {
+  for (const std::string desktop : {"GNOME", "KDE", "LXQt", "ubuntu:GNOME", "KDE:GNOME"}) {
     environment["XDG_CURRENT_DESKTOP"] = desktop;
     auto listed = rows(user);
     ASSERT_EQ(listed.size(), corpus.size());
@@ -181,15 +184,21 @@ TEST_F(StartupStateTest, ListShowsTheNameGlibShowsInTheUsersLanguage) {
     writeFile(files.back(), file.bytes);
   }
   writeFile(xdg.user / "refused.desktop", app + "Name=Refused\njust words\n");
-  const std::vector<std::map<std::string, std::string>> locales = {
-      {{"LANG", "de_DE.UTF-8"}},
-      {{"LANGUAGE", "fr:de"}, {"LANG", "en_US.UTF-8"}},
-      {{"LC_ALL", "sr_RS@latin"}, {"LANG", "de_DE.UTF-8"}},
-      {{"LC_MESSAGES", "de_AT.UTF-8@euro"}, {"LANG", "fr_FR"}},
-      {{"LANG", "C.UTF-8"}},
+  struct Locale {
+    std::map<std::string, std::string> variables;
+    bool german = false; // the inGerman column applies
+  };
+  const std::vector<Locale> locales = {
+      {{{"LANG", "de_DE.UTF-8"}}, true},
+      {{{"LANGUAGE", "fr:de"}, {"LANG", "en_US.UTF-8"}}},
+      {{{"LC_ALL", "sr_RS@latin"}, {"LANG", "de_DE.UTF-8"}}},
+      {{{"LC_MESSAGES", "de_AT.UTF-8@euro"}, {"LANG", "fr_FR"}}},
+      {{{"LANG", "C.UTF-8"}}},
+      // LANGUAGE comes before LC_ALL.
+      {{{"LANGUAGE", "de_DE"}, {"LC_ALL", "fr_FR.UTF-8"}}, true},
   };
   bool compared = false;
-  for (const auto &locale : locales) {
+  for (const auto &[locale, german] : locales) {
     std::string settings;
     for (const auto &[variable, value] : locale) {
       environment[variable] = value;
@@ -215,7 +224,7 @@ TEST_F(StartupStateTest, ListShowsTheNameGlibShowsInTheUsersLanguage) {
       const auto &row = listed[corpus[i].name];
       ASSERT_EQ(row.name, corpus[i].name);
       const std::string shown = row.displayName.empty() ? row.name : row.displayName;
-      if (settings == "LANG=de_DE.UTF-8 ") {
+      if (german) {
         EXPECT_EQ(shown, corpus[i].inGerman.empty() ? corpus[i].name : corpus[i].inGerman);
       }
 #ifdef LW_GLIB_ORACLE

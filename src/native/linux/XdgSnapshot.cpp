@@ -117,8 +117,7 @@ public:
   bool write(const std::string &path, const std::string &bytes) {
     if (!remember(path))
       return false;
-    std::error_code error;
-    std::filesystem::create_directories(folderOf(path), error);
+    makeFolders(folderOf(path));
     try {
       textfile::writeAtomically(path, bytes, textfile::LinkPolicy::Refuse, accessFor(path));
       textfile::removeStaleTemporaries(folderOf(path), AutostartFolders::suffix);
@@ -143,6 +142,8 @@ public:
         ::unlink(it->first.c_str());
       }
     }
+    for (auto it = made.rbegin(); it != made.rend(); ++it)
+      ::rmdir(it->c_str()); // only while empty: nothing of anyone else's goes with it
   }
 
 private:
@@ -150,6 +151,20 @@ private:
     return std::find(shared.begin(), shared.end(), folderOf(path)) != shared.end()
                ? textfile::NewFileAccess::EveryoneReads
                : textfile::NewFileAccess::Umask;
+  }
+
+  // Makes the folder and those above it that are missing, noting each one made.
+  void makeFolders(const std::string &folder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    std::vector<fs::path> missing;
+    for (fs::path at(folder); at.has_relative_path() && !fs::exists(fs::symlink_status(at, error));
+         at = at.parent_path())
+      missing.push_back(at);
+    fs::create_directories(folder, error);
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+      if (fs::is_directory(fs::symlink_status(*it, error)))
+        made.push_back(it->string());
   }
 
   // Only a regular file or nothing may stand where a restore writes or removes.
@@ -167,6 +182,7 @@ private:
 
   std::vector<std::string> shared;
   std::vector<std::pair<std::string, std::optional<std::string>>> before;
+  std::vector<std::string> made; // outermost first
 };
 
 } // namespace
