@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test. Usage: scripts/test.sh [preset] (default or asan).
+# Builds everything and runs every test. Usage: scripts/test.sh [preset] (default, asan or
+# windowless).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-default}

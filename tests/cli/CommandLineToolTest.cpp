@@ -353,6 +353,22 @@ TEST(CommandLineTool, ClosedPipeEndsTheListingQuietly) {
   EXPECT_EQ(run.err, "");
 }
 
+#ifdef LW_WINDOWLESS
+// Built without the window, a start without a command or with Qt's options alone says so and
+// writes nothing.
+TEST(CommandLineTool, AWindowlessBuildRefusesToStartTheWindow) {
+  const Installation lw;
+  const auto before = lw.snapshot();
+  for (const auto &arguments :
+       {std::vector<std::string>{}, std::vector<std::string>{"-platform", "offscreen"}}) {
+    const Outcome run = lw.run(arguments);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("this build has no window"), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(lw.snapshot(), before);
+}
+#else
 // Qt's own options alone open the window, which takes them: here on the offscreen platform
 // with no display named anywhere else.
 TEST(CommandLineTool, QtOptionsAloneStartTheWindowWithThem) {
@@ -367,6 +383,7 @@ TEST(CommandLineTool, QtOptionsAloneStartTheWindowWithThem) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("Mail"), std::string::npos) << run.out;
 }
+#endif
 
 } // namespace
 } // namespace lw::test
