@@ -37,6 +37,7 @@ struct UnitCase {
   LogonSwitch switchBy;
   bool allUsers;
   bool systemComponent;
+  bool userLinkToo = false; // enabled into the target by the user as well
 };
 
 const UnitCase unitCases[] = {
@@ -53,6 +54,10 @@ const UnitCase unitCases[] = {
     // disable only takes back links in the config folder: this one is masked instead.
     {"lw-data.service", Folder::UserData, "default.target", true, false,
      LogonReason::PackageEnabled, LogonSwitch::Mask, false, false},
+    // Linked by the administrator and by the user: disable would leave the administrator's link,
+    // and the unit would go on starting.
+    {"lw-both.service", Folder::Admin, "default.target", true, false, LogonReason::AdminEnabled,
+     LogonSwitch::Mask, true, false, true},
 };
 
 class SystemdUserUnitsTest : public ::testing::Test {
@@ -64,8 +69,14 @@ protected:
     const std::string why = manager.prepare(work);
     if (!why.empty())
       GTEST_SKIP() << why;
-    for (const auto &unit : unitCases)
+    for (const auto &unit : unitCases) {
       write(folderOf(unit.folder), unit.name, unit.target, unit.linked);
+      if (unit.userLinkToo) {
+        const fs::path wants = manager.user / (std::string(unit.target) + ".wants");
+        fs::create_directories(wants);
+        fs::create_symlink(seenFolderOf(unit.folder) / unit.name, wants / unit.name);
+      }
+    }
     fs::create_symlink("/dev/null", manager.user / "lw-masked.service");
     // Installable, but into a target that is not reached at logon.
     write(manager.user, "lw-basic.service", "basic.target", false);
