@@ -173,6 +173,8 @@ public:
     return false;
   }
 
+  pid_t process() const { return manager; }
+
   fs::path user, admin, vendor, runtime, home;
 
 private:

@@ -6,10 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <optional>
+#include <sys/mount.h>
 #include <sys/wait.h>
 
 namespace lw {
@@ -33,6 +37,7 @@ struct UnitCase {
   LogonSwitch switchBy;
   bool allUsers;
   bool systemComponent;
+  bool userLinkToo = false; // enabled into the target by the user as well
 };
 
 const UnitCase unitCases[] = {
@@ -49,6 +54,10 @@ const UnitCase unitCases[] = {
     // disable only takes back links in the config folder: this one is masked instead.
     {"lw-data.service", Folder::UserData, "default.target", true, false,
      LogonReason::PackageEnabled, LogonSwitch::Mask, false, false},
+    // Linked by the administrator and by the user: disable would leave the administrator's link,
+    // and the unit would go on starting.
+    {"lw-both.service", Folder::Admin, "default.target", true, false, LogonReason::AdminEnabled,
+     LogonSwitch::Mask, true, false, true},
 };
 
 class SystemdUserUnitsTest : public ::testing::Test {
@@ -60,8 +69,14 @@ protected:
     const std::string why = manager.prepare(work);
     if (!why.empty())
       GTEST_SKIP() << why;
-    for (const auto &unit : unitCases)
+    for (const auto &unit : unitCases) {
       write(folderOf(unit.folder), unit.name, unit.target, unit.linked);
+      if (unit.userLinkToo) {
+        const fs::path wants = manager.user / (std::string(unit.target) + ".wants");
+        fs::create_directories(wants);
+        fs::create_symlink(seenFolderOf(unit.folder) / unit.name, wants / unit.name);
+      }
+    }
     fs::create_symlink("/dev/null", manager.user / "lw-masked.service");
     // Installable, but into a target that is not reached at logon.
     write(manager.user, "lw-basic.service", "basic.target", false);
@@ -180,18 +195,64 @@ TEST_F(SystemdUserUnitsTest, SwitchesLeaveTheStateSystemctlReports) {
       [] { return systemctlSays("is-active", "lw-later.service") == "active"; }));
 }
 
-// A manager that does not answer makes the whole listing give up within its few seconds and
-// say why, rather than waiting out each of its many calls in turn.
+// What systemctl is for the listing's probe of [Install] while it lives: a script bound over it
+// in the test's mount namespace.
+class SystemctlStandIn {
+public:
+  SystemctlStandIn(const fs::path &script, const std::string &body) {
+    std::ofstream(script) << "#!/bin/sh\n" << body;
+    fs::permissions(script, fs::perms::owner_all);
+    bound = ::mount(script.c_str(), test::systemctl, nullptr, MS_BIND, nullptr) == 0;
+  }
+  ~SystemctlStandIn() {
+    if (bound)
+      ::umount2(test::systemctl, MNT_DETACH);
+  }
+  SystemctlStandIn(const SystemctlStandIn &) = delete;
+  SystemctlStandIn &operator=(const SystemctlStandIn &) = delete;
+  bool bound = false;
+};
+
+// A manager that stops answering, before the listing or in its middle, and a systemctl that
+// hangs make the whole listing give up within its time and say why, rather than wait out each
+// of its many calls in turn or show half a listing.
 TEST_F(SystemdUserUnitsTest, AManagerThatDoesNotAnswerMakesTheListingGiveUpInTime) {
-  manager.pause(true);
-  const auto started = std::chrono::steady_clock::now();
-  const auto listing = source.list();
-  const auto took = std::chrono::steady_clock::now() - started;
-  manager.pause(false);
-  EXPECT_LT(took, std::chrono::milliseconds(5500));
-  ASSERT_TRUE(listing.unavailable);
-  EXPECT_FALSE(listing.unavailable->empty());
-  EXPECT_TRUE(listing.items.empty());
+  constexpr std::chrono::milliseconds limit{1000};
+  const fs::path ran = work / "systemctl-ran";
+  struct Case {
+    const char *name;
+    bool pausedBefore;
+    std::string systemctl; // the stand-in's script; empty: the real systemctl
+  };
+  const Case cases[] = {
+      {"paused before the listing", true, ""},
+      // A call that times out is a manager that does not answer, as a lost connection is.
+      {"stops while the listing runs", false,
+       "touch '" + ran.string() + "'\nkill -STOP " + std::to_string(manager.process()) + "\n"},
+      // The probe of [Install] has what is left of the listing's time, never more.
+      {"systemctl hangs", false, "touch '" + ran.string() + "'\nexec sleep 30\n"},
+  };
+  SystemdUserUnits quick(limit);
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(ran);
+    std::optional<SystemctlStandIn> standIn;
+    if (!c.systemctl.empty()) {
+      standIn.emplace(work / "systemctl", c.systemctl);
+      ASSERT_TRUE(standIn->bound) << std::strerror(errno);
+    }
+    manager.pause(c.pausedBefore);
+    const auto started = std::chrono::steady_clock::now();
+    const auto listing = quick.list();
+    const auto took = std::chrono::steady_clock::now() - started;
+    manager.pause(false);
+    EXPECT_LT(took, limit + std::chrono::milliseconds(700));
+    EXPECT_EQ(fs::exists(ran), !c.systemctl.empty()) << "the probe ran";
+    ASSERT_TRUE(listing.unavailable);
+    EXPECT_NE(listing.unavailable->find("does not answer"), std::string::npos)
+        << *listing.unavailable;
+    EXPECT_TRUE(listing.items.empty());
+  }
 }
 
 #ifdef LW_BUILT_PROGRAM

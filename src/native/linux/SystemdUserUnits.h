@@ -10,16 +10,25 @@
 
 #include "platform/LogonSources.h"
 
+#include <chrono>
+
 namespace lw {
 
 class SystemdUserUnits : public LogonSource {
 public:
+  // A listing waits for the manager, and for systemctl, at most `limit` in all: a manager that
+  // takes longer is stuck.
+  explicit SystemdUserUnits(std::chrono::milliseconds limit = std::chrono::seconds(5))
+      : listingTime(limit) {}
   LogonSourceKind kind() const override { return LogonSourceKind::SystemdUnit; }
   LogonSourceListing list() override;
   // Enable: systemctl --user enable/disable. Mask: unmask/mask. The manager then reloads, so that
   // the next start and the next listing follow the change.
   bool setEnabled(const LogonItem &item, bool enabled) override;
   bool start(const LogonItem &item) override;
+
+private:
+  std::chrono::milliseconds listingTime;
 };
 
 } // namespace lw
