@@ -145,7 +145,7 @@ std::optional<std::string> required(const QCommandLineParser &parser,
 struct Request {
   QString command;
   std::optional<EntryKind> kind;
-  std::optional<LogonSourceKind> logonKind; // disable and enable of another way to start
+  std::optional<std::string> logonKind; // disable and enable of another way to start
   cli::Kinds listed;
   std::optional<std::string> name;
   std::optional<std::string> entryCommand;
