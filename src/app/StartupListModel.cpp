@@ -21,9 +21,6 @@ void StartupListModel::setHeaders(QStringList titles) {
   headers = std::move(titles);
   for (const EntryKind kind : {EntryKind::AllUsers, EntryKind::CurrentUser, EntryKind::Customized})
     kindLabels[static_cast<std::size_t>(kind)] = QString::fromUtf8(kindLabel(kind, texts));
-  for (int kind = 0; kind < logonSourceKinds; ++kind)
-    logonKindLabels[static_cast<std::size_t>(kind)] =
-        QString::fromUtf8(logonKindLabel(static_cast<LogonSourceKind>(kind), texts));
   endResetModel();
 }
 
@@ -103,7 +100,7 @@ QVariant StartupListModel::data(const QModelIndex &index, int role) const {
     case 0:
       return nameShown(entry);
     case 1:
-      return entry.logon ? logonKindLabels[static_cast<std::size_t>(entry.logon->source)]
+      return entry.logon ? QString::fromUtf8(logonKindLabel(entry.logon->source, texts))
                          : kindLabels[static_cast<std::size_t>(entry.kind)];
     case 2:
       return QString::fromUtf8(entry.command);

@@ -70,7 +70,6 @@ private:
   Timing timing;
   QStringList headers;
   std::array<QString, 3> kindLabels; // by EntryKind, read when the headers are set
-  std::array<QString, logonSourceKinds> logonKindLabels; // by LogonSourceKind, likewise
   // Mutable for the timings only, filled in on first use.
   mutable std::vector<StartupEntry> entries;
   mutable std::vector<bool> timed;

@@ -79,8 +79,8 @@ std::optional<EntryKind> kindOfWord(std::string_view word) {
 std::optional<Kinds> kindsOfWord(std::string_view word) {
   if (const auto kind = kindOfWord(word))
     return Kinds{kind, std::nullopt};
-  if (const auto kind = logonKindOfWord(word))
-    return Kinds{std::nullopt, kind};
+  if (std::find(std::begin(logonWords), std::end(logonWords), word) != std::end(logonWords))
+    return Kinds{std::nullopt, std::string(word)};
   return std::nullopt;
 }
 
@@ -192,11 +192,10 @@ Result switchEntry(Context &context, EntryKind kind, const std::string &name, bo
           {}};
 }
 
-Result switchLogonEntry(Context &context, LogonSourceKind kind, const std::string &name,
+Result switchLogonEntry(Context &context, const std::string &kindWord, const std::string &name,
                         bool enabled) {
-  const std::string kindWord = wordOfLogonKind(kind);
   LogonListing listing = readLogonRows(context.platform.logonSources, context.texts,
-                                       {kind, /*systemComponents=*/true});
+                                       {kindWord, /*systemComponents=*/true});
   if (!listing.unavailable.empty())
     return {exitFailure, {}, listing.unavailable.front()};
   const StartupEntry *found = nullptr;

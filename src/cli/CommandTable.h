@@ -39,7 +39,7 @@ struct Options {
 // is needed for this, so that help and refusals work on any installation.
 struct Request {
   std::optional<EntryKind> kind;
-  std::optional<LogonSourceKind> logonKind; // disable and enable of another way to start
+  std::optional<std::string> logonKind; // disable and enable of another way to start
   Kinds listed;
   std::optional<std::string> name;
   std::optional<std::string> entryCommand;

@@ -54,10 +54,15 @@ const char *wordOfKind(EntryKind kind);
 // the other ways a program starts at logon ("systemd-unit", ...).
 struct Kinds {
   std::optional<EntryKind> entry;
-  std::optional<LogonSourceKind> logon;
+  std::optional<std::string> logon; // a logon source's word
   bool all() const { return !entry && !logon; }
 };
 std::optional<Kinds> kindsOfWord(std::string_view word);
+// The words of the other ways to start that --kind takes, those of either system as the help
+// names them: a word of the other system lists nothing and finds no entry here. Each is the word
+// its source gives its kind.
+inline constexpr std::string_view logonWords[] = {"systemd-unit",   "session-script", "boot-job",
+                                                  "startup-folder", "run-once",       "logon-task"};
 // Every word --kind takes, for messages.
 inline constexpr const char *kindWords = "customized, user, machine, systemd-unit, session-script, "
                                          "boot-job, startup-folder, run-once or logon-task";
@@ -90,7 +95,7 @@ Result listEntries(Context &context, ListForm form, const Kinds &kinds = {});
 Result checkEntries(Context &context, const std::optional<std::string> &name,
                     const Kinds &kinds = {});
 // Switches an item of another way a program starts at logon, where its source can.
-Result switchLogonEntry(Context &context, LogonSourceKind kind, const std::string &name,
+Result switchLogonEntry(Context &context, const std::string &kindWord, const std::string &name,
                         bool enabled);
 Result addEntry(Context &context, EntryKind kind, const std::string &name,
                 const std::string &command, const std::optional<std::string> &rule);

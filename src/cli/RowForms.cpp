@@ -83,7 +83,7 @@ const char *wordOfSwitch(LogonSwitch how) {
 void appendLogonJson(std::string &out, const StartupEntry &entry, RowWriter &writer) {
   const LogonItem &item = *entry.logon;
   out += "{\"kind\":";
-  appendWord(out, wordOfLogonKind(item.source));
+  appendWord(out, item.source->word);
   appendBytes(out, "name", "name_hex", entry.name);
   appendText(out, "display_name", entry.name);
   appendBytes(out, "command", "command_hex", entry.command);

@@ -60,7 +60,7 @@ bool onLogonEntry(EntryCommandHost &host, const StartupEntry &entry, LogonComman
   };
   switch (command) {
   case LogonCommand::Edit: {
-    const std::string file = logonFileToOpen(item);
+    const std::string file = logonFileToOpen(platform.logonSources, item);
     if (file.empty())
       why(text::logonNoFile);
     else

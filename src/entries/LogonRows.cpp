@@ -5,13 +5,10 @@
 
 #include <algorithm>
 #include <exception>
-#include <filesystem>
 
 namespace lw {
 
 namespace {
-
-int indexOf(LogonSourceKind kind) { return static_cast<int>(kind); }
 
 LogonSource *sourceOf(const std::vector<LogonSource *> &sources, LogonSourceKind kind) {
   for (auto *source : sources)
@@ -20,16 +17,16 @@ LogonSource *sourceOf(const std::vector<LogonSource *> &sources, LogonSourceKind
   return nullptr;
 }
 
-constexpr const char *kindWords[logonSourceKinds] = {
-    "systemd-unit", "session-script", "boot-job", "startup-folder", "run-once", "logon-task"};
+// A source's own words are the German ones where the section names German as its language.
+bool german(const LanguageTable &texts) { return texts.getText(text::languageCode) == "de"; }
 
 } // namespace
 
 std::vector<LogonAnswer> askLogonSources(const std::vector<LogonSource *> &sources,
-                                         std::optional<LogonSourceKind> only) {
+                                         const std::optional<std::string> &only) {
   std::vector<LogonAnswer> answers;
   for (auto *source : sources) {
-    if (only && *only != source->kind())
+    if (only && *only != source->kind()->word)
       continue;
     // A source that breaks (a folder that cannot be read half-way) is one that cannot be asked.
     // Thrown on the window's thread, its exception would end the program.
@@ -48,9 +45,11 @@ LogonListing logonRowsOf(std::vector<LogonAnswer> answers, const LanguageTable &
                          bool systemComponents) {
   LogonListing listing;
   for (auto &[kind, items] : answers) {
-    auto &count = listing.counts[static_cast<std::size_t>(indexOf(kind))];
-    if (!count)
-      count = 0;
+    auto counted = std::find_if(listing.counts.begin(), listing.counts.end(),
+                                [kind](const auto &pair) { return pair.first == kind; });
+    if (counted == listing.counts.end())
+      counted = listing.counts.insert(counted, {kind, 0});
+    std::size_t &count = counted->second;
     if (items.unavailable) {
       listing.unavailable.push_back(fillIn(texts.getText(text::logonSourceUnavailable),
                                            {logonKindLabel(kind, texts), *items.unavailable}));
@@ -69,7 +68,7 @@ LogonListing logonRowsOf(std::vector<LogonAnswer> answers, const LanguageTable &
       item.source = kind;
       row.logon = std::move(item);
       listing.rows.push_back(std::move(row));
-      ++*count;
+      ++count;
     }
   }
   return listing;
@@ -82,42 +81,34 @@ LogonListing readLogonRows(const std::vector<LogonSource *> &sources, const Lang
 
 void appendLogonCounts(std::string &statusText, const LogonListing &listing,
                        const LanguageTable &texts) {
-  for (int kind = 0; kind < logonSourceKinds; ++kind) {
-    const auto &count = listing.counts[static_cast<std::size_t>(kind)];
-    if (!count)
-      continue;
+  for (const auto &[kind, count] : listing.counts) {
     if (!statusText.empty())
       statusText += '\n';
-    statusText += texts.getText(text::firstLogonKindCount + kind);
+    statusText += logonText(kind->count, texts);
     statusText += ' ';
-    const bool asked =
-        std::find(listing.unavailableKinds.begin(), listing.unavailableKinds.end(),
-                  static_cast<LogonSourceKind>(kind)) == listing.unavailableKinds.end();
-    statusText += asked ? std::to_string(*count) : "\xE2\x80\x93";
+    const bool asked = std::find(listing.unavailableKinds.begin(), listing.unavailableKinds.end(),
+                                 kind) == listing.unavailableKinds.end();
+    statusText += asked ? std::to_string(count) : "\xE2\x80\x93";
   }
 }
 
-std::string logonKindLabel(LogonSourceKind kind, const LanguageTable &texts) {
-  return texts.getText(text::firstLogonKindLabel + indexOf(kind));
+std::string logonText(const LogonText &text, const LanguageTable &texts) {
+  if (text.number != 0)
+    return texts.getText(text.number);
+  return german(texts) ? text.german : text.english;
 }
 
-const char *wordOfLogonKind(LogonSourceKind kind) { return kindWords[indexOf(kind)]; }
-
-std::optional<LogonSourceKind> logonKindOfWord(std::string_view word) {
-  for (int kind = 0; kind < logonSourceKinds; ++kind)
-    if (word == kindWords[kind])
-      return static_cast<LogonSourceKind>(kind);
-  return std::nullopt;
+std::string logonKindLabel(LogonSourceKind kind, const LanguageTable &texts) {
+  return logonText(kind->label, texts);
 }
 
 EntryStatus logonStatus(const LogonItem &item, const LanguageTable &texts) {
   EntryStatus status;
   status.text = texts.getText(text::firstVerdictLabel + static_cast<std::int32_t>(item.verdict));
-  const auto reason = static_cast<std::int32_t>(item.reason);
-  if (item.reason != LogonReason::None) {
+  if (item.reason) {
     status.text += " \xE2\x80\x93 ";
-    status.text += texts.getText(text::logonReasonCell(reason));
-    status.reason = texts.getText(text::logonReasonSentence(reason));
+    status.text += logonText(item.reason->cell, texts);
+    status.reason = logonText(item.reason->sentence, texts);
   } else {
     status.reason =
         texts.getText(text::firstVerdictReason + static_cast<std::int32_t>(item.verdict));
@@ -155,10 +146,9 @@ LogonOutcome startLogonItem(const std::vector<LogonSource *> &sources, const Log
   return source->start(item) ? LogonOutcome::Done : LogonOutcome::Failed;
 }
 
-std::string logonFileToOpen(const LogonItem &item) {
-  if (item.file.empty() || item.source != LogonSourceKind::StartupFolder)
-    return item.file;
-  return std::filesystem::path(item.file).parent_path().string();
+std::string logonFileToOpen(const std::vector<LogonSource *> &sources, const LogonItem &item) {
+  const LogonSource *source = sourceOf(sources, item.source);
+  return source ? source->fileToOpen(item) : item.file;
 }
 
 } // namespace lw

@@ -7,19 +7,18 @@
 #include "entries/StartupStatus.h"
 #include "platform/LogonSources.h"
 
-#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace lw {
 
 struct LogonListing {
   std::vector<StartupEntry> rows; // in the sources' order, each with its logon item
-  // Rows of each kind, for the kinds that were asked; nothing for a kind not asked.
-  std::array<std::optional<std::size_t>, logonSourceKinds> counts{};
+  // Rows of each kind that was asked, in the order the sources were asked.
+  std::vector<std::pair<LogonSourceKind, std::size_t>> counts;
   // One sentence for each source that could not be asked, and that source's kind.
   std::vector<std::string> unavailable;
   std::vector<LogonSourceKind> unavailableKinds;
@@ -28,7 +27,8 @@ struct LogonListing {
 // Which rows a listing holds: the sources of some kinds only, and whether the items the
 // operating system's own packages ship and enable are among them.
 struct LogonFilter {
-  std::optional<LogonSourceKind> only;
+  std::optional<std::string> only; // a kind's word
+
   bool systemComponents = false;
 };
 
@@ -40,7 +40,7 @@ struct LogonAnswer {
   LogonSourceListing listing;
 };
 std::vector<LogonAnswer> askLogonSources(const std::vector<LogonSource *> &sources,
-                                         std::optional<LogonSourceKind> only);
+                                         const std::optional<std::string> &only);
 // The rows of those answers, counted by kind.
 LogonListing logonRowsOf(std::vector<LogonAnswer> answers, const LanguageTable &texts,
                          bool systemComponents);
@@ -53,11 +53,9 @@ LogonListing readLogonRows(const std::vector<LogonSource *> &sources, const Lang
 void appendLogonCounts(std::string &statusText, const LogonListing &listing,
                        const LanguageTable &texts);
 
+// A source's text in the table's language.
+std::string logonText(const LogonText &text, const LanguageTable &texts);
 std::string logonKindLabel(LogonSourceKind kind, const LanguageTable &texts);
-// Fixed words for scripts: "systemd-unit", "session-script", "boot-job", "startup-folder",
-// "run-once", "logon-task".
-const char *wordOfLogonKind(LogonSourceKind kind);
-std::optional<LogonSourceKind> logonKindOfWord(std::string_view word);
 
 // The Status cell and sentence of a row that has a logon item.
 EntryStatus logonStatus(const LogonItem &item, const LanguageTable &texts);
@@ -74,8 +72,8 @@ LogonOutcome switchLogonItem(const std::vector<LogonSource *> &sources, const Lo
                              bool enabled);
 // Starts the item now through the source that listed it.
 LogonOutcome startLogonItem(const std::vector<LogonSource *> &sources, const LogonItem &item);
-// The file a person opens to change an item by hand: its own file, or for a shortcut in a
-// Startup folder that folder (opening the shortcut would start it). Empty when it has none.
-std::string logonFileToOpen(const LogonItem &item);
+// The file a person opens to change an item by hand, as the source that listed it says. Empty
+// when it has none.
+std::string logonFileToOpen(const std::vector<LogonSource *> &sources, const LogonItem &item);
 
 } // namespace lw

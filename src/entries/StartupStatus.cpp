@@ -73,18 +73,23 @@ void appendTimingBrief(std::string &cell, const StartupEntry &entry) {
 
 } // namespace
 
-VerdictLabels::VerdictLabels(const LanguageTable &texts) {
+VerdictLabels::VerdictLabels(const LanguageTable &table) : texts(table) {
   for (std::size_t verdict = 0; verdict < labels.size(); ++verdict)
     labels[verdict] = texts.getText(text::firstVerdictLabel + static_cast<std::int32_t>(verdict));
-  for (std::size_t reason = 1; reason < reasons.size(); ++reason)
-    reasons[reason] = texts.getText(text::logonReasonCell(static_cast<std::int32_t>(reason)));
+}
+
+const std::string &VerdictLabels::of(const LogonReason &reason) const {
+  for (const auto &[known, cell] : reasons)
+    if (known == &reason)
+      return cell;
+  return reasons.emplace_back(&reason, logonText(reason.cell, texts)).second;
 }
 
 void statusTextInto(std::string &cell, const StartupEntry &entry, const VerdictLabels &labels) {
   cell = labels.of(entry.verdict);
-  if (entry.logon && entry.logon->reason != LogonReason::None) {
+  if (entry.logon && entry.logon->reason) {
     cell += " \xE2\x80\x93 ";
-    cell += labels.of(entry.logon->reason);
+    cell += labels.of(*entry.logon->reason);
   } else if (entry.kind == EntryKind::Customized && !entry.logon) {
     appendTimingBrief(cell, entry);
   }

@@ -5,7 +5,9 @@
 #include "entries/StartupList.h"
 
 #include <array>
+#include <deque>
 #include <string>
+#include <utility>
 
 namespace lw {
 
@@ -21,18 +23,19 @@ std::string statusText(const StartupEntry &entry, const LanguageTable &texts);
 // The Status labels of the verdicts, looked up once for a listing of many rows.
 class VerdictLabels {
 public:
-  explicit VerdictLabels(const LanguageTable &texts);
+  explicit VerdictLabels(const LanguageTable &table);
   const std::string &of(StartVerdict verdict) const {
     return labels[static_cast<std::size_t>(verdict)];
   }
   // A logon source's reason as its Status cell names it after the verdict.
-  const std::string &of(LogonReason reason) const {
-    return reasons[static_cast<std::size_t>(reason)];
-  }
+  const std::string &of(const LogonReason &reason) const;
 
 private:
+  const LanguageTable &texts;
   std::array<std::string, static_cast<std::size_t>(StartVerdict::NeverDue) + 1> labels;
-  std::array<std::string, logonReasons> reasons; // none for LogonReason::None
+  // Each reason's cell, looked up when first named: a listing meets a handful. A deque keeps
+  // the cells already handed out where they are.
+  mutable std::deque<std::pair<const LogonReason *, std::string>> reasons;
 };
 
 // Sets `cell` to what statusText answers, reusing its room.

@@ -4,46 +4,47 @@
 // folders, RunOnce and logon tasks on Windows. One reader per source, each asking the component
 // that owns it (systemd, cron, the shell, the Task Scheduler) rather than re-reading its rules,
 // and each saying what it lists and whether and how an item can be switched.
+//
+// A source is one file plus one line in its system's makeNativeLogonSources: it names its kind
+// (word, label, count line) and its reasons as constants, and says what Edit opens for an item;
+// the core shows every source from those alone.
 
 #include "StartupState.h"
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace lw {
 
-// The numbers are stable: they index texts and name kinds for scripts.
-enum class LogonSourceKind {
-  SystemdUnit = 0, // a systemd user unit pulled in at logon
-  SessionScript,   // a shell file a session reads or runs (~/.xprofile, Plasma's env scripts, ...)
-  BootJob,         // an @reboot line of the user's crontab: at boot, not at logon
-  StartupFolder,   // a file or shortcut in a Windows Startup folder
-  RunOnce,         // a value of a RunOnce key: runs once at the next logon
-  LogonTask        // a Task Scheduler task with a logon trigger
+// A text a source shows: the number of its line in the language file, or, for a source that
+// brings its own words, those words in English and in German (every other language shows the
+// English ones).
+struct LogonText {
+  std::int32_t number = 0; // 0: the source's own words
+  const char *english = "";
+  const char *german = "";
 };
-inline constexpr int logonSourceKinds = static_cast<int>(LogonSourceKind::LogonTask) + 1;
 
-// Why an item starts or does not; the front ends show each in words. The numbers are stable.
-enum class LogonReason {
-  None = 0,
-  UserEnabled,     // systemd: enabled by the user (a link in the user's unit folder)
-  AdminEnabled,    // systemd: enabled for every user by the administrator (/etc)
-  VendorEnabled,   // systemd: enabled by a package: the operating system's (/usr/lib) or one
-                   // installed in the home directory (XDG_DATA_HOME)
-  UserDisabled,    // systemd: installable into a logon target, but not enabled
-  Masked,          // systemd: masked, so nothing starts it
-  XProfile,        // read by display managers when an X session starts (~/.xprofile)
-  XSessionRc,      // read by Debian's X session start-up (~/.xsessionrc)
-  PlasmaEnv,       // sourced by Plasma before the session starts
-  PlasmaScript,    // run by Plasma when the session has started
-  AtBoot,          // cron: runs when the machine starts, not when the user logs on
-  StartupShortcut, // Windows: opened by Explorer at logon
-  RunsOnce,        // Windows: runs once at the next logon, then the value is deleted
-  LogonTrigger,    // Windows: a task the Task Scheduler starts at logon
-  PackageEnabled   // systemd: enabled by a package installed in the user's home (~/.local/share)
+// Why an item starts or does not, as its source explains it: the words after the verdict in the
+// Status cell, and the sentence of its tooltip. Each source defines its reasons as constants of
+// static storage; an item points at one.
+struct LogonReason {
+  LogonText cell;
+  LogonText sentence;
 };
-inline constexpr int logonReasons = static_cast<int>(LogonReason::PackageEnabled) + 1;
+
+// What a source is to everyone else, defined once by the source as a constant of static storage
+// whose address names the kind.
+struct LogonKind {
+  const char *word; // fixed, for scripts: "systemd-unit", "session-script", ...
+  LogonText label;  // the Kind column
+  LogonText count;  // the count line, before the number
+  std::span<const LogonReason *const> reasons; // every reason its items give
+};
+using LogonSourceKind = const LogonKind *;
 
 // How an item can be switched off and on, where it can be at all.
 enum class LogonSwitch {
@@ -54,7 +55,7 @@ enum class LogonSwitch {
 };
 
 struct LogonItem {
-  LogonSourceKind source = LogonSourceKind::SystemdUnit;
+  LogonSourceKind source = nullptr; // set from the source that listed it
   // The item's name within its source, exact bytes: the unit's name, the script's or shortcut's
   // file name, the crontab line. Every operation addresses the item by source and name.
   std::string name;
@@ -65,7 +66,7 @@ struct LogonItem {
   std::string state;
   // Starts or Disabled, or ProgramMissing / Unreadable where the source can tell.
   StartVerdict verdict = StartVerdict::Starts;
-  LogonReason reason = LogonReason::None;
+  const LogonReason *reason = nullptr; // none: the verdict's own sentence
   std::string detail; // more for the reason sentence (the session that reads a file, "32-bit")
   LogonSwitch switchBy = LogonSwitch::None;
   bool canStart = false;        // the source can start it now (systemd start, a shortcut)
@@ -84,6 +85,8 @@ class LogonSource {
 public:
   virtual ~LogonSource() = default;
   virtual LogonSourceKind kind() const = 0;
+  // The file a person opens to change the item by hand; empty when it has none.
+  virtual std::string fileToOpen(const LogonItem &item) const { return item.file; }
   // Every item of the source. May take a while (a D-Bus round trip, a child process) but never
   // blocks past a few seconds: a source that does not answer in time is unavailable.
   virtual LogonSourceListing list() = 0;

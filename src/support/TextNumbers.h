@@ -157,16 +157,12 @@ inline constexpr std::int32_t aboutTitle = 667;
 inline constexpr std::int32_t aboutPurpose = 668;
 inline constexpr std::int32_t aboutCopyright = 669;
 
-// The other ways a program starts at logon: the View menu, each source's kind label and count
-// line, each reason's Status cell and sentence (the number plus the reason's value less one), and
-// what the window says where a source cannot do what was asked
+// The other ways a program starts at logon: the View menu, and what the window says where a
+// source cannot do what was asked. Each source names the numbers of its own kind label, count
+// line and reasons (803 to 842 and 850 for the shipped sources).
 inline constexpr std::int32_t viewMenu = 800;
 inline constexpr std::int32_t menuOtherSources = 801;
 inline constexpr std::int32_t menuSystemComponents = 802;
-inline constexpr std::int32_t firstLogonKindLabel = 803;      // 803 to 808
-inline constexpr std::int32_t firstLogonKindCount = 809;      // 809 to 814
-inline constexpr std::int32_t firstLogonReasonCell = 815;     // 815 to 828
-inline constexpr std::int32_t firstLogonReasonSentence = 830; // 830 to 842, then 850
 inline constexpr std::int32_t logonSourceUnavailable = 843;
 inline constexpr std::int32_t logonNotSwitchable = 844;
 inline constexpr std::int32_t logonNotDeletable = 845;
@@ -174,14 +170,6 @@ inline constexpr std::int32_t logonNotStartable = 846;
 inline constexpr std::int32_t logonNoFile = 847;
 inline constexpr std::int32_t logonToolState = 848;
 inline constexpr std::int32_t logonSystemComponent = 849;
-// A reason's Status cell and sentence, by the reason's value (from 1); the sentences of reasons
-// added after the notices took 843 go on at 850.
-constexpr std::int32_t logonReasonCell(std::int32_t reason) {
-  return firstLogonReasonCell + reason - 1;
-}
-constexpr std::int32_t logonReasonSentence(std::int32_t reason) {
-  return reason <= 13 ? firstLogonReasonSentence + reason - 1 : 850 + reason - 14;
-}
 
 // Command line
 inline constexpr std::int32_t switchedOffNotice = 700;

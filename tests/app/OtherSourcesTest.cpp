@@ -4,6 +4,9 @@
 
 #include "AppFixture.h"
 
+#include "native/linux/BootJobs.h"
+#include "native/linux/SessionScripts.h"
+#include "native/linux/SystemdUserUnits.h"
 #include "scheduler/ScheduleStatus.h"
 #include "support/TextNumbers.h"
 
@@ -12,12 +15,19 @@
 namespace lw::test {
 namespace {
 
-LogonItem item(std::string name, LogonReason reason, LogonSwitch how, std::string file = {}) {
+// The language file's texts the shipped sources show: their kind labels, count lines, and the
+// Status cell of a unit the user enabled.
+constexpr std::int32_t unitLabel = 803, scriptLabel = 804, bootLabel = 805;
+constexpr std::int32_t unitCount = 809, scriptCount = 810, bootCount = 811;
+constexpr std::int32_t userEnabledCell = 815;
+
+LogonItem item(std::string name, const LogonReason &reason, LogonSwitch how,
+               std::string file = {}) {
   LogonItem made;
   made.name = std::move(name);
   made.command = "/usr/bin/true";
   made.file = std::move(file);
-  made.reason = reason;
+  made.reason = &reason;
   made.switchBy = how;
   return made;
 }
@@ -25,11 +35,11 @@ LogonItem item(std::string name, LogonReason reason, LogonSwitch how, std::strin
 class OtherSourcesTest : public AppTest {
 protected:
   OtherSourcesTest() {
-    units.items = {item("sync.service", LogonReason::UserEnabled, LogonSwitch::Enable),
-                   item("pipewire.service", LogonReason::VendorEnabled, LogonSwitch::Mask)};
+    units.items = {item("sync.service", SystemdUserUnits::userEnabled, LogonSwitch::Enable),
+                   item("pipewire.service", SystemdUserUnits::vendorEnabled, LogonSwitch::Mask)};
     units.items[1].systemComponent = true;
     scripts.items = {
-        item(".xprofile", LogonReason::XProfile, LogonSwitch::None, "/home/me/.xprofile")};
+        item(".xprofile", SessionScripts::xProfile, LogonSwitch::None, "/home/me/.xprofile")};
     boots.unavailable = "no crontab program";
     program.platform.logonSources = {&units, &scripts, &boots};
     setRun(RegistryRoot::CurrentUser, "Notes", "/usr/bin/notes");
@@ -48,9 +58,9 @@ protected:
   }
   void select(const std::string &name) { selectRow(cell(name).row()); }
 
-  FakeLogonSource units{LogonSourceKind::SystemdUnit};
-  FakeLogonSource scripts{LogonSourceKind::SessionScript};
-  FakeLogonSource boots{LogonSourceKind::BootJob};
+  FakeLogonSource units{&SystemdUserUnits::description};
+  FakeLogonSource scripts{&SessionScripts::description};
+  FakeLogonSource boots{&BootJobs::description};
 };
 
 TEST_F(OtherSourcesTest, ViewChoiceAddsTheOtherWaysToStartAndIsRemembered) {
@@ -58,21 +68,19 @@ TEST_F(OtherSourcesTest, ViewChoiceAddsTheOtherWaysToStartAndIsRemembered) {
   // By default the list is the window's own, and no source is asked.
   EXPECT_EQ(names(), std::vector<std::string>{"Notes"});
   EXPECT_EQ(units.listed, 0);
-  EXPECT_EQ(dialog->status().find(text(text::firstLogonKindCount)), std::string::npos);
+  EXPECT_EQ(dialog->status().find(text(unitCount)), std::string::npos);
 
   choose("otherSourcesAction");
   EXPECT_EQ(names(), (std::vector<std::string>{"Notes", "sync.service", ".xprofile"}));
-  EXPECT_EQ(dialog->cellText(1, 1), text(text::firstLogonKindLabel));
-  EXPECT_EQ(dialog->cellText(2, 1), text(text::firstLogonKindLabel + 1));
+  EXPECT_EQ(dialog->cellText(1, 1), text(unitLabel));
+  EXPECT_EQ(dialog->cellText(2, 1), text(scriptLabel));
   // A source that cannot be asked has a dash for its count, and the choice is told why, once.
-  EXPECT_NE(dialog->status().find(text(text::firstLogonKindCount) + " 1\n" +
-                                  text(text::firstLogonKindCount + 1) + " 1\n" +
-                                  text(text::firstLogonKindCount + 2) + " \xE2\x80\x93"),
+  EXPECT_NE(dialog->status().find(text(unitCount) + " 1\n" + text(scriptCount) + " 1\n" +
+                                  text(bootCount) + " \xE2\x80\x93"),
             std::string::npos)
       << dialog->status();
   const std::vector<std::string> toldWhy{
-      fillIn(text(text::logonSourceUnavailable),
-             {text(text::firstLogonKindLabel + 2), "no crontab program"})};
+      fillIn(text(text::logonSourceUnavailable), {text(bootLabel), "no crontab program"})};
   EXPECT_EQ(told(), toldWhy);
 
   // The operating system's own units come with the second choice.
@@ -90,7 +98,7 @@ TEST_F(OtherSourcesTest, CommandsGoToTheSourceOrSayWhyNot) {
   open();
   choose("otherSourcesAction");
   program.prompter.shown.clear();
-  const std::string scriptKind = text(text::firstLogonKindLabel + 1);
+  const std::string scriptKind = text(scriptLabel);
   const auto why = [&](std::int32_t number) { return fillIn(text(number), {scriptKind}); };
 
   select(".xprofile");
@@ -110,7 +118,7 @@ TEST_F(OtherSourcesTest, CommandsGoToTheSourceOrSayWhyNot) {
   EXPECT_EQ(units.switches, (std::vector<std::pair<std::string, bool>>{{"sync.service", false}}));
   QTRY_COMPARE(QString::fromStdString(dialog->cellText(cell("sync.service").row(), 3)),
                QString::fromUtf8(text(text::firstVerdictLabel + 1) + " \xE2\x80\x93 " +
-                                 text(text::firstLogonReasonCell)));
+                                 text(userEnabledCell)));
   // The window's own entry of the same kind of command is untouched.
   EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Notes"), "/usr/bin/notes");
 
@@ -119,7 +127,8 @@ TEST_F(OtherSourcesTest, CommandsGoToTheSourceOrSayWhyNot) {
   {
     const std::lock_guard lock(scripts.guard);
     for (const char *file : {"/home/me/env/editor.sh", "/home/me/autostart-scripts/editor.sh"})
-      scripts.items.push_back(item("editor.sh", LogonReason::PlasmaEnv, LogonSwitch::None, file));
+      scripts.items.push_back(
+          item("editor.sh", SessionScripts::plasmaEnv, LogonSwitch::None, file));
   }
   const int shown = dialog->logonListingsShown();
   dialog->refreshList();

@@ -4,6 +4,12 @@
 #include "native/Native.h"
 #include "native/linux/BootJobs.h"
 #include "native/linux/SessionScripts.h"
+#include "native/linux/SystemdUserUnits.h"
+#include "native/windows/LogonTasks.h"
+#include "native/windows/RunOnceKeys.h"
+#include "native/windows/StartupFolders.h"
+#include "support/LanguageTable.h"
+#include "support/TextNumbers.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -41,15 +47,15 @@ TEST(SessionScripts, ListsWhatTheSessionsReadOrRunAndWhyNot) {
   writeScript(home / ".config" / "autostart-scripts" / "decoy", "true\n");
 
   SessionScripts source({home.string(), config.string()});
-  EXPECT_EQ(source.kind(), LogonSourceKind::SessionScript);
+  EXPECT_EQ(source.kind(), &SessionScripts::description);
   const auto listing = source.list();
   EXPECT_FALSE(listing.unavailable);
-  using Row = std::tuple<std::string, LogonReason, StartVerdict, std::string>;
+  using Row = std::tuple<std::string, const LogonReason *, StartVerdict, std::string>;
   std::vector<Row> rows;
   for (const auto &item : listing.items) {
     rows.emplace_back(item.file, item.reason, item.verdict,
                       item.verdict == StartVerdict::Unreadable ? "" : item.detail);
-    EXPECT_EQ(item.source, LogonSourceKind::SessionScript);
+    EXPECT_EQ(item.source, &SessionScripts::description);
     EXPECT_EQ(item.command, item.file);
     EXPECT_EQ(fs::path(item.file).filename().string(), item.name);
     EXPECT_EQ(item.switchBy, LogonSwitch::None) << item.name;
@@ -61,12 +67,13 @@ TEST(SessionScripts, ListsWhatTheSessionsReadOrRunAndWhyNot) {
   EXPECT_EQ(
       rows,
       (std::vector<Row>{
-          {(home / ".xprofile").string(), LogonReason::XProfile, StartVerdict::Starts, ""},
-          {(home / ".xsessionrc").string(), LogonReason::XSessionRc, StartVerdict::Unreadable, ""},
-          {(env / "Upper.SH").string(), LogonReason::PlasmaEnv, StartVerdict::Starts, ""},
-          {(env / "b.sh").string(), LogonReason::PlasmaEnv, StartVerdict::Starts, ""},
-          {notRun, LogonReason::PlasmaScript, StartVerdict::ProgramMissing, notRun},
-          {(scripts / "runs").string(), LogonReason::PlasmaScript, StartVerdict::Starts, ""},
+          {(home / ".xprofile").string(), &SessionScripts::xProfile, StartVerdict::Starts, ""},
+          {(home / ".xsessionrc").string(), &SessionScripts::xSessionRc, StartVerdict::Unreadable,
+           ""},
+          {(env / "Upper.SH").string(), &SessionScripts::plasmaEnv, StartVerdict::Starts, ""},
+          {(env / "b.sh").string(), &SessionScripts::plasmaEnv, StartVerdict::Starts, ""},
+          {notRun, &SessionScripts::plasmaScript, StartVerdict::ProgramMissing, notRun},
+          {(scripts / "runs").string(), &SessionScripts::plasmaScript, StartVerdict::Starts, ""},
       }));
 
   // The folders come from the environment as the sessions take them.
@@ -104,14 +111,14 @@ TEST(BootJobs, ListsTheRebootLinesOfTheCrontabAndSaysWhenCronCannotBeAsked) {
   const fs::path tableFile = dir.path() / "table";
   writeFile(tableFile, table);
   BootJobs jobs(crontab("crontab", "cat '" + tableFile.string() + "'\n"));
-  EXPECT_EQ(jobs.kind(), LogonSourceKind::BootJob);
+  EXPECT_EQ(jobs.kind(), &BootJobs::description);
   const auto listing = jobs.list();
   EXPECT_FALSE(listing.unavailable) << *listing.unavailable;
   std::vector<std::string> names;
   for (const auto &item : listing.items) {
     names.push_back(item.name);
     EXPECT_EQ(item.command, item.name);
-    EXPECT_EQ(item.reason, LogonReason::AtBoot);
+    EXPECT_EQ(item.reason, &BootJobs::atBoot);
     EXPECT_EQ(item.switchBy, LogonSwitch::None);
   }
   EXPECT_EQ(names, (std::vector<std::string>{"/usr/bin/tool --flag  ", "sleep 60 && job % input",
@@ -159,12 +166,47 @@ TEST(BootJobs, ListsTheRebootLinesOfTheCrontabAndSaysWhenCronCannotBeAsked) {
   EXPECT_TRUE(hung.items.empty()) << "half an answer is no answer";
 }
 
+// The language file is shared by both systems, so the sources of both are checked here: each text
+// a shipped source shows is in every section, and no two texts of the program share a number.
+TEST(LogonSources, EveryShippedSourceHasTextsOfItsOwnInEveryLanguage) {
+  const LogonKind *shipped[] = {&SystemdUserUnits::description, &SessionScripts::description,
+                                &BootJobs::description,         &StartupFolders::description,
+                                &RunOnceKeys::description,      &LogonTasks::description};
+  std::map<std::int32_t, std::string> owners;
+  std::string shared;
+  const auto own = [&](std::int32_t number, const std::string &owner) {
+    if (number == 0)
+      return; // the source's own words
+    if (const auto [it, added] = owners.emplace(number, owner); !added)
+      shared += "\n  " + std::to_string(number) + ": " + it->second + " and " + owner;
+  };
+  for (const auto number : text::all)
+    own(number, "the window");
+  for (const LogonKind *kind : shipped) {
+    own(kind->label.number, kind->word);
+    own(kind->count.number, kind->word);
+    for (const LogonReason *reason : kind->reasons) {
+      own(reason->cell.number, kind->word);
+      own(reason->sentence.number, kind->word);
+    }
+  }
+  EXPECT_TRUE(shared.empty()) << "texts that share a number:" << shared;
+
+  test::TestProgram program;
+  for (const char *header : {"[English]", "[Deutsch]"}) {
+    LanguageTable table(program.platform);
+    table.loadSection(header);
+    for (const auto &[number, owner] : owners)
+      EXPECT_FALSE(table.getText(number).empty()) << header << " has no text " << number;
+  }
+}
+
 TEST(LogonSources, TheLinuxSessionListsScriptsAndBootJobs) {
   std::set<LogonSourceKind> kinds;
   for (const auto &source : makeNativeLogonSources())
     kinds.insert(source->kind());
-  EXPECT_TRUE(kinds.contains(LogonSourceKind::SessionScript));
-  EXPECT_TRUE(kinds.contains(LogonSourceKind::BootJob));
+  EXPECT_TRUE(kinds.contains(&SessionScripts::description));
+  EXPECT_TRUE(kinds.contains(&BootJobs::description));
 }
 
 } // namespace

@@ -33,7 +33,7 @@ struct UnitCase {
   const char *target; // [Install] WantedBy=
   bool linked;        // enabled into the target in the same folder
   bool masked;        // masked by the user
-  LogonReason reason;
+  const LogonReason *reason;
   LogonSwitch switchBy;
   bool allUsers;
   bool systemComponent;
@@ -41,23 +41,23 @@ struct UnitCase {
 };
 
 const UnitCase unitCases[] = {
-    {"lw-own.service", Folder::User, "default.target", true, false, LogonReason::UserEnabled,
+    {"lw-own.service", Folder::User, "default.target", true, false, &SystemdUserUnits::userEnabled,
      LogonSwitch::Enable, false, false},
-    {"lw-masked.service", Folder::Vendor, "default.target", true, true, LogonReason::Masked,
+    {"lw-masked.service", Folder::Vendor, "default.target", true, true, &SystemdUserUnits::masked,
      LogonSwitch::Mask, true, true},
-    {"lw-admin.service", Folder::Admin, "default.target", true, false, LogonReason::AdminEnabled,
-     LogonSwitch::Mask, true, false},
-    {"lw-vendor.service", Folder::Vendor, "default.target", true, false, LogonReason::VendorEnabled,
-     LogonSwitch::Mask, true, true},
+    {"lw-admin.service", Folder::Admin, "default.target", true, false,
+     &SystemdUserUnits::adminEnabled, LogonSwitch::Mask, true, false},
+    {"lw-vendor.service", Folder::Vendor, "default.target", true, false,
+     &SystemdUserUnits::vendorEnabled, LogonSwitch::Mask, true, true},
     {"lw-later.service", Folder::User, "graphical-session.target", false, false,
-     LogonReason::UserDisabled, LogonSwitch::Enable, false, false},
+     &SystemdUserUnits::userDisabled, LogonSwitch::Enable, false, false},
     // disable only takes back links in the config folder: this one is masked instead.
     {"lw-data.service", Folder::UserData, "default.target", true, false,
-     LogonReason::PackageEnabled, LogonSwitch::Mask, false, false},
+     &SystemdUserUnits::packageEnabled, LogonSwitch::Mask, false, false},
     // Linked by the administrator and by the user: disable would leave the administrator's link,
     // and the unit would go on starting.
-    {"lw-both.service", Folder::Admin, "default.target", true, false, LogonReason::AdminEnabled,
-     LogonSwitch::Mask, true, false, true},
+    {"lw-both.service", Folder::Admin, "default.target", true, false,
+     &SystemdUserUnits::adminEnabled, LogonSwitch::Mask, true, false, true},
 };
 
 class SystemdUserUnitsTest : public ::testing::Test {
@@ -141,7 +141,7 @@ TEST_F(SystemdUserUnitsTest, RowsSayWhatTheManagerStartedAtLogon) {
     SCOPED_TRACE(unit.name);
     const LogonItem *item = find(listing, unit.name);
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->source, LogonSourceKind::SystemdUnit);
+    EXPECT_EQ(item->source, &SystemdUserUnits::description);
     EXPECT_EQ(item->state, systemctlSays("is-enabled", unit.name));
     EXPECT_EQ(item->verdict == StartVerdict::Starts,
               systemctlSays("is-active", unit.name) == "active");

@@ -78,10 +78,10 @@ LogonSourceListing BootJobs::list() {
   }
   for (auto &command : rebootCommands(answer.output)) {
     LogonItem item;
-    item.source = LogonSourceKind::BootJob;
+    item.source = &description;
     item.name = command;
     item.command = std::move(command);
-    item.reason = LogonReason::AtBoot;
+    item.reason = &atBoot;
     listing.items.push_back(std::move(item));
   }
   return listing;

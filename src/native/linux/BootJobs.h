@@ -19,7 +19,11 @@ public:
                     std::chrono::milliseconds limit = std::chrono::seconds(5))
       : program(std::move(crontabProgram)), timeLimit(limit) {}
 
-  LogonSourceKind kind() const override { return LogonSourceKind::BootJob; }
+  static constexpr LogonReason atBoot{{824}, {839}}; // at boot, not at logon
+  static constexpr const LogonReason *reasons[] = {&atBoot};
+  static constexpr LogonKind description{"boot-job", {805}, {811}, reasons};
+
+  LogonSourceKind kind() const override { return &description; }
   LogonSourceListing list() override;
 
   // The command of every @reboot line of a crontab, exact bytes, in order, read as cron reads

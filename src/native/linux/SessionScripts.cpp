@@ -42,9 +42,9 @@ bool isBackup(std::string_view name) {
 // The file as the session finds it, or nothing when the session would pass it by: a session
 // reads or runs only regular files (a link counts as what it points to).
 std::optional<LogonItem> sessionFile(const std::string &folder, const std::string &name,
-                                     LogonReason why) {
+                                     const LogonReason *why) {
   LogonItem item;
-  item.source = LogonSourceKind::SessionScript;
+  item.source = &SessionScripts::description;
   item.name = name;
   item.file = inFolder(folder, name);
   item.command = item.file;
@@ -69,7 +69,7 @@ std::optional<LogonItem> sessionFile(const std::string &folder, const std::strin
   ::close(file);
   // Plasma starts an autostart script as a program, so one without the execute bit never runs;
   // the others are sourced by a shell, which needs only to read them.
-  if (why == LogonReason::PlasmaScript && ::access(item.file.c_str(), X_OK) != 0) {
+  if (why == &SessionScripts::plasmaScript && ::access(item.file.c_str(), X_OK) != 0) {
     item.verdict = StartVerdict::ProgramMissing;
     item.detail = item.file;
   }
@@ -78,14 +78,14 @@ std::optional<LogonItem> sessionFile(const std::string &folder, const std::strin
 
 // The files of a folder that pass the session's filter, in name order. A folder that exists
 // but cannot be read is one unreadable item, so that what it may hold is not silently missed.
-void addFolder(std::vector<LogonItem> &items, const std::string &folder, LogonReason why,
+void addFolder(std::vector<LogonItem> &items, const std::string &folder, const LogonReason *why,
                bool (*taken)(std::string_view)) {
   DIR *dir = ::opendir(folder.c_str());
   if (!dir) {
     if (errno == ENOENT || errno == ENOTDIR)
       return;
     LogonItem item;
-    item.source = LogonSourceKind::SessionScript;
+    item.source = &SessionScripts::description;
     item.name = folder.substr(folder.rfind('/') + 1);
     item.file = item.command = folder;
     item.reason = why;
@@ -132,13 +132,12 @@ SessionScripts::folders(const std::function<const char *(const char *)> &lookUp)
 LogonSourceListing SessionScripts::list() {
   LogonSourceListing listing;
   auto &items = listing.items;
-  for (const auto &[name, why] : {std::pair{".xprofile", LogonReason::XProfile},
-                                  std::pair{".xsessionrc", LogonReason::XSessionRc}})
+  for (const auto &[name, why] :
+       {std::pair{".xprofile", &xProfile}, std::pair{".xsessionrc", &xSessionRc}})
     if (auto item = sessionFile(places.home, name, why))
       items.push_back(std::move(*item));
-  addFolder(items, places.configHome + "/plasma-workspace/env", LogonReason::PlasmaEnv,
-            &hasShellSuffix);
-  addFolder(items, places.configHome + "/autostart-scripts", LogonReason::PlasmaScript,
+  addFolder(items, places.configHome + "/plasma-workspace/env", &plasmaEnv, &hasShellSuffix);
+  addFolder(items, places.configHome + "/autostart-scripts", &plasmaScript,
             [](std::string_view name) { return !isBackup(name); });
   return listing;
 }

@@ -22,7 +22,16 @@ public:
 
   explicit SessionScripts(Folders where) : places(std::move(where)) {}
 
-  LogonSourceKind kind() const override { return LogonSourceKind::SessionScript; }
+  // Which session reads or runs the file.
+  static constexpr LogonReason xProfile{{820}, {835}};     // display managers, X sessions
+  static constexpr LogonReason xSessionRc{{821}, {836}};   // Debian's X session start-up
+  static constexpr LogonReason plasmaEnv{{822}, {837}};    // sourced before Plasma starts
+  static constexpr LogonReason plasmaScript{{823}, {838}}; // run once Plasma has started
+  static constexpr const LogonReason *reasons[] = {&xProfile, &xSessionRc, &plasmaEnv,
+                                                   &plasmaScript};
+  static constexpr LogonKind description{"session-script", {804}, {810}, reasons};
+
+  LogonSourceKind kind() const override { return &description; }
   LogonSourceListing list() override;
 
 private:

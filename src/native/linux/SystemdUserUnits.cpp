@@ -108,7 +108,7 @@ std::string commandOf(const SystemdManager::LoadedUnit &unit) {
 LogonItem itemOf(const std::string &name, const Pull &pull, const std::string &state,
                  const std::string &listedFile, const SystemdManager::LoadedUnit &unit) {
   LogonItem item;
-  item.source = LogonSourceKind::SystemdUnit;
+  item.source = &SystemdUserUnits::description;
   item.name = name;
   item.state = state;
   item.command = commandOf(unit);
@@ -118,16 +118,16 @@ LogonItem itemOf(const std::string &name, const Pull &pull, const std::string &s
   item.allUsers = pull.owners.contains(Owner::Admin) || pull.owners.contains(Owner::Vendor);
   const bool masked = state.starts_with("masked") || unit.loadState == "masked";
   if (masked) {
-    item.reason = LogonReason::Masked;
+    item.reason = &SystemdUserUnits::masked;
     item.verdict = StartVerdict::Disabled;
   } else if (pull.byInstall) {
-    item.reason = LogonReason::UserDisabled;
+    item.reason = &SystemdUserUnits::userDisabled;
     item.verdict = StartVerdict::Disabled;
   } else {
-    item.reason = pull.owners.contains(Owner::Admin)         ? LogonReason::AdminEnabled
-                  : pull.owners.contains(Owner::Vendor)      ? LogonReason::VendorEnabled
-                  : pull.owners.contains(Owner::UserPackage) ? LogonReason::PackageEnabled
-                                                             : LogonReason::UserEnabled;
+    item.reason = pull.owners.contains(Owner::Admin)         ? &SystemdUserUnits::adminEnabled
+                  : pull.owners.contains(Owner::Vendor)      ? &SystemdUserUnits::vendorEnabled
+                  : pull.owners.contains(Owner::UserPackage) ? &SystemdUserUnits::packageEnabled
+                                                             : &SystemdUserUnits::userEnabled;
     if (unit.loadState != "loaded")
       item.verdict = StartVerdict::Unreadable;
     else if (!unit.program.empty() && ::access(unit.program.c_str(), X_OK) != 0)
@@ -209,7 +209,7 @@ LogonSourceListing SystemdUserUnits::list() {
 }
 
 bool SystemdUserUnits::setEnabled(const LogonItem &item, bool enabled) {
-  if (item.source != LogonSourceKind::SystemdUnit ||
+  if (item.source != &SystemdUserUnits::description ||
       (item.switchBy != LogonSwitch::Enable && item.switchBy != LogonSwitch::Mask))
     return false;
   std::string why;
@@ -235,7 +235,7 @@ bool SystemdUserUnits::setEnabled(const LogonItem &item, bool enabled) {
 }
 
 bool SystemdUserUnits::start(const LogonItem &item) {
-  if (item.source != LogonSourceKind::SystemdUnit || !item.canStart)
+  if (item.source != &SystemdUserUnits::description || !item.canStart)
     return false;
   std::string why;
   const auto manager = SystemdManager::connect(why);

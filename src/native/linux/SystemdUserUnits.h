@@ -16,11 +16,22 @@ namespace lw {
 
 class SystemdUserUnits : public LogonSource {
 public:
+  // Why a unit starts or does not, by whoever enabled it.
+  static constexpr LogonReason userEnabled{{815}, {830}};
+  static constexpr LogonReason adminEnabled{{816}, {831}};
+  static constexpr LogonReason vendorEnabled{{817}, {832}};  // the operating system's packages
+  static constexpr LogonReason packageEnabled{{828}, {850}}; // a package in the user's home
+  static constexpr LogonReason userDisabled{{818}, {833}};   // installable, but not enabled
+  static constexpr LogonReason masked{{819}, {834}};
+  static constexpr const LogonReason *reasons[] = {&userEnabled,    &adminEnabled, &vendorEnabled,
+                                                   &packageEnabled, &userDisabled, &masked};
+  static constexpr LogonKind description{"systemd-unit", {803}, {809}, reasons};
+
   // A listing waits for the manager, and for systemctl, at most `limit` in all: a manager that
   // takes longer is stuck.
   explicit SystemdUserUnits(std::chrono::milliseconds limit = std::chrono::seconds(5))
       : listingTime(limit) {}
-  LogonSourceKind kind() const override { return LogonSourceKind::SystemdUnit; }
+  LogonSourceKind kind() const override { return &description; }
   LogonSourceListing list() override;
   // Enable: systemctl --user enable/disable. Mask: unmask/mask. The manager then reloads, so that
   // the next start and the next listing follow the change.

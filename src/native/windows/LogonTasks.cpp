@@ -99,12 +99,12 @@ void addFolder(ITaskFolder &folder, LogonSourceListing &listing, int depth) {
       if (!hasLogonTrigger(*task))
         continue;
       LogonItem item;
-      item.source = LogonSourceKind::LogonTask;
+      item.source = &LogonTasks::description;
       Text path;
       task->get_Path(path.out());
       item.name = path.utf8();
       item.command = commandOf(*task);
-      item.reason = LogonReason::LogonTrigger;
+      item.reason = &LogonTasks::logonTrigger;
       VARIANT_BOOL enabled = VARIANT_TRUE;
       task->get_Enabled(&enabled);
       item.state = enabled ? "enabled" : "disabled";

@@ -14,7 +14,11 @@ public:
   explicit LogonTasks(std::chrono::milliseconds limit = std::chrono::seconds(5))
       : timeLimit(limit) {}
 
-  LogonSourceKind kind() const override { return LogonSourceKind::LogonTask; }
+  static constexpr LogonReason logonTrigger{{827}, {842}};
+  static constexpr const LogonReason *reasons[] = {&logonTrigger};
+  static constexpr LogonKind description{"logon-task", {808}, {814}, reasons};
+
+  LogonSourceKind kind() const override { return &description; }
   LogonSourceListing list() override;
 
 private:

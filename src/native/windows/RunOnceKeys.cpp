@@ -15,10 +15,10 @@ LogonSourceListing RunOnceKeys::list() {
       continue;
     for (const auto &name : *names) {
       LogonItem item;
-      item.source = LogonSourceKind::RunOnce;
+      item.source = &description;
       item.name = name; // a leading '!' or '*' is part of the name: Explorer's own flags
       item.command = registry.read(root, key, name).value_or(std::string());
-      item.reason = LogonReason::RunsOnce;
+      item.reason = &runsOnce;
       item.allUsers = root != RegistryRoot::CurrentUser;
       if (item.command.empty()) {
         item.verdict = StartVerdict::NotAProgram;

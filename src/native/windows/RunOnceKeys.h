@@ -18,7 +18,11 @@ public:
   explicit RunOnceKeys(Registry &store, std::string keyPath = runOnceKey)
       : registry(store), key(std::move(keyPath)) {}
 
-  LogonSourceKind kind() const override { return LogonSourceKind::RunOnce; }
+  static constexpr LogonReason runsOnce{{826}, {841}}; // then the value is deleted
+  static constexpr const LogonReason *reasons[] = {&runsOnce};
+  static constexpr LogonKind description{"run-once", {807}, {813}, reasons};
+
+  LogonSourceKind kind() const override { return &description; }
   LogonSourceListing list() override;
 
 private:

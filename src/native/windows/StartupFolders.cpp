@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <filesystem>
+
 #include <knownfolders.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -105,11 +107,11 @@ LogonSourceListing StartupFolders::list() {
           CompareStringOrdinal(name.c_str(), -1, L"desktop.ini", -1, TRUE) == CSTR_EQUAL)
         continue;
       LogonItem item;
-      item.source = LogonSourceKind::StartupFolder;
+      item.source = &description;
       item.name = wide::toUtf8(name);
       item.file = wide::toUtf8(base + name);
       item.command = item.file;
-      item.reason = LogonReason::StartupShortcut;
+      item.reason = &startupShortcut;
       item.switchBy = LogonSwitch::Approved;
       item.canStart = true;
       item.allUsers = folder.allUsers;
@@ -138,12 +140,18 @@ LogonSourceListing StartupFolders::list() {
 }
 
 const StartupFolders::Folder *StartupFolders::folderOf(const LogonItem &item) {
-  if (item.source != LogonSourceKind::StartupFolder)
+  if (item.source != &description)
     return nullptr;
   for (const auto &folder : where())
     if (folder.allUsers == item.allUsers)
       return isFile(wide::fromUtf8(folder.path + "\\" + item.name)) ? &folder : nullptr;
   return nullptr;
+}
+
+std::string StartupFolders::fileToOpen(const LogonItem &item) const {
+  if (item.file.empty())
+    return item.file;
+  return std::filesystem::path(item.file).parent_path().string();
 }
 
 bool StartupFolders::setEnabled(const LogonItem &item, bool enabled) {

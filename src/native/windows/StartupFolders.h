@@ -34,8 +34,14 @@ public:
   explicit StartupFolders(std::vector<Folder> where, std::string approvedPath = approvedKey)
       : folders(std::move(where)), approved(std::move(approvedPath)) {}
 
-  LogonSourceKind kind() const override { return LogonSourceKind::StartupFolder; }
+  static constexpr LogonReason startupShortcut{{825}, {840}}; // opened by Explorer at logon
+  static constexpr const LogonReason *reasons[] = {&startupShortcut};
+  static constexpr LogonKind description{"startup-folder", {806}, {812}, reasons};
+
+  LogonSourceKind kind() const override { return &description; }
   LogonSourceListing list() override;
+  // The folder that holds the file: opening the shortcut itself would start it.
+  std::string fileToOpen(const LogonItem &item) const override;
   bool setEnabled(const LogonItem &item, bool enabled) override;
   bool start(const LogonItem &item) override;
 

@@ -98,7 +98,9 @@ TEST(StartupFolders, ListsRealShortcutsAndSwitchesThemAsExplorerReadsThem) {
   EXPECT_EQ(toolItem.command, "\"" + program.string() + "\" /min --x");
   EXPECT_EQ(toolItem.file, (userFolder / tool).string());
   EXPECT_EQ(toolItem.verdict, StartVerdict::Starts);
-  EXPECT_EQ(toolItem.reason, LogonReason::StartupShortcut);
+  EXPECT_EQ(toolItem.reason, &StartupFolders::startupShortcut);
+  // Edit opens the folder: opening the shortcut would start its program.
+  EXPECT_EQ(source.fileToOpen(toolItem), userFolder.string());
   EXPECT_EQ(toolItem.switchBy, LogonSwitch::Approved);
   EXPECT_TRUE(toolItem.canStart);
   EXPECT_FALSE(toolItem.allUsers);
@@ -243,7 +245,7 @@ TEST(LogonTasks, ListsTasksWithALogonTriggerOrSaysWhyTheTaskSchedulerWasNotAsked
   ASSERT_NE(it, found.end());
   EXPECT_EQ(it->second.command, "C:\\Tools\\tool.exe /quiet");
   EXPECT_EQ(it->second.verdict, StartVerdict::Disabled);
-  EXPECT_EQ(it->second.reason, LogonReason::LogonTrigger);
+  EXPECT_EQ(it->second.reason, &LogonTasks::logonTrigger);
   EXPECT_EQ(it->second.switchBy, LogonSwitch::None);
 }
 
@@ -274,7 +276,7 @@ TEST_F(RunOnceTest, ListsEveryValueOfBothRootsAndTheMachines32BitViewWithWhatItW
   const auto items = source.list().items;
   for (const auto &item : items) {
     rows[item.name] = {item.verdict, item.command, item.detail, item.allUsers};
-    EXPECT_EQ(item.reason, LogonReason::RunsOnce);
+    EXPECT_EQ(item.reason, &RunOnceKeys::runsOnce);
     EXPECT_EQ(item.switchBy, LogonSwitch::None);
   }
   EXPECT_EQ(
@@ -292,9 +294,9 @@ TEST_F(RunOnceTest, ListsEveryValueOfBothRootsAndTheMachines32BitViewWithWhatItW
   std::set<LogonSourceKind> kinds;
   for (const auto &native : makeNativeLogonSources())
     kinds.insert(native->kind());
-  EXPECT_TRUE(kinds.contains(LogonSourceKind::StartupFolder));
-  EXPECT_TRUE(kinds.contains(LogonSourceKind::RunOnce));
-  EXPECT_TRUE(kinds.contains(LogonSourceKind::LogonTask));
+  EXPECT_TRUE(kinds.contains(&StartupFolders::description));
+  EXPECT_TRUE(kinds.contains(&RunOnceKeys::description));
+  EXPECT_TRUE(kinds.contains(&LogonTasks::description));
 }
 
 } // namespace
