@@ -119,6 +119,7 @@ public:
   const LanguageTable &commandTexts() const override { return languageTable; }
   Toolbox &commandToolbox() override { return toolbox; }
   const Platform &commandPlatform() const override { return platform; }
+  std::string_view commandStarterFile() const override;
   bool reloadPending() const { return launcher.reloadPending; }
   bool startedByAutostart() const { return launcher.startedByAutostart; }
   bool timerRunning() const { return timer.isActive(); }

@@ -54,6 +54,8 @@ void MainDialog::refreshList() {
   listLogonSources();
 }
 
+std::string_view MainDialog::commandStarterFile() const { return LW_STARTER_FILE; }
+
 void MainDialog::showCounts() {
   ui->statusText->setText(QString::fromUtf8(statusText + failureNotes));
   ui->statusText->setToolTip(showOtherSources ? QString::fromUtf8(logonUnavailable) : QString());

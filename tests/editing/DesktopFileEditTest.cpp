@@ -73,16 +73,12 @@ protected:
 
   void edit(const std::string &name, const std::string &command,
             const std::string &from = "clipboard") {
-    EntryDialog dialog(*platform);
-    dialog.kind = static_cast<int>(EntryKind::CurrentUser);
-    dialog.name = from;
-    dialog.command = "/usr/bin/true --clipboard";
-    dialog.OnInitDialog();
-    dialog.show();
-    type(&dialog, "nameEdit", QString::fromStdString(name));
-    type(&dialog, "commandEdit", QString::fromStdString(command));
+    auto dialog =
+        openDialogOn(*platform, EntryKind::CurrentUser, from, "/usr/bin/true --clipboard");
+    type(dialog.get(), "nameEdit", QString::fromStdString(name));
+    type(dialog.get(), "commandEdit", QString::fromStdString(command));
     program.prompter.answer(true);
-    click(&dialog, "okButton");
+    click(dialog.get(), "okButton");
     EXPECT_EQ(shownTexts().back(), text(text::changedNotice));
   }
 
@@ -119,16 +115,12 @@ TEST_F(DesktopFileEditTest, RenameMovesTheFileWithEveryLine) {
 
 TEST_F(DesktopFileEditTest, NewEntryNamedLikeAnotherButForCapitalsIsRefusedAndTheDialogStaysOpen) {
   const auto before = fileBytes(autostart / "clipboard.desktop");
-  EntryDialog dialog(*platform);
-  dialog.kind = static_cast<int>(EntryKind::CurrentUser);
-  dialog.name = text(text::newEntryName);
-  dialog.OnInitDialog();
-  dialog.show();
-  type(&dialog, "nameEdit", "CLIPBOARD");
-  type(&dialog, "commandEdit", "/bin/true");
-  click(&dialog, "okButton");
+  auto dialog = openDialogOn(*platform, EntryKind::CurrentUser, text(text::newEntryName), "");
+  type(dialog.get(), "nameEdit", "CLIPBOARD");
+  type(dialog.get(), "commandEdit", "/bin/true");
+  click(dialog.get(), "okButton");
   EXPECT_EQ(shownTexts(), Lines{text(text::nameUsedRefused)});
-  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_TRUE(dialog->isVisible());
   EXPECT_EQ(fs::directory_iterator(autostart)->path().filename(), "clipboard.desktop");
   EXPECT_EQ(fileBytes(autostart / "clipboard.desktop"), before);
   EXPECT_TRUE(backupLines().empty());
@@ -146,16 +138,12 @@ TEST_F(DesktopFileEditTest, NameThatCannotBeAFileNameIsRefusedBeforeAsking) {
   };
   const auto before = fileBytes(autostart / "clipboard.desktop");
   for (const auto &c : cases) {
-    EntryDialog dialog(*platform);
-    dialog.kind = static_cast<int>(EntryKind::CurrentUser);
-    dialog.name = text(text::newEntryName);
-    dialog.OnInitDialog();
-    dialog.show();
-    type(&dialog, "nameEdit", QString::fromStdString(c.name));
-    type(&dialog, "commandEdit", QString::fromStdString(c.command));
-    click(&dialog, "okButton");
+    auto dialog = openDialogOn(*platform, EntryKind::CurrentUser, text(text::newEntryName), "");
+    type(dialog.get(), "nameEdit", QString::fromStdString(c.name));
+    type(dialog.get(), "commandEdit", QString::fromStdString(c.command));
+    click(dialog.get(), "okButton");
     EXPECT_EQ(shownTexts().back(), text(c.refusal)) << c.name.substr(0, 20);
-    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(dialog->isVisible());
   }
   EXPECT_EQ(shownTexts().size(), std::size(cases)) << "nothing was asked";
   EXPECT_EQ(std::distance(fs::directory_iterator(autostart), fs::directory_iterator()), 1);

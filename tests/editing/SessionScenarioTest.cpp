@@ -167,11 +167,7 @@ TEST_F(SessionScenarioTest, CustomizedEntryStartsMovesToAutostartAndComesBackAft
 }
 
 TEST_F(SessionScenarioTest, ANameNoAutostartFileCanHaveIsToldAndTheDialogStaysOpen) {
-  auto dialog = std::make_unique<EntryDialog>(platform);
-  dialog->kind = 1;
-  dialog->name = "New entry";
-  dialog->OnInitDialog();
-  dialog->show();
+  auto dialog = openDialogOn(platform, EntryKind::CurrentUser, "New entry", "");
   type(dialog.get(), "nameEdit", "../outside");
   type(dialog.get(), "commandEdit", "tool");
   program.prompter.answer(true).answer(true);
