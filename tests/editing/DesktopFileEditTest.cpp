@@ -173,9 +173,9 @@ void deleteAndReverse(MainDialog &window, ScriptedPrompter &prompter, EntryKind 
       window.entryList->setCurrentIndex(window.listModel->index(static_cast<int>(row), 0));
   ASSERT_TRUE(window.selectedEntry() && window.selectedEntry()->name == name);
   prompter.answer(true);
-  window.dispatch(command::deleteEntry);
+  window.dispatch(&MainDialog::OnDeleteSelectedEntry);
   prompter.answer(true);
-  window.dispatch(command::reverseStartupChanges);
+  window.dispatch(&MainDialog::OnReverseStartupChanges);
 }
 
 TEST_F(DesktopFileEditTest, ReverseStartupChangesGivesBackTheDeletedBytes) {
@@ -243,9 +243,9 @@ TEST_F(DesktopFileEditTest, WindowCommandsActOnAFileNameThatIsNotUtf8) {
   EXPECT_EQ(shown.data().toString(), QString::fromUtf8("Na\xC3\xAFve Notes"));
   EXPECT_EQ(shown.data(Qt::ToolTipRole).toString(), QString::fromUtf8(name));
 
-  window.dispatch(command::disableEntry);
+  window.dispatch(&MainDialog::OnDisableEntry);
   EXPECT_EQ(verdict(), StartVerdict::Disabled);
-  window.dispatch(command::enableEntry);
+  window.dispatch(&MainDialog::OnEnableEntry);
   EXPECT_EQ(verdict(), StartVerdict::Starts);
   EXPECT_TRUE(onlyFile());
 
@@ -257,12 +257,12 @@ TEST_F(DesktopFileEditTest, WindowCommandsActOnAFileNameThatIsNotUtf8) {
     click(dialog, "okButton");
   });
   ASSERT_TRUE(select());
-  window.dispatch(command::editEntry);
+  window.dispatch(&MainDialog::OnEditEntry);
   EXPECT_TRUE(onlyFile());
   EXPECT_EQ(select()->command, "/bin/true --edited");
 
   program.prompter.answer(true);
-  window.dispatch(command::deleteEntry);
+  window.dispatch(&MainDialog::OnDeleteSelectedEntry);
   EXPECT_FALSE(fs::exists(file));
   const Lines backup = backupLines();
   ASSERT_EQ(backup.size(), 10u);
