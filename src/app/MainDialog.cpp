@@ -48,30 +48,6 @@ QString fromText(const std::string &text) { return QString::fromUtf8(text); }
 
 } // namespace
 
-const MainDialog::Route MainDialog::routes[] = {
-    {command::editEntry, &MainDialog::OnEditEntry},
-    {command::deleteEntry, &MainDialog::OnDeleteSelectedEntry},
-    {command::addEntry, &MainDialog::OnAddEntry},
-    {command::reverseStartupChanges, &MainDialog::OnReverseStartupChanges},
-    {command::listDoubleClick, &MainDialog::OnListDoubleClick},
-    {command::editBackupFile, &MainDialog::OnEditBackupFile},
-    {command::disableEntry, &MainDialog::OnDisableEntry},
-    {command::enableEntry, &MainDialog::OnEnableEntry},
-    {command::startNow, &MainDialog::OnStartNow},
-    {command::timer, &MainDialog::OnTimer},
-    {command::minimizeToTray, &MainDialog::OnMinimizeToTray},
-    {command::exit, &MainDialog::OnExit},
-    {command::showMainProgram, &MainDialog::OnTrayShowMainProgram},
-    {command::stopCustomizedStartups, &MainDialog::OnTrayStopCustomizedStartups},
-    {command::showHelpFile, &MainDialog::OnShowHelpFile},
-    {command::helpKey, &MainDialog::OnHelpInfo},
-    {command::website, &MainDialog::OnWebsite},
-    {command::about, &MainDialog::OnAbout},
-    {command::closeBox, &MainDialog::OnClose},
-    {command::ok, &MainDialog::OnOK},
-    {command::cancel, &MainDialog::OnCancel},
-};
-
 MainDialog::MainDialog(const Platform &system, Tray &tray, QWidget *parent)
     : QDialog(parent), platform(system), languageTable(system), trayIcon(tray),
       launcherShell(platform.shell), launcherPlatform{platform.registry, launcherShell,
@@ -122,18 +98,19 @@ MainDialog::MainDialog(const Platform &system, Tray &tray, QWidget *parent)
       mark = selected.first().row();
   });
 
-  const std::pair<QPushButton *, int> buttons[] = {{ui->okButton, command::ok},
-                                                   {ui->cancelButton, command::cancel},
-                                                   {editButton, command::editEntry},
-                                                   {addButton, command::addEntry},
-                                                   {deleteButton, command::deleteEntry}};
-  for (const auto &[button, id] : buttons)
-    connect(button, &QPushButton::clicked, this, [this, id = id] { dispatch(id); });
+  const std::pair<QPushButton *, Handler> buttons[] = {
+      {ui->okButton, &MainDialog::OnOK},
+      {ui->cancelButton, &MainDialog::OnCancel},
+      {editButton, &MainDialog::OnEditEntry},
+      {addButton, &MainDialog::OnAddEntry},
+      {deleteButton, &MainDialog::OnDeleteSelectedEntry}};
+  for (const auto &[button, handler] : buttons)
+    connect(button, &QPushButton::clicked, this, [this, handler = handler] { dispatch(handler); });
 
   buildMenuBar();
   buildViewMenu();
   timer.setInterval(timerPeriodMs);
-  connect(&timer, &QTimer::timeout, this, [this] { dispatch(command::timer); });
+  connect(&timer, &QTimer::timeout, this, [this] { dispatch(&MainDialog::OnTimer); });
   trayIcon.notify = [this](TrayClick click) { guarded([&] { OnTrayNotify(click); }); };
   launcher.startFailed = [this](const std::string &name) { OnStartFailed(name); };
   ui->statusText->setText(QString());
@@ -172,13 +149,6 @@ MainDialog::~MainDialog() {
   // widgets go. The view is left with no rows instead.
   delete listModel;
   listModel = nullptr;
-}
-
-void MainDialog::dispatch(int id) {
-  const auto route = std::find_if(std::begin(routes), std::end(routes),
-                                  [id](const Route &candidate) { return candidate.id == id; });
-  if (route != std::end(routes))
-    guarded([&] { (this->*(route->handler))(); });
 }
 
 void MainDialog::reportFileError(const FileError &error) {
@@ -291,7 +261,7 @@ void MainDialog::removeRunningValues() {
 
 void MainDialog::closeEvent(QCloseEvent *event) {
   saveWindowLayout();
-  dispatch(command::closeBox);
+  dispatch(&MainDialog::OnClose);
   QDialog::closeEvent(event);
 }
 
@@ -314,13 +284,13 @@ void MainDialog::keyPressEvent(QKeyEvent *event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      dispatch(command::ok);
+      dispatch(&MainDialog::OnOK);
       return;
     case Qt::Key_Escape:
-      dispatch(command::cancel);
+      dispatch(&MainDialog::OnCancel);
       return;
     case Qt::Key_F1:
-      dispatch(command::helpKey);
+      dispatch(&MainDialog::OnHelpInfo);
       return;
     default:
       break;
@@ -332,7 +302,7 @@ void MainDialog::keyPressEvent(QKeyEvent *event) {
 bool MainDialog::eventFilter(QObject *watched, QEvent *event) {
   // A double click anywhere in the list, also on empty space, edits the selection mark.
   if (watched == entryList->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-    dispatch(command::listDoubleClick);
+    dispatch(&MainDialog::OnListDoubleClick);
     return true;
   }
   if (watched == ui->canvas && event->type() == QEvent::Resize)

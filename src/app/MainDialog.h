@@ -40,33 +40,6 @@ class MainDialog;
 
 namespace lw {
 
-// The keys of the main window's routing table: the ids of its buttons and menu items, and
-// negative numbers for the window events that have no id of their own.
-namespace command {
-inline constexpr int ok = 1;
-inline constexpr int cancel = 2;
-inline constexpr int editEntry = 1001;
-inline constexpr int listDoubleClick = 1002;
-inline constexpr int addEntry = 1003;
-inline constexpr int deleteEntry = 1005;
-inline constexpr int exit = 32771;
-inline constexpr int showHelpFile = 32775;
-inline constexpr int about = 32776;
-inline constexpr int reverseStartupChanges = 32777;
-inline constexpr int editBackupFile = 32778;
-inline constexpr int showMainProgram = 32779;
-inline constexpr int stopCustomizedStartups = 32780;
-inline constexpr int minimizeToTray = 32781;
-inline constexpr int website = 32782;
-inline constexpr int disableEntry = 32783;
-inline constexpr int enableEntry = 32784;
-inline constexpr int startNow = 32790;
-
-inline constexpr int closeBox = -1;
-inline constexpr int timer = -2;
-inline constexpr int helpKey = -3;
-} // namespace command
-
 // The program's one window. It lives for the whole run: ending it ends the program.
 class MainDialog : public QDialog, public EntryCommandHost {
   Q_OBJECT
@@ -84,8 +57,35 @@ public:
   // shown. A file that cannot be used is reported and the remaining steps are skipped.
   bool OnInitDialog();
 
-  // Runs the handler the routing table has for a command or window event.
-  void dispatch(int id);
+  // The window's commands and events, each connected straight to its source (button, menu item,
+  // key, timer, close box); every one runs through dispatch.
+  void OnOK();
+  void OnCancel();
+  void OnEditEntry();
+  void OnDeleteSelectedEntry();
+  void OnAddEntry();
+  void OnReverseStartupChanges();
+  void OnListDoubleClick();
+  void OnEditBackupFile();
+  void OnDisableEntry();
+  void OnEnableEntry();
+  void OnStartNow();
+  void OnTimer();
+  void OnMinimizeToTray();
+  void OnExit();
+  void OnTrayShowMainProgram();
+  void OnTrayStopCustomizedStartups();
+  void OnShowHelpFile();
+  void OnHelpInfo();
+  void OnWebsite();
+  void OnAbout();
+  void OnClose();
+
+  using Handler = void (MainDialog::*)();
+  // Runs one of the window's handlers through guarded.
+  void dispatch(Handler handler) {
+    guarded([&] { (this->*handler)(); });
+  }
   // Runs body; a FileError ends it, is shown in a message box owned by this window and gives
   // false. Running out of memory (a damaged file far too large to be read, say) ends it the
   // same way. Every slot that reaches the core goes through here.
@@ -119,6 +119,7 @@ public:
   const LanguageTable &commandTexts() const override { return languageTable; }
   Toolbox &commandToolbox() override { return toolbox; }
   const Platform &commandPlatform() const override { return platform; }
+  std::string_view commandStarterFile() const override;
   bool reloadPending() const { return launcher.reloadPending; }
   bool startedByAutostart() const { return launcher.startedByAutostart; }
   bool timerRunning() const { return timer.isActive(); }
@@ -177,35 +178,8 @@ protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-  struct Route {
-    int id;
-    void (MainDialog::*handler)();
-  };
-  static const Route routes[];
-
-  void OnOK();
-  void OnCancel();
-  void OnEditEntry();
-  void OnDeleteSelectedEntry();
-  void OnAddEntry();
-  void OnReverseStartupChanges();
-  void OnListDoubleClick();
-  void OnEditBackupFile();
-  void OnDisableEntry();
-  void OnEnableEntry();
-  void OnStartNow();
   // A timed start that failed: told once per entry and run, never in a message box.
   void OnStartFailed(const std::string &name);
-  void OnTimer();
-  void OnMinimizeToTray();
-  void OnExit();
-  void OnTrayShowMainProgram();
-  void OnTrayStopCustomizedStartups();
-  void OnShowHelpFile();
-  void OnHelpInfo();
-  void OnWebsite();
-  void OnAbout();
-  void OnClose();
   void OnTrayNotify(TrayClick click);
   void OnInitMenuPopup(QMenu *popup);
   void OnViewChanged();

@@ -54,6 +54,8 @@ void MainDialog::refreshList() {
   listLogonSources();
 }
 
+std::string_view MainDialog::commandStarterFile() const { return LW_STARTER_FILE; }
+
 void MainDialog::showCounts() {
   ui->statusText->setText(QString::fromUtf8(statusText + failureNotes));
   ui->statusText->setToolTip(showOtherSources ? QString::fromUtf8(logonUnavailable) : QString());
@@ -134,16 +136,22 @@ void MainDialog::showListMenu(QPoint at) {
   listMenu->setObjectName(QStringLiteral("listMenu"));
   const bool disabled = mark != -1 && listModel->rows()[static_cast<std::size_t>(mark)].verdict ==
                                           StartVerdict::Disabled;
-  const std::pair<int, std::int32_t> items[] = {
-      {command::editEntry, text::editButton},
-      {command::deleteEntry, text::deleteButton},
-      {disabled ? command::enableEntry : command::disableEntry,
-       disabled ? text::menuEnable : text::menuDisable},
-      {command::startNow, text::menuStartNow}};
-  for (const auto &[id, number] : items)
-    listMenu->addAction(QString::fromUtf8(languageTable.getText(number)))->setData(id);
-  connect(listMenu, &QMenu::triggered, this,
-          [this](QAction *action) { dispatch(action->data().toInt()); });
+  const struct {
+    const char *name;
+    std::int32_t number;
+    Handler handler;
+  } items[] = {{"editEntryAction", text::editButton, &MainDialog::OnEditEntry},
+               {"deleteEntryAction", text::deleteButton, &MainDialog::OnDeleteSelectedEntry},
+               {disabled ? "enableEntryAction" : "disableEntryAction",
+                disabled ? text::menuEnable : text::menuDisable,
+                disabled ? &MainDialog::OnEnableEntry : &MainDialog::OnDisableEntry},
+               {"startNowAction", text::menuStartNow, &MainDialog::OnStartNow}};
+  for (const auto &item : items) {
+    QAction *action = listMenu->addAction(QString::fromUtf8(languageTable.getText(item.number)));
+    action->setObjectName(QLatin1String(item.name));
+    connect(action, &QAction::triggered, this,
+            [this, handler = item.handler] { dispatch(handler); });
+  }
   listMenu->popup(at);
 }
 

@@ -29,68 +29,55 @@ constexpr const char *homepageKey = "Homepage";
 // The menus as the program's resources define them. The item texts are only what a menu shows
 // until it first opens; from then on each item shows its language text.
 struct MenuItem {
-  int id; // 0: a separator
+  const char *name; // the action's object name; nullptr: a separator
   const char *text;
+  std::int32_t number; // its language text
+  MainDialog::Handler handler;
+  QKeyCombination keys = {}; // a shortcut that reaches it without opening the menu
 };
 
-constexpr MenuItem fileItems[] = {{command::reverseStartupChanges, "&Reverse Startup Changes"},
-                                  {command::editBackupFile, "Edit &Backup File"},
-                                  {0, nullptr},
-                                  {command::disableEntry, "Di&sable Entry"},
-                                  {command::enableEntry, "E&nable Entry"},
-                                  {command::startNow, "&Start Now"},
-                                  {0, nullptr},
-                                  {command::minimizeToTray, "&Minimize To Systray"},
-                                  {0, nullptr},
-                                  {command::exit, "&Exit"}};
-constexpr MenuItem helpItems[] = {{command::showHelpFile, "Show &Help File"},
-                                  {0, nullptr},
-                                  {command::website, "Go To Kestrumsoft &Website"},
-                                  {0, nullptr},
-                                  {command::about, "&About"}};
-constexpr MenuItem trayItems[] = {{command::showMainProgram, "Kestrumsoft Runwarden main program"},
-                                  {command::stopCustomizedStartups, "Stop Customized Startups"}};
+const MenuItem fileItems[] = {{"reverseStartupChangesAction", "&Reverse Startup Changes",
+                               text::menuReverse, &MainDialog::OnReverseStartupChanges},
+                              {"editBackupFileAction", "Edit &Backup File", text::menuEditBackup,
+                               &MainDialog::OnEditBackupFile},
+                              {},
+                              {"disableEntryAction", "Di&sable Entry", text::menuDisable,
+                               &MainDialog::OnDisableEntry, Qt::CTRL | Qt::Key_D},
+                              {"enableEntryAction", "E&nable Entry", text::menuEnable,
+                               &MainDialog::OnEnableEntry, Qt::CTRL | Qt::Key_E},
+                              {"startNowAction", "&Start Now", text::menuStartNow,
+                               &MainDialog::OnStartNow, Qt::CTRL | Qt::Key_R},
+                              {},
+                              {"minimizeToTrayAction", "&Minimize To Systray", text::menuMinimize,
+                               &MainDialog::OnMinimizeToTray},
+                              {},
+                              {"exitAction", "&Exit", text::menuExit, &MainDialog::OnExit}};
+const MenuItem helpItems[] = {
+    {"showHelpFileAction", "Show &Help File", text::menuHelpFile, &MainDialog::OnShowHelpFile},
+    {},
+    {"websiteAction", "Go To Kestrumsoft &Website", text::menuWebsite, &MainDialog::OnWebsite},
+    {},
+    {"aboutAction", "&About", text::menuAbout, &MainDialog::OnAbout}};
+const MenuItem trayItems[] = {{"showMainProgramAction", "Kestrumsoft Runwarden main program",
+                               text::trayShow, &MainDialog::OnTrayShowMainProgram},
+                              {"stopCustomizedStartupsAction", "Stop Customized Startups",
+                               text::trayStop, &MainDialog::OnTrayStopCustomizedStartups}};
 
-// Keys that reach an item without opening its menu.
-struct MenuShortcut {
-  int id;
-  QKeySequence keys;
-};
+constexpr const char *minimizeToTrayName = "minimizeToTrayAction";
 
-const MenuShortcut menuShortcuts[] = {{command::disableEntry, QKeySequence(Qt::CTRL | Qt::Key_D)},
-                                      {command::enableEntry, QKeySequence(Qt::CTRL | Qt::Key_E)},
-                                      {command::startNow, QKeySequence(Qt::CTRL | Qt::Key_R)}};
-
-// The language text of every item with a command id.
-struct MenuText {
-  int id;
-  std::int32_t number;
-};
-
-constexpr MenuText menuTexts[] = {{command::showMainProgram, text::trayShow},
-                                  {command::stopCustomizedStartups, text::trayStop},
-                                  {command::reverseStartupChanges, text::menuReverse},
-                                  {command::editBackupFile, text::menuEditBackup},
-                                  {command::disableEntry, text::menuDisable},
-                                  {command::enableEntry, text::menuEnable},
-                                  {command::startNow, text::menuStartNow},
-                                  {command::minimizeToTray, text::menuMinimize},
-                                  {command::exit, text::menuExit},
-                                  {command::showHelpFile, text::menuHelpFile},
-                                  {command::website, text::menuWebsite},
-                                  {command::about, text::menuAbout}};
-
-QMenu *fill(QMenu *menu, std::span<const MenuItem> items) {
+QMenu *fill(MainDialog *window, QMenu *menu, std::span<const MenuItem> items) {
   for (const auto &item : items) {
-    if (item.id == 0) {
+    if (!item.name) {
       menu->addSeparator();
       continue;
     }
     QAction *action = menu->addAction(QString::fromLatin1(item.text));
-    action->setData(item.id);
-    for (const auto &shortcut : menuShortcuts)
-      if (shortcut.id == item.id)
-        action->setShortcut(shortcut.keys);
+    action->setObjectName(QLatin1String(item.name));
+    action->setData(item.number);
+    if (item.keys != QKeyCombination())
+      action->setShortcut(QKeySequence(item.keys));
+    QObject::connect(action, &QAction::triggered, window,
+                     [window, handler = item.handler] { window->dispatch(handler); });
   }
   return menu;
 }
@@ -100,16 +87,12 @@ QMenu *fill(QMenu *menu, std::span<const MenuItem> items) {
 void MainDialog::wireMenu(QMenu *menu) {
   connect(menu, &QMenu::aboutToShow, this,
           [this, menu] { guarded([&] { OnInitMenuPopup(menu); }); });
-  connect(menu, &QMenu::triggered, this, [this](QAction *action) {
-    if (action->data().isValid())
-      dispatch(action->data().toInt());
-  });
 }
 
 void MainDialog::buildMenuBar() {
   menuBar = new QMenuBar(this);
   menuBar->setObjectName(QStringLiteral("menuBar"));
-  QMenu *file = fill(menuBar->addMenu(QStringLiteral("&File")), fileItems);
+  QMenu *file = fill(this, menuBar->addMenu(QStringLiteral("&File")), fileItems);
   file->setObjectName(QStringLiteral("fileMenu"));
   file->setToolTipsVisible(true);
   // The sections of the language file, read when the menu opens.
@@ -117,7 +100,7 @@ void MainDialog::buildMenuBar() {
   language->setObjectName(QStringLiteral("languageMenu"));
   connect(language, &QMenu::aboutToShow, this,
           [this, language] { guarded([&] { fillLanguageMenu(language); }); });
-  QMenu *help = fill(menuBar->addMenu(QStringLiteral("&Help")), helpItems);
+  QMenu *help = fill(this, menuBar->addMenu(QStringLiteral("&Help")), helpItems);
   help->setObjectName(QStringLiteral("helpMenu"));
   wireMenu(file);
   wireMenu(help);
@@ -138,7 +121,7 @@ void MainDialog::fillLanguageMenu(QMenu *menu) {
 }
 
 QMenu *MainDialog::loadTrayMenu() {
-  QMenu *menu = fill(new QMenu(this), trayItems);
+  QMenu *menu = fill(this, new QMenu(this), trayItems);
   menu->setObjectName(QStringLiteral("trayMenu"));
   wireMenu(menu);
   return menu;
@@ -149,13 +132,9 @@ void MainDialog::OnInitMenuPopup(QMenu *popup) {
   for (QAction *action : popup->actions()) {
     if (action->isSeparator() || action->menu() || !action->data().isValid())
       continue;
-    const int id = action->data().toInt();
-    const auto text = std::find_if(std::begin(menuTexts), std::end(menuTexts),
-                                   [id](const MenuText &candidate) { return candidate.id == id; });
-    if (text != std::end(menuTexts))
-      action->setText(QString::fromUtf8(languageTable.getText(text->number)));
+    action->setText(QString::fromUtf8(languageTable.getText(action->data().toInt())));
     // Without a notification area the window would have nowhere to go.
-    if (id == command::minimizeToTray) {
+    if (action->objectName() == QLatin1String(minimizeToTrayName)) {
       const bool tray = trayIcon.available();
       action->setEnabled(tray);
       action->setToolTip(tray ? QString()

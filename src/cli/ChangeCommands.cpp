@@ -162,7 +162,8 @@ Result deleteEntry(Context &context, EntryKind kind, const std::string &name) {
   if (!found.entry)
     return found.refusal;
   EntryStore store(context.platform);
-  switch (store.removeWithBackup(kind, name, found.entry->command, found.entry->view32)) {
+  const EntryValues entry{kind, name, found.entry->command, {}, found.entry->view32};
+  switch (lw::deleteEntry(store, entry, context.starterFile)) {
   case RemovalOutcome::Removed:
     break;
   case RemovalOutcome::NothingToRemove:
@@ -173,7 +174,6 @@ Result deleteEntry(Context &context, EntryKind kind, const std::string &name) {
   case RemovalOutcome::Failed:
     return {exitFailure, {}, context.texts.getText(text::removeFailed) + fileOf(*found.entry)};
   }
-  updateStarter(context);
   return {exitSuccess, context.texts.getText(text::deletedNotice) + "\n", {}};
 }
 

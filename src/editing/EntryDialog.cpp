@@ -1,8 +1,5 @@
 #include "EntryDialog.h"
 
-#include "editing/WindowCommands.h"
-#include "entries/EntryCommands.h"
-
 #include "ui_EntryDialog.h"
 
 #include "entries/FileErrorText.h"
@@ -23,16 +20,16 @@ namespace {
 QString toQt(const std::string &text) { return QString::fromUtf8(text); }
 std::string fromQt(const QString &text) { return text.toUtf8().toStdString(); }
 
-template <std::size_t N> int checkedIndex(const std::array<QRadioButton *, N> &buttons) {
-  for (std::size_t i = 0; i < N; ++i)
+int checkedIndex(const std::array<QRadioButton *, 11> &buttons) {
+  for (std::size_t i = 0; i < buttons.size(); ++i)
     if (buttons[i]->isChecked())
       return static_cast<int>(i);
   return -1;
 }
 
 // An auto-exclusive radio button cannot be unchecked directly, and -1 means none is selected.
-template <std::size_t N> void checkIndex(const std::array<QRadioButton *, N> &buttons, int index) {
-  for (std::size_t i = 0; i < N; ++i) {
+void checkIndex(const std::array<QRadioButton *, 11> &buttons, int index) {
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
     QRadioButton *button = buttons[i];
     if (static_cast<int>(i) == index) {
       button->setChecked(true);
@@ -58,10 +55,35 @@ std::string joined(const std::string &first, const std::string &second) {
   return first + "\n\n" + second;
 }
 
+// The notice for what refusalOf refuses before anything is asked; nothing for an entry that may
+// be saved.
+std::optional<std::int32_t> refusalNotice(SaveOutcome refusal) {
+  switch (refusal) {
+  case SaveOutcome::LineBreak:
+    return text::lineBreakRefused;
+  case SaveOutcome::NoCommand:
+    return text::noCommandRefused;
+  case SaveOutcome::NotUtf8:
+    return text::notUtf8Refused;
+  case SaveOutcome::BadName:
+    return text::badNameRefused;
+  case SaveOutcome::NameTooLong:
+    return text::nameTooLongRefused;
+  case SaveOutcome::CommandTooLong:
+    return text::commandTooLongRefused;
+  default:
+    return std::nullopt;
+  }
+}
+
 } // namespace
 
-EntryDialog::EntryDialog(const Platform &system, QWidget *parent)
-    : QDialog(parent), EntryStore(system), ui(std::make_unique<Ui::EntryDialog>()) {
+EntryDialog::EntryDialog(const Platform &system, EntryForm opened, EntryFormActions carried,
+                         QWidget *parent)
+    : QDialog(parent), platform(system), form(std::move(opened)), actions(std::move(carried)),
+      texts(system), current(form.entry), ui(std::make_unique<Ui::EntryDialog>()) {
+  // No start rule is chosen until the dialog opens.
+  rule.choice = -1;
   ui->setupUi(this);
   connect(ui->browseButton, &QPushButton::clicked, this,
           [this] { guarded([this] { OnBrowse(); }); });
@@ -76,8 +98,10 @@ EntryDialog::EntryDialog(const Platform &system, QWidget *parent)
 
 EntryDialog::~EntryDialog() = default;
 
-std::array<QRadioButton *, 3> EntryDialog::kindButtons() const {
-  return {ui->allUsersRadio, ui->currentUserRadio, ui->customizedRadio};
+std::array<EntryDialog::KindButton, 3> EntryDialog::kindButtons() const {
+  return {{{ui->allUsersRadio, EntryKind::AllUsers},
+           {ui->currentUserRadio, EntryKind::CurrentUser},
+           {ui->customizedRadio, EntryKind::Customized}}};
 }
 
 std::array<QRadioButton *, 11> EntryDialog::scheduleButtons() const {
@@ -88,18 +112,18 @@ std::array<QRadioButton *, 11> EntryDialog::scheduleButtons() const {
 
 void EntryDialog::updateData(bool saveAndValidate) {
   if (saveAndValidate) {
-    kind = checkedIndex(kindButtons());
-    scheduleChoice = checkedIndex(scheduleButtons());
-    name = keptBytes(ui->nameEdit->text(), oldName);
-    command = keptBytes(ui->commandEdit->text(), oldCommand);
-    weekday = storedWeekday(ui->weekdayCombo->currentText());
-    dayOfMonth = fromQt(ui->dayOfMonthEdit->text());
-    days = fromQt(ui->daysEdit->text());
-    hours = fromQt(ui->hoursEdit->text());
-    minutes = fromQt(ui->minutesEdit->text());
-    weeks = fromQt(ui->weeksEdit->text());
-    nameLabel = fromQt(ui->nameLabel->text());
-    commandLabel = fromQt(ui->commandLabel->text());
+    for (const auto &[button, kind] : kindButtons())
+      if (button->isChecked())
+        current.kind = kind;
+    rule.choice = checkedIndex(scheduleButtons());
+    current.name = keptBytes(ui->nameEdit->text(), form.entry.name);
+    current.command = keptBytes(ui->commandEdit->text(), form.entry.command);
+    rule.weekday = storedWeekday(ui->weekdayCombo->currentText());
+    rule.dayOfMonth = fromQt(ui->dayOfMonthEdit->text());
+    rule.days = fromQt(ui->daysEdit->text());
+    rule.hours = fromQt(ui->hoursEdit->text());
+    rule.minutes = fromQt(ui->minutesEdit->text());
+    rule.weeks = fromQt(ui->weeksEdit->text());
     return;
   }
   // The limits keep every field of the stored start rule at its width, whatever is pasted.
@@ -108,19 +132,19 @@ void EntryDialog::updateData(bool saveAndValidate) {
   ui->hoursEdit->setMaxLength(static_cast<int>(scheduleWidth::hours));
   ui->minutesEdit->setMaxLength(static_cast<int>(scheduleWidth::minutes));
   ui->weeksEdit->setMaxLength(static_cast<int>(scheduleWidth::weeks));
-  checkIndex(kindButtons(), kind);
-  checkIndex(scheduleButtons(), scheduleChoice);
-  ui->nameEdit->setText(toQt(name));
-  ui->commandEdit->setText(toQt(command));
+  for (const auto &[button, kind] : kindButtons())
+    if (kind == current.kind)
+      button->setChecked(true);
+  checkIndex(scheduleButtons(), rule.choice);
+  ui->nameEdit->setText(toQt(current.name));
+  ui->commandEdit->setText(toQt(current.command));
   ui->weekdayCombo->setCurrentIndex(-1);
-  ui->weekdayCombo->setEditText(shownWeekday(weekday));
-  ui->dayOfMonthEdit->setText(toQt(dayOfMonth));
-  ui->daysEdit->setText(toQt(days));
-  ui->hoursEdit->setText(toQt(hours));
-  ui->minutesEdit->setText(toQt(minutes));
-  ui->weeksEdit->setText(toQt(weeks));
-  ui->nameLabel->setText(toQt(nameLabel));
-  ui->commandLabel->setText(toQt(commandLabel));
+  ui->weekdayCombo->setEditText(shownWeekday(rule.weekday));
+  ui->dayOfMonthEdit->setText(toQt(rule.dayOfMonth));
+  ui->daysEdit->setText(toQt(rule.days));
+  ui->hoursEdit->setText(toQt(rule.hours));
+  ui->minutesEdit->setText(toQt(rule.minutes));
+  ui->weeksEdit->setText(toQt(rule.weeks));
 }
 
 std::string EntryDialog::storedWeekday(const QString &shown) const {
@@ -146,13 +170,13 @@ void EntryDialog::enableScheduleControls(bool enable) {
     control->setEnabled(enable);
 }
 
-bool EntryDialog::isAddingMode() const {
-  if (!oldCommand.empty())
+bool EntryDialog::isAddingMode(const EntryValues &entry, const LanguageTable &texts) {
+  if (!entry.command.empty())
     return false;
   // Add hands over the table's own name for a new entry, which is "New entry" only in English;
   // recognising the table's text as well keeps Add an add in every language.
   const std::string translated = texts.getText(text::newEntryName);
-  return oldName == newEntryName || (!translated.empty() && oldName == translated);
+  return entry.name == newEntryName || (!translated.empty() && entry.name == translated);
 }
 
 void EntryDialog::OnInitDialog() {
@@ -160,39 +184,33 @@ void EntryDialog::OnInitDialog() {
     return;
   initialised = true;
   updateData(false);
-  oldKind = kind;
-  oldName = name;
-  oldCommand = command;
-  changed = false;
-  scheduleChoice = 0;
-  oldScheduleChoice = 0;
-  // Loaded before the adding-mode test, which needs the table's name for a new entry.
+  changedFlag = false;
+  rule.choice = 0;
+  openedRuleChoice = 0;
   texts.load();
-  addingMode = isAddingMode();
-  if (addingMode) {
-    changed = true;
+  if (form.adding) {
+    changedFlag = true;
     ui->deleteEntryButton->setEnabled(false);
   }
-  if (kind == 0 || kind == 1)
+  if (form.entry.kind != EntryKind::Customized)
     enableScheduleControls(false);
-  if (!schedule.empty()) {
-    takeScheduleValues(decodeSchedule(schedule));
-    oldScheduleChoice = scheduleChoice;
-    oldSchedule = schedule;
+  if (!form.entry.schedule.empty()) {
+    rule = decodeSchedule(form.entry.schedule);
+    openedRuleChoice = rule.choice;
   }
   setCaptions();
   // Desktops list the entry by the name it shows: the title says which entry this is, while
   // the field keeps the entry's own name.
-  if (!displayName.empty()) {
-    setWindowTitle(toQt(displayName) + QStringLiteral(" \u2013 ") + windowTitle());
-    ui->nameEdit->setToolTip(toQt(displayName));
+  if (!form.displayName.empty()) {
+    setWindowTitle(toQt(form.displayName) + QStringLiteral(" \u2013 ") + windowTitle());
+    ui->nameEdit->setToolTip(toQt(form.displayName));
   }
   updateData(false);
 }
 
 void EntryDialog::setCaptions() {
-  nameLabel = texts.getText(text::nameLabel);
-  commandLabel = texts.getText(text::pathLabel);
+  ui->nameLabel->setText(toQt(texts.getText(text::nameLabel)));
+  ui->commandLabel->setText(toQt(texts.getText(text::pathLabel)));
   ui->deleteEntryButton->setText(toQt(texts.getText(text::deleteThisEntry)));
   ui->cancelButton->setText(toQt(texts.getText(text::cancelButton)));
   ui->kindGroup->setTitle(toQt(texts.getText(text::kindGroup)));
@@ -237,60 +255,34 @@ void EntryDialog::showEvent(QShowEvent *event) {
   QDialog::showEvent(event);
 }
 
-ScheduleValues EntryDialog::scheduleValues() const {
-  return {scheduleChoice, minutes, hours, days, weeks, weekday, dayOfMonth};
-}
-
-void EntryDialog::takeScheduleValues(const ScheduleValues &values) {
-  scheduleChoice = values.choice;
-  minutes = values.minutes;
-  hours = values.hours;
-  days = values.days;
-  weeks = values.weeks;
-  weekday = values.weekday;
-  dayOfMonth = values.dayOfMonth;
-}
-
 void EntryDialog::OnAllUsers() {
   enableScheduleControls(false);
-  changed = true;
+  changedFlag = true;
 }
 
 void EntryDialog::OnCurrentUser() {
   enableScheduleControls(false);
-  changed = true;
+  changedFlag = true;
 }
 
 void EntryDialog::OnCustomized() {
   enableScheduleControls(true);
-  changed = true;
+  changedFlag = true;
 }
 
 void EntryDialog::OnBrowse() {
   updateData(true);
-  if (auto path = system().fileChooser.chooseFile()) {
-    command = *path;
-    changed = true;
+  if (auto path = platform.fileChooser.chooseFile()) {
+    current.command = *path;
+    changedFlag = true;
   }
   updateData(false);
 }
 
 void EntryDialog::OnDeleteEntry() {
-  quiet = false;
-  if (oldKind < 0 || oldKind > 2) {
-    tellText(text::unknownKindRefused);
-    return;
-  }
-  const bool customized = oldKind == static_cast<int>(EntryKind::Customized);
-  const auto outcome = askAndRemove(
-      *this, static_cast<EntryKind>(oldKind), oldName, oldCommand,
-      [this, customized] {
-        if (customized)
-          announceCustomizedWrite();
-      },
-      oldView32);
-  if (outcome == RemovalOutcome::Removed || outcome == RemovalOutcome::NothingToRemove) {
-    changed = true;
+  // The entry as it was when the dialog opened, whatever the fields hold now.
+  if (actions.remove && actions.remove(form.entry)) {
+    changedFlag = true;
     updateData(true);
     done(Accepted);
   }
@@ -300,48 +292,15 @@ void EntryDialog::accept() {
   guarded([this] { OnOK(); });
 }
 
-void EntryDialog::OnOK() {
-  updateData(true);
-  schedule = encodeSchedule(scheduleValues());
-  if (kind != oldKind || name != oldName || command != oldCommand ||
-      scheduleChoice != oldScheduleChoice || schedule != oldSchedule)
-    changed = true;
-  if (!changed) {
-    done(Accepted);
-    return;
-  }
-  const bool knownKind = kind >= 0 && kind <= 2;
-  const EntryValues entry{knownKind ? static_cast<EntryKind>(kind) : EntryKind::CurrentUser, name,
-                          command, schedule};
-  std::optional<EntryValues> old;
-  if (!addingMode && oldKind >= 0 && oldKind <= 2)
-    old = EntryValues{static_cast<EntryKind>(oldKind), oldName, oldCommand, oldSchedule, oldView32};
+bool EntryDialog::confirmed(const std::optional<EntryValues> &old, const EntryValues &entry) {
   // The user corrects a refused entry while the dialog is still open.
-  switch (refusalOf(system().startup, old, entry)) {
-  case SaveOutcome::LineBreak:
-    tellText(text::lineBreakRefused);
-    return;
-  case SaveOutcome::NoCommand:
-    tellText(text::noCommandRefused);
-    return;
-  case SaveOutcome::NotUtf8:
-    tellText(text::notUtf8Refused);
-    return;
-  case SaveOutcome::BadName:
-    tellText(text::badNameRefused);
-    return;
-  case SaveOutcome::NameTooLong:
-    tellText(text::nameTooLongRefused);
-    return;
-  case SaveOutcome::CommandTooLong:
-    tellText(text::commandTooLongRefused);
-    return;
-  default:
-    break;
+  if (const auto notice = refusalNotice(refusalOf(platform.startup, old, entry))) {
+    tellText(*notice);
+    return false;
   }
   // A rule that can never come due is a value missing, as an empty name is.
   if (entry.kind == EntryKind::Customized)
-    if (const auto never = neverDue(schedule)) {
+    if (const auto never = neverDue(entry.schedule)) {
       QWidget *field = ui->onceADayRadio;
       std::int32_t question = text::ruleMissing;
       if (*never == NextStart::Never::NoWeekday)
@@ -350,35 +309,44 @@ void EntryDialog::OnOK() {
         field = ui->dayOfMonthEdit, question = text::dayOfMonthMissing;
       tellText(question);
       field->setFocus();
-      return;
+      return false;
     }
-  if (knownKind && nameUsed(*this, old, entry)) {
+  EntryStore store(platform);
+  if (nameUsed(store, old, entry)) {
     tellText(text::nameUsedRefused);
-    return;
+    return false;
   }
-  const std::string question = addingMode ? texts.getText(text::addQuestion)
-                                          : joined(texts.getText(text::changeQuestion),
-                                                   texts.getText(text::changeQuestionDetail));
-  if (!system().prompter.ask(question, caption)) {
+  const std::string question = form.adding ? texts.getText(text::addQuestion)
+                                           : joined(texts.getText(text::changeQuestion),
+                                                    texts.getText(text::changeQuestionDetail));
+  if (!platform.prompter.ask(question, EntryStore::caption)) {
+    done(Accepted);
+    return false;
+  }
+  return true;
+}
+
+void EntryDialog::OnOK() {
+  updateData(true);
+  EntryValues entry = current;
+  entry.schedule = encodeSchedule(rule);
+  entry.view32 = false;
+  const EntryValues &opened = form.entry;
+  if (entry.kind != opened.kind || entry.name != opened.name || entry.command != opened.command ||
+      rule.choice != openedRuleChoice || entry.schedule != opened.schedule)
+    changedFlag = true;
+  if (!changedFlag) {
     done(Accepted);
     return;
   }
-  if (!addingMode && (oldKind < 0 || oldKind > 2)) {
-    tellText(text::unknownKindRefused);
+  std::optional<EntryValues> old;
+  if (!form.adding)
+    old = opened;
+  if (!confirmed(old, entry))
     return;
-  }
-  if (!knownKind) {
-    tellText(text::saveFailed);
-    // Nothing was removed for a new entry, so the user may pick another kind or name.
-    if (addingMode)
-      return;
-    done(Accepted);
-    return;
-  }
-  changed = true;
-  switch (saveEntry(*this, old, entry, [this] { announceCustomizedWrite(); })) {
+  switch (actions.save(old, entry)) {
   case SaveOutcome::Saved:
-    tellText(addingMode ? text::addedNotice : text::changedNotice);
+    tellText(form.adding ? text::addedNotice : text::changedNotice);
     break;
   case SaveOutcome::NameUsed: // taken meanwhile; the user may choose another name
     tellText(text::nameUsedRefused);
@@ -389,24 +357,20 @@ void EntryDialog::OnOK() {
     return;
   default:
     tellText(text::saveFailed);
-    if (addingMode)
+    // Nothing was removed for a new entry, so the user may pick another kind or name.
+    if (form.adding)
       return;
     break;
   }
   done(Accepted);
 }
 
-void EntryDialog::announceCustomizedWrite() {
-  if (customizedWritten)
-    customizedWritten();
-}
-
 void EntryDialog::tellText(std::int32_t number) {
-  system().prompter.tell(texts.getText(number), caption);
+  platform.prompter.tell(texts.getText(number), EntryStore::caption);
 }
 
 void EntryDialog::reportFileError(const FileError &error) {
-  system().prompter.tell(fileErrorMessage(error, texts), caption);
+  platform.prompter.tell(fileErrorMessage(error, texts), EntryStore::caption);
 }
 
 void EntryDialog::guarded(const std::function<void()> &handler) {
@@ -415,7 +379,7 @@ void EntryDialog::guarded(const std::function<void()> &handler) {
   } catch (const FileError &error) {
     reportFileError(error);
   } catch (const std::bad_alloc &) {
-    system().prompter.tell(outOfMemoryMessage(texts), caption);
+    platform.prompter.tell(outOfMemoryMessage(texts), EntryStore::caption);
   }
 }
 

@@ -1,15 +1,18 @@
 #pragma once
-// The dialog in which the user adds or edits one startup entry. It carries the file routines of
-// EntryStore and writes the entry itself when the user confirms OK.
+// The form in which the user adds or edits one startup entry. It opens with the entry's values
+// and lets the user change them; OK checks them and asks, Delete this entry asks, and what the
+// user confirmed is carried out by the opener's actions, which are the core's save and delete.
 
+#include "entries/EntryCommands.h"
 #include "scheduler/Schedule.h"
-#include "storage/EntryStore.h"
+#include "support/LanguageTable.h"
 
 #include <QDialog>
 
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QRadioButton;
@@ -22,56 +25,51 @@ namespace lw {
 
 class FileError;
 
-class EntryDialog : public QDialog, public EntryStore {
+// What the form opens with.
+struct EntryForm {
+  // The entry as listed. For a Customized entry `schedule` is its whole stored schedule line
+  // (schedule characters and time stamp); Add hands over the Current User kind, the table's
+  // name for a new entry and no command.
+  EntryValues entry;
+  // The name desktops show for the entry where it has one of its own (see
+  // StartupEntry::displayName); shown in the title, never saved: the name is the entry's name.
+  std::string displayName;
+  // A new entry: OK asks to add it and replaces nothing, and Delete this entry is off.
+  bool adding = false;
+};
+
+// How the opener carries out what the user confirmed.
+struct EntryFormActions {
+  // Writes the entry (see saveEntry): a new one when `old` is empty, else in place of `old`.
+  std::function<SaveOutcome(const std::optional<EntryValues> &old, const EntryValues &entry)> save;
+  // Delete this entry: asks, removes the entry as it was opened and tells; true when it is gone.
+  std::function<bool(const EntryValues &opened)> remove;
+};
+
+class EntryDialog : public QDialog {
   Q_OBJECT
 
 public:
   // The name that Add hands over in the English table; see isAddingMode for the other languages.
   static constexpr const char *newEntryName = "New entry";
 
-  explicit EntryDialog(const Platform &platform, QWidget *parent = nullptr);
+  EntryDialog(const Platform &platform, EntryForm form, EntryFormActions actions,
+              QWidget *parent = nullptr);
   ~EntryDialog() override;
 
-  // Set by the opener before the dialog is shown; the schedule is the entry's whole stored
-  // schedule line (schedule characters and time stamp) for a Customized entry.
-  std::string oldSchedule;
-  int oldScheduleChoice = 0;
-  std::string schedule;
-  std::string oldCommand;
-  std::string oldName;
-  bool oldView32 = false; // the entry is in the machine's 32-bit Run key (RunEntry::view32)
-  int kind = -1;          // 0 All Users, 1 Current User, 2 Customized, -1 none selected
-  std::string name;
-  // The name desktops show for the entry where it has one of its own (see
-  // StartupEntry::displayName); shown in the title, never saved: the name is the entry's name.
-  std::string displayName;
-  std::string command;
-  std::string weekday;
-  std::string dayOfMonth;
-  std::string days;
-  std::string hours;
-  std::string minutes;
-  std::string weeks;
-  std::string nameLabel;
-  std::string commandLabel;
-  int scheduleChoice = -1; // 0 to 10 in the order of the schedule radio buttons, -1 none
-
-  // Called as soon as OK has changed the customized entries file, before any message box: the
-  // timer keeps ticking inside a box's modal loop, and a tick that writes back its old copy of
-  // the file would otherwise undo the change.
-  std::function<void()> customizedWritten;
+  // Whether an entry opened for editing is a new one all the same: no command, under the name
+  // Add hands over ("New entry", or the table's own name for a new entry in other languages).
+  static bool isAddingMode(const EntryValues &entry, const LanguageTable &texts);
 
   // Runs the opening steps once; exec() and the first show() call it. Throws FileError when the
   // language file cannot be read, which exec() passes on to the opener.
   void OnInitDialog();
   int exec() override;
 
-  // True copies the controls into the members, false the members into the controls.
+  // True copies the controls into the form's values, false the values into the controls.
   void updateData(bool saveAndValidate);
   // Exactly the controls that make up a start rule; the group box and the contents stay.
   void enableScheduleControls(bool enable);
-  // The adding-mode test, on the values as they were when the dialog opened.
-  bool isAddingMode() const;
 
   void OnBrowse();
   void OnAllUsers();
@@ -80,9 +78,12 @@ public:
   void OnDeleteEntry();
   void OnOK();
 
-  // The widget of each kind and schedule choice, in index order.
-  std::array<QRadioButton *, 3> kindButtons() const;
-  std::array<QRadioButton *, 11> scheduleButtons() const;
+  // The entry as the fields last gave it (at OK, Browse or Delete this entry), else as it opened.
+  const EntryValues &values() const { return current; }
+  // Set by a new entry, by any click on a kind, by a confirmed Browse or Delete this entry and by
+  // OK on values that differ from the opening ones, and never cleared, so it may be set when the
+  // form was cancelled: the opener then has the timer reload its copy of the customized entries.
+  bool changed() const { return changedFlag; }
 
 public slots:
   void accept() override;
@@ -91,22 +92,36 @@ protected:
   void showEvent(QShowEvent *event) override;
 
 private:
-  ScheduleValues scheduleValues() const;
-  void takeScheduleValues(const ScheduleValues &values);
+  struct KindButton {
+    QRadioButton *button;
+    EntryKind kind;
+  };
+  std::array<KindButton, 3> kindButtons() const;
+  // In the order of ScheduleValues::choice.
+  std::array<QRadioButton *, 11> scheduleButtons() const;
   void setCaptions();
   // Between the weekday the list shows and the English name the start rule stores.
   std::string storedWeekday(const QString &shown) const;
   QString shownWeekday(const std::string &stored) const;
+  // The refusals and questions of OK, in the order the user meets them; true when the user
+  // confirmed the entry.
+  bool confirmed(const std::optional<EntryValues> &old, const EntryValues &entry);
   // Runs a handler that reaches the files; a file error (or running out of memory) is reported
   // and leaves the dialog open.
   void guarded(const std::function<void()> &handler);
   void reportFileError(const FileError &error);
   void tellText(std::int32_t number);
-  void announceCustomizedWrite();
 
-  std::unique_ptr<Ui::EntryDialog> ui;
+  const Platform &platform;
+  const EntryForm form;
+  const EntryFormActions actions;
+  LanguageTable texts;
+  EntryValues current;
+  ScheduleValues rule;
+  int openedRuleChoice = 0;
+  bool changedFlag = false;
   bool initialised = false;
-  bool addingMode = false;
+  std::unique_ptr<Ui::EntryDialog> ui;
 };
 
 } // namespace lw

@@ -18,24 +18,22 @@ void tell(const Platform &platform, const LanguageTable &texts, std::int32_t num
 
 } // namespace
 
-std::optional<RemovalOutcome> askAndRemove(EntryStore &store, EntryKind kind,
-                                           const std::string &name, const std::string &command,
-                                           const std::function<void()> &removed, bool view32) {
-  const Platform &platform = store.system();
+std::optional<RemovalOutcome> askAndRemove(const Platform &platform, const EntryValues &entry,
+                                           std::string_view starterFile,
+                                           const std::function<void()> &removed) {
+  EntryStore store(platform);
   store.texts.load();
   // What the store refuses is told before anything else; only an acceptable entry is asked for.
-  if (containsLineBreak(name) || containsLineBreak(command)) {
+  if (containsLineBreak(entry.name) || containsLineBreak(entry.command)) {
     tell(platform, store.texts, text::lineBreakRefused);
     return RemovalOutcome::Refused;
   }
   if (!platform.prompter.ask(store.texts.getText(text::deleteQuestion), EntryStore::caption))
     return std::nullopt;
-  const RemovalOutcome outcome = store.removeWithBackup(kind, name, command, view32);
+  const RemovalOutcome outcome = deleteEntry(store, entry, starterFile, removed);
   switch (outcome) {
   case RemovalOutcome::Removed:
   case RemovalOutcome::NothingToRemove: // gone already: what the user asked for
-    if (removed)
-      removed();
     tell(platform, store.texts, text::deletedNotice);
     break;
   case RemovalOutcome::Refused:
@@ -111,10 +109,8 @@ void onDeleteSelectedEntry(EntryCommandHost &host) {
   }
   if (onLogonEntry(host, *entry, LogonCommand::Delete))
     return;
-  EntryStore store(platform);
-  askAndRemove(
-      store, entry->kind, entry->name, entry->command, [&host] { host.setReloadPending(); },
-      entry->view32);
+  askAndRemove(platform, {entry->kind, entry->name, entry->command, {}, entry->view32},
+               host.commandStarterFile(), [&host] { host.setReloadPending(); });
   host.setReloadPending();
   host.refreshList();
 }

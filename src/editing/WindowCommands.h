@@ -4,6 +4,7 @@
 // between calls; what they need of the main window comes through EntryCommandHost. They ask the
 // user and tell the outcome; what a command does to the entry is the core's (entries/).
 
+#include "entries/EntryCommands.h"
 #include "entries/StartupList.h"
 #include "platform/Platform.h"
 #include "storage/EntryStore.h"
@@ -13,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace lw {
 
@@ -32,17 +34,25 @@ public:
   virtual const LanguageTable &commandTexts() const = 0;
   virtual Toolbox &commandToolbox() = 0;
   virtual const Platform &commandPlatform() const = 0;
+  // The companion starter's program file beside this program, which follows the customized
+  // entries after every change.
+  virtual std::string_view commandStarterFile() const = 0;
 };
 
-// Delete as the user sees it: question 565, then the removal, then notice 570 or what went
-// wrong (585, 575). `removed` runs between the removal and the notice: the main window's timer
-// keeps ticking inside the notice's modal loop and must reload before it writes its copy of the
-// customized entries back. Nothing when the user answered No.
-// An entry of the machine's 32-bit Run key is removed with view32.
-std::optional<RemovalOutcome> askAndRemove(EntryStore &store, EntryKind kind,
-                                           const std::string &name, const std::string &command,
-                                           const std::function<void()> &removed,
-                                           bool view32 = false);
+// Delete as the user sees it: question 565, then the core's deleteEntry, then notice 570 or what
+// went wrong (585, 575). `removed` runs between the removal and the notice: the main window's
+// timer keeps ticking inside the notice's modal loop and must reload before it writes its copy of
+// the customized entries back. Nothing when the user answered No.
+std::optional<RemovalOutcome> askAndRemove(const Platform &platform, const EntryValues &entry,
+                                           std::string_view starterFile,
+                                           const std::function<void()> &removed);
+
+struct EntryFormActions;
+// The entry form's actions as the window carries them out: the core's saveEntry, and Delete this
+// entry through askAndRemove. `customizedWritten` runs as soon as either has changed the
+// customized entries.
+EntryFormActions entryFormActions(const Platform &platform, std::string_view starterFile,
+                                  std::function<void()> customizedWritten);
 
 // Each may throw FileError, which ends the command where it happened; the host's dispatch
 // reports it.

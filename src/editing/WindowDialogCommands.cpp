@@ -8,6 +8,24 @@
 
 namespace lw {
 
+EntryFormActions entryFormActions(const Platform &platform, std::string_view starterFile,
+                                  std::function<void()> customizedWritten) {
+  EntryFormActions actions;
+  actions.save = [&platform, customizedWritten](const std::optional<EntryValues> &old,
+                                                const EntryValues &entry) {
+    EntryStore store(platform);
+    return saveEntry(store, old, entry, customizedWritten);
+  };
+  actions.remove = [&platform, starterFile, customizedWritten](const EntryValues &opened) {
+    const auto outcome = askAndRemove(platform, opened, starterFile, [&] {
+      if (opened.kind == EntryKind::Customized && customizedWritten)
+        customizedWritten();
+    });
+    return outcome == RemovalOutcome::Removed || outcome == RemovalOutcome::NothingToRemove;
+  };
+  return actions;
+}
+
 void onEditEntry(EntryCommandHost &host) {
   const Platform &platform = host.commandPlatform();
   const auto entry = host.selectedEntry();
@@ -18,45 +36,47 @@ void onEditEntry(EntryCommandHost &host) {
   }
   if (onLogonEntry(host, *entry, LogonCommand::Edit))
     return;
-  EntryDialog dialog(platform);
-  dialog.customizedWritten = [&host] { host.setReloadPending(); };
-  dialog.kind = static_cast<int>(entry->kind);
+  EntryForm form;
+  form.entry = {entry->kind, entry->name, entry->command, {}, entry->view32};
   if (entry->kind == EntryKind::Customized) {
-    dialog.readEntries();
-    dialog.schedule = storedScheduleLine(dialog.customLines, entry->name);
+    EntryStore store(platform);
+    store.readEntries();
+    form.entry.schedule = storedScheduleLine(store.customLines, entry->name);
   }
-  dialog.name = entry->name;
-  dialog.oldView32 = entry->view32;
-  dialog.displayName = entry->displayName;
-  dialog.command = entry->command;
+  form.displayName = entry->displayName;
+  // An entry without a command under the name Add hands over is taken for a new one.
+  form.adding = EntryDialog::isAddingMode(form.entry, host.commandTexts());
+  EntryDialog dialog(
+      platform, std::move(form),
+      entryFormActions(platform, host.commandStarterFile(), [&host] { host.setReloadPending(); }));
   dialog.exec();
-  if (dialog.changed)
+  if (dialog.changed())
     host.setReloadPending();
   // The edited entry, under its new kind and name if it was saved; an entry that keeps its kind
   // keeps its registry view.
   StartupEntry edited;
-  edited.kind = static_cast<EntryKind>(dialog.kind);
-  edited.name = dialog.name;
+  edited.kind = dialog.values().kind;
+  edited.name = dialog.values().name;
   edited.view32 = edited.kind == entry->kind && entry->view32;
   host.refreshSelecting(edited);
 }
 
 void onAddEntry(EntryCommandHost &host) {
-  EntryDialog dialog(host.commandPlatform());
-  dialog.customizedWritten = [&host] { host.setReloadPending(); };
-  dialog.kind = static_cast<int>(EntryKind::CurrentUser);
-  dialog.name = host.commandTexts().getText(text::newEntryName);
-  dialog.command.clear();
+  const Platform &platform = host.commandPlatform();
+  EntryForm form;
+  form.entry.kind = EntryKind::CurrentUser;
+  form.entry.name = host.commandTexts().getText(text::newEntryName);
+  form.adding = true;
+  EntryDialog dialog(
+      platform, std::move(form),
+      entryFormActions(platform, host.commandStarterFile(), [&host] { host.setReloadPending(); }));
   dialog.exec();
-  if (dialog.changed) {
-    host.setReloadPending();
-    StartupEntry added;
-    added.kind = static_cast<EntryKind>(dialog.kind);
-    added.name = dialog.name;
-    host.refreshSelecting(added);
-  } else {
-    host.refreshList();
-  }
+  // A new entry counts as a change from the start.
+  host.setReloadPending();
+  StartupEntry added;
+  added.kind = dialog.values().kind;
+  added.name = dialog.values().name;
+  host.refreshSelecting(added);
 }
 
 } // namespace lw

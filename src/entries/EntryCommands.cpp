@@ -1,5 +1,6 @@
 #include "entries/EntryCommands.h"
 
+#include "entries/StartupList.h"
 #include "storage/DisabledEntries.h"
 #include "storage/EntryFormat.h"
 #include "support/Utf8.h"
@@ -130,6 +131,21 @@ SaveOutcome saveEntry(EntryStore &store, const std::optional<EntryValues> &old,
     setCustomizedDisabled(store.system().registry, entry.name, true);
   announce();
   return SaveOutcome::Saved;
+}
+
+RemovalOutcome deleteEntry(EntryStore &store, const EntryValues &entry,
+                           std::string_view starterFile, const std::function<void()> &removed) {
+  const RemovalOutcome outcome =
+      store.removeWithBackup(entry.kind, entry.name, entry.command, entry.view32);
+  if (outcome != RemovalOutcome::Removed && outcome != RemovalOutcome::NothingToRemove)
+    return outcome;
+  if (removed)
+    removed();
+  if (outcome == RemovalOutcome::Removed) {
+    store.readEntries();
+    updateStarterValue(store.toolbox, !entriesOf(store.customLines).empty(), starterFile);
+  }
+  return outcome;
 }
 
 } // namespace lw

@@ -1,8 +1,8 @@
 #pragma once
 // What the entry commands do, shared by the window and the command line: switching an entry off
-// and on, saving a new or edited entry, and the checks a new entry must pass. Each acts on the
-// entry itself (its kind and the exact bytes of its name and command) and reports what happened;
-// the front ends ask their questions before and tell the outcome after.
+// and on, saving a new or edited entry, deleting one, and the checks a new entry must pass. Each
+// acts on the entry itself (its kind and the exact bytes of its name and command) and reports what
+// happened; the front ends ask their questions before and tell the outcome after.
 
 #include "platform/Platform.h"
 #include "storage/EntryStore.h"
@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lw {
@@ -80,5 +81,14 @@ bool nameUsed(EntryStore &store, const std::optional<EntryValues> &old, const En
 // data file cannot be used.
 SaveOutcome saveEntry(EntryStore &store, const std::optional<EntryValues> &old,
                       const EntryValues &entry, const std::function<void()> &customizedWritten);
+
+// Records and removes the entry (EntryStore::removeWithBackup). `removed` runs as soon as it is
+// gone, or found gone already, before anything else: a front end's timer must not write back its
+// copy of the customized entries meanwhile. Once it is gone the companion starter's entry (the
+// program file starterFile beside this program) follows the customized entries, as after every
+// change. Throws FileError as removeWithBackup, and when the customized entries cannot be read
+// for the starter afterwards.
+RemovalOutcome deleteEntry(EntryStore &store, const EntryValues &entry,
+                           std::string_view starterFile, const std::function<void()> &removed = {});
 
 } // namespace lw

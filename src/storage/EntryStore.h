@@ -1,8 +1,8 @@
 #pragma once
 // The program's own store: the customized entries file "0013cst.ini" and the backup file
-// "0013bkp.ini" beside the program. The entry dialog derives from EntryStore; the timer, the
-// main window's Delete Entry, the reversal and the command line use a bare one. The store never
-// asks or tells anything: it reports what happened, and the front ends talk to the user.
+// "0013bkp.ini" beside the program, used by the entry commands, the timer, the reversal and the
+// command line. The store never asks or tells anything: it reports what happened, and the front
+// ends talk to the user.
 //
 // How the files are treated, for every reader of customLines and backupLines:
 // - Every operation starts from the file on disk; nothing is cached between commands.
@@ -57,7 +57,7 @@ enum class RemovalOutcome {
 class EntryStore {
 public:
   explicit EntryStore(const Platform &platform);
-  virtual ~EntryStore();
+  ~EntryStore();
   EntryStore(const EntryStore &) = delete;
   EntryStore &operator=(const EntryStore &) = delete;
 
@@ -65,11 +65,6 @@ public:
 
   std::vector<std::string> customLines; // body of 0013cst.ini
   std::vector<std::string> backupLines; // body of 0013bkp.ini
-  // What a displayed entry dialog keeps about the entry it opened with; a bare store never
-  // uses them.
-  bool quiet = false;
-  int oldKind = 99; // 99 = an object that is never displayed
-  bool changed = false;
   Toolbox toolbox;
   LanguageTable texts;
 

@@ -125,9 +125,9 @@ protected:
   QMenu *menu(const char *objectName) const {
     return dialog->findChild<QMenu *>(QString::fromLatin1(objectName));
   }
-  static QAction *action(QMenu *menu, int id) {
+  static QAction *action(QMenu *menu, const char *objectName) {
     for (QAction *candidate : menu->actions())
-      if (candidate->data().toInt() == id)
+      if (candidate->objectName() == QLatin1String(objectName))
         return candidate;
     return nullptr;
   }

@@ -43,7 +43,7 @@ protected:
   QLabel *counts() const { return dialog->findChild<QLabel *>("statusText"); }
 
   // The list's own menu as the menu key opens it, and its item that leads to `id`.
-  QAction *listMenuItem(int id) {
+  QAction *listMenuItem(const char *id) {
     QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), QPoint(5, 5));
     QApplication::sendEvent(dialog->entryList->viewport(), &event);
     QMenu *popup = dialog->listMenu;
@@ -218,7 +218,7 @@ TEST_F(EntryStatusTest, EveryKindSwitchesOffAndOnFromMenuKeyboardAndListMenu) {
       SCOPED_TRACE(name + " by route " + std::to_string(static_cast<int>(route)));
       for (const bool enable : {false, true}) {
         select(name);
-        const int id = enable ? command::enableEntry : command::disableEntry;
+        const char *id = enable ? "enableEntryAction" : "disableEntryAction";
         dialog->launcher.reloadPending = false;
         switch (route) {
         case Route::Menu:
@@ -253,7 +253,7 @@ TEST_F(EntryStatusTest, EveryKindSwitchesOffAndOnFromMenuKeyboardAndListMenu) {
     if (dialog->cellText(row, 2) == "/usr/bin/agent32")
       selectRow(row);
   ASSERT_TRUE(dialog->selectedEntry() && dialog->selectedEntry()->view32);
-  action(menu("fileMenu"), command::disableEntry)->trigger();
+  action(menu("fileMenu"), "disableEntryAction")->trigger();
   EXPECT_EQ(program.startup.disabled, (std::set<std::pair<RegistryRoot, std::string>>{
                                           {RegistryRoot::LocalMachine32, "Agent"}}));
   ASSERT_TRUE(dialog->selectedEntry());
@@ -261,9 +261,9 @@ TEST_F(EntryStatusTest, EveryKindSwitchesOffAndOnFromMenuKeyboardAndListMenu) {
 
   // The list's menu edits, deletes and starts too.
   select("Chat");
-  EXPECT_NE(listMenuItem(command::editEntry), nullptr);
-  EXPECT_NE(listMenuItem(command::deleteEntry), nullptr);
-  EXPECT_NE(listMenuItem(command::startNow), nullptr);
+  EXPECT_NE(listMenuItem("editEntryAction"), nullptr);
+  EXPECT_NE(listMenuItem("deleteEntryAction"), nullptr);
+  EXPECT_NE(listMenuItem("startNowAction"), nullptr);
 }
 
 TEST_F(EntryStatusTest, TitlesSortTheListFilterLineNarrowsItIconsTellStatusesApart) {
@@ -323,7 +323,7 @@ TEST_F(EntryStatusTest, TitlesSortTheListFilterLineNarrowsItIconsTellStatusesApa
   EXPECT_EQ(visible(), names());
 
   select("Agent");
-  action(menu("fileMenu"), command::disableEntry)->trigger();
+  action(menu("fileMenu"), "disableEntryAction")->trigger();
   const auto icon = [this](const char *name) {
     return cell(name, 3).data(Qt::DecorationRole).value<QIcon>();
   };
@@ -335,10 +335,10 @@ TEST_F(EntryStatusTest, TitlesSortTheListFilterLineNarrowsItIconsTellStatusesApa
 TEST_F(EntryStatusTest, SwitchingWithoutSelectionOrRightsIsToldAndChangesNothing) {
   setRun(RegistryRoot::LocalMachine, "Agent", "/usr/bin/agent");
   open();
-  action(menu("fileMenu"), command::disableEntry)->trigger();
+  action(menu("fileMenu"), "disableEntryAction")->trigger();
   program.startup.switchFails = true;
   select("Agent");
-  action(menu("fileMenu"), command::disableEntry)->trigger();
+  action(menu("fileMenu"), "disableEntryAction")->trigger();
   EXPECT_EQ(told(), (std::vector<std::string>{text(632), text(633)}));
   EXPECT_EQ(statusOf("Agent"), text(612));
 }
@@ -347,7 +347,7 @@ TEST_F(EntryStatusTest, DeletingASwitchedOffCustomizedEntryRecordsItAndForgetsTh
   writeCustomized({{"Backup", "/usr/bin/backup"}});
   open();
   select("Backup");
-  action(menu("fileMenu"), command::disableEntry)->trigger();
+  action(menu("fileMenu"), "disableEntryAction")->trigger();
   ASSERT_TRUE(disabledValue("Backup"));
 
   select("Backup"); // the refresh forgot the selection

@@ -16,7 +16,7 @@ protected:
   }
   void tick(int hour, int minute) {
     program.clock.set(2026, 12, 7, hour, minute);
-    dialog->dispatch(command::timer);
+    dialog->dispatch(&MainDialog::OnTimer);
   }
 };
 

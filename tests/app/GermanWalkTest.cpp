@@ -105,10 +105,8 @@ TEST_F(GermanWalkTest, EveryTextOfTheWindowAndItsDialogsIsGerman) {
   dialog->findChild<QLineEdit *>("filterLine")->hide();
   collect(dialog.get());
 
-  EntryDialog entry(program.platform);
-  entry.kind = 2;
-  entry.name = "Sicherung";
-  entry.command = "/usr/bin/backup";
+  EntryDialog entry(program.platform, {{EntryKind::Customized, "Sicherung", "/usr/bin/backup"}},
+                    {});
   entry.OnInitDialog();
   collect(&entry);
 

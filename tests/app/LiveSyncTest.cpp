@@ -122,7 +122,7 @@ TEST_F(LiveSync, WindowFollowsTheCommandLineBeforeItsNextTick) {
   dialog = std::make_unique<MainDialog>(platform, tray);
   dialog->OnInitDialog();
   dialog->show();
-  dialog->dispatch(command::timer);
+  dialog->dispatch(&MainDialog::OnTimer);
   ASSERT_EQ(program.shell.started.size(), 2u) << "Alpha and Beta start";
 
   const std::string edited = "/bin/echo Delta --edited";
@@ -162,7 +162,7 @@ TEST_F(LiveSync, WindowFollowsTheCommandLineBeforeItsNextTick) {
     if (step.starts) {
       program.clock.set(2099, 1, 1, 10, ++minute);
       const std::size_t before = program.shell.started.size();
-      dialog->dispatch(command::timer);
+      dialog->dispatch(&MainDialog::OnTimer);
       std::vector<std::string> started;
       for (std::size_t i = before; i < program.shell.started.size(); ++i)
         started.push_back(program.shell.started[i].command);

@@ -322,7 +322,7 @@ TEST_F(MainDialogTest, ExitRemovesTheTrayIconAndBothValues) {
   ASSERT_TRUE(tray.isShown());
   program.registry.set(RegistryRoot::LocalMachine, keys::suite, "active", "1");
   QSignalSpy finished(dialog.get(), &QDialog::finished);
-  action(menu("fileMenu"), command::exit)->trigger();
+  action(menu("fileMenu"), "exitAction")->trigger();
 
   EXPECT_EQ(finished.count(), 1);
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
@@ -335,14 +335,14 @@ TEST_F(MainDialogTest, TimerTickReloadsAndAFailedReloadStaysPending) {
   writeCustomized({{"Notes", "/usr/bin/notes"}});
   open();
   ASSERT_TRUE(dialog->reloadPending());
-  dialog->dispatch(command::timer);
+  dialog->dispatch(&MainDialog::OnTimer);
   EXPECT_FALSE(dialog->reloadPending());
   EXPECT_EQ(controlValue("background control"), "active");
   EXPECT_TRUE(program.prompter.shown.empty());
 
   dialog->setReloadPending();
   std::filesystem::remove(program.file("0013cst.ini"));
-  dialog->dispatch(command::timer);
+  dialog->dispatch(&MainDialog::OnTimer);
   EXPECT_TRUE(dialog->reloadPending());
   ASSERT_EQ(program.prompter.shown.size(), 1u);
   EXPECT_NE(program.prompter.shown[0].text.find("0013cst.ini"), std::string::npos);
@@ -356,7 +356,7 @@ TEST_F(MainDialogTest, TicksInsideAFailedTicksReportAddNoFurtherReports) {
     void tell(const std::string &text, const std::string &caption) override {
       ScriptedPrompter::tell(text, caption);
       if (window && shown.size() < 5)
-        window->dispatch(command::timer);
+        window->dispatch(&MainDialog::OnTimer);
     }
   } prompter;
   writeCustomized({{"Notes", "/usr/bin/notes"}});
@@ -367,11 +367,11 @@ TEST_F(MainDialogTest, TicksInsideAFailedTicksReportAddNoFurtherReports) {
   std::filesystem::remove(program.file("0013cst.ini"));
   prompter.window = &window;
 
-  window.dispatch(command::timer);
+  window.dispatch(&MainDialog::OnTimer);
   EXPECT_EQ(prompter.shown.size(), 1u);
   EXPECT_TRUE(window.reloadPending());
 
-  window.dispatch(command::timer); // the report was closed: the next tick tries again
+  window.dispatch(&MainDialog::OnTimer); // the report was closed: the next tick tries again
   EXPECT_EQ(prompter.shown.size(), 2u);
   prompter.window = nullptr;
 }

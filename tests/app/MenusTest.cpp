@@ -94,7 +94,7 @@ TEST_F(MenusTest, MenuItemsShowLanguageTextsEveryTimeTheyOpen) {
 TEST_F(MenusTest, HelpPagesOpenFromTheMenuAndFromF1AndAFailedOpenIsReported) {
   open();
   const std::string help = program.file(LW_HELP_FILE);
-  action(menu("helpMenu"), command::showHelpFile)->trigger();
+  action(menu("helpMenu"), "showHelpFileAction")->trigger();
   QTest::keyClick(dialog->entryList, Qt::Key_F1);
   EXPECT_EQ(program.shell.opened, (std::vector<std::string>{help, help}));
   EXPECT_TRUE(dialog->isVisible());
@@ -114,7 +114,7 @@ TEST_F(MenusTest, HelpPagesOpenFromTheMenuAndFromF1AndAFailedOpenIsReported) {
 
   const std::string report = text(lw::text::helpNotShown) + "\n" + help;
   program.shell.succeeds = false;
-  action(menu("helpMenu"), command::showHelpFile)->trigger();
+  action(menu("helpMenu"), "showHelpFileAction")->trigger();
   ASSERT_EQ(program.prompter.shown.size(), 1u);
   EXPECT_EQ(program.prompter.shown[0].text, report);
 
@@ -249,18 +249,18 @@ TEST_F(MenusTest, WebsiteOpensTheConfiguredHomepageUnchanged) {
   open();
   program.writeFile("config.ini",
                     "Language\r\n[English]\r\nHomepage\r\nhttps://example.org/lw\r\n");
-  action(menu("helpMenu"), command::website)->trigger();
+  action(menu("helpMenu"), "websiteAction")->trigger();
   program.writeFile("config.ini", "Homepage\r\n/opt/tools/readme.txt\r\n");
-  action(menu("helpMenu"), command::website)->trigger();
+  action(menu("helpMenu"), "websiteAction")->trigger();
   program.writeFile("config.ini", "Language\r\n[English]\r\n");
-  action(menu("helpMenu"), command::website)->trigger();
+  action(menu("helpMenu"), "websiteAction")->trigger();
 
   EXPECT_EQ(program.shell.opened,
             (std::vector<std::string>{"https://example.org/lw", "/opt/tools/readme.txt"}));
   EXPECT_TRUE(program.prompter.shown.empty());
 
   std::filesystem::remove(program.file("config.ini"));
-  action(menu("helpMenu"), command::website)->trigger();
+  action(menu("helpMenu"), "websiteAction")->trigger();
   ASSERT_EQ(program.prompter.shown.size(), 1u);
   EXPECT_NE(program.prompter.shown[0].text.find("config.ini"), std::string::npos);
 }
@@ -282,7 +282,7 @@ TEST_F(MenusTest, AboutBoxShowsTheVersionAndIgnoresF1) {
       ok->click();
     box->close();
   });
-  action(menu("helpMenu"), command::about)->trigger();
+  action(menu("helpMenu"), "aboutAction")->trigger();
 
   EXPECT_TRUE(modal);
   EXPECT_EQ(title, "About Launchwright");

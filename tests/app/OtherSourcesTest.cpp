@@ -102,19 +102,19 @@ TEST_F(OtherSourcesTest, CommandsGoToTheSourceOrSayWhyNot) {
   const auto why = [&](std::int32_t number) { return fillIn(text(number), {scriptKind}); };
 
   select(".xprofile");
-  dialog->dispatch(command::deleteEntry);
-  dialog->dispatch(command::disableEntry);
-  dialog->dispatch(command::startNow);
+  dialog->dispatch(&MainDialog::OnDeleteSelectedEntry);
+  dialog->dispatch(&MainDialog::OnDisableEntry);
+  dialog->dispatch(&MainDialog::OnStartNow);
   EXPECT_EQ(told(),
             (std::vector<std::string>{why(text::logonNotDeletable), why(text::logonNotSwitchable),
                                       why(text::logonNotStartable)}));
   // Edit opens the file in the user's own editor; nothing is written.
-  dialog->dispatch(command::editEntry);
+  dialog->dispatch(&MainDialog::OnEditEntry);
   EXPECT_EQ(program.shell.opened, std::vector<std::string>{"/home/me/.xprofile"});
   EXPECT_EQ(scripts.switches.size(), 0u);
 
   select("sync.service");
-  dialog->dispatch(command::disableEntry);
+  dialog->dispatch(&MainDialog::OnDisableEntry);
   EXPECT_EQ(units.switches, (std::vector<std::pair<std::string, bool>>{{"sync.service", false}}));
   QTRY_COMPARE(QString::fromStdString(dialog->cellText(cell("sync.service").row(), 3)),
                QString::fromUtf8(text(text::firstVerdictLabel + 1) + " \xE2\x80\x93 " +
@@ -139,7 +139,7 @@ TEST_F(OtherSourcesTest, CommandsGoToTheSourceOrSayWhyNot) {
   dialog->refreshSelecting(*dialog->selectedEntry()); // as when a file changes on disk
   QTRY_VERIFY(dialog->logonListingsShown() > again);
   program.shell.opened.clear();
-  dialog->dispatch(command::editEntry);
+  dialog->dispatch(&MainDialog::OnEditEntry);
   EXPECT_EQ(program.shell.opened, std::vector<std::string>{"/home/me/autostart-scripts/editor.sh"});
 }
 

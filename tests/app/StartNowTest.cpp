@@ -57,7 +57,7 @@ TEST_F(StartNowTest, StartsEveryKindAsItsOwnStartWouldAndRecordsACustomizedStart
 
   dialog->entryList->clearSelection();
   dialog->refreshList(); // forgets the selection
-  action(menu("fileMenu"), command::startNow)->trigger();
+  action(menu("fileMenu"), "startNowAction")->trigger();
   EXPECT_EQ(told(), std::vector<std::string>{text(text::noSelectionToStart)});
   EXPECT_EQ(program.shell.started.size(), 3u);
 }
@@ -79,7 +79,7 @@ TEST_F(StartNowTest, AProgramThatCannotStartIsToldWithTheReason) {
   for (const auto &c : cases) {
     program.shell.problem = c.problem;
     select(c.row);
-    action(menu("fileMenu"), command::startNow)->trigger();
+    action(menu("fileMenu"), "startNowAction")->trigger();
     ASSERT_FALSE(told().empty());
     const std::string message = told().back();
     EXPECT_NE(message.find('"' + c.name + '"'), std::string::npos) << message;

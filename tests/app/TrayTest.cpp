@@ -31,7 +31,7 @@ protected:
 
 TEST_F(TrayTest, MinimizeToSystrayHidesTheWindowAndMarksBackgroundMode) {
   open();
-  action(menu("fileMenu"), command::minimizeToTray)->trigger();
+  action(menu("fileMenu"), "minimizeToTrayAction")->trigger();
   EXPECT_TRUE(inTray());
   EXPECT_EQ(background(), "active");
 }
@@ -39,14 +39,14 @@ TEST_F(TrayTest, MinimizeToSystrayHidesTheWindowAndMarksBackgroundMode) {
 TEST_F(TrayTest, WithoutANotificationAreaTheWindowStaysButBackgroundModeIsMarked) {
   tray.hasArea = false;
   open();
-  dialog->dispatch(command::minimizeToTray);
+  dialog->dispatch(&MainDialog::OnMinimizeToTray);
   EXPECT_EQ(tray.adds, 1);
   EXPECT_TRUE(normal());
   EXPECT_EQ(background(), "active");
   // The menu says why the item is not offered; at logon the window comes up minimised.
   QMenu *file = menu("fileMenu");
   emit file->aboutToShow();
-  QAction *item = action(file, command::minimizeToTray);
+  QAction *item = action(file, "minimizeToTrayAction");
   EXPECT_FALSE(item->isEnabled());
   EXPECT_EQ(item->toolTip().toStdString(), text(text::noTrayArea));
   program.registry.set(RegistryRoot::LocalMachine, keys::settingsRead, "Autostart", "x");
@@ -55,7 +55,7 @@ TEST_F(TrayTest, WithoutANotificationAreaTheWindowStaysButBackgroundModeIsMarked
   tray.hasArea = true;
   file = menu("fileMenu");
   emit file->aboutToShow();
-  EXPECT_TRUE(action(file, command::minimizeToTray)->isEnabled());
+  EXPECT_TRUE(action(file, "minimizeToTrayAction")->isEnabled());
 }
 
 TEST_F(TrayTest, LeftClickRestoresTheWindowAndEndsBackgroundMode) {
@@ -84,7 +84,7 @@ TEST_F(TrayTest, TrayMenuShowItemRestoresButKeepsBackgroundMode) {
   dialog->minimizeToTray();
   openTrayMenu();
   EXPECT_EQ(itemTexts(dialog->trayMenu), (std::vector<std::string>{text(290), text(295)}));
-  action(dialog->trayMenu, command::showMainProgram)->trigger();
+  action(dialog->trayMenu, "showMainProgramAction")->trigger();
   dialog->trayMenu->hide();
 
   EXPECT_TRUE(normal());
@@ -97,7 +97,7 @@ TEST_F(TrayTest, StopCustomizedStartupsEndsTheProgramAndBackgroundModeOnly) {
   dialog->minimizeToTray();
   QSignalSpy finished(dialog.get(), &QDialog::finished);
   openTrayMenu();
-  action(dialog->trayMenu, command::stopCustomizedStartups)->trigger();
+  action(dialog->trayMenu, "stopCustomizedStartupsAction")->trigger();
 
   EXPECT_EQ(finished.count(), 1);
   EXPECT_FALSE(tray.isShown());
@@ -140,17 +140,17 @@ TEST_F(TrayTest, RunStartedAtLogonGoesStraightToTheTrayAndBackOnEveryReload) {
   writeCustomized({{"Notes", "/usr/bin/notes"}});
   const ShowCounter counter;
   open();
-  dialog->dispatch(command::timer); // the first reload puts it in the tray again
+  dialog->dispatch(&MainDialog::OnTimer); // the first reload puts it in the tray again
   EXPECT_EQ(counter.shows, 0) << "the window flashed before going to the tray";
   EXPECT_TRUE(tray.isShown());
   EXPECT_EQ(background(), "active");
   tray.click(TrayClick::LeftButton);
   EXPECT_TRUE(normal());
-  dialog->dispatch(command::timer); // no reload pending: stays
+  dialog->dispatch(&MainDialog::OnTimer); // no reload pending: stays
   EXPECT_TRUE(normal());
 
   dialog->setReloadPending();
-  dialog->dispatch(command::timer);
+  dialog->dispatch(&MainDialog::OnTimer);
   EXPECT_TRUE(inTray());
   EXPECT_EQ(background(), "active");
 }

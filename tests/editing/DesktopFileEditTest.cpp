@@ -74,16 +74,12 @@ protected:
 
   void edit(const std::string &name, const std::string &command,
             const std::string &from = "clipboard") {
-    EntryDialog dialog(*platform);
-    dialog.kind = static_cast<int>(EntryKind::CurrentUser);
-    dialog.name = from;
-    dialog.command = "/usr/bin/true --clipboard";
-    dialog.OnInitDialog();
-    dialog.show();
-    type(&dialog, "nameEdit", QString::fromStdString(name));
-    type(&dialog, "commandEdit", QString::fromStdString(command));
+    auto dialog =
+        openDialogOn(*platform, EntryKind::CurrentUser, from, "/usr/bin/true --clipboard");
+    type(dialog.get(), "nameEdit", QString::fromStdString(name));
+    type(dialog.get(), "commandEdit", QString::fromStdString(command));
     program.prompter.answer(true);
-    click(&dialog, "okButton");
+    click(dialog.get(), "okButton");
     EXPECT_EQ(shownTexts().back(), text(text::changedNotice));
   }
 
@@ -120,16 +116,12 @@ TEST_F(DesktopFileEditTest, RenameMovesTheFileWithEveryLine) {
 
 TEST_F(DesktopFileEditTest, NewEntryNamedLikeAnotherButForCapitalsIsRefusedAndTheDialogStaysOpen) {
   const auto before = fileBytes(autostart / "clipboard.desktop");
-  EntryDialog dialog(*platform);
-  dialog.kind = static_cast<int>(EntryKind::CurrentUser);
-  dialog.name = text(text::newEntryName);
-  dialog.OnInitDialog();
-  dialog.show();
-  type(&dialog, "nameEdit", "CLIPBOARD");
-  type(&dialog, "commandEdit", "/bin/true");
-  click(&dialog, "okButton");
+  auto dialog = openDialogOn(*platform, EntryKind::CurrentUser, text(text::newEntryName), "");
+  type(dialog.get(), "nameEdit", "CLIPBOARD");
+  type(dialog.get(), "commandEdit", "/bin/true");
+  click(dialog.get(), "okButton");
   EXPECT_EQ(shownTexts(), Lines{text(text::nameUsedRefused)});
-  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_TRUE(dialog->isVisible());
   EXPECT_EQ(fs::directory_iterator(autostart)->path().filename(), "clipboard.desktop");
   EXPECT_EQ(fileBytes(autostart / "clipboard.desktop"), before);
   EXPECT_TRUE(backupLines().empty());
@@ -147,16 +139,12 @@ TEST_F(DesktopFileEditTest, NameThatCannotBeAFileNameIsRefusedBeforeAsking) {
   };
   const auto before = fileBytes(autostart / "clipboard.desktop");
   for (const auto &c : cases) {
-    EntryDialog dialog(*platform);
-    dialog.kind = static_cast<int>(EntryKind::CurrentUser);
-    dialog.name = text(text::newEntryName);
-    dialog.OnInitDialog();
-    dialog.show();
-    type(&dialog, "nameEdit", QString::fromStdString(c.name));
-    type(&dialog, "commandEdit", QString::fromStdString(c.command));
-    click(&dialog, "okButton");
+    auto dialog = openDialogOn(*platform, EntryKind::CurrentUser, text(text::newEntryName), "");
+    type(dialog.get(), "nameEdit", QString::fromStdString(c.name));
+    type(dialog.get(), "commandEdit", QString::fromStdString(c.command));
+    click(dialog.get(), "okButton");
     EXPECT_EQ(shownTexts().back(), text(c.refusal)) << c.name.substr(0, 20);
-    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(dialog->isVisible());
   }
   EXPECT_EQ(shownTexts().size(), std::size(cases)) << "nothing was asked";
   EXPECT_EQ(std::distance(fs::directory_iterator(autostart), fs::directory_iterator()), 1);
@@ -186,9 +174,9 @@ void deleteAndReverse(MainDialog &window, ScriptedPrompter &prompter, EntryKind 
       window.entryList->setCurrentIndex(window.listModel->index(static_cast<int>(row), 0));
   ASSERT_TRUE(window.selectedEntry() && window.selectedEntry()->name == name);
   prompter.answer(true);
-  window.dispatch(command::deleteEntry);
+  window.dispatch(&MainDialog::OnDeleteSelectedEntry);
   prompter.answer(true);
-  window.dispatch(command::reverseStartupChanges);
+  window.dispatch(&MainDialog::OnReverseStartupChanges);
 }
 
 TEST_F(DesktopFileEditTest, ReverseStartupChangesGivesBackTheDeletedBytes) {
@@ -256,9 +244,9 @@ TEST_F(DesktopFileEditTest, WindowCommandsActOnAFileNameThatIsNotUtf8) {
   EXPECT_EQ(shown.data().toString(), QString::fromUtf8("Na\xC3\xAFve Notes"));
   EXPECT_EQ(shown.data(Qt::ToolTipRole).toString(), QString::fromUtf8(name));
 
-  window.dispatch(command::disableEntry);
+  window.dispatch(&MainDialog::OnDisableEntry);
   EXPECT_EQ(verdict(), StartVerdict::Disabled);
-  window.dispatch(command::enableEntry);
+  window.dispatch(&MainDialog::OnEnableEntry);
   EXPECT_EQ(verdict(), StartVerdict::Starts);
   EXPECT_TRUE(onlyFile());
 
@@ -270,12 +258,12 @@ TEST_F(DesktopFileEditTest, WindowCommandsActOnAFileNameThatIsNotUtf8) {
     click(dialog, "okButton");
   });
   ASSERT_TRUE(select());
-  window.dispatch(command::editEntry);
+  window.dispatch(&MainDialog::OnEditEntry);
   EXPECT_TRUE(onlyFile());
   EXPECT_EQ(select()->command, "/bin/true --edited");
 
   program.prompter.answer(true);
-  window.dispatch(command::deleteEntry);
+  window.dispatch(&MainDialog::OnDeleteSelectedEntry);
   EXPECT_FALSE(fs::exists(file));
   const Lines backup = backupLines();
   ASSERT_EQ(backup.size(), 10u);

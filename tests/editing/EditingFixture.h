@@ -5,6 +5,7 @@
 #include "Fakes.h"
 
 #include "editing/EntryDialog.h"
+#include "editing/WindowCommands.h"
 #include "storage/EntryStore.h"
 #include "support/LanguageTable.h"
 #include "support/Toolbox.h"
@@ -70,14 +71,21 @@ protected:
   }
 
   // A dialog opened as the entry commands open one, shown without a modal loop.
-  std::unique_ptr<EntryDialog> openDialog(int kind, const std::string &name,
+  std::unique_ptr<EntryDialog> openDialog(EntryKind kind, const std::string &name,
                                           const std::string &command,
                                           const std::string &schedule = {}) {
-    auto dialog = std::make_unique<EntryDialog>(program.platform);
-    dialog->kind = kind;
-    dialog->name = name;
-    dialog->command = command;
-    dialog->schedule = schedule;
+    return openDialogOn(program.platform, kind, name, command, schedule);
+  }
+  std::unique_ptr<EntryDialog> openDialogOn(const Platform &platform, EntryKind kind,
+                                            const std::string &name, const std::string &command,
+                                            const std::string &schedule = {}) {
+    EntryForm form;
+    form.entry = {kind, name, command, schedule};
+    LanguageTable table(platform);
+    table.load();
+    form.adding = EntryDialog::isAddingMode(form.entry, table);
+    auto dialog = std::make_unique<EntryDialog>(platform, std::move(form),
+                                                entryFormActions(platform, "rwlaunch", {}));
     dialog->OnInitDialog();
     dialog->show();
     return dialog;

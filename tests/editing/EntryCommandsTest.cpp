@@ -51,6 +51,7 @@ public:
   const LanguageTable &commandTexts() const override { return texts; }
   Toolbox &commandToolbox() override { return toolbox; }
   const Platform &commandPlatform() const override { return platform; }
+  std::string_view commandStarterFile() const override { return "rwlaunch"; }
 
   void select(int row) { mark = row; }
   std::vector<Row> rows() const {
@@ -137,19 +138,21 @@ TEST_F(EntryCommandsTest, EditAndDeleteWithoutASelectionOnlyTellTheUser) {
 
 TEST_F(EntryCommandsTest, EditHandsTheDialogTheRowAndTheLastMatchingStoredSchedule) {
   select("Sync", text::customizedLabel);
-  std::optional<std::tuple<int, std::string, std::string, std::string, bool>> seen;
+  std::optional<std::tuple<EntryKind, std::string, std::string, std::string, bool>> seen;
   whenModal([&](QDialog *shown) {
     auto *dialog = qobject_cast<EntryDialog *>(shown);
     ASSERT_NE(dialog, nullptr);
-    seen = {dialog->kind, dialog->name, dialog->command, dialog->schedule,
+    const EntryValues &values = dialog->values();
+    seen = {values.kind, values.name, values.command, values.schedule,
             child<QRadioButton>(dialog, "everyHoursRadio")->isChecked()};
     EXPECT_EQ(fieldText(dialog, "hoursEdit"), "2");
     click(dialog, "cancelButton");
   });
   onEditEntry(host());
   ASSERT_TRUE(seen);
-  EXPECT_EQ(*seen, std::make_tuple(2, std::string("Sync"), std::string("sync.sh"),
-                                   std::string("060000000200000x00200602021400"), true))
+  EXPECT_EQ(*seen,
+            std::make_tuple(EntryKind::Customized, std::string("Sync"), std::string("sync.sh"),
+                            std::string("060000000200000x00200602021400"), true))
       << "a block whose command or schedule line reads Sync is no match";
   EXPECT_EQ(host().refreshes, 1);
   EXPECT_FALSE(host().reloadPending);
@@ -160,7 +163,7 @@ TEST_F(EntryCommandsTest, EditHandsTheDialogTheRowAndTheLastMatchingStoredSchedu
   whenModal([&](QDialog *shown) {
     auto *dialog = qobject_cast<EntryDialog *>(shown);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->schedule, "");
+    EXPECT_EQ(dialog->values().schedule, "");
     EXPECT_TRUE(child<QRadioButton>(dialog, "onceADayRadio")->isChecked());
   });
   onEditEntry(host());
@@ -230,49 +233,39 @@ TEST_F(EntryCommandsTest, DeleteRemovesTheEntryFromTheStoreOfItsKind) {
   EXPECT_FALSE(runValue(RegistryRoot::CurrentUser, "Notes"));
   EXPECT_EQ(customLines(), (Lines{"Other", "Sync", "Sync", "====="}))
       << "every block of the name goes";
-  EXPECT_EQ(host().rows(), (std::vector<Row>{{"Other", text(text::customizedLabel), "Sync"}}));
+  // The host rebuilds its rows without minding the starter: its entry is the delete's own doing.
+  const Row starter{"Launchwright", text(text::currentUserLabel), program.file("rwlaunch")};
+  EXPECT_EQ(host().rows(),
+            (std::vector<Row>{{"Other", text(text::customizedLabel), "Sync"}, starter}));
   Lines expected = record("Agent", "/opt/agent", "0");
   for (const Lines &more : {record("Notes", "notes --tray", "1"), record("Sync", "sync.sh", "2")})
     expected.insert(expected.end(), more.begin(), more.end());
   EXPECT_EQ(backupLines(), expected);
   EXPECT_EQ(host().refreshes, 3);
+
+  select("Other", text::customizedLabel);
+  program.prompter.answer(true);
+  onDeleteSelectedEntry(host());
+  EXPECT_TRUE(host().rows().empty()) << "the starter goes with the last customized entry";
 }
 
-TEST_F(EntryCommandsTest, ReversalAnsweredNoYesNoRestoresOnlyTheSecondRecord) {
-  Lines records;
-  for (const Lines &one : {record("First", "first", "1"), record("Second", "second", "1"),
-                           record("Third", "third", "0")})
-    records.insert(records.end(), one.begin(), one.end());
-  setBackupLines(records);
-  program.prompter.answer(false).answer(true).answer(false);
+// What is restored is the reversal's own (tests/storage); the window refreshes once, and has the
+// timer reload only when customized entries came back.
+TEST_F(EntryCommandsTest, ReversalRefreshesTheListAndReloadsTheTimerOnlyForCustomizedEntries) {
+  setBackupLines(record("Second", "second", "1"));
+  program.prompter.answer(true);
   onReverseStartupChanges(host());
-
-  EXPECT_FALSE(runValue(RegistryRoot::CurrentUser, "First"));
   EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Second"), "second");
-  EXPECT_FALSE(runValue(RegistryRoot::LocalMachine, "Third"));
-  Lines kept = record("First", "first", "1");
-  const Lines third = record("Third", "third", "0");
-  kept.insert(kept.end(), third.begin(), third.end());
-  EXPECT_EQ(backupLines(), kept);
   EXPECT_GE(rowOf("Second", text(text::currentUserLabel)), 0);
   EXPECT_EQ(host().refreshes, 1);
   EXPECT_FALSE(host().reloadPending);
-}
 
-TEST_F(EntryCommandsTest, ReversalWithTwoYesRestoresBothAndReloadsCustomizedEntries) {
-  Lines records = record("Agent", "/opt/agent --old", "0");
-  const Lines customized = record("Gone", "gone.sh", "2");
-  records.insert(records.end(), customized.begin(), customized.end());
-  setBackupLines(records);
-  program.prompter.answer(true).answer(true);
+  setBackupLines(record("Gone", "gone.sh", "2"));
+  program.prompter.answer(true);
   onReverseStartupChanges(host());
-
-  EXPECT_EQ(runValue(RegistryRoot::LocalMachine, "Agent"), "/opt/agent --old")
-      << "an existing value of the name is replaced";
   EXPECT_EQ(customLines().at(12), "Gone");
-  EXPECT_EQ(backupLines(), record("Agent", "/opt/agent", "0")) << "after it is recorded";
   EXPECT_TRUE(host().reloadPending);
-  EXPECT_EQ(host().refreshes, 1);
+  EXPECT_EQ(host().refreshes, 2);
 }
 
 TEST_F(EntryCommandsTest, ReversalTakesADeletedOrNameInsideARecordForARecord) {

@@ -20,8 +20,8 @@ TEST_F(EntryDialogFaultsTest, AddIsAnAddInEveryLanguageOfTheTable) {
   ASSERT_EQ(text(text::newEntryName), "Neuer Eintrag");
 
   for (const char *name : {"Neuer Eintrag", "New entry"}) {
-    auto dialog = openDialog(1, name, "");
-    EXPECT_TRUE(dialog->changed) << name;
+    auto dialog = openDialog(EntryKind::CurrentUser, name, "");
+    EXPECT_TRUE(dialog->changed()) << name;
     EXPECT_FALSE(child<QPushButton>(dialog.get(), "deleteEntryButton")->isEnabled()) << name;
     EXPECT_EQ(child<QPushButton>(dialog.get(), "cancelButton")->text(), "Abbrechen");
     type(dialog.get(), "commandEdit", "werkzeug");
@@ -37,7 +37,7 @@ TEST_F(EntryDialogFaultsTest, AddIsAnAddInEveryLanguageOfTheTable) {
 TEST_F(EntryDialogFaultsTest, RefusedRegistryWriteIsToldInsteadOfAnnounced) {
   program.startup.denyWrites(RegistryRoot::LocalMachine);
 
-  auto adding = openDialog(1, "New entry", "");
+  auto adding = openDialog(EntryKind::CurrentUser, "New entry", "");
   click(adding.get(), "allUsersRadio");
   type(adding.get(), "commandEdit", "agent");
   program.prompter.answer(true);
@@ -54,7 +54,7 @@ TEST_F(EntryDialogFaultsTest, RefusedRegistryWriteIsToldInsteadOfAnnounced) {
 
   setRunValue(RegistryRoot::CurrentUser, "Notes", "notes");
   program.prompter.shown.clear();
-  auto editing = openDialog(1, "Notes", "notes");
+  auto editing = openDialog(EntryKind::CurrentUser, "Notes", "notes");
   click(editing.get(), "allUsersRadio");
   program.prompter.answer(true);
   click(editing.get(), "okButton");
@@ -69,7 +69,7 @@ TEST_F(EntryDialogFaultsTest, RefusedRegistryWriteIsToldInsteadOfAnnounced) {
 TEST_F(EntryDialogFaultsTest, FailedRemovalOfTheOldEntryWritesNoSecondOne) {
   setRunValue(RegistryRoot::LocalMachine, "Agent", "agent");
   program.startup.denyWrites(RegistryRoot::LocalMachine);
-  auto dialog = openDialog(0, "Agent", "agent");
+  auto dialog = openDialog(EntryKind::AllUsers, "Agent", "agent");
   click(dialog.get(), "currentUserRadio");
   program.prompter.answer(true);
   click(dialog.get(), "okButton");
@@ -82,13 +82,13 @@ TEST_F(EntryDialogFaultsTest, FailedRemovalOfTheOldEntryWritesNoSecondOne) {
 
 TEST_F(EntryDialogFaultsTest, LineBreakOrNoCommandIsRefusedAndNothingIsWritten) {
   setRunValue(RegistryRoot::CurrentUser, "Split", "first\nsecond");
-  auto dialog = openDialog(1, "Split", "first\nsecond");
+  auto dialog = openDialog(EntryKind::CurrentUser, "Split", "first\nsecond");
   type(dialog.get(), "nameEdit", "Split again");
   click(dialog.get(), "okButton");
   EXPECT_EQ(shownTexts(), Lines{text(text::lineBreakRefused)});
   EXPECT_TRUE(dialog->isVisible());
 
-  auto adding = openDialog(2, "New entry", "");
+  auto adding = openDialog(EntryKind::Customized, "New entry", "");
   type(adding.get(), "nameEdit", "two\rlines");
   type(adding.get(), "commandEdit", "tool");
   click(adding.get(), "okButton");
@@ -96,7 +96,7 @@ TEST_F(EntryDialogFaultsTest, LineBreakOrNoCommandIsRefusedAndNothingIsWritten) 
   EXPECT_TRUE(adding->isVisible());
 
   // Blanks alone are no command, for a new entry and an edit alike.
-  for (int kind : {1, 2}) {
+  for (EntryKind kind : {EntryKind::CurrentUser, EntryKind::Customized}) {
     auto blank = openDialog(kind, "New entry", "");
     type(blank.get(), "nameEdit", "Blank");
     type(blank.get(), "commandEdit", " \t ");
@@ -129,7 +129,7 @@ TEST_F(EntryDialogFaultsTest, RuleThatCanNeverComeDueAsksForWhatIsMissing) {
                         Case{"onDayOfMonthRadio", "32", text::dayOfMonthMissing, "dayOfMonthEdit"},
                         Case{"onDayOfMonthRadio", "31", 0, nullptr}}) {
     SCOPED_TRACE(std::string(c.rule) + " " + c.dayOfMonth);
-    auto dialog = openDialog(1, "New entry", "");
+    auto dialog = openDialog(EntryKind::CurrentUser, "New entry", "");
     click(dialog.get(), "customizedRadio");
     type(dialog.get(), "commandEdit", "job");
     type(dialog.get(), "dayOfMonthEdit", c.dayOfMonth);
@@ -153,7 +153,7 @@ TEST_F(EntryDialogFaultsTest, RuleThatCanNeverComeDueAsksForWhatIsMissing) {
 TEST_F(EntryDialogFaultsTest, MissingBackupFileStopsTheSaveAndKeepsTheDialogOpen) {
   setRunValue(RegistryRoot::CurrentUser, "Notes", "notes");
   std::filesystem::remove(program.file("0013bkp.ini"));
-  auto dialog = openDialog(1, "Notes", "notes");
+  auto dialog = openDialog(EntryKind::CurrentUser, "Notes", "notes");
   type(dialog.get(), "commandEdit", "notes --new");
   program.prompter.answer(true);
   click(dialog.get(), "okButton");
@@ -169,7 +169,7 @@ TEST_F(EntryDialogFaultsTest, MissingBackupFileStopsTheSaveAndKeepsTheDialogOpen
 TEST_F(EntryDialogFaultsTest, ForeignBackupFileIsLeftAloneWithTheTextThatSaysHowToRepairIt) {
   setRunValue(RegistryRoot::CurrentUser, "Notes", "notes");
   program.writeFile("0013bkp.ini", "My own notes\r\n");
-  auto dialog = openDialog(1, "Notes", "notes");
+  auto dialog = openDialog(EntryKind::CurrentUser, "Notes", "notes");
   type(dialog.get(), "commandEdit", "notes --new");
   program.prompter.answer(true);
   click(dialog.get(), "okButton");

@@ -50,7 +50,7 @@ TEST_F(EntryEditInPlaceTest, SwitchedOffEntryStaysOffWhenRenamedOrGivenAnotherCo
     }
     program.startup.writes = program.startup.removals = program.startup.renames = 0;
 
-    auto dialog = openDialog(c.kind, oldName, oldCommand,
+    auto dialog = openDialog(static_cast<EntryKind>(c.kind), oldName, oldCommand,
                              c.kind == 2 ? "090000000000000100200606300905" : "");
     confirmEdit(*dialog, c.name, c.command);
 
@@ -82,7 +82,7 @@ TEST_F(EntryEditInPlaceTest, SwitchedOffEntryStaysOffWhenRenamedOrGivenAnotherCo
 TEST_F(EntryEditInPlaceTest, RenameOntoATakenNameIsRefusedAndKeepsBothEntries) {
   setRunValue(RegistryRoot::CurrentUser, "Chat", "/usr/bin/chat");
   setRunValue(RegistryRoot::CurrentUser, "Mail", "/usr/bin/mail");
-  auto dialog = openDialog(1, "Chat", "/usr/bin/chat");
+  auto dialog = openDialog(EntryKind::CurrentUser, "Chat", "/usr/bin/chat");
   // Taken in other capitals is taken: asked nothing, told why, and the dialog stays open.
   type(dialog.get(), "nameEdit", "MAIL");
   click(dialog.get(), "okButton");

@@ -115,10 +115,10 @@ TEST_F(SessionScenarioTest, CustomizedEntryStartsMovesToAutostartAndComesBackAft
   EXPECT_EQ(kindShown(window, "Heartbeat"), text(text::customizedLabel));
   EXPECT_TRUE(window.timerRunning());
 
-  window.dispatch(command::timer);
+  window.dispatch(&MainDialog::OnTimer);
   EXPECT_EQ(customLines().at(2), "050001000000000x00200606300905") << "not due within the minute";
   program.clock.set(2006, 6, 30, 9, 6);
-  window.dispatch(command::timer);
+  window.dispatch(&MainDialog::OnTimer);
   EXPECT_TRUE(waitForStarts(1)) << "the script ran " << startsRecorded() << " times";
   EXPECT_EQ(customLines().at(2), "050001000000000x00200606300906");
 
@@ -141,7 +141,7 @@ TEST_F(SessionScenarioTest, CustomizedEntryStartsMovesToAutostartAndComesBackAft
   EXPECT_EQ(kindShown(window, "Heartbeat"), text(text::currentUserLabel));
   EXPECT_TRUE(window.reloadPending());
   program.clock.set(2006, 6, 30, 9, 8);
-  window.dispatch(command::timer);
+  window.dispatch(&MainDialog::OnTimer);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_EQ(startsRecorded(), 1) << "the timer no longer starts a moved entry";
 
@@ -156,7 +156,7 @@ TEST_F(SessionScenarioTest, CustomizedEntryStartsMovesToAutostartAndComesBackAft
   // Reverse: the older record (the customized entry as it was before the edit) is declined,
   // the deletion is reversed.
   program.prompter.answer(false).answer(true);
-  window.dispatch(command::reverseStartupChanges);
+  window.dispatch(&MainDialog::OnReverseStartupChanges);
   EXPECT_EQ(shownTexts().back(), text(text::restoredNotice));
   EXPECT_TRUE(fs::exists(autostartFile));
   EXPECT_EQ(startup.commandOf(RegistryRoot::CurrentUser, "Heartbeat"), script.string());
@@ -167,11 +167,7 @@ TEST_F(SessionScenarioTest, CustomizedEntryStartsMovesToAutostartAndComesBackAft
 }
 
 TEST_F(SessionScenarioTest, ANameNoAutostartFileCanHaveIsToldAndTheDialogStaysOpen) {
-  auto dialog = std::make_unique<EntryDialog>(platform);
-  dialog->kind = 1;
-  dialog->name = "New entry";
-  dialog->OnInitDialog();
-  dialog->show();
+  auto dialog = openDialogOn(platform, EntryKind::CurrentUser, "New entry", "");
   type(dialog.get(), "nameEdit", "../outside");
   type(dialog.get(), "commandEdit", "tool");
   program.prompter.answer(true).answer(true);
