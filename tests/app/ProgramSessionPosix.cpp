@@ -2,6 +2,7 @@
 #include "ProgramSession.h"
 
 #include "native/linux/RegistryStore.h"
+#include "support/ProgramValues.h"
 #include "support/Toolbox.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 #include "starter/Starter.h"
 #include "PlatformTesting.h"
 #include "native/linux/RegistryStore.h"
+#include "support/ProgramValues.h"
 #include "support/Toolbox.h"
 
 #include <csignal>
@@ -118,7 +119,7 @@ TEST(Starter, BuiltStarterStartsOnlyARealProgramAndNeverHoldsItsCaller) {
     EXPECT_TRUE(run.outputEnded) << c.name;
     EXPECT_EQ(run.exitCode, c.starts ? 0 : 1) << c.name;
     EXPECT_EQ(run.output.empty(), c.starts) << c.name << ": " << run.output;
-    const RegistryStore store((config / "launchwright" / "registry.ini").string());
+    RegistryStore store((config / "launchwright" / "registry.ini").string());
     EXPECT_EQ(store.read(RegistryRoot::LocalMachine, keys::settingsRead, "Autostart"),
               c.starts ? std::optional<std::string>("x") : std::nullopt)
         << c.name;

@@ -350,7 +350,7 @@ TEST_F(StartupStateTest, HostileFolderContentsAreListedAndNothingOutsideChanges)
     EXPECT_EQ(state.write(user, hostile.name, "present --new"), hostile.writable);
     EXPECT_EQ(state.setEnabled(user, hostile.name, false), hostile.writable);
   }
-  EXPECT_EQ(state.read(user, latin1Name), "present --new");
+  EXPECT_EQ(state.commandOf(user, latin1Name), "present --new");
   EXPECT_TRUE(state.setEnabled(user, "link-out", true)); // already on: nothing to write
   for (const auto &hostile : cases)
     if (hostile.name != "folder") {

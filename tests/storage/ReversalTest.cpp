@@ -35,7 +35,6 @@ TEST_F(ReversalTest, OnlyRecordsAnsweredYesAreRestoredAndLeaveTheFile) {
   const std::string first = recordBytes(at, "One", "one.exe", "1");
   const std::string third = recordBytes(at, "Three", "three.exe", "0");
   setBackupFile(emptyBackupFile() + first + recordBytes(at, "Two", "two.exe -x", "1") + third);
-  toolbox.keyPath = "somewhere else";
   program.prompter.answer(false).answer(true).answer(false);
 
   const ReversalResult result = reverse();
