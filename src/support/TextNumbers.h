@@ -71,7 +71,6 @@ inline constexpr std::int32_t lineBreakRefused = 585;
 inline constexpr std::int32_t noCommandRefused = 586;
 inline constexpr std::int32_t nameUsedRefused = 588;
 inline constexpr std::int32_t notUtf8Refused = 589;
-inline constexpr std::int32_t unknownKindRefused = 590;
 inline constexpr std::int32_t badNameRefused = 591;
 inline constexpr std::int32_t nameTooLongRefused = 592;
 inline constexpr std::int32_t commandTooLongRefused = 593;
@@ -240,7 +239,6 @@ inline constexpr std::array all = {editButton,
                                    noCommandRefused,
                                    notUtf8Refused,
                                    nameUsedRefused,
-                                   unknownKindRefused,
                                    badNameRefused,
                                    nameTooLongRefused,
                                    commandTooLongRefused,

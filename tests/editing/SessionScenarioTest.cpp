@@ -170,13 +170,14 @@ TEST_F(SessionScenarioTest, ANameNoAutostartFileCanHaveIsToldAndTheDialogStaysOp
   auto dialog = openDialogOn(platform, EntryKind::CurrentUser, "New entry", "");
   type(dialog.get(), "nameEdit", "../outside");
   type(dialog.get(), "commandEdit", "tool");
-  program.prompter.answer(true).answer(true);
+  // Refused before anything is asked: no autostart file can have that name.
   click(dialog.get(), "okButton");
-  EXPECT_EQ(shownTexts().back(), text(text::saveFailed));
+  EXPECT_EQ(shownTexts().back(), text(text::badNameRefused));
   EXPECT_TRUE(dialog->isVisible());
   EXPECT_FALSE(fs::exists(config / "outside.desktop"));
 
   type(dialog.get(), "nameEdit", "Inside");
+  program.prompter.answer(true);
   click(dialog.get(), "okButton");
   EXPECT_EQ(shownTexts().back(), text(text::addedNotice));
   EXPECT_TRUE(fs::exists(config / "autostart" / "Inside.desktop"));
