@@ -23,8 +23,6 @@ namespace {
 // targets when a desktop session tells it that one has started.
 const std::set<std::string> logonTargets = {"default.target", "graphical-session-pre.target",
                                             "graphical-session.target"};
-// The whole listing, however many units there are; a manager that takes longer is stuck.
-constexpr std::chrono::seconds listingTime{5};
 // Time for asking systemctl about every disabled unit together, within the listing's time.
 constexpr std::chrono::milliseconds installProbeBudget{2000};
 
