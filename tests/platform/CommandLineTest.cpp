@@ -26,7 +26,8 @@ TEST(CommandLine, SplitsLikeTheDesktopSession) {
   EXPECT_EQ(commandline::split("\"pres\\\nent\" a\\\nb"), (Args{"pres\nent", "ab"}));
   // A session refuses what splitting alone reads as far as it goes.
   EXPECT_EQ(commandline::parse("'a b' c"), (Args{"a b", "c"}));
-  for (const char *refused : {"\"open", "'open", "a\\", "", " # nothing\n", "\\\n"})
+  EXPECT_EQ(commandline::parse("sh #x"), (Args{"sh"}));
+  for (const char *refused : {"\"open", "'open", "a\\", "", " # nothing\n", "\\\n", "sh -c #"})
     EXPECT_FALSE(commandline::parse(refused)) << refused;
 }
 

@@ -94,7 +94,9 @@ Words tokenize(std::string_view line) {
       ++i;
     } else if (c == '#' && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\n')) {
       // A comment, when the byte before is a space or a line feed even if escaped, runs up to
-      // and through its line feed; a word before it goes on after it.
+      // and through its line feed; a word before it goes on after it. GLib leaves a comment
+      // mark that is the line's last byte open, and refuses the line as an unclosed quote.
+      found.refused = found.refused || i + 1 == line.size();
       const auto end = line.find('\n', i);
       i = end == std::string_view::npos ? line.size() : end + 1;
     } else {
