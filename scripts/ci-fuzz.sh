@@ -3,19 +3,19 @@
 # while on its seed corpus in fuzz/corpus/<target>/, with its words in fuzz/<target>.dict where
 # it has them. Any crash, leak, sanitizer report or hang fails the script; the input that caused
 # it is kept in the build folder's artifacts/.
-# A run is reproducible: a fixed seed and a fixed number of inputs per target (about 30 s each
-# here), so a finding is the same on every machine and not a matter of speed; the seconds only
-# cap a slow machine. LW_FUZZ_SEED picks another seed for a longer hunt by hand.
-#   scripts/ci-fuzz.sh [seconds per target at most, default 60]
+# A run is reproducible: a fixed seed and a fixed number of inputs per target (about 20 s each on
+# a quiet machine), so a finding is the same on every machine and not a matter of speed; the
+# seconds only cap a very slow one. LW_FUZZ_SEED picks another seed for a longer hunt by hand.
+#   scripts/ci-fuzz.sh [seconds per target at most, default 120]
 set -euo pipefail
 
-seconds=${1:-60}
+seconds=${1:-120}
 seed=${LW_FUZZ_SEED:-1}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${LW_FUZZ_BUILD_DIR:-$root/build-fuzz}
 targets=(language_file_fuzz custom_entries_fuzz backup_file_fuzz desktop_verdict_fuzz)
-declare -A runs=([language_file_fuzz]=250000 [custom_entries_fuzz]=60000 [backup_file_fuzz]=40000
-  [desktop_verdict_fuzz]=250000)
+declare -A runs=([language_file_fuzz]=200000 [custom_entries_fuzz]=40000 [backup_file_fuzz]=30000
+  [desktop_verdict_fuzz]=200000)
 
 "$root/scripts/deps.sh" clang libclang-rt-14-dev
 
