@@ -22,12 +22,27 @@ fail() {
   echo "ci-windows-msi.sh: $*" >&2
   exit 1
 }
-# The installer's own account of what it did, shown when it fails.
-log=$prefix/msiexec.log
+# Each installer run keeps its own account of what it did in a log file of its own, shown when
+# that run fails. Before a run, everything an earlier step started has ended and Wine's server has
+# written the registry and gone: the installer's service left from the last run, or the program
+# that was started once, would otherwise still hold the package or the program's files.
+runs=0
+log=
+settle() {
+  timeout 120 wine wineboot --shutdown >/dev/null 2>&1 || true
+  timeout 60 wineserver -k >/dev/null 2>&1 || true
+  timeout 120 wineserver -w >/dev/null 2>&1 || true
+  timeout 60 wineserver -p >/dev/null 2>&1
+}
 msiexec() {
-  if ! timeout 300 wine msiexec "$@" /qn /l*v "$(winepath -w "$log")" >/dev/null 2>&1; then
-    tail -40 "$log" >&2
-    fail "msiexec $* failed"
+  settle
+  runs=$((runs + 1))
+  log=$prefix/msiexec-$runs.log
+  local status=0
+  timeout 300 wine msiexec "$@" /qn /l*v "$(winepath -w "$log")" >/dev/null 2>&1 || status=$?
+  if [ "$status" != 0 ]; then
+    if [ -f "$log" ]; then tail -40 "$log" >&2; else echo "(msiexec wrote no log $log)" >&2; fi
+    fail "msiexec $* failed with exit code $status"
   fi
 }
 unix_path() { winepath -u "$(wine cmd /c echo "$1" 2>/dev/null | tr -d '\r')"; }
@@ -56,6 +71,20 @@ grep -aqF 'C:\Program Files\Launchwright\launchwright.exe' "$shortcut" ||
 [ ! -e "$user_data" ] || fail "the installer made the user's folder $user_data"
 installed=$(contents)
 
+echo "== Windows installer: a new console finds launchwright on PATH"
+machine_env='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
+on_path() {
+  wine reg query "$machine_env" /v PATH 2>/dev/null | tr -d '\r' |
+    grep -qiF 'C:\Program Files\Launchwright'
+}
+on_path || fail "the installer did not put the program folder on the machine's PATH"
+if [ -f "$program/launchwright.com" ]; then
+  settle
+  listing=$(timeout 120 wine cmd /c 'cd /d C:\users && launchwright list --json' 2>/dev/null |
+    tr -d '\r')
+  [[ $listing == \[* ]] || fail "launchwright list --json in a new console gave: ${listing:0:200}"
+fi
+
 echo "== Windows installer: start the installed program once"
 LAUNCHWRIGHT_EXIT_AFTER_MS=3000 QT_QPA_PLATFORM=offscreen \
   timeout 120 wine "$(winepath -w "$program/launchwright.exe")" >/dev/null
@@ -81,5 +110,6 @@ echo "== Windows installer: uninstall silently"
 msiexec /x "$(winepath -w "$newer")"
 [ ! -e "$program" ] || fail "left behind in $program: $(ls -A "$program")"
 [ ! -e "$shortcut" ] || fail "the Start menu shortcut is still there"
+! on_path || fail "the uninstall left the program folder on the machine's PATH"
 [ -f "$user_data/0013cst.ini" ] || fail "the uninstall took the user's files in $user_data"
 echo "== Windows installer: installs, runs and uninstalls cleanly"

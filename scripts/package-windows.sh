@@ -64,4 +64,17 @@ rm -f "$msi"
 wixl --arch x64 --output "$msi" \
   --define Version="$msi_version" --define ProgramDir=$staged --define ResourceDir=resources/windows \
   --define Console=$console resources/windows/launchwright.wxs
+
+# The program folder goes on the machine's PATH, so that `launchwright` answers in any new
+# console, and comes off again on uninstall. wixl knows no <Environment>, so the table and the
+# two standard actions that carry it out go in afterwards, with the rows wixl wrote kept.
+tables=$(mktemp -d)
+trap 'rm -rf "$tables"' EXIT
+printf 'Environment\tName\tValue\tComponent_\ns72\tl255\tL255\ts72\nEnvironment\tEnvironment\n' \
+  >"$tables/Environment.idt"
+printf '%s\t%s\t%s\t%s\n' ProgramOnPath '=-*PATH' '[~];[INSTALLDIR]' Program >>"$tables/Environment.idt"
+msiinfo export "$msi" InstallExecuteSequence >"$tables/InstallExecuteSequence.idt"
+printf 'RemoveEnvironmentStrings\t\t3300\r\nWriteEnvironmentStrings\t\t5200\r\n' \
+  >>"$tables/InstallExecuteSequence.idt"
+msibuild "$msi" -i "$tables/Environment.idt" "$tables/InstallExecuteSequence.idt"
 ls "$msi"
