@@ -102,15 +102,24 @@ std::string ruleInWords(std::string_view line, const ScheduleTexts &texts) {
   const auto numberOf = [&](std::size_t pos, std::size_t count) {
     return std::to_string(Toolbox::textToInteger(field(line, pos, count)));
   };
+  // "Every 1 minutes" reads wrong: a count of one has a label of its own, where the language
+  // file has it.
+  const auto every = [&](int step, std::size_t pos, std::size_t count) {
+    const std::string number = numberOf(pos, count);
+    const std::string &one = texts.get(text::firstEveryOne + step);
+    if (number == "1" && !one.empty())
+      return one;
+    return withValue(std::move(label), "...", number);
+  };
   switch (static_cast<ScheduleKind>(kind)) {
   case ScheduleKind::EveryMinutes:
-    return withValue(std::move(label), "...", numberOf(2, 4));
+    return every(0, 2, 4);
   case ScheduleKind::EveryHours:
-    return withValue(std::move(label), "...", numberOf(6, 4));
+    return every(1, 6, 4);
   case ScheduleKind::EveryDays:
-    return withValue(std::move(label), "...", numberOf(10, 3));
+    return every(2, 10, 3);
   case ScheduleKind::EveryWeeks:
-    return withValue(std::move(label), "...", numberOf(13, 2));
+    return every(3, 13, 2);
   case ScheduleKind::OnWeekday: {
     const auto digit = Toolbox::textToInteger(field(line, 15, 1));
     if (digit < 1 || digit > 7)

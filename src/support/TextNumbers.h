@@ -104,6 +104,8 @@ inline constexpr std::int32_t noSelectionToStart = 767;
 inline constexpr std::int32_t startNowFailed = 768;
 inline constexpr std::int32_t timedStartFailed = 769;
 inline constexpr std::int32_t firstWeekday = 770; // 770 to 776: Sunday to Saturday
+// 777 to 780: every minute, hour, day, week, for the every-N rules when N is 1
+inline constexpr std::int32_t firstEveryOne = 777;
 
 // Whether each entry starts: the Status column, its short texts and reason sentences (the
 // number plus the verdict's value), the count of entries that will not start
@@ -328,6 +330,10 @@ inline constexpr std::array all = {editButton,
                                    774,
                                    775,
                                    776,
+                                   firstEveryOne,
+                                   778,
+                                   779,
+                                   780,
                                    viewMenu,
                                    menuOtherSources,
                                    menuSystemComponents,

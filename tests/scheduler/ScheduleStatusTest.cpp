@@ -21,6 +21,10 @@ TEST(ScheduleStatusTest, SaysTheRuleTheLastAndTheNextStartInTheLanguagesWords) {
   } cases[] = {
       {"[English]", "050090000000000x00202612070930", false, false,
        "Every 90 minutes; last start 2026-12-07 09:30; next start 2026-12-07 11:00"},
+      {"[English]", "050001000000000x00202612070930", false, false,
+       "Every minute; last start 2026-12-07 09:30; due now"},
+      {"[Deutsch]", "080000000000001x00202612070930", false, false,
+       "Jede Woche; zuletzt gestartet 07.12.2026 09:30; nächster Start 14.12.2026 00:00"},
       {"[English]", "090000000000000300202612010800", false, false,
        "Only on Tuesday; last start 2026-12-01 08:00; next start 2026-12-08 00:00"},
       {"[English]", "100000000000000x07202612070800", true, false,
