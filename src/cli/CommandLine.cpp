@@ -39,9 +39,22 @@ using cli::exitUsage;
 
 constexpr const char *programName = "launchwright";
 
-// Where every command's help sends the reader for the whole story: the package ships the
-// manual page, not the README.
+// Where every command's help sends the reader for the whole story: the Debian package ships the
+// manual page, the Windows installer the help file beside the program.
+#ifdef _WIN32
+constexpr const char *seeManual = "See \"The command line\" in help.chm, beside the program, "
+                                  "for the details.";
+#else
 constexpr const char *seeManual = "See \"man launchwright\" for the details.";
+#endif
+
+// The other ways to start that this system has, as --kind names them.
+std::string logonKindWords() {
+  std::string words;
+  for (const auto &source : makeNativeLogonSources())
+    words += std::string(words.empty() ? "" : ", ") + source->kind()->word;
+  return words;
+}
 
 // The overview of --help; the commands' lines come from the table.
 std::string overview() {
@@ -51,7 +64,9 @@ std::string overview() {
          cli::commandsOverview() +
          "\n"
          "Kinds: customized, user, machine; listed, and where their source allows switched:\n"
-         "       systemd-unit, session-script, boot-job, startup-folder, run-once, logon-task.\n"
+         "       " +
+         logonKindWords() +
+         ".\n"
          "Rules: daily, every-2-days, weekly, monthly, yearly, every:90m, every:3h, every:2d,\n"
          "       every:1w, weekday:tuesday, monthday:15.\n"
          "Exit status: 0 done; 1 a file could not be written or a checked entry will not start;\n"

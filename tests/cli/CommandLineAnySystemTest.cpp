@@ -77,13 +77,25 @@ TEST(CommandLineTool, HelpAndVersionNeedNoFiles) {
   fs::remove(lw.program / "0013trl.ini");
   const Outcome help = lw.run({"--help"});
   EXPECT_EQ(help.status, 0);
+  // The help names this system's kinds and where its reference is, not the other system's.
+#ifdef _WIN32
+  const char *reference = "help.chm";
+  const char *ownKind = "startup-folder, run-once, logon-task.";
+  const char *otherKind = "systemd-unit";
+#else
+  const char *reference = "man launchwright";
+  const char *ownKind = "systemd-unit, session-script, boot-job.";
+  const char *otherKind = "startup-folder";
+#endif
+  EXPECT_NE(help.out.find(ownKind), std::string::npos) << help.out;
+  EXPECT_EQ(help.out.find(otherKind), std::string::npos) << help.out;
   for (const char *command :
        {"list", "check", "show", "add", "delete", "disable", "enable", "restore"}) {
     EXPECT_NE(help.out.find(std::string("  ") + command + " "), std::string::npos) << command;
-    // The package ships the manual page, not the README.
+    // The package ships the manual page or the help file, not the README.
     const Outcome own = lw.run({command, "--help"});
     EXPECT_EQ(own.status, 0) << command;
-    EXPECT_NE(own.out.find("man launchwright"), std::string::npos) << command;
+    EXPECT_NE(own.out.find(reference), std::string::npos) << command;
     EXPECT_EQ(own.out.find("README"), std::string::npos) << command;
   }
   EXPECT_EQ(lw.run({"--version"}).out, "launchwright 1.03\n");
