@@ -105,9 +105,16 @@ std::string logonKindLabel(LogonSourceKind kind, const LanguageTable &texts) {
 EntryStatus logonStatus(const LogonItem &item, const LanguageTable &texts) {
   EntryStatus status;
   status.text = texts.getText(text::firstVerdictLabel + static_cast<std::int32_t>(item.verdict));
+  // The source's sentence says how the item starts; when the program it would start is missing
+  // or cannot be read, that is what the user must hear instead.
+  const bool programFault = item.verdict == StartVerdict::ProgramMissing ||
+                            item.verdict == StartVerdict::NotAProgram ||
+                            item.verdict == StartVerdict::Unreadable;
   if (item.reason) {
     status.text += " \xE2\x80\x93 ";
     status.text += logonText(item.reason->cell, texts);
+  }
+  if (item.reason && !programFault) {
     status.reason = logonText(item.reason->sentence, texts);
   } else {
     status.reason =

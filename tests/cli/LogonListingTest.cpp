@@ -52,8 +52,12 @@ public:
     item.name = "todo.txt";
     item.command = item.file = "/notes/at-logon/todo.txt";
     item.reason = &readAtLogon;
+    item.verdict = verdict;
+    item.detail = detail;
     return {{item}, std::nullopt};
   }
+  StartVerdict verdict = StartVerdict::Starts;
+  std::string detail;
   // The folder: the notes program lists its files there.
   std::string fileToOpen(const LogonItem &item) const override {
     return item.file.substr(0, item.file.rfind('/'));
@@ -199,6 +203,14 @@ TEST_F(LogonListing, ASourceOfItsOwnShowsItsKindCountReasonAndFolderInBothLangua
     EXPECT_EQ(logonFileToOpen(program.platform.logonSources, *row.logon), "/notes/at-logon");
   }
   texts.loadSection("[English]");
+  // A file whose program is missing says so, not how it would start.
+  notes.verdict = StartVerdict::ProgramMissing;
+  notes.detail = "/opt/notes";
+  const auto missing = readLogonRows(program.platform.logonSources, texts, {"notes-file"});
+  ASSERT_EQ(missing.rows.size(), 1u);
+  EXPECT_EQ(entryStatus(missing.rows.front(), texts).reason,
+            "The program cannot be found or is not executable (/opt/notes).");
+  notes.verdict = StartVerdict::Starts;
   const cli::Result json =
       cli::listEntries(context, cli::ListForm::Json, {std::nullopt, "notes-file"});
   EXPECT_NE(json.out.find("{\"kind\":\"notes-file\",\"name\":\"todo.txt\""), std::string::npos)
