@@ -87,11 +87,16 @@ std::string commandOf(IRegisteredTask &task) {
   return command;
 }
 
-void addFolder(ITaskFolder &folder, LogonSourceListing &listing, int depth) {
+// Adds the folder's logon tasks and those of the folders inside it. Gives what the folder's own
+// tasks could not be enumerated for: a subfolder that cannot be read is passed over, but a root
+// that cannot be means the scheduler cannot be asked, which is no "no tasks".
+HRESULT addFolder(ITaskFolder &folder, LogonSourceListing &listing, int depth) {
   ComPointer<IRegisteredTaskCollection> tasks;
   LONG count = 0;
-  if (SUCCEEDED(folder.GetTasks(TASK_ENUM_HIDDEN, tasks.out())) &&
-      SUCCEEDED(tasks->get_Count(&count))) {
+  HRESULT enumerated = folder.GetTasks(TASK_ENUM_HIDDEN, tasks.out());
+  if (SUCCEEDED(enumerated))
+    enumerated = tasks->get_Count(&count);
+  if (SUCCEEDED(enumerated)) {
     for (LONG number = 1; number <= count; ++number) {
       ComPointer<IRegisteredTask> task;
       if (FAILED(tasks->get_Item(index(number), task.out())))
@@ -116,12 +121,13 @@ void addFolder(ITaskFolder &folder, LogonSourceListing &listing, int depth) {
   ComPointer<ITaskFolderCollection> folders;
   if (depth > 32 || FAILED(folder.GetFolders(0, folders.out())) ||
       FAILED(folders->get_Count(&count)))
-    return;
+    return enumerated;
   for (LONG number = 1; number <= count; ++number) {
     ComPointer<ITaskFolder> inner;
     if (SUCCEEDED(folders->get_Item(index(number), inner.out())))
       addFolder(*inner, listing, depth + 1);
   }
+  return enumerated;
 }
 
 // Why the Task Scheduler is not asked, when its service does not run. Connect would start a
@@ -165,9 +171,11 @@ LogonSourceListing askTaskScheduler() {
   if (SUCCEEDED(result))
     result = service->GetFolder(rootPath, root.out());
   if (SUCCEEDED(result))
-    addFolder(*root, listing, 0);
-  else
+    result = addFolder(*root, listing, 0);
+  if (FAILED(result)) {
+    listing.items.clear();
     listing.unavailable = "Task Scheduler: " + wide::systemMessage(static_cast<DWORD>(result));
+  }
   return listing;
 }
 
