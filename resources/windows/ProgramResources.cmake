@@ -6,6 +6,9 @@ function(lw_add_program_resources target description)
   endif()
   math(EXPR minor "${PROJECT_VERSION_MINOR}")
   set(LW_RC_VERSION_COMMAS "${PROJECT_VERSION_MAJOR},${minor},0,0")
+  # The strings say the numbers the version's binary form holds (1.03 is 1.3.0.0), as Explorer
+  # and installers compare those.
+  set(LW_RC_VERSION_DOTS "${PROJECT_VERSION_MAJOR}.${minor}.0.0")
   set(LW_RC_DIR "${PROJECT_SOURCE_DIR}/resources/windows")
   # The file's own name, which OUTPUT_NAME and SUFFIX may set (launchwright.com).
   get_target_property(output_name ${target} OUTPUT_NAME)

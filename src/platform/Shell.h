@@ -7,7 +7,8 @@
 namespace lw {
 
 // Why a program could not be started.
-enum class StartProblem { None, ProgramNotFound, NotExecutable, PermissionDenied, Other };
+// NoOpener: a document whose type no program is set to open (the Windows shell tells this).
+enum class StartProblem { None, ProgramNotFound, NotExecutable, PermissionDenied, NoOpener, Other };
 
 struct StartResult {
   StartProblem problem = StartProblem::None;
@@ -53,6 +54,8 @@ inline std::string_view problemCode(StartProblem problem) {
     return "not-executable";
   case StartProblem::PermissionDenied:
     return "permission-denied";
+  case StartProblem::NoOpener:
+    return "no-opener";
   case StartProblem::Other:
     break;
   }
@@ -60,8 +63,9 @@ inline std::string_view problemCode(StartProblem problem) {
 }
 
 inline StartProblem problemOfCode(std::string_view code) {
-  for (const auto problem : {StartProblem::None, StartProblem::ProgramNotFound,
-                             StartProblem::NotExecutable, StartProblem::PermissionDenied})
+  for (const auto problem :
+       {StartProblem::None, StartProblem::ProgramNotFound, StartProblem::NotExecutable,
+        StartProblem::PermissionDenied, StartProblem::NoOpener})
     if (code == problemCode(problem))
       return problem;
   return StartProblem::Other;

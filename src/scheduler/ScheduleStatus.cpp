@@ -146,6 +146,8 @@ std::string problemText(StartProblem problem, const ScheduleTexts &texts) {
     return texts.get(text::problemNotExecutable);
   case StartProblem::PermissionDenied:
     return texts.get(text::problemPermission);
+  case StartProblem::NoOpener:
+    return texts.get(text::problemNoOpener);
   case StartProblem::None:
   case StartProblem::Other:
     break;

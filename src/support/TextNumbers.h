@@ -106,6 +106,7 @@ inline constexpr std::int32_t timedStartFailed = 769;
 inline constexpr std::int32_t firstWeekday = 770; // 770 to 776: Sunday to Saturday
 // 777 to 780: every minute, hour, day, week, for the every-N rules when N is 1
 inline constexpr std::int32_t firstEveryOne = 777;
+inline constexpr std::int32_t problemNoOpener = 781;
 
 // Whether each entry starts: the Status column, its short texts and reason sentences (the
 // number plus the verdict's value), the count of entries that will not start
@@ -334,6 +335,7 @@ inline constexpr std::array all = {editButton,
                                    778,
                                    779,
                                    780,
+                                   problemNoOpener,
                                    viewMenu,
                                    menuOtherSources,
                                    menuSystemComponents,

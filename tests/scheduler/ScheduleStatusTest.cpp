@@ -63,5 +63,19 @@ TEST(ScheduleStatusTest, SaysTheRuleTheLastAndTheNextStartInTheLanguagesWords) {
   }
 }
 
+// A failed start is kept by its code and told later in its own words, never as the general one.
+TEST(ScheduleStatusTest, EveryStartProblemIsKeptAndToldInItsOwnWords) {
+  TestProgram program;
+  LanguageTable table(program.platform);
+  table.load();
+  const ScheduleTexts texts(table);
+  for (const auto problem : {StartProblem::ProgramNotFound, StartProblem::NotExecutable,
+                             StartProblem::PermissionDenied, StartProblem::NoOpener}) {
+    EXPECT_EQ(problemOfCode(problemCode(problem)), problem) << problemCode(problem);
+    EXPECT_NE(problemText(problem, texts), problemText(StartProblem::Other, texts))
+        << problemCode(problem);
+  }
+}
+
 } // namespace
 } // namespace lw::test

@@ -58,9 +58,14 @@ StartResult WindowsShell::execute(const std::wstring &file, const std::wstring &
   case ERROR_ACCESS_DENIED:
     return {StartProblem::PermissionDenied, program};
   case ERROR_BAD_FORMAT:
-  case ERROR_NO_ASSOCIATION:
     return {StartProblem::NotExecutable, program};
+  case ERROR_NO_ASSOCIATION:
+    return {StartProblem::NoOpener, program};
   default:
+    // Some shells leave only the old code in hInstApp; SE_ERR_NOASSOC is 31, which as a last
+    // error would read as a general failure.
+    if (reinterpret_cast<INT_PTR>(info.hInstApp) == SE_ERR_NOASSOC)
+      return {StartProblem::NoOpener, program};
     return {StartProblem::Other, program};
   }
 }
