@@ -76,7 +76,8 @@ public:
   bool takeOutsideChange();
 
 private:
-  // A start whose new schedule line is not in the file yet.
+  // A start, or a last start brought back to now after the clock was set back, whose new
+  // schedule line is not in the file yet.
   struct UnsavedStart {
     std::size_t at; // line of the block's name in timerEntries
     std::string previousLine;
