@@ -183,6 +183,8 @@ private:
   void OnTrayNotify(TrayClick click);
   void OnInitMenuPopup(QMenu *popup);
   void OnViewChanged();
+  // The window up from the tray, by a click, the tray menu or a second start.
+  void showFromTray();
 
   void initialise();
   // Every text of the window from the language table, and again after the user chose another.

@@ -44,10 +44,17 @@ void MainDialog::OnTrayNotify(TrayClick click) {
 }
 
 void MainDialog::restoreFromTray() {
+  showFromTray();
+  deleteBackgroundControl();
+}
+
+void MainDialog::showFromTray() {
+  // The user has the window now: a later reload leaves it up instead of sending it back to the
+  // tray as at logon.
+  launcher.startedByAutostart = false;
   showNormal();
   activateWindow();
   trayIcon.remove();
-  deleteBackgroundControl();
 }
 
 void MainDialog::showTrayMenu(QPoint at) {
@@ -57,11 +64,7 @@ void MainDialog::showTrayMenu(QPoint at) {
   trayMenu->popup(QPoint(at.x(), at.y() - trayMenu->sizeHint().height()));
 }
 
-void MainDialog::OnTrayShowMainProgram() {
-  showNormal();
-  activateWindow();
-  trayIcon.remove();
-}
+void MainDialog::OnTrayShowMainProgram() { showFromTray(); }
 
 void MainDialog::OnTrayStopCustomizedStartups() {
   trayIcon.remove();

@@ -78,7 +78,8 @@ enum class ListForm { Lines, Table, Json };
 
 // A cell of a text listing with every byte that could end its line or its column written as an
 // escape: a tab as \t, line feed \n, carriage return \r, any other control byte (and DEL)
-// \xHH, and the backslash itself as \\, so that no name can make a row of its own.
+// \xHH, so that no name can make a row of its own. Everything else, the backslash too, is
+// printed as it is: a Windows command must read and copy as the user typed it.
 std::string escapedCell(std::string_view bytes);
 // Rows of cells as lines: tab-separated, or with `aligned` padded to columns by the width of
 // their UTF-8 characters. A row may have fewer cells than the widest; none ends in blanks.

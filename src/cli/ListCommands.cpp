@@ -63,15 +63,12 @@ std::string escapedCell(std::string_view bytes) {
   out.reserve(bytes.size());
   for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F && c != '\\') {
+    if (byte >= 0x20 && byte != 0x7F) {
       out += c;
       continue;
     }
     out += '\\';
     switch (c) {
-    case '\\':
-      out += '\\';
-      break;
     case '\t':
       out += 't';
       break;

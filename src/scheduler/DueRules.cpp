@@ -57,7 +57,20 @@ TickMoment TickMoment::of(const LocalTime &time) {
   return moment;
 }
 
-DueAnswer dueAnswer(std::string_view line, const TickMoment &moment) {
+bool lastStartAhead(std::string_view line, const TickMoment &moment) {
+  return minuteOf(line, lastStartAt) > moment.nowMinute;
+}
+
+std::string_view lineAsOf(std::string_view line, const TickMoment &moment, std::string &storage) {
+  if (!lastStartAhead(line, moment))
+    return line;
+  storage = rebuiltScheduleLine(line, moment.now);
+  return storage;
+}
+
+DueAnswer dueAnswer(std::string_view scheduleLine, const TickMoment &moment) {
+  std::string clamped; // stays empty, without an allocation, unless the clock was set back
+  const std::string_view line = lineAsOf(scheduleLine, moment, clamped);
   const std::string_view now = moment.now;
   // Every "A > B + x - 1" of the rules, asked as A - B >= x so that nothing can overflow.
   const auto daysPassed = [&](std::int64_t atLeast) {

@@ -27,7 +27,19 @@ enum class DueAnswer {
   DueOncePerRun,
 };
 
-// What the rule of the schedule line's kind says at this moment. The line is read by position
+// Whether the line's last start lies after the moment, counted in minutes as the rules count
+// them: the clock was set back since that start.
+bool lastStartAhead(std::string_view scheduleLine, const TickMoment &moment);
+
+// The line as every rule reads it at this moment: a last start after the moment counts as the
+// moment itself, so that an interval is not held back until the clock catches up with it and
+// the day, month or year it names is not taken for a new one. The line itself, or one rebuilt
+// into `storage`.
+std::string_view lineAsOf(std::string_view scheduleLine, const TickMoment &moment,
+                          std::string &storage);
+
+// What the rule of the schedule line's kind says at this moment, its last start read as lineAsOf
+// reads it. The line is read by position
 // and may be of any length: a field that is missing or cut short is compared as it is.
 DueAnswer dueAnswer(std::string_view scheduleLine, const TickMoment &moment);
 

@@ -55,11 +55,19 @@ void Launcher::tick() {
     const std::string &name = timerEntries[i];
     std::string &line = timerEntries[i + 2];
     const DueAnswer answer = dueAnswer(line, moment);
-    if (answer == DueAnswer::NotDue || isDisabled(name))
-      continue;
     const bool oncePerRun = answer == DueAnswer::DueOncePerRun;
-    if (oncePerRun &&
-        std::find(startedThisRun.begin(), startedThisRun.end(), name) != startedThisRun.end())
+    if (answer == DueAnswer::NotDue ||
+        (oncePerRun &&
+         std::find(startedThisRun.begin(), startedThisRun.end(), name) != startedThisRun.end())) {
+      // A last start after now (the clock was set back) is stored as now, as the rules read it,
+      // so that an interval counts from here on and not from a time still to come.
+      if (lastStartAhead(line, moment) && !isDisabled(name)) {
+        unsaved.push_back({i, line});
+        line = rebuiltScheduleLine(line, moment.now);
+      }
+      continue;
+    }
+    if (isDisabled(name))
       continue;
 
     // A refused start still counts as a start, so that a broken command is not retried every

@@ -34,7 +34,8 @@ public:
   bool reloadPending = false;
   // Names of the weekday and day-of-month entries already started in this run of the program.
   std::vector<std::string> startedThisRun;
-  // Set when the program was brought up at logon; a reload then sends the window to the tray.
+  // Set when the program was brought up at logon; a reload then sends the window to the tray,
+  // until the user brings it up.
   bool startedByAutostart = false;
 
   // A start the shell refused, by entry name. The entry still counts as started (its stamp
@@ -76,7 +77,8 @@ public:
   bool takeOutsideChange();
 
 private:
-  // A start whose new schedule line is not in the file yet.
+  // A start, or a last start brought back to now after the clock was set back, whose new
+  // schedule line is not in the file yet.
   struct UnsavedStart {
     std::size_t at; // line of the block's name in timerEntries
     std::string previousLine;

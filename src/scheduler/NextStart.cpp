@@ -124,8 +124,11 @@ NextStart nextStart(std::string_view line, const LocalTime &now, bool startedThi
   return nextStart(line, now, TickMoment::of(now), startedThisRun);
 }
 
-NextStart nextStart(std::string_view line, const LocalTime &now, const TickMoment &moment,
+NextStart nextStart(std::string_view scheduleLine, const LocalTime &now, const TickMoment &moment,
                     bool startedThisRun) {
+  // The intervals below count from the last start as the rules read it.
+  std::string clamped;
+  const std::string_view line = lineAsOf(scheduleLine, moment, clamped);
   NextStart next;
   if (const auto why = neverDue(line)) {
     next.when = NextStart::When::Never;

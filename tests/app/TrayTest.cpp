@@ -3,6 +3,7 @@
 #include "support/TextNumbers.h"
 
 #include <QCoreApplication>
+#include <QPushButton>
 #include <QSignalSpy>
 
 #include <atomic>
@@ -135,24 +136,38 @@ protected:
   }
 };
 
-TEST_F(TrayTest, RunStartedAtLogonGoesStraightToTheTrayAndBackOnEveryReload) {
-  program.registry.set(RegistryRoot::LocalMachine, keys::settingsRead, "Autostart", "x");
-  writeCustomized({{"Notes", "/usr/bin/notes"}});
-  const ShowCounter counter;
-  open();
-  dialog->dispatch(&MainDialog::OnTimer); // the first reload puts it in the tray again
-  EXPECT_EQ(counter.shows, 0) << "the window flashed before going to the tray";
-  EXPECT_TRUE(tray.isShown());
-  EXPECT_EQ(background(), "active");
-  tray.click(TrayClick::LeftButton);
-  EXPECT_TRUE(normal());
-  dialog->dispatch(&MainDialog::OnTimer); // no reload pending: stays
-  EXPECT_TRUE(normal());
+// Until the user brings the window up, every reload sends it back to the tray; from then on it
+// stays, whether it came up by a click, the tray menu's Show item, and after a delete.
+TEST_F(TrayTest, RunStartedAtLogonStaysInTheTrayUntilTheUserBringsItUp) {
+  for (const bool byMenu : {false, true}) {
+    SCOPED_TRACE(byMenu ? "tray menu" : "left click");
+    program.registry.set(RegistryRoot::LocalMachine, keys::settingsRead, "Autostart", "x");
+    writeCustomized({{"Notes", "/usr/bin/notes"}, {"Mail", "/usr/bin/mail"}});
+    const ShowCounter counter;
+    open();
+    dialog->dispatch(&MainDialog::OnTimer); // the first reload puts it in the tray again
+    EXPECT_EQ(counter.shows, 0) << "the window flashed before going to the tray";
+    EXPECT_TRUE(tray.isShown() && dialog->isHidden());
+    EXPECT_EQ(background(), "active");
+    dialog->setReloadPending();
+    dialog->dispatch(&MainDialog::OnTimer);
+    EXPECT_TRUE(tray.isShown() && dialog->isHidden());
 
-  dialog->setReloadPending();
-  dialog->dispatch(&MainDialog::OnTimer);
-  EXPECT_TRUE(inTray());
-  EXPECT_EQ(background(), "active");
+    if (byMenu) {
+      openTrayMenu();
+      action(dialog->trayMenu, "showMainProgramAction")->trigger();
+      dialog->trayMenu->hide();
+    } else {
+      tray.click(TrayClick::LeftButton);
+    }
+    ASSERT_TRUE(normal());
+    dialog->entryList->setCurrentIndex(cell("Notes"));
+    program.prompter.answer(true);
+    dialog->deleteButton->click();
+    dialog->dispatch(&MainDialog::OnTimer);
+    ASSERT_FALSE(cell("Notes").isValid()) << "not deleted";
+    EXPECT_TRUE(normal()) << "the window went back to the tray after a delete";
+  }
 }
 
 // The guard itself, both ends in one process: the later start must find the running one only once

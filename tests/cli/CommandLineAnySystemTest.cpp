@@ -37,6 +37,31 @@ TEST(CommandLineTool, TheShellGetsTheExitStatusAndAPipeTheUtf8Bytes) {
   EXPECT_EQ(text.out.find('\r'), std::string::npos) << text.out;
 }
 
+// A Windows command reads and copies as it was typed: every text form prints a backslash as it
+// is (only what could forge a row is escaped, as the Linux listing tests show).
+TEST(CommandLineTool, TextOutputPrintsBackslashesAsTheyAre) {
+  const Installation lw;
+  const std::string name = "Tools\\nightly";
+  const std::string command = "\"C:\\Program Files\\x.exe\" \\\\server\\share";
+  ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", name, "--command", command}).status,
+            0);
+  const struct {
+    const char *slip; // the one-line mistake the row catches
+    std::vector<std::string> arguments;
+    std::string printed; // a part of the output; empty for a step without output
+  } rows[] = {
+      {"a backslash escaped in a cell", {"list", "--no-legend"}, "\t" + command + "\t"},
+      {"a backslash escaped in a sentence", {"check", name}, "Customized \"" + name + "\": "},
+      {"", {"delete", "--kind", "customized", "--name", name}, ""},
+      {"a backslash escaped in a record", {"restore", "--list"}, "\t" + command + "\n"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.slip);
+    const Outcome run = lw.run(row.arguments);
+    EXPECT_NE(run.out.find(row.printed), std::string::npos) << run.out << run.err;
+  }
+}
+
 TEST(CommandLineTool, CustomizedEntryComesBackWithItsRuleStampAndSwitch) {
   const Installation lw;
   ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", "Weekly", "--command", "/bin/true",
