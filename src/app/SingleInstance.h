@@ -24,7 +24,9 @@ class SingleInstance : public QObject {
 public:
   // On Linux the names live in $XDG_RUNTIME_DIR when it is this user's and nobody else may
   // write to it; otherwise in a private folder of the user's own in the temporary folder (made
-  // 0700, and used only once it is the user's and closed), under a name made of the home folder.
+  // 0700, and used only once it is the user's and closed), under a name made of the home folder;
+  // when that folder's name is taken (by another user), in the same kind of folder in the user's
+  // cache folder ($XDG_CACHE_HOME/launchwright), under a name made of the host's.
   SingleInstance();
   ~SingleInstance() override;
 

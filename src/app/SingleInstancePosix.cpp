@@ -6,6 +6,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QSocketNotifier>
+#include <QSysInfo>
 
 #include <cerrno>
 #include <chrono>
@@ -34,12 +35,23 @@ constexpr std::string_view greeting = "launchwright\n";
 // a second start waits that long for it before giving up.
 constexpr std::chrono::milliseconds answerTime{20000};
 
-// The same for every start of one user, different between users.
-QString userTag() {
-  const QByteArray home =
-      QCryptographicHash::hash(QDir::homePath().toUtf8(), QCryptographicHash::Sha256).toHex();
-  return QStringLiteral("launchwright-") + QString::fromLatin1(home.left(16));
+QString tagOf(const QString &what) {
+  const QByteArray hash =
+      QCryptographicHash::hash(what.toUtf8(), QCryptographicHash::Sha256).toHex();
+  return QStringLiteral("launchwright-") + QString::fromLatin1(hash.left(16));
 }
+
+// The same for every start of one user, different between users.
+QString userTag() { return tagOf(QDir::homePath()); }
+
+// The folder of the last resort, in the user's own cache folder, where no other user can take
+// the name first. A home may be shared between machines, so the names there are the host's.
+QString homeFolder() {
+  const QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+  return (QDir::isAbsolutePath(cache) ? cache : QDir::homePath() + QStringLiteral("/.cache")) +
+         QStringLiteral("/launchwright");
+}
+QString hostTag() { return tagOf(QSysInfo::machineHostName()); }
 
 class Descriptor {
 public:
@@ -107,6 +119,16 @@ bool makePrivateFolder(const std::string &folder) {
   return isPrivateFolder(folder);
 }
 
+// The same where the folders above it may be missing too; those are made closed to others, as
+// the XDG base folders are meant to be.
+bool makePrivateFolders(const std::string &folder) {
+  for (auto slash = folder.find('/', 1); slash != std::string::npos;
+       slash = folder.find('/', slash + 1))
+    if (::mkdir(folder.substr(0, slash).c_str(), S_IRWXU) != 0 && errno != EEXIST)
+      return false;
+  return makePrivateFolder(folder);
+}
+
 } // namespace
 
 struct SingleInstance::State {
@@ -129,20 +151,24 @@ struct SingleInstance::State {
     if (server.get() >= 0)
       ::unlink(name.c_str());
   }
+
+  void place(const QString &where, const QString &tag) {
+    const QString prefix = where + u'/' + tag;
+    lockPath = QFile::encodeName(prefix + QStringLiteral(".lock")).toStdString();
+    name = QFile::encodeName(prefix + QStringLiteral(".socket")).toStdString();
+    folder = QFile::encodeName(where).toStdString();
+  }
 };
 
 SingleInstance::SingleInstance() : state(std::make_unique<State>()) {
   const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
   state->ownFolder = !runtime.isEmpty() && QDir::isAbsolutePath(runtime) &&
                      isOwnFolder(QFile::encodeName(runtime).toStdString());
-  const QString folder = state->ownFolder ? runtime
-                                          : QDir::tempPath() + QStringLiteral("/launchwright-") +
-                                                QString::number(::geteuid());
-  const QString prefix =
-      folder + (state->ownFolder ? QStringLiteral("/launchwright") : u'/' + userTag());
-  state->lockPath = QFile::encodeName(prefix + QStringLiteral(".lock")).toStdString();
-  state->name = QFile::encodeName(prefix + QStringLiteral(".socket")).toStdString();
-  state->folder = QFile::encodeName(folder).toStdString();
+  if (state->ownFolder)
+    state->place(runtime, QStringLiteral("launchwright"));
+  else
+    state->place(QDir::tempPath() + QStringLiteral("/launchwright-") + QString::number(::geteuid()),
+                 userTag());
 }
 
 SingleInstance::~SingleInstance() = default;
@@ -170,9 +196,15 @@ bool SingleInstance::claim() {
     return true;
   };
   if (!s.ownFolder && !makePrivateFolder(s.folder)) {
-    if (errno == 0 || errno == EEXIST)
-      errno = EPERM;
-    return refuse(s.folder);
+    // Another user may make the temporary folder's name first; the user's own cache folder
+    // keeps the guard from locking them out.
+    const int why = errno == 0 || errno == EEXIST ? EPERM : errno;
+    const std::string taken = s.folder;
+    s.place(homeFolder(), hostTag());
+    if (!makePrivateFolders(s.folder)) {
+      errno = why;
+      return refuse(taken);
+    }
   }
   s.lock.reset(
       ::open(s.lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));

@@ -6,6 +6,7 @@
 #include "ScheduleRule.h"
 
 #include "entries/EntryCommands.h"
+#include "entries/FileErrorText.h"
 #include "entries/LogonRows.h"
 #include "entries/StartupList.h"
 #include "scheduler/Schedule.h"
@@ -147,12 +148,14 @@ Result addEntry(Context &context, EntryKind kind, const std::string &name,
   if (saved == SaveOutcome::NameUsed)
     return refused("the name " + quoted(name) + " is already used in " + whereKept(kind) +
                    " (names that differ only in capitals are the same name)");
-  if (saved != SaveOutcome::Saved)
+  if (saved != SaveOutcome::Saved) {
+    const std::string file = context.platform.startup.entryFile(rootOf(kind), name);
     return {exitFailure,
             {},
-            "the entry " + quoted(name) + " could not be written to " + whereKept(kind) +
-                " (its startup folder): you may lack the rights for it, or the name cannot "
-                "be used for an entry"};
+            "the entry " + quoted(name) + " could not be written to " + whereKept(kind) + " (" +
+                (file.empty() ? "its startup folder" : file) +
+                "): you may lack the rights for it, or the name cannot be used for an entry"};
+  }
   updateStarter(context);
   return {exitSuccess, context.texts.getText(text::addedNotice) + "\n", {}};
 }
@@ -242,7 +245,11 @@ Result restoreRecord(Context &context, long long number) {
     return {exitFailure, {}, why};
   }
   updateStarter(context);
-  return {exitSuccess, context.texts.getText(text::restoredNotice) + "\n", {}};
+  Result restored{exitSuccess, context.texts.getText(text::restoredNotice) + "\n", {}, {}};
+  if (!reversal.last.link.empty())
+    restored.notes.push_back(
+        restoredAsFileMessage(reversal.last.linkTarget, reversal.last.link, context.texts));
+  return restored;
 }
 
 } // namespace lw::cli

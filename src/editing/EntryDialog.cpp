@@ -344,7 +344,8 @@ void EntryDialog::OnOK() {
     old = opened;
   if (!confirmed(old, entry))
     return;
-  switch (actions.save(old, entry)) {
+  const SaveOutcome saved = actions.save(old, entry);
+  switch (saved) {
   case SaveOutcome::Saved:
     tellText(form.adding ? text::addedNotice : text::changedNotice);
     break;
@@ -355,12 +356,19 @@ void EntryDialog::OnOK() {
     // The old entry is still in place; the user may try again or cancel.
     tellText(text::removeFailed);
     return;
-  default:
-    tellText(text::saveFailed);
+  default: {
+    std::string notice = texts.getText(text::saveFailed);
+    // The file it could not write: the user may fix its folder's rights and try again.
+    if (saved == SaveOutcome::WriteFailed && entry.kind != EntryKind::Customized)
+      if (const auto file = platform.startup.entryFile(rootOf(entry.kind), entry.name);
+          !file.empty())
+        notice += "\n\n" + file;
+    platform.prompter.tell(notice, EntryStore::caption);
     // Nothing was removed for a new entry, so the user may pick another kind or name.
     if (form.adding)
       return;
     break;
+  }
   }
   done(Accepted);
 }

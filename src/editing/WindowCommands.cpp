@@ -1,6 +1,7 @@
 #include "editing/WindowCommands.h"
 
 #include "entries/EntryCommands.h"
+#include "entries/FileErrorText.h"
 #include "entries/LogonRows.h"
 #include "scheduler/ScheduleStatus.h"
 #include "storage/EntryFormat.h"
@@ -141,7 +142,10 @@ void onReverseStartupChanges(EntryCommandHost &host) {
   };
   answers.report = [&](const BackupRecord &, const RestoreReport &report) {
     if (report.restored) {
-      platform.prompter.tell(texts.getText(text::restoredNotice), ""); // no caption of its own
+      std::string notice = texts.getText(text::restoredNotice);
+      if (!report.link.empty())
+        notice += "\n\n" + restoredAsFileMessage(report.linkTarget, report.link, texts);
+      platform.prompter.tell(notice, ""); // no caption of its own
       return;
     }
     std::string notice = texts.getText(text::restoreFailed);

@@ -3,6 +3,7 @@
 #include "entries/StartupList.h"
 #include "storage/DisabledEntries.h"
 #include "storage/EntryFormat.h"
+#include "support/ProgramValues.h"
 #include "support/Utf8.h"
 
 #include <algorithm>
@@ -34,7 +35,7 @@ bool setEntryEnabled(const Platform &platform, EntryKind kind, const std::string
   if (kind == EntryKind::Customized) {
     // A store that cannot be read is named, rather than reported as a switch that failed.
     disabledCustomizedNames(platform.registry);
-    return setCustomizedDisabled(platform.registry, name, !enabled);
+    return ProgramValues(platform.registry).switchCustomizedOrFail(name, !enabled);
   }
   return platform.startup.setEnabled(rootOf(kind, view32), name, enabled);
 }

@@ -19,7 +19,7 @@ namespace lw {
 // Run-key entries go through the platform's startup state; a customized entry is listed under
 // keys::disabledCustomized while it is off, which the launcher honours on its next reload.
 // True when the entry is in the asked state afterwards. Throws FileError when the store of the
-// customized switches cannot be read.
+// customized switches cannot be read or changed.
 // An All Users entry of the machine's 32-bit Run key is switched with view32.
 bool setEntryEnabled(const Platform &platform, EntryKind kind, const std::string &name,
                      bool enabled, bool view32 = false);

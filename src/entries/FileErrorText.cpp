@@ -1,5 +1,6 @@
 #include "entries/FileErrorText.h"
 
+#include "scheduler/ScheduleStatus.h"
 #include "storage/EntryFormat.h"
 #include "support/TextNumbers.h"
 
@@ -29,6 +30,14 @@ std::string fileErrorMessage(const FileError &error, const LanguageTable &texts)
 std::string outOfMemoryMessage(const LanguageTable &texts) {
   return textOr(texts, text::outOfMemory,
                 "Launchwright does not have enough memory for this and has stopped the command.");
+}
+
+std::string restoredAsFileMessage(const std::string &linkTarget, const std::string &file,
+                                  const LanguageTable &texts) {
+  return fillIn(textOr(texts, text::restoredAsFile,
+                       "The entry was a link to %s. It could not be made as a link again, so it "
+                       "came back as a file of its own with the content it had: %s"),
+                {linkTarget, file});
 }
 
 } // namespace lw

@@ -16,4 +16,9 @@ std::string fileErrorMessage(const FileError &error, const LanguageTable &texts)
 // the command where it happened; English when the table has no text for it.
 std::string outOfMemoryMessage(const LanguageTable &texts);
 
+// The report of a restored link that came back as a file of its own: what it pointed to and
+// where the file was written; English when the table has no text for it.
+std::string restoredAsFileMessage(const std::string &linkTarget, const std::string &file,
+                                  const LanguageTable &texts);
+
 } // namespace lw

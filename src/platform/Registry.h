@@ -59,6 +59,17 @@ public:
   // it could not be deleted.
   virtual bool remove(RegistryRoot root, std::string_view keyPath, std::string_view name) = 0;
 
+  // The same for a caller that names the file a change failed on: where the store is a file,
+  // these throw FileError naming it with the system's reason. Other stores answer as write and
+  // remove do.
+  virtual bool writeOrFail(RegistryRoot root, std::string_view keyPath, std::string_view name,
+                           std::string_view data) {
+    return write(root, keyPath, name, data);
+  }
+  virtual bool removeOrFail(RegistryRoot root, std::string_view keyPath, std::string_view name) {
+    return remove(root, keyPath, name);
+  }
+
   // The files that hold the values other than the Run keys', where the store is made of files
   // that another process (the command line, an editor) may change at any time; a window
   // watches them to take such changes. None for a store that is not made of files.

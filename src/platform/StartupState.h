@@ -46,6 +46,21 @@ struct RunEntry {
   bool view32 = false;
 };
 
+// What a restore from a snapshot did. A link that could not be made again as one (its file is
+// gone, or the folder takes no links) comes back as a file of its own with the bytes the link's
+// file had: then `link` is where it was written and `linkTarget` what the link pointed to.
+struct SnapshotRestore {
+  SnapshotRestore(bool written = false) : done(written) {}
+  explicit operator bool() const { return done; }
+
+  bool done = false;
+  std::string link;
+  std::string linkTarget;
+  // Not done: the file that could not be written or removed and the system's reason, as a
+  // FileError says them; empty where the platform cannot tell.
+  std::string failed;
+};
+
 class StartupState {
 public:
   virtual ~StartupState() = default;
@@ -84,6 +99,9 @@ public:
   // Adds the entry, or changes the command of the entry of that name (as commandOf finds it)
   // and keeps everything else about it, whether it is switched off included. True when written.
   virtual bool write(RegistryRoot root, std::string_view name, std::string_view command) = 0;
+  // The file a write of the entry of that name changes: the one commandOf finds, or where a new
+  // one is made; for a report of a write that failed. Empty where entries are no files.
+  virtual std::string entryFile(RegistryRoot /*root*/, std::string_view /*name*/) { return {}; }
   // True when root's Run key holds no entry of that name afterwards (one that was not there
   // counts as gone); false when it could not be removed. Only the entry goes: a switch-off kept
   // beside the key (forgetSwitch) stays unless that is asked for too.
@@ -107,15 +125,15 @@ public:
 
   // Everything needed to put a Run-key entry back exactly as it is now, as opaque bytes that
   // only this platform reads: on Linux the autostart file's exact bytes and the folder that held
-  // it (and, for a machine entry the user switched off with a file of their own, that file too);
-  // on Windows the value's type and data and its StartupApproved state. Nothing when the entry
-  // is not there or cannot be read.
+  // it, with its mode and owner, or the link it was (and, for a machine entry the user switched
+  // off with a file of their own, that file too); on Windows the value's type and data and its
+  // StartupApproved state. Nothing when the entry is not there or cannot be read.
   virtual std::optional<std::string> snapshot(RegistryRoot root, std::string_view name) = 0;
   // Puts the entry back from a snapshot taken by this platform, replacing whatever holds the
-  // name now. False, changing nothing, when the snapshot is not understood or cannot be
-  // written (no rights, a link in the way).
-  virtual bool restoreSnapshot(RegistryRoot root, std::string_view name,
-                               std::string_view snapshot) = 0;
+  // name now. Not done, changing nothing, when the snapshot is not understood or cannot be
+  // written (no rights, something other than a file or a link to one in the way).
+  virtual SnapshotRestore restoreSnapshot(RegistryRoot root, std::string_view name,
+                                          std::string_view snapshot) = 0;
   // The Run value that starts exactly this program file, without arguments: its path as one
   // word, quoted as this platform's command lines are, so that no blank, quote or backslash in
   // it is ever read as typed text. Windows and the tests' Run keys take the path as it is.

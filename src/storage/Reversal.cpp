@@ -99,13 +99,18 @@ RestoreReport restore(EntryStore &store, Toolbox &toolbox, const BackupRecord &r
     const auto holders = recordHolders(store, *kind, view32, record.name);
     if (*kind != EntryKind::Customized) {
       if (copy) {
-        result.restored =
+        const auto put =
             platform.startup.restoreSnapshot(rootOf(*kind, view32), record.name, copy->snapshot);
+        result.restored = put.done;
+        result.link = put.link;
+        result.linkTarget = put.linkTarget;
+        if (!result.restored)
+          result.why = put.failed.empty() ? copy->file : put.failed;
       } else {
         result.restored = platform.startup.write(rootOf(*kind), record.name, record.command);
+        if (!result.restored)
+          result.why = platform.startup.entryFile(rootOf(*kind), record.name);
       }
-      if (!result.restored && copy)
-        result.why = copy->file;
       settleHolders(store, holders, result.restored);
       return result;
     }

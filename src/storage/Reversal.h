@@ -25,6 +25,9 @@ struct BackupRecord {
 struct RestoreReport {
   bool restored = false;
   std::string why; // a failed file write's own words, when there were any
+  // A link that came back as a file of its own: where, and what it pointed to.
+  std::string link;
+  std::string linkTarget;
 };
 
 struct ReversalResult {

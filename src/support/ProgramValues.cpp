@@ -72,4 +72,10 @@ bool ProgramValues::setCustomizedSwitchedOff(std::string_view name, bool off) {
   return registry.remove(user, keys::disabledCustomized, name);
 }
 
+bool ProgramValues::switchCustomizedOrFail(std::string_view name, bool off) {
+  if (off)
+    return registry.writeOrFail(user, keys::disabledCustomized, name, switchedOffMark);
+  return registry.removeOrFail(user, keys::disabledCustomized, name);
+}
+
 } // namespace lw

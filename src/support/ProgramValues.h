@@ -64,6 +64,9 @@ public:
   std::optional<std::vector<std::string>> switchedOffCustomized();
   // True when the name is in the asked state afterwards.
   bool setCustomizedSwitchedOff(std::string_view name, bool off);
+  // The same for a switch the user asked for: a store that is a file which cannot be changed is
+  // a FileError naming it.
+  bool switchCustomizedOrFail(std::string_view name, bool off);
 
 private:
   std::optional<std::string> read(std::string_view path, std::string_view name);

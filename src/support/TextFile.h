@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace lw {
@@ -91,6 +93,18 @@ enum class NewFileAccess {
 void writeAtomically(const std::string &path, const std::string &bytes,
                      LinkPolicy links = LinkPolicy::Follow,
                      NewFileAccess access = NewFileAccess::Umask);
+
+#ifndef _WIN32
+// What a restore gives a file besides its bytes, in place of what writeAtomically decides: its
+// permission bits, and its owner where this process may give a file away (root); where it may
+// not, the file stays the writer's own, without complaint.
+struct FileStanding {
+  std::optional<unsigned> mode;                       // the permission bits
+  std::optional<std::pair<unsigned, unsigned>> owner; // user and group ids
+};
+void writeAtomically(const std::string &path, const std::string &bytes, LinkPolicy links,
+                     NewFileAccess access, const FileStanding &standing);
+#endif
 
 // Joins lines with CR LF after each one.
 std::string joinLines(const std::vector<std::string> &lines);

@@ -228,6 +228,12 @@ std::string textfile::readBytesAt(int folderFd, const char *name, const std::str
 
 void textfile::writeAtomically(const std::string &requested, const std::string &bytes,
                                LinkPolicy links, NewFileAccess access) {
+  writeAtomically(requested, bytes, links, access, FileStanding{});
+}
+
+void textfile::writeAtomically(const std::string &requested, const std::string &bytes,
+                               LinkPolicy links, NewFileAccess access,
+                               const FileStanding &standing) {
   std::string path = requested;
   if (links == LinkPolicy::Refuse) {
     struct stat entry {};
@@ -258,9 +264,15 @@ void textfile::writeAtomically(const std::string &requested, const std::string &
   // Keep the permissions of the file being replaced. A new one gets what the umask allows (a
   // user who chose 077 may keep a password in a command), or what others must have to read it.
   struct stat existing {};
-  const mode_t mode = ::stat(path.c_str(), &existing) == 0     ? (existing.st_mode & 07777)
+  const mode_t mode = standing.mode                            ? (*standing.mode & 07777)
+                      : ::stat(path.c_str(), &existing) == 0   ? (existing.st_mode & 07777)
                       : access == NewFileAccess::EveryoneReads ? 0644
                                                                : (0666 & ~currentUmask());
+  // Before the mode: a change of owner clears the set-id bits.
+  if (standing.owner) {
+    [[maybe_unused]] const int given =
+        ::fchown(out.get(), standing.owner->first, standing.owner->second);
+  }
   if (::fchmod(out.get(), mode) != 0)
     fail(errno);
 

@@ -130,6 +130,8 @@ inline constexpr std::int32_t starterPathRefused = 634;
 // A customized entry whose switch cannot be read; a command that ran out of memory
 inline constexpr std::int32_t customizedSwitchUnreadable = 635;
 inline constexpr std::int32_t outOfMemory = 636;
+// A restored link that came back as a file of its own
+inline constexpr std::int32_t restoredAsFile = 637;
 // The About box's program icon, for screen readers
 inline constexpr std::int32_t programIconName = 644;
 // Why Minimize To Systray is not offered
@@ -301,6 +303,7 @@ inline constexpr std::array all = {editButton,
                                    starterPathRefused,
                                    customizedSwitchUnreadable,
                                    outOfMemory,
+                                   restoredAsFile,
                                    switchedOffNotice,
                                    switchedOnNotice,
                                    view32Reason,

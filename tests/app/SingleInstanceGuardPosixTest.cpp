@@ -11,9 +11,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace lw::test {
@@ -31,19 +33,39 @@ struct GuardFolders {
   fs::path temporary = dir.path() / "tmp";
   fs::path fallback = temporary / ("launchwright-" + std::to_string(::geteuid()));
   fs::path lock = runtime / "launchwright.lock";
+  fs::path home = dir.path() / "home";
+  fs::path cache = dir.path() / "cache";
 
   explicit GuardFolders(fs::perms runtimeMode) {
     fs::create_directories(runtime);
     fs::create_directories(temporary);
+    fs::create_directories(home);
     fs::permissions(runtime, runtimeMode);
     ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     ::setenv("TMPDIR", temporary.c_str(), 1);
+    ::setenv("HOME", home.c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
   }
   ~GuardFolders() {
     ::unsetenv("XDG_RUNTIME_DIR");
     ::unsetenv("TMPDIR");
+    ::unsetenv("XDG_CACHE_HOME");
+    if (realHome)
+      ::setenv("HOME", realHome->c_str(), 1);
+    else
+      ::unsetenv("HOME");
   }
+
+private:
+  std::optional<std::string> realHome =
+      std::getenv("HOME") ? std::optional<std::string>(std::getenv("HOME")) : std::nullopt;
 };
+
+void takeAsOtherUser(const fs::path &folder) {
+  fs::create_directories(folder);
+  fs::permissions(folder, fs::perms::owner_all);
+  ASSERT_EQ(::chown(folder.c_str(), other, other), 0);
+}
 
 TEST(SingleInstanceGuard, OnlyARuntimeFolderNobodyElseMayWriteToCountsAsPrivate) {
   const struct {
@@ -72,11 +94,12 @@ TEST(SingleInstanceGuard, WhatAnotherUserCouldHavePlacedIsNotTrusted) {
     std::function<void(const GuardFolders &)> place;
     bool claims;
   } rows[] = {
-      {"a fallback folder another user made first is used", 0770,
+      {"a fallback folder another user made first is used, in the temporary folder or the "
+       "cache",
+       0770,
        [](const GuardFolders &f) {
-         fs::create_directory(f.fallback);
-         fs::permissions(f.fallback, fs::perms::owner_all);
-         ASSERT_EQ(::chown(f.fallback.c_str(), other, other), 0);
+         takeAsOtherUser(f.fallback);
+         takeAsOtherUser(f.cache / "launchwright");
        },
        false},
       {"a lock file of another user's is used", 0700,
@@ -114,6 +137,25 @@ TEST(SingleInstanceGuard, WhatAnotherUserCouldHavePlacedIsNotTrusted) {
     EXPECT_EQ(guard.untrustedGuard(), !row.claims);
     EXPECT_FALSE(fs::exists(folders.dir.path() / "made through"));
   }
+}
+
+// Another user who makes the temporary folder's name first does not lock the user out: the guard
+// moves into a folder of the user's own cache, made closed to others, where a second start
+// finds the first.
+TEST(SingleInstanceGuard, ATakenTemporaryFolderMovesTheGuardIntoTheUsersCache) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "needs root to play another user";
+  GuardFolders folders(fs::perms::owner_all | fs::perms::group_write);
+  takeAsOtherUser(folders.fallback);
+  SingleInstance first;
+  ASSERT_TRUE(first.claim());
+  EXPECT_FALSE(first.untrustedGuard());
+  for (const auto &folder : {folders.cache, folders.cache / "launchwright"})
+    EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all) << folder;
+  EXPECT_TRUE(fs::is_empty(folders.fallback));
+  SingleInstance second;
+  EXPECT_FALSE(second.claim());
+  EXPECT_FALSE(second.untrustedGuard());
 }
 
 // Whether `uid`, in its own group only, can talk to whatever listens at `socketPath`.

@@ -116,6 +116,32 @@ TEST(CommandLineTool, DeleteAndRestoreGiveBackTheSameBytesInTheSameFolder) {
   }
 }
 
+// Undo keeps what the bytes alone do not say: a private entry's mode, and a link, which comes
+// back as the file it led to, said so, once that file is gone.
+TEST(CommandLineTool, RestoreKeepsTheModeAndSaysWhatALinkCameBackAs) {
+  const Installation lw;
+  const std::string app = "[Desktop Entry]\nType=Application\nExec=/bin/true --token=x\n";
+  const fs::path secret = lw.userAutostart() / "secret.desktop";
+  putFile(secret, app);
+  fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_EQ(lw.run({"delete", "--kind", "user", "--name", "secret"}).status, 0);
+  ASSERT_EQ(lw.run({"restore", "1"}).status, 0);
+  EXPECT_EQ(fs::status(secret).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+
+  const fs::path target = lw.dir.path() / "apps" / "tool.desktop";
+  const fs::path link = lw.userAutostart() / "tool.desktop";
+  putFile(target, app + "Name=Tool of mine\n");
+  fs::create_symlink(target, link);
+  ASSERT_EQ(lw.run({"delete", "--kind", "user", "--name", "tool"}).status, 0);
+  fs::remove(target);
+  const Outcome restored = lw.run({"restore", "1"});
+  EXPECT_EQ(restored.status, 0) << restored.err;
+  EXPECT_NE(restored.err.find(target.string()), std::string::npos) << restored.err;
+  EXPECT_NE(restored.err.find(link.string()), std::string::npos) << restored.err;
+  EXPECT_FALSE(fs::is_symlink(link));
+  EXPECT_EQ(slurp(link), app + "Name=Tool of mine\n");
+}
+
 TEST(CommandLineTool, RestoreOverANewerEntryRecordsItFirst) {
   const Installation lw;
   const fs::path file = lw.userAutostart() / "Notes.desktop";
@@ -188,6 +214,61 @@ TEST(CommandLineTool, RestoreThatCannotWriteOrReadItsCopyKeepsTheRecordAndSaysWh
   fs::remove(copies.front());
   EXPECT_EQ(lw.run({"restore", "1"}).status, 0);
   EXPECT_NE(slurp(file).find("Exec=/bin/true"), std::string::npos);
+}
+
+// A change that cannot be written names the file it could not write; root ignores rights, so a
+// folder or a file stands where the other is needed. Each row is named for the slip it catches.
+TEST(CommandLineTool, FailedChangesNameTheFileTheyCouldNotWrite) {
+  const struct {
+    const char *slip;
+    std::function<void(const Installation &)> prepare;
+    std::vector<std::string> command;
+    std::function<fs::path(const Installation &)> named;
+  } rows[] = {
+      {"a customized entry's switch names no file, or the entries file",
+       [](const Installation &lw) {
+         ASSERT_EQ(
+             lw.run({"add", "--kind", "customized", "--name", "Mail", "--command", "mail"}).status,
+             0);
+         fs::create_directories(lw.config / "launchwright" / "registry.ini.lock");
+       },
+       {"disable", "--kind", "customized", "--name", "Mail"},
+       [](const Installation &lw) { return lw.config / "launchwright" / "registry.ini"; }},
+      {"a user entry that cannot be added names only its folder's kind",
+       [](const Installation &lw) { putFile(lw.userAutostart(), "not a folder"); },
+       {"add", "--kind", "user", "--name", "Notes", "--command", "/bin/true"},
+       [](const Installation &lw) { return lw.userAutostart() / "Notes.desktop"; }},
+      {"a switched-off machine entry's restore names the user's switch file",
+       [](const Installation &lw) {
+         putFile(lw.machineAutostart() / "daemon.desktop",
+                 "[Desktop Entry]\nType=Application\nExec=/bin/true\n");
+         ASSERT_EQ(lw.run({"disable", "--kind", "machine", "--name", "daemon"}).status, 0);
+         ASSERT_EQ(lw.run({"delete", "--kind", "machine", "--name", "daemon"}).status, 0);
+         fs::remove_all(lw.machineAutostart());
+         putFile(lw.machineAutostart(), "not a folder");
+       },
+       {"restore", "1"},
+       [](const Installation &lw) { return lw.machineAutostart() / "daemon.desktop"; }},
+      {"a record without its copy names no file when its entry cannot be written",
+       [](const Installation &lw) {
+         putFile(lw.machineAutostart() / "daemon.desktop",
+                 "[Desktop Entry]\nType=Application\nExec=/bin/true\n");
+         ASSERT_EQ(lw.run({"delete", "--kind", "machine", "--name", "daemon"}).status, 0);
+         fs::remove_all(lw.program / "0013bkp.d");
+         fs::remove_all(lw.machineAutostart());
+         putFile(lw.machineAutostart(), "not a folder");
+       },
+       {"restore", "1"},
+       [](const Installation &lw) { return lw.machineAutostart() / "daemon.desktop"; }},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.slip);
+    const Installation lw;
+    row.prepare(lw);
+    const Outcome run = lw.run(row.command);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(row.named(lw).string()), std::string::npos) << run.err;
+  }
 }
 
 TEST(CommandLineTool, RefusedRequestsSayWhyOnOneLineAndWriteNothing) {

@@ -186,8 +186,8 @@ std::optional<std::string> FakeStartupState::snapshot(RegistryRoot root, std::st
   return get(root, name);
 }
 
-bool FakeStartupState::restoreSnapshot(RegistryRoot root, std::string_view name,
-                                       std::string_view snapshot) {
+SnapshotRestore FakeStartupState::restoreSnapshot(RegistryRoot root, std::string_view name,
+                                                  std::string_view snapshot) {
   return write(root, name, snapshot);
 }
 

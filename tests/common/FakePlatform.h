@@ -76,9 +76,13 @@ public:
   bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) override;
   bool rename(RegistryRoot root, std::string_view from, std::string_view to) override;
   std::optional<std::string> snapshot(RegistryRoot root, std::string_view name) override;
-  bool restoreSnapshot(RegistryRoot root, std::string_view name,
-                       std::string_view snapshot) override;
+  SnapshotRestore restoreSnapshot(RegistryRoot root, std::string_view name,
+                                  std::string_view snapshot) override;
   std::optional<std::string> missingProgram(std::string_view command) override;
+  // Where a failed write is said to have gone: "<name>.entry".
+  std::string entryFile(RegistryRoot, std::string_view name) override {
+    return std::string(name) + ".entry";
+  }
   std::string unstartableCharacters(std::string_view programFile) const override {
     const auto found = unstartable.find(std::string(programFile));
     return found == unstartable.end() ? std::string() : found->second;

@@ -42,7 +42,9 @@ TEST_F(EntryDialogFaultsTest, RefusedRegistryWriteIsToldInsteadOfAnnounced) {
   type(adding.get(), "commandEdit", "agent");
   program.prompter.answer(true);
   click(adding.get(), "okButton");
-  EXPECT_EQ(shownTexts(), (Lines{text(text::addQuestion), text(text::saveFailed)}));
+  EXPECT_EQ(shownTexts(),
+            (Lines{text(text::addQuestion), text(text::saveFailed) + "\n\nNew entry.entry"}))
+      << "the file it could not write is named";
   EXPECT_TRUE(adding->isVisible()) << "nothing was lost, so the user may choose another kind";
 
   click(adding.get(), "currentUserRadio");
@@ -58,7 +60,7 @@ TEST_F(EntryDialogFaultsTest, RefusedRegistryWriteIsToldInsteadOfAnnounced) {
   click(editing.get(), "allUsersRadio");
   program.prompter.answer(true);
   click(editing.get(), "okButton");
-  EXPECT_EQ(shownTexts().back(), text(text::saveFailed));
+  EXPECT_EQ(shownTexts().back(), text(text::saveFailed) + "\n\nNotes.entry");
   EXPECT_FALSE(editing->isVisible());
   EXPECT_FALSE(runValue(RegistryRoot::CurrentUser, "Notes"));
   EXPECT_EQ(backupLines(),

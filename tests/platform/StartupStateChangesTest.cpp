@@ -186,6 +186,80 @@ TEST_F(StartupStateTest, NewMachineEntriesAreReadableByEveryUser) {
   }
 }
 
+// An entry given back from its snapshot is the entry it was: its mode and owner, and a link as
+// the link it was while its file is there; a link whose file is gone comes back as a file with
+// the bytes it had, and the restore says so. A plain file of the writer's keeps the snapshot
+// older versions wrote, so that theirs still read the same.
+TEST_F(StartupStateTest, RestoredEntryKeepsItsModeOwnerAndLink) {
+  const std::string app = "[Desktop Entry]\nType=Application\nExec=present --token=x\n";
+  const fs::path elsewhere = xdg.dir.path() / "apps" / "target.desktop";
+  const uid_t nobody = 65534;
+  struct Row {
+    const char *slip;
+    const char *name;
+    unsigned mode;
+    bool otherOwner;         // root only: the file is another user's
+    const char *link;        // the entry is a link that reads so
+    bool replaced;           // a newer 0644 file holds the name at the restore
+    bool targetGone = false; // the link's file is removed before the restore
+  };
+  const Row rows[] = {
+      {"the mode is not recorded or not given to the written file", "secret", 0600, false, nullptr,
+       false},
+      {"the file replaced gives its mode in place of the snapshot's", "replaced", 0600, false,
+       nullptr, true},
+      {"the owner is not given back by root", "theirs", 0640, true, nullptr, false},
+      {"a link comes back as a plain file", "linked", 0644, false, "../../../apps/target.desktop",
+       false},
+      {"a link whose file is gone comes back dangling, or silently as a file", "dangling", 0600,
+       false, "../../../apps/target.desktop", false, true},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.slip);
+    if (row.otherOwner && ::geteuid() != 0)
+      continue; // only root may give a file away
+    const fs::path file = xdg.user / (std::string(row.name) + ".desktop");
+    const fs::path real = row.link ? elsewhere : file;
+    writeFile(real, app + "Name=" + row.name + "\n");
+    ASSERT_EQ(::chmod(real.c_str(), row.mode), 0);
+    if (row.link)
+      fs::create_symlink(row.link, file);
+    if (row.otherOwner) {
+      ASSERT_EQ(::lchown(file.c_str(), nobody, nobody), 0);
+    }
+    const auto taken = state.snapshot(user, row.name);
+    ASSERT_TRUE(taken);
+    ASSERT_TRUE(state.remove(user, row.name));
+    if (row.replaced) {
+      ASSERT_TRUE(state.write(user, row.name, "present --newer"));
+    }
+    if (row.targetGone)
+      fs::remove(elsewhere);
+    const SnapshotRestore restored = state.restoreSnapshot(user, row.name, *taken);
+    ASSERT_TRUE(restored);
+    struct stat info {};
+    ASSERT_EQ(::lstat(file.c_str(), &info), 0);
+    EXPECT_EQ(S_ISLNK(info.st_mode), row.link && !row.targetGone);
+    if (S_ISLNK(info.st_mode)) {
+      EXPECT_EQ(fs::read_symlink(file), row.link);
+    } else {
+      EXPECT_EQ(info.st_mode & 07777, row.mode);
+      EXPECT_EQ(info.st_uid, row.otherOwner ? nobody : ::geteuid());
+    }
+    EXPECT_EQ(readFile(file), app + "Name=" + row.name + "\n");
+    EXPECT_EQ(restored.link, row.targetGone ? file.string() : "");
+    EXPECT_EQ(restored.linkTarget, row.targetGone ? row.link : "");
+  }
+
+  writeFile(xdg.user / "plain.desktop", app);
+  ASSERT_EQ(::chmod((xdg.user / "plain.desktop").c_str(), 0644), 0);
+  const std::string folder = xdg.user.string();
+  EXPECT_EQ(state.snapshot(user, "plain"), "27:launchwright-xdg-snapshot-1\n1:1\n" +
+                                               std::to_string(folder.size()) + ":" + folder + "\n" +
+                                               std::to_string(app.size()) + ":" + app + "\n0:\n")
+      << "a field written for a plain file of the writer's";
+}
+
 // Every file and folder under the test's folders with its bytes, the lock file aside.
 std::map<std::string, std::string> everything(const fs::path &top) {
   std::map<std::string, std::string> found;

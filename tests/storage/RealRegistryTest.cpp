@@ -88,7 +88,10 @@ TEST_F(RealRegistryTest, NamesTheFoldersRefuseAreNeverReportedAsDone) {
   EXPECT_FALSE(blockedStartup.commandOf(machine, "Daemon"));
   EXPECT_EQ(program.readFile("0013bkp.ini"), emptyBackupFile() + record);
   ASSERT_EQ(program.prompter.shown.size(), 2u);
-  EXPECT_EQ(program.prompter.shown[1].text, text(text::restoreFailed));
+  EXPECT_EQ(program.prompter.shown[1].text,
+            text(text::restoreFailed) + "\n\n" +
+                (folders.path() / "blocked" / "autostart" / "Daemon.desktop").string())
+      << "the file it could not write is named";
 }
 
 TEST_F(RealRegistryTest, MachineEntryInAFolderWithoutRightsIsNeitherRemovedNorRecorded) {

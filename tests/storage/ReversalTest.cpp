@@ -108,7 +108,7 @@ TEST_F(ReversalTest, FailedRestoreKeepsTheRecordAndSaysSo) {
   EXPECT_EQ(customFile(), foreign);
   const auto &shown = program.prompter.shown;
   ASSERT_EQ(shown.size(), 6u);
-  EXPECT_EQ(shown[1].text, text(text::restoreFailed));
+  EXPECT_EQ(shown[1].text, text(text::restoreFailed) + "\n\nSystem.entry");
   EXPECT_EQ(shown[2].text, questionFor(at, "Odd", "7", "odd.exe"));
   EXPECT_EQ(shown[3].text, text(text::restoreFailed));
   // The customized file's own trouble is named with it.

@@ -216,40 +216,51 @@ std::optional<std::vector<std::string>> RegistryStore::enumerate(RegistryRoot ro
 bool RegistryStore::write(RegistryRoot root, std::string_view keyPath, std::string_view name,
                           std::string_view data) {
   try {
-    std::error_code ignored; // a folder that cannot be made shows as the lock's failure
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
-    FileLock lock(path);
-    Contents contents = loadOrThrow();
-    auto key = find(contents.keys, root, keyPath);
-    if (!key) {
-      key = contents.keys.size();
-      contents.keys.push_back({root, std::string(keyPath), {}, {}, {}});
-    }
-    setValue(contents.keys[*key], std::string(name), std::string(data));
-    textfile::writeAtomically(path, serialize(contents));
-    return true;
+    return writeOrFail(root, keyPath, name, data);
   } catch (const FileError &) {
     return false;
   }
 }
 
+bool RegistryStore::writeOrFail(RegistryRoot root, std::string_view keyPath, std::string_view name,
+                                std::string_view data) {
+  std::error_code ignored; // a folder that cannot be made shows as the lock's failure
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+  FileLock lock(path);
+  Contents contents = loadOrThrow();
+  auto key = find(contents.keys, root, keyPath);
+  if (!key) {
+    key = contents.keys.size();
+    contents.keys.push_back({root, std::string(keyPath), {}, {}, {}});
+  }
+  setValue(contents.keys[*key], std::string(name), std::string(data));
+  textfile::writeAtomically(path, serialize(contents));
+  return true;
+}
+
 bool RegistryStore::remove(RegistryRoot root, std::string_view keyPath, std::string_view name) {
-  auto present = [&] { return read(root, keyPath, name).has_value(); };
-  if (!present())
-    return load().has_value(); // absent counts as gone, unless the store cannot be read
   try {
-    FileLock lock(path);
-    Contents contents = loadOrThrow();
-    if (const auto key = find(contents.keys, root, keyPath)) {
-      // The key itself stays, as a registry key does when its last value goes.
-      std::erase_if(contents.keys[*key].values,
-                    [&](const Value &value) { return sameRegistryName(value.name, name); });
-      textfile::writeAtomically(path, serialize(contents));
-    }
-    return true;
+    return removeOrFail(root, keyPath, name);
   } catch (const FileError &) {
     return false;
   }
+}
+
+bool RegistryStore::removeOrFail(RegistryRoot root, std::string_view keyPath,
+                                 std::string_view name) {
+  if (!read(root, keyPath, name)) {
+    loadOrThrow(); // absent counts as gone, unless the store cannot be read
+    return true;
+  }
+  FileLock lock(path);
+  Contents contents = loadOrThrow();
+  if (const auto key = find(contents.keys, root, keyPath)) {
+    // The key itself stays, as a registry key does when its last value goes.
+    std::erase_if(contents.keys[*key].values,
+                  [&](const Value &value) { return sameRegistryName(value.name, name); });
+    textfile::writeAtomically(path, serialize(contents));
+  }
+  return true;
 }
 
 } // namespace lw

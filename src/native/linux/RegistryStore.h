@@ -38,6 +38,9 @@ public:
   bool write(RegistryRoot root, std::string_view keyPath, std::string_view name,
              std::string_view data) override;
   bool remove(RegistryRoot root, std::string_view keyPath, std::string_view name) override;
+  bool writeOrFail(RegistryRoot root, std::string_view keyPath, std::string_view name,
+                   std::string_view data) override;
+  bool removeOrFail(RegistryRoot root, std::string_view keyPath, std::string_view name) override;
   std::vector<std::string> storeFiles() const override { return {path}; }
 
   const std::string &file() const { return path; }

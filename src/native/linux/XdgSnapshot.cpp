@@ -1,6 +1,6 @@
-// Taking an entry's files as they are and putting exactly those bytes back. The snapshot is
-// this file's own format, read nowhere else: length-prefixed fields, so that any bytes of a
-// file (CR LF, Latin-1, no last line end) survive unchanged.
+// Taking an entry's files as they are and putting exactly those back: their bytes, mode and
+// owner, and a link as the link it was. The bytes are in XdgSnapshotFormat.h.
+#include "XdgSnapshotFormat.h"
 #include "XdgStartupState.h"
 
 #include "platform/Registry.h"
@@ -9,103 +9,87 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
+#include <climits>
+#include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace lw {
 namespace {
 
-constexpr std::string_view snapshotTag = "launchwright-xdg-snapshot-1";
-
-void put(std::string &out, std::string_view field) {
-  out += std::to_string(field.size());
-  out += ':';
-  out += field;
-  out += '\n';
-}
-
-// Takes the next field off the front of `in`; nothing when it is not one.
-std::optional<std::string_view> take(std::string_view &in) {
-  const auto colon = in.find(':');
-  if (colon == std::string_view::npos || colon == 0)
-    return std::nullopt;
-  std::size_t size = 0;
-  const auto [end, error] = std::from_chars(in.data(), in.data() + colon, size);
-  if (error != std::errc() || end != in.data() + colon || size > in.size() - colon - 1 ||
-      in.size() - colon - 1 - size < 1 || in[colon + 1 + size] != '\n')
-    return std::nullopt;
-  const auto field = in.substr(colon + 1, size);
-  in.remove_prefix(colon + 2 + size);
-  return field;
-}
-
-struct EntryFiles {
-  struct Placed {
-    std::string folder;
-    std::string bytes;
-  };
-  std::vector<Placed> files; // the deciding one first
-  std::optional<std::string> switchFile;
-};
-
-std::string encode(const EntryFiles &files) {
-  std::string out;
-  put(out, snapshotTag);
-  put(out, std::to_string(files.files.size()));
-  for (const auto &file : files.files) {
-    put(out, file.folder);
-    put(out, file.bytes);
-  }
-  put(out, files.switchFile ? "switch" : "");
-  if (files.switchFile)
-    put(out, *files.switchFile);
-  return out;
-}
-
-std::optional<EntryFiles> decode(std::string_view in) {
-  const auto tag = take(in);
-  const auto count = take(in);
-  if (!tag || *tag != snapshotTag || !count)
-    return std::nullopt;
-  std::size_t files = 0;
-  const auto [end, error] = std::from_chars(count->data(), count->data() + count->size(), files);
-  if (error != std::errc() || end != count->data() + count->size() || files == 0 || files > 64)
-    return std::nullopt;
-  EntryFiles decoded;
-  for (std::size_t i = 0; i < files; ++i) {
-    const auto folder = take(in);
-    const auto bytes = take(in);
-    if (!folder || !bytes)
-      return std::nullopt;
-    decoded.files.push_back({std::string(*folder), std::string(*bytes)});
-  }
-  const auto hasSwitch = take(in);
-  if (!hasSwitch)
-    return std::nullopt;
-  if (*hasSwitch == "switch") {
-    const auto bytes = take(in);
-    if (!bytes)
-      return std::nullopt;
-    decoded.switchFile = std::string(*bytes);
-  } else if (!hasSwitch->empty()) {
-    return std::nullopt;
-  }
-  if (!in.empty())
-    return std::nullopt;
-  return decoded;
-}
+using xdgsnapshot::EntryFiles;
+using xdgsnapshot::Taken;
 
 std::string folderOf(const std::string &path) { return path.substr(0, path.rfind('/')); }
 
-std::optional<std::string> plainBytes(const std::string &path) {
-  if (!AutostartFolders::isPlainFile(path))
+// A regular file, or a link to one, as it stands: every mode and owner, which a snapshot then
+// trims to what differs from a plain write.
+std::optional<Taken> take(const std::string &path) {
+  struct stat entry {};
+  if (::lstat(path.c_str(), &entry) != 0)
+    return std::nullopt;
+  Taken taken;
+  struct stat file = entry;
+  if (S_ISLNK(entry.st_mode)) {
+    std::string target(PATH_MAX, '\0');
+    const ssize_t size = ::readlink(path.c_str(), target.data(), target.size());
+    if (size <= 0 || static_cast<std::size_t>(size) >= target.size() ||
+        ::stat(path.c_str(), &file) != 0)
+      return std::nullopt;
+    target.resize(static_cast<std::size_t>(size));
+    taken.link = std::move(target);
+  }
+  if (!S_ISREG(file.st_mode))
     return std::nullopt;
   try {
-    return textfile::readBytes(path, AutostartFolders::maxFileSize);
+    taken.bytes = textfile::readBytes(path, AutostartFolders::maxFileSize);
   } catch (const FileError &) {
     return std::nullopt;
   }
+  taken.standing.mode = file.st_mode & 07777;
+  taken.standing.owner = {entry.st_uid, entry.st_gid};
+  return taken;
+}
+
+// Only what a plain write would not give: a mode other than 0644, an owner other than the
+// taker's. A plain file of its writer's keeps the snapshot older versions wrote.
+Taken trimmed(Taken taken) {
+  if (taken.standing.mode == 0644u)
+    taken.standing.mode.reset();
+  if (taken.standing.owner == std::pair<unsigned, unsigned>(::geteuid(), ::getegid()))
+    taken.standing.owner.reset();
+  return taken;
+}
+
+// Whether a link that reads so, at the path, would lead to a regular file now.
+bool leadsToFile(const std::string &path, const std::string &link) {
+  const std::string target = link.front() == '/' ? link : folderOf(path) + "/" + link;
+  struct stat file {};
+  return ::stat(target.c_str(), &file) == 0 && S_ISREG(file.st_mode);
+}
+
+// Puts a link that reads so at the path, replacing whatever is there in one step.
+bool makeLink(const std::string &path, const std::string &link,
+              const std::optional<std::pair<unsigned, unsigned>> &owner) {
+  // The changes are locked, so one name per process is enough; its name is no entry's.
+  const std::string temporary =
+      folderOf(path) + "/.launchwright-link-" + std::to_string(::getpid());
+  ::unlink(temporary.c_str()); // one a killed restore left
+  if (::symlink(link.c_str(), temporary.c_str()) != 0)
+    return false;
+  if (owner) {
+    [[maybe_unused]] const int given = ::lchown(temporary.c_str(), owner->first, owner->second);
+  }
+  if (::rename(temporary.c_str(), path.c_str()) == 0)
+    return true;
+  ::unlink(temporary.c_str());
+  return false;
+}
+
+bool isLink(const std::string &path) {
+  struct stat entry {};
+  return ::lstat(path.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode);
 }
 
 // The changes of one restore, undone in reverse when a later one fails. A file it creates in
@@ -114,39 +98,69 @@ class Changes {
 public:
   explicit Changes(std::vector<std::string> sharedFolders) : shared(std::move(sharedFolders)) {}
 
-  bool write(const std::string &path, const std::string &bytes) {
+  // A link comes back as a link while it leads to a file; else, and where the folder takes no
+  // link, as a file with the bytes it led to, noted in `instead`.
+  bool put(const std::string &path, const Taken &file) {
     if (!remember(path))
-      return false;
+      return failedAt(path, textfile::notRegularReason);
     makeFolders(folderOf(path));
+    if (file.link) {
+      if (leadsToFile(path, *file.link) && makeLink(path, *file.link, file.standing.owner))
+        return true;
+      if (instead.link.empty()) {
+        instead.link = path;
+        instead.linkTarget = *file.link;
+      }
+    }
     try {
-      textfile::writeAtomically(path, bytes, textfile::LinkPolicy::Refuse, accessFor(path));
+      place(path, file);
       textfile::removeStaleTemporaries(folderOf(path), AutostartFolders::suffix);
       return true;
-    } catch (const FileError &) {
-      return false;
+    } catch (const FileError &error) {
+      return failedAt(error.path(), error.reason());
     }
   }
   bool remove(const std::string &path) {
-    return remember(path) && (::unlink(path.c_str()) == 0 || errno == ENOENT);
+    if (!remember(path))
+      return failedAt(path, textfile::notRegularReason);
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT || failedAt(path, std::strerror(errno));
   }
   void undo() {
     for (auto it = before.rbegin(); it != before.rend(); ++it) {
-      if (it->second) {
+      if (!it->second) {
+        ::unlink(it->first.c_str());
+      } else if (it->second->link) {
+        makeLink(it->first, *it->second->link, it->second->standing.owner);
+      } else {
         try {
-          textfile::writeAtomically(it->first, *it->second, textfile::LinkPolicy::Refuse,
-                                    accessFor(it->first));
+          place(it->first, *it->second);
         } catch (const FileError &) {
           // As far back as the folder lets us; the first failure already was the refusal.
         }
-      } else {
-        ::unlink(it->first.c_str());
       }
     }
     for (auto it = made.rbegin(); it != made.rend(); ++it)
       ::rmdir(it->c_str()); // only while empty: nothing of anyone else's goes with it
   }
 
+  SnapshotRestore instead;
+
 private:
+  bool failedAt(const std::string &path, const std::string &reason) {
+    if (instead.failed.empty())
+      instead.failed = FileError(path, reason).what();
+    return false;
+  }
+
+  // The bytes as a file of their own: a link in the way was remembered and goes, as the write
+  // never follows one.
+  void place(const std::string &path, const Taken &file) const {
+    if (isLink(path) && ::unlink(path.c_str()) != 0)
+      throw FileError(path, std::strerror(errno));
+    textfile::writeAtomically(path, file.bytes, textfile::LinkPolicy::Refuse, accessFor(path),
+                              file.standing);
+  }
+
   textfile::NewFileAccess accessFor(const std::string &path) const {
     return std::find(shared.begin(), shared.end(), folderOf(path)) != shared.end()
                ? textfile::NewFileAccess::EveryoneReads
@@ -167,21 +181,21 @@ private:
         made.push_back(it->string());
   }
 
-  // Only a regular file or nothing may stand where a restore writes or removes.
+  // Only a regular file, a link to one or nothing may stand where a restore writes or removes.
   bool remember(const std::string &path) {
     if (!AutostartFolders::exists(path)) {
       before.emplace_back(path, std::nullopt);
       return true;
     }
-    auto bytes = plainBytes(path);
-    if (!bytes)
+    auto file = take(path);
+    if (!file)
       return false;
-    before.emplace_back(path, std::move(bytes));
+    before.emplace_back(path, std::move(file));
     return true;
   }
 
   std::vector<std::string> shared;
-  std::vector<std::pair<std::string, std::optional<std::string>>> before;
+  std::vector<std::pair<std::string, std::optional<Taken>>> before;
   std::vector<std::string> made; // outermost first
 };
 
@@ -194,25 +208,26 @@ std::optional<std::string> XdgStartupState::snapshot(RegistryRoot root, std::str
     return std::nullopt; // the machine entry's switch, no entry of the user key
   EntryFiles files;
   for (const auto &path : folders(root).everyPath(name)) {
-    auto bytes = plainBytes(path);
-    if (!bytes)
+    auto file = take(path);
+    if (!file)
       return std::nullopt;
-    files.files.push_back({folderOf(path), std::move(*bytes)});
+    files.files.push_back({folderOf(path), trimmed(std::move(*file))});
   }
   if (files.files.empty())
     return std::nullopt;
   if (root == RegistryRoot::LocalMachine)
     if (const auto switchFile = machineSwitch(name)) {
-      files.switchFile = plainBytes(switchFile->path);
-      if (!files.switchFile)
+      auto file = take(switchFile->path);
+      if (!file)
         return std::nullopt;
+      files.switchFile = trimmed(std::move(*file));
     }
-  return encode(files);
+  return xdgsnapshot::encode(files);
 }
 
-bool XdgStartupState::restoreSnapshot(RegistryRoot root, std::string_view name,
-                                      std::string_view snapshot) {
-  const auto files = decode(snapshot);
+SnapshotRestore XdgStartupState::restoreSnapshot(RegistryRoot root, std::string_view name,
+                                                 std::string_view snapshot) {
+  const auto files = xdgsnapshot::decode(snapshot);
   if (!files || !AutostartFolders::isSafeName(name))
     return false;
   const auto lock = lockChanges();
@@ -224,14 +239,14 @@ bool XdgStartupState::restoreSnapshot(RegistryRoot root, std::string_view name,
 
   // Where each file goes: the folder it came from while it is still one of the key's; else the
   // deciding file goes where new entries go, and the others, which it would hide, are dropped.
-  std::vector<std::pair<std::string, const std::string *>> targets;
+  std::vector<std::pair<std::string, const Taken *>> targets;
   for (const auto &file : files->files) {
     const bool ofKey =
         std::find(keyFolders.begin(), keyFolders.end(), file.folder) != keyFolders.end();
     if (ofKey)
-      targets.emplace_back(file.folder + "/" + fileName, &file.bytes);
+      targets.emplace_back(file.folder + "/" + fileName, &file.file);
     else if (targets.empty())
-      targets.emplace_back(own.newFolder() + "/" + fileName, &file.bytes);
+      targets.emplace_back(own.newFolder() + "/" + fileName, &file.file);
   }
   if (targets.empty())
     return false;
@@ -254,13 +269,13 @@ bool XdgStartupState::restoreSnapshot(RegistryRoot root, std::string_view name,
 
   Changes changes(root == RegistryRoot::LocalMachine ? keyFolders : std::vector<std::string>());
   bool done = true;
-  for (const auto &[path, bytes] : targets)
-    done = done && changes.write(path, *bytes);
+  for (const auto &[path, file] : targets)
+    done = done && changes.put(path, *file);
   for (const auto &path : stale)
     done = done && changes.remove(path);
   if (done && root == RegistryRoot::LocalMachine) {
     if (files->switchFile) {
-      done = changes.write(user.pathFor(name), *files->switchFile);
+      done = changes.put(user.pathFor(name), *files->switchFile);
     } else if (const auto switchFile = machineSwitch(name)) {
       // A switch that only holds Hidden came after the snapshot; a user's own copy stays.
       const auto loaded = AutostartFolders::load(switchFile->path);
@@ -268,9 +283,14 @@ bool XdgStartupState::restoreSnapshot(RegistryRoot root, std::string_view name,
         done = changes.remove(switchFile->path);
     }
   }
-  if (!done)
+  if (!done) {
     changes.undo();
-  return done;
+    SnapshotRestore failed;
+    failed.failed = std::move(changes.instead.failed);
+    return failed;
+  }
+  changes.instead.done = true;
+  return changes.instead;
 }
 
 } // namespace lw

@@ -37,11 +37,11 @@ public:
   bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) override;
   bool rename(RegistryRoot root, std::string_view from, std::string_view to) override;
   // The snapshot holds every folder's file of the name with its folder, deciding one first, and
-  // for a machine entry the user's file that switches it off. A linked file has none: its
-  // bytes are not the entry's own.
+  // for a machine entry the user's file that switches it off; each with its mode and owner, and
+  // a link as the link it was (with the bytes of its file, for when it cannot be made again).
   std::optional<std::string> snapshot(RegistryRoot root, std::string_view name) override;
-  bool restoreSnapshot(RegistryRoot root, std::string_view name,
-                       std::string_view snapshot) override;
+  SnapshotRestore restoreSnapshot(RegistryRoot root, std::string_view name,
+                                  std::string_view snapshot) override;
   BothKeys entriesOfBoth() override;
   std::optional<std::string> missingProgram(std::string_view command) override;
   std::vector<std::optional<std::string>>
@@ -57,6 +57,7 @@ public:
   // Names are the exact file names; an unreadable entry's command is empty.
   std::optional<std::vector<std::string>> names(RegistryRoot root) override;
   std::optional<std::string> commandOf(RegistryRoot root, std::string_view name) override;
+  std::string entryFile(RegistryRoot root, std::string_view name) override;
   // False when the name's file is a link or not a regular file, which is never written through.
   bool write(RegistryRoot root, std::string_view name, std::string_view command) override;
   // Every folder's file of the name goes; the switch is in the file and goes with it.

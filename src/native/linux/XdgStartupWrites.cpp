@@ -91,6 +91,13 @@ bool XdgStartupState::changeFile(const std::string &path,
   return AutostartFolders::isPlainFile(path) && writeEntry(folderOf(path), path, entry);
 }
 
+std::string XdgStartupState::entryFile(RegistryRoot root, std::string_view name) {
+  if (!AutostartFolders::isSafeName(name))
+    return {};
+  const auto existing = folders(root).findIgnoringCase(name);
+  return existing ? existing->path : folders(root).pathFor(name);
+}
+
 bool XdgStartupState::write(RegistryRoot root, std::string_view name, std::string_view command) {
   // A desktop entry cannot carry a NUL byte, and a registry string value ends at one.
   if (!AutostartFolders::isSafeName(name) || command.find('\0') != std::string_view::npos)

@@ -163,8 +163,8 @@ std::optional<std::string> WindowsStartupState::snapshot(RegistryRoot root, std:
   return encodeRunValueSnapshot(taken);
 }
 
-bool WindowsStartupState::restoreSnapshot(RegistryRoot root, std::string_view name,
-                                          std::string_view snapshot) {
+SnapshotRestore WindowsStartupState::restoreSnapshot(RegistryRoot root, std::string_view name,
+                                                     std::string_view snapshot) {
   const auto wanted = decodeRunValueSnapshot(snapshot);
   if (!wanted)
     return false;

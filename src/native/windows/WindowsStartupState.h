@@ -34,8 +34,8 @@ public:
   // The value's type and bytes and its StartupApproved value, or that it has none; see
   // RunValueSnapshot.h for the bytes.
   std::optional<std::string> snapshot(RegistryRoot root, std::string_view name) override;
-  bool restoreSnapshot(RegistryRoot root, std::string_view name,
-                       std::string_view snapshot) override;
+  SnapshotRestore restoreSnapshot(RegistryRoot root, std::string_view name,
+                                  std::string_view snapshot) override;
   std::optional<std::string> missingProgram(std::string_view command) override;
   void forgetSwitch(RegistryRoot root, std::string_view name) override;
   // Quoted when the path holds a blank: unquoted, Windows would try "C:\Program.exe" first.
