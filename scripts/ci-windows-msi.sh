@@ -70,6 +70,14 @@ grep -aqF 'C:\Program Files\Launchwright\launchwright.exe' "$shortcut" ||
   fail "the Start menu shortcut does not start the installed program"
 [ ! -e "$user_data" ] || fail "the installer made the user's folder $user_data"
 installed=$(contents)
+# The version information Explorer and Task Manager show: the publisher, a copyright, and the
+# string versions saying the binary one (1.03 is 1.3.0.0).
+binary_version=$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^ProductVersion\t//p').0
+resource=$(strings -el "$program/launchwright.exe" | tr '\n' '|')
+for pair in "CompanyName|Kestrumsoft|" "LegalCopyright|Copyright (C) 2026 Kestrumsoft." \
+  "FileVersion|$binary_version|" "ProductVersion|$binary_version|"; do
+  [[ $resource == *"$pair"* ]] || fail "launchwright.exe's version information lacks $pair"
+done
 
 echo "== Windows installer: a new console finds launchwright on PATH"
 machine_env='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
