@@ -55,6 +55,25 @@ std::size_t widthOf(std::string_view text) {
   return width;
 }
 
+// Where the records begin that restore --list cannot show: "<file>: 2 records cannot be read
+// (lines 12 and 40); ...". A long run of them names the first few lines only.
+std::string unreadableNote(const std::string &file, const std::vector<std::size_t> &unreadable) {
+  constexpr std::size_t named = 5;
+  const bool one = unreadable.size() == 1;
+  std::string note = file + ": " + std::to_string(unreadable.size()) +
+                     (one ? " record cannot be read (line " : " records cannot be read (lines ");
+  for (std::size_t i = 0; i < unreadable.size() && i < named; ++i) {
+    if (i > 0)
+      note += i + 1 == unreadable.size() ? " and " : ", ";
+    note += std::to_string(backupFileLine(unreadable[i]));
+  }
+  if (unreadable.size() > named)
+    note += " and " + std::to_string(unreadable.size() - named) + " more";
+  return note + (one ? "); it is not listed, and it and its full copy are left as they are"
+                     : "); they are not listed, and they and their full copies are left as they "
+                       "are");
+}
+
 } // namespace
 
 std::string escapedCell(std::string_view bytes) {
@@ -262,6 +281,8 @@ Result listBackup(Context &context, bool json) {
   }
   if (json)
     out += number == 0 ? "]\n" : "\n]\n";
+  if (const auto unreadable = unreadableRecords(lines); !unreadable.empty())
+    result.notes.push_back(unreadableNote(store.backupPath(), unreadable));
   return result;
 }
 

@@ -153,6 +153,12 @@ void onReverseStartupChanges(EntryCommandHost &host) {
       notice += "\n\n" + report.why;
     platform.prompter.tell(notice, EntryStore::caption);
   };
+  answers.unreadable = [&](const std::vector<std::size_t> &lines) {
+    platform.prompter.tell(
+        fillIn(texts.getText(text::unreadableRecords),
+               {std::to_string(lines.size()), std::to_string(backupFileLine(lines.front()))}),
+        EntryStore::caption);
+  };
   const ReversalResult result = reverseStartupChanges(store, host.commandToolbox(), answers);
   if (result.customizedChanged)
     host.setReloadPending();

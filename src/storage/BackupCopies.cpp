@@ -4,13 +4,14 @@
 #include "support/FileError.h"
 #include "support/TextFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <map>
-#include <set>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace lw {
 
@@ -42,34 +43,46 @@ std::string nameFor(const std::string &key, std::size_t ordinal) {
   return hashOf(key) + "-" + std::to_string(ordinal) + std::string(copySuffix);
 }
 
-// The records of the same four lines as the one at p, in order, and which of them p is.
-std::pair<std::vector<std::size_t>, std::size_t> sameRecords(const std::vector<std::string> &lines,
-                                                             std::size_t p) {
-  const std::string key = recordKey(lines, p);
-  std::vector<std::size_t> same;
-  std::size_t index = 0;
-  for (const std::size_t start : recordStarts(lines))
-    if (recordKey(lines, start) == key) {
-      if (start == p)
-        index = same.size();
-      same.push_back(start);
-    }
-  return {same, index};
+// Which of the records of the same four lines the one at p is, counted from 1.
+std::size_t ordinalOf(const std::vector<std::string> &lines, std::size_t p) {
+  const auto same = [&lines, p](std::size_t start) {
+    for (std::size_t i = 0; i < 4; ++i)
+      if (lines[start + i] != lines[p + i])
+        return false;
+    return true;
+  };
+  std::size_t ordinal = 1;
+  for (const std::size_t start : recordStarts(lines)) {
+    if (start == p)
+      break;
+    ordinal += same(start);
+  }
+  return ordinal;
 }
 
-bool isCopyName(std::string_view name) {
-  if (!name.ends_with(copySuffix) || name.size() < hashDigits + 2 + copySuffix.size() ||
-      name[hashDigits] != '-')
+// Whether a folder stands where the copies folder belongs (anything else holds no copies). A
+// link, even one to a folder, is refused: the data folder may be another user's, who chose
+// where it leads.
+bool copiesFolderThere(const std::string &folder) {
+  std::error_code error;
+  const auto status = fs::symlink_status(folder, error);
+  if (status.type() == fs::file_type::not_found)
     return false;
-  for (std::size_t i = 0; i < name.size() - copySuffix.size(); ++i) {
-    const char c = name[i];
-    const bool digit = c >= '0' && c <= '9';
-    if (i == hashDigits)
-      continue;
-    if (i < hashDigits ? !(digit || (c >= 'a' && c <= 'f')) : !digit)
-      return false;
+  if (error)
+    throw FileError(folder, error.message());
+  if (status.type() == fs::file_type::symlink)
+    throw FileError(folder, linkedCopiesFolderReason);
+  return status.type() == fs::file_type::directory;
+}
+
+// The same for a change that only takes copies away: with no folder, or a link, there is
+// nothing of ours to change.
+bool copiesFolderToChange(const std::string &folder) {
+  try {
+    return copiesFolderThere(folder);
+  } catch (const FileError &) {
+    return false;
   }
-  return true;
 }
 
 void putField(std::string &out, std::string_view key, std::string_view value) {
@@ -136,7 +149,23 @@ std::vector<std::size_t> recordStarts(const std::vector<std::string> &backupLine
 }
 
 std::string copyFileName(const std::vector<std::string> &backupLines, std::size_t p) {
-  return nameFor(recordKey(backupLines, p), sameRecords(backupLines, p).second + 1);
+  return nameFor(recordKey(backupLines, p), ordinalOf(backupLines, p));
+}
+
+CopyNames::CopyNames(const std::vector<std::string> &backupLines)
+    : starts(recordStarts(backupLines)) {
+  names.reserve(starts.size());
+  std::unordered_map<std::string, std::size_t> seen;
+  for (const std::size_t p : starts) {
+    std::string key = recordKey(backupLines, p);
+    const std::size_t ordinal = ++seen[key];
+    names.push_back(nameFor(key, ordinal));
+  }
+}
+
+const std::string &CopyNames::of(std::size_t p) const {
+  const auto at = std::lower_bound(starts.begin(), starts.end(), p);
+  return names[static_cast<std::size_t>(at - starts.begin())];
 }
 
 std::string copyBytes(const std::vector<std::string> &recordLines, const RecordCopy &copy) {
@@ -154,9 +183,11 @@ std::string copyBytes(const std::vector<std::string> &recordLines, const RecordC
   return out;
 }
 
-std::optional<RecordCopy> readCopy(const std::string &folder,
+std::optional<RecordCopy> readCopy(const std::string &folder, const std::string &fileName,
                                    const std::vector<std::string> &backupLines, std::size_t p) {
-  const std::string path = folder + "/" + copyFileName(backupLines, p);
+  if (!copiesFolderThere(folder))
+    return std::nullopt;
+  const std::string path = folder + "/" + fileName;
   std::error_code error;
   const auto status = fs::symlink_status(path, error);
   if (status.type() == fs::file_type::not_found)
@@ -168,52 +199,66 @@ std::optional<RecordCopy> readCopy(const std::string &folder,
   return parseCopy(path, textfile::readBytes(path, copyReadLimit), recordKey(backupLines, p));
 }
 
-void writeCopy(const std::string &folder, const std::vector<std::string> &backupLines,
-               std::size_t p, const RecordCopy &copy) {
-  std::error_code error;
-  fs::create_directories(folder, error);
-  if (error)
-    throw FileError(folder, error.message());
+std::optional<RecordCopy> readCopy(const std::string &folder,
+                                   const std::vector<std::string> &backupLines, std::size_t p) {
+  return readCopy(folder, copyFileName(backupLines, p), backupLines, p);
+}
+
+std::string writeCopy(const std::string &folder, const std::vector<std::string> &backupLines,
+                      std::size_t p, const RecordCopy &copy) {
+  if (!copiesFolderThere(folder)) {
+    // mkdir itself: it makes a folder or fails, and never follows a link put at the name.
+    std::error_code error;
+    fs::create_directories(fs::path(folder).parent_path(), error);
+    if (!fs::create_directory(folder, error) && error)
+      throw FileError(folder, error.message());
+    copiesFolderThere(folder); // whatever stands there now must be a folder
+  }
   const std::vector<std::string> record(backupLines.begin() + static_cast<std::ptrdiff_t>(p),
                                         backupLines.begin() + static_cast<std::ptrdiff_t>(p + 4));
-  textfile::writeAtomically(folder + "/" + copyFileName(backupLines, p), copyBytes(record, copy),
+  std::string fileName = copyFileName(backupLines, p);
+  textfile::writeAtomically(folder + "/" + fileName, copyBytes(record, copy),
                             textfile::LinkPolicy::Refuse);
+  return fileName;
 }
 
-void forgetCopy(const std::string &folder, const std::vector<std::string> &backupLines,
-                std::size_t p) {
-  const auto [same, index] = sameRecords(backupLines, p);
-  const std::string key = recordKey(backupLines, p);
+void dropCopy(const std::string &folder, const std::string &fileName) {
+  std::error_code ignored;
+  if (!fileName.empty() && copiesFolderToChange(folder))
+    fs::remove(folder + "/" + fileName, ignored);
+}
+
+void forgetCopies(const std::string &folder, const std::vector<std::string> &backupLines,
+                  const std::vector<std::size_t> &taken) {
+  if (taken.empty() || !copiesFolderToChange(folder))
+    return;
+  std::unordered_set<std::string> keys;
+  for (const std::size_t p : taken)
+    keys.insert(recordKey(backupLines, p));
+  // Only the records of the taken records' four lines have ordinals that change.
+  std::unordered_map<std::string, std::vector<std::size_t>> same;
+  for (const std::size_t p : recordStarts(backupLines)) {
+    std::string key = recordKey(backupLines, p);
+    if (keys.contains(key))
+      same[std::move(key)].push_back(p);
+  }
   // Renames replace directory entries only; a link among the copies is moved, never followed.
   std::error_code ignored;
-  fs::remove(folder + "/" + nameFor(key, index + 1), ignored);
-  for (std::size_t later = index + 1; later < same.size(); ++later) {
-    const std::string from = folder + "/" + nameFor(key, later + 1);
-    const std::string to = folder + "/" + nameFor(key, later);
-    if (std::rename(from.c_str(), to.c_str()) != 0)
-      fs::remove(to, ignored); // no copy: the record below must not inherit another's
+  for (const auto &[key, starts] : same) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+      const std::string from = folder + "/" + nameFor(key, i + 1);
+      if (std::binary_search(taken.begin(), taken.end(), starts[i])) {
+        fs::remove(from, ignored);
+        continue;
+      }
+      if (++kept == i + 1)
+        continue;
+      const std::string to = folder + "/" + nameFor(key, kept);
+      if (std::rename(from.c_str(), to.c_str()) != 0)
+        fs::remove(to, ignored); // no copy: the record below must not inherit another's
+    }
   }
-}
-
-void removeStrayCopies(const std::string &folder, const std::vector<std::string> &backupLines) {
-  std::error_code error;
-  fs::directory_iterator listing(folder, error);
-  if (error)
-    return; // no folder, no copies
-  std::set<std::string> named;
-  std::map<std::string, std::size_t> seen;
-  for (const std::size_t p : recordStarts(backupLines)) {
-    const std::string key = recordKey(backupLines, p);
-    named.insert(nameFor(key, ++seen[key]));
-  }
-  std::vector<fs::path> stray;
-  for (const auto &item : listing) {
-    const std::string name = item.path().filename().string();
-    if (isCopyName(name) && !named.contains(name))
-      stray.push_back(item.path());
-  }
-  for (const auto &path : stray)
-    fs::remove(path, error);
 }
 
 } // namespace lw

@@ -132,7 +132,6 @@ void EntryStore::saveBackup() {
   const std::string path = backupPath();
   refuseLineBreaks(path, backupLines);
   textfile::writeAtomically(path, backupBytes(backupLines));
-  removeStrayCopies(copiesPath(), backupLines);
 }
 
 void EntryStore::writeBackupFile() {
@@ -203,10 +202,6 @@ std::optional<RecordCopy> EntryStore::copyOf(EntryKind kind, const std::string &
   return copy;
 }
 
-std::optional<RecordCopy> EntryStore::recordCopy(std::size_t p) const {
-  return readCopy(copiesPath(), backupLines, p);
-}
-
 RemovalOutcome EntryStore::removeWithBackup(EntryKind kind, const std::string &name,
                                             const std::string &command, bool view32) {
   if (containsLineBreak(name) || containsLineBreak(command))
@@ -222,8 +217,8 @@ RemovalOutcome EntryStore::removeWithBackup(EntryKind kind, const std::string &n
   FileLock lock(backupPath());
   loadBackupForChange();
   const std::vector<std::string> before = backupLines;
-  appendRecord(kind, name, command, copy);
-  saveBackup();
+  const std::string copyName = appendRecord(kind, name, command, copy);
+  saveRecord(copyName);
   bool removed = false;
   try {
     if (kind == EntryKind::Customized) {
@@ -239,18 +234,21 @@ RemovalOutcome EntryStore::removeWithBackup(EntryKind kind, const std::string &n
   } catch (const FileError &) {
     backupLines = before;
     saveBackup();
+    dropCopy(copiesPath(), copyName);
     throw;
   }
   if (!removed) {
     backupLines = before;
     saveBackup();
+    dropCopy(copiesPath(), copyName);
     return RemovalOutcome::Failed;
   }
   return RemovalOutcome::Removed;
 }
 
-void EntryStore::appendRecord(EntryKind kind, const std::string &name, const std::string &command,
-                              const std::optional<RecordCopy> &copy) {
+std::string EntryStore::appendRecord(EntryKind kind, const std::string &name,
+                                     const std::string &command,
+                                     const std::optional<RecordCopy> &copy) {
   const LocalTime now = platform.clock.now();
   const std::size_t at = backupLines.size();
   backupLines.push_back(recordHeader(now));
@@ -259,9 +257,19 @@ void EntryStore::appendRecord(EntryKind kind, const std::string &name, const std
   backupLines.push_back(std::to_string(static_cast<int>(kind)));
   backupLines.emplace_back();
   // Before the record, so that no record that should have a copy is ever without one; a copy
-  // whose record is not written after all is stray and goes with the next write.
+  // whose record is not written after all is taken away again (saveRecord).
   if (copy && !containsLineBreak(name) && !containsLineBreak(command))
-    writeCopy(copiesPath(), backupLines, at, *copy);
+    return writeCopy(copiesPath(), backupLines, at, *copy);
+  return {};
+}
+
+void EntryStore::saveRecord(const std::string &copyName) {
+  try {
+    saveBackup();
+  } catch (const FileError &) {
+    dropCopy(copiesPath(), copyName);
+    throw;
+  }
 }
 
 std::vector<std::string> EntryStore::recordInBackup(EntryKind kind, const std::string &name,
@@ -270,14 +278,13 @@ std::vector<std::string> EntryStore::recordInBackup(EntryKind kind, const std::s
   FileLock lock(backupPath());
   loadBackupForChange();
   const std::size_t at = backupLines.size();
-  appendRecord(kind, name, command, copy);
-  saveBackup();
+  saveRecord(appendRecord(kind, name, command, copy));
   return {backupLines.begin() + static_cast<std::ptrdiff_t>(at), backupLines.end()};
 }
 
 void EntryStore::eraseRecord(std::size_t p, std::size_t size) {
   if (p + 3 < backupLines.size() && beginsRecord(backupLines[p]))
-    forgetCopy(copiesPath(), backupLines, p);
+    forgetCopies(copiesPath(), backupLines, {p});
   const auto first = backupLines.begin() + static_cast<std::ptrdiff_t>(p);
   backupLines.erase(first, first + static_cast<std::ptrdiff_t>(size));
 }
@@ -312,8 +319,24 @@ void EntryStore::finishReversal(const std::vector<std::string> &readAtStart,
   const bool grownOnly = backupLines.size() >= readAtStart.size() &&
                          std::equal(readAtStart.begin(), readAtStart.end(), backupLines.begin());
   if (grownOnly) {
-    for (auto record = takenOut.rbegin(); record != takenOut.rend(); ++record)
-      eraseRecord(record->at, record->lines.size());
+    // One pass over the lines, however many records go: the walk's records are in file order.
+    std::vector<std::size_t> starts;
+    starts.reserve(takenOut.size());
+    for (const auto &record : takenOut)
+      starts.push_back(record.at);
+    forgetCopies(copiesPath(), backupLines, starts);
+    std::vector<std::string> kept;
+    kept.reserve(backupLines.size());
+    std::size_t from = 0;
+    for (const auto &record : takenOut) {
+      std::move(backupLines.begin() + static_cast<std::ptrdiff_t>(from),
+                backupLines.begin() + static_cast<std::ptrdiff_t>(record.at),
+                std::back_inserter(kept));
+      from = record.at + record.lines.size();
+    }
+    std::move(backupLines.begin() + static_cast<std::ptrdiff_t>(from), backupLines.end(),
+              std::back_inserter(kept));
+    backupLines = std::move(kept);
   } else {
     for (const auto &record : takenOut) {
       const auto found = std::search(backupLines.begin(), backupLines.end(), record.lines.begin(),

@@ -109,9 +109,6 @@ public:
   // Everything needed to write the entry back as it is now; nothing when it is not there or
   // the platform cannot take it.
   std::optional<RecordCopy> copyOf(EntryKind kind, const std::string &name, bool view32 = false);
-  // The copy kept beside the record at line p of backupLines as read. Throws FileError when
-  // the copy is damaged or cannot be read.
-  std::optional<RecordCopy> recordCopy(std::size_t p) const;
 
   // Whether the store of the kind holds an entry of exactly this name.
   bool holdsEntry(EntryKind kind, const std::string &name, bool view32 = false);
@@ -145,8 +142,11 @@ private:
   void saveEntries();
   void loadBackupForChange();
   void saveBackup();
-  void appendRecord(EntryKind kind, const std::string &name, const std::string &command,
-                    const std::optional<RecordCopy> &copy);
+  // Gives back the name of the copy it wrote, empty when it wrote none.
+  std::string appendRecord(EntryKind kind, const std::string &name, const std::string &command,
+                           const std::optional<RecordCopy> &copy);
+  // saveBackup after appendRecord: a record that cannot be written takes its copy with it.
+  void saveRecord(const std::string &copyName);
   // Takes the record at p out of backupLines and its copy off the disk.
   void eraseRecord(std::size_t p, std::size_t size);
 

@@ -64,15 +64,47 @@ std::vector<Holder> recordHolders(EntryStore &store, EntryKind kind, bool view32
   return holders;
 }
 
+// The backup file as the walk read it, with the name of each record's copy.
+struct ReadBackup {
+  const std::vector<std::string> &lines;
+  CopyNames copyNames;
+
+  std::optional<RecordCopy> copyAt(const EntryStore &store, std::size_t p) const {
+    return readCopy(store.copiesPath(), copyNames.of(p), lines, p);
+  }
+};
+
 // Whether the record at p of the lines is of the machine's 32-bit Run key, as its copy says. A
 // copy that cannot be read says no here; the restore itself names it.
-bool ofView32(const EntryStore &store, const std::vector<std::string> &lines, std::size_t p) {
+bool ofView32(const EntryStore &store, const ReadBackup &backup, std::size_t p) {
   try {
-    const auto copy = readCopy(store.copiesPath(), lines, p);
+    const auto copy = backup.copyAt(store, p);
     return copy && copy->view32;
   } catch (const FileError &) {
     return false;
   }
+}
+
+// Whether the entry is already exactly what the copy would put back: a restore cut short after
+// its write left the entry back and its record still there. Taking the record out is then all
+// that is left to do; recording the entry and writing it again would keep a record of the
+// restored entry itself.
+bool alreadyRestored(EntryStore &store, const BackupRecord &record, EntryKind kind,
+                     const RecordCopy &copy) {
+  const Platform &platform = store.system();
+  if (kind != EntryKind::Customized)
+    return platform.startup.snapshot(rootOf(kind, copy.view32), record.name) == copy.snapshot;
+  store.readEntries();
+  std::size_t blocks = 0;
+  bool same = false;
+  for (const auto &entry : entriesOf(store.customLines))
+    if (sameRegistryName(entry.name, record.name)) {
+      ++blocks;
+      same = entry.complete && entry.name == record.name && entry.command == record.command &&
+             entry.scheduleLine == copy.scheduleLine;
+    }
+  return blocks == 1 && same &&
+         isCustomizedDisabled(platform.registry, record.name) == copy.disabled;
 }
 
 // Keeps the record of each entry the restore replaced and takes out the others'.
@@ -87,14 +119,18 @@ void settleHolders(EntryStore &store, const std::vector<Holder> &holders, bool r
 }
 
 RestoreReport restore(EntryStore &store, Toolbox &toolbox, const BackupRecord &record,
-                      const std::vector<std::string> &readAtStart, std::size_t at) {
+                      const ReadBackup &backup, std::size_t at) {
   RestoreReport result;
   const auto kind = backupKindOf(record.kindLine);
   if (!kind)
     return result;
   const Platform &platform = store.system();
   try {
-    const auto copy = readCopy(store.copiesPath(), readAtStart, at);
+    const auto copy = backup.copyAt(store, at);
+    if (copy && alreadyRestored(store, record, *kind, *copy)) {
+      result.restored = true;
+      return result;
+    }
     const bool view32 = copy && copy->view32;
     const auto holders = recordHolders(store, *kind, view32, record.name);
     if (*kind != EntryKind::Customized) {
@@ -181,18 +217,55 @@ std::size_t offeredRecords(const std::vector<std::string> &backupLines) {
   return count;
 }
 
-ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
-                                     const ReversalAnswers &answers) {
+std::vector<std::size_t> unreadableRecords(const std::vector<std::string> &backupLines) {
+  std::vector<std::size_t> found;
+  const std::size_t size = backupLines.size();
+  std::size_t p = 0;
+  while (p < size) {
+    if (beginsRecord(backupLines[p])) {
+      if (!offered(backupLines, p)) {
+        found.push_back(p); // cut short at the end
+        break;
+      }
+      p += linesPerRecord - 1;
+      // The fifth line goes with the record whatever it holds, unless it begins the next one.
+      if (p < size && !beginsRecord(backupLines[p]))
+        ++p;
+      continue;
+    }
+    if (backupLines[p].empty()) {
+      ++p;
+      continue;
+    }
+    // Lines that belong to no record: one whose header was changed or cut. They count once, up
+    // to the next record's header.
+    found.push_back(p);
+    while (p < size && !beginsRecord(backupLines[p]))
+      ++p;
+  }
+  return found;
+}
+
+namespace {
+
+// The walk; `only` restores that record and no other, and offers no other to the answers.
+ReversalResult walk(EntryStore &store, Toolbox &toolbox, const ReversalAnswers &answers,
+                    std::optional<std::size_t> only) {
   store.readBackupFile();
   const std::vector<std::string> readAtStart = store.backupLines;
+  const ReadBackup backup{readAtStart, CopyNames(readAtStart)};
   std::vector<EntryStore::TakenOut> takenOut;
   ReversalResult result;
+  if (answers.unreadable) {
+    const auto unreadable = unreadableRecords(readAtStart);
+    if (!unreadable.empty())
+      answers.unreadable(unreadable);
+  }
 
-  // The store's own lines change when a restore records the entry it replaces.
-  std::vector<std::string> lines = readAtStart;
-  std::vector<std::size_t> origin(lines.size()); // each line's place in readAtStart
-  for (std::size_t i = 0; i < origin.size(); ++i)
-    origin[i] = i;
+  // A restored record's lines are passed over, as if they were gone: the walk goes on with the
+  // line after them. The store's own lines change when a restore records the entry it replaces;
+  // the walk keeps to the lines it read.
+  const std::vector<std::string> &lines = readAtStart;
   std::size_t p = 0;
   std::size_t number = 0;
   while (p < lines.size()) {
@@ -201,17 +274,20 @@ ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
       continue;
     }
     BackupRecord record{++number, lines[p], lines[p + 1], lines[p + 2], lines[p + 3], {}};
-    if (const auto kind = backupKindOf(record.kindLine)) {
-      const auto taken =
-          store.namesLike(*kind, record.name, ofView32(store, readAtStart, origin[p]));
-      if (!taken.empty())
-        record.takenBy = taken.front();
-    }
-    if (!answers.restore(record)) {
+    if (only && number != *only) {
       ++p;
       continue;
     }
-    result.last = restore(store, toolbox, record, readAtStart, origin[p]);
+    if (const auto kind = backupKindOf(record.kindLine)) {
+      const auto taken = store.namesLike(*kind, record.name, ofView32(store, backup, p));
+      if (!taken.empty())
+        record.takenBy = taken.front();
+    }
+    if (answers.restore && !answers.restore(record)) {
+      ++p;
+      continue;
+    }
+    result.last = restore(store, toolbox, record, backup, p);
     if (answers.report)
       answers.report(record, result.last);
     if (!result.last.restored) {
@@ -226,21 +302,27 @@ ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
     std::size_t end = std::min(p + linesPerRecord, lines.size());
     if (end == p + linesPerRecord && beginsRecord(lines[end - 1]))
       --end;
-    const auto first = lines.begin() + static_cast<std::ptrdiff_t>(p);
-    const auto last = lines.begin() + static_cast<std::ptrdiff_t>(end);
-    takenOut.push_back({origin[p], {first, last}});
-    lines.erase(first, last);
-    origin.erase(origin.begin() + static_cast<std::ptrdiff_t>(p),
-                 origin.begin() + static_cast<std::ptrdiff_t>(end));
+    takenOut.push_back({p,
+                        {lines.begin() + static_cast<std::ptrdiff_t>(p),
+                         lines.begin() + static_cast<std::ptrdiff_t>(end)}});
+    p = end;
+    if (only)
+      break;
   }
 
   store.finishReversal(readAtStart, takenOut);
   return result;
 }
 
+} // namespace
+
+ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
+                                     const ReversalAnswers &answers) {
+  return walk(store, toolbox, answers, std::nullopt);
+}
+
 ReversalResult restoreRecord(EntryStore &store, Toolbox &toolbox, std::size_t number) {
-  return reverseStartupChanges(
-      store, toolbox, {[number](const BackupRecord &record) { return record.number == number; }});
+  return walk(store, toolbox, {}, number);
 }
 
 std::optional<EntryKind> backupKindOf(const std::string &kindLine) {

@@ -40,6 +40,9 @@ struct ReversalResult {
 struct ReversalAnswers {
   std::function<bool(const BackupRecord &)> restore;
   std::function<void(const BackupRecord &, const RestoreReport &)> report; // may be empty
+  // Told once, before any record is offered, where records begin that cannot be read (see
+  // unreadableRecords). May be empty.
+  std::function<void(const std::vector<std::size_t> &lines)> unreadable;
 };
 
 // The schedule a customized entry gets when its record has no full copy (a record of an older
@@ -61,10 +64,12 @@ std::string restoreQuestion(const BackupRecord &record, const LanguageTable &tex
 // back as older versions put it: the command into its Run key, or a customized entry with
 // restoredSchedule and the current time. An entry that holds the name now (in any case) is
 // recorded first and then replaced. A record whose restore fails (or whose copy is damaged)
-// stays; a restored one leaves the file, which is written once, at the end. A record header with no
-// kind line behind it is not offered; a last record cut short is removed only as far as it goes,
-// and a fifth line that begins the next record stays with that record. Throws FileError when the
-// backup file cannot be read, is not recognised or cannot be written.
+// stays; a restored one leaves the file, which is written once, at the end. A record whose copy
+// says the entry is already exactly what it would put back (a restore cut short after its write)
+// only leaves the file. A record header with no kind line behind it is not offered; a last record
+// cut short is removed only as far as it goes, and a fifth line that begins the next record stays
+// with that record. The walk costs one pass over the records besides what each restore does.
+// Throws FileError when the backup file cannot be read, is not recognised or cannot be written.
 ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
                                      const ReversalAnswers &answers);
 
@@ -73,6 +78,15 @@ ReversalResult restoreRecord(EntryStore &store, Toolbox &toolbox, std::size_t nu
 
 // How many records the walk offers.
 std::size_t offeredRecords(const std::vector<std::string> &backupLines);
+
+// Where the records begin that cannot be read, as indexes of the lines: lines that belong to no
+// record (a record whose header was changed by hand, so that it is not offered) count once up to
+// the next header, and so does a last record cut short. Blank lines between records do not
+// count. Such records and their copies are left as they are.
+std::vector<std::size_t> unreadableRecords(const std::vector<std::string> &backupLines);
+
+// The line of the backup file that the body's line at that index is (counted from 1).
+inline std::size_t backupFileLine(std::size_t index) { return index + 4; }
 
 // A backup record's kind line as a kind: "0" the machine's, "1" the user's, "2" customized;
 // nothing for any other line.

@@ -34,6 +34,7 @@ inline constexpr std::int32_t customizedRestoreLabel = 180;
 inline constexpr std::int32_t restoreQuestion = 185;
 inline constexpr std::int32_t restoredNotice = 190;
 inline constexpr std::int32_t restoreFailed = 195;
+inline constexpr std::int32_t unreadableRecords = 198; // %s records, the first at line %s
 inline constexpr std::int32_t restoreReplaces = 587;
 
 // Menus
@@ -203,6 +204,7 @@ inline constexpr std::array all = {editButton,
                                    restoreQuestion,
                                    restoredNotice,
                                    restoreFailed,
+                                   unreadableRecords,
                                    restoreReplaces,
                                    menuReverse,
                                    menuEditBackup,

@@ -271,6 +271,31 @@ TEST(CommandLineTool, FailedChangesNameTheFileTheyCouldNotWrite) {
   }
 }
 
+// A record whose header was changed by hand is not listed, and it says so; restoring another
+// record leaves its full copy where it is.
+TEST(CommandLineTool, RestoreListNamesRecordsItCannotReadAndTheirCopiesStay) {
+  const Installation lw;
+  for (const std::string name : {"first", "second"}) {
+    putFile(lw.userAutostart() / (name + ".desktop"),
+            "[Desktop Entry]\nType=Application\nExec=/bin/true " + name + "\n");
+    ASSERT_EQ(lw.run({"delete", "--kind", "user", "--name", name}).status, 0);
+  }
+  std::string bytes = lw.backup();
+  bytes[bytes.find("Deleted or")] = 'X';
+  putFile(lw.program / "0013bkp.ini", bytes);
+
+  const Outcome list = lw.run({"restore", "--list", "--json"});
+  EXPECT_EQ(list.status, 0);
+  EXPECT_NE(
+      list.err.find((lw.program / "0013bkp.ini").string() + ": 1 record cannot be read (line 4)"),
+      std::string::npos)
+      << list.err;
+  EXPECT_EQ(list.out.find("\"first\""), std::string::npos);
+  EXPECT_EQ(lw.run({"restore", "1"}).status, 0);
+  EXPECT_EQ(
+      std::distance(fs::directory_iterator(lw.program / "0013bkp.d"), fs::directory_iterator()), 1);
+}
+
 TEST(CommandLineTool, RefusedRequestsSayWhyOnOneLineAndWriteNothing) {
   const Installation lw;
   ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", "Mail", "--command", "mail"}).status,
