@@ -8,8 +8,10 @@
 #include "entries/LogonRows.h"
 #include "entries/StartupList.h"
 #include "entries/StartupStatus.h"
+#include "storage/BackupCopies.h"
 #include "storage/EntryFormat.h"
 #include "storage/Reversal.h"
+#include "support/FileError.h"
 #include "support/TextNumbers.h"
 
 #include <algorithm>
@@ -53,6 +55,17 @@ std::size_t widthOf(std::string_view text) {
   for (const char c : text)
     width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
   return width;
+}
+
+// Whether the machine record at p is of the 32-bit Run key, as its copy says. A copy that cannot
+// be read says no here; the restore itself names it.
+bool copyOfView32(const EntryStore &store, const std::vector<std::string> &lines, std::size_t p) {
+  try {
+    const auto copy = readCopy(store.copiesPath(), lines, p);
+    return copy && copy->view32;
+  } catch (const FileError &) {
+    return false;
+  }
 }
 
 } // namespace
@@ -182,8 +195,9 @@ Result listEntries(Context &context, ListForm form, const Kinds &kinds) {
   return result;
 }
 
-Result showEntry(Context &context, EntryKind kind, const std::string &name) {
-  Found found = findEntry(context, kind, name);
+Result showEntry(Context &context, EntryKind kind, const std::string &name,
+                 std::optional<bool> view32) {
+  Found found = findEntry(context, kind, name, view32);
   if (!found.entry)
     return found.refusal;
   const StartupEntry &entry = *found.entry;
@@ -210,11 +224,11 @@ Result checkEntries(Context &context, const std::optional<std::string> &name, co
   std::vector<StartupEntry> rows = rowsOfKinds(context, kinds, result);
   describeTimings(rows, context.platform.clock.now(), {}, {}, context.texts);
   for (const auto &row : rows) {
-    if (name && row.name != *name)
+    if ((name && row.name != *name) || (kinds.view32 && row.view32 != *kinds.view32))
       continue;
     found = true;
     const std::string kind = row.logon ? logonKindLabel(row.logon->source, context.texts)
-                                       : kindLabel(row.kind, context.texts);
+                                       : kindLabel(row, context.texts);
     result.out += kind + " \"" + escapedCell(row.name) +
                   "\": " + entryStatus(row, context.texts).reason + "\n";
     if (row.verdict != StartVerdict::Starts)
@@ -241,10 +255,14 @@ Result listBackup(Context &context, bool json) {
     const std::string &header = lines[p], &name = lines[p + 1], &command = lines[p + 2],
                       &kindLine = lines[p + 3];
     ++number;
+    const auto kind = backupKindOf(kindLine);
+    const bool machine = kind == EntryKind::AllUsers;
+    const bool view32 = machine && copyOfView32(store, lines, p);
     if (!json) {
+      const std::string kindShown = view32 ? context.texts.getText(text::allUsers32Label)
+                                           : backupKindLabel(kindLine, context.texts);
       out += std::to_string(number) + '\t' + escapedCell(header) + '\t' + escapedCell(name) + '\t' +
-             escapedCell(backupKindLabel(kindLine, context.texts)) + '\t' + escapedCell(command) +
-             '\n';
+             escapedCell(kindShown) + '\t' + escapedCell(command) + '\n';
       continue;
     }
     out += number == 1 ? "\n" : ",\n";
@@ -252,12 +270,13 @@ Result listBackup(Context &context, bool json) {
     appendBytes(out, "header", "header_hex", header);
     appendBytes(out, "name", "name_hex", name);
     appendKey(out, "kind");
-    const auto kind = backupKindOf(kindLine);
     if (kind)
       appendWord(out, wordOfKind(*kind));
     else
       out += "null"; // a hand edit left something else there
     appendBytes(out, "command", "command_hex", command);
+    if (machine)
+      appendView(out, view32);
     out += '}';
   }
   if (json)

@@ -167,8 +167,10 @@ std::string backupKindLabel(const std::string &kindLine, const LanguageTable &te
 
 std::string restoreQuestion(const BackupRecord &record, const LanguageTable &texts) {
   // "%s\n\n%s  (%s)\n%s\n\n%s"
-  std::string question = record.header + "\n\n" + record.name + "  (" +
-                         backupKindLabel(record.kindLine, texts) + ")\n" + record.command + "\n\n";
+  const std::string kind = record.view32 ? texts.getText(text::allUsers32Label)
+                                         : backupKindLabel(record.kindLine, texts);
+  std::string question =
+      record.header + "\n\n" + record.name + "  (" + kind + ")\n" + record.command + "\n\n";
   if (!record.takenBy.empty())
     question += texts.getText(text::restoreReplaces) + "\n\n";
   return question + texts.getText(text::restoreQuestion);
@@ -202,8 +204,8 @@ ReversalResult reverseStartupChanges(EntryStore &store, Toolbox &toolbox,
     }
     BackupRecord record{++number, lines[p], lines[p + 1], lines[p + 2], lines[p + 3], {}};
     if (const auto kind = backupKindOf(record.kindLine)) {
-      const auto taken =
-          store.namesLike(*kind, record.name, ofView32(store, readAtStart, origin[p]));
+      record.view32 = ofView32(store, readAtStart, origin[p]);
+      const auto taken = store.namesLike(*kind, record.name, record.view32);
       if (!taken.empty())
         record.takenBy = taken.front();
     }
