@@ -220,6 +220,12 @@ void MainDialog::fitKindColumn() {
     kindWidth =
         std::max(kindWidth, metrics.horizontalAdvance(fromText(kindLabel(kind, languageTable))) +
                                 kindColumnPadding);
+#ifdef _WIN32
+  // Only Windows has the machine's 32-bit Run key.
+  kindWidth = std::max(
+      kindWidth, metrics.horizontalAdvance(fromText(languageTable.getText(text::allUsers32Label))) +
+                     kindColumnPadding);
+#endif
   entryList->setColumnWidth(1, kindWidth);
 }
 

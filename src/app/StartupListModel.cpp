@@ -3,6 +3,7 @@
 #include "entries/LogonRows.h"
 
 #include "entries/StartupStatus.h"
+#include "support/TextNumbers.h"
 
 #include <QApplication>
 #include <QStyle>
@@ -21,6 +22,7 @@ void StartupListModel::setHeaders(QStringList titles) {
   headers = std::move(titles);
   for (const EntryKind kind : {EntryKind::AllUsers, EntryKind::CurrentUser, EntryKind::Customized})
     kindLabels[static_cast<std::size_t>(kind)] = QString::fromUtf8(kindLabel(kind, texts));
+  kindLabels[view32Label] = QString::fromUtf8(texts.getText(text::allUsers32Label));
   endResetModel();
 }
 
@@ -100,8 +102,9 @@ QVariant StartupListModel::data(const QModelIndex &index, int role) const {
     case 0:
       return nameShown(entry);
     case 1:
-      return entry.logon ? QString::fromUtf8(logonKindLabel(entry.logon->source, texts))
-                         : kindLabels[static_cast<std::size_t>(entry.kind)];
+      return entry.logon
+                 ? QString::fromUtf8(logonKindLabel(entry.logon->source, texts))
+                 : kindLabels[entry.view32 ? view32Label : static_cast<std::size_t>(entry.kind)];
     case 2:
       return QString::fromUtf8(entry.command);
     default:

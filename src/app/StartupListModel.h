@@ -69,7 +69,10 @@ private:
   const LanguageTable &texts;
   Timing timing;
   QStringList headers;
-  std::array<QString, 3> kindLabels; // by EntryKind, read when the headers are set
+  // By EntryKind, and last an entry of the machine's 32-bit Run key; read when the headers are
+  // set.
+  static constexpr std::size_t view32Label = 3;
+  std::array<QString, 4> kindLabels;
   // Mutable for the timings only, filled in on first use.
   mutable std::vector<StartupEntry> entries;
   mutable std::vector<bool> timed;

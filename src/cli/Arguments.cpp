@@ -14,6 +14,10 @@ namespace {
 // The options of commands that take a value: the argument after one is its value, whatever it
 // looks like.
 bool takesValue(const QString &argument) {
+#ifdef _WIN32
+  if (argument == "--view") // only Windows has the machine's two Run-key views
+    return true;
+#endif
   return argument == "--kind" || argument == "--name" || argument == "--command" ||
          argument == "--schedule" || argument == "--desktop";
 }

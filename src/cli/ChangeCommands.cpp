@@ -49,16 +49,24 @@ std::string fileOf(const StartupEntry &entry) {
 
 } // namespace
 
-Found findEntry(Context &context, EntryKind kind, const std::string &name) {
+Found findEntry(Context &context, EntryKind kind, const std::string &name,
+                std::optional<bool> view32) {
   Found found;
   int matches = 0;
+  bool views[2] = {false, false}; // of the matches: the usual Run key's, the 32-bit one's
   for (auto &row : startupRows(context, context.platform.clock.now()))
-    if (row.kind == kind && row.name == name) {
+    if (row.kind == kind && row.name == name && (!view32 || row.view32 == *view32)) {
       ++matches;
+      views[row.view32] = true;
       found.entry = std::move(row);
     }
+  const std::string view = !view32 ? "" : *view32 ? " of the 32-bit view" : " of the 64-bit view";
   if (matches == 0)
-    found.refusal = refused("there is no entry named " + quoted(name) + " in " + whereKept(kind));
+    found.refusal =
+        refused("there is no entry named " + quoted(name) + " in " + whereKept(kind) + view);
+  else if (matches > 1 && views[0] && views[1])
+    found.refusal = refused("the name " + quoted(name) + " is in both views of " + whereKept(kind) +
+                            "; add --view 32 or --view 64");
   else if (matches > 1)
     found.refusal = refused("the name " + quoted(name) + " is not unique in " + whereKept(kind) +
                             "; change it in the window");
@@ -160,8 +168,9 @@ Result addEntry(Context &context, EntryKind kind, const std::string &name,
   return {exitSuccess, context.texts.getText(text::addedNotice) + "\n", {}};
 }
 
-Result deleteEntry(Context &context, EntryKind kind, const std::string &name) {
-  Found found = findEntry(context, kind, name);
+Result deleteEntry(Context &context, EntryKind kind, const std::string &name,
+                   std::optional<bool> view32) {
+  Found found = findEntry(context, kind, name, view32);
   if (!found.entry)
     return found.refusal;
   EntryStore store(context.platform);
@@ -180,8 +189,9 @@ Result deleteEntry(Context &context, EntryKind kind, const std::string &name) {
   return {exitSuccess, context.texts.getText(text::deletedNotice) + "\n", {}};
 }
 
-Result switchEntry(Context &context, EntryKind kind, const std::string &name, bool enabled) {
-  Found found = findEntry(context, kind, name);
+Result switchEntry(Context &context, EntryKind kind, const std::string &name, bool enabled,
+                   std::optional<bool> view32) {
+  Found found = findEntry(context, kind, name, view32);
   if (!found.entry)
     return found.refusal;
   if (!setEntryEnabled(context.platform, kind, name, enabled, found.entry->view32))

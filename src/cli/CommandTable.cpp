@@ -32,6 +32,24 @@ std::optional<std::string> required(const Parsed &arguments, const QCommandLineO
   return arguments.raw.bytesOf(arguments.parser.value(option));
 }
 
+// --view of a machine entry: which of the machine's two Run keys it is in. Only Windows has
+// them; elsewhere the option is not declared and the parser refuses it as unknown.
+std::string readView([[maybe_unused]] const Parsed &arguments,
+                     [[maybe_unused]] std::optional<EntryKind> kind,
+                     [[maybe_unused]] std::optional<bool> &view32) {
+#ifdef _WIN32
+  if (!arguments.parser.isSet(arguments.options.view))
+    return {};
+  const std::string word = arguments.raw.bytesOf(arguments.parser.value(arguments.options.view));
+  if (word != "32" && word != "64")
+    return "--view takes 32 or 64, not \"" + word + "\"";
+  if (kind != EntryKind::AllUsers)
+    return "--view goes with --kind machine: only the machine's entries are in two views";
+  view32 = word == "32";
+#endif
+  return {};
+}
+
 // --kind and --name of one entry; `logon` where the command also switches the other ways a
 // program starts at logon.
 std::string readEntry(const Parsed &arguments, Request &request, bool logon) {
@@ -48,6 +66,8 @@ std::string readEntry(const Parsed &arguments, Request &request, bool logon) {
       missing = "unknown kind \"" + *word + "\"; use " + kindWords;
   }
   request.name = required(arguments, arguments.options.name, missing);
+  if (missing.empty())
+    missing = readView(arguments, request.kind, request.view32);
   return missing;
 }
 
@@ -85,6 +105,8 @@ std::string readListed(const Parsed &arguments, Request &request) {
   }
   if (!arguments.positional.isEmpty())
     request.checked = arguments.raw.bytesOf(arguments.positional.first());
+  if (missing.empty())
+    missing = readView(arguments, request.listed.entry, request.listed.view32);
   return missing;
 }
 
@@ -133,7 +155,7 @@ Result runCheck(Context &context, const Request &request) {
 }
 
 Result runShow(Context &context, const Request &request) {
-  return showEntry(context, *request.kind, *request.name);
+  return showEntry(context, *request.kind, *request.name, request.view32);
 }
 
 Result runAdd(Context &context, const Request &request) {
@@ -141,13 +163,13 @@ Result runAdd(Context &context, const Request &request) {
 }
 
 Result runDelete(Context &context, const Request &request) {
-  return deleteEntry(context, *request.kind, *request.name);
+  return deleteEntry(context, *request.kind, *request.name, request.view32);
 }
 
 Result switched(Context &context, const Request &request, bool enabled) {
   if (request.logonKind)
     return switchLogonEntry(context, *request.logonKind, *request.name, enabled);
-  return switchEntry(context, *request.kind, *request.name, enabled);
+  return switchEntry(context, *request.kind, *request.name, enabled, request.view32);
 }
 
 Result runDisable(Context &context, const Request &request) {
@@ -164,6 +186,16 @@ Result runRestore(Context &context, const Request &request) {
 }
 
 using O = Options;
+
+// The options of a command that takes --kind machine, with --view where the machine's Run key
+// has two views.
+std::vector<QCommandLineOption Options::*>
+withView(std::vector<QCommandLineOption Options::*> list) {
+#ifdef _WIN32
+  list.push_back(&O::view);
+#endif
+  return list;
+}
 
 } // namespace
 
@@ -184,14 +216,14 @@ const std::vector<Command> &commands() {
          "why each entry (or each entry NAME) will or will not start"}},
        "Why each entry will or will not start. Exit status 0 when every entry checked will "
        "start, 1 otherwise.",
-       {&O::desktop, &O::listedKind},
+       withView({&O::desktop, &O::listedKind}),
        Positional{"name", "Only the entries of this name.", "[NAME]"},
        readListed,
        runCheck},
       {"show",
        {{"show --kind K --name N", "an entry's autostart file, or its stored lines"}},
        "Prints an entry's autostart file as it is, or a customized entry's stored lines.",
-       {&O::kind, &O::name},
+       withView({&O::kind, &O::name}),
        std::nullopt,
        readNamedEntry,
        runShow},
@@ -205,21 +237,21 @@ const std::vector<Command> &commands() {
       {"delete",
        {{"delete --kind K --name N", "delete an entry; it is kept in the backup file"}},
        "Deletes an entry; it is kept in the backup file.",
-       {&O::kind, &O::name},
+       withView({&O::kind, &O::name}),
        std::nullopt,
        readNamedEntry,
        runDelete},
       {"disable",
        {{"disable --kind K --name N", "switch an entry off without deleting it"}},
        "Switches an entry off without deleting it.",
-       {&O::kind, &O::name},
+       withView({&O::kind, &O::name}),
        std::nullopt,
        readSwitchedEntry,
        runDisable},
       {"enable",
        {{"enable --kind K --name N", "switch it on again"}},
        "Switches an entry on again.",
-       {&O::kind, &O::name},
+       withView({&O::kind, &O::name}),
        std::nullopt,
        readSwitchedEntry,
        runEnable},

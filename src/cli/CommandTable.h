@@ -33,12 +33,16 @@ struct Options {
       "desktop", "Judge the entries for this desktop, as if XDG_CURRENT_DESKTOP were NAME.",
       "name"};
   QCommandLineOption list{"list", "List the backup records, numbered."};
+  // Windows only: the machine's Run key has a 64-bit and a 32-bit view.
+  QCommandLineOption view{"view", "Machine entries: 64 or 32, the Run key's view they are in.",
+                          "view"};
 };
 
 // What a command asked for, read from its arguments and checked; nothing of the program's files
 // is needed for this, so that help and refusals work on any installation.
 struct Request {
   std::optional<EntryKind> kind;
+  std::optional<bool> view32;           // --view 32 or 64 of a machine entry (Windows)
   std::optional<std::string> logonKind; // disable and enable of another way to start
   Kinds listed;
   std::optional<std::string> name;

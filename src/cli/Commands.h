@@ -55,6 +55,8 @@ const char *wordOfKind(EntryKind kind);
 struct Kinds {
   std::optional<EntryKind> entry;
   std::optional<std::string> logon; // a logon source's word
+  // Of machine entries on Windows: only those of the 32-bit (true) or the usual (false) Run key.
+  std::optional<bool> view32;
   bool all() const { return !entry && !logon; }
 };
 std::optional<Kinds> kindsOfWord(std::string_view word);
@@ -90,7 +92,9 @@ struct Found {
   std::optional<StartupEntry> entry;
   Result refusal;
 };
-Found findEntry(Context &context, EntryKind kind, const std::string &name);
+// `view32`, when given, picks a machine entry of the 32-bit (true) or the usual (false) Run key.
+Found findEntry(Context &context, EntryKind kind, const std::string &name,
+                std::optional<bool> view32 = std::nullopt);
 
 Result listEntries(Context &context, ListForm form, const Kinds &kinds = {});
 Result checkEntries(Context &context, const std::optional<std::string> &name,
@@ -100,11 +104,14 @@ Result switchLogonEntry(Context &context, const std::string &kindWord, const std
                         bool enabled);
 Result addEntry(Context &context, EntryKind kind, const std::string &name,
                 const std::string &command, const std::optional<std::string> &rule);
-Result deleteEntry(Context &context, EntryKind kind, const std::string &name);
-Result switchEntry(Context &context, EntryKind kind, const std::string &name, bool enabled);
+Result deleteEntry(Context &context, EntryKind kind, const std::string &name,
+                   std::optional<bool> view32 = std::nullopt);
+Result switchEntry(Context &context, EntryKind kind, const std::string &name, bool enabled,
+                   std::optional<bool> view32 = std::nullopt);
 // A Run entry's own file byte for byte (where a platform keeps Run entries as values, the
 // command); a customized entry's stored lines: name, command and schedule line.
-Result showEntry(Context &context, EntryKind kind, const std::string &name);
+Result showEntry(Context &context, EntryKind kind, const std::string &name,
+                 std::optional<bool> view32 = std::nullopt);
 Result listBackup(Context &context, bool json);
 Result restoreRecord(Context &context, long long number);
 

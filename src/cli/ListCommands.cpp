@@ -8,8 +8,10 @@
 #include "entries/LogonRows.h"
 #include "entries/StartupList.h"
 #include "entries/StartupStatus.h"
+#include "storage/BackupCopies.h"
 #include "storage/EntryFormat.h"
 #include "storage/Reversal.h"
+#include "support/FileError.h"
 #include "support/TextNumbers.h"
 
 #include <algorithm>
@@ -72,6 +74,21 @@ std::string unreadableNote(const std::string &file, const std::vector<std::size_
   return note + (one ? "); it is not listed, and it and its full copy are left as they are"
                      : "); they are not listed, and they and their full copies are left as they "
                        "are");
+}
+
+// Whether the machine record at p is of the 32-bit Run key, as its copy says. A copy that cannot
+// be read says no here; the restore itself names it. The copies' names are worked out once for
+// the whole file, so that a long backup file lists in one pass.
+bool copyOfView32(const EntryStore &store, std::optional<CopyNames> &names,
+                  const std::vector<std::string> &lines, std::size_t p) {
+  try {
+    if (!names)
+      names.emplace(lines);
+    const auto copy = readCopy(store.copiesPath(), names->of(p), lines, p);
+    return copy && copy->view32;
+  } catch (const FileError &) {
+    return false;
+  }
 }
 
 } // namespace
@@ -201,8 +218,9 @@ Result listEntries(Context &context, ListForm form, const Kinds &kinds) {
   return result;
 }
 
-Result showEntry(Context &context, EntryKind kind, const std::string &name) {
-  Found found = findEntry(context, kind, name);
+Result showEntry(Context &context, EntryKind kind, const std::string &name,
+                 std::optional<bool> view32) {
+  Found found = findEntry(context, kind, name, view32);
   if (!found.entry)
     return found.refusal;
   const StartupEntry &entry = *found.entry;
@@ -229,11 +247,11 @@ Result checkEntries(Context &context, const std::optional<std::string> &name, co
   std::vector<StartupEntry> rows = rowsOfKinds(context, kinds, result);
   describeTimings(rows, context.platform.clock.now(), {}, {}, context.texts);
   for (const auto &row : rows) {
-    if (name && row.name != *name)
+    if ((name && row.name != *name) || (kinds.view32 && row.view32 != *kinds.view32))
       continue;
     found = true;
     const std::string kind = row.logon ? logonKindLabel(row.logon->source, context.texts)
-                                       : kindLabel(row.kind, context.texts);
+                                       : kindLabel(row, context.texts);
     result.out += kind + " \"" + escapedCell(row.name) +
                   "\": " + entryStatus(row, context.texts).reason + "\n";
     if (row.verdict != StartVerdict::Starts)
@@ -253,6 +271,7 @@ Result listBackup(Context &context, bool json) {
   if (json)
     out += '[';
   int number = 0;
+  std::optional<CopyNames> copyNames; // only when a machine record asks
   // Numbered as the reversal walk meets them, so that "restore N" answers Yes to the same one.
   for (std::size_t p = 0; p < lines.size(); ++p) {
     if (!beginsRecord(lines[p]) || p + 3 >= lines.size())
@@ -260,10 +279,14 @@ Result listBackup(Context &context, bool json) {
     const std::string &header = lines[p], &name = lines[p + 1], &command = lines[p + 2],
                       &kindLine = lines[p + 3];
     ++number;
+    const auto kind = backupKindOf(kindLine);
+    const bool machine = kind == EntryKind::AllUsers;
+    const bool view32 = machine && copyOfView32(store, copyNames, lines, p);
     if (!json) {
+      const std::string kindShown = view32 ? context.texts.getText(text::allUsers32Label)
+                                           : backupKindLabel(kindLine, context.texts);
       out += std::to_string(number) + '\t' + escapedCell(header) + '\t' + escapedCell(name) + '\t' +
-             escapedCell(backupKindLabel(kindLine, context.texts)) + '\t' + escapedCell(command) +
-             '\n';
+             escapedCell(kindShown) + '\t' + escapedCell(command) + '\n';
       continue;
     }
     out += number == 1 ? "\n" : ",\n";
@@ -271,12 +294,13 @@ Result listBackup(Context &context, bool json) {
     appendBytes(out, "header", "header_hex", header);
     appendBytes(out, "name", "name_hex", name);
     appendKey(out, "kind");
-    const auto kind = backupKindOf(kindLine);
     if (kind)
       appendWord(out, wordOfKind(*kind));
     else
       out += "null"; // a hand edit left something else there
     appendBytes(out, "command", "command_hex", command);
+    if (machine)
+      appendView(out, view32);
     out += '}';
   }
   if (json)

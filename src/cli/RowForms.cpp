@@ -136,6 +136,13 @@ Timing TimingReader::of(StartupEntry &entry) const {
   return timing;
 }
 
+void appendView([[maybe_unused]] std::string &out, [[maybe_unused]] bool view32) {
+#ifdef _WIN32
+  appendKey(out, "view");
+  appendWord(out, view32 ? "32" : "64");
+#endif
+}
+
 void appendJson(std::string &out, StartupEntry &entry, RowWriter &writer) {
   if (entry.logon)
     return appendLogonJson(out, entry, writer);
@@ -163,6 +170,8 @@ void appendJson(std::string &out, StartupEntry &entry, RowWriter &writer) {
     else
       appendText(out, "file", entry.file);
   }
+  if (entry.kind == EntryKind::AllUsers)
+    appendView(out, entry.view32);
   out += '}';
 }
 
@@ -173,7 +182,7 @@ std::vector<std::string> cellsOf(StartupEntry &entry, RowWriter &writer, Context
     timing = writer.timings.of(entry);
   statusTextInto(writer.status, entry, writer.labels);
   const std::string kind = entry.logon ? logonKindLabel(entry.logon->source, context.texts)
-                                       : kindLabel(entry.kind, context.texts);
+                                       : kindLabel(entry, context.texts);
   std::vector<std::string> cells{escapedCell(kind), escapedCell(entry.name),
                                  escapedCell(writer.status), escapedCell(entry.command)};
   if (timing) {

@@ -44,6 +44,9 @@ struct RowWriter {
 
 // The row as one JSON object; a customized row's Status gains its next start on the way.
 void appendJson(std::string &out, StartupEntry &entry, RowWriter &writer);
+// The key "view" of a machine entry or record: "32" for the machine's 32-bit Run key, "64" for
+// its usual one. Only Windows has the two views; elsewhere nothing is written.
+void appendView(std::string &out, bool view32);
 
 // A row's cells as the text forms show them; the table names the times in its header.
 std::vector<std::string> cellsOf(StartupEntry &entry, RowWriter &writer, Context &context,

@@ -205,6 +205,10 @@ void EntryDialog::OnInitDialog() {
     setWindowTitle(toQt(form.displayName) + QStringLiteral(" \u2013 ") + windowTitle());
     ui->nameEdit->setToolTip(toQt(form.displayName));
   }
+  // An entry of the machine's 32-bit Run key (Windows) may share its name with one of the usual
+  // key: the title says which of the two is open.
+  if (form.entry.view32)
+    setWindowTitle(windowTitle() + QStringLiteral(" ") + toQt(texts.getText(text::view32Mark)));
   updateData(false);
 }
 

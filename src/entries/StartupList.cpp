@@ -102,6 +102,10 @@ std::string kindLabel(EntryKind kind, const LanguageTable &texts) {
   return {};
 }
 
+std::string kindLabel(const StartupEntry &entry, const LanguageTable &texts) {
+  return entry.view32 ? texts.getText(text::allUsers32Label) : kindLabel(entry.kind, texts);
+}
+
 StartupListing readStartupList(const Platform &platform, Toolbox &toolbox,
                                const LanguageTable &texts, std::string_view starterFile) {
   EntryStore store(platform);

@@ -75,6 +75,8 @@ struct StartupListing {
 
 // The label of column 1 for a kind (texts 144, 149, 154).
 std::string kindLabel(EntryKind kind, const LanguageTable &texts);
+// The same for a row: an entry of the machine's 32-bit Run key says so (text 711).
+std::string kindLabel(const StartupEntry &entry, const LanguageTable &texts);
 
 // Every row with its verdict: the Run keys as the platform's startup state lists them (one call
 // each), customized entries Disabled when switched off, else ProgramMissing when the startup

@@ -203,8 +203,10 @@ std::string backupKindLabel(const std::string &kindLine, const LanguageTable &te
 
 std::string restoreQuestion(const BackupRecord &record, const LanguageTable &texts) {
   // "%s\n\n%s  (%s)\n%s\n\n%s"
-  std::string question = record.header + "\n\n" + record.name + "  (" +
-                         backupKindLabel(record.kindLine, texts) + ")\n" + record.command + "\n\n";
+  const std::string kind = record.view32 ? texts.getText(text::allUsers32Label)
+                                         : backupKindLabel(record.kindLine, texts);
+  std::string question =
+      record.header + "\n\n" + record.name + "  (" + kind + ")\n" + record.command + "\n\n";
   if (!record.takenBy.empty())
     question += texts.getText(text::restoreReplaces) + "\n\n";
   return question + texts.getText(text::restoreQuestion);
@@ -279,7 +281,8 @@ ReversalResult walk(EntryStore &store, Toolbox &toolbox, const ReversalAnswers &
       continue;
     }
     if (const auto kind = backupKindOf(record.kindLine)) {
-      const auto taken = store.namesLike(*kind, record.name, ofView32(store, backup, p));
+      record.view32 = ofView32(store, backup, p);
+      const auto taken = store.namesLike(*kind, record.name, record.view32);
       if (!taken.empty())
         record.takenBy = taken.front();
     }

@@ -19,6 +19,8 @@ struct BackupRecord {
   // The entry of the record's kind that holds its name now (in any case of ASCII letters):
   // a restore records it first and then puts the record's entry in its place. Empty when none.
   std::string takenBy;
+  // Of a machine record whose copy says so: the machine's 32-bit Run key (Windows).
+  bool view32 = false;
 };
 
 // What became of one record the walk was told to restore.

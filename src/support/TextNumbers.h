@@ -182,6 +182,9 @@ inline constexpr std::int32_t switchedOnNotice = 705;
 
 // Windows: an entry of the machine's 32-bit Run key, after its Status reason
 inline constexpr std::int32_t view32Reason = 710;
+// Windows: the Kind of such an entry, and the mark after the Edit dialog's title
+inline constexpr std::int32_t allUsers32Label = 711;
+inline constexpr std::int32_t view32Mark = 712;
 
 // Every number the program asks for; each section of the shipped language file defines all.
 inline constexpr std::array all = {editButton,
@@ -309,6 +312,8 @@ inline constexpr std::array all = {editButton,
                                    switchedOffNotice,
                                    switchedOnNotice,
                                    view32Reason,
+                                   allUsers32Label,
+                                   view32Mark,
                                    dateTimeFormat,
                                    dateFormat,
                                    lastStart,

@@ -3,6 +3,9 @@
 // their switches under StartupApproved\Run32. Every value here carries the process id, and the
 // prefix is thrown away after the run.
 #include "Fakes.h"
+#ifdef LW_COMMAND_LINE
+#include "cli/Commands.h"
+#endif
 #include "entries/EntryCommands.h"
 #include "entries/StartupStatus.h"
 #include "native/windows/WindowsRegistry.h"
@@ -14,6 +17,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -153,6 +157,73 @@ TEST_F(RunKeyViewsTest, EachViewKeepsItsOwnEntryThroughEveryCommand) {
   EXPECT_EQ(raw(approved32, name), state);
   EXPECT_EQ(other(), untouched);
 }
+
+#ifdef LW_COMMAND_LINE
+// The command line tells the two entries of one name apart (Kind, "view") and addresses each
+// with --view; without it, it names the option instead of doing either.
+TEST_F(RunKeyViewsTest, CommandLineAddressesEachViewByItsOwn) {
+  putText(run64, name, "C:\\sixty-four.exe");
+  putText(run32, name, "C:\\thirty-two.exe /x");
+  std::filesystem::copy_file(LW_LANGUAGE_FILE, dir.path() / LanguageTable::fileName);
+  LanguageTable texts(platform);
+  texts.loadSection("[English]");
+  cli::Context context{platform, texts, "rwlaunch.exe"};
+  // Our lines of an output, each cut to what follows `key` up to the next quote or tab.
+  const auto ours = [&](const std::string &out, const std::string &key) {
+    std::string found;
+    std::size_t start = 0;
+    for (std::size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1) {
+      const std::string line = out.substr(start, end - start);
+      const std::size_t at = line.find(key);
+      if (line.find(name) != std::string::npos && at != std::string::npos)
+        found += line.substr(at + key.size(),
+                             line.find_first_of("\"\t", at + key.size()) - at - key.size()) +
+                 ";";
+    }
+    return found;
+  };
+  const cli::Kinds machine{EntryKind::AllUsers, {}};
+  const auto views = [&] {
+    return ours(cli::listEntries(context, cli::ListForm::Json, machine).out, "\"view\":\"");
+  };
+  EXPECT_EQ(views(), "64;32;");
+  EXPECT_EQ(ours(cli::listEntries(context, cli::ListForm::Lines, machine).out, "All Users"),
+            "; (32-bit);");
+
+  struct Step {
+    const char *what;
+    std::function<cli::Result()> run;
+    int status;
+    std::string seen; // the output, or the refusal, holds this
+    std::string viewsAfter;
+  };
+  const Step steps[] = {
+      {"both views, no --view",
+       [&] { return cli::deleteEntry(context, EntryKind::AllUsers, name); }, cli::exitUsage,
+       "add --view 32 or --view 64", "64;32;"},
+      {"show --view 64", [&] { return cli::showEntry(context, EntryKind::AllUsers, name, false); },
+       cli::exitSuccess, "C:\\sixty-four.exe", "64;32;"},
+      {"disable --view 32",
+       [&] { return cli::switchEntry(context, EntryKind::AllUsers, name, false, true); },
+       cli::exitSuccess, "switched off", "64;32;"},
+      {"delete --view 32",
+       [&] { return cli::deleteEntry(context, EntryKind::AllUsers, name, true); }, cli::exitSuccess,
+       "", "64;"},
+      {"delete --view 32 again",
+       [&] { return cli::deleteEntry(context, EntryKind::AllUsers, name, true); }, cli::exitUsage,
+       "of the 32-bit view", "64;"},
+  };
+  for (const auto &step : steps) {
+    const cli::Result result = step.run();
+    EXPECT_EQ(result.status, step.status) << step.what << ": " << result.error;
+    EXPECT_NE((result.out + result.error).find(step.seen), std::string::npos) << step.what;
+    EXPECT_EQ(views(), step.viewsAfter) << step.what;
+  }
+  EXPECT_EQ(raw(approved64, name), std::nullopt) << "the 64-bit entry was switched off too";
+  // The deleted entry's record says its view.
+  EXPECT_EQ(ours(cli::listBackup(context, true).out, "\"view\":\""), "32;");
+}
+#endif
 
 // The same for the usual key, whose switch a deletion used to leave behind.
 TEST_F(RunKeyViewsTest, DeletionTakesTheSwitchAlongAndRestoreBringsItBack) {
