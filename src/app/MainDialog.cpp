@@ -3,6 +3,7 @@
 #include "ProgramIcon.h"
 #include "WindowBands.h"
 #include "entries/EntryCommands.h"
+#include "entries/EntryFile.h"
 #include "entries/FileErrorText.h"
 #include "entries/StartupList.h"
 #include "support/TextNumbers.h"
@@ -67,6 +68,8 @@ MainDialog::MainDialog(const Platform &system, Tray &tray, QWidget *parent)
   listModel = new StartupListModel(languageTable, this);
   entryList->setModel(listModel);
   listModel->setTiming([this](StartupEntry &row) { describeTiming(row); });
+  listModel->setPublisher(
+      [this](const StartupEntry &row) { return entryPublisher(row, platform); });
   // A refresh gives the view new rows, all shown.
   connect(listModel, &QAbstractItemModel::modelReset, this, [this] { applyFilter(); });
 

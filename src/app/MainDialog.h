@@ -70,6 +70,8 @@ public:
   void OnDisableEntry();
   void OnEnableEntry();
   void OnStartNow();
+  void OnOpenFileLocation();
+  void OnProperties();
   void OnTimer();
   void OnMinimizeToTray();
   void OnExit();

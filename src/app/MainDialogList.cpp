@@ -1,5 +1,6 @@
 #include "MainDialog.h"
 
+#include "entries/EntryFile.h"
 #include "entries/StartupList.h"
 #include "entries/StartupStatus.h"
 #include "support/TextNumbers.h"
@@ -134,25 +135,52 @@ void MainDialog::showListMenu(QPoint at) {
     listMenu->deleteLater();
   listMenu = new QMenu(this);
   listMenu->setObjectName(QStringLiteral("listMenu"));
-  const bool disabled = mark != -1 && listModel->rows()[static_cast<std::size_t>(mark)].verdict ==
-                                          StartVerdict::Disabled;
+  const auto selected = selectedEntry();
+  const bool disabled = selected && selected->verdict == StartVerdict::Disabled;
+  const bool hasFile = selected && !entryFile(*selected, platform).empty();
   const struct {
     const char *name;
     std::int32_t number;
     Handler handler;
-  } items[] = {{"editEntryAction", text::editButton, &MainDialog::OnEditEntry},
-               {"deleteEntryAction", text::deleteButton, &MainDialog::OnDeleteSelectedEntry},
-               {disabled ? "enableEntryAction" : "disableEntryAction",
-                disabled ? text::menuEnable : text::menuDisable,
-                disabled ? &MainDialog::OnEnableEntry : &MainDialog::OnDisableEntry},
-               {"startNowAction", text::menuStartNow, &MainDialog::OnStartNow}};
+    bool enabled;
+  } items[] = {
+      {"editEntryAction", text::editButton, &MainDialog::OnEditEntry, true},
+      {"deleteEntryAction", text::deleteButton, &MainDialog::OnDeleteSelectedEntry, true},
+      {disabled ? "enableEntryAction" : "disableEntryAction",
+       disabled ? text::menuEnable : text::menuDisable,
+       disabled ? &MainDialog::OnEnableEntry : &MainDialog::OnDisableEntry, true},
+      {"startNowAction", text::menuStartNow, &MainDialog::OnStartNow, true},
+      {"openFileLocationAction", text::menuOpenFileLocation, &MainDialog::OnOpenFileLocation,
+       hasFile},
+      {"propertiesAction", text::menuProperties, &MainDialog::OnProperties, selected.has_value()}};
   for (const auto &item : items) {
     QAction *action = listMenu->addAction(QString::fromUtf8(languageTable.getText(item.number)));
     action->setObjectName(QLatin1String(item.name));
+    action->setEnabled(item.enabled);
     connect(action, &QAction::triggered, this,
             [this, handler = item.handler] { dispatch(handler); });
   }
   listMenu->popup(at);
+}
+
+void MainDialog::OnOpenFileLocation() {
+  if (const auto selected = selectedEntry()) {
+    const std::string file = entryFile(*selected, platform);
+    if (!file.empty())
+      platform.shell.showInFolder(file);
+  }
+}
+
+void MainDialog::OnProperties() {
+  const auto selected = selectedEntry();
+  if (!selected)
+    return;
+  const std::string file = entryFile(*selected, platform);
+  // Where the desktop has no properties dialog of its own, the file as `show` prints it.
+  if (!file.empty() && platform.shell.showProperties(file))
+    return;
+  const ShownEntry shown = shownEntry(*selected, file);
+  platform.prompter.tell(shown.read ? shown.text : shown.error, EntryStore::caption);
 }
 
 } // namespace lw

@@ -3,6 +3,7 @@
 #include "entries/LogonRows.h"
 
 #include "entries/StartupStatus.h"
+#include "scheduler/ScheduleStatus.h"
 #include "support/TextNumbers.h"
 
 #include <QApplication>
@@ -75,10 +76,15 @@ QString StartupListModel::nameShown(const StartupEntry &entry) {
   return QString::fromUtf8(shownName(entry));
 }
 
-QVariant StartupListModel::nameTip(const StartupEntry &entry) {
-  if (entry.displayName.empty())
+QVariant StartupListModel::nameTip(const StartupEntry &entry) const {
+  QStringList lines;
+  if (!entry.displayName.empty())
+    lines.append(QString::fromUtf8(entry.name));
+  if (const std::string company = publisher ? publisher(entry) : std::string(); !company.empty())
+    lines.append(QString::fromUtf8(fillIn(texts.getText(text::publisherTip), {company})));
+  if (lines.isEmpty())
     return {};
-  return QString::fromUtf8(entry.name);
+  return lines.join(QLatin1Char('\n'));
 }
 
 QString StartupListModel::cellText(int row, int column) const {

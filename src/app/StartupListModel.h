@@ -30,6 +30,10 @@ public:
   // wanted, so a long list in the tray works out none, and a shown one only the rows in view.
   using Timing = std::function<void(StartupEntry &)>;
   void setTiming(Timing source) { timing = std::move(source); }
+  // Who published a row's program; asked only when the row's name tip is wanted, since reading
+  // a program's version information for every row would slow the start.
+  using Publisher = std::function<std::string(const StartupEntry &)>;
+  void setPublisher(Publisher source) { publisher = std::move(source); }
 
   // Replaces every row; views forget their selection.
   void setRows(std::vector<StartupEntry> entries);
@@ -61,13 +65,14 @@ private:
 
   // The row with its timing worked out.
   const StartupEntry &described(int row) const;
-  // Column 0: the name desktops show, and the entry's own name (the file name) as its tip
-  // where the two differ.
+  // Column 0: the name desktops show, and as its tip the entry's own name (the file name) where
+  // the two differ and the program's publisher where it names one.
   static QString nameShown(const StartupEntry &entry);
-  static QVariant nameTip(const StartupEntry &entry);
+  QVariant nameTip(const StartupEntry &entry) const;
 
   const LanguageTable &texts;
   Timing timing;
+  Publisher publisher;
   QStringList headers;
   // By EntryKind, and last an entry of the machine's 32-bit Run key; read when the headers are
   // set.

@@ -5,6 +5,7 @@
 #include "RowForms.h"
 
 #include "entries/CustomizedTiming.h"
+#include "entries/EntryFile.h"
 #include "entries/LogonRows.h"
 #include "entries/StartupList.h"
 #include "entries/StartupStatus.h"
@@ -26,28 +27,9 @@ namespace lw::cli {
 
 namespace {
 
-namespace fs = std::filesystem;
-
 using json::appendBytes;
 using json::appendKey;
 using json::appendWord;
-
-// A Run entry's own file. A machine entry's row names the user's file of the same name when
-// that replaces or switches it off; its own is then the first machine folder's file of the name
-// (the user's folder comes first among the entry folders).
-std::string ownFile(const StartupEntry &entry, const StartupState &startup) {
-  if (entry.kind != EntryKind::AllUsers || entry.file.empty())
-    return entry.file;
-  const auto folders = startup.entryFolders();
-  const fs::path fileName = fs::path(entry.file).filename();
-  for (std::size_t i = 1; i < folders.size(); ++i) {
-    const fs::path path = fs::path(folders[i]) / fileName;
-    std::error_code error;
-    if (fs::exists(fs::symlink_status(path, error)))
-      return path.string();
-  }
-  return entry.file;
-}
 
 // The display width of UTF-8 text, one column per character; good enough for names and
 // commands, which are seldom wide characters.
@@ -200,6 +182,14 @@ Result listEntries(Context &context, ListForm form, const Kinds &kinds) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
       out += i == 0 ? "\n" : ",\n";
       appendJson(out, rows[i], writer);
+      // Read per row only where the system keeps it in the program file (none on Linux, whose
+      // output stays as it was).
+      if (const std::string publisher = entryPublisher(rows[i], context.platform);
+          !publisher.empty()) {
+        out.pop_back();
+        json::appendText(out, "publisher", publisher);
+        out += '}';
+      }
     }
     out += rows.empty() ? "]\n" : "\n]\n";
     return result;
@@ -225,21 +215,10 @@ Result showEntry(Context &context, EntryKind kind, const std::string &name,
   if (!found.entry)
     return found.refusal;
   const StartupEntry &entry = *found.entry;
-  if (kind == EntryKind::Customized)
-    return {exitSuccess, entry.name + "\n" + entry.command + "\n" + entry.scheduleLine + "\n", {}};
-  const std::string file = ownFile(entry, context.platform.startup);
-  if (file.empty())
-    return {exitSuccess, entry.command + "\n", {}};
-  std::error_code error;
-  // A special file of that name is never opened: reading a pipe could wait for ever.
-  if (!fs::is_regular_file(file, error))
-    return {exitFailure, {}, file + ": not a regular file that can be read"};
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (!in.good() && !in.eof())
-    return {exitFailure, {}, file + ": " + std::strerror(errno)};
-  return {exitSuccess, bytes.str(), {}};
+  const ShownEntry shown = shownEntry(entry, ownFile(entry, context.platform.startup));
+  if (!shown.read)
+    return {exitFailure, {}, shown.error};
+  return {exitSuccess, shown.text, {}};
 }
 
 Result checkEntries(Context &context, const std::optional<std::string> &name, const Kinds &kinds) {

@@ -41,6 +41,28 @@ public:
     (void)style;
     return open(command) ? StartResult{} : StartResult{StartProblem::Other, {}};
   }
+  // The file manager showing the file: selected in its folder where the desktop can do that,
+  // else the folder opened.
+  virtual bool showInFolder(const std::string &file) {
+    const auto slash = file.find_last_of('/');
+    return slash != std::string::npos && open(slash == 0 ? "/" : file.substr(0, slash));
+  }
+  // The desktop's own properties of the file; false where it has none to show.
+  virtual bool showProperties(const std::string &file) {
+    (void)file;
+    return false;
+  }
+  // The file a command starts, found as the system finds it; empty where it cannot be told.
+  virtual std::string programFile(const std::string &command) const {
+    (void)command;
+    return {};
+  }
+  // Who published the program file, as its version information names the company; empty
+  // where a system keeps no such information or the file has none.
+  virtual std::string publisher(const std::string &file) const {
+    (void)file;
+    return {};
+  }
 };
 
 // Fixed names of the problems, for what is kept or printed for other programs to read.

@@ -175,6 +175,11 @@ inline constexpr std::int32_t logonNotStartable = 846;
 inline constexpr std::int32_t logonNoFile = 847;
 inline constexpr std::int32_t logonToolState = 848;
 inline constexpr std::int32_t logonSystemComponent = 849;
+// The list's menu: the entry's file in the file manager and its properties; and the publisher
+// line of the name's tooltip.
+inline constexpr std::int32_t menuOpenFileLocation = 851;
+inline constexpr std::int32_t menuProperties = 852;
+inline constexpr std::int32_t publisherTip = 853;
 
 // Command line
 inline constexpr std::int32_t switchedOffNotice = 700;
@@ -355,6 +360,9 @@ inline constexpr std::array all = {editButton,
                                    logonNotStartable,
                                    logonNoFile,
                                    logonToolState,
-                                   logonSystemComponent};
+                                   logonSystemComponent,
+                                   menuOpenFileLocation,
+                                   menuProperties,
+                                   publisherTip};
 
 } // namespace lw::text

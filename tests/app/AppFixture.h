@@ -10,6 +10,8 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QTreeView>
 #include <array>
@@ -130,6 +132,16 @@ protected:
       if (candidate->objectName() == QLatin1String(objectName))
         return candidate;
     return nullptr;
+  }
+  // The list's own menu as the menu key opens it, and its item that leads to `id`.
+  QAction *listMenuItem(const char *id) {
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), QPoint(5, 5));
+    QApplication::sendEvent(dialog->entryList->viewport(), &event);
+    QMenu *popup = dialog->listMenu;
+    QAction *item = popup ? action(popup, id) : nullptr;
+    if (popup)
+      popup->hide();
+    return item;
   }
   static std::vector<std::string> itemTexts(QMenu *menu) {
     std::vector<std::string> texts;

@@ -41,17 +41,6 @@ protected:
     return program.registry.get(RegistryRoot::CurrentUser, keys::disabledCustomized, name);
   }
   QLabel *counts() const { return dialog->findChild<QLabel *>("statusText"); }
-
-  // The list's own menu as the menu key opens it, and its item that leads to `id`.
-  QAction *listMenuItem(const char *id) {
-    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), QPoint(5, 5));
-    QApplication::sendEvent(dialog->entryList->viewport(), &event);
-    QMenu *popup = dialog->listMenu;
-    QAction *item = popup ? action(popup, id) : nullptr;
-    if (popup)
-      popup->hide();
-    return item;
-  }
 };
 
 TEST_F(EntryStatusTest, EveryVerdictShowsItsStatusAndItsReason) {

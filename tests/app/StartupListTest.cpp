@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+#include <filesystem>
+
 namespace lw::test {
 namespace {
 
@@ -132,6 +134,51 @@ TEST_F(StartupListTest, RefreshForgetsTheSelectionMark) {
   dialog->refreshList();
   EXPECT_EQ(dialog->selectionMark(), -1);
   EXPECT_EQ(dialog->cellText(5, 0), "") << "a row that is not there reads as empty";
+}
+
+// Open File Location and Properties of the list's menu, and the publisher in the name's tip:
+// an entry with an autostart file, one without, and a customized entry, whose file is its
+// program.
+TEST_F(StartupListTest, ListMenuShowsTheEntrysFileAndItsPropertiesAndTheTipItsPublisher) {
+  const std::string folder = program.file("autostart");
+  std::filesystem::create_directories(folder);
+  program.writeFile("autostart/chat.desktop", "[Desktop Entry]\nExec=chat\n");
+  setRun(RegistryRoot::CurrentUser, "Chat", "/usr/bin/chat");
+  program.startup.files["Chat"] = folder + "/chat.desktop";
+  program.shell.programs["/usr/bin/chat"] = "/usr/bin/chat";
+  program.shell.publishers["/usr/bin/chat"] = "Kestrumsoft";
+  // A customized entry has no file of its own: its program's folder is shown.
+  program.shell.programs["/usr/bin/zbackup"] = program.file("bin/zbackup");
+  setRun(RegistryRoot::CurrentUser, "Bare", "/usr/bin/bare");
+  writeCustomized({{"Backup", "/usr/bin/zbackup"}});
+  open();
+  const struct {
+    std::string name;
+    std::string opened; // the folder shown; empty: the item is greyed
+    std::string properties;
+    std::string tip;
+  } cases[] = {{"Chat", folder, "[Desktop Entry]\nExec=chat\n", "Publisher: Kestrumsoft"},
+               {"Bare", "", "/usr/bin/bare\n", ""},
+               {"Backup", program.file("bin"), "Backup\n/usr/bin/zbackup\n", ""}};
+  for (const auto &row : cases) {
+    SCOPED_TRACE(row.name);
+    program.shell.opened.clear();
+    program.prompter.shown.clear();
+    const QModelIndex name = cell(row.name);
+    dialog->entryList->setCurrentIndex(name);
+    EXPECT_EQ(name.data(Qt::ToolTipRole).toString().toStdString(), row.tip);
+    QAction *location = listMenuItem("openFileLocationAction");
+    ASSERT_NE(location, nullptr);
+    EXPECT_EQ(location->isEnabled(), !row.opened.empty());
+    location->trigger();
+    EXPECT_EQ(program.shell.opened,
+              row.opened.empty() ? std::vector<std::string>{} : std::vector{row.opened});
+    QAction *properties = listMenuItem("propertiesAction");
+    ASSERT_NE(properties, nullptr);
+    properties->trigger();
+    ASSERT_EQ(told().size(), 1u);
+    EXPECT_EQ(told().front().substr(0, row.properties.size()), row.properties);
+  }
 }
 
 } // namespace

@@ -145,6 +145,8 @@ std::optional<std::vector<RunEntry>> FakeStartupState::entries(RegistryRoot root
     }
     if (disabled.count(key))
       entry.verdict = StartVerdict::Disabled;
+    if (const auto file = files.find(entry.name); file != files.end())
+      entry.file = file->second;
     listed.push_back(std::move(entry));
   }
   // As on 64-bit Windows: the machine's entries end with its 32-bit key's, marked.

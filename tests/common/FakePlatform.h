@@ -103,6 +103,7 @@ public:
   std::set<std::pair<RegistryRoot, std::string>> disabled;
   std::map<std::string, std::string> missing;     // command -> the program it lacks
   std::map<std::string, std::string> unstartable; // program file -> characters no session takes
+  std::map<std::string, std::string> files;       // name -> the entry's autostart file
   bool switchFails = false;
 
   int writes = 0;

@@ -37,6 +37,16 @@ public:
     started.push_back({command, workingDirectory, style});
     return succeeds ? StartResult{} : StartResult{problem, command};
   }
+  std::string programFile(const std::string &command) const override {
+    const auto found = programs.find(command);
+    return found == programs.end() ? std::string() : found->second;
+  }
+  std::string publisher(const std::string &file) const override {
+    const auto found = publishers.find(file);
+    return found == publishers.end() ? std::string() : found->second;
+  }
+  std::map<std::string, std::string> programs;   // command -> the program file it starts
+  std::map<std::string, std::string> publishers; // program file -> its publisher
   struct Start {
     std::string command;
     std::string workingDirectory;

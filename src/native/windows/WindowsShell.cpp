@@ -5,6 +5,10 @@
 
 #include <objbase.h>
 #include <shellapi.h>
+#include <winver.h>
+
+#include <cstdio>
+#include <vector>
 
 namespace lw {
 
@@ -68,6 +72,77 @@ StartResult WindowsShell::execute(const std::wstring &file, const std::wstring &
       return {StartProblem::NoOpener, program};
     return {StartProblem::Other, program};
   }
+}
+
+bool WindowsShell::showInFolder(const std::string &file) {
+  if (file.empty())
+    return false;
+  return execute(L"explorer.exe", L"/select,\"" + wide::fromUtf8(file) + L"\"", {}, "explorer.exe")
+      .started();
+}
+
+bool WindowsShell::showProperties(const std::string &file) {
+  if (file.empty())
+    return false;
+  const std::wstring path = wide::fromUtf8(file);
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  // The properties verb is no registered command but the item's context menu entry.
+  info.fMask = SEE_MASK_INVOKEIDLIST | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+  info.lpVerb = L"properties";
+  info.lpFile = path.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  const bool shown = ShellExecuteExW(&info) != FALSE;
+  if (SUCCEEDED(com))
+    CoUninitialize();
+  return shown;
+}
+
+std::string WindowsShell::programFile(const std::string &command) const {
+  const std::string program = programOfCommand(command);
+  if (program.empty())
+    return {};
+  const std::wstring name = wide::fromUtf8(program);
+  if (program.find_first_of("\\/:") != std::string::npos)
+    return GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES ? std::string() : program;
+  wchar_t found[MAX_PATH];
+  const DWORD length = SearchPathW(nullptr, name.c_str(), L".exe", MAX_PATH, found, nullptr);
+  if (length == 0 || length >= MAX_PATH)
+    return {};
+  return wide::toUtf8({found, length});
+}
+
+std::string WindowsShell::publisher(const std::string &file) const {
+  const std::wstring path = wide::fromUtf8(file);
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+  if (size == 0)
+    return {};
+  std::vector<unsigned char> block(size);
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data()))
+    return {};
+  struct Translation {
+    WORD language;
+    WORD codePage;
+  } *translations = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                      reinterpret_cast<void **>(&translations), &length) ||
+      length < sizeof(Translation))
+    return {};
+  wchar_t key[64];
+  std::swprintf(key, 64, L"\\StringFileInfo\\%04x%04x\\CompanyName", translations->language,
+                translations->codePage);
+  wchar_t *company = nullptr;
+  if (!VerQueryValueW(block.data(), key, reinterpret_cast<void **>(&company), &length) ||
+      length == 0)
+    return {};
+  // The length counts the closing null where the file has one.
+  std::wstring_view text(company, length);
+  while (!text.empty() && text.back() == L'\0')
+    text.remove_suffix(1);
+  return wide::toUtf8(text);
 }
 
 } // namespace lw

@@ -14,6 +14,15 @@ public:
   bool open(const std::string &target) override;
   StartResult start(const std::string &command, const std::string &workingDirectory,
                     StartStyle style) override;
+  // Explorer with the file selected in its folder.
+  bool showInFolder(const std::string &file) override;
+  // The shell's properties dialog of the file.
+  bool showProperties(const std::string &file) override;
+  // The program part of the command as CreateProcess reads it, searched on PATH when it is a
+  // bare name.
+  std::string programFile(const std::string &command) const override;
+  // The CompanyName of the file's version information in its first translation.
+  std::string publisher(const std::string &file) const override;
 
 private:
   // The shell's "open" of file with parameters (empty: none) in folder (empty: the usual one);

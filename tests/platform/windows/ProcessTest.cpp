@@ -148,5 +148,38 @@ TEST(ShellStart, HandsTheArgumentsAfterTheProgramToIt) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
+// The publisher a Task Manager user sees: the company of the version information of the program
+// the command starts, quoted with a blank in its folder or found on PATH by its bare name.
+TEST(ShellPublisher, IsTheCompanyInTheVersionInformationOfTheCommandsProgram) {
+  test::TempDir dir;
+  const fs::path folder = dir.path() / "with blank";
+  fs::create_directories(folder);
+  fs::copy_file(LW_BUILT_STARTER, folder / "rwlaunch.exe");
+  fs::copy_file(LW_STAND_IN_PROGRAM, folder / "plain.exe");
+  std::wstring path(32767, L'\0');
+  path.resize(GetEnvironmentVariableW(L"PATH", path.data(), 32767));
+  SetEnvironmentVariableW(L"PATH", (folder.wstring() + L";" + path).c_str());
+  const struct {
+    std::string command;
+    std::string program; // the file found; empty: none
+    std::string publisher;
+  } cases[] = {
+      {"\"" + (folder / "rwlaunch.exe").string() + "\" --logon", (folder / "rwlaunch.exe").string(),
+       "Kestrumsoft"},
+      {"rwlaunch --logon", (folder / "rwlaunch.exe").string(), "Kestrumsoft"},
+      {"\"" + (folder / "plain.exe").string() + "\"", (folder / "plain.exe").string(), ""},
+      {"\"" + (folder / "absent.exe").string() + "\" /x", "", ""},
+  };
+  WindowsShell shell;
+  for (const auto &item : cases) {
+    SCOPED_TRACE(item.command);
+    const std::string program = shell.programFile(item.command);
+    EXPECT_TRUE(program.empty() ? item.program.empty() : fs::equivalent(program, item.program))
+        << program;
+    EXPECT_EQ(program.empty() ? std::string() : shell.publisher(program), item.publisher);
+  }
+  SetEnvironmentVariableW(L"PATH", path.c_str());
+}
+
 } // namespace
 } // namespace lw
