@@ -176,8 +176,9 @@ void MainDialog::initialise() {
 
   for (int column = 0; column < 4; ++column)
     entryList->setColumnWidth(column, columnWidths[column]);
-  fitKindColumn();
+  // A kind column kept from a run in another language may be too narrow for this one's labels.
   restoreWindowLayout();
+  fitKindColumn();
 
   launcher.startedThisRun.clear();
   consumeAutostartMarker();

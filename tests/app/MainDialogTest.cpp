@@ -80,6 +80,10 @@ TEST_F(MainDialogTest, WindowOpensWithLanguageTextsColumnsAndKeyboardAccess) {
 
 TEST_F(MainDialogTest, GermanLanguageFileTranslatesButtonsColumnsAndStatus) {
   program.writeFile("config.ini", "Language\r\n[Deutsch]\r\n");
+  // Widths kept from a run in a language of shorter labels still leave room for these.
+  program.registry.set(RegistryRoot::CurrentUser,
+                       "SOFTWARE\\Kestrum\\Kestrumsoft Launchwright\\Window", "Layout",
+                       "700 450 100 60 200");
   open();
   EXPECT_EQ(buttonText("addButton"), "Hin&zufügen");
   EXPECT_EQ(dialog->entryList->model()->headerData(2, Qt::Horizontal).toString().toStdString(),
