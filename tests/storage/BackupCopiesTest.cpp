@@ -89,7 +89,10 @@ TEST_F(BackupCopiesTest, RecordsChangedOrCutByHandKeepTheirCopiesAndAreNamed) {
 TEST_F(BackupCopiesTest, CopiesFolderThatIsALinkIsNeitherWrittenNorReadThrough) {
   const fs::path elsewhere = program.dir.path() / "elsewhere";
   fs::create_directory(elsewhere);
-  fs::create_directory_symlink(elsewhere, program.file("0013bkp.d"));
+  std::error_code linked;
+  fs::create_directory_symlink(elsewhere, program.file("0013bkp.d"), linked);
+  if (linked)
+    GTEST_SKIP() << "no folder links here: " << linked.message();
   program.startup.put(user, "A", "a");
   setBackupFile(emptyBackupFile());
 
