@@ -66,8 +66,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.kestrumsoft.com/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The help pages and web addresses go to the desktop's opener.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
+# The help pages and web addresses go to the desktop's opener; Qt's own texts (the file
+# chooser, a text field's menu) come in the window's language from the translations package.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
 
-scripts/deps.sh g++-mingw-w64-x86-64-posix wine64 wine googletest qt6-base-dev-tools
+scripts/deps.sh g++-mingw-w64-x86-64-posix wine64 wine googletest qt6-base-dev-tools qt6-translations-l10n
 
 qt_dir=${LW_PREBUILT_QT_DIR:-$PWD/../shared/toolchains/qt6-mingw-static}
 if [ -f "$qt_dir/SHA256SUMS" ]; then

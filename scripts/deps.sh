@@ -7,6 +7,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # Qt's own texts (the file chooser, a text field's menu) in the window's other languages.
+  qt6-translations-l10n
   clang-format
   # gio starts written autostart entries the way the desktop does, in the tests; xdg-open is the
   # desktop's opener for documents and addresses.
@@ -22,8 +24,9 @@ packages=(
   # xvfb-run starts the window without a desktop session (README: xvfb-run scripts/run.sh); it
   # needs xauth, which xvfb only recommends.
   xvfb xauth
-  # A real X server, a tray host and an X client library watch a start at logon map no window.
-  xvfb trayer python3-xlib
+  # A real X server, a tray host and an X client library watch a start at logon map no window;
+  # a real window manager says whether one without a tray host is minimised.
+  xvfb trayer python3-xlib openbox
 )
 packages+=("$@")
 

@@ -90,6 +90,14 @@ MainDialog::MainDialog(const Platform &system, Tray &tray, QWidget *parent)
     mark = selected.isEmpty() ? -1 : selected.first().row();
   });
   entryList->viewport()->installEventFilter(this);
+  // Delete on a row deletes its entry, with the question first; in the filter line it stays the
+  // line's own key.
+  auto *deleteKey = new QShortcut(QKeySequence::Delete, entryList, nullptr, nullptr,
+                                  Qt::WidgetWithChildrenShortcut);
+  connect(deleteKey, &QShortcut::activated, this,
+          [this] { dispatch(&MainDialog::OnDeleteSelectedEntry); });
+  connect(entryList->header(), &QHeaderView::sectionResized, this,
+          [this](int column) { onColumnDragged(column); });
   // A right click and the keyboard's menu key both arrive here.
   entryList->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(entryList, &QWidget::customContextMenuRequested, this, [this](QPoint at) {
@@ -177,8 +185,11 @@ void MainDialog::initialise() {
   for (int column = 0; column < 4; ++column)
     entryList->setColumnWidth(column, columnWidths[column]);
   // A kind column kept from a run in another language may be too narrow for this one's labels.
-  restoreWindowLayout();
+  const bool restored = restoreWindowLayout();
   fitKindColumn();
+  if (!restored)
+    fitStatusColumn(designedListWidth());
+  columnBase.pending = true;
 
   launcher.startedThisRun.clear();
   consumeAutostartMarker();
@@ -201,6 +212,8 @@ void MainDialog::applyTexts() {
       {ui->cancelButton, text::cancelButton}};
   for (const auto &[button, number] : buttons)
     button->setText(textOf(number));
+  // Qt's own texts (the file chooser, a text field's menu) speak the same language.
+  qtTexts.follow(languageTable.getText(text::languageCode));
   entryList->setAccessibleName(textOf(text::entryListName));
   const std::pair<const char *, std::int32_t> menus[] = {{"fileMenu", text::fileMenu},
                                                          {"viewMenu", text::viewMenu},
@@ -230,13 +243,16 @@ void MainDialog::fitKindColumn() {
       kindWidth, metrics.horizontalAdvance(fromText(languageTable.getText(text::allUsers32Label))) +
                      kindColumnPadding);
 #endif
-  entryList->setColumnWidth(1, kindWidth);
+  setColumnWidths(1, kindWidth);
 }
 
 void MainDialog::chooseLanguage(const std::string &header) {
   languageTable.choose(header);
   applyTexts();
   fitKindColumn();
+  fitStatusColumn(entryList->width());
+  if (!columnBase.pending)
+    rebaseColumns(listExtra);
   if (filterLine->isVisible())
     showFilterLine();
   scheduleTexts.reset();
@@ -360,8 +376,6 @@ void MainDialog::OnAddEntry() { onAddEntry(*this); }
 void MainDialog::OnDeleteSelectedEntry() { onDeleteSelectedEntry(*this); }
 
 void MainDialog::OnReverseStartupChanges() { onReverseStartupChanges(*this); }
-
-void MainDialog::OnEditBackupFile() { onEditBackupFile(*this); }
 
 void MainDialog::OnDisableEntry() { onSetEntryEnabled(*this, false); }
 

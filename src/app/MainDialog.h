@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileWatch.h"
+#include "QtTexts.h"
 #include "StartupListModel.h"
 #include "Tray.h"
 #include "editing/WindowCommands.h"
@@ -20,6 +21,7 @@
 #include <QRect>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <new>
 #include <optional>
@@ -133,6 +135,8 @@ public:
   // (minimised where there is none), without the window ever appearing.
   void showAtStart();
   void minimizeToTray();
+  // Mapped minimised, as a start at logon with no tray to go to.
+  void showIconic();
   void restoreFromTray();
   void showTrayMenu(QPoint at);
   // The list's own menu at a point on the screen: Edit, Delete, and Disable or Enable as the
@@ -214,8 +218,16 @@ private:
   void applyFilter();
   void layOutCanvas();
   // The window's size and the list's column widths, as the user left them last time.
-  void restoreWindowLayout();
+  // False when nothing usable was kept.
+  bool restoreWindowLayout();
   void saveWindowLayout();
+  // Status as wide as its longest word, taken from Command where the list is too narrow.
+  void fitStatusColumn(int listWidth);
+  int designedListWidth() const;
+  void setColumnWidths(int column, int width);
+  void rebaseColumns(int extra);
+  void shareListWidth(int extra);
+  void onColumnDragged(int column);
   // The bands around the canvas, for their present sizes.
   void drawBands();
   void buildMenuBar();
@@ -231,6 +243,11 @@ private:
   QMenu *loadTrayMenu();
   void wireMenu(QMenu *menu);
   void reportFileError(const FileError &error);
+  // The desktop shows the file, folder or address; when it cannot, the user is told with text
+  // `failure` and the target, so that they can open it themselves. Where the desktop's opener is
+  // a program, its exit status tells; elsewhere `directly` opens and says whether it did.
+  void showForUser(const std::string &target, std::int32_t failure,
+                   const std::function<bool()> &directly);
   void reportOutOfMemory();
   // The store of the customized switches as last read, by the list or by the timer: a store
   // that cannot be read is told once, until a reading finds it readable again.
@@ -248,6 +265,18 @@ private:
   mutable std::optional<ScheduleTexts> scheduleTexts;
 
   std::unique_ptr<Ui::MainDialog> ui;
+  QtTexts qtTexts;
+  // The widths of Name and Command when the list was `extra` pixels wider than designed; what it
+  // gains beyond that is shared. Pending until the window is shown at its first size.
+  struct ColumnBase {
+    int extra = 0;
+    int name = 0;
+    int command = 0;
+    bool pending = true;
+  };
+  ColumnBase columnBase;
+  int listExtra = 0;           // how much wider than designed the list was at the last layout
+  bool sharingColumns = false; // the widths are being set by the window, not dragged
   std::vector<Anchored> anchored;
   QSize designedCanvas;
   QSize bandsDrawnFor;

@@ -3,10 +3,12 @@
 
 #include "MainDialog.h"
 
+#include "support/TextNumbers.h"
 #include "ui_MainDialog.h"
 
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QStyle>
 #include <QTreeView>
 
 #include <algorithm>
@@ -24,6 +26,12 @@ constexpr const char *layoutValue = "Layout";
 constexpr std::size_t layoutNumbers = 5;
 // Larger than any screen: a damaged value must not make a window nobody can handle.
 constexpr int largestSide = 16384;
+// Beside Status's icon, and the cell's margins and focus frame; the narrowest the list makes
+// Name and Command when it shares or takes room (a user may drag them narrower).
+constexpr int statusIconGap = 4;
+constexpr int columnPadding = 16;
+constexpr int narrowestName = 60;
+constexpr int narrowestCommand = 100;
 
 std::vector<int> numbersOf(const std::string &text) {
   std::vector<int> numbers;
@@ -66,6 +74,8 @@ void MainDialog::anchorCanvas() {
 
 void MainDialog::layOutCanvas() {
   const int dx = std::max(0, ui->canvas->width() - designedCanvas.width());
+  // The list follows the canvas's right edge, so dx is also how much wider it is than designed.
+  const bool listResized = entryList->width() != designedListWidth() + dx;
   const int dy = std::max(0, ui->canvas->height() - designedCanvas.height());
   for (const Anchored &item : anchored) {
     QRect place = item.designed;
@@ -74,6 +84,8 @@ void MainDialog::layOutCanvas() {
     if (item.widget->geometry() != place)
       item.widget->setGeometry(place);
   }
+  if (isVisible() && (listResized || columnBase.pending))
+    shareListWidth(dx);
   if (bandsDrawnFor != ui->canvas->size()) {
     bandsDrawnFor = ui->canvas->size();
     drawBands();
@@ -104,15 +116,68 @@ void MainDialog::fitCounts() {
   layOutCanvas();
 }
 
-void MainDialog::restoreWindowLayout() {
+bool MainDialog::restoreWindowLayout() {
   savedLayout =
       platform.registry.read(RegistryRoot::CurrentUser, windowKey, layoutValue).value_or("");
   const std::vector<int> numbers = numbersOf(savedLayout);
   if (numbers.size() != layoutNumbers)
-    return;
+    return false;
   resize(numbers[0], numbers[1]);
   for (int column = 0; column + 2 < static_cast<int>(layoutNumbers); ++column)
     entryList->setColumnWidth(column, numbers[static_cast<std::size_t>(column) + 2]);
+  return true;
+}
+
+int MainDialog::designedListWidth() const {
+  const auto list = std::find_if(anchored.begin(), anchored.end(),
+                                 [this](const Anchored &item) { return item.widget == entryList; });
+  return list->designed.width();
+}
+
+void MainDialog::fitStatusColumn(int listWidth) {
+  const QFontMetrics metrics = entryList->fontMetrics();
+  int label = 0;
+  for (std::int32_t number = text::firstVerdictLabel; number < text::firstVerdictReason; ++number)
+    label = std::max(label,
+                     metrics.horizontalAdvance(QString::fromUtf8(languageTable.getText(number))));
+  const int iconSide =
+      entryList->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, entryList);
+  const int status = label + iconSide + statusIconGap + columnPadding;
+  // Room for a vertical scroll bar too: a long list must not push Status out again.
+  const int room = listWidth - 2 * entryList->frameWidth() -
+                   entryList->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, entryList);
+  const int others = entryList->columnWidth(0) + entryList->columnWidth(1);
+  if (others + entryList->columnWidth(2) + status > room)
+    setColumnWidths(2, std::max(narrowestCommand, room - others - status));
+}
+
+void MainDialog::setColumnWidths(int column, int width) {
+  const bool own = sharingColumns;
+  sharingColumns = true;
+  entryList->setColumnWidth(column, width);
+  sharingColumns = own;
+}
+
+void MainDialog::rebaseColumns(int extra) {
+  columnBase = {extra, entryList->columnWidth(0), entryList->columnWidth(2), false};
+}
+
+// Name, Command and Status share what the list gains beyond the widths last set (by the design,
+// a kept layout or the user's own dragging): each a third, Status as the last column.
+void MainDialog::shareListWidth(int extra) {
+  listExtra = extra;
+  if (columnBase.pending) {
+    rebaseColumns(extra);
+    return;
+  }
+  const int share = (extra - columnBase.extra) / 3;
+  setColumnWidths(0, std::max(narrowestName, columnBase.name + share));
+  setColumnWidths(2, std::max(narrowestCommand, columnBase.command + share));
+}
+
+void MainDialog::onColumnDragged(int column) {
+  if (!sharingColumns && (column == 0 || column == 2) && !columnBase.pending)
+    rebaseColumns(listExtra);
 }
 
 void MainDialog::saveWindowLayout() {

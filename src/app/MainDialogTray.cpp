@@ -1,7 +1,9 @@
 #include "MainDialog.h"
 
 #include <QCursor>
+#include <QLayout>
 #include <QMenu>
+#include <QScreen>
 
 namespace lw {
 
@@ -24,7 +26,23 @@ void MainDialog::showAtStart() {
   else if (trayIcon.available())
     minimizeToTray();
   else
-    showMinimized();
+    showIconic();
+}
+
+void MainDialog::showIconic() {
+  // The window system keeps the state only while the window's geometry is left alone, so the
+  // size and place it would get on the way to the screen (from its layout, and the dialog's
+  // centring) are settled first.
+  ensurePolished();
+  layout()->activate();
+  if (!testAttribute(Qt::WA_Resized))
+    adjustSize();
+  if (!testAttribute(Qt::WA_Moved))
+    if (const QScreen *where = screen())
+      move(where->availableGeometry().center() - rect().center());
+  (void)winId();
+  setWindowState(windowState() | Qt::WindowMinimized);
+  show();
 }
 
 void MainDialog::OnMinimizeToTray() { minimizeToTray(); }

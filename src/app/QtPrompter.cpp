@@ -46,8 +46,10 @@ void QtPrompter::tell(const std::string &text, const std::string &caption) {
 }
 
 std::optional<std::string> QtFileChooser::chooseFile() {
-  const QString path =
-      QFileDialog::getOpenFileName(owner, QString(), QString(), QStringLiteral("All files (*)"));
+  const std::string filter = texts ? texts->getText(text::allFilesFilter) : std::string();
+  const QString path = QFileDialog::getOpenFileName(owner, QString(), QString(),
+                                                    filter.empty() ? QStringLiteral("All files (*)")
+                                                                   : QString::fromUtf8(filter));
   if (path.isEmpty())
     return std::nullopt;
   return QDir::toNativeSeparators(path).toUtf8().toStdString();

@@ -28,10 +28,13 @@ private:
 class QtFileChooser : public FileChooser {
 public:
   void setOwner(QWidget *window) { owner = window; }
+  // The table the filter's name comes from; without one it keeps its English name.
+  void setTexts(const LanguageTable *table) { texts = table; }
   std::optional<std::string> chooseFile() override;
 
 private:
   QPointer<QWidget> owner;
+  const LanguageTable *texts = nullptr;
 };
 
 } // namespace lw

@@ -79,6 +79,7 @@ int main(int argc, char *argv[]) {
   prompter.setOwner(&window);
   prompter.setTexts(&window.languageTable);
   fileChooser.setOwner(&window);
+  fileChooser.setTexts(&window.languageTable);
   QObject::connect(&window, &QDialog::finished, &app, &QCoreApplication::quit);
   QObject::connect(&instance, &lw::SingleInstance::showRequested, &window,
                    [&window] { lw::bringToFront(window); });

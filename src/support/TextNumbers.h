@@ -82,6 +82,11 @@ inline constexpr std::int32_t fileErrorIntro = 600;
 
 // Help
 inline constexpr std::int32_t helpNotShown = 670;
+// A file or address the desktop's opener did not show; Reverse Startup Changes with no records
+inline constexpr std::int32_t openerFailed = 900;
+inline constexpr std::int32_t nothingToRestore = 901;
+// The file chooser's one filter
+inline constexpr std::int32_t allFilesFilter = 902;
 // Customized entries as a scheduler shows them: rule, last and next start, failed starts, and
 // Start Now
 inline constexpr std::int32_t dateTimeFormat = 750;
@@ -363,6 +368,9 @@ inline constexpr std::array all = {editButton,
                                    logonSystemComponent,
                                    menuOpenFileLocation,
                                    menuProperties,
-                                   publisherTip};
+                                   publisherTip,
+                                   openerFailed,
+                                   nothingToRestore,
+                                   allFilesFilter};
 
 } // namespace lw::text

@@ -1,8 +1,10 @@
 #!/usr/bin/python3
 """A start at logon under a real X server with a tray host: the icon docks in the tray and the
-main window is never mapped. A start by hand, as a check on the watch itself, maps it.
+main window is never mapped. A start by hand, as a check on the watch itself, maps it. Without a
+tray host, under a real window manager, a start at logon leaves the window iconic (minimised).
 
-Usage: logon_start.py BIN_DIR. Exits 77 (skipped) when Xvfb, trayer or python3-xlib is missing.
+Usage: logon_start.py BIN_DIR. Exits 77 (skipped) when Xvfb, trayer, openbox or python3-xlib is
+missing.
 """
 import os
 import shutil
@@ -19,7 +21,7 @@ try:
 except ImportError:
     print("SKIPPED: python3-xlib is not installed")
     sys.exit(SKIP)
-for tool in ("Xvfb", "trayer"):
+for tool in ("Xvfb", "trayer", "openbox"):
     if not shutil.which(tool):
         print(f"SKIPPED: {tool} is not installed")
         sys.exit(SKIP)
@@ -100,6 +102,68 @@ def run(bin_dir, display_name, marker, seconds):
         shutil.rmtree(root_dir, ignore_errors=True)
 
 
+def window_states(bin_dir, display_name, seconds):
+    """The ICCCM states the window manager gave the main window while a logon start ran."""
+    root_dir = tempfile.mkdtemp()
+    try:
+        program, env = world(root_dir, bin_dir, True)
+        env["DISPLAY"] = display_name
+        env["LAUNCHWRIGHT_EXIT_AFTER_MS"] = str(seconds * 1000)
+        conn = xdisplay.Display(display_name)
+        wm_state = conn.intern_atom("WM_STATE")
+        child = subprocess.Popen([os.path.join(program, "launchwright")], env=env,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        states = set()
+        deadline = time.monotonic() + seconds + 20
+
+        def visit(window):
+            try:
+                if name_of(window) == TITLE:
+                    state = window.get_full_property(wm_state, X.AnyPropertyType)
+                    if state:
+                        states.add(state.value[0])
+                for below in window.query_tree().children:
+                    visit(below)
+            except xerror.XError:
+                pass  # gone while looked at
+
+        while child.poll() is None and time.monotonic() < deadline:
+            visit(conn.screen().root)
+            time.sleep(0.1)
+        if child.poll() is None:
+            child.kill()
+            raise SystemExit("the program did not end")
+        conn.close()
+        return states
+    finally:
+        shutil.rmtree(root_dir, ignore_errors=True)
+
+
+def without_tray(bin_dir, display_name):
+    """Under openbox with no tray host: the logon start's window is iconic, never normal."""
+    manager = subprocess.Popen(["openbox", "--sm-disable"], env=dict(os.environ,
+                               DISPLAY=display_name), stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+    try:
+        conn = xdisplay.Display(display_name)
+        check = conn.intern_atom("_NET_SUPPORTING_WM_CHECK")
+        for _ in range(200):
+            if conn.screen().root.get_full_property(check, X.AnyPropertyType):
+                break
+            time.sleep(0.05)
+        else:
+            return ["the window manager did not start"]
+        conn.close()
+        normal, iconic = 1, 3
+        states = window_states(bin_dir, display_name, 9)
+        if iconic not in states or normal in states:
+            return [f"a logon start without a tray was not iconic: WM_STATE {sorted(states)}"]
+        return []
+    finally:
+        manager.kill()
+        manager.wait()
+
+
 def main():
     bin_dir = sys.argv[1]
     server, display_name = start_x()
@@ -129,10 +193,15 @@ def main():
         if TITLE not in mapped:
             failures.append(f"a start by hand mapped no main window (the watch sees nothing): "
                             f"{mapped}")
+        tray.kill()
+        tray.wait()
+        tray = None
+        failures += without_tray(bin_dir, display_name)
         for failure in failures:
             print("FAILED:", failure)
         if not failures:
-            print("passed: the logon start mapped no window and docked its icon")
+            print("passed: the logon start mapped no window and docked its icon; without a tray "
+                  "host it was iconic")
         return 1 if failures else 0
     finally:
         if tray:
