@@ -12,6 +12,7 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace lw {
 
@@ -138,18 +139,22 @@ void MainDialog::showListMenu(QPoint at) {
   const auto selected = selectedEntry();
   const bool disabled = selected && selected->verdict == StartVerdict::Disabled;
   const bool hasFile = selected && !entryFile(*selected, platform).empty();
+  // The keys that reach an item without the menu are shown beside it.
   const struct {
     const char *name;
     std::int32_t number;
     Handler handler;
     bool enabled;
+    QKeySequence keys = {};
   } items[] = {
       {"editEntryAction", text::editButton, &MainDialog::OnEditEntry, true},
-      {"deleteEntryAction", text::deleteButton, &MainDialog::OnDeleteSelectedEntry, true},
+      {"deleteEntryAction", text::deleteButton, &MainDialog::OnDeleteSelectedEntry, true,
+       QKeySequence::Delete},
       {disabled ? "enableEntryAction" : "disableEntryAction",
        disabled ? text::menuEnable : text::menuDisable,
-       disabled ? &MainDialog::OnEnableEntry : &MainDialog::OnDisableEntry, true},
-      {"startNowAction", text::menuStartNow, &MainDialog::OnStartNow, true},
+       disabled ? &MainDialog::OnEnableEntry : &MainDialog::OnDisableEntry, true,
+       disabled ? Qt::CTRL | Qt::Key_E : Qt::CTRL | Qt::Key_D},
+      {"startNowAction", text::menuStartNow, &MainDialog::OnStartNow, true, Qt::CTRL | Qt::Key_R},
       {"openFileLocationAction", text::menuOpenFileLocation, &MainDialog::OnOpenFileLocation,
        hasFile},
       {"propertiesAction", text::menuProperties, &MainDialog::OnProperties, selected.has_value()}};
@@ -157,6 +162,7 @@ void MainDialog::showListMenu(QPoint at) {
     QAction *action = listMenu->addAction(QString::fromUtf8(languageTable.getText(item.number)));
     action->setObjectName(QLatin1String(item.name));
     action->setEnabled(item.enabled);
+    action->setShortcut(item.keys);
     connect(action, &QAction::triggered, this,
             [this, handler = item.handler] { dispatch(handler); });
   }
@@ -164,11 +170,14 @@ void MainDialog::showListMenu(QPoint at) {
 }
 
 void MainDialog::OnOpenFileLocation() {
-  if (const auto selected = selectedEntry()) {
-    const std::string file = entryFile(*selected, platform);
-    if (!file.empty())
-      platform.shell.showInFolder(file);
-  }
+  const auto selected = selectedEntry();
+  const std::string file = selected ? entryFile(*selected, platform) : std::string();
+  if (file.empty())
+    return;
+  // Where the desktop's opener shows the folder, its exit status says whether it did.
+  const std::string folder = std::filesystem::path(file).parent_path().string();
+  showForUser(folder, text::openerFailed,
+              [this, file] { return platform.shell.showInFolder(file); });
 }
 
 void MainDialog::OnProperties() {

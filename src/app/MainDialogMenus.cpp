@@ -1,6 +1,7 @@
 #include "MainDialog.h"
 
 #include "AboutDialog.h"
+#include "storage/EntryFormat.h"
 #include "support/TextNumbers.h"
 #include "ui_MainDialog.h"
 
@@ -53,7 +54,8 @@ const MenuItem fileItems[] = {{"reverseStartupChangesAction", "&Reverse Startup 
                               {},
                               {"exitAction", "&Exit", text::menuExit, &MainDialog::OnExit}};
 const MenuItem helpItems[] = {
-    {"showHelpFileAction", "Show &Help File", text::menuHelpFile, &MainDialog::OnShowHelpFile},
+    {"showHelpFileAction", "Show &Help File", text::menuHelpFile, &MainDialog::OnShowHelpFile,
+     Qt::Key_F1},
     {},
     {"websiteAction", "Go To Kestrumsoft &Website", text::menuWebsite, &MainDialog::OnWebsite},
     {},
@@ -146,18 +148,22 @@ void MainDialog::OnInitMenuPopup(QMenu *popup) {
 void MainDialog::OnShowHelpFile() {
   const std::string help = toolbox.shippedFile(
       languageTable.section() == germanSection ? germanHelpFileName : helpFileName);
-  const auto notShown = [this, help] {
-    platform.prompter.tell(languageTable.getText(text::helpNotShown) + "\n" + help,
-                           EntryStore::caption);
+  showForUser(help, text::helpNotShown, [this, help] { return platform.shell.open(help); });
+}
+
+void MainDialog::showForUser(const std::string &target, std::int32_t failure,
+                             const std::function<bool()> &directly) {
+  const auto notShown = [this, target, failure] {
+    platform.prompter.tell(languageTable.getText(failure) + "\n" + target, EntryStore::caption);
   };
-  const auto opener = platform.shell.documentOpener(help);
+  const auto opener = platform.shell.documentOpener(target);
   if (opener.empty()) {
-    if (!platform.shell.open(help))
+    if (!directly())
       notShown();
     return;
   }
-  // No parent: where the opener runs the browser itself until it closes, closing this window
-  // must not end the browser. It deletes itself once the opener has ended.
+  // No parent: where the opener runs the viewer itself until it closes, closing this window
+  // must not end the viewer. It deletes itself once the opener has ended.
   auto *process = new QProcess;
   process->setProgram(QString::fromLocal8Bit(opener.front()));
   QStringList arguments;
@@ -191,7 +197,13 @@ void MainDialog::OnWebsite() {
   const std::string address = toolbox.configValue(homepageKey);
   // An empty address opens nothing; the desktop's opener is not asked to guess.
   if (!address.empty())
-    platform.shell.open(address);
+    showForUser(address, text::openerFailed,
+                [this, address] { return platform.shell.open(address); });
+}
+
+void MainDialog::OnEditBackupFile() {
+  const std::string backup = toolbox.userFile(backupFileName);
+  showForUser(backup, text::openerFailed, [this, backup] { return platform.shell.open(backup); });
 }
 
 void MainDialog::OnAbout() {

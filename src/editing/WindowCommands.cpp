@@ -21,7 +21,8 @@ void tell(const Platform &platform, const LanguageTable &texts, std::int32_t num
 
 std::optional<RemovalOutcome> askAndRemove(const Platform &platform, const EntryValues &entry,
                                            std::string_view starterFile,
-                                           const std::function<void()> &removed) {
+                                           const std::function<void()> &removed,
+                                           const std::string &shown) {
   EntryStore store(platform);
   store.texts.load();
   // What the store refuses is told before anything else; only an acceptable entry is asked for.
@@ -29,7 +30,9 @@ std::optional<RemovalOutcome> askAndRemove(const Platform &platform, const Entry
     tell(platform, store.texts, text::lineBreakRefused);
     return RemovalOutcome::Refused;
   }
-  if (!platform.prompter.ask(store.texts.getText(text::deleteQuestion), EntryStore::caption))
+  if (!platform.prompter.ask(
+          fillIn(store.texts.getText(text::deleteQuestion), {shown.empty() ? entry.name : shown}),
+          EntryStore::caption))
     return std::nullopt;
   const RemovalOutcome outcome = deleteEntry(store, entry, starterFile, removed);
   switch (outcome) {
@@ -110,8 +113,9 @@ void onDeleteSelectedEntry(EntryCommandHost &host) {
   }
   if (onLogonEntry(host, *entry, LogonCommand::Delete))
     return;
-  askAndRemove(platform, {entry->kind, entry->name, entry->command, {}, entry->view32},
-               host.commandStarterFile(), [&host] { host.setReloadPending(); });
+  askAndRemove(
+      platform, {entry->kind, entry->name, entry->command, {}, entry->view32},
+      host.commandStarterFile(), [&host] { host.setReloadPending(); }, shownName(*entry));
   host.setReloadPending();
   host.refreshList();
 }
@@ -153,20 +157,21 @@ void onReverseStartupChanges(EntryCommandHost &host) {
       notice += "\n\n" + report.why;
     platform.prompter.tell(notice, EntryStore::caption);
   };
+  bool toldUnreadable = false;
   answers.unreadable = [&](const std::vector<std::size_t> &lines) {
+    toldUnreadable = true;
     platform.prompter.tell(
         fillIn(texts.getText(text::unreadableRecords),
                {std::to_string(lines.size()), std::to_string(backupFileLine(lines.front()))}),
         EntryStore::caption);
   };
   const ReversalResult result = reverseStartupChanges(store, host.commandToolbox(), answers);
+  // Silence would leave the user wondering whether the menu item did anything.
+  if (result.offered == 0 && !toldUnreadable)
+    tell(platform, texts, text::nothingToRestore);
   if (result.customizedChanged)
     host.setReloadPending();
   host.refreshList();
-}
-
-void onEditBackupFile(EntryCommandHost &host) {
-  host.commandPlatform().shell.open(host.commandToolbox().userFile(backupFileName));
 }
 
 } // namespace lw

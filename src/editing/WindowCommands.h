@@ -39,13 +39,15 @@ public:
   virtual std::string_view commandStarterFile() const = 0;
 };
 
-// Delete as the user sees it: question 565, then the core's deleteEntry, then notice 570 or what
+// Delete as the user sees it: question 565 naming the entry as listed (`shown`, else its name),
+// then the core's deleteEntry, then notice 570 or what
 // went wrong (585, 575). `removed` runs between the removal and the notice: the main window's
 // timer keeps ticking inside the notice's modal loop and must reload before it writes its copy of
 // the customized entries back. Nothing when the user answered No.
 std::optional<RemovalOutcome> askAndRemove(const Platform &platform, const EntryValues &entry,
                                            std::string_view starterFile,
-                                           const std::function<void()> &removed);
+                                           const std::function<void()> &removed,
+                                           const std::string &shown = {});
 
 struct EntryFormActions;
 // The entry form's actions as the window carries them out: the core's saveEntry, and Delete this
@@ -71,6 +73,5 @@ void onReverseStartupChanges(EntryCommandHost &host);
 // dealt with here.
 enum class LogonCommand { Edit, Delete, Disable, Enable, Start };
 bool onLogonEntry(EntryCommandHost &host, const StartupEntry &entry, LogonCommand command);
-void onEditBackupFile(EntryCommandHost &host);
 
 } // namespace lw

@@ -314,6 +314,7 @@ ReversalResult walk(EntryStore &store, Toolbox &toolbox, const ReversalAnswers &
   }
 
   store.finishReversal(readAtStart, takenOut);
+  result.offered = number;
   return result;
 }
 

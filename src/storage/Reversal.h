@@ -34,6 +34,7 @@ struct RestoreReport {
 
 struct ReversalResult {
   int restored = 0;
+  std::size_t offered = 0;        // readable records the walk came to, restored or not
   bool customizedChanged = false; // the caller has the timer reload its entries
   RestoreReport last;             // the report of the last record the walk tried to restore
 };

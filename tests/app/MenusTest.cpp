@@ -1,10 +1,12 @@
 #include "AppFixture.h"
 #include "HelpOpener.h"
 #include "app/StartupApp.h"
+#include "scheduler/ScheduleStatus.h"
 #include "support/TextNumbers.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStyleFactory>
@@ -243,6 +245,44 @@ TEST(HelpPagesTest, NameEveryCommandAndStatusOfTheirLanguageAndLinkOnlyToWhatIsT
     }
   }
   EXPECT_TRUE(broken.empty()) << "links to nothing:" << broken;
+}
+
+TEST_F(MenusTest, EveryFailedOpenNamesWhatWasNotShown) {
+  program.writeFile("config.ini",
+                    "Language\r\n[English]\r\nHomepage\r\nhttps://example.org/lw\r\n");
+  open();
+  TempDir bin;
+  const struct {
+    const char *menu;
+    const char *item;
+    std::string target;
+  } items[] = {{"fileMenu", "editBackupFileAction", program.file("0013bkp.ini")},
+               {"helpMenu", "websiteAction", "https://example.org/lw"}};
+  for (const auto &item : items)
+    for (const bool throughOpener : {false, true}) {
+      SCOPED_TRACE(std::string(item.item) + (throughOpener ? " through an opener" : ""));
+      program.prompter.shown.clear();
+      program.shell.succeeds = false;
+      program.shell.opener = throughOpener ? placeOpener(bin.path(), 4) : std::string();
+      action(menu(item.menu), item.item)->trigger();
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !program.prompter.shown.empty(); }, 5000));
+      ASSERT_EQ(program.prompter.shown.size(), 1u);
+      EXPECT_EQ(program.prompter.shown[0].text, text(lw::text::openerFailed) + "\n" + item.target);
+    }
+}
+
+TEST_F(MenusTest, DeleteKeyAsksToDeleteTheRowsEntryByNameAndMenusShowTheirKeys) {
+  writeCustomized({{"Backup", "/usr/bin/backup"}});
+  open();
+  dialog->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+  dialog->entryList->setFocus();
+  dialog->entryList->setCurrentIndex(dialog->entryList->model()->index(0, 0));
+  program.prompter.answer(false);
+  QTest::keyClick(dialog->entryList, Qt::Key_Delete);
+  ASSERT_EQ(program.prompter.shown.size(), 1u);
+  EXPECT_EQ(program.prompter.shown[0].text, fillIn(text(lw::text::deleteQuestion), {"Backup"}));
+  EXPECT_EQ(action(menu("helpMenu"), "showHelpFileAction")->shortcut(), QKeySequence(Qt::Key_F1));
 }
 
 TEST_F(MenusTest, WebsiteOpensTheConfiguredHomepageUnchanged) {

@@ -6,6 +6,7 @@
 #include "editing/WindowCommands.h"
 #include "entries/StartupList.h"
 #include "scheduler/Launcher.h"
+#include "scheduler/ScheduleStatus.h"
 #include "storage/EntryFormat.h"
 #include "support/FileError.h"
 #include "support/TextNumbers.h"
@@ -214,7 +215,7 @@ TEST_F(EntryCommandsTest, DeleteAnsweredNoChangesNothingButRebuildsTheList) {
   const auto before = host().rows();
   program.prompter.answer(false);
   onDeleteSelectedEntry(host());
-  EXPECT_EQ(shownTexts(), Lines{text(text::deleteQuestion)});
+  EXPECT_EQ(shownTexts(), Lines{fillIn(text(text::deleteQuestion), {"Agent"})});
   EXPECT_EQ(host().rows(), before);
   EXPECT_TRUE(backupLines().empty());
   EXPECT_EQ(host().refreshes, 1);
@@ -266,6 +267,13 @@ TEST_F(EntryCommandsTest, ReversalRefreshesTheListAndReloadsTheTimerOnlyForCusto
   EXPECT_EQ(customLines().at(12), "Gone");
   EXPECT_TRUE(host().reloadPending);
   EXPECT_EQ(host().refreshes, 2);
+}
+
+TEST_F(EntryCommandsTest, ReversalOfAnEmptyBackupSaysThereIsNothingToRestore) {
+  setBackupLines({});
+  onReverseStartupChanges(host());
+  EXPECT_EQ(shownTexts(), Lines{text(text::nothingToRestore)});
+  EXPECT_EQ(host().refreshes, 1);
 }
 
 TEST_F(EntryCommandsTest, ReversalTakesADeletedOrNameInsideARecordForARecord) {
@@ -327,12 +335,6 @@ TEST_F(EntryCommandsTest, ATimerTickDuringTheNoticeUndoesNoSaveAndNoDeletion) {
   EXPECT_EQ(prompter.shown.back().text, text(text::deletedNotice));
   EXPECT_EQ(program.shell.opened.size(), 4u) << "a deleted entry is not started again";
   EXPECT_TRUE(customLines().empty()) << "nor written back";
-}
-
-TEST_F(EntryCommandsTest, EditBackupFileOpensItBesideTheProgram) {
-  onEditBackupFile(host());
-  EXPECT_EQ(program.shell.opened, Lines{program.file("0013bkp.ini")});
-  EXPECT_EQ(host().refreshes, 0);
 }
 
 TEST_F(EntryCommandsTest, AFileThatCannotBeReadEndsTheCommandBeforeTheRebuild) {

@@ -3,6 +3,7 @@
 
 #include "EditingFixture.h"
 
+#include "scheduler/ScheduleStatus.h"
 #include "support/TextNumbers.h"
 
 #include <QComboBox>
@@ -256,8 +257,9 @@ TEST_F(EntryDialogTest, DeleteThisEntryRemovesTheEntryAsItWasWhenOpened) {
   EXPECT_TRUE(dialog->changed());
   EXPECT_FALSE(runValue(RegistryRoot::LocalMachine, "Agent"));
   EXPECT_EQ(backupLines(), record("Agent", "/opt/agent", 0));
-  EXPECT_EQ(shownTexts(), (Lines{text(text::deleteQuestion), text(text::deleteQuestion),
-                                 text(text::deletedNotice)}));
+  // The question names the entry.
+  const std::string question = fillIn(text(text::deleteQuestion), {"Agent"});
+  EXPECT_EQ(shownTexts(), (Lines{question, question, text(text::deletedNotice)}));
 }
 
 TEST_F(EntryDialogTest, EnterOnAFocusedButtonPressesThatButtonNotOk) {
@@ -280,7 +282,7 @@ TEST_F(EntryDialogTest, EnterOnAFocusedButtonPressesThatButtonNotOk) {
 
   program.prompter.answer(false);
   enterOn("deleteEntryButton");
-  EXPECT_EQ(shownTexts(), (Lines{text(text::deleteQuestion)}));
+  EXPECT_EQ(shownTexts(), (Lines{fillIn(text(text::deleteQuestion), {"Notes"})}));
   EXPECT_TRUE(dialog->isVisible());
 
   enterOn("cancelButton");
