@@ -114,6 +114,7 @@ std::string readList(const Parsed &arguments, Request &request) {
   std::string missing = readListed(arguments, request);
   request.json = arguments.parser.isSet(arguments.options.json);
   request.noLegend = arguments.parser.isSet(arguments.options.noLegend);
+  request.full = arguments.parser.isSet(arguments.options.full);
   return missing;
 }
 
@@ -147,7 +148,10 @@ Result runList(Context &context, const Request &request) {
   const ListForm form = request.json                                       ? ListForm::Json
                         : request.noLegend || !console::isTerminal(stdout) ? ListForm::Lines
                                                                            : ListForm::Table;
-  return judgedForNoDesktop(request, listEntries(context, form, request.listed));
+  TableWidth width;
+  if (form == ListForm::Table && !request.full)
+    width = {static_cast<std::size_t>(console::terminalColumns(stdout)), console::showsUtf8()};
+  return judgedForNoDesktop(request, listEntries(context, form, request.listed, width));
 }
 
 Result runCheck(Context &context, const Request &request) {
@@ -202,12 +206,12 @@ withView(std::vector<QCommandLineOption Options::*> list) {
 const std::vector<Command> &commands() {
   static const std::vector<Command> table = {
       {"list",
-       {{"list [--json] [--no-legend] [--desktop NAME] [--kind K]",
+       {{"list [--json] [--no-legend] [--full] [--desktop NAME] [--kind K]",
          "every entry, as the window lists them, and every\n"
          "other way a program starts at logon"}},
-       "Every startup entry, in the window's order: aligned under a header on a terminal, "
-       "tab-separated otherwise.",
-       {&O::json, &O::noLegend, &O::desktop, &O::listedKind},
+       "Every startup entry, in the window's order: aligned under a header on a terminal and "
+       "cut to its width, tab-separated otherwise.",
+       {&O::json, &O::noLegend, &O::full, &O::desktop, &O::listedKind},
        std::nullopt,
        readList,
        runList},

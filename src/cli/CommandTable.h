@@ -29,6 +29,7 @@ struct Options {
   QCommandLineOption json{"json", "One JSON array; its keys are in \"man launchwright\"."};
   QCommandLineOption noLegend{"no-legend",
                               "Tab-separated lines without a header, also on a terminal."};
+  QCommandLineOption full{"full", "On a terminal, every cell whole, however wide the lines get."};
   QCommandLineOption desktop{
       "desktop", "Judge the entries for this desktop, as if XDG_CURRENT_DESKTOP were NAME.",
       "name"};
@@ -53,6 +54,7 @@ struct Request {
   long long record = 0;               // restore N
   bool json = false;
   bool noLegend = false;
+  bool full = false;       // list: not cut to the terminal's width
   bool backupList = false; // restore --list
 };
 

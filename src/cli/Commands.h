@@ -11,6 +11,8 @@
 #include "storage/EntryStore.h"
 #include "support/LanguageTable.h"
 
+#include "TableFit.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -96,7 +98,9 @@ struct Found {
 Found findEntry(Context &context, EntryKind kind, const std::string &name,
                 std::optional<bool> view32 = std::nullopt);
 
-Result listEntries(Context &context, ListForm form, const Kinds &kinds = {});
+// The table is cut to `width` (see TableFit.h); the other forms are always whole.
+Result listEntries(Context &context, ListForm form, const Kinds &kinds = {},
+                   const TableWidth &width = {});
 Result checkEntries(Context &context, const std::optional<std::string> &name,
                     const Kinds &kinds = {});
 // Switches an item of another way a program starts at logon, where its source can.

@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "JsonText.h"
 #include "RowForms.h"
+#include "TableFit.h"
 
 #include "entries/CustomizedTiming.h"
 #include "entries/EntryFile.h"
@@ -31,14 +32,10 @@ using json::appendBytes;
 using json::appendKey;
 using json::appendWord;
 
-// The display width of UTF-8 text, one column per character; good enough for names and
-// commands, which are seldom wide characters.
-std::size_t widthOf(std::string_view text) {
-  std::size_t width = 0;
-  for (const char c : text)
-    width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return width;
-}
+// Where the table has the command, the column that gives way on a narrow terminal, and where
+// the times of customized entries begin, which are never cut.
+constexpr std::size_t commandColumn = 3;
+constexpr std::size_t firstTimeColumn = 5;
 
 // Where the records begin that restore --list cannot show: "<file>: 2 records cannot be read
 // (lines 12 and 40); ...". A long run of them names the first few lines only.
@@ -170,7 +167,7 @@ std::vector<StartupEntry> rowsOfKinds(Context &context, const Kinds &kinds, Resu
   return rows;
 }
 
-Result listEntries(Context &context, ListForm form, const Kinds &kinds) {
+Result listEntries(Context &context, ListForm form, const Kinds &kinds, const TableWidth &width) {
   Result result;
   // The Status of a customized row is worked out with its timing, once, not by startupRows.
   std::vector<StartupEntry> rows = rowsOfKinds(context, kinds, result);
@@ -205,6 +202,8 @@ Result listEntries(Context &context, ListForm form, const Kinds &kinds) {
   }
   for (auto &row : rows)
     cells.push_back(cellsOf(row, writer, context, table));
+  if (table)
+    fitToWidth(cells, commandColumn, firstTimeColumn, width);
   out = cellLines(cells, table);
   return result;
 }
