@@ -128,3 +128,34 @@ TEST(CommandLineTool, HelpAndVersionNeedNoFiles) {
 
 } // namespace
 } // namespace lw::test
+
+namespace lw::test {
+namespace {
+
+// A mistyped command or option is refused as before, with the word that was likely meant.
+TEST(CommandLineTool, AMistypedWordIsAnsweredWithTheNearestOne) {
+  const Installation lw;
+  const struct {
+    const char *slip; // the one-line mistake the row catches
+    std::vector<std::string> arguments;
+    std::string hint; // empty: no hint at all
+  } rows[] = {
+      {"commands not offered", {"lis"}, "Did you mean 'list'?"},
+      {"a swap counted as two steps", {"ilts"}, "Did you mean 'list'?"},
+      {"options not offered", {"list", "--jsn"}, "Did you mean '--json'?"},
+      {"another command's options offered", {"show", "--jsn"}, ""},
+      {"no limit on the distance", {"frobnicate"}, ""},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.slip);
+    const Outcome run = lw.run(row.arguments);
+    EXPECT_EQ(run.status, 2);
+    if (row.hint.empty())
+      EXPECT_EQ(run.err.find("Did you mean"), std::string::npos) << run.err;
+    else
+      EXPECT_NE(run.err.find(row.hint), std::string::npos) << run.err;
+  }
+}
+
+} // namespace
+} // namespace lw::test
