@@ -47,6 +47,7 @@ struct Request {
   std::optional<std::string> logonKind; // disable and enable of another way to start
   Kinds listed;
   std::optional<std::string> name;
+  bool bareName = false; // the name given alone: its kind is found as check finds it
   std::optional<std::string> entryCommand;
   std::optional<std::string> rule;
   std::optional<std::string> desktop;
