@@ -105,6 +105,10 @@ const char *wordOfKind(EntryKind kind) {
   return "";
 }
 
+std::string kindWordOf(const StartupEntry &row) {
+  return row.logon ? std::string(row.logon->source->word) : wordOfKind(row.kind);
+}
+
 Result addEntry(Context &context, EntryKind kind, const std::string &name,
                 const std::string &command, const std::optional<std::string> &rule) {
   if (name.empty())

@@ -8,6 +8,7 @@
 #include "CommandTable.h"
 #include "Commands.h"
 #include "Console.h"
+#include "DidYouMean.h"
 
 #include "native/Native.h"
 #include "support/FileError.h"
@@ -76,6 +77,31 @@ std::string overview() {
 }
 
 using console::writeAll;
+
+// " Did you mean '--json'?" after a refused option, when one of the options this parser knows
+// is near the first unknown one; nothing otherwise.
+std::string optionHint(const QCommandLineParser &parser, const QStringList &known) {
+  const QStringList unknown = parser.unknownOptionNames();
+  if (unknown.isEmpty())
+    return {};
+  std::vector<std::string> names;
+  for (const auto &name : known)
+    names.push_back((name.size() == 1 ? "-" : "--") + name.toStdString());
+  const QString &word = unknown.first();
+  const auto nearest =
+      cli::nearestWord((word.size() == 1 ? "-" : "--") + word.toStdString(), names);
+  return nearest ? " Did you mean '" + *nearest + "'?" : std::string();
+}
+
+// The long names of these options, for optionHint.
+QStringList longNames(const std::vector<QCommandLineOption> &options) {
+  QStringList names;
+  for (const auto &option : options)
+    for (const auto &name : option.names())
+      if (name.size() > 1)
+        names << name;
+  return names;
+}
 
 std::string oneLine(std::string text) {
   std::string line;
@@ -153,7 +179,8 @@ int run(int argc, char *argv[]) {
   if (const auto word = cli::qtStyleOptionIn(raw.list))
     return complain(cli::refusalOfSingleDash(*word), exitUsage);
   if (!top.parse(raw.list))
-    return complain(top.errorText().toStdString(), exitUsage);
+    return complain(top.errorText().toStdString() + optionHint(top, longNames({help, version})),
+                    exitUsage);
   if (top.isSet(help) || top.isSet("help-all"))
     return finish({exitSuccess, top.helpText().toStdString(), {}});
   if (top.isSet(version))
@@ -164,8 +191,15 @@ int run(int argc, char *argv[]) {
 
   const QString word = rest.takeFirst();
   const cli::Command *command = cli::commandNamed(word);
-  if (!command)
-    return complain("unknown command \"" + raw.bytesOf(word) + "\"; see --help", exitUsage);
+  if (!command) {
+    std::vector<std::string> names;
+    for (const auto &known : cli::commands())
+      names.emplace_back(known.name);
+    const auto nearest = cli::nearestWord(raw.bytesOf(word), names);
+    return complain("unknown command \"" + raw.bytesOf(word) + "\"; see --help" +
+                        (nearest ? ". Did you mean '" + *nearest + "'?" : ""),
+                    exitUsage);
+  }
   const cli::Options options;
   QCommandLineParser parser;
   const QCommandLineOption commandHelp = parser.addHelpOption();
@@ -173,14 +207,18 @@ int run(int argc, char *argv[]) {
   parser.addPositionalArgument(word, "This command.", word);
   parser.setApplicationDescription(
       QString::fromStdString(std::string(command->help) + "\n" + seeManual));
-  for (const auto option : command->options)
+  std::vector<QCommandLineOption> taken{commandHelp};
+  for (const auto option : command->options) {
     parser.addOption(options.*option);
+    taken.push_back(options.*option);
+  }
   if (const auto &positional = command->positional)
     parser.addPositionalArgument(positional->name, positional->description, positional->syntax);
   rest.prepend(word);
   rest.prepend(QString::fromUtf8(programName));
   if (!parser.parse(rest))
-    return complain(parser.errorText().toStdString(), exitUsage);
+    return complain(parser.errorText().toStdString() + optionHint(parser, longNames(taken)),
+                    exitUsage);
   if (parser.isSet(commandHelp) || parser.isSet("help-all"))
     return finish({exitSuccess, parser.helpText().toStdString(), {}});
   // Every option once: a second one would be ignored, or its value would silently win.

@@ -75,8 +75,42 @@ std::string readNamedEntry(const Parsed &arguments, Request &request) {
   return readEntry(arguments, request, false);
 }
 
+// The entry as --kind and --name name it, or by its name alone, found as check finds it.
+std::string readEntryOrName(const Parsed &arguments, Request &request, bool logon) {
+  if (arguments.positional.isEmpty())
+    return readEntry(arguments, request, logon);
+  if (arguments.parser.isSet(arguments.options.kind) ||
+      arguments.parser.isSet(arguments.options.name))
+    return "give either the entry's name alone or --kind and --name";
+  request.name = arguments.raw.bytesOf(arguments.positional.first());
+  request.bareName = true;
+  return readView(arguments, EntryKind::AllUsers, request.view32);
+}
+
+std::string readShownEntry(const Parsed &arguments, Request &request) {
+  return readEntryOrName(arguments, request, false);
+}
+
 std::string readSwitchedEntry(const Parsed &arguments, Request &request) {
-  return readEntry(arguments, request, true);
+  return readEntryOrName(arguments, request, true);
+}
+
+// The kind of a name given alone, in the request; why it cannot be told, or nothing.
+std::optional<Result> resolved(Context &context, Request &request, bool logon) {
+  if (!request.bareName)
+    return std::nullopt;
+  const NamedKind named = kindOfName(context, *request.name);
+  if (!named.kinds)
+    return named.refusal;
+  request.kind = named.kinds->entry;
+  request.logonKind = named.kinds->logon;
+  if (request.logonKind && !logon)
+    return Result{exitUsage,
+                  {},
+                  "the entry \"" + *request.name + "\" is of kind " + *request.logonKind +
+                      ", which is only listed and switched here; read it with the tool that "
+                      "owns it"};
+  return std::nullopt;
 }
 
 std::string readNewEntry(const Parsed &arguments, Request &request) {
@@ -114,6 +148,7 @@ std::string readList(const Parsed &arguments, Request &request) {
   std::string missing = readListed(arguments, request);
   request.json = arguments.parser.isSet(arguments.options.json);
   request.noLegend = arguments.parser.isSet(arguments.options.noLegend);
+  request.full = arguments.parser.isSet(arguments.options.full);
   return missing;
 }
 
@@ -147,14 +182,20 @@ Result runList(Context &context, const Request &request) {
   const ListForm form = request.json                                       ? ListForm::Json
                         : request.noLegend || !console::isTerminal(stdout) ? ListForm::Lines
                                                                            : ListForm::Table;
-  return judgedForNoDesktop(request, listEntries(context, form, request.listed));
+  TableWidth width;
+  if (form == ListForm::Table && !request.full)
+    width = {static_cast<std::size_t>(console::terminalColumns(stdout)), console::showsUtf8()};
+  return judgedForNoDesktop(request, listEntries(context, form, request.listed, width));
 }
 
 Result runCheck(Context &context, const Request &request) {
   return judgedForNoDesktop(request, checkEntries(context, request.checked, request.listed));
 }
 
-Result runShow(Context &context, const Request &request) {
+Result runShow(Context &context, const Request &given) {
+  Request request = given;
+  if (auto refusal = resolved(context, request, false))
+    return *refusal;
   return showEntry(context, *request.kind, *request.name, request.view32);
 }
 
@@ -166,7 +207,10 @@ Result runDelete(Context &context, const Request &request) {
   return deleteEntry(context, *request.kind, *request.name, request.view32);
 }
 
-Result switched(Context &context, const Request &request, bool enabled) {
+Result switched(Context &context, const Request &given, bool enabled) {
+  Request request = given;
+  if (auto refusal = resolved(context, request, true))
+    return *refusal;
   if (request.logonKind)
     return switchLogonEntry(context, *request.logonKind, *request.name, enabled);
   return switchEntry(context, *request.kind, *request.name, enabled, request.view32);
@@ -187,6 +231,12 @@ Result runRestore(Context &context, const Request &request) {
 
 using O = Options;
 
+// An entry's name alone, where no other kind has an entry of that name.
+constexpr Positional bareName{"name",
+                              "The entry's name alone, as check takes it, when only one kind has "
+                              "an entry of that name.",
+                              "[NAME]"};
+
 // The options of a command that takes --kind machine, with --view where the machine's Run key
 // has two views.
 std::vector<QCommandLineOption Options::*>
@@ -202,12 +252,12 @@ withView(std::vector<QCommandLineOption Options::*> list) {
 const std::vector<Command> &commands() {
   static const std::vector<Command> table = {
       {"list",
-       {{"list [--json] [--no-legend] [--desktop NAME] [--kind K]",
+       {{"list [--json] [--no-legend] [--full] [--desktop NAME] [--kind K]",
          "every entry, as the window lists them, and every\n"
          "other way a program starts at logon"}},
-       "Every startup entry, in the window's order: aligned under a header on a terminal, "
-       "tab-separated otherwise.",
-       {&O::json, &O::noLegend, &O::desktop, &O::listedKind},
+       "Every startup entry, in the window's order: aligned under a header on a terminal and "
+       "cut to its width, tab-separated otherwise.",
+       {&O::json, &O::noLegend, &O::full, &O::desktop, &O::listedKind},
        std::nullopt,
        readList,
        runList},
@@ -221,11 +271,12 @@ const std::vector<Command> &commands() {
        readListed,
        runCheck},
       {"show",
-       {{"show --kind K --name N", "an entry's autostart file, or its stored lines"}},
-       "Prints an entry's autostart file as it is, or a customized entry's stored lines.",
+       {{"show --kind K --name N | NAME", "an entry's autostart file, or its rule in words"}},
+       "Prints an entry's autostart file as it is, or a customized entry's name, command and "
+       "start rule.",
        withView({&O::kind, &O::name}),
-       std::nullopt,
-       readNamedEntry,
+       bareName,
+       readShownEntry,
        runShow},
       {"add",
        {{"add --kind K --name N --command C [--schedule RULE]", "add an entry"}},
@@ -242,17 +293,17 @@ const std::vector<Command> &commands() {
        readNamedEntry,
        runDelete},
       {"disable",
-       {{"disable --kind K --name N", "switch an entry off without deleting it"}},
+       {{"disable --kind K --name N | NAME", "switch an entry off without deleting it"}},
        "Switches an entry off without deleting it.",
        withView({&O::kind, &O::name}),
-       std::nullopt,
+       bareName,
        readSwitchedEntry,
        runDisable},
       {"enable",
-       {{"enable --kind K --name N", "switch it on again"}},
+       {{"enable --kind K --name N | NAME", "switch it on again"}},
        "Switches an entry on again.",
        withView({&O::kind, &O::name}),
-       std::nullopt,
+       bareName,
        readSwitchedEntry,
        runEnable},
       {"restore",

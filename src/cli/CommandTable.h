@@ -29,6 +29,7 @@ struct Options {
   QCommandLineOption json{"json", "One JSON array; its keys are in \"man launchwright\"."};
   QCommandLineOption noLegend{"no-legend",
                               "Tab-separated lines without a header, also on a terminal."};
+  QCommandLineOption full{"full", "On a terminal, every cell whole, however wide the lines get."};
   QCommandLineOption desktop{
       "desktop", "Judge the entries for this desktop, as if XDG_CURRENT_DESKTOP were NAME.",
       "name"};
@@ -46,6 +47,7 @@ struct Request {
   std::optional<std::string> logonKind; // disable and enable of another way to start
   Kinds listed;
   std::optional<std::string> name;
+  bool bareName = false; // the name given alone: its kind is found as check finds it
   std::optional<std::string> entryCommand;
   std::optional<std::string> rule;
   std::optional<std::string> desktop;
@@ -53,6 +55,7 @@ struct Request {
   long long record = 0;               // restore N
   bool json = false;
   bool noLegend = false;
+  bool full = false;       // list: not cut to the terminal's width
   bool backupList = false; // restore --list
 };
 

@@ -11,6 +11,8 @@
 #include "storage/EntryStore.h"
 #include "support/LanguageTable.h"
 
+#include "TableFit.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,6 +51,8 @@ struct Context {
 // "customized", "user", "machine".
 std::optional<EntryKind> kindOfWord(std::string_view word);
 const char *wordOfKind(EntryKind kind);
+// The word --kind takes for this row's kind, the other ways to start included.
+std::string kindWordOf(const StartupEntry &row);
 
 // Which rows list and check show: every kind, or the one kind --kind names, which may be one of
 // the other ways a program starts at logon ("systemd-unit", ...).
@@ -96,7 +100,24 @@ struct Found {
 Found findEntry(Context &context, EntryKind kind, const std::string &name,
                 std::optional<bool> view32 = std::nullopt);
 
-Result listEntries(Context &context, ListForm form, const Kinds &kinds = {});
+// The table is cut to `width` (see TableFit.h); the other forms are always whole.
+// The rows that check shows: those named `name` (every row when no name is given) of the kinds
+// asked for, the window's rows first. Every command that takes a bare name finds it here.
+std::vector<StartupEntry> rowsNamed(Context &context, const std::optional<std::string> &name,
+                                    const Kinds &kinds, Result &result);
+// The one kind that has entries named `name`, for a command given a name without --kind; or
+// why there is none (no such name, or several kinds have it: exit status 2).
+struct NamedKind {
+  std::optional<Kinds> kinds;
+  Result refusal;
+};
+NamedKind kindOfName(Context &context, const std::string &name);
+// The reason check gives for a row, in the words of the command line: a command where the
+// window's reason names a menu item; with `bare`, the command names the entry by its name alone.
+std::string terminalReason(const StartupEntry &row, Context &context, bool bare);
+
+Result listEntries(Context &context, ListForm form, const Kinds &kinds = {},
+                   const TableWidth &width = {});
 Result checkEntries(Context &context, const std::optional<std::string> &name,
                     const Kinds &kinds = {});
 // Switches an item of another way a program starts at logon, where its source can.
@@ -109,7 +130,7 @@ Result deleteEntry(Context &context, EntryKind kind, const std::string &name,
 Result switchEntry(Context &context, EntryKind kind, const std::string &name, bool enabled,
                    std::optional<bool> view32 = std::nullopt);
 // A Run entry's own file byte for byte (where a platform keeps Run entries as values, the
-// command); a customized entry's stored lines: name, command and schedule line.
+// command); a customized entry's name, command and start rule in words.
 Result showEntry(Context &context, EntryKind kind, const std::string &name,
                  std::optional<bool> view32 = std::nullopt);
 Result listBackup(Context &context, bool json);

@@ -1,6 +1,11 @@
 #include "Console.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <string_view>
 
 namespace lw::console {
 
@@ -13,5 +18,27 @@ bool writeAll(std::FILE *stream, const std::string &text) {
 }
 
 bool isTerminal(std::FILE *stream) { return ::isatty(::fileno(stream)) != 0; }
+
+int terminalColumns(std::FILE *stream) {
+  winsize size{};
+  if (::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+    return size.ws_col;
+  return columnsOfEnvironment();
+}
+
+bool showsUtf8() {
+  // The locale's character set as setlocale would pick it: the first of these that is set.
+  for (const char *name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char *value = std::getenv(name);
+    if (value == nullptr || *value == '\0')
+      continue;
+    std::string lowered;
+    for (const char *c = value; *c != '\0'; ++c)
+      if (*c != '-')
+        lowered += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    return lowered.find("utf8") != std::string::npos;
+  }
+  return false;
+}
 
 } // namespace lw::console

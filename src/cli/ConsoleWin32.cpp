@@ -71,4 +71,15 @@ bool writeAll(std::FILE *stream, const std::string &text) {
 
 bool isTerminal(std::FILE *stream) { return consoleOf(stream) != nullptr; }
 
+int terminalColumns(std::FILE *stream) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (const HANDLE console = consoleOf(stream);
+      console != nullptr && GetConsoleScreenBufferInfo(console, &info))
+    return info.srWindow.Right - info.srWindow.Left + 1;
+  return columnsOfEnvironment();
+}
+
+// WriteConsoleW takes the characters themselves, whatever the code page.
+bool showsUtf8() { return true; }
+
 } // namespace lw::console

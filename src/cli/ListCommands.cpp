@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "JsonText.h"
 #include "RowForms.h"
+#include "TableFit.h"
 
 #include "entries/CustomizedTiming.h"
 #include "entries/EntryFile.h"
@@ -31,14 +32,10 @@ using json::appendBytes;
 using json::appendKey;
 using json::appendWord;
 
-// The display width of UTF-8 text, one column per character; good enough for names and
-// commands, which are seldom wide characters.
-std::size_t widthOf(std::string_view text) {
-  std::size_t width = 0;
-  for (const char c : text)
-    width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return width;
-}
+// Where the table has the command, the column that gives way on a narrow terminal, and where
+// the times of customized entries begin, which are never cut.
+constexpr std::size_t commandColumn = 3;
+constexpr std::size_t firstTimeColumn = 5;
 
 // Where the records begin that restore --list cannot show: "<file>: 2 records cannot be read
 // (lines 12 and 40); ...". A long run of them names the first few lines only.
@@ -72,6 +69,10 @@ bool copyOfView32(const EntryStore &store, std::optional<CopyNames> &names,
   } catch (const FileError &) {
     return false;
   }
+}
+
+std::string noEntryNamed(const std::string &name) {
+  return "there is no startup entry named \"" + name + "\"";
 }
 
 } // namespace
@@ -170,7 +171,7 @@ std::vector<StartupEntry> rowsOfKinds(Context &context, const Kinds &kinds, Resu
   return rows;
 }
 
-Result listEntries(Context &context, ListForm form, const Kinds &kinds) {
+Result listEntries(Context &context, ListForm form, const Kinds &kinds, const TableWidth &width) {
   Result result;
   // The Status of a customized row is worked out with its timing, once, not by startupRows.
   std::vector<StartupEntry> rows = rowsOfKinds(context, kinds, result);
@@ -205,6 +206,8 @@ Result listEntries(Context &context, ListForm form, const Kinds &kinds) {
   }
   for (auto &row : rows)
     cells.push_back(cellsOf(row, writer, context, table));
+  if (table)
+    fitToWidth(cells, commandColumn, firstTimeColumn, width);
   out = cellLines(cells, table);
   return result;
 }
@@ -215,31 +218,70 @@ Result showEntry(Context &context, EntryKind kind, const std::string &name,
   if (!found.entry)
     return found.refusal;
   const StartupEntry &entry = *found.entry;
+  // The stored schedule line is a code for the timer; a person reads the rule as the window
+  // words it.
+  if (entry.kind == EntryKind::Customized && !entry.logon)
+    return {exitSuccess,
+            entry.name + "\n" + entry.command + "\n" +
+                ruleInWords(entry.scheduleLine, context.texts) + "\n",
+            {}};
   const ShownEntry shown = shownEntry(entry, ownFile(entry, context.platform.startup));
   if (!shown.read)
     return {exitFailure, {}, shown.error};
   return {exitSuccess, shown.text, {}};
 }
 
+std::vector<StartupEntry> rowsNamed(Context &context, const std::optional<std::string> &name,
+                                    const Kinds &kinds, Result &result) {
+  std::vector<StartupEntry> rows = rowsOfKinds(context, kinds, result);
+  std::erase_if(rows, [&name, &kinds](const StartupEntry &row) {
+    return (name && row.name != *name) || (kinds.view32 && row.view32 != *kinds.view32);
+  });
+  return rows;
+}
+
 Result checkEntries(Context &context, const std::optional<std::string> &name, const Kinds &kinds) {
   Result result;
-  bool found = false;
-  std::vector<StartupEntry> rows = rowsOfKinds(context, kinds, result);
+  std::vector<StartupEntry> rows = rowsNamed(context, name, kinds, result);
   describeTimings(rows, context.platform.clock.now(), {}, {}, context.texts);
   for (const auto &row : rows) {
-    if ((name && row.name != *name) || (kinds.view32 && row.view32 != *kinds.view32))
-      continue;
-    found = true;
+    // The name alone finds the entry where no other kind has one of that name.
+    const bool bare = kinds.all() && std::ranges::none_of(rows, [&row](const StartupEntry &other) {
+                        return other.name == row.name && kindWordOf(other) != kindWordOf(row);
+                      });
     const std::string kind = row.logon ? logonKindLabel(row.logon->source, context.texts)
                                        : kindLabel(row, context.texts);
-    result.out += kind + " \"" + escapedCell(row.name) +
-                  "\": " + entryStatus(row, context.texts).reason + "\n";
+    result.out +=
+        kind + " \"" + escapedCell(row.name) + "\": " + terminalReason(row, context, bare) + "\n";
     if (row.verdict != StartVerdict::Starts)
       result.status = exitFailure;
   }
-  if (name && !found)
-    return {exitUsage, {}, "there is no startup entry named \"" + *name + "\""};
+  if (name && rows.empty())
+    return {exitUsage, {}, noEntryNamed(*name)};
   return result;
+}
+
+NamedKind kindOfName(Context &context, const std::string &name) {
+  Result ignored;
+  std::vector<std::string> words;
+  for (const auto &row : rowsNamed(context, name, {}, ignored)) {
+    const std::string word = kindWordOf(row);
+    if (std::ranges::find(words, word) == words.end())
+      words.push_back(word);
+  }
+  if (words.empty())
+    return {std::nullopt, {exitUsage, {}, noEntryNamed(name)}};
+  if (words.size() > 1) {
+    std::string kinds;
+    for (std::size_t i = 0; i < words.size(); ++i)
+      kinds += (i == 0 ? "" : i + 1 == words.size() ? " and " : ", ") + words[i];
+    return {std::nullopt,
+            {exitUsage,
+             {},
+             "the name \"" + name + "\" is used by entries of the kinds " + kinds +
+                 "; name the one you mean with --kind K --name N"}};
+  }
+  return {kindsOfWord(words.front()), {}};
 }
 
 Result listBackup(Context &context, bool json) {

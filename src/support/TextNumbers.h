@@ -188,6 +188,10 @@ inline constexpr std::int32_t publisherTip = 853;
 
 // Command line
 inline constexpr std::int32_t switchedOffNotice = 700;
+// The reasons of 621, 628, 830 to 834 and 850 naming the command line's command (%s) where
+// they name a menu item.
+inline constexpr std::int32_t firstTerminalReason = 880;
+inline constexpr std::int32_t lastTerminalReason = 887;
 inline constexpr std::int32_t switchedOnNotice = 705;
 
 // Windows: an entry of the machine's 32-bit Run key, after its Status reason
@@ -371,6 +375,14 @@ inline constexpr std::array all = {editButton,
                                    publisherTip,
                                    openerFailed,
                                    nothingToRestore,
-                                   allFilesFilter};
+                                   allFilesFilter,
+                                   firstTerminalReason,
+                                   881,
+                                   882,
+                                   883,
+                                   884,
+                                   885,
+                                   886,
+                                   lastTerminalReason};
 
 } // namespace lw::text

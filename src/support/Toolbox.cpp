@@ -59,7 +59,7 @@ std::string Toolbox::joined(std::string directory, std::string_view fileName) co
 }
 
 std::string Toolbox::configValue(std::string_view key) const {
-  // The program itself never writes config.ini; a user's own copy, once there, wins whole.
+  // The user's own copy, once there (the window writes it at a first choice), wins whole.
   std::string path = shippedFile(configFileName);
   if (const std::string user = platform->location.layout().user; !user.empty()) {
     std::error_code ignored;

@@ -128,3 +128,80 @@ TEST(CommandLineTool, HelpAndVersionNeedNoFiles) {
 
 } // namespace
 } // namespace lw::test
+
+namespace lw::test {
+namespace {
+
+// A mistyped command or option is refused as before, with the word that was likely meant.
+TEST(CommandLineTool, AMistypedWordIsAnsweredWithTheNearestOne) {
+  const Installation lw;
+  const struct {
+    const char *slip; // the one-line mistake the row catches
+    std::vector<std::string> arguments;
+    std::string hint; // empty: no hint at all
+  } rows[] = {
+      {"commands not offered", {"lis"}, "Did you mean 'list'?"},
+      {"a swap counted as two steps", {"ilts"}, "Did you mean 'list'?"},
+      {"options not offered", {"list", "--jsn"}, "Did you mean '--json'?"},
+      {"another command's options offered", {"show", "--jsn"}, ""},
+      {"no limit on the distance", {"frobnicate"}, ""},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.slip);
+    const Outcome run = lw.run(row.arguments);
+    EXPECT_EQ(run.status, 2);
+    if (row.hint.empty())
+      EXPECT_EQ(run.err.find("Did you mean"), std::string::npos) << run.err;
+    else
+      EXPECT_NE(run.err.find(row.hint), std::string::npos) << run.err;
+  }
+}
+
+} // namespace
+} // namespace lw::test
+
+namespace lw::test {
+namespace {
+
+// show, disable and enable take a name alone where check would find it in one kind only; and
+// what they and check print names commands, not the window's menu items.
+TEST(CommandLineTool, ANameAloneIsFoundAsCheckFindsIt) {
+  const Installation lw;
+  for (const char *name : {"Solo", "Both"})
+    ASSERT_EQ(lw.run({"add", "--kind", "customized", "--name", name, "--command", "mail",
+                      "--schedule", "every:90m"})
+                  .status,
+              0);
+  ASSERT_EQ(lw.run({"add", "--kind", "user", "--name", "Both", "--command", "mail"}).status, 0);
+  const struct {
+    const char *slip; // the one-line mistake the row catches
+    std::vector<std::string> arguments;
+    int status;
+    std::string printed; // in the output, or in the error when the status is 2
+  } rows[] = {
+      {"a unique name refused", {"disable", "Solo"}, 0, ""},
+      {"the window's menu item named on the command line",
+       {"check", "Solo"},
+       1,
+       "\"launchwright enable Solo\""},
+      {"a name of two kinds taken as the first kind's",
+       {"enable", "Both"},
+       2,
+       "customized and user"},
+      {"a missing name refused otherwise than check refuses it",
+       {"show", "Nobody"},
+       2,
+       "there is no startup entry named \"Nobody\""},
+      {"the stored schedule code shown", {"show", "Solo"}, 0, "Solo\nmail\nEvery 90 minutes\n"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.slip);
+    const Outcome run = lw.run(row.arguments);
+    EXPECT_EQ(run.status, row.status) << run.err;
+    EXPECT_NE((row.status == 2 ? run.err : run.out).find(row.printed), std::string::npos)
+        << run.out << run.err;
+  }
+}
+
+} // namespace
+} // namespace lw::test

@@ -132,9 +132,11 @@ TEST_F(LogonListing, EveryKindIsListedWithItsSwitchAndTheSystemsOwnAreFlagged) {
   // check names each with its reason and fails for the one that does not start.
   const cli::Result check = cli::checkEntries(context, "old.service");
   EXPECT_EQ(check.status, cli::exitFailure);
-  EXPECT_EQ(check.out, "systemd unit \"old.service\": This user unit is masked: systemd starts it "
-                       "for nothing and nobody; Enable Entry unmasks it (its tool reports it as "
-                       "masked).\n");
+  EXPECT_EQ(check.out,
+            "systemd unit \"old.service\": This user unit is masked: systemd starts it "
+            "for nothing and nobody; \"launchwright enable old.service\" unmasks it (its "
+            "tool reports it as "
+            "masked).\n");
 }
 
 TEST_F(LogonListing, SwitchingGoesToTheSourceOnlyWhereItCan) {
