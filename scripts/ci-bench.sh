@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (the bench preset: Release) and runs every one of them once, briefly, so
 # that none stops compiling or running unnoticed. Figures from so short a run mean nothing; the
-# README's Benchmarks section says how to measure.
+# bench/README.md says how to measure.
 #   scripts/ci-bench.sh [seconds per benchmark, default 0.01]
 set -euo pipefail
 cd "$(dirname "$0")/.."
