@@ -99,6 +99,15 @@ public:
   // Adds the entry, or changes the command of the entry of that name (as commandOf finds it)
   // and keeps everything else about it, whether it is switched off included. True when written.
   virtual bool write(RegistryRoot root, std::string_view name, std::string_view command) = 0;
+  // Writes the entry as a copy of an installed application's own entry (Applications::find's
+  // id), so that it keeps what the desktop shows for it (translated names, icon, comment) and
+  // what decides whether it can start; the name and the command given still win over the
+  // copy's. An entry of that name is replaced. Where entries are no files, or no application of
+  // the id is found, it is written as write does. True when written.
+  virtual bool writeFromApplication(RegistryRoot root, std::string_view name,
+                                    std::string_view command, std::string_view /*application*/) {
+    return write(root, name, command);
+  }
   // The file a write of the entry of that name changes: the one commandOf finds, or where a new
   // one is made; for a report of a write that failed. Empty where entries are no files.
   virtual std::string entryFile(RegistryRoot /*root*/, std::string_view /*name*/) { return {}; }
