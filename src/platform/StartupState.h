@@ -41,6 +41,9 @@ struct RunEntry {
   // has one that differs from the name; empty otherwise. Only for showing: every operation
   // addresses the entry by name.
   std::string displayName;
+  // The picture desktops show for the entry (the file's Icon): an icon theme's name or an
+  // absolute path of an image; empty where it names none.
+  std::string icon;
   // A value of the machine's 32-bit Run key (RegistryRoot::LocalMachine32), listed among the
   // machine's entries; every operation on it goes to that key.
   bool view32 = false;
