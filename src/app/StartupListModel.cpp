@@ -7,7 +7,6 @@
 #include "support/TextNumbers.h"
 
 #include <QApplication>
-#include <QPixmap>
 #include <QStyle>
 #include <QTimer>
 
@@ -125,14 +124,9 @@ QVariant StartupListModel::data(const QModelIndex &index, int role) const {
   if (index.column() == 0 && role == Qt::DecorationRole && iconSource) {
     if (const QIcon &looked = icons[static_cast<std::size_t>(index.row())]; !looked.isNull())
       return looked;
+    // Nothing until the pass has looked it up: not even an empty picture costs the first paint.
     queueIconPass();
-    // Room for the icon to come, so that the names do not move when it does.
-    static const QIcon placeholder = [] {
-      QPixmap empty(16, 16);
-      empty.fill(Qt::transparent);
-      return QIcon(empty);
-    }();
-    return placeholder;
+    return {};
   }
   if (index.column() != statusColumn)
     return {};
