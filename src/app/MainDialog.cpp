@@ -1,6 +1,7 @@
 #include "MainDialog.h"
 
 #include "ProgramIcon.h"
+#include "RowIcons.h"
 #include "WindowBands.h"
 #include "entries/EntryCommands.h"
 #include "entries/EntryFile.h"
@@ -70,6 +71,8 @@ MainDialog::MainDialog(const Platform &system, Tray &tray, QWidget *parent)
   listModel->setTiming([this](StartupEntry &row) { describeTiming(row); });
   listModel->setPublisher(
       [this](const StartupEntry &row) { return entryPublisher(row, platform); });
+  listModel->setIconSource([icons = std::make_shared<RowIcons>(platform.applications)](
+                               const StartupEntry &row) { return icons->iconOf(row); });
   // A refresh gives the view new rows, all shown.
   connect(listModel, &QAbstractItemModel::modelReset, this, [this] { applyFilter(); });
 

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QStyle>
+#include <QTimer>
 
 #include <algorithm>
 #include <iterator>
@@ -31,6 +32,7 @@ void StartupListModel::setRows(std::vector<StartupEntry> rows) {
   beginResetModel();
   entries = std::move(rows);
   timed.assign(entries.size(), false);
+  icons.assign(entries.size(), QIcon());
   readOrder.resize(entries.size());
   std::iota(readOrder.begin(), readOrder.end(), 0);
   if (sortColumn >= 0)
@@ -119,6 +121,13 @@ QVariant StartupListModel::data(const QModelIndex &index, int role) const {
   }
   if (index.column() == 0 && role == Qt::ToolTipRole)
     return nameTip(entry);
+  if (index.column() == 0 && role == Qt::DecorationRole && iconSource) {
+    if (const QIcon &looked = icons[static_cast<std::size_t>(index.row())]; !looked.isNull())
+      return looked;
+    // Nothing until the pass has looked it up: not even an empty picture costs the first paint.
+    queueIconPass();
+    return {};
+  }
   if (index.column() != statusColumn)
     return {};
   switch (role) {
@@ -132,6 +141,43 @@ QVariant StartupListModel::data(const QModelIndex &index, int role) const {
   default:
     return {};
   }
+}
+
+bool StartupListModel::iconsPending() const {
+  return iconPassQueued ||
+         std::any_of(icons.begin(), icons.end(), [](const QIcon &icon) { return icon.isNull(); });
+}
+
+void StartupListModel::queueIconPass() const {
+  // First asked while the list is drawn: the pass runs once that drawing is done.
+  if (iconPassQueued)
+    return;
+  iconPassQueued = true;
+  QTimer::singleShot(0, const_cast<StartupListModel *>(this), &StartupListModel::loadIcons);
+}
+
+void StartupListModel::loadIcons() {
+  iconPassQueued = false;
+  if (!iconSource)
+    return;
+  // A batch small enough that the window answers input between batches.
+  constexpr int batch = 16;
+  int first = -1;
+  int last = -1;
+  for (std::size_t row = 0; row < icons.size() && (last - first) < batch; ++row) {
+    if (!icons[row].isNull())
+      continue;
+    icons[row] = iconSource(entries[row]);
+    if (first < 0)
+      first = static_cast<int>(row);
+    last = static_cast<int>(row);
+  }
+  if (first < 0)
+    return;
+  emit dataChanged(index(first, 0), index(last, 0), {Qt::DecorationRole});
+  if (std::any_of(icons.begin() + last, icons.end(),
+                  [](const QIcon &icon) { return icon.isNull(); }))
+    queueIconPass();
 }
 
 QIcon StartupListModel::statusIcon(StartVerdict verdict) const {
@@ -173,6 +219,7 @@ std::vector<int> StartupListModel::arrange() {
   };
   permuted(entries);
   permuted(timed);
+  permuted(icons);
   permuted(readOrder);
   return order;
 }

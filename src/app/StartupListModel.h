@@ -35,6 +35,13 @@ public:
   using Publisher = std::function<std::string(const StartupEntry &)>;
   void setPublisher(Publisher source) { publisher = std::move(source); }
 
+  // The picture at the start of a row; asked only after the list is first drawn, a few rows
+  // at a time while nothing else is waiting, so that no icon lookup delays the window.
+  using IconSource = std::function<QIcon(const StartupEntry &)>;
+  void setIconSource(IconSource source) { iconSource = std::move(source); }
+  // Rows whose icon is not looked up yet, and whether a pass to look them up is waiting.
+  bool iconsPending() const;
+
   // Replaces every row; views forget their selection.
   void setRows(std::vector<StartupEntry> entries);
   // Replaces the rows of the other ways a program starts (those with a logon item) and keeps the
@@ -70,7 +77,15 @@ private:
   static QString nameShown(const StartupEntry &entry);
   QVariant nameTip(const StartupEntry &entry) const;
 
+  // Looks up the icons of the next rows that lack one and asks for the pass again while some
+  // still do.
+  void loadIcons();
+  void queueIconPass() const;
+
   const LanguageTable &texts;
+  IconSource iconSource;
+  std::vector<QIcon> icons; // by row; null until looked up
+  mutable bool iconPassQueued = false;
   Timing timing;
   Publisher publisher;
   QStringList headers;

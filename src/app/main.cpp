@@ -68,6 +68,8 @@ int main(int argc, char *argv[]) {
   lw::Platform platform{*registry, *shell, *clock, *location, prompter, fileChooser, *startup};
   for (const auto &source : logonSources)
     platform.logonSources.push_back(source.get());
+  const auto applications = lw::makeNativeApplications();
+  platform.applications = applications.get();
   lw::SingleInstance instance;
   if (!instance.claim())
     return lw::handOverToRunningInstance(instance, *registry);

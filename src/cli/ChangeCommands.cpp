@@ -109,8 +109,22 @@ std::string kindWordOf(const StartupEntry &row) {
   return row.logon ? std::string(row.logon->source->word) : wordOfKind(row.kind);
 }
 
+Result addFromApplication(Context &context, EntryKind kind, const std::string &application,
+                          const std::optional<std::string> &name,
+                          const std::optional<std::string> &command,
+                          const std::optional<std::string> &rule) {
+  const auto found = context.platform.applications
+                         ? context.platform.applications->find(application)
+                         : std::nullopt;
+  if (!found)
+    return refused("no installed application has the ID " + quoted(application));
+  return addEntry(context, kind, name.value_or(found->name), command.value_or(found->command), rule,
+                  kind == EntryKind::Customized ? std::string() : found->id);
+}
+
 Result addEntry(Context &context, EntryKind kind, const std::string &name,
-                const std::string &command, const std::optional<std::string> &rule) {
+                const std::string &command, const std::optional<std::string> &rule,
+                const std::string &application) {
   if (name.empty())
     return refused("the name of an entry cannot be empty");
   std::string schedule = encodeSchedule({}); // a new entry's default: once a day
@@ -122,7 +136,8 @@ Result addEntry(Context &context, EntryKind kind, const std::string &name,
       return refused("the schedule \"" + *rule + "\" is not understood; see --help for the rules");
     schedule = encodeSchedule(*values);
   }
-  const EntryValues entry{kind, name, command, schedule};
+  EntryValues entry{kind, name, command, schedule};
+  entry.application = application;
   switch (refusalOf(context.platform.startup, std::nullopt, entry)) {
   case SaveOutcome::LineBreak:
     return refused("a name or command cannot contain a line break");

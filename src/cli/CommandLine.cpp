@@ -149,6 +149,8 @@ int execute(const cli::Command &command, const cli::Request &request) {
   Platform platform{*registry, *shell, *clock, *location, prompter, prompter, *startup};
   for (const auto &source : logonSources)
     platform.logonSources.push_back(source.get());
+  const auto applications = makeNativeApplications();
+  platform.applications = applications.get();
   try {
     LanguageTable texts(platform);
     // Scripts and support staff read the same words on every machine.

@@ -52,7 +52,8 @@ std::string readView([[maybe_unused]] const Parsed &arguments,
 
 // --kind and --name of one entry; `logon` where the command also switches the other ways a
 // program starts at logon.
-std::string readEntry(const Parsed &arguments, Request &request, bool logon) {
+std::string readEntry(const Parsed &arguments, Request &request, bool logon,
+                      bool nameNeeded = true) {
   std::string missing;
   if (const auto word = required(arguments, arguments.options.kind, missing)) {
     const auto kinds = kindsOfWord(*word);
@@ -65,7 +66,8 @@ std::string readEntry(const Parsed &arguments, Request &request, bool logon) {
     else if (!request.kind)
       missing = "unknown kind \"" + *word + "\"; use " + kindWords;
   }
-  request.name = required(arguments, arguments.options.name, missing);
+  if (nameNeeded || arguments.parser.isSet(arguments.options.name))
+    request.name = required(arguments, arguments.options.name, missing);
   if (missing.empty())
     missing = readView(arguments, request.kind, request.view32);
   return missing;
@@ -114,8 +116,13 @@ std::optional<Result> resolved(Context &context, Request &request, bool logon) {
 }
 
 std::string readNewEntry(const Parsed &arguments, Request &request) {
-  std::string missing = readEntry(arguments, request, false);
-  request.entryCommand = required(arguments, arguments.options.command, missing);
+  const auto &parser = arguments.parser;
+  const bool fromApplication = parser.isSet(arguments.options.fromApplication);
+  if (fromApplication)
+    request.application = arguments.raw.bytesOf(parser.value(arguments.options.fromApplication));
+  std::string missing = readEntry(arguments, request, false, !fromApplication);
+  if (!fromApplication || parser.isSet(arguments.options.command))
+    request.entryCommand = required(arguments, arguments.options.command, missing);
   if (arguments.parser.isSet(arguments.options.schedule))
     request.rule = required(arguments, arguments.options.schedule, missing);
   return missing;
@@ -200,6 +207,9 @@ Result runShow(Context &context, const Request &given) {
 }
 
 Result runAdd(Context &context, const Request &request) {
+  if (request.application)
+    return addFromApplication(context, *request.kind, *request.application, request.name,
+                              request.entryCommand, request.rule);
   return addEntry(context, *request.kind, *request.name, *request.entryCommand, request.rule);
 }
 
@@ -279,9 +289,10 @@ const std::vector<Command> &commands() {
        readShownEntry,
        runShow},
       {"add",
-       {{"add --kind K --name N --command C [--schedule RULE]", "add an entry"}},
+       {{"add --kind K --name N --command C [--schedule RULE]", "add an entry"},
+        {"add --kind K --from-application ID", "add a copy of an installed application"}},
        "Adds a startup entry.",
-       {&O::kind, &O::name, &O::command, &O::schedule},
+       {&O::kind, &O::name, &O::command, &O::fromApplication, &O::schedule},
        std::nullopt,
        readNewEntry,
        runAdd},

@@ -24,6 +24,11 @@ struct Options {
   QCommandLineOption listedKind{"kind", "Only the entries of this kind (see --help).", "kind"};
   QCommandLineOption name{"name", "The entry's name, exactly.", "name"};
   QCommandLineOption command{"command", "The command line it starts.", "command"};
+  QCommandLineOption fromApplication{
+      "from-application",
+      "User and machine entries: a copy of this installed application's own entry (its desktop "
+      "file ID); --name and --command default to its own.",
+      "id"};
   QCommandLineOption schedule{"schedule", "Customized entries: the start rule (default daily).",
                               "rule"};
   QCommandLineOption json{"json", "One JSON array; its keys are in \"man launchwright\"."};
@@ -50,6 +55,7 @@ struct Request {
   bool bareName = false; // the name given alone: its kind is found as check finds it
   std::optional<std::string> entryCommand;
   std::optional<std::string> rule;
+  std::optional<std::string> application; // add --from-application
   std::optional<std::string> desktop;
   std::optional<std::string> checked; // check NAME
   long long record = 0;               // restore N

@@ -124,7 +124,14 @@ Result checkEntries(Context &context, const std::optional<std::string> &name,
 Result switchLogonEntry(Context &context, const std::string &kindWord, const std::string &name,
                         bool enabled);
 Result addEntry(Context &context, EntryKind kind, const std::string &name,
-                const std::string &command, const std::optional<std::string> &rule);
+                const std::string &command, const std::optional<std::string> &rule,
+                const std::string &application = {});
+// The same for an installed application (Applications::find's id): a user or machine entry is
+// a copy of its own entry; the name and command default to its own.
+Result addFromApplication(Context &context, EntryKind kind, const std::string &application,
+                          const std::optional<std::string> &name,
+                          const std::optional<std::string> &command,
+                          const std::optional<std::string> &rule);
 Result deleteEntry(Context &context, EntryKind kind, const std::string &name,
                    std::optional<bool> view32 = std::nullopt);
 Result switchEntry(Context &context, EntryKind kind, const std::string &name, bool enabled,

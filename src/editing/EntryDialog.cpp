@@ -2,6 +2,8 @@
 
 #include "ui_EntryDialog.h"
 
+#include "ApplicationChooser.h"
+
 #include "entries/FileErrorText.h"
 #include "scheduler/NextStart.h"
 #include "storage/DisabledEntries.h"
@@ -87,6 +89,8 @@ EntryDialog::EntryDialog(const Platform &system, EntryForm opened, EntryFormActi
   ui->setupUi(this);
   connect(ui->browseButton, &QPushButton::clicked, this,
           [this] { guarded([this] { OnBrowse(); }); });
+  connect(ui->chooseApplicationButton, &QPushButton::clicked, this,
+          [this] { guarded([this] { OnChooseApplication(); }); });
   connect(ui->allUsersRadio, &QRadioButton::clicked, this, [this] { OnAllUsers(); });
   connect(ui->currentUserRadio, &QRadioButton::clicked, this, [this] { OnCurrentUser(); });
   connect(ui->customizedRadio, &QRadioButton::clicked, this, [this] { OnCustomized(); });
@@ -188,6 +192,7 @@ void EntryDialog::OnInitDialog() {
   rule.choice = 0;
   openedRuleChoice = 0;
   texts.load();
+  ui->chooseApplicationButton->setEnabled(platform.applications != nullptr);
   if (form.adding) {
     changedFlag = true;
     ui->deleteEntryButton->setEnabled(false);
@@ -225,6 +230,7 @@ void EntryDialog::setCaptions() {
       {ui->currentUserRadio, text::currentUserLabel},
       {ui->customizedRadio, text::customizedLabel},
       {ui->browseButton, text::browseButton},
+      {ui->chooseApplicationButton, text::chooseApplicationButton},
       {ui->okButton, text::okButton}};
   for (const auto &[button, number] : buttons)
     button->setText(toQt(texts.getText(number)));
@@ -280,6 +286,21 @@ void EntryDialog::OnBrowse() {
     current.command = *path;
     changedFlag = true;
   }
+  updateData(false);
+}
+
+void EntryDialog::OnChooseApplication() {
+  if (!platform.applications)
+    return;
+  updateData(true);
+  ApplicationChooser chooser(platform.applications->list(), texts, this);
+  if (chooser.exec() != Accepted || !chooser.chosen())
+    return;
+  const InstalledApplication &application = *chooser.chosen();
+  current.name = application.name;
+  current.command = application.command;
+  current.application = application.id;
+  changedFlag = true;
   updateData(false);
 }
 

@@ -72,6 +72,9 @@ public:
   void enableScheduleControls(bool enable);
 
   void OnBrowse();
+  // Choose Application: fills the name and command from an installed application, whose own
+  // entry a Current User or All Users entry is then written as a copy of.
+  void OnChooseApplication();
   void OnAllUsers();
   void OnCurrentUser();
   void OnCustomized();

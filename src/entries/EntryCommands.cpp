@@ -23,9 +23,19 @@ bool changeInPlace(EntryStore &store, const EntryValues &old, const EntryValues 
   const RegistryRoot root = rootOf(old.kind, old.view32);
   if (entry.name != old.name && !store.system().startup.rename(root, old.name, entry.name))
     return false;
+  if (!entry.application.empty())
+    return store.system().startup.writeFromApplication(root, entry.name, entry.command,
+                                                       entry.application);
   if (entry.command == old.command)
     return true;
   return store.system().startup.write(root, entry.name, entry.command);
+}
+
+bool writeRunEntry(StartupState &startup, const EntryValues &entry) {
+  if (!entry.application.empty())
+    return startup.writeFromApplication(rootOf(entry.kind), entry.name, entry.command,
+                                        entry.application);
+  return startup.write(rootOf(entry.kind), entry.name, entry.command);
 }
 
 } // namespace
@@ -123,9 +133,8 @@ SaveOutcome saveEntry(EntryStore &store, const std::optional<EntryValues> &old,
       announce();
   }
   if (runKeyKind)
-    return store.system().startup.write(rootOf(entry.kind), entry.name, entry.command)
-               ? SaveOutcome::Saved
-               : SaveOutcome::WriteFailed;
+    return writeRunEntry(store.system().startup, entry) ? SaveOutcome::Saved
+                                                        : SaveOutcome::WriteFailed;
   store.addEntry(entry.name, entry.command, entry.schedule + store.toolbox.currentStamp());
   // A switched-off customized entry stays off under its new name or schedule.
   if (wasDisabled)

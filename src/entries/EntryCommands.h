@@ -38,6 +38,10 @@ struct EntryValues {
   // Of an entry being edited: it is in the machine's 32-bit Run key (see RunEntry::view32). An
   // edit keeps it there; a new entry, or one moved to this kind, goes to the usual key.
   bool view32 = false;
+  // A Run-key entry made from an installed application (Applications::find's id): it is written
+  // as a copy of that application's own entry (StartupState::writeFromApplication). Empty for
+  // any other entry.
+  std::string application;
 };
 
 enum class SaveOutcome {

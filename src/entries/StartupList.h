@@ -39,6 +39,7 @@ struct StartupEntry {
   // folder: the verdict is ProgramMissing and the detail the characters of the path to blame.
   bool starterPathRefused = false;
   std::string displayName; // see RunEntry::displayName
+  std::string icon;        // see RunEntry::icon
   // A row of another way a program starts at logon (a systemd unit, a session script, ...):
   // kind means nothing then, and every command goes to the source that listed it.
   std::optional<LogonItem> logon;

@@ -2,6 +2,7 @@
 // The real implementations of the platform interfaces for the operating system the program is
 // built for. One source set per system provides these functions.
 
+#include "platform/Applications.h"
 #include "platform/Clock.h"
 #include "platform/LogonSources.h"
 #include "platform/ProgramLocation.h"
@@ -34,5 +35,7 @@ bool sessionNamesItsDesktop();
 // The other ways a program starts at logon on this system, one reader each (see LogonSources.h).
 // Making them asks nothing yet: each is asked when listed.
 std::vector<std::unique_ptr<LogonSource>> makeNativeLogonSources();
+// The applications of the desktop's menu (on Windows the Start menu's shortcuts).
+std::unique_ptr<Applications> makeNativeApplications();
 
 } // namespace lw

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Applications.h"
 #include "Clock.h"
 #include "LogonSources.h"
 #include "ProgramLocation.h"
@@ -25,6 +26,9 @@ struct Platform {
   // The other ways a program starts at logon; none where a caller does not ask them (the tests
   // of the Run keys, the timer).
   std::vector<LogonSource *> logonSources{};
+  // The applications the desktop's menu offers, for an entry made from one; none where a caller
+  // does not ask for them.
+  Applications *applications = nullptr;
 };
 
 } // namespace lw

@@ -41,6 +41,9 @@ struct RunEntry {
   // has one that differs from the name; empty otherwise. Only for showing: every operation
   // addresses the entry by name.
   std::string displayName;
+  // The picture desktops show for the entry (the file's Icon): an icon theme's name or an
+  // absolute path of an image; empty where it names none.
+  std::string icon;
   // A value of the machine's 32-bit Run key (RegistryRoot::LocalMachine32), listed among the
   // machine's entries; every operation on it goes to that key.
   bool view32 = false;
@@ -99,6 +102,15 @@ public:
   // Adds the entry, or changes the command of the entry of that name (as commandOf finds it)
   // and keeps everything else about it, whether it is switched off included. True when written.
   virtual bool write(RegistryRoot root, std::string_view name, std::string_view command) = 0;
+  // Writes the entry as a copy of an installed application's own entry (Applications::find's
+  // id), so that it keeps what the desktop shows for it (translated names, icon, comment) and
+  // what decides whether it can start; the name and the command given still win over the
+  // copy's. An entry of that name is replaced. Where entries are no files, or no application of
+  // the id is found, it is written as write does. True when written.
+  virtual bool writeFromApplication(RegistryRoot root, std::string_view name,
+                                    std::string_view command, std::string_view /*application*/) {
+    return write(root, name, command);
+  }
   // The file a write of the entry of that name changes: the one commandOf finds, or where a new
   // one is made; for a report of a write that failed. Empty where entries are no files.
   virtual std::string entryFile(RegistryRoot /*root*/, std::string_view /*name*/) { return {}; }

@@ -185,6 +185,11 @@ inline constexpr std::int32_t logonSystemComponent = 849;
 inline constexpr std::int32_t menuOpenFileLocation = 851;
 inline constexpr std::int32_t menuProperties = 852;
 inline constexpr std::int32_t publisherTip = 853;
+// The entry dialog's Choose Application button and the chooser it opens.
+inline constexpr std::int32_t chooseApplicationButton = 860;
+inline constexpr std::int32_t chooseApplicationTitle = 861;
+inline constexpr std::int32_t applicationFilter = 862;
+inline constexpr std::int32_t applicationList = 863;
 
 // Command line
 inline constexpr std::int32_t switchedOffNotice = 700;
@@ -383,6 +388,10 @@ inline constexpr std::array all = {editButton,
                                    884,
                                    885,
                                    886,
-                                   lastTerminalReason};
+                                   lastTerminalReason,
+                                   chooseApplicationButton,
+                                   chooseApplicationTitle,
+                                   applicationFilter,
+                                   applicationList};
 
 } // namespace lw::text

@@ -1,6 +1,8 @@
 #include "AppFixture.h"
 
+#include <QCoreApplication>
 #include <QLabel>
+#include <QPixmap>
 
 #include <filesystem>
 
@@ -37,6 +39,39 @@ TEST_F(StartupListTest, ListShowsCustomizedThenUserThenMachineEntriesWithTheirCo
   EXPECT_EQ(dialog->status(), status);
   EXPECT_EQ(statusLabel(), status);
   EXPECT_EQ(dialog->selectionMark(), -1);
+}
+
+// No icon is looked up before the list is drawn; afterwards every row has one: the icon of the
+// application that starts the same program, else a neutral one.
+TEST_F(StartupListTest, RowsGetTheirIconsOnceTheListIsDrawn) {
+  QPixmap red(16, 16);
+  red.fill(Qt::red);
+  ASSERT_TRUE(red.save(QString::fromStdString(program.file("viewer.png"))));
+  FakeApplications applications;
+  applications.offered = {
+      {"viewer", "Viewer", "", "/usr/bin/viewer --all", program.file("viewer.png")}};
+  program.platform.applications = &applications;
+  setRun(RegistryRoot::CurrentUser, "Pictures", "/usr/bin/viewer");
+  setRun(RegistryRoot::CurrentUser, "Other", "/usr/bin/lw-unknown");
+  open();
+  EXPECT_TRUE(dialog->listModel->iconsPending());
+  for (int turn = 0; turn < 100 && dialog->listModel->iconsPending(); ++turn)
+    QCoreApplication::processEvents();
+  ASSERT_FALSE(dialog->listModel->iconsPending());
+
+  const auto iconOf = [this](const char *name) {
+    return qvariant_cast<QIcon>(dialog->entryList->model()->data(cell(name), Qt::DecorationRole));
+  };
+  const auto middle = [](const QIcon &icon) { return icon.pixmap(16).toImage().pixelColor(8, 8); };
+  EXPECT_EQ(middle(iconOf("Pictures")), QColor(Qt::red));
+  ASSERT_FALSE(iconOf("Other").isNull());
+  EXPECT_NE(middle(iconOf("Other")), QColor(Qt::red));
+  const QImage neutral = iconOf("Other").pixmap(16).toImage();
+  bool drawn = false;
+  for (int y = 0; y < neutral.height(); ++y)
+    for (int x = 0; x < neutral.width(); ++x)
+      drawn = drawn || neutral.pixelColor(x, y).alpha() != 0;
+  EXPECT_TRUE(drawn) << "a neutral icon, not the empty placeholder";
 }
 
 TEST_F(StartupListTest, RefreshingTwiceShowsTheSameList) {

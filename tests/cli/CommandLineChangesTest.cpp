@@ -464,3 +464,48 @@ TEST(CommandLineTool, RunningOutOfMemoryEndsTheCommandWithAMessage) {
 
 } // namespace
 } // namespace lw::test
+
+namespace lw::test {
+namespace {
+
+// An entry made from an installed application is a copy of the application's own desktop file,
+// so that desktops show it with its translations, icon and comment; a name or command given
+// replaces the application's own. An unknown application is refused and nothing is written.
+TEST(CommandLineTool, EntryFromAnApplicationIsACopyOfItsDesktopFile) {
+  const Installation lw;
+  const fs::path data = lw.dir.path() / "data";
+  const std::string app = "[Desktop Entry]\nType=Application\nName=Calculator\n"
+                          "Name[de]=Rechner\nComment=Adds up\nComment[de]=Rechnet\n"
+                          "Icon=accessories-calculator\nTryExec=sh\nExec=sh -c true\n"
+                          "X-Vendor-Key=kept\n";
+  putFile(data / "applications" / "gnome" / "Calculator.desktop", app);
+  const std::vector<std::string> environment = {
+      "XDG_DATA_HOME=" + data.string(), "XDG_DATA_DIRS=" + (lw.dir.path() / "none").string()};
+
+  // Slip caught: a freshly made minimal file instead of the copy.
+  const Outcome added = lw.run(
+      {"add", "--kind", "user", "--from-application", "gnome-Calculator.desktop"}, environment);
+  EXPECT_EQ(added.status, 0) << added.err;
+  EXPECT_EQ(slurp(lw.userAutostart() / "Calculator.desktop"), app);
+
+  // Slip caught: a Name of the user's own left beside the application's translations.
+  EXPECT_EQ(lw.run({"add", "--kind", "machine", "--from-application", "gnome-Calculator", "--name",
+                    "Sums", "--command", "sh -c false"},
+                   environment)
+                .status,
+            0);
+  EXPECT_EQ(slurp(lw.machineAutostart() / "Sums.desktop"),
+            "[Desktop Entry]\nType=Application\nName=Sums\nComment=Adds up\n"
+            "Comment[de]=Rechnet\nIcon=accessories-calculator\nTryExec=sh\n"
+            "Exec=sh -c false\nX-Vendor-Key=kept\n");
+
+  const auto before = lw.snapshot();
+  const Outcome unknown =
+      lw.run({"add", "--kind", "user", "--from-application", "org.example.None"}, environment);
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.err.find("\"org.example.None\""), std::string::npos) << unknown.err;
+  EXPECT_EQ(lw.snapshot(), before);
+}
+
+} // namespace
+} // namespace lw::test

@@ -72,6 +72,12 @@ public:
   std::optional<std::vector<std::string>> names(RegistryRoot root) override;
   std::optional<std::string> commandOf(RegistryRoot root, std::string_view name) override;
   bool write(RegistryRoot root, std::string_view name, std::string_view command) override;
+  // Writes as write does and notes the application in fromApplication.
+  bool writeFromApplication(RegistryRoot root, std::string_view name, std::string_view command,
+                            std::string_view application) override {
+    fromApplication[std::string(name)] = std::string(application);
+    return write(root, name, command);
+  }
   bool remove(RegistryRoot root, std::string_view name) override;
   bool setEnabled(RegistryRoot root, std::string_view name, bool enabled) override;
   bool rename(RegistryRoot root, std::string_view from, std::string_view to) override;
@@ -101,9 +107,10 @@ public:
   };
   std::map<std::pair<RegistryRoot, std::string>, Verdict> verdicts;
   std::set<std::pair<RegistryRoot, std::string>> disabled;
-  std::map<std::string, std::string> missing;     // command -> the program it lacks
-  std::map<std::string, std::string> unstartable; // program file -> characters no session takes
-  std::map<std::string, std::string> files;       // name -> the entry's autostart file
+  std::map<std::string, std::string> missing;         // command -> the program it lacks
+  std::map<std::string, std::string> unstartable;     // program file -> characters no session takes
+  std::map<std::string, std::string> files;           // name -> the entry's autostart file
+  std::map<std::string, std::string> fromApplication; // name -> the application it was made from
   bool switchFails = false;
 
   int writes = 0;
@@ -119,6 +126,19 @@ private:
   Key::iterator find(RegistryRoot root, std::string_view name);
   std::map<RegistryRoot, Key> keys;
   std::set<RegistryRoot> denied;
+};
+
+// The applications of a menu, as given.
+class FakeApplications : public Applications {
+public:
+  std::vector<InstalledApplication> list() override { return offered; }
+  std::optional<InstalledApplication> find(std::string_view id) override {
+    for (const auto &application : offered)
+      if (application.id == id)
+        return application;
+    return std::nullopt;
+  }
+  std::vector<InstalledApplication> offered;
 };
 
 } // namespace lw::test

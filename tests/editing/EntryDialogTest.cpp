@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -62,6 +63,35 @@ TEST_F(EntryDialogTest, NewEntryAsksToAddAndWritesWithoutBackupRecord) {
   EXPECT_TRUE(backupLines().empty());
   EXPECT_FALSE(dialog->isVisible());
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
+}
+
+// Choose Application fills the name and the command from the application the filter line leaves,
+// and the entry is saved as a copy of that application's own.
+TEST_F(EntryDialogTest, ChooseApplicationFillsNameAndCommandAndSavesACopy) {
+  FakeApplications applications;
+  applications.offered = {{"org.example.Editor", "Editor", "Edits text", "editor --new", ""},
+                          {"org.example.Viewer", "Viewer", "Shows pictures", "viewer %f", ""}};
+  Platform platform = program.platform;
+  platform.applications = &applications;
+  auto dialog = openDialogOn(platform, EntryKind::CurrentUser, "New entry", "");
+  whenModal([](QDialog *chooser) {
+    auto *filter = chooser->findChild<QLineEdit *>("applicationFilterEdit");
+    auto *list = chooser->findChild<QListView *>("applicationList");
+    ASSERT_TRUE(filter && list);
+    EXPECT_FALSE(filter->accessibleName().isEmpty());
+    EXPECT_FALSE(list->accessibleName().isEmpty());
+    QTest::keyClicks(filter, "PICT"); // the Viewer's comment, in any case
+    EXPECT_EQ(list->model()->rowCount(), 1);
+    child<QPushButton>(chooser, "okButton")->click();
+  });
+  click(dialog.get(), "chooseApplicationButton");
+  EXPECT_EQ(fieldText(dialog.get(), "nameEdit"), "Viewer");
+  EXPECT_EQ(fieldText(dialog.get(), "commandEdit"), "viewer %f");
+
+  program.prompter.answer(true);
+  click(dialog.get(), "okButton");
+  EXPECT_EQ(runValue(RegistryRoot::CurrentUser, "Viewer"), "viewer %f");
+  EXPECT_EQ(program.startup.fromApplication["Viewer"], "org.example.Viewer");
 }
 
 TEST_F(EntryDialogTest, NewCustomizedEntryIsAppendedWithTheSavingTimeAsLastStart) {

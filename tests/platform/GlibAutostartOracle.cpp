@@ -1,13 +1,32 @@
 // Prints, for each desktop entry file given, whether a GLib-based session starts it at logon:
 // "starts" or the first reason it does not. The desktop names and the program search path come
 // from XDG_CURRENT_DESKTOP and PATH, as in a session. With --name first, prints instead the name
-// GLib shows for each entry in the language of LANGUAGE, LC_ALL, LC_MESSAGES or LANG.
+// GLib shows for each entry in the language of LANGUAGE, LC_ALL, LC_MESSAGES or LANG. With --apps,
+// prints the applications a menu shows (g_app_info_should_show) from XDG_DATA_HOME and
+// XDG_DATA_DIRS, one a line: the desktop file ID without ".desktop", the name and the comment,
+// separated by tabs.
 #include <gio/gdesktopappinfo.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 int main(int argc, char **argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--apps") == 0) {
+    GList *all = g_app_info_get_all();
+    for (GList *item = all; item; item = item->next) {
+      GAppInfo *info = G_APP_INFO(item->data);
+      if (!g_app_info_should_show(info))
+        continue;
+      std::string id = g_app_info_get_id(info);
+      if (id.ends_with(".desktop"))
+        id.resize(id.size() - 8);
+      const char *comment = g_app_info_get_description(info);
+      std::printf("%s\t%s\t%s\n", id.c_str(), g_app_info_get_name(info), comment ? comment : "");
+    }
+    g_list_free_full(all, g_object_unref);
+    return 0;
+  }
   const bool names = argc > 1 && std::strcmp(argv[1], "--name") == 0;
   for (int i = names ? 2 : 1; i < argc; ++i) {
     if (names) {

@@ -6,6 +6,7 @@
 #include "RegistryStore.h"
 #include "SessionScripts.h"
 #include "SystemdUserUnits.h"
+#include "XdgApplications.h"
 #include "XdgStartupState.h"
 #include "native/Native.h"
 
@@ -92,6 +93,10 @@ std::unique_ptr<StartupState> makeNativeStartupState(std::optional<std::string> 
                                                                  : std::getenv(variable);
     };
   return std::make_unique<XdgStartupState>(xdgLocations(&std::getenv), std::move(environment));
+}
+
+std::unique_ptr<Applications> makeNativeApplications() {
+  return std::make_unique<XdgApplications>(&std::getenv);
 }
 
 bool sessionNamesItsDesktop() {

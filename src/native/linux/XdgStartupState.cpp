@@ -111,8 +111,11 @@ std::vector<RunEntry> XdgStartupState::rowsOf(RegistryRoot root,
       row.verdict = verdict;
       row.detail = std::move(detail);
       row.command = entry.command(file.path);
-      if (row.verdict != StartVerdict::Unreadable) // a file the desktop refuses shows no Name
+      if (row.verdict != StartVerdict::Unreadable) { // a file the desktop refuses shows no Name
         row.displayName = displayNameOf(entry, file.name, session);
+        if (const auto icon = entry.view("Icon"))
+          row.icon = desktop::unescape(*icon);
+      }
       if (const auto folder = entry.view("Path"))
         row.workingDirectory = desktop::unescape(*folder);
     } else {

@@ -60,6 +60,9 @@ public:
   std::string entryFile(RegistryRoot root, std::string_view name) override;
   // False when the name's file is a link or not a regular file, which is never written through.
   bool write(RegistryRoot root, std::string_view name, std::string_view command) override;
+  // The copy is of the desktop file Applications::find finds for the id.
+  bool writeFromApplication(RegistryRoot root, std::string_view name, std::string_view command,
+                            std::string_view application) override;
   // Every folder's file of the name goes; the switch is in the file and goes with it.
   bool remove(RegistryRoot root, std::string_view name) override;
 

@@ -3,6 +3,8 @@
 // (atomically) and only a directory entry is unlinked, never what a link points to.
 #include "XdgStartupState.h"
 
+#include "XdgApplications.h"
+
 #include "support/FileError.h"
 #include "support/TextFile.h"
 
@@ -60,6 +62,21 @@ DesktopEntry switchFor(const DesktopEntry *machineEntry, std::string_view name) 
   }
   bytes += "Hidden=true\n";
   return DesktopEntry::fromBytes(std::move(bytes));
+}
+
+// Sets the command and drops a TryExec that named the old program: it would decide about the
+// new one.
+void changeCommand(DesktopEntry &entry, std::string_view command,
+                   const commandline::FileProbe &probe) {
+  const auto old = commandline::split(desktop::unescape(entry.value("Exec").value_or("")));
+  const auto now = commandline::arguments(command, probe);
+  if (const auto tryExec = entry.value("TryExec"); tryExec && !old.empty()) {
+    const auto tried = desktop::unescape(*tryExec);
+    const bool namedOld = tried == old.front() || baseName(tried) == baseName(old.front());
+    if (namedOld && (now.empty() || now.front() != old.front()))
+      entry.removeKey("TryExec");
+  }
+  entry.setCommand(command, probe);
 }
 
 } // namespace
@@ -135,18 +152,54 @@ bool XdgStartupState::write(RegistryRoot root, std::string_view name, std::strin
     } else if (entry.command(path) == command) {
       return true;
     }
-    // A TryExec that named the old program would decide about the new one.
-    const auto old = commandline::split(desktop::unescape(entry.value("Exec").value_or("")));
-    const auto now = commandline::arguments(command, probe);
-    if (const auto tryExec = entry.value("TryExec"); tryExec && !old.empty()) {
-      const auto tried = desktop::unescape(*tryExec);
-      const bool namedOld = tried == old.front() || baseName(tried) == baseName(old.front());
-      if (namedOld && (now.empty() || now.front() != old.front()))
-        entry.removeKey("TryExec");
-    }
-    entry.setCommand(command, probe);
+    changeCommand(entry, command, probe);
     return true;
   });
+}
+
+bool XdgStartupState::writeFromApplication(RegistryRoot root, std::string_view name,
+                                           std::string_view command, std::string_view application) {
+  const auto source = XdgApplications::fileOf(environment, application);
+  std::optional<DesktopEntry> copy;
+  if (source)
+    copy = AutostartFolders::load(*source).entry;
+  if (!copy || !copy->hasMainGroup())
+    return write(root, name, command);
+  if (!AutostartFolders::isSafeName(name) || command.find('\0') != std::string_view::npos)
+    return false;
+  const auto lock = lockChanges();
+  if (!lock)
+    return false;
+  auto &own = folders(root);
+  const auto existing = own.findIgnoringCase(name);
+  const std::string_view fileName = existing ? std::string_view(existing->name) : name;
+  // As write: a name the user's file decides for is no machine entry's, nor its switch a user's.
+  if ((root == RegistryRoot::LocalMachine && user.find(fileName)) ||
+      (root == RegistryRoot::CurrentUser && existing && machineSwitch(fileName)))
+    return false;
+  const std::string path = existing ? existing->path : own.pathFor(name);
+  if (existing && !AutostartFolders::isPlainFile(path))
+    return false;
+
+  // The translations of Name name the application; a name of the user's own replaces them all.
+  const auto shown = copy->view("Name");
+  if (!shown || desktop::unescape(*shown) != fileName) {
+    const auto translated = copy->localizedName(desktop::languageNames(environment));
+    if (!translated || desktop::unescape(*translated) != fileName) {
+      std::vector<std::string> translations;
+      for (const auto &[key, value] : copy->nameTranslations())
+        translations.emplace_back(key);
+      for (const auto &key : translations)
+        copy->removeKey(key);
+      copy->setValue("Name", desktop::escape(fileName));
+    }
+  }
+  if (copy->command(path) != command)
+    changeCommand(*copy, command, probe);
+  copy->switchOn(); // a new entry starts
+  return writeEntry(existing ? folderOf(path) : own.newFolder(), path, *copy,
+                    root == RegistryRoot::LocalMachine ? textfile::NewFileAccess::EveryoneReads
+                                                       : textfile::NewFileAccess::Umask);
 }
 
 bool XdgStartupState::remove(RegistryRoot root, std::string_view name) {

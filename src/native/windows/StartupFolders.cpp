@@ -38,8 +38,9 @@ bool isFile(const std::wstring &path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The command as a Run value would hold it, so that the shortcut reads like the other rows.
-std::string commandOf(const ShortcutTarget &target) {
+} // namespace
+
+std::string shortcutCommand(const ShortcutTarget &target) {
   std::string command = target.path.find_first_of(" \t") == std::string::npos
                             ? target.path
                             : "\"" + target.path + "\"";
@@ -47,8 +48,6 @@ std::string commandOf(const ShortcutTarget &target) {
     command += " " + target.arguments;
   return command;
 }
-
-} // namespace
 
 ShortcutTarget readShortcut(const std::string &file) {
   ComScope com;
@@ -121,7 +120,7 @@ LogonSourceListing StartupFolders::list() {
           item.verdict = StartVerdict::Unreadable;
           item.detail = target.failure;
         } else if (!target.path.empty()) {
-          item.command = commandOf(target);
+          item.command = shortcutCommand(target);
           // A shortcut may open a folder as well as a program or a document.
           if (GetFileAttributesW(wide::fromUtf8(target.path).c_str()) == INVALID_FILE_ATTRIBUTES) {
             item.verdict = StartVerdict::ProgramMissing;

@@ -62,5 +62,7 @@ struct ShortcutTarget {
   std::string failure;
 };
 ShortcutTarget readShortcut(const std::string &file);
+// The command as a Run value would hold it, so that a shortcut reads like the other rows.
+std::string shortcutCommand(const ShortcutTarget &target);
 
 } // namespace lw

@@ -1,6 +1,7 @@
 // The clock of Windows and the factories of every Windows implementation.
 #include "LogonTasks.h"
 #include "RunOnceKeys.h"
+#include "StartMenuApplications.h"
 #include "StartupFolders.h"
 #include "WindowsLocation.h"
 #include "WindowsRegistry.h"
@@ -77,5 +78,9 @@ std::unique_ptr<StartupState> makeNativeStartupState(std::optional<std::string>)
 }
 
 bool sessionNamesItsDesktop() { return true; }
+
+std::unique_ptr<Applications> makeNativeApplications() {
+  return std::make_unique<StartMenuApplications>();
+}
 
 } // namespace lw
