@@ -72,6 +72,9 @@ private:
   }
   // The user's file of the name when it only switches off the machine entry of that name.
   std::optional<AutostartFolders::File> machineSwitch(std::string_view name) const;
+  // Whether an entry of this root may be written under the file name (`exists`: a file of that
+  // root has it already).
+  bool mayWrite(RegistryRoot root, std::string_view fileName, bool exists) const;
   // The rows of root from its files and the other key's, both as AutostartFolders::list gives
   // them.
   std::vector<RunEntry> rowsOf(RegistryRoot root, const std::vector<AutostartFolders::File> &files,

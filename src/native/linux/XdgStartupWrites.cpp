@@ -79,6 +79,11 @@ void changeCommand(DesktopEntry &entry, std::string_view command,
   entry.setCommand(command, probe);
 }
 
+// A desktop entry cannot carry a NUL byte, and a registry string value ends at one.
+bool writable(std::string_view name, std::string_view command) {
+  return AutostartFolders::isSafeName(name) && command.find('\0') == std::string_view::npos;
+}
+
 } // namespace
 
 std::unique_ptr<FileLock> XdgStartupState::lockChanges() const {
@@ -115,9 +120,18 @@ std::string XdgStartupState::entryFile(RegistryRoot root, std::string_view name)
   return existing ? existing->path : folders(root).pathFor(name);
 }
 
+bool XdgStartupState::mayWrite(RegistryRoot root, std::string_view fileName, bool exists) const {
+  // The user's file of a name decides for it: a machine entry written under it would not
+  // start, unless that file is only the machine entry's switch. And a user entry must not
+  // turn the machine entry's switch into an entry of its own.
+  if (root == RegistryRoot::LocalMachine && user.find(fileName) &&
+      !(exists && machineSwitch(fileName)))
+    return false;
+  return !(root == RegistryRoot::CurrentUser && exists && machineSwitch(fileName));
+}
+
 bool XdgStartupState::write(RegistryRoot root, std::string_view name, std::string_view command) {
-  // A desktop entry cannot carry a NUL byte, and a registry string value ends at one.
-  if (!AutostartFolders::isSafeName(name) || command.find('\0') != std::string_view::npos)
+  if (!writable(name, command))
     return false;
   const auto lock = lockChanges();
   if (!lock)
@@ -125,13 +139,7 @@ bool XdgStartupState::write(RegistryRoot root, std::string_view name, std::strin
   auto &own = folders(root);
   const auto existing = own.findIgnoringCase(name);
   const std::string_view fileName = existing ? std::string_view(existing->name) : name;
-  // The user's file of a name decides for it: a machine entry written under it would not
-  // start, unless that file is only the machine entry's switch. And a user entry must not
-  // turn the machine entry's switch into an entry of its own.
-  if (root == RegistryRoot::LocalMachine && user.find(fileName) &&
-      !(existing && machineSwitch(fileName)))
-    return false;
-  if (root == RegistryRoot::CurrentUser && existing && machineSwitch(fileName))
+  if (!mayWrite(root, fileName, existing.has_value()))
     return false;
 
   if (!existing) {
@@ -165,7 +173,7 @@ bool XdgStartupState::writeFromApplication(RegistryRoot root, std::string_view n
     copy = AutostartFolders::load(*source).entry;
   if (!copy || !copy->hasMainGroup())
     return write(root, name, command);
-  if (!AutostartFolders::isSafeName(name) || command.find('\0') != std::string_view::npos)
+  if (!writable(name, command))
     return false;
   const auto lock = lockChanges();
   if (!lock)
@@ -173,9 +181,7 @@ bool XdgStartupState::writeFromApplication(RegistryRoot root, std::string_view n
   auto &own = folders(root);
   const auto existing = own.findIgnoringCase(name);
   const std::string_view fileName = existing ? std::string_view(existing->name) : name;
-  // As write: a name the user's file decides for is no machine entry's, nor its switch a user's.
-  if ((root == RegistryRoot::LocalMachine && user.find(fileName)) ||
-      (root == RegistryRoot::CurrentUser && existing && machineSwitch(fileName)))
+  if (!mayWrite(root, fileName, existing.has_value()))
     return false;
   const std::string path = existing ? existing->path : own.pathFor(name);
   if (existing && !AutostartFolders::isPlainFile(path))
