@@ -125,7 +125,8 @@ QVariant StartupListModel::data(const QModelIndex &index, int role) const {
     if (const QIcon &looked = icons[static_cast<std::size_t>(index.row())]; !looked.isNull())
       return looked;
     // Nothing until the pass has looked it up: not even an empty picture costs the first paint.
-    queueIconPass();
+    if (iconsStarted)
+      queueIconPass();
     return {};
   }
   if (index.column() != statusColumn)
@@ -148,8 +149,15 @@ bool StartupListModel::iconsPending() const {
          std::any_of(icons.begin(), icons.end(), [](const QIcon &icon) { return icon.isNull(); });
 }
 
+void StartupListModel::startIcons() {
+  if (iconsStarted)
+    return;
+  iconsStarted = true;
+  queueIconPass();
+}
+
 void StartupListModel::queueIconPass() const {
-  // First asked while the list is drawn: the pass runs once that drawing is done.
+  // Asked while the list is drawn: the pass runs once that drawing is done.
   if (iconPassQueued)
     return;
   iconPassQueued = true;

@@ -39,6 +39,9 @@ public:
   // at a time while nothing else is waiting, so that no icon lookup delays the window.
   using IconSource = std::function<QIcon(const StartupEntry &)>;
   void setIconSource(IconSource source) { iconSource = std::move(source); }
+  // Looking up begins when the list is first painted: a view asks for a row's picture already
+  // while it lays the list out, before anything is on the screen.
+  void startIcons();
   // Rows whose icon is not looked up yet, and whether a pass to look them up is waiting.
   bool iconsPending() const;
 
@@ -86,6 +89,7 @@ private:
   IconSource iconSource;
   std::vector<QIcon> icons; // by row; null until looked up
   mutable bool iconPassQueued = false;
+  bool iconsStarted = false;
   Timing timing;
   Publisher publisher;
   QStringList headers;
