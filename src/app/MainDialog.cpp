@@ -191,7 +191,7 @@ void MainDialog::initialise() {
   const bool restored = restoreWindowLayout();
   fitKindColumn();
   if (!restored)
-    fitStatusColumn(designedListWidth());
+    fitStatusColumn(designedListWidth(), true);
   columnBase.pending = true;
 
   launcher.startedThisRun.clear();
@@ -330,6 +330,9 @@ void MainDialog::keyPressEvent(QKeyEvent *event) {
 
 bool MainDialog::eventFilter(QObject *watched, QEvent *event) {
   // A double click anywhere in the list, also on empty space, edits the selection mark.
+  // Posted from the first paint, the icons come after it, never before.
+  if (watched == entryList->viewport() && event->type() == QEvent::Paint)
+    listModel->startIcons();
   if (watched == entryList->viewport() && event->type() == QEvent::MouseButtonDblClick) {
     dispatch(&MainDialog::OnListDoubleClick);
     return true;

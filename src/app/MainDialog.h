@@ -221,8 +221,9 @@ private:
   // False when nothing usable was kept.
   bool restoreWindowLayout();
   void saveWindowLayout();
-  // Status as wide as its longest word, taken from Command where the list is too narrow.
-  void fitStatusColumn(int listWidth);
+  // Status as wide as its longest word, taken from Command where the list is too narrow, and at
+  // the first size from the window's width when Command alone cannot give enough.
+  void fitStatusColumn(int listWidth, bool firstSize = false);
   int designedListWidth() const;
   void setColumnWidths(int column, int width);
   void rebaseColumns(int extra);

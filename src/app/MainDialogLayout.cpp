@@ -7,6 +7,7 @@
 #include "ui_MainDialog.h"
 
 #include <QHeaderView>
+#include <QLayout>
 #include <QLineEdit>
 #include <QStyle>
 #include <QTreeView>
@@ -134,7 +135,7 @@ int MainDialog::designedListWidth() const {
   return list->designed.width();
 }
 
-void MainDialog::fitStatusColumn(int listWidth) {
+void MainDialog::fitStatusColumn(int listWidth, bool firstSize) {
   const QFontMetrics metrics = entryList->fontMetrics();
   int label = 0;
   for (std::int32_t number = text::firstVerdictLabel; number < text::firstVerdictReason; ++number)
@@ -149,6 +150,12 @@ void MainDialog::fitStatusColumn(int listWidth) {
   const int others = entryList->columnWidth(0) + entryList->columnWidth(1);
   if (others + entryList->columnWidth(2) + status > room)
     setColumnWidths(2, std::max(narrowestCommand, room - others - status));
+  // Where a large font leaves too little room even so, the window first opens that much wider.
+  const int shortfall = others + entryList->columnWidth(2) + status - room;
+  if (firstSize && shortfall > 0) {
+    layout()->activate();
+    resize(minimumWidth() + shortfall, minimumHeight());
+  }
 }
 
 void MainDialog::setColumnWidths(int column, int width) {

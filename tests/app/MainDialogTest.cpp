@@ -120,8 +120,10 @@ TEST_F(MainDialogTest, WindowGrowsIntoItsListAndOpensAgainAsTheUserLeftIt) {
     return dialog->findChild<QWidget *>(QString::fromLatin1(name))->geometry();
   };
   open();
+  // The first size is the smallest, unless a large font needs it wider for the Status words.
   const QSize designed = dialog->size();
-  EXPECT_EQ(dialog->minimumSize(), designed);
+  EXPECT_EQ(dialog->minimumSize().height(), designed.height());
+  EXPECT_LE(dialog->minimumSize().width(), designed.width());
   const QRect list = dialog->entryList->geometry(), edit = child("editButton");
   const QRect counts = child("statusText"), bottom = child("bottomBand");
   const auto widths = [this] {
