@@ -75,6 +75,10 @@ private:
   // Whether an entry of this root may be written under the file name (`exists`: a file of that
   // root has it already).
   bool mayWrite(RegistryRoot root, std::string_view fileName, bool exists) const;
+  // write, or with `copy` the application's entry that becomes the new file (its Name and Exec
+  // made the entry's own).
+  bool writeFrom(RegistryRoot root, std::string_view name, std::string_view command,
+                 DesktopEntry *copy);
   // The rows of root from its files and the other key's, both as AutostartFolders::list gives
   // them.
   std::vector<RunEntry> rowsOf(RegistryRoot root, const std::vector<AutostartFolders::File> &files,

@@ -131,6 +131,20 @@ bool XdgStartupState::mayWrite(RegistryRoot root, std::string_view fileName, boo
 }
 
 bool XdgStartupState::write(RegistryRoot root, std::string_view name, std::string_view command) {
+  return writeFrom(root, name, command, nullptr);
+}
+
+bool XdgStartupState::writeFromApplication(RegistryRoot root, std::string_view name,
+                                           std::string_view command, std::string_view application) {
+  std::optional<DesktopEntry> copy;
+  if (const auto source = XdgApplications::fileOf(environment, application))
+    copy = AutostartFolders::load(*source).entry;
+  const bool usable = copy && copy->hasMainGroup();
+  return writeFrom(root, name, command, usable ? &*copy : nullptr);
+}
+
+bool XdgStartupState::writeFrom(RegistryRoot root, std::string_view name, std::string_view command,
+                                DesktopEntry *copy) {
   if (!writable(name, command))
     return false;
   const auto lock = lockChanges();
@@ -141,15 +155,38 @@ bool XdgStartupState::write(RegistryRoot root, std::string_view name, std::strin
   const std::string_view fileName = existing ? std::string_view(existing->name) : name;
   if (!mayWrite(root, fileName, existing.has_value()))
     return false;
+  const auto access = root == RegistryRoot::LocalMachine ? textfile::NewFileAccess::EveryoneReads
+                                                         : textfile::NewFileAccess::Umask;
+
+  if (copy) {
+    const std::string path = existing ? existing->path : own.pathFor(name);
+    if (existing && !AutostartFolders::isPlainFile(path))
+      return false;
+    // The translations of Name name the application; a name of the user's own replaces them all.
+    const auto shown = copy->view("Name");
+    if (!shown || desktop::unescape(*shown) != fileName) {
+      const auto translated = copy->localizedName(desktop::languageNames(environment));
+      if (!translated || desktop::unescape(*translated) != fileName) {
+        std::vector<std::string> translations;
+        for (const auto &[key, value] : copy->nameTranslations())
+          translations.emplace_back(key);
+        for (const auto &key : translations)
+          copy->removeKey(key);
+        copy->setValue("Name", desktop::escape(fileName));
+      }
+    }
+    if (copy->command(path) != command)
+      changeCommand(*copy, command, probe);
+    copy->switchOn(); // a new entry starts
+    return writeEntry(existing ? folderOf(path) : own.newFolder(), path, *copy, access);
+  }
 
   if (!existing) {
     DesktopEntry entry;
     entry.setValue("Type", "Application");
     entry.setValue("Name", desktop::escape(name));
     entry.setCommand(command, probe);
-    return writeEntry(own.newFolder(), own.pathFor(name), entry,
-                      root == RegistryRoot::LocalMachine ? textfile::NewFileAccess::EveryoneReads
-                                                         : textfile::NewFileAccess::Umask);
+    return writeEntry(own.newFolder(), own.pathFor(name), entry, access);
   }
   const std::string &path = existing->path;
   return changeFile(path, [&](DesktopEntry &entry) {
@@ -163,49 +200,6 @@ bool XdgStartupState::write(RegistryRoot root, std::string_view name, std::strin
     changeCommand(entry, command, probe);
     return true;
   });
-}
-
-bool XdgStartupState::writeFromApplication(RegistryRoot root, std::string_view name,
-                                           std::string_view command, std::string_view application) {
-  const auto source = XdgApplications::fileOf(environment, application);
-  std::optional<DesktopEntry> copy;
-  if (source)
-    copy = AutostartFolders::load(*source).entry;
-  if (!copy || !copy->hasMainGroup())
-    return write(root, name, command);
-  if (!writable(name, command))
-    return false;
-  const auto lock = lockChanges();
-  if (!lock)
-    return false;
-  auto &own = folders(root);
-  const auto existing = own.findIgnoringCase(name);
-  const std::string_view fileName = existing ? std::string_view(existing->name) : name;
-  if (!mayWrite(root, fileName, existing.has_value()))
-    return false;
-  const std::string path = existing ? existing->path : own.pathFor(name);
-  if (existing && !AutostartFolders::isPlainFile(path))
-    return false;
-
-  // The translations of Name name the application; a name of the user's own replaces them all.
-  const auto shown = copy->view("Name");
-  if (!shown || desktop::unescape(*shown) != fileName) {
-    const auto translated = copy->localizedName(desktop::languageNames(environment));
-    if (!translated || desktop::unescape(*translated) != fileName) {
-      std::vector<std::string> translations;
-      for (const auto &[key, value] : copy->nameTranslations())
-        translations.emplace_back(key);
-      for (const auto &key : translations)
-        copy->removeKey(key);
-      copy->setValue("Name", desktop::escape(fileName));
-    }
-  }
-  if (copy->command(path) != command)
-    changeCommand(*copy, command, probe);
-  copy->switchOn(); // a new entry starts
-  return writeEntry(existing ? folderOf(path) : own.newFolder(), path, *copy,
-                    root == RegistryRoot::LocalMachine ? textfile::NewFileAccess::EveryoneReads
-                                                       : textfile::NewFileAccess::Umask);
 }
 
 bool XdgStartupState::remove(RegistryRoot root, std::string_view name) {
