@@ -138,9 +138,9 @@ int MainDialog::designedListWidth() const {
 void MainDialog::fitStatusColumn(int listWidth, bool firstSize) {
   const QFontMetrics metrics = entryList->fontMetrics();
   int label = 0;
-  for (std::int32_t number = text::firstVerdictLabel; number < text::firstVerdictReason; ++number)
-    label = std::max(label,
-                     metrics.horizontalAdvance(QString::fromUtf8(languageTable.getText(number))));
+  for (int verdict = 0; verdict <= static_cast<int>(StartVerdict::ConditionUnknown); ++verdict)
+    label = std::max(label, metrics.horizontalAdvance(QString::fromUtf8(languageTable.getText(
+                                verdictLabelNumber(static_cast<StartVerdict>(verdict))))));
   const int iconSide =
       entryList->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, entryList);
   const int status = label + iconSide + statusIconGap + columnPadding;

@@ -36,6 +36,10 @@ const char *reasonCode(StartVerdict verdict) {
     return "unreadable";
   case StartVerdict::NeverDue:
     return "never-due";
+  case StartVerdict::ConditionFails:
+    return "condition-fails";
+  case StartVerdict::ConditionUnknown:
+    return "condition-unknown";
   }
   return "unknown";
 }

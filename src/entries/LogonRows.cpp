@@ -1,5 +1,6 @@
 #include "entries/LogonRows.h"
 
+#include "entries/StartupStatus.h"
 #include "scheduler/ScheduleStatus.h"
 #include "support/TextNumbers.h"
 
@@ -104,26 +105,33 @@ std::string logonKindLabel(LogonSourceKind kind, const LanguageTable &texts) {
 
 EntryStatus logonStatus(const LogonItem &item, const LanguageTable &texts) {
   EntryStatus status;
-  status.text = texts.getText(text::firstVerdictLabel + static_cast<std::int32_t>(item.verdict));
+  status.text = texts.getText(verdictLabelNumber(item.verdict));
   // The source's sentence says how the item starts; when the program it would start is missing
-  // or cannot be read, that is what the user must hear instead.
+  // or cannot be read, or a condition keeps it from starting, that is what the user must hear.
+  const bool conditional = item.verdict == StartVerdict::ConditionFails ||
+                           item.verdict == StartVerdict::ConditionUnknown;
   const bool programFault = item.verdict == StartVerdict::ProgramMissing ||
                             item.verdict == StartVerdict::NotAProgram ||
-                            item.verdict == StartVerdict::Unreadable;
-  if (item.reason) {
+                            item.verdict == StartVerdict::Unreadable || conditional;
+  if (conditional) {
+    status.text += " \xE2\x80\x93 ";
+    status.text += item.condition;
+  } else if (item.reason) {
     status.text += " \xE2\x80\x93 ";
     status.text += logonText(item.reason->cell, texts);
   }
-  if (item.reason && !programFault) {
+  if (item.reason && !programFault)
     status.reason = logonText(item.reason->sentence, texts);
-  } else {
-    status.reason =
-        texts.getText(text::firstVerdictReason + static_cast<std::int32_t>(item.verdict));
-  }
+  else if (conditional)
+    status.reason = fillIn(texts.getText(verdictReasonNumber(item.verdict)), {item.condition});
+  else
+    status.reason = texts.getText(verdictReasonNumber(item.verdict));
   // What the source's own tool says and what the row is, as asides.
   std::vector<std::string> asides;
   if (!item.detail.empty())
     asides.push_back(item.detail);
+  if (item.activation.number || *item.activation.english)
+    asides.push_back(fillIn(logonText(item.activation, texts), item.activationWords));
   if (!item.state.empty())
     asides.push_back(fillIn(texts.getText(text::logonToolState), {item.state}));
   if (item.systemComponent)

@@ -12,10 +12,7 @@ std::int32_t verdictIndex(StartVerdict verdict) { return static_cast<std::int32_
 // The reason sentences follow the verdicts' order up to Unreadable; NeverDue's comes after the
 // two sentences of customized entries. It names no detail: why the rule is never due ends the
 // timing that follows it.
-std::int32_t reasonNumber(StartVerdict verdict) {
-  return verdict == StartVerdict::NeverDue ? text::neverDueReason
-                                           : text::firstVerdictReason + verdictIndex(verdict);
-}
+std::int32_t reasonNumber(StartVerdict verdict) { return verdictReasonNumber(verdict); }
 
 // Characters one by one, a control character by its code, which would not show.
 std::string characterList(const std::string &characters) {
@@ -73,9 +70,34 @@ void appendTimingBrief(std::string &cell, const StartupEntry &entry) {
 
 } // namespace
 
+// The labels follow the verdicts' order up to NeverDue; later verdicts have numbers of their own.
+std::int32_t verdictLabelNumber(StartVerdict verdict) {
+  switch (verdict) {
+  case StartVerdict::ConditionFails:
+    return text::conditionFailsLabel;
+  case StartVerdict::ConditionUnknown:
+    return text::conditionUnknownLabel;
+  default:
+    return text::firstVerdictLabel + verdictIndex(verdict);
+  }
+}
+
+std::int32_t verdictReasonNumber(StartVerdict verdict) {
+  switch (verdict) {
+  case StartVerdict::NeverDue:
+    return text::neverDueReason;
+  case StartVerdict::ConditionFails:
+    return text::conditionFailsReason;
+  case StartVerdict::ConditionUnknown:
+    return text::conditionUnknownReason;
+  default:
+    return text::firstVerdictReason + verdictIndex(verdict);
+  }
+}
+
 VerdictLabels::VerdictLabels(const LanguageTable &table) : texts(table) {
   for (std::size_t verdict = 0; verdict < labels.size(); ++verdict)
-    labels[verdict] = texts.getText(text::firstVerdictLabel + static_cast<std::int32_t>(verdict));
+    labels[verdict] = texts.getText(verdictLabelNumber(static_cast<StartVerdict>(verdict)));
 }
 
 const std::string &VerdictLabels::of(const LogonReason &reason) const {
@@ -87,7 +109,10 @@ const std::string &VerdictLabels::of(const LogonReason &reason) const {
 
 void statusTextInto(std::string &cell, const StartupEntry &entry, const VerdictLabels &labels) {
   cell = labels.of(entry.verdict);
-  if (entry.logon && entry.logon->reason) {
+  if (entry.logon && !entry.logon->condition.empty()) {
+    cell += " \xE2\x80\x93 ";
+    cell += entry.logon->condition;
+  } else if (entry.logon && entry.logon->reason) {
     cell += " \xE2\x80\x93 ";
     cell += labels.of(*entry.logon->reason);
   } else if (entry.kind == EntryKind::Customized && !entry.logon) {
@@ -97,7 +122,7 @@ void statusTextInto(std::string &cell, const StartupEntry &entry, const VerdictL
 
 EntryStatus customizedStatus(const StartupEntry &entry, const LanguageTable &texts) {
   EntryStatus status;
-  status.text = texts.getText(text::firstVerdictLabel + verdictIndex(entry.verdict));
+  status.text = texts.getText(verdictLabelNumber(entry.verdict));
   switch (entry.verdict) {
   case StartVerdict::Starts:
     status.reason = sentence(texts.getText(text::customizedStartsReason), {});
@@ -129,7 +154,7 @@ EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts) {
     return customizedStatus(entry, texts);
   const std::int32_t reason =
       entry.starterPathRefused ? text::starterPathRefused : reasonNumber(entry.verdict);
-  EntryStatus status{texts.getText(text::firstVerdictLabel + verdictIndex(entry.verdict)),
+  EntryStatus status{texts.getText(verdictLabelNumber(entry.verdict)),
                      sentence(texts.getText(reason), readableDetail(entry),
                               entry.verdict == StartVerdict::Disabled)};
   // Beside a 64-bit entry of the same name, the two rows would look the same but for this.
@@ -141,7 +166,7 @@ EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts) {
 std::string statusText(const StartupEntry &entry, const LanguageTable &texts) {
   if (entry.logon)
     return logonStatus(*entry.logon, texts).text;
-  std::string cell = texts.getText(text::firstVerdictLabel + verdictIndex(entry.verdict));
+  std::string cell = texts.getText(verdictLabelNumber(entry.verdict));
   if (entry.kind == EntryKind::Customized)
     appendTimingBrief(cell, entry);
   return cell;

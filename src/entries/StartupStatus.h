@@ -17,6 +17,10 @@ struct EntryStatus {
 };
 
 EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts);
+// The language file's numbers of a verdict's Status label and reason sentence.
+std::int32_t verdictLabelNumber(StartVerdict verdict);
+std::int32_t verdictReasonNumber(StartVerdict verdict);
+
 // The Status cell alone, without working out the sentence: what a listing of every row needs.
 std::string statusText(const StartupEntry &entry, const LanguageTable &texts);
 
@@ -32,7 +36,7 @@ public:
 
 private:
   const LanguageTable &texts;
-  std::array<std::string, static_cast<std::size_t>(StartVerdict::NeverDue) + 1> labels;
+  std::array<std::string, static_cast<std::size_t>(StartVerdict::ConditionUnknown) + 1> labels;
   // Each reason's cell, looked up when first named: a listing meets a handful. A deque keeps
   // the cells already handed out where they are.
   mutable std::deque<std::pair<const LogonReason *, std::string>> reasons;

@@ -68,6 +68,13 @@ struct LogonItem {
   StartVerdict verdict = StartVerdict::Starts;
   const LogonReason *reason = nullptr; // none: the verdict's own sentence
   std::string detail; // more for the reason sentence (the session that reads a file, "32-bit")
+  // The condition that fails or cannot be judged (ConditionFails, ConditionUnknown), as its
+  // file writes it.
+  std::string condition;
+  // What starts the program, where that is not the logon itself (a socket, a timer): a text
+  // with one %s for each of the words.
+  LogonText activation{};
+  std::vector<std::string> activationWords;
   LogonSwitch switchBy = LogonSwitch::None;
   bool canStart = false;        // the source can start it now (systemd start, a shortcut)
   bool allUsers = false;        // machine-wide rather than the user's own

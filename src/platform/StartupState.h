@@ -18,13 +18,15 @@ namespace lw {
 // Why an entry does or does not start at logon. The numbers are stable: they index texts.
 enum class StartVerdict {
   Starts = 0,
-  Disabled,       // switched off (Hidden, X-GNOME-Autostart-enabled=false, StartupApproved)
-  OtherDesktop,   // OnlyShowIn / NotShowIn exclude the current desktop
-  ProgramMissing, // TryExec or the program of Exec cannot be found or is not executable
-  NotAProgram,    // Type is not Application, Exec is missing or empty
-  Replaced,       // a machine entry hidden by the user's entry of the same name
-  Unreadable,     // the file cannot be read, is too large or is not a regular file
-  NeverDue        // a customized entry whose stored rule can never come due
+  Disabled,        // switched off (Hidden, X-GNOME-Autostart-enabled=false, StartupApproved)
+  OtherDesktop,    // OnlyShowIn / NotShowIn exclude the current desktop
+  ProgramMissing,  // TryExec or the program of Exec cannot be found or is not executable
+  NotAProgram,     // Type is not Application, Exec is missing or empty
+  Replaced,        // a machine entry hidden by the user's entry of the same name
+  Unreadable,      // the file cannot be read, is too large or is not a regular file
+  NeverDue,        // a customized entry whose stored rule can never come due
+  ConditionFails,  // a condition of the unit does not hold, so its manager passes it over
+  ConditionUnknown // it starts only if a condition holds that cannot be checked from here
 };
 
 // One entry of a Run key as the session sees it.

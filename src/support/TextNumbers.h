@@ -123,6 +123,15 @@ inline constexpr std::int32_t firstVerdictReason = 620; // 620 to 626; NeverDue'
 inline constexpr std::int32_t customizedStartsReason = 627;
 inline constexpr std::int32_t customizedDisabledReason = 628;
 inline constexpr std::int32_t neverDueReason = 629;
+// The verdicts after NeverDue: their labels and sentences
+inline constexpr std::int32_t conditionFailsLabel = 920;
+inline constexpr std::int32_t conditionUnknownLabel = 921;
+inline constexpr std::int32_t conditionFailsReason = 922;
+inline constexpr std::int32_t conditionUnknownReason = 923;
+// What starts a systemd unit that is not started at logon itself
+inline constexpr std::int32_t unitOnDemand = 924;
+inline constexpr std::int32_t unitByTimer = 925;
+inline constexpr std::int32_t unitByPath = 926;
 
 // Switching an entry off and on
 inline constexpr std::int32_t menuDisable = 630;
@@ -320,6 +329,13 @@ inline constexpr std::array all = {editButton,
                                    customizedStartsReason,
                                    customizedDisabledReason,
                                    neverDueReason,
+                                   conditionFailsLabel,
+                                   conditionUnknownLabel,
+                                   conditionFailsReason,
+                                   conditionUnknownReason,
+                                   unitOnDemand,
+                                   unitByTimer,
+                                   unitByPath,
                                    menuDisable,
                                    menuEnable,
                                    noSelectionToSwitch,

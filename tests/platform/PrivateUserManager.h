@@ -45,11 +45,11 @@ inline pid_t spawnQuietly(const std::vector<std::string> &argv) {
   return spawned == 0 ? child : 0;
 }
 
-// The first line systemctl --user prints for `verb unit`: "enabled", "active", ...
-inline std::string systemctlSays(const std::string &verb, const std::string &unit) {
-  std::vector<const char *> args = {systemctl, "--user", verb.c_str()};
-  if (!unit.empty())
-    args.push_back(unit.c_str());
+// What systemctl --user prints for these arguments.
+inline std::string systemctlPrints(const std::vector<std::string> &arguments) {
+  std::vector<const char *> args = {systemctl, "--user"};
+  for (const auto &argument : arguments)
+    args.push_back(argument.c_str());
   args.push_back(nullptr);
   int pipeEnds[2];
   if (::pipe(pipeEnds) != 0)
@@ -71,6 +71,15 @@ inline std::string systemctlSays(const std::string &verb, const std::string &uni
   ::close(pipeEnds[0]);
   if (spawned == 0)
     ::waitpid(child, nullptr, 0);
+  return output;
+}
+
+// The first line systemctl --user prints for `verb unit`: "enabled", "active", ...
+inline std::string systemctlSays(const std::string &verb, const std::string &unit) {
+  std::vector<std::string> arguments = {verb};
+  if (!unit.empty())
+    arguments.push_back(unit);
+  const std::string output = systemctlPrints(arguments);
   return output.substr(0, output.find('\n'));
 }
 

@@ -60,6 +60,52 @@ const UnitCase unitCases[] = {
      &SystemdUserUnits::adminEnabled, LogonSwitch::Mask, true, false, true},
 };
 
+// Units that reach the logon other than by a link straight into default.target, and units that
+// are pulled in but do not start; each row is judged by systemd. `wants` links the unit into that
+// unit's .wants folder of the user; `file` is the unit file's text.
+struct ClosureCase {
+  const char *name;
+  const char *file;
+  const char *wants; // "" for none
+  StartVerdict verdict;
+};
+
+constexpr const char *sleeper = "[Service]\nExecStart=/bin/sleep 1000\n";
+const ClosureCase closureCases[] = {
+    // Slip: walking only default.target's own links.
+    {"lw-inbasic.service", "[Service]\nExecStart=/bin/sleep 1000\n", "basic.target",
+     StartVerdict::Starts},
+    {"lw-custom.target", "[Unit]\nDescription=custom\n", "default.target", StartVerdict::Starts},
+    // Slip: following targets' links but not a custom target's.
+    {"lw-incustom.service", sleeper, "lw-custom.target", StartVerdict::Starts},
+    // Slip: reading .wants folders instead of asking the manager (a Wants= in a drop-in).
+    {"lw-dropin.service", sleeper, "", StartVerdict::Starts},
+    // Slips: leaving out sockets, timers or path units.
+    {"lw-tick.timer", "[Timer]\nOnCalendar=daily\n", "timers.target", StartVerdict::Starts},
+    {"lw-tick.service", "[Service]\nType=oneshot\nExecStart=/bin/true\n", "", StartVerdict::Starts},
+    {"lw-sock.socket", "[Socket]\nListenStream=%t/lw-sock\n", "sockets.target",
+     StartVerdict::Starts},
+    {"lw-sock.service", sleeper, "", StartVerdict::Starts},
+    {"lw-watch.path", "[Path]\nPathExists=/lw-nothing-here\n", "paths.target",
+     StartVerdict::Starts},
+    {"lw-watch.service", sleeper, "", StartVerdict::Starts},
+    // Slips: ignoring conditions, or assertions; judging a negated one the wrong way round.
+    {"lw-cond.service",
+     "[Unit]\nConditionPathExists=/lw-nothing-here\n[Service]\nExecStart=/bin/sleep 1000\n",
+     "default.target", StartVerdict::ConditionFails},
+    {"lw-assert.service",
+     "[Unit]\nAssertPathExists=/lw-nothing-here\n[Service]\nExecStart=/bin/sleep 1000\n",
+     "default.target", StartVerdict::ConditionFails},
+    {"lw-condok.service",
+     "[Unit]\nConditionPathExists=!/lw-nothing-here\n[Service]\nExecStart=/bin/sleep 1000\n",
+     "default.target", StartVerdict::Starts},
+    // Slip: a '|' condition that fails taken as the unit's failure though another holds.
+    {"lw-either.service",
+     "[Unit]\nConditionPathExists=|/lw-nothing-here\nConditionPathIsDirectory=|/\n"
+     "[Service]\nExecStart=/bin/sleep 1000\n",
+     "default.target", StartVerdict::Starts},
+};
+
 class SystemdUserUnitsTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -79,7 +125,21 @@ protected:
     }
     fs::create_symlink("/dev/null", manager.user / "lw-masked.service");
     // Installable, but into a target that is not reached at logon.
-    write(manager.user, "lw-basic.service", "basic.target", false);
+    write(manager.user, "lw-basic.service", "lw-unreached.target", false);
+    for (const auto &unit : closureCases) {
+      std::ofstream(manager.user / unit.name) << unit.file;
+      if (*unit.wants) {
+        const fs::path wants = manager.user / (std::string(unit.wants) + ".wants");
+        fs::create_directories(wants);
+        fs::create_symlink("../" + std::string(unit.name), wants / unit.name);
+      }
+    }
+    fs::create_directories(manager.user / "default.target.d");
+    std::ofstream(manager.user / "default.target.d/lw.conf") << "[Unit]\nWants=lw-dropin.service\n";
+    // Slips: listing only masks that hide a unit file, or only the user's own units.
+    fs::create_symlink("/dev/null", manager.user / "lw-maskonly.service");
+    std::ofstream(manager.vendor / "lw-vendoroff.service") << sleeper;
+    fs::create_symlink("/dev/null", manager.user / "lw-vendoroff.service");
     // A unit from a generator, as the XDG autostart generator makes them: pulled into
     // default.target, yet already an autostart entry.
     fs::create_directories("/run/systemd/user-generators");
@@ -159,6 +219,49 @@ TEST_F(SystemdUserUnitsTest, RowsSayWhatTheManagerStartedAtLogon) {
   EXPECT_EQ(find(listing, "lw-basic.service"), nullptr);
   EXPECT_EQ(find(listing, "lw-generated.service"), nullptr);
   EXPECT_EQ(systemctlSays("is-active", "lw-generated.service"), "active");
+}
+
+// Every service, socket, timer and path unit that systemd's own dependency listing of
+// default.target shows is a row, and it starts exactly when systemd started it.
+TEST_F(SystemdUserUnitsTest, EveryUnitTheLogonPullsInIsListedAsSystemdStartsIt) {
+  const auto listing = source.list();
+  ASSERT_FALSE(listing.unavailable) << *listing.unavailable;
+  const std::string tree =
+      test::systemctlPrints({"list-dependencies", "--plain", "default.target"});
+  for (const auto &unit : closureCases) {
+    SCOPED_TRACE(unit.name);
+    const std::string name = unit.name;
+    const LogonItem *item = find(listing, name);
+    if (name.ends_with(".target") ||
+        (name.ends_with(".service") && !*unit.wants && name != "lw-dropin.service")) {
+      EXPECT_EQ(item, nullptr) << "only what the logon pulls in itself";
+      continue;
+    }
+    EXPECT_NE(tree.find(" " + name + "\n"), std::string::npos) << tree;
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->verdict, unit.verdict);
+    EXPECT_EQ(item->verdict == StartVerdict::Starts,
+              systemctlSays("is-active", unit.name) == "active");
+    EXPECT_EQ(item->state, systemctlSays("is-enabled", unit.name));
+    if (unit.verdict == StartVerdict::ConditionFails) {
+      EXPECT_NE(item->condition.find("PathExists=/lw-nothing-here"), std::string::npos);
+    }
+  }
+  // Slip: a state judged from the folders that is-enabled does not print, on any row (the
+  // operating system's own units among them).
+  for (const auto &item : listing.items)
+    EXPECT_EQ(item.state, systemctlSays("is-enabled", item.name)) << item.name;
+  const LogonItem *socket = find(listing, "lw-sock.socket");
+  ASSERT_NE(socket, nullptr);
+  EXPECT_EQ(socket->activationWords, std::vector<std::string>{"lw-sock.service"});
+  EXPECT_EQ(socket->command, "/bin/sleep 1000");
+  for (const char *masked : {"lw-maskonly.service", "lw-vendoroff.service"}) {
+    const LogonItem *item = find(listing, masked);
+    ASSERT_NE(item, nullptr) << masked;
+    EXPECT_EQ(item->state, systemctlSays("is-enabled", masked));
+    EXPECT_EQ(item->switchBy, LogonSwitch::Mask);
+    EXPECT_EQ(item->verdict, StartVerdict::Disabled);
+  }
 }
 
 TEST_F(SystemdUserUnitsTest, SwitchesLeaveTheStateSystemctlReports) {

@@ -5,6 +5,8 @@
 // that is not there and every later call fails at once.
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -57,6 +59,49 @@ public:
   bool reload();
   bool start(const std::string &name);
 
+  // Questions asked in bulk: every call of one is sent before the first answer is read, so that
+  // a thousand units cost one wait rather than a thousand. Each answer is what the manager said
+  // for that unit, empty where it gave an error; a manager that does not answer in time leaves
+  // silence() set, and the answers it gave so far.
+
+  // The units each of these wants or requires, by a link in a .wants or .requires folder, a
+  // Wants=/Requires= line or a drop-in alike.
+  std::vector<std::vector<std::string>> dependencies(const std::vector<std::string> &units);
+
+  struct Condition {
+    std::string type;     // "ConditionPathExists", "AssertPathExists", ...
+    bool trigger = false; // a '|' condition: one of them holding is enough
+    bool negate = false;
+    std::string parameter;
+    int result = 0; // at the unit's last start: > 0 held, < 0 failed, 0 not checked
+  };
+  struct UnitDetails {
+    std::string fragment;
+    std::vector<Condition> conditions; // Condition*= and Assert*= together
+    std::vector<std::string> argv;     // a service's first ExecStart
+    std::string program;
+    std::vector<std::string> triggers; // what a socket, timer or path unit starts
+    std::uint64_t nextElapse = 0;      // a timer's next elapse, µs since the epoch; 0: none
+  };
+  // What to ask beside a service's command and what a socket, timer or path unit starts: the
+  // unit file, where the folders do not tell it, and the conditions, where any are written.
+  enum Ask : unsigned { AskFragment = 1, AskConditions = 2 };
+  // For each unit, with `ask` of the same length (empty: ask everything).
+  std::vector<UnitDetails> details(const std::vector<std::string> &units,
+                                   const std::vector<unsigned> &ask = {});
+
+  // Every unit the manager has loaded, by name: its load state and active state.
+  struct LoadedState {
+    std::string load, active;
+  };
+  std::optional<std::map<std::string, LoadedState>> loadedUnits(std::string &why);
+  // The load states of these units, loading those the manager has not loaded.
+  std::vector<std::string> loadStates(const std::vector<std::string> &units);
+  // The states is-enabled prints for these units.
+  std::vector<std::optional<std::string>> unitFileStates(const std::vector<std::string> &units);
+  // The manager's environment, as ConditionEnvironment= sees it.
+  std::vector<std::string> environment();
+
   // Why the manager stopped answering: a call had no answer in time, the connection was lost, or
   // the deadline had passed. Empty while it answers.
   const std::optional<std::string> &silence() const { return noAnswer; }
@@ -66,6 +111,8 @@ private:
   bool handshake();
   bool mayCall();
   int heard(int result);
+  struct Call;
+  void askAll(std::vector<Call> &calls);
   bool changeFiles(const char *method, const std::string &name, bool runtime, bool takesForce);
   sd_bus *bus;
   Clock::time_point deadline;

@@ -1,8 +1,10 @@
 #pragma once
-// The systemd user units that start at logon: those pulled into default.target,
-// graphical-session-pre.target or graphical-session.target by a link in a .wants or .requires
-// folder of the user, the administrator or the operating system, and those the user disabled or
-// masked and can switch back on. The user's service manager is asked over D-Bus for the units'
+// The systemd user units that start at logon: everything default.target,
+// graphical-session-pre.target or graphical-session.target pull in, at any depth and by any
+// means (links in .wants and .requires folders of the user, the administrator or the operating
+// system, Wants= and Requires= lines, drop-ins), sockets, timers and path units with what they
+// start; those the user disabled or masked and can switch back on; and whether a condition keeps
+// a unit from starting. The user's service manager is asked over D-Bus for the units'
 // states, files and commands and carries out the switches, as systemctl --user would.
 //
 // Units systemd generates from the XDG autostart folders are left out: they are the autostart
@@ -26,6 +28,10 @@ public:
   static constexpr const LogonReason *reasons[] = {&userEnabled,    &adminEnabled, &vendorEnabled,
                                                    &packageEnabled, &userDisabled, &masked};
   static constexpr LogonKind description{"systemd-unit", {803}, {809}, reasons};
+  // What starts a socket's, a timer's or a path unit's service.
+  static constexpr LogonText onDemand{924};
+  static constexpr LogonText byTimer{925};
+  static constexpr LogonText byPath{926};
 
   // A listing waits for the manager, and for systemctl, at most `limit` in all: a manager that
   // takes longer is stuck.
