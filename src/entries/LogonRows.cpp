@@ -51,9 +51,12 @@ LogonListing logonRowsOf(std::vector<LogonAnswer> answers, const LanguageTable &
       counted = listing.counts.insert(counted, {kind, 0});
     std::size_t &count = counted->second;
     if (items.unavailable) {
-      listing.unavailable.push_back(fillIn(texts.getText(text::logonSourceUnavailable),
-                                           {logonKindLabel(kind, texts), *items.unavailable}));
+      const auto sentence = items.refused ? text::logonSourceRefused : text::logonSourceUnavailable;
+      listing.unavailable.push_back(
+          fillIn(texts.getText(sentence), {logonKindLabel(kind, texts), *items.unavailable}));
       listing.unavailableKinds.push_back(kind);
+      if (items.refused)
+        listing.refusals.push_back(listing.unavailable.back());
       continue;
     }
     for (auto &item : items.items) {
@@ -114,15 +117,19 @@ EntryStatus logonStatus(const LogonItem &item, const LanguageTable &texts) {
     status.text += " \xE2\x80\x93 ";
     status.text += logonText(item.reason->cell, texts);
   }
+  bool detailSaid = false;
   if (item.reason && !programFault) {
     status.reason = logonText(item.reason->sentence, texts);
+    detailSaid = status.reason.find("%s") != std::string::npos;
+    if (detailSaid)
+      status.reason = fillIn(status.reason, {item.detail});
   } else {
     status.reason =
         texts.getText(text::firstVerdictReason + static_cast<std::int32_t>(item.verdict));
   }
   // What the source's own tool says and what the row is, as asides.
   std::vector<std::string> asides;
-  if (!item.detail.empty())
+  if (!item.detail.empty() && !detailSaid)
     asides.push_back(item.detail);
   if (!item.state.empty())
     asides.push_back(fillIn(texts.getText(text::logonToolState), {item.state}));

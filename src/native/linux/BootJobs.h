@@ -7,8 +7,6 @@
 
 #include <chrono>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace lw {
 
@@ -20,15 +18,14 @@ public:
       : program(std::move(crontabProgram)), timeLimit(limit) {}
 
   static constexpr LogonReason atBoot{{824}, {839}}; // at boot, not at logon
-  static constexpr const LogonReason *reasons[] = {&atBoot};
+  // cron loads none of the crontab: a line it cannot read, or a last line without its break.
+  static constexpr LogonReason notLoaded{{903}, {904}};
+  static constexpr LogonReason unterminated{{905}, {906}};
+  static constexpr const LogonReason *reasons[] = {&atBoot, &notLoaded, &unterminated};
   static constexpr LogonKind description{"boot-job", {805}, {811}, reasons};
 
   LogonSourceKind kind() const override { return &description; }
   LogonSourceListing list() override;
-
-  // The command of every @reboot line of a crontab, exact bytes, in order, read as cron reads
-  // its lines (comments, environment settings and timed jobs are passed by).
-  static std::vector<std::string> rebootCommands(std::string_view crontab);
 
 private:
   std::string program;
