@@ -129,8 +129,8 @@ TEST(BootJobs, ListsTheRebootLinesOfTheCrontabAndSaysWhenCronCannotBeAsked) {
     std::vector<std::pair<std::string, std::string>> names;
     for (const auto &item : listing.items) {
       names.emplace_back(item.name, item.command);
-      EXPECT_EQ(item.verdict, reason == &BootJobs::atBoot ? StartVerdict::Starts
-                                                          : StartVerdict::Disabled);
+      EXPECT_EQ(item.verdict,
+                reason == &BootJobs::atBoot ? StartVerdict::Starts : StartVerdict::Disabled);
       EXPECT_EQ(item.reason, reason);
       EXPECT_EQ(item.detail, detail);
       EXPECT_EQ(item.switchBy, LogonSwitch::None);
