@@ -44,7 +44,8 @@ LogonSourceListing BootJobs::list() {
   }
   // crontab ends with a failure, saying "no crontab for <user>", when the user has none: that is
   // an empty crontab, not a source that cannot be asked. Any other failure (the user may not use
-  // cron, PAM refused, the program broke) is.
+  // cron, PAM refused, the program broke) is, and one that refused: cron itself reads the spool
+  // and runs the jobs a user has even where crontab will not show them.
   if (answer.exitCode != 0) {
     const auto lines = linesOf(answer.errors);
     if (std::none_of(lines.begin(), lines.end(),

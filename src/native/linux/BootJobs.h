@@ -1,7 +1,8 @@
 #pragma once
-// The @reboot jobs of the user's crontab, as cron's own crontab program prints the crontab. They
-// run when the machine starts, not when the user logs on, and are listed so that a program that
-// starts "by itself" can be found; they are changed with `crontab -e`, never here.
+// The @reboot jobs of the user's crontab, as cron's own crontab program prints the crontab and
+// as the cron daemon reads it. They run when the machine starts, not when the user logs on, and
+// are listed so that a program that starts "by itself" can be found; they are changed with
+// `crontab -e`, never here. The line numbers a reason names are those `crontab -e` shows.
 
 #include "platform/LogonSources.h"
 

@@ -108,9 +108,9 @@ public:
   }
 
 private:
-  // "*", "N", "N-M", each of the two with "/STEP" but a single number; names where the field
-  // has them, in any case. Both ends of a range lie in the field's bounds; a reversed range is
-  // empty, not wrong. The step is above zero.
+  // "*", "N-M" or a single "N"; the first two may take a "/STEP" above zero. Names where the
+  // field has them, in any case. Both ends of a range lie in the field's bounds; a reversed range
+  // is empty, not wrong.
   bool range(int low, int high, Names names) {
     int first = low, last = high;
     if (ch() == '*') {
