@@ -19,6 +19,9 @@ packages=(
   # libsystemd's sd-bus asks the user's service manager which units start at logon; the tests
   # judge that against a private systemd --user on a session bus of their own.
   libsystemd-dev systemd dbus
+  # Debian's cron daemon judges how the @reboot jobs of a crontab are read: the test starts a
+  # private one over temporary folders, as root.
+  cron
   # Python's json module is the strict parser the command-line test reads list --json with.
   python3
   # xvfb-run starts the window without a desktop session (README: xvfb-run scripts/run.sh); it

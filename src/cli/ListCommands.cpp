@@ -146,7 +146,8 @@ std::vector<StartupEntry> startupRows(Context &context, const LocalTime &now) {
 
 // The rows of the kinds asked for: the window's rows first, then the other ways a program starts
 // at logon. A source that could not be asked is a note when it was asked for by name; a script
-// that lists everything is not told on every run that this machine has no user manager.
+// that lists everything is not told on every run that this machine has no user manager, but is
+// told of a source that refused to answer, whose items may start unseen.
 std::vector<StartupEntry> rowsOfKinds(Context &context, const Kinds &kinds, Result &result) {
   std::vector<StartupEntry> rows;
   if (!kinds.logon) {
@@ -166,8 +167,7 @@ std::vector<StartupEntry> rowsOfKinds(Context &context, const Kinds &kinds, Resu
                                      {kinds.logon, /*systemComponents=*/true});
   rows.reserve(rows.size() + logon.rows.size());
   std::move(logon.rows.begin(), logon.rows.end(), std::back_inserter(rows));
-  if (kinds.logon)
-    result.notes = std::move(logon.unavailable);
+  result.notes = kinds.logon ? std::move(logon.unavailable) : std::move(logon.refusals);
   return rows;
 }
 
@@ -258,6 +258,9 @@ Result checkEntries(Context &context, const std::optional<std::string> &name, co
   }
   if (name && rows.empty())
     return {exitUsage, {}, noEntryNamed(*name)};
+  // Every entry checked may start, but not every one could be checked.
+  if (!name && !result.notes.empty())
+    result.status = exitFailure;
   return result;
 }
 

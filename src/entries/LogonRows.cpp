@@ -52,9 +52,12 @@ LogonListing logonRowsOf(std::vector<LogonAnswer> answers, const LanguageTable &
       counted = listing.counts.insert(counted, {kind, 0});
     std::size_t &count = counted->second;
     if (items.unavailable) {
-      listing.unavailable.push_back(fillIn(texts.getText(text::logonSourceUnavailable),
-                                           {logonKindLabel(kind, texts), *items.unavailable}));
+      const auto sentence = items.refused ? text::logonSourceRefused : text::logonSourceUnavailable;
+      listing.unavailable.push_back(
+          fillIn(texts.getText(sentence), {logonKindLabel(kind, texts), *items.unavailable}));
       listing.unavailableKinds.push_back(kind);
+      if (items.refused)
+        listing.refusals.push_back(listing.unavailable.back());
       continue;
     }
     for (auto &item : items.items) {
@@ -120,15 +123,20 @@ EntryStatus logonStatus(const LogonItem &item, const LanguageTable &texts) {
     status.text += " \xE2\x80\x93 ";
     status.text += logonText(item.reason->cell, texts);
   }
-  if (item.reason && !programFault)
+  bool detailSaid = false;
+  if (item.reason && !programFault) {
     status.reason = logonText(item.reason->sentence, texts);
-  else if (conditional)
+    detailSaid = status.reason.find("%s") != std::string::npos;
+    if (detailSaid)
+      status.reason = fillIn(status.reason, {item.detail});
+  } else if (conditional) {
     status.reason = fillIn(texts.getText(verdictReasonNumber(item.verdict)), {item.condition});
-  else
+  } else {
     status.reason = texts.getText(verdictReasonNumber(item.verdict));
+  }
   // What the source's own tool says and what the row is, as asides.
   std::vector<std::string> asides;
-  if (!item.detail.empty())
+  if (!item.detail.empty() && !detailSaid)
     asides.push_back(item.detail);
   if (item.activation.number || *item.activation.english)
     asides.push_back(fillIn(logonText(item.activation, texts), item.activationWords));

@@ -22,6 +22,8 @@ struct LogonListing {
   // One sentence for each source that could not be asked, and that source's kind.
   std::vector<std::string> unavailable;
   std::vector<LogonSourceKind> unavailableKinds;
+  // Those sentences of sources that are there but refused: their items may start all the same.
+  std::vector<std::string> refusals;
 };
 
 // Which rows a listing holds: the sources of some kinds only, and whether the items the

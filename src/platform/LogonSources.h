@@ -67,7 +67,9 @@ struct LogonItem {
   // Starts or Disabled, or ProgramMissing / Unreadable where the source can tell.
   StartVerdict verdict = StartVerdict::Starts;
   const LogonReason *reason = nullptr; // none: the verdict's own sentence
-  std::string detail; // more for the reason sentence (the session that reads a file, "32-bit")
+  // More for the reason sentence (the session that reads a file, "32-bit"): where the sentence
+  // holds a %s, what fills it; otherwise an aside after it.
+  std::string detail;
   // The condition that fails or cannot be judged (ConditionFails, ConditionUnknown), as its
   // file writes it.
   std::string condition;
@@ -86,6 +88,10 @@ struct LogonSourceListing {
   // Why the source could not be asked at all (no user manager runs, no crontab program), in the
   // system's words; the front ends say so once instead of showing nothing.
   std::optional<std::string> unavailable;
+  // The source is there and holds items of the user's, but refused to show them (crontab for a
+  // user that cron.deny names, whose jobs cron still runs): they may start unseen, so the front
+  // ends say so even where a missing source passes unmentioned.
+  bool refused = false;
 };
 
 class LogonSource {

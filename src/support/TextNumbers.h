@@ -178,7 +178,7 @@ inline constexpr std::int32_t aboutCopyright = 669;
 
 // The other ways a program starts at logon: the View menu, and what the window says where a
 // source cannot do what was asked. Each source names the numbers of its own kind label, count
-// line and reasons (803 to 842 and 850 for the shipped sources).
+// line and reasons (803 to 842, 850 and 903 to 906 for the shipped sources).
 inline constexpr std::int32_t viewMenu = 800;
 inline constexpr std::int32_t menuOtherSources = 801;
 inline constexpr std::int32_t menuSystemComponents = 802;
@@ -189,6 +189,8 @@ inline constexpr std::int32_t logonNotStartable = 846;
 inline constexpr std::int32_t logonNoFile = 847;
 inline constexpr std::int32_t logonToolState = 848;
 inline constexpr std::int32_t logonSystemComponent = 849;
+// A source that is there but refused to answer (its items may start all the same)
+inline constexpr std::int32_t logonSourceRefused = 907;
 // The list's menu: the entry's file in the file manager and its properties; and the publisher
 // line of the name's tooltip.
 inline constexpr std::int32_t menuOpenFileLocation = 851;
@@ -391,6 +393,7 @@ inline constexpr std::array all = {editButton,
                                    logonNoFile,
                                    logonToolState,
                                    logonSystemComponent,
+                                   logonSourceRefused,
                                    menuOpenFileLocation,
                                    menuProperties,
                                    publisherTip,

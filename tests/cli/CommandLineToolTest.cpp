@@ -349,6 +349,44 @@ TEST(CommandLineTool, ClosedPipeEndsTheListingQuietly) {
   EXPECT_EQ(run.err, "");
 }
 
+// crontab refuses a user that cron.deny names (or cron.allow leaves out), yet cron still runs
+// that user's jobs: every listing says so once, and check cannot say that everything starts.
+TEST(CommandLineTool, ACrontabRefusedToTheUserIsNamedOnceAndFailsCheck) {
+  const Installation lw;
+  const fs::path crontab = lw.program / "crontab"; // first on PATH
+  std::ofstream(crontab, std::ios::binary)
+      << "#!/bin/sh\n"
+         "echo 'You (lw) are not allowed to use this program (crontab)' >&2\n"
+         "echo 'See crontab(1) for more information' >&2\n"
+         "exit 1\n";
+  fs::permissions(crontab, fs::perms::owner_all);
+  const std::string note = "launchwright: Launchwright could not ask for the entries of kind Boot "
+                           "job, which may start all the same: You (lw) are not allowed to use "
+                           "this program (crontab) See crontab(1) for more information\n";
+  for (const auto &[arguments, status] : {std::pair<std::vector<std::string>, int>{{"list"}, 0},
+                                          {{"list", "--json"}, 0},
+                                          {{"check"}, 1},
+                                          {{"check", "--kind", "boot-job"}, 1}}) {
+    SCOPED_TRACE(arguments.back());
+    const Outcome run = lw.run(arguments);
+    EXPECT_EQ(run.status, status) << run.err;
+    const auto at = run.err.find(note);
+    EXPECT_NE(at, std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(note, at + 1), std::string::npos) << "said once";
+  }
+
+  // A crontab cron does not load: its @reboot job will not start, and the sentence names the
+  // line; the command is what cron would run, up to the '%' that starts the job's input.
+  std::ofstream(crontab, std::ios::binary | std::ios::trunc)
+      << "#!/bin/sh\nprintf '@reboot job %% input\\n61 * * * * x\\n'\n";
+  const Outcome check = lw.run({"check", "--kind", "boot-job"});
+  EXPECT_EQ(check.status, 1);
+  EXPECT_EQ(check.out, "Boot job \"job % input\": cron runs no job of this crontab, because it "
+                       "cannot read its line 2 (61 * * * * x); crontab -e changes it.\n");
+  EXPECT_EQ(lw.run({"list", "--kind", "boot-job"}).out,
+            "Boot job\tjob % input\tDisabled \u2013 crontab not loaded\tjob \n");
+}
+
 #ifdef LW_WINDOWLESS
 // Built without the window, a start without a command or with Qt's options alone says so and
 // writes nothing.

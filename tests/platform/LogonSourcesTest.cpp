@@ -102,27 +102,45 @@ TEST(BootJobs, ListsTheRebootLinesOfTheCrontabAndSaysWhenCronCannotBeAsked) {
                             "*/5 * * * * every-five-minutes\n"
                             "# @reboot commented-out\n"
                             "@reboot  /usr/bin/tool --flag  \n"
-                            "\t@reboot\tsleep 60 && job % input\n"
-                            "@rebooted not-a-reboot-line\n"
-                            "@REBOOT upper-case-is-no-special-time\n"
+                            "\t@reboot\tsleep 60 && job \\% done % input\n"
                             "@daily daily-job\n"
                             "@reboot\n"
-                            "@reboot last line without end";
+                            "@reboot %only-input\n";
+  // cron loads a crontab whole or not at all: the jobs of one it refuses are listed, but do not
+  // start, and say which line cron could not read.
+  struct Table {
+    std::string text;
+    const LogonReason *reason;
+    std::string detail;
+  };
+  const Table tables[] = {
+      {table, &BootJobs::atBoot, ""},
+      {table + "61 * * * * late\n", &BootJobs::notLoaded, "10 (61 * * * * late)"},
+      {table + "@reboot last", &BootJobs::unterminated, "10 (@reboot last)"},
+  };
   const fs::path tableFile = dir.path() / "table";
-  writeFile(tableFile, table);
   BootJobs jobs(crontab("crontab", "cat '" + tableFile.string() + "'\n"));
   EXPECT_EQ(jobs.kind(), &BootJobs::description);
-  const auto listing = jobs.list();
-  EXPECT_FALSE(listing.unavailable) << *listing.unavailable;
-  std::vector<std::string> names;
-  for (const auto &item : listing.items) {
-    names.push_back(item.name);
-    EXPECT_EQ(item.command, item.name);
-    EXPECT_EQ(item.reason, &BootJobs::atBoot);
-    EXPECT_EQ(item.switchBy, LogonSwitch::None);
+  for (const auto &[text, reason, detail] : tables) {
+    SCOPED_TRACE(text);
+    writeFile(tableFile, text);
+    const auto listing = jobs.list();
+    EXPECT_FALSE(listing.unavailable) << *listing.unavailable;
+    std::vector<std::pair<std::string, std::string>> names;
+    for (const auto &item : listing.items) {
+      names.emplace_back(item.name, item.command);
+      EXPECT_EQ(item.verdict,
+                reason == &BootJobs::atBoot ? StartVerdict::Starts : StartVerdict::Disabled);
+      EXPECT_EQ(item.reason, reason);
+      EXPECT_EQ(item.detail, detail);
+      EXPECT_EQ(item.switchBy, LogonSwitch::None);
+    }
+    names.resize(2);
+    EXPECT_EQ(names, (std::vector<std::pair<std::string, std::string>>{
+                         {"/usr/bin/tool --flag  ", "/usr/bin/tool --flag  "},
+                         {"sleep 60 && job \\% done % input", "sleep 60 && job % done "}}));
+    EXPECT_EQ(listing.items.size(), reason == &BootJobs::unterminated ? 3u : 2u);
   }
-  EXPECT_EQ(names, (std::vector<std::string>{"/usr/bin/tool --flag  ", "sleep 60 && job % input",
-                                             "last line without end"}));
 
   // Only crontab's own "no crontab for <user>" is an empty crontab; any other failure is a
   // source that cannot be asked, in crontab's words.
@@ -144,6 +162,8 @@ TEST(BootJobs, ListsTheRebootLinesOfTheCrontabAndSaysWhenCronCannotBeAsked) {
     SCOPED_TRACE(failure.answer);
     const auto failed = BootJobs(crontab("failing", failure.answer)).list();
     EXPECT_TRUE(failed.items.empty());
+    // crontab refused: cron may run the jobs all the same.
+    EXPECT_EQ(failed.refused, failure.says != nullptr);
     if (!failure.says) {
       EXPECT_FALSE(failed.unavailable) << *failed.unavailable;
       continue;
@@ -154,6 +174,7 @@ TEST(BootJobs, ListsTheRebootLinesOfTheCrontabAndSaysWhenCronCannotBeAsked) {
 
   const auto missing = BootJobs((dir.path() / "no-such-crontab").string()).list();
   ASSERT_TRUE(missing.unavailable);
+  EXPECT_FALSE(missing.refused) << "no cron, no jobs";
   EXPECT_NE(missing.unavailable->find(std::generic_category().message(ENOENT)), std::string::npos)
       << *missing.unavailable;
 

@@ -1,14 +1,13 @@
 #include "BootJobs.h"
 
 #include "ChildOutput.h"
+#include "CrontabReading.h"
 
 #include <algorithm>
 #include <cctype>
 
 namespace lw {
 namespace {
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 // The lines a program wrote to its error output, without their trailing blanks; empty ones left
 // out.
@@ -36,29 +35,6 @@ std::string failureOf(const std::string &program, const ChildOutput &answer) {
 
 } // namespace
 
-std::vector<std::string> BootJobs::rebootCommands(std::string_view crontab) {
-  std::vector<std::string> commands;
-  while (!crontab.empty()) {
-    const auto end = crontab.find('\n');
-    std::string_view line = crontab.substr(0, end);
-    crontab = end == std::string_view::npos ? std::string_view() : crontab.substr(end + 1);
-    // cron skips blanks before a line's first field, and a '#' there starts a comment. The
-    // special time "@reboot" is a word of its own, in lower case; the command is the rest of
-    // the line after the blanks that follow it, as cron hands it to the shell.
-    while (!line.empty() && isBlank(line.front()))
-      line.remove_prefix(1);
-    constexpr std::string_view reboot = "@reboot";
-    if (!line.starts_with(reboot) || line.size() == reboot.size() || !isBlank(line[reboot.size()]))
-      continue;
-    line.remove_prefix(reboot.size());
-    while (!line.empty() && isBlank(line.front()))
-      line.remove_prefix(1);
-    if (!line.empty())
-      commands.emplace_back(line);
-  }
-  return commands;
-}
-
 LogonSourceListing BootJobs::list() {
   LogonSourceListing listing;
   auto answer = runForOutput(program, {"-l"}, timeLimit);
@@ -68,20 +44,32 @@ LogonSourceListing BootJobs::list() {
   }
   // crontab ends with a failure, saying "no crontab for <user>", when the user has none: that is
   // an empty crontab, not a source that cannot be asked. Any other failure (the user may not use
-  // cron, PAM refused, the program broke) is.
+  // cron, PAM refused, the program broke) is, and one that refused: cron itself reads the spool
+  // and runs the jobs a user has even where crontab will not show them.
   if (answer.exitCode != 0) {
     const auto lines = linesOf(answer.errors);
     if (std::none_of(lines.begin(), lines.end(),
-                     [](std::string_view line) { return line.starts_with("no crontab for "); }))
+                     [](std::string_view line) { return line.starts_with("no crontab for "); })) {
       listing.unavailable = failureOf(program, answer);
+      listing.refused = true;
+    }
     return listing;
   }
-  for (auto &command : rebootCommands(answer.output)) {
+  const crontab::Reading reading = crontab::read(answer.output);
+  for (const auto &job : reading.reboots) {
+    // A job that runs nothing is no program started at boot.
+    if (job.command.empty())
+      continue;
     LogonItem item;
     item.source = &description;
-    item.name = command;
-    item.command = std::move(command);
+    item.name = job.written;
+    item.command = job.command;
     item.reason = &atBoot;
+    if (const auto &refused = reading.refused) {
+      item.verdict = StartVerdict::Disabled;
+      item.reason = refused->unterminated ? &unterminated : &notLoaded;
+      item.detail = std::to_string(refused->number) + " (" + refused->text + ")";
+    }
     listing.items.push_back(std::move(item));
   }
   return listing;
