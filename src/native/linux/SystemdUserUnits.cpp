@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "SystemdInstallProbe.h"
 #include "SystemdManager.h"
+#include "SystemdSwitch.h"
 
 #include <algorithm>
 #include <chrono>
@@ -184,6 +185,17 @@ LogonSourceListing SystemdUserUnits::list() {
                       std::clamp(left, std::chrono::milliseconds{0}, installProbeBudget)))
     pulled[name] = {std::move(targets), {Owner::User}, {}, true};
 
+  // Switched off by taking their links back, units stay listed to be switched on again, whatever
+  // their [Install] says (an instance, a link made by hand).
+  for (const auto &[name, targets] : systemdswitch::switchedOff()) {
+    std::set<std::string> atLogon;
+    for (const auto &target : targets)
+      if (logonTargets.contains(target))
+        atLogon.insert(target);
+    if (!atLogon.empty() && !pulled.contains(name))
+      pulled[name] = {std::move(atLogon), {Owner::User}, {}, true};
+  }
+
   for (const auto &[name, pull] : pulled) {
     if (fromAutostartEntry(name))
       continue;
@@ -206,6 +218,30 @@ LogonSourceListing SystemdUserUnits::list() {
   return listing;
 }
 
+namespace {
+
+// A switch by the unit's links: off takes them back (or masks the unit), on puts back exactly
+// what a switch-off kept a record of. Switching off what is off already changes nothing.
+systemdswitch::SwitchPlan linkPlan(const LogonItem &item, bool enabled) {
+  if (enabled)
+    return systemdswitch::planOn(item.name).value_or(systemdswitch::SwitchPlan{});
+  auto plan = systemdswitch::planOff(item.name, item.switchBy);
+  if (plan.refusal && plan.refusal->number == systemdswitch::nothingOfTheUsers.number &&
+      item.verdict == StartVerdict::Disabled)
+    return {};
+  return plan;
+}
+
+} // namespace
+
+LogonSwitchPlan SystemdUserUnits::planSwitch(const LogonItem &item, bool enabled) {
+  if (item.source != &SystemdUserUnits::description ||
+      (item.switchBy != LogonSwitch::Enable && item.switchBy != LogonSwitch::Mask))
+    return {};
+  const auto plan = linkPlan(item, enabled);
+  return {plan.refusal, plan.detail, enabled ? std::string() : systemdswitch::textOf(plan.change)};
+}
+
 bool SystemdUserUnits::setEnabled(const LogonItem &item, bool enabled) {
   if (item.source != &SystemdUserUnits::description ||
       (item.switchBy != LogonSwitch::Enable && item.switchBy != LogonSwitch::Mask))
@@ -214,22 +250,61 @@ bool SystemdUserUnits::setEnabled(const LogonItem &item, bool enabled) {
   const auto manager = SystemdManager::connect(why);
   if (!manager)
     return false;
-  // A link made for this boot only (enable --runtime, mask --runtime) is taken back the same way.
+  const auto plan = linkPlan(item, enabled);
+  if (plan.refusal)
+    return false;
+  if (!plan.change.empty() || plan.byRecord) {
+    // The record comes first: links taken back are never without one.
+    const auto before = systemdswitch::recorded(item.name);
+    if (!enabled && !systemdswitch::keep(item.name, plan.change))
+      return false;
+    const bool done = systemdswitch::apply(plan.change);
+    if (done && manager->reload()) {
+      if (enabled)
+        systemdswitch::forget(item.name);
+      return true;
+    }
+    if (done)
+      systemdswitch::apply(systemdswitch::planUndo(plan.change).change);
+    if (!enabled) {
+      systemdswitch::forget(item.name);
+      if (before)
+        systemdswitch::keep(item.name, *before);
+    }
+    return false;
+  }
+  if (!enabled)
+    return true; // off already
+  // Never switched off here: on as systemctl --user enable or unmask would. A mask made for this
+  // boot only (mask --runtime) is taken back the same way.
   const bool runtime = manager->unitFileState(item.name).value_or("").ends_with("-runtime");
-  const bool asked =
-      item.switchBy == LogonSwitch::Enable
-          ? (enabled ? manager->enable(item.name, false) : manager->disable(item.name, runtime))
-          : (enabled ? manager->unmask(item.name, runtime) : manager->mask(item.name, false));
-  if (!asked)
+  if (!(item.switchBy == LogonSwitch::Enable ? manager->enable(item.name, false)
+                                             : manager->unmask(item.name, runtime)))
     return false;
   manager->reload();
   // Done only when the manager says so: a state it cannot tell is no state at all.
   const auto state = manager->unitFileState(item.name);
   if (!state)
     return false;
-  if (item.switchBy == LogonSwitch::Mask)
-    return state->starts_with("masked") != enabled;
-  return state->starts_with("enabled") == enabled;
+  return item.switchBy == LogonSwitch::Mask ? !state->starts_with("masked")
+                                            : state->starts_with("enabled");
+}
+
+bool SystemdUserUnits::restoreSwitch(const std::string &name, const std::string &undo) {
+  const auto change = systemdswitch::changeOf(undo);
+  if (!change || change->empty())
+    return false;
+  const auto plan = systemdswitch::planUndo(*change);
+  std::string why;
+  const auto manager = plan.refusal ? nullptr : SystemdManager::connect(why);
+  if (!manager || !systemdswitch::apply(plan.change))
+    return false;
+  if (!manager->reload()) {
+    systemdswitch::apply(*change);
+    return false;
+  }
+  systemdswitch::forget(name);
+  return true;
 }
 
 bool SystemdUserUnits::start(const LogonItem &item) {
