@@ -97,7 +97,8 @@ protected:
       std::error_code error;
       for (auto at = fs::recursive_directory_iterator(folder, error);
            at != fs::recursive_directory_iterator(); at.increment(error))
-        if (at->is_symlink(error))
+        // The manager's own notes on its units (invocation ids) are no unit folder's links.
+        if (at->is_symlink(error) && at->path().parent_path().filename() != "units")
           found[at->path().string()] = fs::read_symlink(at->path(), error).string();
     }
     return found;
