@@ -1,5 +1,7 @@
 #include "SystemdSwitch.h"
 
+#include "SystemdManager.h"
+#include "SystemdUserUnits.h"
 #include "support/FileError.h"
 #include "support/TextFile.h"
 
@@ -274,4 +276,45 @@ std::map<std::string, std::set<std::string>> switchedOff() {
   return units;
 }
 
+// A switch by the unit's links: off takes them back (or masks the unit), on puts back exactly
+// what a switch-off kept a record of. Switching off what is off already changes nothing.
+SwitchPlan planFor(const LogonItem &item, bool enabled) {
+  if (enabled)
+    return planOn(item.name).value_or(SwitchPlan{});
+  auto plan = planOff(item.name, item.switchBy);
+  if (plan.refusal && plan.refusal->number == nothingOfTheUsers.number &&
+      item.verdict == StartVerdict::Disabled)
+    return {};
+  return plan;
+}
+
 } // namespace lw::systemdswitch
+
+namespace lw {
+
+LogonSwitchPlan SystemdUserUnits::planSwitch(const LogonItem &item, bool enabled) {
+  if (item.source != &SystemdUserUnits::description ||
+      (item.switchBy != LogonSwitch::Enable && item.switchBy != LogonSwitch::Mask))
+    return {};
+  const auto plan = systemdswitch::planFor(item, enabled);
+  return {plan.refusal, plan.detail, enabled ? std::string() : systemdswitch::textOf(plan.change)};
+}
+
+bool SystemdUserUnits::restoreSwitch(const std::string &name, const std::string &undo) {
+  const auto change = systemdswitch::changeOf(undo);
+  if (!change || change->empty())
+    return false;
+  const auto plan = systemdswitch::planUndo(*change);
+  std::string why;
+  const auto manager = plan.refusal ? nullptr : SystemdManager::connect(why);
+  if (!manager || !systemdswitch::apply(plan.change))
+    return false;
+  if (!manager->reload()) {
+    systemdswitch::apply(*change);
+    return false;
+  }
+  systemdswitch::forget(name);
+  return true;
+}
+
+} // namespace lw

@@ -13,6 +13,7 @@
 // systemd-switched-off: that record is what lists a unit switched off this way (it may have no
 // [Install] that would say it can be enabled) and what switching it on puts back. The same text
 // goes into the program's backup record, so that Reverse Startup Changes can put it back too.
+// SystemdUserUnits::planSwitch and restoreSwitch live in SystemdSwitch.cpp with the rest.
 
 #include "platform/LogonSources.h"
 
@@ -57,6 +58,10 @@ struct SwitchPlan {
 
 // Switching the unit off: by taking its links back (LogonSwitch::Enable) or by masking it.
 SwitchPlan planOff(const std::string &name, LogonSwitch by);
+// The switch of a listed unit: off by planOff; on by planOn where a record is kept, else by
+// systemctl --user enable or unmask (an empty plan). Switching off what is off already is an
+// empty plan too.
+SwitchPlan planFor(const LogonItem &item, bool enabled);
 // Switching it on from the record of its switch-off; no plan when there is no record.
 std::optional<SwitchPlan> planOn(const std::string &name);
 // The plan that undoes `undo` (a change a switch-off made), whether kept or from a backup.

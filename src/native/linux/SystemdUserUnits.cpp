@@ -218,30 +218,6 @@ LogonSourceListing SystemdUserUnits::list() {
   return listing;
 }
 
-namespace {
-
-// A switch by the unit's links: off takes them back (or masks the unit), on puts back exactly
-// what a switch-off kept a record of. Switching off what is off already changes nothing.
-systemdswitch::SwitchPlan linkPlan(const LogonItem &item, bool enabled) {
-  if (enabled)
-    return systemdswitch::planOn(item.name).value_or(systemdswitch::SwitchPlan{});
-  auto plan = systemdswitch::planOff(item.name, item.switchBy);
-  if (plan.refusal && plan.refusal->number == systemdswitch::nothingOfTheUsers.number &&
-      item.verdict == StartVerdict::Disabled)
-    return {};
-  return plan;
-}
-
-} // namespace
-
-LogonSwitchPlan SystemdUserUnits::planSwitch(const LogonItem &item, bool enabled) {
-  if (item.source != &SystemdUserUnits::description ||
-      (item.switchBy != LogonSwitch::Enable && item.switchBy != LogonSwitch::Mask))
-    return {};
-  const auto plan = linkPlan(item, enabled);
-  return {plan.refusal, plan.detail, enabled ? std::string() : systemdswitch::textOf(plan.change)};
-}
-
 bool SystemdUserUnits::setEnabled(const LogonItem &item, bool enabled) {
   if (item.source != &SystemdUserUnits::description ||
       (item.switchBy != LogonSwitch::Enable && item.switchBy != LogonSwitch::Mask))
@@ -250,7 +226,7 @@ bool SystemdUserUnits::setEnabled(const LogonItem &item, bool enabled) {
   const auto manager = SystemdManager::connect(why);
   if (!manager)
     return false;
-  const auto plan = linkPlan(item, enabled);
+  const auto plan = systemdswitch::planFor(item, enabled);
   if (plan.refusal)
     return false;
   if (!plan.change.empty() || plan.byRecord) {
@@ -288,23 +264,6 @@ bool SystemdUserUnits::setEnabled(const LogonItem &item, bool enabled) {
     return false;
   return item.switchBy == LogonSwitch::Mask ? !state->starts_with("masked")
                                             : state->starts_with("enabled");
-}
-
-bool SystemdUserUnits::restoreSwitch(const std::string &name, const std::string &undo) {
-  const auto change = systemdswitch::changeOf(undo);
-  if (!change || change->empty())
-    return false;
-  const auto plan = systemdswitch::planUndo(*change);
-  std::string why;
-  const auto manager = plan.refusal ? nullptr : SystemdManager::connect(why);
-  if (!manager || !systemdswitch::apply(plan.change))
-    return false;
-  if (!manager->reload()) {
-    systemdswitch::apply(*change);
-    return false;
-  }
-  systemdswitch::forget(name);
-  return true;
 }
 
 bool SystemdUserUnits::start(const LogonItem &item) {
