@@ -240,15 +240,19 @@ Result switchLogonEntry(Context &context, const std::string &kindWord, const std
     }
   if (!found)
     return refused("there is no " + kindWord + " entry named " + quoted(name));
-  switch (switchLogonItem(context.platform.logonSources, *found->logon, enabled)) {
+  const auto switched = switchLogonItem(context.platform, context.texts, *found->logon, enabled);
+  switch (switched.outcome) {
   case LogonOutcome::NotSupported:
     return refused("the " + kindWord + " entry " + quoted(name) +
                    " cannot be switched here; change it with the tool that owns it");
+  case LogonOutcome::Refused:
+    return refused("the " + kindWord + " entry " + quoted(name) + " cannot be switched " +
+                   (enabled ? "on" : "off") + ", and nothing was changed: " + switched.why);
   case LogonOutcome::Failed:
     return {exitFailure,
             {},
             "the " + kindWord + " entry " + quoted(name) + " could not be switched " +
-                (enabled ? "on" : "off")};
+                (enabled ? "on" : "off") + (switched.why.empty() ? "" : ": " + switched.why)};
   case LogonOutcome::Done:
     break;
   }

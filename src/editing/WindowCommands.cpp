@@ -73,10 +73,14 @@ bool onLogonEntry(EntryCommandHost &host, const StartupEntry &entry, LogonComman
     why(text::logonNotDeletable);
     break;
   case LogonCommand::Disable:
-  case LogonCommand::Enable:
-    switch (switchLogonItem(platform.logonSources, item, command == LogonCommand::Enable)) {
+  case LogonCommand::Enable: {
+    const auto switched = switchLogonItem(platform, texts, item, command == LogonCommand::Enable);
+    switch (switched.outcome) {
     case LogonOutcome::NotSupported:
       why(text::logonNotSwitchable);
+      break;
+    case LogonOutcome::Refused:
+      platform.prompter.tell(switched.why, EntryStore::caption);
       break;
     case LogonOutcome::Failed:
       tell(platform, texts, text::switchFailed);
@@ -86,11 +90,13 @@ bool onLogonEntry(EntryCommandHost &host, const StartupEntry &entry, LogonComman
       break;
     }
     break;
+  }
   case LogonCommand::Start:
     switch (startLogonItem(platform.logonSources, item)) {
     case LogonOutcome::NotSupported:
       why(text::logonNotStartable);
       break;
+    case LogonOutcome::Refused:
     case LogonOutcome::Failed:
       platform.prompter.tell(fillIn(texts.getText(text::startNowFailed),
                                     {entry.name, texts.getText(text::problemOther)}),

@@ -2,10 +2,13 @@
 
 #include "entries/StartupStatus.h"
 #include "scheduler/ScheduleStatus.h"
+#include "storage/EntryStore.h"
+#include "support/FileError.h"
 #include "support/TextNumbers.h"
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 
 namespace lw {
 
@@ -154,12 +157,39 @@ EntryStatus logonStatus(const LogonItem &item, const LanguageTable &texts) {
   return status;
 }
 
-LogonOutcome switchLogonItem(const std::vector<LogonSource *> &sources, const LogonItem &item,
-                             bool enabled) {
-  LogonSource *source = sourceOf(sources, item.source);
+LogonSwitchResult switchLogonItem(const Platform &platform, const LanguageTable &texts,
+                                  const LogonItem &item, bool enabled) {
+  LogonSource *source = sourceOf(platform.logonSources, item.source);
   if (!source || item.switchBy == LogonSwitch::None)
-    return LogonOutcome::NotSupported;
-  return source->setEnabled(item, enabled) ? LogonOutcome::Done : LogonOutcome::Failed;
+    return {LogonOutcome::NotSupported, {}};
+  const LogonSwitchPlan plan = source->planSwitch(item, enabled);
+  if (plan.refusal) {
+    std::string why = logonText(*plan.refusal, texts);
+    if (!plan.refusalDetail.empty())
+      why += ": " + plan.refusalDetail;
+    return {LogonOutcome::Refused, why};
+  }
+  std::optional<EntryStore> store;
+  std::vector<std::string> record;
+  if (!plan.undo.empty()) {
+    try {
+      store.emplace(platform);
+      record =
+          store->recordSwitch(item.source->word, item.name, item.command, item.file, plan.undo);
+    } catch (const FileError &error) {
+      return {LogonOutcome::Failed, error.what()};
+    }
+  }
+  if (source->setEnabled(item, enabled))
+    return {LogonOutcome::Done, {}};
+  if (!record.empty()) {
+    try {
+      store->takeOutRecord(record);
+    } catch (const FileError &) {
+      // The record stays; restoring it finds the item as it is and only takes the record out.
+    }
+  }
+  return {LogonOutcome::Failed, {}};
 }
 
 LogonOutcome startLogonItem(const std::vector<LogonSource *> &sources, const LogonItem &item) {

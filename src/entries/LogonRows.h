@@ -6,6 +6,7 @@
 #include "entries/StartupList.h"
 #include "entries/StartupStatus.h"
 #include "platform/LogonSources.h"
+#include "platform/Platform.h"
 
 #include <cstddef>
 #include <optional>
@@ -66,12 +67,20 @@ EntryStatus logonStatus(const LogonItem &item, const LanguageTable &texts);
 enum class LogonOutcome {
   Done,
   NotSupported, // the source cannot do it: nothing was tried
-  Failed        // it was tried and did not happen
+  Failed,       // it was tried and did not happen
+  Refused       // the source cannot carry it out whole, and changed nothing: the result says why
 };
 
-// Switches the item off or on through the source that listed it.
-LogonOutcome switchLogonItem(const std::vector<LogonSource *> &sources, const LogonItem &item,
-                             bool enabled);
+struct LogonSwitchResult {
+  LogonOutcome outcome = LogonOutcome::Done;
+  std::string why; // of a refusal: the source's sentence in the table's language
+};
+
+// Switches the item off or on through the source that listed it (one of the platform's). What
+// the source says a switch-off will change is recorded in the backup file first, for Reverse
+// Startup Changes; the record goes again when the switch does not happen.
+LogonSwitchResult switchLogonItem(const Platform &platform, const LanguageTable &texts,
+                                  const LogonItem &item, bool enabled);
 // Starts the item now through the source that listed it.
 LogonOutcome startLogonItem(const std::vector<LogonSource *> &sources, const LogonItem &item);
 // The file a person opens to change an item by hand, as the source that listed it says. Empty

@@ -94,6 +94,18 @@ struct LogonSourceListing {
   bool refused = false;
 };
 
+// What a switch of an item would change, decided before anything changes.
+struct LogonSwitchPlan {
+  // Why the source will not carry the switch out, where it will not: a switch it could only
+  // carry out in part is refused whole, with nothing changed. `refusalDetail` (a path) may
+  // follow the sentence.
+  std::optional<LogonText> refusal;
+  std::string refusalDetail;
+  // What puts the item back as it is now, in the source's own words, for restoreSwitch and the
+  // backup record; empty where the source keeps nothing.
+  std::string undo;
+};
+
 class LogonSource {
 public:
   virtual ~LogonSource() = default;
@@ -106,6 +118,13 @@ public:
   // Switches the item off or on as its switchBy says. True when it is in the asked state
   // afterwards; false, changing nothing, when it cannot be switched.
   virtual bool setEnabled(const LogonItem & /*item*/, bool /*enabled*/) { return false; }
+  // What setEnabled would change; the default refuses nothing and keeps nothing.
+  virtual LogonSwitchPlan planSwitch(const LogonItem & /*item*/, bool /*enabled*/) { return {}; }
+  // Puts back what a switch of the item of that name changed, from its plan's `undo`. True when
+  // the item is as it was before that switch, also when it already was.
+  virtual bool restoreSwitch(const std::string & /*name*/, const std::string & /*undo*/) {
+    return false;
+  }
   // Starts the item now, where canStart says it can. True when it was started.
   virtual bool start(const LogonItem & /*item*/) { return false; }
 };

@@ -129,6 +129,8 @@ RecordCopy parseCopy(const std::string &path, std::string_view bytes, const std:
       copy.disabled = value == "1";
     else if (field == "view")
       copy.view32 = value == "32";
+    else if (field == "undo")
+      copy.undo = value;
     // Fields of a later version are passed over.
     bytes.remove_prefix(start + size + 2);
   }
@@ -175,6 +177,8 @@ std::string copyBytes(const std::vector<std::string> &recordLines, const RecordC
   if (recordLines[3] == "2") {
     putField(out, "schedule", copy.scheduleLine);
     putField(out, "disabled", copy.disabled ? "1" : "0");
+  } else if (!copy.undo.empty()) {
+    putField(out, "undo", copy.undo);
   } else {
     putField(out, "snapshot", copy.snapshot);
     if (copy.view32)

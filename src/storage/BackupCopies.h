@@ -40,6 +40,9 @@ struct RecordCopy {
   // An All Users entry of the machine's 32-bit Run key (Windows). Written only when set, so
   // that every other copy keeps its old bytes; a record without it is of the 64-bit key.
   bool view32 = false;
+  // A logon item's switch (a record whose kind line is its kind's word): what its source needs
+  // to put the switch back. Written only when set, in place of the snapshot.
+  std::string undo;
 };
 
 // The copy file's name for the record that begins at line p of the backup file's body.

@@ -249,12 +249,18 @@ RemovalOutcome EntryStore::removeWithBackup(EntryKind kind, const std::string &n
 std::string EntryStore::appendRecord(EntryKind kind, const std::string &name,
                                      const std::string &command,
                                      const std::optional<RecordCopy> &copy) {
+  return appendRecord(std::to_string(static_cast<int>(kind)), name, command, copy);
+}
+
+std::string EntryStore::appendRecord(const std::string &kindLine, const std::string &name,
+                                     const std::string &command,
+                                     const std::optional<RecordCopy> &copy) {
   const LocalTime now = platform.clock.now();
   const std::size_t at = backupLines.size();
   backupLines.push_back(recordHeader(now));
   backupLines.push_back(name);
   backupLines.push_back(command);
-  backupLines.push_back(std::to_string(static_cast<int>(kind)));
+  backupLines.push_back(kindLine);
   backupLines.emplace_back();
   // Before the record, so that no record that should have a copy is ever without one; a copy
   // whose record is not written after all is taken away again (saveRecord).
@@ -279,6 +285,23 @@ std::vector<std::string> EntryStore::recordInBackup(EntryKind kind, const std::s
   loadBackupForChange();
   const std::size_t at = backupLines.size();
   saveRecord(appendRecord(kind, name, command, copy));
+  return {backupLines.begin() + static_cast<std::ptrdiff_t>(at), backupLines.end()};
+}
+
+std::vector<std::string> EntryStore::recordSwitch(const std::string &kindWord,
+                                                  const std::string &name,
+                                                  const std::string &command,
+                                                  const std::string &file,
+                                                  const std::string &undo) {
+  if (containsLineBreak(name) || containsLineBreak(command))
+    throw FileError(backupPath(), lineBreakReason);
+  RecordCopy copy;
+  copy.file = file;
+  copy.undo = undo;
+  FileLock lock(backupPath());
+  loadBackupForChange();
+  const std::size_t at = backupLines.size();
+  saveRecord(appendRecord(kindWord, name, command, copy));
   return {backupLines.begin() + static_cast<std::ptrdiff_t>(at), backupLines.end()};
 }
 

@@ -102,6 +102,13 @@ public:
   // Gives back the record's lines. Throws FileError as writeBackupFile.
   std::vector<std::string> recordInBackup(EntryKind kind, const std::string &name,
                                           const std::string &command, bool view32 = false);
+  // Appends the record of a logon item's switch, its kind line the kind's word and its copy
+  // holding `undo` (see RecordCopy): what Reverse Startup Changes gives back to the source. Gives
+  // back the record's lines. Throws FileError as writeBackupFile, and (lineBreakReason) when the
+  // name or command holds a line break.
+  std::vector<std::string> recordSwitch(const std::string &kindWord, const std::string &name,
+                                        const std::string &command, const std::string &file,
+                                        const std::string &undo);
   // Takes the last record of exactly these lines out of the backup file again, with its copy:
   // a record made for a change that did not happen.
   void takeOutRecord(const std::vector<std::string> &record);
@@ -145,6 +152,8 @@ private:
   // Gives back the name of the copy it wrote, empty when it wrote none.
   std::string appendRecord(EntryKind kind, const std::string &name, const std::string &command,
                            const std::optional<RecordCopy> &copy);
+  std::string appendRecord(const std::string &kindLine, const std::string &name,
+                           const std::string &command, const std::optional<RecordCopy> &copy);
   // saveBackup after appendRecord: a record that cannot be written takes its copy with it.
   void saveRecord(const std::string &copyName);
   // Takes the record at p out of backupLines and its copy off the disk.

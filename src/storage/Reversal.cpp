@@ -118,12 +118,35 @@ void settleHolders(EntryStore &store, const std::vector<Holder> &holders, bool r
   }
 }
 
+// A logon item's switch goes back through the source of the record's kind, from what its copy
+// says; a record of a kind no source has, or without its copy, stays.
+RestoreReport restoreSwitch(const EntryStore &store, const BackupRecord &record,
+                            const ReadBackup &backup, std::size_t at) {
+  RestoreReport result;
+  for (LogonSource *source : store.system().logonSources) {
+    if (record.kindLine != source->kind()->word)
+      continue;
+    try {
+      const auto copy = backup.copyAt(store, at);
+      if (!copy || copy->undo.empty())
+        return result;
+      result.restored = source->restoreSwitch(record.name, copy->undo);
+      if (!result.restored)
+        result.why = copy->file;
+    } catch (const FileError &error) {
+      result.why = error.what();
+    }
+    break;
+  }
+  return result;
+}
+
 RestoreReport restore(EntryStore &store, Toolbox &toolbox, const BackupRecord &record,
                       const ReadBackup &backup, std::size_t at) {
   RestoreReport result;
   const auto kind = backupKindOf(record.kindLine);
   if (!kind)
-    return result;
+    return restoreSwitch(store, record, backup, at);
   const Platform &platform = store.system();
   try {
     const auto copy = backup.copyAt(store, at);

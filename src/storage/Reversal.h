@@ -63,7 +63,8 @@ std::string restoreQuestion(const BackupRecord &record, const LanguageTable &tex
 // The walk of "Reverse Startup Changes": offers each record, oldest first, and restores what
 // the answers take (`toolbox` is the main window's, for the current time). A
 // record with a full copy puts back exactly what was recorded: a Run entry's files through the
-// platform's snapshot, a customized entry's schedule line and switch. One without a copy goes
+// platform's snapshot, a customized entry's schedule line and switch, a logon item's switch (a
+// record whose kind line is its kind's word) through its source. One without a copy goes
 // back as older versions put it: the command into its Run key, or a customized entry with
 // restoredSchedule and the current time. An entry that holds the name now (in any case) is
 // recorded first and then replaced. A record whose restore fails (or whose copy is damaged)

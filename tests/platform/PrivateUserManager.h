@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -81,6 +82,29 @@ inline std::string systemctlSays(const std::string &verb, const std::string &uni
     arguments.push_back(unit);
   const std::string output = systemctlPrints(arguments);
   return output.substr(0, output.find('\n'));
+}
+
+// The built program with its language file and settings, copied into a folder of the test's own:
+// there it keeps its own files (the backup file) beside itself, as a portable copy does.
+inline std::string portableCopy(const fs::path &built, const fs::path &folder) {
+  fs::create_directories(folder);
+  for (const char *name : {"0013trl.ini", "config.ini", "0013cst.ini", "0013bkp.ini"})
+    if (fs::exists(built.parent_path() / name))
+      fs::copy_file(built.parent_path() / name, folder / name);
+  fs::copy_file(built, folder / built.filename());
+  return (folder / built.filename()).string();
+}
+
+// What the program prints for the arguments; `status` is its exit status.
+inline std::string runProgram(const std::string &program, const std::string &arguments,
+                              int &status) {
+  std::string out;
+  FILE *pipe = ::popen((program + " " + arguments + " 2>/dev/null").c_str(), "r");
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    out.append(buffer, n);
+  status = WEXITSTATUS(::pclose(pipe));
+  return out;
 }
 
 class PrivateUserManager {

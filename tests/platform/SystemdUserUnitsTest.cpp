@@ -362,15 +362,9 @@ TEST_F(SystemdUserUnitsTest, AManagerThatDoesNotAnswerMakesTheListingGiveUpInTim
 // The built command line on the same manager: every unit in list --json with its switch, and
 // disable/enable doing what systemctl then reports.
 TEST_F(SystemdUserUnitsTest, TheCommandLineListsAndSwitchesWhatTheManagerHas) {
-  const auto run = [](const std::string &arguments, int &status) {
-    std::string out;
-    FILE *pipe =
-        ::popen((std::string(LW_BUILT_PROGRAM) + " " + arguments + " 2>/dev/null").c_str(), "r");
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-      out.append(buffer, n);
-    status = WEXITSTATUS(::pclose(pipe));
-    return out;
+  const std::string program = test::portableCopy(LW_BUILT_PROGRAM, work / "program");
+  const auto run = [&program](const std::string &arguments, int &status) {
+    return test::runProgram(program, arguments, status);
   };
   int status = -1;
   const std::string json = run("list --kind systemd-unit --json", status);

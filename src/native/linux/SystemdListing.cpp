@@ -8,6 +8,7 @@
 #include "SystemdConditions.h"
 #include "SystemdInstallProbe.h"
 #include "SystemdManager.h"
+#include "SystemdSwitch.h"
 
 #include <algorithm>
 #include <chrono>
@@ -456,6 +457,16 @@ LogonSourceListing SystemdUserUnits::list() {
   for (auto &[name, into] : installTargets(
            disabled, targets, std::clamp(left, std::chrono::milliseconds{0}, installProbeBudget)))
     rows[name] = {std::move(into), {Owner::User}, {}, true, false};
+  // Switched off by taking their links back, units stay listed to be switched on again, whatever
+  // their [Install] says (an instance, a link made by hand).
+  for (const auto &[name, wereIn] : systemdswitch::switchedOff()) {
+    std::set<std::string> atLogon;
+    for (const auto &target : wereIn)
+      if (targets.contains(target))
+        atLogon.insert(target);
+    if (!atLogon.empty() && !rows.contains(name))
+      rows[name] = {std::move(atLogon), {Owner::User}, {}, true, false};
+  }
 
   std::vector<std::string> names;
   for (const auto &[name, row] : rows)

@@ -1,6 +1,7 @@
 #include "SystemdUserUnits.h"
 
 #include "SystemdManager.h"
+#include "SystemdSwitch.h"
 
 #include <algorithm>
 #include <chrono>
@@ -21,22 +22,44 @@ bool SystemdUserUnits::setEnabled(const LogonItem &item, bool enabled) {
   const auto manager = SystemdManager::connect(why);
   if (!manager)
     return false;
-  // A link made for this boot only (enable --runtime, mask --runtime) is taken back the same way.
+  const auto plan = systemdswitch::planFor(item, enabled);
+  if (plan.refusal)
+    return false;
+  if (!plan.change.empty() || plan.byRecord) {
+    // The record comes first: links taken back are never without one.
+    const auto before = systemdswitch::recorded(item.name);
+    if (!enabled && !systemdswitch::keep(item.name, plan.change))
+      return false;
+    const bool done = systemdswitch::apply(plan.change);
+    if (done && manager->reload()) {
+      if (enabled)
+        systemdswitch::forget(item.name);
+      return true;
+    }
+    if (done)
+      systemdswitch::apply(systemdswitch::planUndo(plan.change).change);
+    if (!enabled) {
+      systemdswitch::forget(item.name);
+      if (before)
+        systemdswitch::keep(item.name, *before);
+    }
+    return false;
+  }
+  if (!enabled)
+    return true; // off already
+  // Never switched off here: on as systemctl --user enable or unmask would. A mask made for this
+  // boot only (mask --runtime) is taken back the same way.
   const bool runtime = manager->unitFileState(item.name).value_or("").ends_with("-runtime");
-  const bool asked =
-      item.switchBy == LogonSwitch::Enable
-          ? (enabled ? manager->enable(item.name, false) : manager->disable(item.name, runtime))
-          : (enabled ? manager->unmask(item.name, runtime) : manager->mask(item.name, false));
-  if (!asked)
+  if (!(item.switchBy == LogonSwitch::Enable ? manager->enable(item.name, false)
+                                             : manager->unmask(item.name, runtime)))
     return false;
   manager->reload();
   // Done only when the manager says so: a state it cannot tell is no state at all.
   const auto state = manager->unitFileState(item.name);
   if (!state)
     return false;
-  if (item.switchBy == LogonSwitch::Mask)
-    return state->starts_with("masked") != enabled;
-  return state->starts_with("enabled") == enabled;
+  return item.switchBy == LogonSwitch::Mask ? !state->starts_with("masked")
+                                            : state->starts_with("enabled");
 }
 
 bool SystemdUserUnits::start(const LogonItem &item) {

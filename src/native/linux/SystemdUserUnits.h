@@ -39,9 +39,14 @@ public:
       : listingTime(limit) {}
   LogonSourceKind kind() const override { return &description; }
   LogonSourceListing list() override;
-  // Enable: systemctl --user enable/disable. Mask: unmask/mask. The manager then reloads, so that
-  // the next start and the next listing follow the change.
+  // Enable: the user's links taken back, put back or, never switched off here, systemctl --user
+  // enable. Mask: a mask link made, taken back, or systemctl --user unmask. The manager then
+  // reloads, so that the next start and the next listing follow the change.
   bool setEnabled(const LogonItem &item, bool enabled) override;
+  // Off by its links (see SystemdSwitch.h): refused, changing nothing, where that cannot be done
+  // whole; on puts back exactly the links a switch-off took.
+  LogonSwitchPlan planSwitch(const LogonItem &item, bool enabled) override;
+  bool restoreSwitch(const std::string &name, const std::string &undo) override;
   bool start(const LogonItem &item) override;
 
 private:
