@@ -33,6 +33,7 @@ std::size_t appendRunEntries(StartupListing &listing, std::optional<std::vector<
                             std::move(entry.workingDirectory),
                             {}});
     listing.rows.back().displayName = std::move(entry.displayName);
+    listing.rows.back().nameless = entry.nameless;
     listing.rows.back().icon = std::move(entry.icon);
     listing.rows.back().view32 = entry.view32;
   }

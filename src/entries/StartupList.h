@@ -39,6 +39,7 @@ struct StartupEntry {
   // folder: the verdict is ProgramMissing and the detail the characters of the path to blame.
   bool starterPathRefused = false;
   std::string displayName; // see RunEntry::displayName
+  bool nameless = false;   // see RunEntry::nameless
   std::string icon;        // see RunEntry::icon
   // A row of another way a program starts at logon (a systemd unit, a session script, ...):
   // kind means nothing then, and every command goes to the source that listed it.
@@ -56,9 +57,11 @@ inline bool sameEntry(const StartupEntry &a, const StartupEntry &b) {
   return a.kind == b.kind && a.name == b.name && a.view32 == b.view32;
 }
 
-// The name to show for an entry: its display name, or the name itself where it has none.
+// The name to show for an entry: its display name, or the name itself where it has none; nothing
+// where its Name is empty, as desktops show it.
 inline const std::string &shownName(const StartupEntry &entry) {
-  return entry.displayName.empty() ? entry.name : entry.displayName;
+  static const std::string nothing;
+  return entry.nameless ? nothing : entry.displayName.empty() ? entry.name : entry.displayName;
 }
 
 struct StartupListing {

@@ -43,6 +43,8 @@ struct RunEntry {
   // has one that differs from the name; empty otherwise. Only for showing: every operation
   // addresses the entry by name.
   std::string displayName;
+  // The file's Name is there but empty, which desktops show as it is: as nothing.
+  bool nameless = false;
   // The picture desktops show for the entry (the file's Icon): an icon theme's name or an
   // absolute path of an image; empty where it names none.
   std::string icon;

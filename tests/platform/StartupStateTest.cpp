@@ -174,6 +174,8 @@ TEST_F(StartupStateTest, ListShowsTheNameGlibShowsInTheUsersLanguage) {
       {"escapes", app + "Name=Print\\sQueue\\tApplet\n", "Print Queue\tApplet"},
       {"caf\xE9", app + "Name=Caf\xC3\xA9\n", "Caf\xC3\xA9"},
       {"own-name", app + "Name=own-name\n", ""},
+      // Slip: an empty Name taken for none, shown as the file name.
+      {"empty-name", app + "Name=\n", ""},
       // GLib shows "Unnamed" where the list shows the file name.
       {"no-name", app, "", false},
       {"latin1-name", app + "Name=\xE4\n", "", false},
@@ -223,8 +225,10 @@ TEST_F(StartupStateTest, ListShowsTheNameGlibShowsInTheUsersLanguage) {
       SCOPED_TRACE(corpus[i].name + " under " + settings);
       const auto &row = listed[corpus[i].name];
       ASSERT_EQ(row.name, corpus[i].name);
-      const std::string shown = row.displayName.empty() ? row.name : row.displayName;
-      if (german) {
+      const std::string shown = row.nameless              ? std::string()
+                                : row.displayName.empty() ? row.name
+                                                          : row.displayName;
+      if (german && !row.nameless) {
         EXPECT_EQ(shown, corpus[i].inGerman.empty() ? corpus[i].name : corpus[i].inGerman);
       }
 #ifdef LW_GLIB_ORACLE

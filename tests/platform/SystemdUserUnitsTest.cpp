@@ -99,6 +99,10 @@ const ClosureCase closureCases[] = {
     {"lw-condok.service",
      "[Unit]\nConditionPathExists=!/lw-nothing-here\n[Service]\nExecStart=/bin/sleep 1000\n",
      "default.target", StartVerdict::Starts},
+    // Not started yet (no desktop session here), with a condition only the manager can check.
+    // Slip: an unchecked condition taken as holding.
+    {"lw-gfx.service", "[Unit]\nConditionHost=lw-no-such-host\n[Service]\nExecStart=/bin/true\n",
+     "graphical-session.target", StartVerdict::ConditionUnknown},
     // Slip: a '|' condition that fails taken as the unit's failure though another holds.
     {"lw-either.service",
      "[Unit]\nConditionPathExists=|/lw-nothing-here\nConditionPathIsDirectory=|/\n"
@@ -227,7 +231,8 @@ TEST_F(SystemdUserUnitsTest, EveryUnitTheLogonPullsInIsListedAsSystemdStartsIt) 
   const auto listing = source.list();
   ASSERT_FALSE(listing.unavailable) << *listing.unavailable;
   const std::string tree =
-      test::systemctlPrints({"list-dependencies", "--plain", "default.target"});
+      test::systemctlPrints({"list-dependencies", "--plain", "default.target"}) +
+      test::systemctlPrints({"list-dependencies", "--plain", "graphical-session.target"});
   for (const auto &unit : closureCases) {
     SCOPED_TRACE(unit.name);
     const std::string name = unit.name;

@@ -113,6 +113,8 @@ std::vector<RunEntry> XdgStartupState::rowsOf(RegistryRoot root,
       row.command = entry.command(file.path);
       if (row.verdict != StartVerdict::Unreadable) { // a file the desktop refuses shows no Name
         row.displayName = displayNameOf(entry, file.name, session);
+        const auto name = entry.localizedName(session.languages());
+        row.nameless = name && name->empty();
         if (const auto icon = entry.view("Icon"))
           row.icon = desktop::unescape(*icon);
       }
