@@ -82,10 +82,13 @@ public:
     std::string program;
     std::vector<std::string> triggers; // what a socket, timer or path unit starts
     std::uint64_t nextElapse = 0;      // a timer's next elapse, µs since the epoch; 0: none
+    std::string loadState;             // where asked
   };
   // What to ask beside a service's command and what a socket, timer or path unit starts: the
   // unit file, where the folders do not tell it, and the conditions, where any are written.
-  enum Ask : unsigned { AskFragment = 1, AskConditions = 2 };
+  // A unit outside the logon's closure also has its load state asked with the rest: the manager
+  // loads it for the question and may unload it again before a later one.
+  enum Ask : unsigned { AskFragment = 1, AskConditions = 2, AskLoadState = 4 };
   // For each unit, with `ask` of the same length (empty: ask everything).
   std::vector<UnitDetails> details(const std::vector<std::string> &units,
                                    const std::vector<unsigned> &ask = {});
@@ -95,8 +98,6 @@ public:
     std::string load, active;
   };
   std::optional<std::map<std::string, LoadedState>> loadedUnits(std::string &why);
-  // The load states of these units, loading those the manager has not loaded.
-  std::vector<std::string> loadStates(const std::vector<std::string> &units);
   // The states is-enabled prints for these units.
   std::vector<std::optional<std::string>> unitFileStates(const std::vector<std::string> &units);
   // The manager's environment, as ConditionEnvironment= sees it.

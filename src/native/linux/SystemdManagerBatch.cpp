@@ -209,6 +209,12 @@ SystemdManager::details(const std::vector<std::string> &units, const std::vector
             {path, unitInterface, property, "a(sbbsi)", {}, [&unit](sd_bus_message *reply) {
                readConditions(reply, unit.conditions);
              }});
+    if (asked & AskLoadState)
+      calls.push_back({path, unitInterface, "LoadState", "s", {}, [&unit](sd_bus_message *reply) {
+                         const char *text = nullptr;
+                         if (sd_bus_message_read(reply, "s", &text) >= 0 && text)
+                           unit.loadState = text;
+                       }});
     if (isService(units[i]))
       calls.push_back({path,
                        "org.freedesktop.systemd1.Service",
@@ -259,24 +265,6 @@ SystemdManager::loadedUnits(std::string &why) {
   if (!read)
     return std::nullopt;
   return units;
-}
-
-std::vector<std::string> SystemdManager::loadStates(const std::vector<std::string> &units) {
-  std::vector<std::string> found(units.size());
-  std::vector<Call> calls;
-  for (std::size_t i = 0; i < units.size(); ++i)
-    calls.push_back({objectOf(units[i]),
-                     unitInterface,
-                     "LoadState",
-                     "s",
-                     {},
-                     [&found, i](sd_bus_message *reply) {
-                       const char *state = nullptr;
-                       if (sd_bus_message_read(reply, "s", &state) >= 0 && state)
-                         found[i] = state;
-                     }});
-  askAll(calls);
-  return found;
 }
 
 std::vector<std::optional<std::string>>
