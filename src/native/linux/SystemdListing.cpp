@@ -18,6 +18,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
 #include <set>
 #include <unistd.h>
@@ -215,20 +216,26 @@ LogonSourceListing SystemdUserUnits::list() {
   for (const auto &unit : reached)
     if (unit.ends_with(".target"))
       targets.insert(unit);
+  // systemctl's reading of [Install] runs beside the questions to the manager; the candidates
+  // are asked about with the rest, and those it would not link into the logon are dropped.
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
       deadline - SystemdManager::Clock::now());
-  for (auto &[name, into] : installTargets(
-           disabled, targets, std::clamp(left, std::chrono::milliseconds{0}, installProbeBudget)))
-    rows[name] = {std::move(into), {Owner::User}, {}, true, false};
+  auto probe = std::async(std::launch::async, installTargets, disabled, targets,
+                          std::clamp(left, std::chrono::milliseconds{0}, installProbeBudget));
+  for (const auto &[name, file] : disabled)
+    rows[name] = {{}, {Owner::User}, {}, true, false};
   // Switched off by taking their links back, units stay listed to be switched on again, whatever
   // their [Install] says (an instance, a link made by hand).
+  std::set<std::string> keptBySwitch;
   for (const auto &[name, wereIn] : systemdswitch::switchedOff()) {
     std::set<std::string> atLogon;
     for (const auto &target : wereIn)
       if (targets.contains(target))
         atLogon.insert(target);
-    if (!atLogon.empty() && !rows.contains(name))
-      rows[name] = {std::move(atLogon), {Owner::User}, {}, true, false};
+    if (atLogon.empty() || (rows.contains(name) && !disabled.contains(name)))
+      continue;
+    rows[name] = {std::move(atLogon), {Owner::User}, {}, true, false};
+    keptBySwitch.insert(name);
   }
 
   std::vector<std::string> names;
@@ -258,6 +265,11 @@ LogonSourceListing SystemdUserUnits::list() {
         triggered.push_back(name);
   const auto triggeredDetails =
       manager->details(triggered, std::vector<unsigned>(triggered.size(), 0u));
+  // Before the last questions: a probe that took the listing's whole time leaves the manager
+  // none, and the listing says so rather than showing less than there is.
+  auto installable = probe.get();
+  for (auto &[name, into] : installable)
+    rows.at(name).parents.merge(into);
   std::vector<std::string> asked;
   std::vector<std::string> states(names.size());
   for (std::size_t i = 0; i < names.size(); ++i)
@@ -276,7 +288,8 @@ LogonSourceListing SystemdUserUnits::list() {
     const auto &unit = details[i];
     if (states[i].empty())
       states[i] = answers[a++].value_or("");
-    if (generated(unit.fragment))
+    if (generated(unit.fragment) ||
+        (disabled.contains(name) && !installable.contains(name) && !keptBySwitch.contains(name)))
       continue;
     std::string command = commandOf(unit);
     for (const auto &started : unit.triggers) {
