@@ -138,31 +138,6 @@ int SystemdManager::heard(int result) {
   return result;
 }
 
-std::optional<std::map<std::string, SystemdManager::UnitFile>>
-SystemdManager::unitFiles(std::string &why) {
-  Error error;
-  Message reply;
-  int result = mayCall()
-                   ? heard(sd_bus_call_method(bus, service, managerPath, managerInterface,
-                                              "ListUnitFiles", &error.error, &reply.message, ""))
-                   : -ETIMEDOUT;
-  if (result < 0 || (result = sd_bus_message_enter_container(reply.message, 'a', "(ss)")) < 0) {
-    why = noAnswer ? *noAnswer : error.say(result);
-    return std::nullopt;
-  }
-  std::map<std::string, UnitFile> files;
-  const char *path = nullptr, *state = nullptr;
-  while ((result = sd_bus_message_read(reply.message, "(ss)", &path, &state)) > 0) {
-    const std::string file = path;
-    files[file.substr(file.rfind('/') + 1)] = {file, state};
-  }
-  if (result < 0) {
-    why = std::strerror(-result);
-    return std::nullopt;
-  }
-  return files;
-}
-
 std::optional<std::vector<std::string>> SystemdManager::unitPath(std::string &why) {
   Error error;
   char **folders = nullptr;
@@ -196,51 +171,6 @@ std::optional<std::string> SystemdManager::unitFileState(const std::string &name
   return state;
 }
 
-SystemdManager::LoadedUnit SystemdManager::load(const std::string &name) {
-  LoadedUnit unit;
-  Error error;
-  Message reply;
-  const char *object = nullptr;
-  if (!mayCall() ||
-      heard(sd_bus_call_method(bus, service, managerPath, managerInterface, "LoadUnit",
-                               &error.error, &reply.message, "s", name.c_str())) < 0 ||
-      sd_bus_message_read(reply.message, "o", &object) < 0)
-    return unit;
-  const std::string path = object;
-  for (auto [property, value] :
-       {std::pair{"LoadState", &unit.loadState}, std::pair{"FragmentPath", &unit.fragment}}) {
-    Error propertyError;
-    char *text = nullptr;
-    if (mayCall() && heard(sd_bus_get_property_string(bus, service, path.c_str(),
-                                                      "org.freedesktop.systemd1.Unit", property,
-                                                      &propertyError.error, &text)) >= 0) {
-      *value = text;
-      std::free(text);
-    }
-  }
-  // Only services have ExecStart; for sockets, timers and targets the command stays empty.
-  Error execError;
-  Message exec;
-  const char *program = nullptr;
-  char **argv = nullptr;
-  if (!mayCall() ||
-      heard(sd_bus_get_property(bus, service, path.c_str(), "org.freedesktop.systemd1.Service",
-                                "ExecStart", &execError.error, &exec.message, "a(sasbttttuii)")) <
-          0 ||
-      sd_bus_message_enter_container(exec.message, 'a', "(sasbttttuii)") <= 0 ||
-      sd_bus_message_enter_container(exec.message, 'r', "sasbttttuii") <= 0 ||
-      sd_bus_message_read(exec.message, "s", &program) < 0 ||
-      sd_bus_message_read_strv(exec.message, &argv) < 0)
-    return unit;
-  unit.program = program;
-  for (char **word = argv; word && *word; ++word) {
-    unit.argv.emplace_back(*word);
-    std::free(*word);
-  }
-  std::free(argv);
-  return unit;
-}
-
 bool SystemdManager::changeFiles(const char *method, const std::string &name, bool runtime,
                                  bool takesForce) {
   Error error;
@@ -259,12 +189,6 @@ bool SystemdManager::changeFiles(const char *method, const std::string &name, bo
 
 bool SystemdManager::enable(const std::string &name, bool runtime) {
   return changeFiles("EnableUnitFiles", name, runtime, true);
-}
-bool SystemdManager::disable(const std::string &name, bool runtime) {
-  return changeFiles("DisableUnitFiles", name, runtime, false);
-}
-bool SystemdManager::mask(const std::string &name, bool runtime) {
-  return changeFiles("MaskUnitFiles", name, runtime, true);
 }
 bool SystemdManager::unmask(const std::string &name, bool runtime) {
   return changeFiles("UnmaskUnitFiles", name, runtime, false);

@@ -29,31 +29,16 @@ public:
   SystemdManager(const SystemdManager &) = delete;
   SystemdManager &operator=(const SystemdManager &) = delete;
 
-  struct UnitFile {
-    std::string path;  // where the manager found it; for a masked unit, the link to /dev/null
-    std::string state; // "enabled", "disabled", "static", "masked", ...
-  };
-  // Every unit file the manager knows, by unit name; nothing when it does not answer.
-  std::optional<std::map<std::string, UnitFile>> unitFiles(std::string &why);
   // The folders the manager loads units from, in its order of precedence; nothing when it does
   // not answer.
   std::optional<std::vector<std::string>> unitPath(std::string &why);
   // The state is-enabled prints for one unit; nothing when the manager cannot tell.
   std::optional<std::string> unitFileState(const std::string &name);
 
-  struct LoadedUnit {
-    std::string loadState;         // "loaded", "masked", "not-found", "bad-setting", ...
-    std::string fragment;          // the unit file the manager read, if any
-    std::vector<std::string> argv; // the first ExecStart of a service
-    std::string program;           // the program that ExecStart runs, as the manager resolved it
-  };
-  LoadedUnit load(const std::string &name);
-
-  // The unit-file orders of systemctl --user enable, disable, mask and unmask; `runtime` acts on
-  // the links under XDG_RUNTIME_DIR instead. True when the manager carried the order out.
+  // The unit-file orders of systemctl --user enable and unmask; `runtime` acts on the links
+  // under XDG_RUNTIME_DIR instead. True when the manager carried the order out. Switching off
+  // takes links back by hand (see SystemdSwitch.h), so that they can be put back exactly.
   bool enable(const std::string &name, bool runtime);
-  bool disable(const std::string &name, bool runtime);
-  bool mask(const std::string &name, bool runtime);
   bool unmask(const std::string &name, bool runtime);
   // What systemctl does after changing unit files, so that the manager's view follows them.
   bool reload();

@@ -3,14 +3,7 @@
 #include "SystemdManager.h"
 #include "SystemdSwitch.h"
 
-#include <algorithm>
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <map>
-#include <set>
-#include <unistd.h>
-#include <vector>
+#include <string>
 
 namespace lw {
 
