@@ -308,8 +308,9 @@ Result listBackup(Context &context, bool json) {
     const bool machine = kind == EntryKind::AllUsers;
     const bool view32 = machine && copyOfView32(store, copyNames, lines, p);
     if (!json) {
-      const std::string kindShown = view32 ? context.texts.getText(text::allUsers32Label)
-                                           : backupKindLabel(kindLine, context.texts);
+      const std::string kindShown =
+          view32 ? context.texts.getText(text::allUsers32Label)
+                 : recordKindLabel(kindLine, context.platform.logonSources, context.texts);
       out += std::to_string(number) + '\t' + escapedCell(header) + '\t' + escapedCell(name) + '\t' +
              escapedCell(kindShown) + '\t' + escapedCell(command) + '\n';
       continue;

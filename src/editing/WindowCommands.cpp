@@ -148,7 +148,10 @@ void onReverseStartupChanges(EntryCommandHost &host) {
   EntryStore store(platform);
   ReversalAnswers answers;
   answers.restore = [&](const BackupRecord &record) {
-    return platform.prompter.ask(restoreQuestion(record, texts), EntryStore::caption);
+    return platform.prompter.ask(
+        restoreQuestion(record, texts,
+                        recordKindLabel(record.kindLine, platform.logonSources, texts)),
+        EntryStore::caption);
   };
   answers.report = [&](const BackupRecord &, const RestoreReport &report) {
     if (report.restored) {

@@ -3,6 +3,7 @@
 #include "entries/StartupStatus.h"
 #include "scheduler/ScheduleStatus.h"
 #include "storage/EntryStore.h"
+#include "storage/Reversal.h"
 #include "support/FileError.h"
 #include "support/TextNumbers.h"
 
@@ -107,6 +108,14 @@ std::string logonText(const LogonText &text, const LanguageTable &texts) {
 
 std::string logonKindLabel(LogonSourceKind kind, const LanguageTable &texts) {
   return logonText(kind->label, texts);
+}
+
+std::string recordKindLabel(const std::string &kindLine, const std::vector<LogonSource *> &sources,
+                            const LanguageTable &texts) {
+  for (const LogonSource *source : sources)
+    if (source && kindLine == source->kind()->word)
+      return logonKindLabel(source->kind(), texts);
+  return backupKindLabel(kindLine, texts);
 }
 
 EntryStatus logonStatus(const LogonItem &item, const LanguageTable &texts) {

@@ -59,6 +59,10 @@ void appendLogonCounts(std::string &statusText, const LogonListing &listing,
 // A source's text in the table's language.
 std::string logonText(const LogonText &text, const LanguageTable &texts);
 std::string logonKindLabel(LogonSourceKind kind, const LanguageTable &texts);
+// The label of the kind a backup record's kind line names: a source's kind where the line is its
+// word (a switch recorded for it), else as backupKindLabel shows the line.
+std::string recordKindLabel(const std::string &kindLine, const std::vector<LogonSource *> &sources,
+                            const LanguageTable &texts);
 
 // The Status cell and sentence of a row that has a logon item.
 EntryStatus logonStatus(const LogonItem &item, const LanguageTable &texts);

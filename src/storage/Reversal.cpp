@@ -224,10 +224,12 @@ std::string backupKindLabel(const std::string &kindLine, const LanguageTable &te
   return kindLine; // a hand edit: show what the record says
 }
 
-std::string restoreQuestion(const BackupRecord &record, const LanguageTable &texts) {
+std::string restoreQuestion(const BackupRecord &record, const LanguageTable &texts,
+                            const std::string &kindLabel) {
   // "%s\n\n%s  (%s)\n%s\n\n%s"
-  const std::string kind = record.view32 ? texts.getText(text::allUsers32Label)
-                                         : backupKindLabel(record.kindLine, texts);
+  const std::string kind = record.view32        ? texts.getText(text::allUsers32Label)
+                           : !kindLabel.empty() ? kindLabel
+                                                : backupKindLabel(record.kindLine, texts);
   std::string question =
       record.header + "\n\n" + record.name + "  (" + kind + ")\n" + record.command + "\n\n";
   if (!record.takenBy.empty())

@@ -58,7 +58,10 @@ std::string backupKindLabel(const std::string &kindLine, const LanguageTable &te
 
 // The question the window asks for a record (text 185 under the record's lines, and text 587
 // before it when the name is taken now).
-std::string restoreQuestion(const BackupRecord &record, const LanguageTable &texts);
+// `kindLabel` names the kind where the front end knows it better than the record's kind line
+// (a kind word of another way to start); empty: backupKindLabel.
+std::string restoreQuestion(const BackupRecord &record, const LanguageTable &texts,
+                            const std::string &kindLabel = {});
 
 // The walk of "Reverse Startup Changes": offers each record, oldest first, and restores what
 // the answers take (`toolbox` is the main window's, for the current time). A

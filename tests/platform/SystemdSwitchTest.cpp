@@ -168,6 +168,9 @@ TEST_F(SystemdSwitchTest, TheCommandLineRecordsRestoresAndRefusesWhole) {
     run(std::string("disable --name ") + name);
     ASSERT_EQ(status, 0);
     EXPECT_NE(links(), before);
+    // Slip: the record's kind shown as its bare word rather than the kind's label.
+    EXPECT_NE(test::runProgram(program, "restore --list", status).find("\tsystemd unit\t"),
+              std::string::npos);
     test::runProgram(program, "restore 1", status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(links(), before);
