@@ -29,8 +29,11 @@ for tool in ("Xvfb", "trayer", "openbox"):
 
 def start_x():
     read, write = os.pipe()
+    # -noreset: the server would otherwise reset when the last client leaves between two runs,
+    # and refuse the next run's first connection while it does.
     server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
-                               "-nolisten", "tcp"], pass_fds=(write,), stderr=subprocess.DEVNULL)
+                               "-nolisten", "tcp", "-noreset"], pass_fds=(write,),
+                              stderr=subprocess.DEVNULL)
     os.close(write)
     number = b""
     while not number.endswith(b"\n"):

@@ -165,8 +165,14 @@ public:
     if (!bus || !waitFor([&] { return fs::exists(runtime / "bus"); }))
       return false;
     manager = spawnQuietly({userManager, "--user"});
+    // Reached, and done with its start-up jobs: a loaded machine may report default.target
+    // before every unit it wants has started.
     return manager &&
-           waitFor([] { return systemctlSays("is-active", "default.target") == "active"; });
+           waitFor([] { return systemctlSays("is-active", "default.target") == "active"; }) &&
+           waitFor([] {
+             const std::string state = systemctlSays("is-system-running", "");
+             return state == "running" || state == "degraded";
+           });
   }
 
   ~PrivateUserManager() { stop(); }
