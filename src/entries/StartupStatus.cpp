@@ -9,11 +9,6 @@ namespace {
 
 std::int32_t verdictIndex(StartVerdict verdict) { return static_cast<std::int32_t>(verdict); }
 
-// The reason sentences follow the verdicts' order up to Unreadable; NeverDue's comes after the
-// two sentences of customized entries. It names no detail: why the rule is never due ends the
-// timing that follows it.
-std::int32_t reasonNumber(StartVerdict verdict) { return verdictReasonNumber(verdict); }
-
 // Characters one by one, a control character by its code, which would not show.
 std::string characterList(const std::string &characters) {
   static constexpr char hex[] = "0123456789ABCDEF";
@@ -82,6 +77,9 @@ std::int32_t verdictLabelNumber(StartVerdict verdict) {
   }
 }
 
+// The reason sentences follow the verdicts' order up to Unreadable; NeverDue's comes after the
+// two sentences of customized entries (it names no detail: why the rule is never due ends the
+// timing that follows it), and the later verdicts' have numbers of their own.
 std::int32_t verdictReasonNumber(StartVerdict verdict) {
   switch (verdict) {
   case StartVerdict::NeverDue:
@@ -134,7 +132,8 @@ EntryStatus customizedStatus(const StartupEntry &entry, const LanguageTable &tex
     status.reason = sentence(texts.getText(text::customizedSwitchUnreadable), entry.detail);
     break;
   default:
-    status.reason = sentence(texts.getText(reasonNumber(entry.verdict)), readableDetail(entry));
+    status.reason =
+        sentence(texts.getText(verdictReasonNumber(entry.verdict)), readableDetail(entry));
     break;
   }
   // The timings say when the entry last started and starts next, or why its last start failed:
@@ -153,7 +152,7 @@ EntryStatus entryStatus(const StartupEntry &entry, const LanguageTable &texts) {
   if (entry.kind == EntryKind::Customized)
     return customizedStatus(entry, texts);
   const std::int32_t reason =
-      entry.starterPathRefused ? text::starterPathRefused : reasonNumber(entry.verdict);
+      entry.starterPathRefused ? text::starterPathRefused : verdictReasonNumber(entry.verdict);
   EntryStatus status{texts.getText(verdictLabelNumber(entry.verdict)),
                      sentence(texts.getText(reason), readableDetail(entry),
                               entry.verdict == StartVerdict::Disabled)};
