@@ -4,6 +4,9 @@
 
 #include "native/Native.h"
 
+#include <QDate>
+#include <QDateTime>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -207,14 +210,18 @@ Result runShow(Context &context, const Request &given) {
 }
 
 Result runAdd(Context &context, const Request &request) {
-  if (request.application)
-    return addFromApplication(context, *request.kind, *request.application, request.name,
-                              request.entryCommand, request.rule);
-  return addEntry(context, *request.kind, *request.name, *request.entryCommand, request.rule);
+  return journaled(context, GuardScope::listEntries(), [&] {
+    if (request.application)
+      return addFromApplication(context, *request.kind, *request.application, request.name,
+                                request.entryCommand, request.rule);
+    return addEntry(context, *request.kind, *request.name, *request.entryCommand, request.rule);
+  });
 }
 
 Result runDelete(Context &context, const Request &request) {
-  return deleteEntry(context, *request.kind, *request.name, request.view32);
+  return journaled(context, GuardScope::listEntries(), [&] {
+    return deleteEntry(context, *request.kind, *request.name, request.view32);
+  });
 }
 
 Result switched(Context &context, const Request &given, bool enabled) {
@@ -222,8 +229,12 @@ Result switched(Context &context, const Request &given, bool enabled) {
   if (auto refusal = resolved(context, request, true))
     return *refusal;
   if (request.logonKind)
-    return switchLogonEntry(context, *request.logonKind, *request.name, enabled);
-  return switchEntry(context, *request.kind, *request.name, enabled, request.view32);
+    return journaled(context, GuardScope::logonKind(*request.logonKind), [&] {
+      return switchLogonEntry(context, *request.logonKind, *request.name, enabled);
+    });
+  return journaled(context, GuardScope::listEntries(), [&] {
+    return switchEntry(context, *request.kind, *request.name, enabled, request.view32);
+  });
 }
 
 Result runDisable(Context &context, const Request &request) {
@@ -235,8 +246,43 @@ Result runEnable(Context &context, const Request &request) {
 }
 
 Result runRestore(Context &context, const Request &request) {
-  return request.backupList ? listBackup(context, request.json)
-                            : restoreRecord(context, request.record);
+  if (request.backupList)
+    return listBackup(context, request.json);
+  // A record may be of any kind, the other ways to start included.
+  return journaled(context, GuardScope::everything(),
+                   [&] { return restoreRecord(context, request.record); });
+}
+
+// --since: a date (from its local midnight) or a date and time, as ISO 8601 writes them; kept
+// in UTC as the journal writes its times.
+std::string readChanges(const Parsed &arguments, Request &request) {
+  const auto &parser = arguments.parser;
+  request.json = parser.isSet(arguments.options.json);
+  if (parser.isSet(arguments.options.since)) {
+    const QString given = parser.value(arguments.options.since);
+    QDateTime since = QDateTime::fromString(given, Qt::ISODate);
+    if (!since.isValid())
+      since = QDate::fromString(given, Qt::ISODate).startOfDay();
+    if (!since.isValid())
+      return "--since takes a date or a date and time as ISO 8601 writes them (2026-12-09 or "
+             "2026-12-09T14:30), not \"" +
+             arguments.raw.bytesOf(given) + "\"";
+    request.since = since.toUTC().toString(Qt::ISODate).toStdString();
+  }
+  if (parser.isSet(arguments.options.listedKind)) {
+    const std::string word = arguments.raw.bytesOf(parser.value(arguments.options.listedKind));
+    if (!kindsOfWord(word))
+      return "unknown kind \"" + word + "\"; use " + kindWords;
+    request.changedKind = word;
+  }
+  return {};
+}
+
+Result runChanges(Context &context, const Request &request) {
+  const ListForm form = request.json                   ? ListForm::Json
+                        : !console::isTerminal(stdout) ? ListForm::Lines
+                                                       : ListForm::Table;
+  return listChanges(context, form, {request.since, request.changedKind});
 }
 
 using O = Options;
@@ -326,6 +372,15 @@ const std::vector<Command> &commands() {
        Positional{"number", "The record's number in restore --list.", "[N]"},
        readRestore,
        runRestore},
+      {"changes",
+       {{"changes [--json] [--since DATE] [--kind K]",
+         "what changed in what starts at logon, by whom"}},
+       "The change journal: every entry added, removed, changed or switched, oldest first, "
+       "with who did it (window, command-line, timer or other, for another program).",
+       {&O::json, &O::since, &O::listedKind},
+       std::nullopt,
+       readChanges,
+       runChanges},
   };
   return table;
 }

@@ -39,6 +39,8 @@ struct Options {
       "desktop", "Judge the entries for this desktop, as if XDG_CURRENT_DESKTOP were NAME.",
       "name"};
   QCommandLineOption list{"list", "List the backup records, numbered."};
+  QCommandLineOption since{"since", "Only the changes seen from this date (or date and time) on.",
+                           "date"};
   // Windows only: the machine's Run key has a 64-bit and a 32-bit view.
   QCommandLineOption view{"view", "Machine entries: 64 or 32, the Run key's view they are in.",
                           "view"};
@@ -61,8 +63,10 @@ struct Request {
   long long record = 0;               // restore N
   bool json = false;
   bool noLegend = false;
-  bool full = false;       // list: not cut to the terminal's width
-  bool backupList = false; // restore --list
+  bool full = false;                      // list: not cut to the terminal's width
+  bool backupList = false;                // restore --list
+  std::optional<std::string> since;       // changes --since, in UTC as the journal writes it
+  std::optional<std::string> changedKind; // changes --kind
 };
 
 // A command's arguments as parsed: its options and the positional arguments after its name.

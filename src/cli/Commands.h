@@ -4,6 +4,7 @@
 // Every operation may throw FileError (a data file that cannot be read or written); the
 // caller reports it with exit status 1.
 
+#include "entries/StartupGuard.h"
 #include "entries/StartupList.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
@@ -13,6 +14,7 @@
 
 #include "TableFit.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -115,6 +117,20 @@ NamedKind kindOfName(Context &context, const std::string &name);
 // The reason check gives for a row, in the words of the command line: a command where the
 // window's reason names a menu item; with `bare`, the command names the entry by its name alone.
 std::string terminalReason(const StartupEntry &row, Context &context, bool bare);
+
+// Which records changes prints: those seen since a time (UTC, as the journal writes it), of
+// one kind (a --kind word).
+struct ChangeFilter {
+  std::optional<std::string> since;
+  std::optional<std::string> kind;
+};
+// The change journal, oldest first: tab-separated lines, aligned under a header on a terminal,
+// or one JSON array whose objects have exactly the record's fields.
+Result listChanges(Context &context, ListForm form, const ChangeFilter &filter);
+// Makes a change between two looks of the change journal's under one hold: the first records
+// what others changed before, the second records what the change did as the command line's.
+// A journal that cannot be kept adds a note and stops nothing.
+Result journaled(Context &context, const GuardScope &scope, const std::function<Result()> &change);
 
 Result listEntries(Context &context, ListForm form, const Kinds &kinds = {},
                    const TableWidth &width = {});

@@ -106,6 +106,11 @@ void writeAtomically(const std::string &path, const std::string &bytes, LinkPoli
                      NewFileAccess access, const FileStanding &standing);
 #endif
 
+// Adds the bytes, whole lines, at the end of the file in one write flushed to disk, making the
+// file when there is none. A last line that a writer killed mid-write left without its end is
+// cut off first, so that a crash costs at most the record it was writing and never glues two
+// together. The caller holds the file's FileLock. Throws FileError on any failure.
+void appendLines(const std::string &path, const std::string &bytes);
 // Joins lines with CR LF after each one.
 std::string joinLines(const std::vector<std::string> &lines);
 

@@ -12,6 +12,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <iterator>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -298,6 +299,45 @@ void textfile::writeAtomically(const std::string &requested, const std::string &
   if (folder.get() >= 0)
     ::fsync(folder.get());
   removeStaleTemporariesOf(path);
+}
+
+void textfile::appendLines(const std::string &path, const std::string &bytes) {
+  Descriptor out(::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0644));
+  struct stat info {};
+  if (out.get() < 0 || ::fstat(out.get(), &info) != 0)
+    throw FileError(path, std::strerror(errno));
+  if (!S_ISREG(info.st_mode))
+    throw FileError(path, notRegularReason);
+  // Back to the end of the last whole line.
+  off_t keep = info.st_size;
+  char tail[4096];
+  while (keep > 0) {
+    const off_t from = std::max<off_t>(0, keep - static_cast<off_t>(sizeof tail));
+    const ssize_t got = ::pread(out.get(), tail, static_cast<std::size_t>(keep - from), from);
+    if (got <= 0)
+      throw FileError(path, got < 0 ? std::strerror(errno) : "the file shrank while read");
+    const char *lineEnd = tail + got;
+    while (lineEnd != tail && lineEnd[-1] != '\n')
+      --lineEnd;
+    if (lineEnd != tail) {
+      keep = from + (lineEnd - tail);
+      break;
+    }
+    keep = from;
+  }
+  if (keep != info.st_size && ::ftruncate(out.get(), keep) != 0)
+    throw FileError(path, std::strerror(errno));
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(out.get(), bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      throw FileError(path, std::strerror(errno));
+    written += static_cast<std::size_t>(n);
+  }
+  if (::fdatasync(out.get()) != 0)
+    throw FileError(path, std::strerror(errno));
 }
 
 FileLock::FileLock(const std::string &path) : handle(-1) {

@@ -146,6 +146,52 @@ void textfile::writeAtomically(const std::string &path, const std::string &bytes
   removeStaleTemporaries(path);
 }
 
+void textfile::appendLines(const std::string &path, const std::string &bytes) {
+  Handle out(CreateFileW(wide::fromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (out.get() == INVALID_HANDLE_VALUE)
+    throw FileError(path, wide::systemMessage(GetLastError()));
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(out.get(), &size))
+    throw FileError(path, wide::systemMessage(GetLastError()));
+  // Back to the end of the last whole line.
+  LONGLONG keep = size.QuadPart;
+  char tail[4096];
+  while (keep > 0) {
+    const LONGLONG from = std::max<LONGLONG>(0, keep - static_cast<LONGLONG>(sizeof tail));
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(from);
+    at.OffsetHigh = static_cast<DWORD>(from >> 32);
+    DWORD got = 0;
+    if (!ReadFile(out.get(), tail, static_cast<DWORD>(keep - from), &got, &at) || got == 0)
+      throw FileError(path, wide::systemMessage(GetLastError()));
+    const char *end = tail + got;
+    const char *lineEnd = end;
+    while (lineEnd != tail && lineEnd[-1] != '\n')
+      --lineEnd;
+    if (lineEnd != tail) {
+      keep = from + (lineEnd - tail);
+      break;
+    }
+    keep = from;
+  }
+  LARGE_INTEGER position{};
+  position.QuadPart = keep;
+  if (!SetFilePointerEx(out.get(), position, nullptr, FILE_BEGIN) || !SetEndOfFile(out.get()))
+    throw FileError(path, wide::systemMessage(GetLastError()));
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    DWORD chunk = 0;
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 20));
+    if (!WriteFile(out.get(), bytes.data() + written, wanted, &chunk, nullptr))
+      throw FileError(path, wide::systemMessage(GetLastError()));
+    written += chunk;
+  }
+  if (!FlushFileBuffers(out.get()))
+    throw FileError(path, wide::systemMessage(GetLastError()));
+}
+
 FileLock::FileLock(const std::string &path) : handle(-1) {
   const std::string lockPath = path + ".lock";
   HANDLE file = CreateFileW(wide::fromUtf8(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE,

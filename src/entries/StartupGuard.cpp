@@ -1,0 +1,228 @@
+#include "StartupGuard.h"
+
+#include "LogonRows.h"
+#include "StartupList.h"
+#include "storage/EntryStore.h"
+#include "support/FileError.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <tuple>
+
+namespace lw {
+
+namespace {
+
+constexpr const char *entriesGroup = "entries";
+constexpr std::string_view seenHeader =
+    "# Launchwright: what started at logon when it last looked; it compares the next look with "
+    "this. Fields, tab-separated: kind, name, where, on, command.";
+
+// One entry as a look sees it. `where` tells apart entries of one kind and name: a logon item's
+// file, a machine entry of the 32-bit Run key.
+struct Seen {
+  std::string kind;
+  std::string name;
+  std::string where;
+  bool on = true;
+  std::string command;
+
+  auto key() const { return std::tie(kind, name, where); }
+};
+
+// What a look saw of each source it read, by group: "entries" or a logon kind's word.
+using SeenGroups = std::map<std::string, std::vector<Seen>>;
+
+const char *kindWord(EntryKind kind) {
+  switch (kind) {
+  case EntryKind::Customized:
+    return "customized";
+  case EntryKind::CurrentUser:
+    return "user";
+  case EntryKind::AllUsers:
+    return "machine";
+  }
+  return "";
+}
+
+// Fields are escaped as the journal escapes them; the file is ours alone, so a line that is not
+// understood is passed over.
+std::string escaped(std::string_view field) {
+  std::string out;
+  for (const char c : field)
+    out += c == '\\'   ? "\\\\"
+           : c == '\t' ? "\\t"
+           : c == '\n' ? "\\n"
+           : c == '\r' ? "\\r"
+                       : std::string(1, c);
+  return out;
+}
+
+std::string unescaped(std::string_view field) {
+  std::string out;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] != '\\' || i + 1 == field.size()) {
+      out += field[i];
+      continue;
+    }
+    const char next = field[++i];
+    out += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+  }
+  return out;
+}
+
+SeenGroups readSeen(const std::string &path) {
+  SeenGroups groups;
+  std::error_code ignored;
+  if (!std::filesystem::exists(path, ignored))
+    return groups;
+  std::vector<Seen> *group = nullptr;
+  for (const auto &line :
+       textfile::splitLines(textfile::readBytes(path, textfile::dataReadLimit))) {
+    if (line.empty() || line.front() == '#')
+      continue;
+    if (line.front() == '[' && line.back() == ']') {
+      group = &groups[line.substr(1, line.size() - 2)];
+      continue;
+    }
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+      fields.push_back(unescaped(std::string_view(line).substr(start, tab - start)));
+    fields.push_back(unescaped(std::string_view(line).substr(start)));
+    if (group && fields.size() == 5)
+      group->push_back({fields[0], fields[1], fields[2], fields[3] == "1", fields[4]});
+  }
+  return groups;
+}
+
+void writeSeen(const std::string &path, const SeenGroups &groups) {
+  std::string bytes = std::string(seenHeader) + textfile::lineEnd;
+  for (const auto &[group, entries] : groups) {
+    bytes += "[" + group + "]" + textfile::lineEnd;
+    for (const auto &seen : entries)
+      bytes += escaped(seen.kind) + "\t" + escaped(seen.name) + "\t" + escaped(seen.where) + "\t" +
+               (seen.on ? "1" : "0") + "\t" + escaped(seen.command) + textfile::lineEnd;
+  }
+  textfile::writeAtomically(path, bytes);
+}
+
+// What changed from `before` to `after`, in the order of `after`, then what went.
+std::vector<ChangeRecord> differences(const std::vector<Seen> &before,
+                                      const std::vector<Seen> &after, const std::string &time,
+                                      const char *by) {
+  std::map<std::tuple<const std::string &, const std::string &, const std::string &>, const Seen *>
+      old;
+  for (const auto &seen : before)
+    old.emplace(seen.key(), &seen);
+  std::vector<ChangeRecord> records;
+  auto record = [&](const Seen &seen, const char *change, std::string was, std::string is) {
+    records.push_back(
+        {0, time, seen.kind, seen.name, change, std::move(was), std::move(is), by, {}});
+  };
+  std::set<const Seen *> kept;
+  for (const auto &now : after) {
+    const auto found = old.find(now.key());
+    if (found == old.end()) {
+      record(now, change::added, {}, now.command);
+      continue;
+    }
+    const Seen &was = *found->second;
+    kept.insert(&was);
+    if (was.command != now.command)
+      record(now, change::commandChanged, was.command, now.command);
+    if (was.on != now.on)
+      record(now, now.on ? change::switchedOn : change::switchedOff, was.command, now.command);
+  }
+  for (const auto &was : before)
+    if (!kept.count(&was))
+      record(was, change::removed, was.command, {});
+  return records;
+}
+
+} // namespace
+
+std::string journalTimeNow() {
+  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+  std::tm parts{};
+#ifdef _WIN32
+  gmtime_s(&parts, &now);
+#else
+  gmtime_r(&now, &parts);
+#endif
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  return text;
+}
+
+StartupGuard::StartupGuard(const Platform &system, Toolbox &tools, const LanguageTable &table,
+                           std::string_view starterFile)
+    : platform(system), toolbox(tools), texts(table), starter(starterFile),
+      changes(tools.userFile(changeJournalFileName)), seenPath(tools.userFile(seenFileName)) {}
+
+std::unique_ptr<StartupGuard::Hold> StartupGuard::hold() const {
+  std::error_code error;
+  const auto folder = std::filesystem::path(changes.path()).parent_path();
+  if (!folder.empty() && !std::filesystem::create_directories(folder, error) && error)
+    throw FileError(folder.string(), error.message());
+  return std::make_unique<Hold>(changes.path());
+}
+
+std::vector<ChangeRecord> StartupGuard::look(const Hold & /*held*/, const GuardScope &scope,
+                                             const char *by, bool atStart) {
+  SeenGroups now;
+  if (scope.entries) {
+    auto &seen = now[entriesGroup];
+    const std::string starterProgram = toolbox.starterFile(starter);
+    for (const auto &row : readStartupList(platform, toolbox, texts, starter).rows)
+      // The starter's entry comes and goes with the customized entries, at the program's own
+      // hand; only another command in it is news.
+      if (row.kind != EntryKind::CurrentUser || row.name != starterValueName ||
+          !platform.startup.isProgramCommand(row.command, starterProgram))
+        seen.push_back({kindWord(row.kind), row.name, row.view32 ? "32" : "",
+                        row.verdict != StartVerdict::Disabled, row.command});
+  }
+  std::vector<LogonSource *> sources;
+  for (auto *source : platform.logonSources)
+    if (scope.allLogon || std::find(scope.logonWords.begin(), scope.logonWords.end(),
+                                    source->kind()->word) != scope.logonWords.end())
+      sources.push_back(source);
+  for (auto &answer : askLogonSources(sources, std::nullopt)) {
+    if (answer.listing.unavailable || answer.listing.refused)
+      continue; // what cannot be read now did not change
+    auto &seen = now[answer.kind->word];
+    for (const auto &item : answer.listing.items)
+      seen.push_back({answer.kind->word, item.name, item.file,
+                      item.verdict != StartVerdict::Disabled, item.command});
+  }
+
+  SeenGroups last = readSeen(seenPath);
+  const bool firstLook = last.empty();
+  const std::string time = (atStart ? "before " : "") + journalTimeNow();
+  std::vector<ChangeRecord> records;
+  bool different = false;
+  for (auto &[group, entries] : now) {
+    const auto was = last.find(group);
+    if (was == last.end()) {
+      different = true;
+    } else {
+      auto found = differences(was->second, entries, time, by);
+      different = different || !found.empty() || was->second.size() != entries.size();
+      if (!firstLook)
+        records.insert(records.end(), std::make_move_iterator(found.begin()),
+                       std::make_move_iterator(found.end()));
+    }
+    last[group] = std::move(entries);
+  }
+  // Records first: a crash between the two writes records a change again rather than losing it.
+  records = changes.append(std::move(records));
+  if (different)
+    writeSeen(seenPath, last);
+  return records;
+}
+
+} // namespace lw
