@@ -24,6 +24,10 @@ const QString serviceInterface = QStringLiteral("org.freedesktop.Notifications")
 // notification; one that is not there at all is refused by the bus at once.
 constexpr int answerBudgetMs = 1000;
 
+// The installed desktop file's id, which also names the installed icon: the desktop shows both
+// with the notification and files its settings for this program under it.
+const QString applicationId = QStringLiteral("org.kestrum.Launchwright");
+
 // The two signals of the service, as slots Qt D-Bus can deliver them to.
 class ServiceSignals : public QObject {
   Q_OBJECT
@@ -82,10 +86,10 @@ public:
     QDBusMessage call = QDBusMessage::createMethodCall(serviceName, servicePath, serviceInterface,
                                                        QStringLiteral("Notify"));
     const QVariantMap hints = {
-        {QStringLiteral("desktop-entry"), QStringLiteral("launchwright")},
+        {QStringLiteral("desktop-entry"), applicationId},
         {QStringLiteral("urgency"), QVariant::fromValue(uchar(1))}}; // normal
-    call << QStringLiteral("Launchwright") << uint(0) << QStringLiteral("launchwright") << summary
-         << body << flatActions << hints << qint32(-1);
+    call << QStringLiteral("Launchwright") << uint(0) << applicationId << summary << body
+         << flatActions << hints << qint32(-1);
     const QDBusMessage reply =
         connection().call(call, QDBus::Block, std::max(1, int(deadline.remainingTime())));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
