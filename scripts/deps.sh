@@ -17,7 +17,9 @@ packages=(
   # session starts.
   libglib2.0-dev
   # libsystemd's sd-bus asks the user's service manager which units start at logon; the tests
-  # judge that against a private systemd --user on a session bus of their own.
+  # judge that against a private systemd --user on a session bus of their own. The window's
+  # notifications (Qt D-Bus, part of qt6-base-dev) are tested against a notification service
+  # on a private bus too, whose buttons gdbus (libglib2.0-bin) presses.
   libsystemd-dev systemd dbus
   # Debian's cron daemon judges how the @reboot jobs of a crontab are read: the test starts a
   # private one over temporary folders, as root.

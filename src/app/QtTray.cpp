@@ -23,6 +23,10 @@ QtTray::QtTray(const QIcon &icon) : trayIcon(icon) {
                      if (notify)
                        notify(clickOf(reason));
                    });
+  QObject::connect(&trayIcon, &QSystemTrayIcon::messageClicked, [this] {
+    if (messageClicked)
+      messageClicked();
+  });
 }
 
 bool QtTray::add() {

@@ -25,6 +25,9 @@ public:
 
   // Called on the user-interface thread for every click on the shown icon.
   std::function<void(TrayClick)> notify;
+  // Called on the user-interface thread when the user clicks the passing notification, where
+  // the desktop says so.
+  std::function<void()> messageClicked;
 };
 
 } // namespace lw
