@@ -8,10 +8,6 @@ namespace lw {
 
 namespace {
 
-// Every writer here replaces a file by renaming a temporary over it, beside a lock file: one
-// change is a burst of events, and one look after it is enough.
-constexpr int settleMs = 100;
-
 QString pathOf(const std::string &path) {
   return QFile::decodeName(QByteArray::fromStdString(path));
 }
@@ -30,7 +26,9 @@ QString nearestExisting(QString path) {
 
 } // namespace
 
-FileWatch::FileWatch(QObject *parent) : QObject(parent) {
+// Every writer here replaces a file by renaming a temporary over it, beside a lock file: one
+// change is a burst of events, and one look after it is enough.
+FileWatch::FileWatch(QObject *parent, int settleMs) : QObject(parent) {
   settle.setSingleShot(true);
   settle.setInterval(settleMs);
   connect(&settle, &QTimer::timeout, this, &FileWatch::changed);
@@ -95,13 +93,18 @@ void FileWatch::renew() {
       if (!add.contains(path) && (drop.contains(path) || !watched.contains(path)))
         add << path;
   blind = false;
+  refused = false;
   if (!add.isEmpty())
-    for (const QString &refused : watcher.addPaths(add))
+    for (const QString &path : watcher.addPaths(add)) {
       // A path gone meanwhile shows again through its folder; anything else (the system's
       // limit of watches) would leave changes to the files unseen. A refused folder of the
       // folder list only leaves its own changes unseen.
-      if (wantFiles.contains(refused) && QFileInfo::exists(refused))
+      if (!QFileInfo::exists(path))
+        continue;
+      refused = true;
+      if (wantFiles.contains(path))
         blind = true;
+    }
   forFiles = std::move(wantFiles);
   forFolders = std::move(wantFolders);
 }

@@ -24,7 +24,8 @@ public:
     bool folders = false;
   };
 
-  explicit FileWatch(QObject *parent = nullptr);
+  // `settleMs`: how long after the first event of a burst changed() comes.
+  explicit FileWatch(QObject *parent = nullptr, int settleMs = 100);
 
   // Files whose content matters, and folders each of whose files matters. A path that does
   // not exist yet is watched for through the nearest folder that does.
@@ -36,6 +37,8 @@ public:
   // changes dropped. While the system refuses to watch one of the files or their folders (its
   // limit of watches reached), the files count as changed on every take.
   Changes take();
+  // Whether the system refused to watch a file or folder that is there: its changes go unseen.
+  bool incomplete() const { return refused; }
 
 signals:
   // Shortly after a change, once the writes that make it up are likely over.
@@ -54,6 +57,7 @@ private:
   QSet<QString> forFolders;
   Changes seen;
   bool blind = false;
+  bool refused = false;
 };
 
 } // namespace lw

@@ -1,5 +1,8 @@
 #include "MainDialog.h"
 
+#include "ChangesDialog.h"
+#include "DesktopNotifier.h"
+
 #include "ProgramIcon.h"
 #include "RowIcons.h"
 #include "WindowBands.h"
@@ -156,7 +159,9 @@ QIcon MainDialog::programIcon() {
 
 MainDialog::~MainDialog() {
   joinLogonWorker();
+  startupWatch.reset();
   trayIcon.notify = nullptr;
+  trayIcon.messageClicked = nullptr;
   trayIcon.remove();
   // The rows speak through this window's texts and timer, which end before its child widgets
   // do; an accessibility client (UI Automation on Windows) may still read the list while the
@@ -197,6 +202,7 @@ void MainDialog::initialise() {
   launcher.startedThisRun.clear();
   consumeAutostartMarker();
   readViewChoices();
+  readNotifyChoice();
   // Before the list is read, so that no change after the reading goes unseen.
   watchFiles();
   refreshList();
@@ -226,6 +232,8 @@ void MainDialog::applyTexts() {
     if (auto *menu = menuBar->findChild<QMenu *>(QLatin1String(name)))
       menu->setTitle(textOf(number));
   otherSourcesAction->setText(textOf(text::menuOtherSources));
+  changesAction->setText(textOf(text::menuStartupChanges));
+  notifyAction->setText(textOf(text::menuNotifyChanges));
   systemComponentsAction->setText(textOf(text::menuSystemComponents));
   listModel->setHeaders({textOf(text::nameColumn), textOf(text::kindColumn),
                          textOf(text::commandColumn), textOf(text::statusColumn)});
@@ -373,18 +381,32 @@ void MainDialog::OnTimer() {
   tickRunning = false;
 }
 
-void MainDialog::OnEditEntry() { onEditEntry(*this); }
+// Every command that may change an entry is the window's own change in the change journal.
+void MainDialog::OnEditEntry() {
+  asOwnChange(selectedScope(), [this] { onEditEntry(*this); });
+}
 
 void MainDialog::OnListDoubleClick() { OnEditEntry(); }
 
-void MainDialog::OnAddEntry() { onAddEntry(*this); }
+void MainDialog::OnAddEntry() {
+  asOwnChange(GuardScope::listEntries(), [this] { onAddEntry(*this); });
+}
 
-void MainDialog::OnDeleteSelectedEntry() { onDeleteSelectedEntry(*this); }
+void MainDialog::OnDeleteSelectedEntry() {
+  asOwnChange(selectedScope(), [this] { onDeleteSelectedEntry(*this); });
+}
 
-void MainDialog::OnReverseStartupChanges() { onReverseStartupChanges(*this); }
+void MainDialog::OnReverseStartupChanges() {
+  // A record may be of any kind, the other ways to start included.
+  asOwnChange(GuardScope::everything(), [this] { onReverseStartupChanges(*this); });
+}
 
-void MainDialog::OnDisableEntry() { onSetEntryEnabled(*this, false); }
+void MainDialog::OnDisableEntry() {
+  asOwnChange(selectedScope(), [this] { onSetEntryEnabled(*this, false); });
+}
 
-void MainDialog::OnEnableEntry() { onSetEntryEnabled(*this, true); }
+void MainDialog::OnEnableEntry() {
+  asOwnChange(selectedScope(), [this] { onSetEntryEnabled(*this, true); });
+}
 
 } // namespace lw

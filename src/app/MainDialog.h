@@ -3,6 +3,7 @@
 #include "FileWatch.h"
 #include "QtTexts.h"
 #include "StartupListModel.h"
+#include "StartupWatch.h"
 #include "Tray.h"
 #include "editing/WindowCommands.h"
 #include "entries/LogonRows.h"
@@ -14,14 +15,17 @@
 #include "support/Toolbox.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QPoint>
+#include <QPointer>
 #include <QTimer>
 
 #include <QRect>
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <new>
 #include <optional>
@@ -30,6 +34,7 @@
 #include <vector>
 
 class QAction;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
@@ -41,6 +46,9 @@ class MainDialog;
 }
 
 namespace lw {
+
+class ChangesDialog;
+class DesktopNotifier;
 
 // The program's one window. It lives for the whole run: ending it ends the program.
 class MainDialog : public QDialog, public EntryCommandHost {
@@ -58,6 +66,11 @@ public:
   // Texts, columns, the logon marker and the first list; call it once before the window is
   // shown. A file that cannot be used is reported and the remaining steps are skipped.
   bool OnInitDialog();
+  // Watches every source of what starts at logon, each look on platforms `maker` makes, keeps
+  // the change journal and tells the user of what other programs change. Once, after
+  // OnInitDialog; a window that is never asked watches only its own files.
+  void watchStartup(PlatformMaker maker);
+  StartupWatch *startupChanges() const { return startupWatch.get(); }
 
   // The window's commands and events, each connected straight to its source (button, menu item,
   // key, timer, close box); every one runs through dispatch.
@@ -84,6 +97,7 @@ public:
   void OnWebsite();
   void OnAbout();
   void OnClose();
+  void OnStartupChanges();
 
   using Handler = void (MainDialog::*)();
   // Runs one of the window's handlers through guarded.
@@ -261,6 +275,19 @@ private:
   // the list shows them. The window's own writes are taken too, but change nothing.
   void watchFiles();
   void takeOutsideChanges();
+  // The change journal's part of the window.
+  void buildChangesMenu(QMenu *view);
+  void readNotifyChoice();
+  GuardScope selectedScope() const;
+  void asOwnChange(const GuardScope &scope, const std::function<void()> &change);
+  void takeChanges(const std::vector<ChangeRecord> &records, bool atStart);
+  void announce();
+  void actOnChange(std::uint64_t number, const std::string &key);
+  std::optional<StartupEntry> entryOfChange(const ChangeRecord &record);
+  void actOnEntry(const ChangeRecord &record, bool remove);
+  std::string kindLabelOf(const std::string &word) const;
+  void showJournal();
+  void showChangesNote(const std::string &sentence);
   void refreshKeepingSelection();
   // The rule and time words of the language, taken once per refresh for the rows shown.
   mutable std::optional<ScheduleTexts> scheduleTexts;
@@ -309,6 +336,18 @@ private:
   std::thread logonWorker;
   bool logonAgain = false; // asked again while an asking ran
   int logonListings = 0;
+
+  std::unique_ptr<StartupWatch> startupWatch;
+  std::unique_ptr<DesktopNotifier> notifier;
+  QAction *changesAction = nullptr;
+  QAction *notifyAction = nullptr;
+  bool notifyChanges = true;
+  std::vector<ChangeRecord> toAnnounce; // by others, in the burst being gathered
+  QTimer announceTimer;
+  QElapsedTimer burstStarted;
+  std::map<std::uint64_t, ChangeRecord> announced; // by the number they were told under
+  QPointer<ChangesDialog> changesDialog;
+  QLabel *changesNote = nullptr;
 };
 
 } // namespace lw

@@ -33,6 +33,7 @@ void MainDialog::buildViewMenu() {
     action->setCheckable(true);
     connect(action, &QAction::triggered, this, [this] { guarded([this] { OnViewChanged(); }); });
   }
+  buildChangesMenu(view);
 }
 
 void MainDialog::readViewChoices() {

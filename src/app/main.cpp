@@ -7,6 +7,7 @@
 #include "SingleInstance.h"
 #include "StartupApp.h"
 #include "cli/CommandLine.h"
+#include "cli/Commands.h"
 #include "native/Native.h"
 
 #include <cstdio>
@@ -41,6 +42,30 @@ bool namesItsScreen(int argc, char *argv[]) {
       return true;
   return false;
 }
+
+// The system's implementations once more, for a thread of the change journal's own. It asks
+// nobody anything: a look only reads.
+class NativePlatform : public lw::OwnPlatform {
+public:
+  const lw::Platform &platform() override { return whole; }
+
+private:
+  std::unique_ptr<lw::Registry> registry = lw::makeNativeRegistry();
+  std::unique_ptr<lw::Shell> shell = lw::makeNativeShell();
+  std::unique_ptr<lw::Clock> clock = lw::makeNativeClock();
+  std::unique_ptr<lw::ProgramLocation> location = lw::makeNativeLocation();
+  std::unique_ptr<lw::StartupState> startup = lw::makeNativeStartupState();
+  std::vector<std::unique_ptr<lw::LogonSource>> sources = lw::makeNativeLogonSources();
+  lw::cli::CommandLinePrompter silent;
+  lw::Platform whole =
+      withSources({*registry, *shell, *clock, *location, silent, silent, *startup});
+
+  lw::Platform withSources(lw::Platform made) {
+    for (const auto &source : sources)
+      made.logonSources.push_back(source.get());
+    return made;
+  }
+};
 
 } // namespace
 
@@ -88,6 +113,7 @@ int main(int argc, char *argv[]) {
 
   lw::exitAfterStartWhenAsked(window);
   window.OnInitDialog();
+  window.watchStartup([] { return std::make_unique<NativePlatform>(); });
   lw::exitAfterFirstPaintWhenAsked(&window, [&instance] { instance.release(); });
   window.showAtStart();
   return app.exec();

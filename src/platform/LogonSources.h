@@ -106,6 +106,16 @@ struct LogonSwitchPlan {
   std::string undo;
 };
 
+// Where a change to a source's items shows, for a window that watches them: folders any of
+// whose files may be or decide an item, and single files. `poll` where a change shows nowhere
+// cheap to watch (a crontab that only its tool writes, the Task Scheduler's store): a window
+// looks at such a source now and then instead.
+struct LogonWatch {
+  std::vector<std::string> folders;
+  std::vector<std::string> files;
+  bool poll = true;
+};
+
 class LogonSource {
 public:
   virtual ~LogonSource() = default;
@@ -125,6 +135,9 @@ public:
   virtual bool restoreSwitch(const std::string & /*name*/, const std::string & /*undo*/) {
     return false;
   }
+  // Where a change to the items shows now; may ask the source's owner, as list does. Asked again
+  // after each change, since a change may make a new folder to watch.
+  virtual LogonWatch watchPlaces() { return {}; }
   // Starts the item now, where canStart says it can. True when it was started.
   virtual bool start(const LogonItem & /*item*/) { return false; }
 };

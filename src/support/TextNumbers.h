@@ -133,6 +133,47 @@ inline constexpr std::int32_t unitOnDemand = 924;
 inline constexpr std::int32_t unitByTimer = 925;
 inline constexpr std::int32_t unitByPath = 926;
 
+// The change journal in the window: its view, its notifications and its words
+inline constexpr std::int32_t menuStartupChanges = 927;
+inline constexpr std::int32_t menuNotifyChanges = 928;
+inline constexpr std::int32_t entryAddedNotice = 929;
+inline constexpr std::int32_t entryChangedNotice = 930;
+inline constexpr std::int32_t changesNotice = 931;
+inline constexpr std::int32_t keepAction = 932;
+inline constexpr std::int32_t switchOffAction = 933;
+inline constexpr std::int32_t removeAction = 934;
+inline constexpr std::int32_t sinceLastLooked = 935;
+inline constexpr std::int32_t countAdded = 936;
+inline constexpr std::int32_t countRemoved = 937;
+inline constexpr std::int32_t countChanged = 938;
+inline constexpr std::int32_t showChangesAction = 939;
+inline constexpr std::int32_t changeTimeColumn = 960;
+inline constexpr std::int32_t changeKindColumn = 961;
+inline constexpr std::int32_t changeNameColumn = 962;
+inline constexpr std::int32_t changeColumn = 963;
+inline constexpr std::int32_t changeBeforeColumn = 964;
+inline constexpr std::int32_t changeAfterColumn = 965;
+inline constexpr std::int32_t changeByColumn = 966;
+inline constexpr std::int32_t changeActionColumn = 967;
+inline constexpr std::int32_t changeAddedWord = 968;
+inline constexpr std::int32_t changeRemovedWord = 969;
+inline constexpr std::int32_t changeCommandWord = 970;
+inline constexpr std::int32_t changeSwitchedOffWord = 971;
+inline constexpr std::int32_t changeSwitchedOnWord = 972;
+inline constexpr std::int32_t byWindowWord = 973;
+inline constexpr std::int32_t byCommandLineWord = 974;
+inline constexpr std::int32_t byTimerWord = 975;
+inline constexpr std::int32_t byOtherWord = 976;
+inline constexpr std::int32_t actionKeptWord = 977;
+inline constexpr std::int32_t actionSwitchedOffWord = 978;
+inline constexpr std::int32_t actionRemovedWord = 979;
+inline constexpr std::int32_t watchIncomplete = 980;
+inline constexpr std::int32_t closeButton = 981;
+inline constexpr std::int32_t beforeTime = 982;
+inline constexpr std::int32_t changedEntryGone = 983;
+inline constexpr std::int32_t changeListName = 984;
+inline constexpr std::int32_t changeFilterName = 985;
+
 // Switching an entry off and on
 inline constexpr std::int32_t menuDisable = 630;
 inline constexpr std::int32_t menuEnable = 631;
@@ -385,6 +426,45 @@ inline constexpr std::array all = {editButton,
                                    problemNoOpener,
                                    viewMenu,
                                    menuOtherSources,
+                                   menuStartupChanges,
+                                   menuNotifyChanges,
+                                   entryAddedNotice,
+                                   entryChangedNotice,
+                                   changesNotice,
+                                   keepAction,
+                                   switchOffAction,
+                                   removeAction,
+                                   sinceLastLooked,
+                                   countAdded,
+                                   countRemoved,
+                                   countChanged,
+                                   showChangesAction,
+                                   changeTimeColumn,
+                                   changeKindColumn,
+                                   changeNameColumn,
+                                   changeColumn,
+                                   changeBeforeColumn,
+                                   changeAfterColumn,
+                                   changeByColumn,
+                                   changeActionColumn,
+                                   changeAddedWord,
+                                   changeRemovedWord,
+                                   changeCommandWord,
+                                   changeSwitchedOffWord,
+                                   changeSwitchedOnWord,
+                                   byWindowWord,
+                                   byCommandLineWord,
+                                   byTimerWord,
+                                   byOtherWord,
+                                   actionKeptWord,
+                                   actionSwitchedOffWord,
+                                   actionRemovedWord,
+                                   watchIncomplete,
+                                   closeButton,
+                                   beforeTime,
+                                   changedEntryGone,
+                                   changeListName,
+                                   changeFilterName,
                                    menuSystemComponents,
                                    logonSourceUnavailable,
                                    logonNotSwitchable,

@@ -142,4 +142,10 @@ LogonSourceListing SessionScripts::list() {
   return listing;
 }
 
+LogonWatch SessionScripts::watchPlaces() {
+  return {{places.configHome + "/plasma-workspace/env", places.configHome + "/autostart-scripts"},
+          {places.home + "/.xprofile", places.home + "/.xsessionrc"},
+          false};
+}
+
 } // namespace lw

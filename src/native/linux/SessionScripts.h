@@ -33,6 +33,7 @@ public:
 
   LogonSourceKind kind() const override { return &description; }
   LogonSourceListing list() override;
+  LogonWatch watchPlaces() override;
 
 private:
   Folders places;

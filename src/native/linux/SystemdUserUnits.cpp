@@ -3,6 +3,8 @@
 #include "SystemdManager.h"
 #include "SystemdSwitch.h"
 
+#include <filesystem>
+
 #include <string>
 
 namespace lw {
@@ -61,6 +63,27 @@ bool SystemdUserUnits::start(const LogonItem &item) {
   std::string why;
   const auto manager = SystemdManager::connect(why);
   return manager && manager->start(item.name);
+}
+
+LogonWatch SystemdUserUnits::watchPlaces() {
+  std::string why;
+  const auto manager = SystemdManager::connect(why, SystemdManager::Clock::now() + listingTime);
+  const auto folders = manager ? manager->unitPath(why) : std::nullopt;
+  if (!folders)
+    return {}; // no manager to start anything: looked at now and then, in case one comes
+  LogonWatch watch{*folders, {}, false};
+  for (const auto &folder : *folders) {
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator(folder, error)) {
+      const std::string name = entry.path().filename().string();
+      for (const std::string_view suffix : {".wants", ".requires", ".upholds", ".d"})
+        if (name.size() > suffix.size() && name.ends_with(suffix) && entry.is_directory(error)) {
+          watch.folders.push_back(entry.path().string());
+          break;
+        }
+    }
+  }
+  return watch;
 }
 
 } // namespace lw

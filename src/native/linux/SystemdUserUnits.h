@@ -48,6 +48,9 @@ public:
   LogonSwitchPlan planSwitch(const LogonItem &item, bool enabled) override;
   bool restoreSwitch(const std::string &name, const std::string &undo) override;
   bool start(const LogonItem &item) override;
+  // The folders of the manager's unit path and their .wants, .requires, .upholds and drop-in
+  // folders; the manager's own signal of a changed unit file comes on top.
+  LogonWatch watchPlaces() override;
 
 private:
   std::chrono::milliseconds listingTime;

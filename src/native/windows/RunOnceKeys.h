@@ -24,6 +24,8 @@ public:
 
   LogonSourceKind kind() const override { return &description; }
   LogonSourceListing list() override;
+  // The keys are watched with the Run keys.
+  LogonWatch watchPlaces() override { return {{}, {}, false}; }
 
 private:
   Registry &registry;

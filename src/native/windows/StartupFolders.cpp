@@ -163,4 +163,11 @@ bool StartupFolders::start(const LogonItem &item) {
   return folder && WindowsShell().open(folder->path + "\\" + item.name);
 }
 
+LogonWatch StartupFolders::watchPlaces() {
+  LogonWatch watch{{}, {}, false};
+  for (const auto &folder : where())
+    watch.folders.push_back(folder.path);
+  return watch;
+}
+
 } // namespace lw

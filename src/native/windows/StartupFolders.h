@@ -44,6 +44,8 @@ public:
   std::string fileToOpen(const LogonItem &item) const override;
   bool setEnabled(const LogonItem &item, bool enabled) override;
   bool start(const LogonItem &item) override;
+  // Both folders; their StartupApproved switches are in the registry, watched with the Run keys.
+  LogonWatch watchPlaces() override;
 
 private:
   const std::vector<Folder> &where();
