@@ -7,6 +7,9 @@
 #include "support/Toolbox.h"
 
 #include <QMetaObject>
+#ifdef _WIN32
+#include <QWinEventNotifier>
+#endif
 
 #include <utility>
 
@@ -248,6 +251,35 @@ void StartupWatch::ownChange(const GuardScope &scope, const std::function<void()
   afterwards();
   if (problem)
     throw *problem;
+}
+
+void StartupWatch::watchRegistry() {
+  makeOwn();
+  registryWatch = ownPlatform->registryWatch();
+  if (!registryWatch)
+    return;
+#ifdef _WIN32
+  // A Run key holds the list's own entries, RunOnce its source's, StartupApproved the switches
+  // of both and of the Startup folders.
+  GuardScope scope = GuardScope::listEntries();
+  scope.logonWords = {"run-once", "startup-folder"};
+  for (void *handle : registryWatch->handles()) {
+    auto *notifier = new QWinEventNotifier(handle, this);
+    connect(notifier, &QWinEventNotifier::activated, this, [this, handle, scope] {
+      registryWatch->rearm(handle);
+      ask({scope, false});
+    });
+  }
+#endif
+  if (const auto missed = registryWatch->unwatched(); !missed.empty()) {
+    QString names;
+    for (const auto &name : missed)
+      names += (names.isEmpty() ? "" : ", ") + QString::fromStdString(name);
+    blind.insert(entriesGroup);
+    rescan.start();
+    if (!std::exchange(toldIncomplete, true))
+      emit watchIncomplete(names);
+  }
 }
 
 void StartupWatch::makeOwn() {

@@ -9,6 +9,7 @@
 
 #include "entries/StartupGuard.h"
 #include "platform/Platform.h"
+#include "platform/RegistryWatch.h"
 #include "support/LanguageTable.h"
 #include "support/Toolbox.h"
 
@@ -36,6 +37,8 @@ class OwnPlatform {
 public:
   virtual ~OwnPlatform() = default;
   virtual const Platform &platform() = 0;
+  // The registry's keys of what starts at logon, watched; none where there is no registry.
+  virtual std::unique_ptr<RegistryWatch> registryWatch() { return nullptr; }
 };
 using PlatformMaker = std::function<std::unique_ptr<OwnPlatform>()>;
 
@@ -94,6 +97,8 @@ private:
   // only the sources it may concern.
   std::map<std::string, std::unique_ptr<FileWatch>> watches;
   std::unique_ptr<ServiceManagerSignal> managerSignal;
+  std::unique_ptr<RegistryWatch> registryWatch;
+  void watchRegistry();
   QTimer poll;   // the sources no watch covers
   QTimer rescan; // the groups a watch could not fully cover
   std::set<std::string> polled;

@@ -48,6 +48,9 @@ bool namesItsScreen(int argc, char *argv[]) {
 class NativePlatform : public lw::OwnPlatform {
 public:
   const lw::Platform &platform() override { return whole; }
+  std::unique_ptr<lw::RegistryWatch> registryWatch() override {
+    return lw::makeNativeRegistryWatch();
+  }
 
 private:
   std::unique_ptr<lw::Registry> registry = lw::makeNativeRegistry();

@@ -7,6 +7,7 @@
 #include "platform/LogonSources.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Registry.h"
+#include "platform/RegistryWatch.h"
 #include "platform/Shell.h"
 #include "platform/StartupState.h"
 
@@ -35,6 +36,8 @@ bool sessionNamesItsDesktop();
 // The other ways a program starts at logon on this system, one reader each (see LogonSources.h).
 // Making them asks nothing yet: each is asked when listed.
 std::vector<std::unique_ptr<LogonSource>> makeNativeLogonSources();
+// The registry keys of what starts at logon, watched; nothing where there is no registry.
+std::unique_ptr<RegistryWatch> makeNativeRegistryWatch();
 // The applications of the desktop's menu (on Windows the Start menu's shortcuts).
 std::unique_ptr<Applications> makeNativeApplications();
 

@@ -99,6 +99,8 @@ std::unique_ptr<Applications> makeNativeApplications() {
   return std::make_unique<XdgApplications>(&std::getenv);
 }
 
+std::unique_ptr<RegistryWatch> makeNativeRegistryWatch() { return nullptr; }
+
 bool sessionNamesItsDesktop() {
   const char *names = std::getenv("XDG_CURRENT_DESKTOP");
   return names && *names;

@@ -1,5 +1,6 @@
 // The clock of Windows and the factories of every Windows implementation.
 #include "LogonTasks.h"
+#include "RegistryKeyWatch.h"
 #include "RunOnceKeys.h"
 #include "StartMenuApplications.h"
 #include "StartupFolders.h"
@@ -81,6 +82,10 @@ bool sessionNamesItsDesktop() { return true; }
 
 std::unique_ptr<Applications> makeNativeApplications() {
   return std::make_unique<StartMenuApplications>();
+}
+
+std::unique_ptr<RegistryWatch> makeNativeRegistryWatch() {
+  return std::make_unique<RegistryKeyWatch>(startupKeyPaths());
 }
 
 } // namespace lw
