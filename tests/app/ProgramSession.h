@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace lw::test {
 
@@ -20,8 +21,9 @@ struct ProgramSession {
   ProgramSession();
   ~ProgramSession();
 
-  // The program, started without arguments, headless.
-  Process start() const;
+  // The program, started without arguments (the window), headless; or with arguments (a
+  // command of the command line).
+  Process start(const std::vector<std::string> &arguments = {}) const;
   // The logon marker rwlaunch leaves for the program, where the program keeps its settings.
   void leaveLogonMarker() const;
   bool logonMarkerLeft() const;

@@ -30,8 +30,14 @@ ProgramSession::ProgramSession() {
 
 ProgramSession::~ProgramSession() = default;
 
-Process ProgramSession::start() const {
+Process ProgramSession::start(const std::vector<std::string> &arguments) const {
   const std::string executable = (program.dir.path() / "launchwright").string();
+  std::vector<std::string> words = {executable};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char *> argv;
+  for (auto &word : words)
+    argv.push_back(word.data());
+  argv.push_back(nullptr);
   const pid_t child = ::fork();
   if (child == 0) {
     ::setenv("HOME", home.c_str(), 1);
@@ -39,7 +45,7 @@ Process ProgramSession::start() const {
     ::setenv("XDG_CONFIG_DIRS", (program.dir.path() / "xdg").c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    ::execl(executable.c_str(), executable.c_str(), static_cast<char *>(nullptr));
+    ::execv(executable.c_str(), argv.data());
     ::_exit(127);
   }
   return child;

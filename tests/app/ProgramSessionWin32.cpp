@@ -27,13 +27,15 @@ ProgramSession::~ProgramSession() {
   RegDeleteKeyValueA(HKEY_CURRENT_USER, WindowsStartupState::runKey, "Launchwright");
 }
 
-Process ProgramSession::start() const {
+Process ProgramSession::start(const std::vector<std::string> &arguments) const {
   // The program links only the Windows platform plugin; under Wine without a display its
   // windows go to Wine's null driver. The tests' own offscreen platform is not for the child.
   wchar_t own[64] = L"";
   const bool hadOwn = GetEnvironmentVariableW(L"QT_QPA_PLATFORM", own, 64) != 0;
   SetEnvironmentVariableW(L"QT_QPA_PLATFORM", L"windows");
   std::wstring commandLine = L"\"" + (program.dir.path() / "launchwright.exe").wstring() + L"\"";
+  for (const auto &argument : arguments) // plain words: no quote or backslash to escape
+    commandLine += L" \"" + fs::path(argument).wstring() + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};

@@ -1,0 +1,163 @@
+// The built program keeps the change journal while its window runs, as another program, the
+// command line and the user's answer to a notification change what starts at logon; on Linux
+// with the desktop's notification service played by notification-capture on a private bus.
+#include "ProgramSession.h"
+
+#include "entries/StartupGuard.h"
+#include "storage/ChangeJournal.h"
+#include "storage/EntryFormat.h"
+
+#ifdef _WIN32
+#include "native/windows/WindowsStartupState.h"
+#include <windows.h>
+#else
+#include "PrivateSessionBus.h"
+#endif
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <thread>
+
+namespace lw::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// What another program does to the user's startup entries: an autostart file, a Run value.
+void addByOther(const ProgramSession &session, const std::string &name,
+                const std::string &command) {
+#ifdef _WIN32
+  (void)session;
+  RegSetKeyValueA(HKEY_CURRENT_USER, WindowsStartupState::runKey, name.c_str(), REG_SZ,
+                  command.c_str(), static_cast<DWORD>(command.size() + 1));
+#else
+  fs::create_directories(session.config / "autostart");
+  std::ofstream(session.config / "autostart" / (name + ".desktop"))
+      << "[Desktop Entry]\nType=Application\nName=" << name << "\nExec=" << command << "\n";
+#endif
+}
+
+void removeByOther(const ProgramSession &session, const std::string &name) {
+#ifdef _WIN32
+  (void)session;
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, WindowsStartupState::runKey, name.c_str());
+#else
+  fs::remove(session.config / "autostart" / (name + ".desktop"));
+#endif
+}
+
+bool exists(const ProgramSession &session, const std::string &name) {
+#ifdef _WIN32
+  (void)session;
+  return RegGetValueA(HKEY_CURRENT_USER, WindowsStartupState::runKey, name.c_str(), RRF_RT_ANY,
+                      nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+#else
+  return fs::exists(session.config / "autostart" / (name + ".desktop"));
+#endif
+}
+
+std::vector<ChangeRecord> journalOf(const ProgramSession &session) {
+  return ChangeJournal((session.program.dir.path() / changeJournalFileName).string()).read();
+}
+
+bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline)
+      return false;
+    std::this_thread::sleep_for(20ms);
+  }
+  return true;
+}
+
+// The records of the entry `name`, as "change by action" words, in order.
+std::vector<std::string> historyOf(const ProgramSession &session, const std::string &name) {
+  std::vector<std::string> history;
+  for (const auto &record : journalOf(session))
+    if (record.name == name)
+      history.push_back(record.change + " " + record.by +
+                        (record.action.empty() ? "" : " " + record.action) +
+                        (record.time.starts_with("before ") ? " before" : ""));
+  return history;
+}
+
+struct Running {
+  const ProgramSession &session;
+  Process process;
+  explicit Running(const ProgramSession &s) : session(s), process(s.start()) {
+    // The first look is done once what it saw is kept.
+    EXPECT_TRUE(waitFor([&] { return fs::exists(s.program.dir.path() / seenFileName); }, 20s));
+  }
+  ~Running() {
+    askToEnd(process);
+    waitForExit(process, 20s);
+  }
+};
+
+TEST(StartupGuard, TheJournalTellsWhoChangedWhatStartsAtLogon) {
+  ProgramSession session;
+#ifndef _WIN32
+  PrivateSessionBus bus;
+  if (const auto why = bus.start(session.program.dir.path()); !why.empty())
+    GTEST_SKIP() << why;
+  ASSERT_TRUE(bus.startCapture(LW_NOTIFICATION_CAPTURE));
+  const auto notifications = [&bus] { return bus.captured().size(); };
+#endif
+  {
+    Running window(session);
+    // Slip: the window's watch never set on the autostart folder / Run key.
+    addByOther(session, "sneaky", "sneaky --tray");
+    EXPECT_TRUE(waitFor([&] { return !historyOf(session, "sneaky").empty(); }, 2s));
+    EXPECT_EQ(historyOf(session, "sneaky"), (std::vector<std::string>{"added other"}));
+
+    // Slip: the command line's change made without its two looks (the window then takes it for
+    // another program's and tells the user).
+    ASSERT_EQ(waitForExit(session.start({"disable", "--kind", "user", "--name", "sneaky"}), 30s),
+              0);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(historyOf(session, "sneaky"),
+              (std::vector<std::string>{"added other", "switched-off command-line"}));
+#ifndef _WIN32
+    // Slip: each look's changes told by a notification of its own.
+    EXPECT_TRUE(waitFor([&] { return notifications() == 1; }, 2s));
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(notifications(), 1u) << "the command line's change was told as another's";
+    for (int i = 0; i < 200; ++i)
+      addByOther(session, "burst" + std::to_string(i), "burst");
+    EXPECT_TRUE(waitFor([&] { return historyOf(session, "burst199").size() == 1; }, 3s));
+    std::this_thread::sleep_for(5s);
+    EXPECT_EQ(notifications(), 2u) << "a burst of 200 is one notification";
+
+    // Slip: the answer to the notification not noted on its record.
+    addByOther(session, "pushy", "pushy --daemon");
+    ASSERT_TRUE(waitFor([&] { return notifications() == 3; }, 3s));
+    ASSERT_TRUE(bus.invoke(3, "remove"));
+    EXPECT_TRUE(waitFor([&] { return !exists(session, "pushy"); }, 3s));
+    EXPECT_TRUE(waitFor([&] { return historyOf(session, "pushy").size() == 2; }, 2s));
+    EXPECT_EQ(historyOf(session, "pushy"),
+              (std::vector<std::string>{"added other removed", "removed window"}));
+    std::ifstream backup(session.program.dir.path() / backupFileName);
+    const std::string kept((std::istreambuf_iterator<char>(backup)), {});
+    EXPECT_NE(kept.find("pushy --daemon"), std::string::npos) << "removed without a backup";
+#endif
+  }
+  // Slip: the first look of a start recorded as seen while watching (no "before").
+  addByOther(session, "meanwhile", "meanwhile");
+  removeByOther(session, "sneaky");
+  {
+    Running window(session);
+    EXPECT_TRUE(waitFor([&] { return !historyOf(session, "meanwhile").empty(); }, 5s));
+    EXPECT_EQ(historyOf(session, "meanwhile"), (std::vector<std::string>{"added other before"}));
+    EXPECT_EQ(historyOf(session, "sneaky").back(), "removed other before");
+  }
+#ifdef _WIN32
+  for (const char *name : {"sneaky", "meanwhile"})
+    removeByOther(session, name);
+#endif
+}
+
+} // namespace
+} // namespace lw::test
