@@ -92,8 +92,10 @@ public:
          << flatActions << hints << qint32(-1);
     const QDBusMessage reply =
         connection().call(call, QDBus::Block, std::max(1, int(deadline.remainingTime())));
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) {
+      capabilities.reset(); // the next service to take the name may say otherwise
       return Shown::Not;
+    }
     tags.insert(reply.arguments().constFirst().toUInt(), tag);
     return withActions ? Shown::WithActions : Shown::WithoutActions;
   }
