@@ -1,7 +1,7 @@
 #pragma once
-// The user's service manager telling that its unit files changed (enable, disable, link, mask,
-// a reload), on top of the kernel's word on the unit folders: the manager also knows of the
-// folders a generator or a reload brings.
+// The user's service manager telling that its unit files changed (enable, disable, link, mask)
+// and that it has read them again, on top of the kernel's word on the unit folders: what the
+// manager pulls in at logon follows the files only after its reload.
 
 #include <QObject>
 
@@ -19,6 +19,9 @@ public:
 
 public slots:
   void unitFilesChanged();
+  // The manager reads its units again (true) or has read them (false): only then do its
+  // answers follow a change of the files, such as the links systemctl enable made.
+  void reloading(bool active);
 
 private:
   std::function<void()> onChange;

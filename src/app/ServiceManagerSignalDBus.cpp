@@ -21,10 +21,17 @@ ServiceManagerSignal::ServiceManagerSignal(std::function<void()> changed, QObjec
     return;
   bus.connect(manager, managerPath, managerInterface, QStringLiteral("UnitFilesChanged"), this,
               SLOT(unitFilesChanged()));
+  bus.connect(manager, managerPath, managerInterface, QStringLiteral("Reloading"), this,
+              SLOT(reloading(bool)));
   // The manager sends its signals on the bus only while someone subscribed; the subscription
   // ends with this connection. Not waited for: a manager that is not there answers nothing.
   bus.send(QDBusMessage::createMethodCall(manager, managerPath, managerInterface,
                                           QStringLiteral("Subscribe")));
+}
+
+void ServiceManagerSignal::reloading(bool active) {
+  if (!active && onChange)
+    onChange();
 }
 
 void ServiceManagerSignal::unitFilesChanged() {

@@ -8,4 +8,6 @@ ServiceManagerSignal::ServiceManagerSignal(std::function<void()> changed, QObjec
 
 void ServiceManagerSignal::unitFilesChanged() {}
 
+void ServiceManagerSignal::reloading(bool) {}
+
 } // namespace lw

@@ -52,8 +52,8 @@ public:
   std::unique_ptr<Hold> hold() const;
 
   // Reads the sources of the scope and records what changed since the last look as done `by`
-  // (a changeBy word); returns the new records. A source never seen before, and every source on
-  // the first look of all, is only remembered: what was there already is no change. A source
+  // (a changeBy word); returns the new records. A source never seen before (every source, on the
+  // first look of all) is only remembered: what was there already is no change. A source
   // that cannot be asked now keeps what was last seen of it. `atStart`: the changes happened
   // while nothing watched, and are dated "before" now. Throws FileError when the journal or
   // the file of what was seen cannot be read or written.

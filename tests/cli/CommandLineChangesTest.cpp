@@ -509,3 +509,56 @@ TEST(CommandLineTool, EntryFromAnApplicationIsACopyOfItsDesktopFile) {
 
 } // namespace
 } // namespace lw::test
+
+namespace lw::test {
+namespace {
+
+QJsonArray changesJson(const Installation &lw, const std::vector<std::string> &options = {}) {
+  std::vector<std::string> arguments = {"changes", "--json"};
+  arguments.insert(arguments.end(), options.begin(), options.end());
+  const Outcome run = lw.run(arguments);
+  EXPECT_EQ(run.status, 0) << run.err;
+  return QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).array();
+}
+
+TEST(CommandLineTool, ChangesListsTheJournalByKindAndTime) {
+  const Installation lw;
+  // There before anything looked: no change of anybody's. Slip: the first look records it all.
+  fs::create_directories(lw.userAutostart());
+  std::ofstream(lw.userAutostart() / "old.desktop")
+      << "[Desktop Entry]\nType=Application\nName=Old\nExec=/bin/old\n";
+  ASSERT_EQ(
+      lw.run({"add", "--kind", "customized", "--name", "Nightly", "--command", "/bin/n"}).status,
+      0);
+  std::ofstream(lw.userAutostart() / "new.desktop")
+      << "[Desktop Entry]\nType=Application\nName=New\nExec=/bin/new\n";
+  ASSERT_EQ(lw.run({"disable", "--kind", "user", "--name", "new"}).status, 0);
+
+  // Slip: a key left out or added; an empty command as "" rather than null.
+  const QJsonArray all = changesJson(lw);
+  ASSERT_EQ(all.size(), 3) << QJsonDocument(all).toJson().toStdString();
+  const QJsonObject added = all[1].toObject();
+  EXPECT_EQ(added.keys(),
+            (QStringList{"action", "after", "before", "by", "change", "kind", "name", "time"}));
+  EXPECT_EQ(added["name"], "new");
+  EXPECT_EQ(added["by"], "other");
+  EXPECT_TRUE(added["before"].isNull());
+  EXPECT_EQ(all[2].toObject()["change"], "switched-off");
+  EXPECT_EQ(all[2].toObject()["by"], "command-line");
+
+  // Slip: --kind or --since ignored, or --since compared the wrong way round.
+  const struct {
+    std::vector<std::string> options;
+    int count;
+  } filters[] = {{{"--kind", "customized"}, 1},
+                 {{"--kind", "machine"}, 0},
+                 {{"--since", "2000-01-01"}, 3},
+                 {{"--since", "2999-01-01T00:00"}, 0}};
+  for (const auto &filter : filters)
+    EXPECT_EQ(changesJson(lw, filter.options).size(), filter.count) << filter.options[1];
+  // Slip: a date that cannot be read taken as no date.
+  EXPECT_EQ(lw.run({"changes", "--since", "yesterday"}).status, 2);
+}
+
+} // namespace
+} // namespace lw::test

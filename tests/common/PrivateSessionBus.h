@@ -45,6 +45,10 @@ public:
     return {};
   }
 
+  // Uses the bus the process already has (a private service manager's) instead of one of its
+  // own; the capture's file goes to `folder`.
+  void useCurrentBus(const std::filesystem::path &folder) { work = folder; }
+
   // Starts `program` (notification-capture) on the bus, saying these capabilities (its own when
   // none), and waits until it owns the service's name; false when it did not.
   bool startCapture(const std::string &program, const std::vector<std::string> &capabilities = {}) {
