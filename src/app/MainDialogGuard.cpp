@@ -85,7 +85,8 @@ void MainDialog::watchStartup(PlatformMaker maker) {
   announceTimer.setInterval(burstMs);
   connect(&announceTimer, &QTimer::timeout, this, [this] { guarded([this] { announce(); }); });
   changesAction->setEnabled(true);
-  startupWatch->start();
+  // After the first paint: the user sees the list before anything of this is read.
+  QTimer::singleShot(0, this, [this] { guarded([this] { startupWatch->start(); }); });
 }
 
 void MainDialog::buildChangesMenu(QMenu *view) {
