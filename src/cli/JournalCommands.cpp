@@ -87,30 +87,25 @@ Result journaled(Context &context, const GuardScope &scope, const std::function<
   Toolbox toolbox(context.platform);
   std::optional<StartupGuard> guard;
   std::unique_ptr<StartupGuard::Hold> held;
+  std::optional<StartupGuard::Sight> before;
   try {
     guard.emplace(context.platform, toolbox, context.texts, context.starterFile);
     held = guard->hold();
-    guard->look(*held, scope, changeBy::other);
+    before = guard->see(*held, scope);
   } catch (const FileError &error) {
     notes.push_back(journalNote(error));
   }
-  auto afterwards = [&] {
-    if (!held)
-      return;
+  // A command that is refused, or stops at a file it cannot use, has changed nothing: it writes
+  // nothing to the journal either. What others did meanwhile is found by the next look.
+  Result result = change();
+  if (before && result.status != exitUsage) {
     try {
+      guard->record(*held, std::move(*before), changeBy::other);
       guard->look(*held, scope, changeBy::commandLine);
     } catch (const FileError &error) {
       notes.push_back(journalNote(error));
     }
-  };
-  Result result;
-  try {
-    result = change();
-  } catch (const FileError &) {
-    afterwards(); // whatever part of it was done is the command line's too
-    throw;
   }
-  afterwards();
   result.notes.insert(result.notes.end(), notes.begin(), notes.end());
   return result;
 }

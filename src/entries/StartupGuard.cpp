@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <tuple>
@@ -21,21 +24,6 @@ constexpr const char *entriesGroup = "entries";
 constexpr std::string_view seenHeader =
     "# Launchwright: what started at logon when it last looked; it compares the next look with "
     "this. Fields, tab-separated: kind, name, where, on, command.";
-
-// One entry as a look sees it. `where` tells apart entries of one kind and name: a logon item's
-// file, a machine entry of the 32-bit Run key.
-struct Seen {
-  std::string kind;
-  std::string name;
-  std::string where;
-  bool on = true;
-  std::string command;
-
-  auto key() const { return std::tie(kind, name, where); }
-};
-
-// What a look saw of each source it read, by group: "entries" or a logon kind's word.
-using SeenGroups = std::map<std::string, std::vector<Seen>>;
 
 const char *kindWord(EntryKind kind) {
   switch (kind) {
@@ -80,7 +68,7 @@ SeenGroups readSeen(const std::string &path) {
   std::error_code ignored;
   if (!std::filesystem::exists(path, ignored))
     return groups;
-  std::vector<Seen> *group = nullptr;
+  std::vector<SeenEntry> *group = nullptr;
   for (const auto &line :
        textfile::splitLines(textfile::readBytes(path, textfile::dataReadLimit))) {
     if (line.empty() || line.front() == '#')
@@ -112,26 +100,27 @@ void writeSeen(const std::string &path, const SeenGroups &groups) {
 }
 
 // What changed from `before` to `after`, in the order of `after`, then what went.
-std::vector<ChangeRecord> differences(const std::vector<Seen> &before,
-                                      const std::vector<Seen> &after, const std::string &time,
+std::vector<ChangeRecord> differences(const std::vector<SeenEntry> &before,
+                                      const std::vector<SeenEntry> &after, const std::string &time,
                                       const char *by) {
-  std::map<std::tuple<const std::string &, const std::string &, const std::string &>, const Seen *>
+  std::map<std::tuple<const std::string &, const std::string &, const std::string &>,
+           const SeenEntry *>
       old;
   for (const auto &seen : before)
     old.emplace(seen.key(), &seen);
   std::vector<ChangeRecord> records;
-  auto record = [&](const Seen &seen, const char *change, std::string was, std::string is) {
+  auto record = [&](const SeenEntry &seen, const char *change, std::string was, std::string is) {
     records.push_back(
         {0, time, seen.kind, seen.name, change, std::move(was), std::move(is), by, {}});
   };
-  std::set<const Seen *> kept;
+  std::set<const SeenEntry *> kept;
   for (const auto &now : after) {
     const auto found = old.find(now.key());
     if (found == old.end()) {
       record(now, change::added, {}, now.command);
       continue;
     }
-    const Seen &was = *found->second;
+    const SeenEntry &was = *found->second;
     kept.insert(&was);
     if (was.command != now.command)
       record(now, change::commandChanged, was.command, now.command);
@@ -165,15 +154,28 @@ StartupGuard::StartupGuard(const Platform &system, Toolbox &tools, const Languag
       changes(tools.userFile(changeJournalFileName)), seenPath(tools.userFile(seenFileName)) {}
 
 std::unique_ptr<StartupGuard::Hold> StartupGuard::hold() const {
+  // The lock is the session's, not the data folder's: taking it writes nothing there, so a
+  // command that is refused leaves the folder as it was.
   std::error_code error;
-  const auto folder = std::filesystem::path(changes.path()).parent_path();
-  if (!folder.empty() && !std::filesystem::create_directories(folder, error) && error)
-    throw FileError(folder.string(), error.message());
-  return std::make_unique<Hold>(changes.path());
+  std::filesystem::path folder;
+  if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/')
+    folder = runtime;
+  else
+    folder = std::filesystem::temp_directory_path(error);
+  if (folder.empty())
+    folder = std::filesystem::path(changes.path()).parent_path();
+  char name[64];
+  std::snprintf(name, sizeof name, "launchwright-journal-%zx",
+                std::hash<std::string>{}(changes.path()));
+  return std::make_unique<Hold>((folder / name).string());
 }
 
-std::vector<ChangeRecord> StartupGuard::look(const Hold & /*held*/, const GuardScope &scope,
+std::vector<ChangeRecord> StartupGuard::look(const Hold &held, const GuardScope &scope,
                                              const char *by, bool atStart) {
+  return record(held, see(held, scope), by, atStart);
+}
+
+StartupGuard::Sight StartupGuard::see(const Hold & /*held*/, const GuardScope &scope) {
   SeenGroups now;
   if (scope.entries) {
     auto &seen = now[entriesGroup];
@@ -199,6 +201,12 @@ std::vector<ChangeRecord> StartupGuard::look(const Hold & /*held*/, const GuardS
       seen.push_back({answer.kind->word, item.name, item.file,
                       item.verdict != StartVerdict::Disabled, item.command});
   }
+  return {std::move(now)};
+}
+
+std::vector<ChangeRecord> StartupGuard::record(const Hold & /*held*/, Sight sight, const char *by,
+                                               bool atStart) {
+  SeenGroups &now = sight.groups;
 
   SeenGroups last = readSeen(seenPath);
   const bool firstLook = last.empty();

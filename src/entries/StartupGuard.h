@@ -13,9 +13,11 @@
 #include "support/TextFile.h"
 #include "support/Toolbox.h"
 
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace lw {
@@ -34,6 +36,20 @@ struct GuardScope {
   static GuardScope listEntries() { return {true, false, {}}; }
   static GuardScope logonKind(std::string word) { return {false, false, {std::move(word)}}; }
 };
+
+// One entry as a look sees it. `where` tells apart entries of one kind and name: a logon item's
+// file, a machine entry of the 32-bit Run key.
+struct SeenEntry {
+  std::string kind;
+  std::string name;
+  std::string where;
+  bool on = true;
+  std::string command;
+
+  auto key() const { return std::tie(kind, name, where); }
+};
+// What a look saw of each source it read, by group: "entries" or a logon kind's word.
+using SeenGroups = std::map<std::string, std::vector<SeenEntry>>;
 
 class StartupGuard {
 public:
@@ -59,6 +75,14 @@ public:
   // the file of what was seen cannot be read or written.
   std::vector<ChangeRecord> look(const Hold &held, const GuardScope &scope, const char *by,
                                  bool atStart = false);
+  // A look in two steps, for a change that may turn out to be refused: what the sources hold
+  // now, which writes nothing; and its record, as look makes it.
+  struct Sight {
+    SeenGroups groups;
+  };
+  Sight see(const Hold &held, const GuardScope &scope);
+  std::vector<ChangeRecord> record(const Hold &held, Sight sight, const char *by,
+                                   bool atStart = false);
 
   const ChangeJournal &journal() const { return changes; }
 

@@ -104,8 +104,13 @@ inline QJsonObject entryNamed(const QJsonArray &entries, const QString &name) {
 // Everything but the backup file and its copies: what a delete and a restore must give back.
 inline std::map<std::string, std::string> entriesState(const Installation &lw) {
   auto files = lw.snapshot();
-  std::erase_if(files,
-                [](const auto &file) { return file.first.find("0013bkp") != std::string::npos; });
+  // The backup and the journal of changes record what happened; they are no entries.
+  std::erase_if(files, [](const auto &file) {
+    for (const char *record : {"0013bkp", "startup-changes", "startup-seen"})
+      if (file.first.find(record) != std::string::npos)
+        return true;
+    return false;
+  });
   return files;
 }
 
