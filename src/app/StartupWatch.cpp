@@ -91,6 +91,7 @@ void StartupWatch::start() {
         ask({GuardScope::logonKind(unitsGroup), false});
       },
       this);
+  watchRegistry();
   ask({GuardScope::everything(), true});
 }
 

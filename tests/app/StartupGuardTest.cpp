@@ -49,15 +49,12 @@ void removeByOther(const ProgramSession &session, const std::string &name) {
 #endif
 }
 
+#ifndef _WIN32
+// Asked only after a notification's Remove, answered on the private session bus.
 bool exists(const ProgramSession &session, const std::string &name) {
-#ifdef _WIN32
-  (void)session;
-  return RegGetValueA(HKEY_CURRENT_USER, WindowsStartupState::runKey, name.c_str(), RRF_RT_ANY,
-                      nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-#else
   return fs::exists(session.config / "autostart" / (name + ".desktop"));
-#endif
 }
+#endif
 
 std::vector<ChangeRecord> journalOf(const ProgramSession &session) {
   return ChangeJournal((session.program.dir.path() / changeJournalFileName).string()).read();
