@@ -91,6 +91,7 @@ void StartupWatch::start() {
         ask({GuardScope::logonKind(unitsGroup), false});
       },
       this);
+  watchRegistry();
   ask({GuardScope::everything(), true});
 }
 
@@ -263,6 +264,8 @@ void StartupWatch::watchRegistry() {
   // of both and of the Startup folders.
   GuardScope scope = GuardScope::listEntries();
   scope.logonWords = {"run-once", "startup-folder"};
+  // Made and rearmed on the window's thread, which outlives the watch: the system drops a key's
+  // notification when the thread that asked for it ends.
   for (void *handle : registryWatch->handles()) {
     auto *notifier = new QWinEventNotifier(handle, this);
     connect(notifier, &QWinEventNotifier::activated, this, [this, handle, scope] {

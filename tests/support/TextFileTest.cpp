@@ -3,6 +3,10 @@
 #include "support/FileError.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <unistd.h>
 
 namespace lw {
@@ -67,6 +71,32 @@ TEST(AtomicWrite, MissingFolderIsAFileErrorNamingTheFile) {
     EXPECT_EQ(error.path(), path);
   }
   EXPECT_THROW(textfile::readLines(path), FileError);
+}
+
+TEST(AppendLines, CutsAPartialLastLineThenAppends) {
+  const std::string longTail(5000, 'y'); // past one 4096-byte read back from the end
+  struct Row {
+    const char *slip;
+    std::optional<std::string> before; // nothing: no file yet
+    std::string after;
+  };
+  const Row rows[] = {
+      {"opened without making the file", std::nullopt, "a\n"},
+      {"the last whole line taken for a partial one", "x\ny\n", "x\ny\na\n"},
+      {"the partial line not cut off", "x\nyyyyy", "x\na\n"},
+      {"a read back without a line end keeps the whole file", "yyy", "a\n"},
+      {"each read back taken from the start of the file", "x\n" + longTail, "x\na\n"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.slip);
+    test::TempDir dir;
+    const auto file = dir.path() / "journal.log";
+    if (row.before)
+      std::ofstream(file, std::ios::binary) << *row.before;
+    textfile::appendLines(file.string(), "a\n");
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), row.after);
+  }
 }
 
 } // namespace
