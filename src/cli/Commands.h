@@ -129,7 +129,8 @@ struct ChangeFilter {
 Result listChanges(Context &context, ListForm form, const ChangeFilter &filter);
 // Makes a change between two looks of the change journal's under one hold: the first records
 // what others changed before, the second records what the change did as the command line's.
-// A journal that cannot be kept adds a note and stops nothing.
+// Only a change that succeeds is recorded: one that is refused or fails writes nothing. A
+// journal that cannot be kept adds a note and stops nothing.
 Result journaled(Context &context, const GuardScope &scope, const std::function<Result()> &change);
 
 Result listEntries(Context &context, ListForm form, const Kinds &kinds = {},

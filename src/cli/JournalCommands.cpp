@@ -95,10 +95,10 @@ Result journaled(Context &context, const GuardScope &scope, const std::function<
   } catch (const FileError &error) {
     notes.push_back(journalNote(error));
   }
-  // A command that is refused, or stops at a file it cannot use, has changed nothing: it writes
-  // nothing to the journal either. What others did meanwhile is found by the next look.
+  // A command that is refused, or fails at a file it cannot use, writes nothing to the journal
+  // either: what it may have changed, and what others did meanwhile, the next look finds.
   Result result = change();
-  if (before && result.status != exitUsage) {
+  if (before && result.status == exitSuccess) {
     try {
       guard->record(*held, std::move(*before), changeBy::other);
       guard->look(*held, scope, changeBy::commandLine);

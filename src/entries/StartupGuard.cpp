@@ -101,7 +101,7 @@ void writeSeen(const std::string &path, const SeenGroups &groups) {
 
 // What changed from `before` to `after`, in the order of `after`, then what went.
 std::vector<ChangeRecord> differences(const std::vector<SeenEntry> &before,
-                                      const std::vector<SeenEntry> &after, const std::string &time,
+                                      std::vector<SeenEntry> &after, const std::string &time,
                                       const char *by) {
   std::map<std::tuple<const std::string &, const std::string &, const std::string &>,
            const SeenEntry *>
@@ -114,7 +114,7 @@ std::vector<ChangeRecord> differences(const std::vector<SeenEntry> &before,
         {0, time, seen.kind, seen.name, change, std::move(was), std::move(is), by, {}});
   };
   std::set<const SeenEntry *> kept;
-  for (const auto &now : after) {
+  for (auto &now : after) {
     const auto found = old.find(now.key());
     if (found == old.end()) {
       record(now, change::added, {}, now.command);
@@ -124,6 +124,9 @@ std::vector<ChangeRecord> differences(const std::vector<SeenEntry> &before,
     kept.insert(&was);
     if (was.command != now.command)
       record(now, change::commandChanged, was.command, now.command);
+    // A file that cannot be read now does not say whether it is switched off.
+    if (!now.known)
+      now.on = was.on;
     if (was.on != now.on)
       record(now, now.on ? change::switchedOn : change::switchedOff, was.command, now.command);
   }
@@ -177,16 +180,21 @@ std::vector<ChangeRecord> StartupGuard::look(const Hold &held, const GuardScope 
 
 StartupGuard::Sight StartupGuard::see(const Hold & /*held*/, const GuardScope &scope) {
   SeenGroups now;
+  std::vector<SeenEntry> ignored;
   if (scope.entries) {
-    auto &seen = now[entriesGroup];
     const std::string starterProgram = toolbox.starterFile(starter);
-    for (const auto &row : readStartupList(platform, toolbox, texts, starter).rows)
+    StartupListing listing = readStartupList(platform, toolbox, texts, starter);
+    // Without the store of their switches the customized entries' state is not known: what
+    // cannot be read now did not change.
+    auto &seen = listing.switchesUnreadable ? ignored : now[entriesGroup];
+    for (const auto &row : listing.rows)
       // The starter's entry comes and goes with the customized entries, at the program's own
       // hand; only another command in it is news.
       if (row.kind != EntryKind::CurrentUser || row.name != starterValueName ||
           !platform.startup.isProgramCommand(row.command, starterProgram))
         seen.push_back({kindWord(row.kind), row.name, row.view32 ? "32" : "",
-                        row.verdict != StartVerdict::Disabled, row.command});
+                        row.verdict != StartVerdict::Disabled, row.command,
+                        row.verdict != StartVerdict::Unreadable});
   }
   std::vector<LogonSource *> sources;
   for (auto *source : platform.logonSources)
@@ -199,7 +207,8 @@ StartupGuard::Sight StartupGuard::see(const Hold & /*held*/, const GuardScope &s
     auto &seen = now[answer.kind->word];
     for (const auto &item : answer.listing.items)
       seen.push_back({answer.kind->word, item.name, item.file,
-                      item.verdict != StartVerdict::Disabled, item.command});
+                      item.verdict != StartVerdict::Disabled, item.command,
+                      item.verdict != StartVerdict::Unreadable});
   }
   return {std::move(now)};
 }

@@ -45,6 +45,7 @@ struct SeenEntry {
   std::string where;
   bool on = true;
   std::string command;
+  bool known = true; // whether `on` could be read (an unreadable file's cannot)
 
   auto key() const { return std::tie(kind, name, where); }
 };
