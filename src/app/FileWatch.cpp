@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <filesystem>
+
 namespace lw {
 
 namespace {
@@ -46,18 +48,39 @@ void FileWatch::watch(const std::vector<std::string> &fileList,
     folders << pathOf(folder);
   renew();
   seen = {};
+  stamps = stampsNow();
 }
 
 void FileWatch::note(const QString &path) {
+  const bool forFolder = forFolders.contains(path);
+  // A folder watched only for some of its files changes with every file beside them (the
+  // program's own journal beside its entries): only a change to one of those files counts.
+  if (!forFolder && forFiles.contains(path) && QFileInfo(path).isDir() && stamps == stampsNow())
+    return;
   seen.files |= forFiles.contains(path);
-  seen.folders |= forFolders.contains(path);
+  seen.folders |= forFolder;
   if (!settle.isActive())
     settle.start();
+}
+
+QHash<QString, QString> FileWatch::stampsNow() const {
+  QHash<QString, QString> now;
+  for (const QString &file : files) {
+    std::error_code error;
+    const std::filesystem::path at(QFile::encodeName(file).toStdString());
+    const auto size = std::filesystem::file_size(at, error);
+    const auto time = std::filesystem::last_write_time(at, error);
+    now.insert(file, error
+                         ? QString()
+                         : QStringLiteral("%1/%2").arg(size).arg(time.time_since_epoch().count()));
+  }
+  return now;
 }
 
 FileWatch::Changes FileWatch::take() {
   Changes changes = seen;
   seen = {};
+  stamps = stampsNow();
   renew();
   changes.files |= blind;
   return changes;

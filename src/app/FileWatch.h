@@ -4,6 +4,7 @@
 // QFileSystemWatcher), so an idle window reads nothing and spends nothing on them.
 
 #include <QFileSystemWatcher>
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QStringList>
@@ -47,6 +48,8 @@ signals:
 private:
   void note(const QString &path);
   void renew();
+  // Each file's size and time of its last change, as far as they can be read.
+  QHash<QString, QString> stampsNow() const;
 
   QFileSystemWatcher watcher;
   QTimer settle;
@@ -58,6 +61,7 @@ private:
   Changes seen;
   bool blind = false;
   bool refused = false;
+  QHash<QString, QString> stamps; // as of the last take
 };
 
 } // namespace lw
