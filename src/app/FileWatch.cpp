@@ -67,7 +67,11 @@ QHash<QString, QString> FileWatch::stampsNow() const {
   QHash<QString, QString> now;
   for (const QString &file : files) {
     std::error_code error;
+#ifdef _WIN32
+    const std::filesystem::path at(file.toStdWString());
+#else
     const std::filesystem::path at(QFile::encodeName(file).toStdString());
+#endif
     const auto size = std::filesystem::file_size(at, error);
     const auto time = std::filesystem::last_write_time(at, error);
     now.insert(file, error
