@@ -303,6 +303,9 @@ void MainDialog::showChangesNote(const std::string &sentence) {
     changesNote->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
                                          Qt::LinksAccessibleByKeyboard);
     changesNote->setFocusPolicy(Qt::TabFocus);
+    // On the band's colours a link would hardly show: it stands on the list's own background.
+    changesNote->setStyleSheet(
+        QStringLiteral("QLabel { background: palette(base); padding: 0 6px; }"));
     connect(changesNote, &QLabel::linkActivated, this,
             [this] { guarded([this] { OnStartupChanges(); }); });
   }
@@ -311,6 +314,8 @@ void MainDialog::showChangesNote(const std::string &sentence) {
   const QString words = QString::fromStdString(sentence).toHtmlEscaped();
   changesNote->setText(QStringLiteral("<a href=\"changes\">%1</a>").arg(words));
   changesNote->setAccessibleName(QString::fromStdString(sentence));
+  changesNote->resize(std::min(changesNote->sizeHint().width(), entryList->width()),
+                      changesNote->height());
   changesNote->show();
   changesNote->raise();
 }

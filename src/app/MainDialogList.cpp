@@ -6,6 +6,7 @@
 #include "support/TextNumbers.h"
 #include "ui_MainDialog.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QShortcut>
@@ -105,6 +106,8 @@ void MainDialog::showFilterLine() {
   const QString prompt = QString::fromUtf8(languageTable.getText(text::filterPrompt));
   filterLine->setPlaceholderText(prompt);
   filterLine->setAccessibleName(prompt);
+  if (changesNote)
+    changesNote->hide(); // the filter takes its place
   filterLine->show();
   filterLine->setFocus();
   filterLine->selectAll();
