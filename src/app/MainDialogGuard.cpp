@@ -37,16 +37,6 @@ constexpr const char *switchOffKey = "switch-off";
 constexpr const char *removeKey = "remove";
 constexpr const char *showKey = "default";
 
-std::optional<EntryKind> entryKindOf(const std::string &word) {
-  if (word == "customized")
-    return EntryKind::Customized;
-  if (word == "user")
-    return EntryKind::CurrentUser;
-  if (word == "machine")
-    return EntryKind::AllUsers;
-  return std::nullopt;
-}
-
 // Whether the user hears of it: an entry that now starts something it did not.
 bool worthTelling(const ChangeRecord &record) {
   return record.by == changeBy::other &&
@@ -176,7 +166,7 @@ void MainDialog::announce() {
     QList<NotificationAction> actions{{keepKey, textOf(text::keepAction)},
                                       {switchOffKey, textOf(text::switchOffAction)}};
     // The other ways to start are switched, never removed, here.
-    if (entryKindOf(record.kind))
+    if (kindOfWord(record.kind))
       actions.push_back({removeKey, textOf(text::removeAction)});
     announced[record.number] = record;
     if (!notifier->notify(record.number, summary, body, actions))
@@ -212,7 +202,7 @@ void MainDialog::actOnChange(std::uint64_t number, const std::string &key) {
 }
 
 std::optional<StartupEntry> MainDialog::entryOfChange(const ChangeRecord &record) {
-  if (const auto kind = entryKindOf(record.kind)) {
+  if (const auto kind = kindOfWord(record.kind)) {
     const auto rows = readStartupList(platform, toolbox, languageTable, LW_STARTER_FILE).rows;
     for (const auto &row : rows)
       if (row.kind == *kind && row.name == record.name)
@@ -263,7 +253,7 @@ void MainDialog::actOnEntry(const ChangeRecord &record, bool remove) {
 }
 
 std::string MainDialog::kindLabelOf(const std::string &word) const {
-  if (const auto kind = entryKindOf(word))
+  if (const auto kind = kindOfWord(word))
     return kindLabel(*kind, languageTable);
   for (auto *source : platform.logonSources)
     if (word == source->kind()->word)

@@ -75,38 +75,12 @@ Found findEntry(Context &context, EntryKind kind, const std::string &name,
   return found;
 }
 
-std::optional<EntryKind> kindOfWord(std::string_view word) {
-  if (word == "customized")
-    return EntryKind::Customized;
-  if (word == "user")
-    return EntryKind::CurrentUser;
-  if (word == "machine")
-    return EntryKind::AllUsers;
-  return std::nullopt;
-}
-
 std::optional<Kinds> kindsOfWord(std::string_view word) {
   if (const auto kind = kindOfWord(word))
     return Kinds{kind, std::nullopt};
   if (std::find(std::begin(logonWords), std::end(logonWords), word) != std::end(logonWords))
     return Kinds{std::nullopt, std::string(word)};
   return std::nullopt;
-}
-
-const char *wordOfKind(EntryKind kind) {
-  switch (kind) {
-  case EntryKind::Customized:
-    return "customized";
-  case EntryKind::CurrentUser:
-    return "user";
-  case EntryKind::AllUsers:
-    return "machine";
-  }
-  return "";
-}
-
-std::string kindWordOf(const StartupEntry &row) {
-  return row.logon ? std::string(row.logon->source->word) : wordOfKind(row.kind);
 }
 
 Result addFromApplication(Context &context, EntryKind kind, const std::string &application,

@@ -50,12 +50,6 @@ struct Context {
   std::string_view starterFile; // the companion starter's file name beside the program
 };
 
-// "customized", "user", "machine".
-std::optional<EntryKind> kindOfWord(std::string_view word);
-const char *wordOfKind(EntryKind kind);
-// The word --kind takes for this row's kind, the other ways to start included.
-std::string kindWordOf(const StartupEntry &row);
-
 // Which rows list and check show: every kind, or the one kind --kind names, which may be one of
 // the other ways a program starts at logon ("systemd-unit", ...).
 struct Kinds {

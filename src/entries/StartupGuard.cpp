@@ -25,44 +25,8 @@ constexpr std::string_view seenHeader =
     "# Launchwright: what started at logon when it last looked; it compares the next look with "
     "this. Fields, tab-separated: kind, name, where, on, command.";
 
-const char *kindWord(EntryKind kind) {
-  switch (kind) {
-  case EntryKind::Customized:
-    return "customized";
-  case EntryKind::CurrentUser:
-    return "user";
-  case EntryKind::AllUsers:
-    return "machine";
-  }
-  return "";
-}
-
 // Fields are escaped as the journal escapes them; the file is ours alone, so a line that is not
 // understood is passed over.
-std::string escaped(std::string_view field) {
-  std::string out;
-  for (const char c : field)
-    out += c == '\\'   ? "\\\\"
-           : c == '\t' ? "\\t"
-           : c == '\n' ? "\\n"
-           : c == '\r' ? "\\r"
-                       : std::string(1, c);
-  return out;
-}
-
-std::string unescaped(std::string_view field) {
-  std::string out;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] != '\\' || i + 1 == field.size()) {
-      out += field[i];
-      continue;
-    }
-    const char next = field[++i];
-    out += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-  }
-  return out;
-}
-
 SeenGroups readSeen(const std::string &path) {
   SeenGroups groups;
   std::error_code ignored;
@@ -80,8 +44,8 @@ SeenGroups readSeen(const std::string &path) {
     std::vector<std::string> fields;
     std::size_t start = 0;
     for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-      fields.push_back(unescaped(std::string_view(line).substr(start, tab - start)));
-    fields.push_back(unescaped(std::string_view(line).substr(start)));
+      fields.push_back(journalUnescaped(std::string_view(line).substr(start, tab - start)));
+    fields.push_back(journalUnescaped(std::string_view(line).substr(start)));
     if (group && fields.size() == 5)
       group->push_back({fields[0], fields[1], fields[2], fields[3] == "1", fields[4]});
   }
@@ -93,8 +57,9 @@ void writeSeen(const std::string &path, const SeenGroups &groups) {
   for (const auto &[group, entries] : groups) {
     bytes += "[" + group + "]" + textfile::lineEnd;
     for (const auto &seen : entries)
-      bytes += escaped(seen.kind) + "\t" + escaped(seen.name) + "\t" + escaped(seen.where) + "\t" +
-               (seen.on ? "1" : "0") + "\t" + escaped(seen.command) + textfile::lineEnd;
+      bytes += journalEscaped(seen.kind) + "\t" + journalEscaped(seen.name) + "\t" +
+               journalEscaped(seen.where) + "\t" + (seen.on ? "1" : "0") + "\t" +
+               journalEscaped(seen.command) + textfile::lineEnd;
   }
   textfile::writeAtomically(path, bytes);
 }
@@ -192,7 +157,7 @@ StartupGuard::Sight StartupGuard::see(const Hold & /*held*/, const GuardScope &s
       // hand; only another command in it is news.
       if (row.kind != EntryKind::CurrentUser || row.name != starterValueName ||
           !platform.startup.isProgramCommand(row.command, starterProgram))
-        seen.push_back({kindWord(row.kind), row.name, row.view32 ? "32" : "",
+        seen.push_back({wordOfKind(row.kind), row.name, row.view32 ? "32" : "",
                         row.verdict != StartVerdict::Disabled, row.command,
                         row.verdict != StartVerdict::Unreadable});
   }

@@ -108,6 +108,29 @@ std::string kindLabel(const StartupEntry &entry, const LanguageTable &texts) {
   return entry.view32 ? texts.getText(text::allUsers32Label) : kindLabel(entry.kind, texts);
 }
 
+const char *wordOfKind(EntryKind kind) {
+  switch (kind) {
+  case EntryKind::Customized:
+    return "customized";
+  case EntryKind::CurrentUser:
+    return "user";
+  case EntryKind::AllUsers:
+    return "machine";
+  }
+  return "";
+}
+
+std::optional<EntryKind> kindOfWord(std::string_view word) {
+  for (const auto kind : {EntryKind::Customized, EntryKind::CurrentUser, EntryKind::AllUsers})
+    if (word == wordOfKind(kind))
+      return kind;
+  return std::nullopt;
+}
+
+std::string kindWordOf(const StartupEntry &row) {
+  return row.logon ? std::string(row.logon->source->word) : wordOfKind(row.kind);
+}
+
 StartupListing readStartupList(const Platform &platform, Toolbox &toolbox,
                                const LanguageTable &texts, std::string_view starterFile) {
   EntryStore store(platform);

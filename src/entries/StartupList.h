@@ -77,6 +77,12 @@ struct StartupListing {
   std::optional<FileError> switchesUnreadable;
 };
 
+// The words scripts and records use for the list's own kinds: "customized", "user", "machine".
+const char *wordOfKind(EntryKind kind);
+std::optional<EntryKind> kindOfWord(std::string_view word);
+// The same for a row, whose kind may be another way to start: its source's word then.
+std::string kindWordOf(const StartupEntry &row);
+
 // The label of column 1 for a kind (texts 144, 149, 154).
 std::string kindLabel(EntryKind kind, const LanguageTable &texts);
 // The same for a row: an entry of the machine's 32-bit Run key says so (text 711).

@@ -18,9 +18,11 @@ constexpr std::string_view header =
     "number, time (UTC), kind, name, change, command before, command after, by whom, action. "
     "A line \"=N action\" is what the user chose about change N.";
 
+} // namespace
+
 // A tab, a line end or a backslash inside a field is written as an escape, so that every
 // record stays one line of nine fields whatever bytes its name or commands hold.
-std::string escaped(std::string_view field) {
+std::string journalEscaped(std::string_view field) {
   std::string out;
   out.reserve(field.size());
   for (const char c : field) {
@@ -44,7 +46,7 @@ std::string escaped(std::string_view field) {
   return out;
 }
 
-std::string unescaped(std::string_view field) {
+std::string journalUnescaped(std::string_view field) {
   std::string out;
   out.reserve(field.size());
   for (std::size_t i = 0; i < field.size(); ++i) {
@@ -57,6 +59,8 @@ std::string unescaped(std::string_view field) {
   }
   return out;
 }
+
+namespace {
 
 std::vector<std::string_view> fieldsOf(std::string_view line) {
   std::vector<std::string_view> fields;
@@ -76,7 +80,7 @@ std::optional<std::uint64_t> numberOf(std::string_view text) {
 }
 
 std::string actionLine(std::uint64_t number, std::string_view action) {
-  return "=" + std::to_string(number) + "\t" + escaped(action) + textfile::lineEnd;
+  return "=" + std::to_string(number) + "\t" + journalEscaped(action) + textfile::lineEnd;
 }
 
 struct Contents {
@@ -98,21 +102,21 @@ Contents parse(const std::string &bytes) {
       const auto number = fields.size() == 2 ? numberOf(fields[0].substr(1)) : std::nullopt;
       if (const auto found = number ? byNumber.find(*number) : byNumber.end();
           found != byNumber.end())
-        contents.records[found->second].action = unescaped(fields[1]);
+        contents.records[found->second].action = journalUnescaped(fields[1]);
       continue;
     }
     const auto number = fields.size() == 9 ? numberOf(fields[0]) : std::nullopt;
     if (!number)
       continue;
     ChangeRecord record{*number,
-                        unescaped(fields[1]),
-                        unescaped(fields[2]),
-                        unescaped(fields[3]),
-                        unescaped(fields[4]),
-                        unescaped(fields[5]),
-                        unescaped(fields[6]),
-                        unescaped(fields[7]),
-                        unescaped(fields[8])};
+                        journalUnescaped(fields[1]),
+                        journalUnescaped(fields[2]),
+                        journalUnescaped(fields[3]),
+                        journalUnescaped(fields[4]),
+                        journalUnescaped(fields[5]),
+                        journalUnescaped(fields[6]),
+                        journalUnescaped(fields[7]),
+                        journalUnescaped(fields[8])};
     byNumber[*number] = contents.records.size();
     contents.lastNumber = std::max(contents.lastNumber, *number);
     contents.records.push_back(std::move(record));
@@ -137,7 +141,7 @@ std::string journalLine(const ChangeRecord &record) {
   for (const std::string *field : {&record.time, &record.kind, &record.name, &record.change,
                                    &record.before, &record.after, &record.by, &record.action}) {
     line += '\t';
-    line += escaped(*field);
+    line += journalEscaped(*field);
   }
   return line + textfile::lineEnd;
 }

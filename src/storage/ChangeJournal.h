@@ -68,7 +68,11 @@ private:
   std::string file;
 };
 
-// The record's fields as the journal writes a line of them, and back; for tests and tools.
+// The record's fields as the journal writes a line of them; for tests and tools.
 std::string journalLine(const ChangeRecord &record);
+// A field with every tab, line end and backslash as an escape, so that it stays one field of
+// one line whatever its bytes; and back.
+std::string journalEscaped(std::string_view field);
+std::string journalUnescaped(std::string_view field);
 
 } // namespace lw
