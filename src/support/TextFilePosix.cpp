@@ -316,11 +316,11 @@ void textfile::appendLines(const std::string &path, const std::string &bytes) {
     const ssize_t got = ::pread(out.get(), tail, static_cast<std::size_t>(keep - from), from);
     if (got <= 0)
       throw FileError(path, got < 0 ? std::strerror(errno) : "the file shrank while read");
-    const char *lineEnd = tail + got;
-    while (lineEnd != tail && lineEnd[-1] != '\n')
-      --lineEnd;
-    if (lineEnd != tail) {
-      keep = from + (lineEnd - tail);
+    const char *lastEnd = tail + got;
+    while (lastEnd != tail && lastEnd[-1] != '\n')
+      --lastEnd;
+    if (lastEnd != tail) {
+      keep = from + (lastEnd - tail);
       break;
     }
     keep = from;

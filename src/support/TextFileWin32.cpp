@@ -167,11 +167,11 @@ void textfile::appendLines(const std::string &path, const std::string &bytes) {
     if (!ReadFile(out.get(), tail, static_cast<DWORD>(keep - from), &got, &at) || got == 0)
       throw FileError(path, wide::systemMessage(GetLastError()));
     const char *end = tail + got;
-    const char *lineEnd = end;
-    while (lineEnd != tail && lineEnd[-1] != '\n')
-      --lineEnd;
-    if (lineEnd != tail) {
-      keep = from + (lineEnd - tail);
+    const char *lastEnd = end;
+    while (lastEnd != tail && lastEnd[-1] != '\n')
+      --lastEnd;
+    if (lastEnd != tail) {
+      keep = from + (lastEnd - tail);
       break;
     }
     keep = from;
