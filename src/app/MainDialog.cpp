@@ -227,8 +227,10 @@ void MainDialog::applyTexts() {
       menu->setTitle(textOf(number));
   otherSourcesAction->setText(textOf(text::menuOtherSources));
   systemComponentsAction->setText(textOf(text::menuSystemComponents));
+  recordImpactAction->setText(textOf(text::menuRecordImpact));
   listModel->setHeaders({textOf(text::nameColumn), textOf(text::kindColumn),
-                         textOf(text::commandColumn), textOf(text::statusColumn)});
+                         textOf(text::commandColumn), textOf(text::statusColumn),
+                         textOf(text::impactColumn)});
 }
 
 void MainDialog::fitKindColumn() {

@@ -4,6 +4,7 @@
 
 #include "MainDialog.h"
 
+#include "entries/StartupImpact.h"
 #include "support/TextNumbers.h"
 
 #include <QAction>
@@ -33,6 +34,7 @@ void MainDialog::buildViewMenu() {
     action->setCheckable(true);
     connect(action, &QAction::triggered, this, [this] { guarded([this] { OnViewChanged(); }); });
   }
+  buildImpactItem(view);
 }
 
 void MainDialog::readViewChoices() {
@@ -41,6 +43,7 @@ void MainDialog::readViewChoices() {
   otherSourcesAction->setChecked(showOtherSources);
   systemComponentsAction->setChecked(showSystemComponents);
   systemComponentsAction->setEnabled(showOtherSources);
+  recordImpactAction->setChecked(toolbox.configValue(recordImpactKey) != "0");
 }
 
 void MainDialog::OnViewChanged() {

@@ -39,6 +39,10 @@ struct Options {
       "desktop", "Judge the entries for this desktop, as if XDG_CURRENT_DESKTOP were NAME.",
       "name"};
   QCommandLineOption list{"list", "List the backup records, numbered."};
+  QCommandLineOption record{"record", "Record what each entry costs at this logon, now."};
+  QCommandLineOption seconds{
+      "seconds", "With --record: measure until N seconds after the session's start (60).", "N"};
+  QCommandLineOption logons{"logons", "With --json: every recorded logon, oldest first."};
   // Windows only: the machine's Run key has a 64-bit and a 32-bit view.
   QCommandLineOption view{"view", "Machine entries: 64 or 32, the Run key's view they are in.",
                           "view"};
@@ -61,8 +65,11 @@ struct Request {
   long long record = 0;               // restore N
   bool json = false;
   bool noLegend = false;
-  bool full = false;       // list: not cut to the terminal's width
-  bool backupList = false; // restore --list
+  bool full = false;         // list: not cut to the terminal's width
+  bool backupList = false;   // restore --list
+  bool recordImpact = false; // impact --record
+  bool logons = false;       // impact --json --logons
+  std::optional<long long> seconds;
 };
 
 // A command's arguments as parsed: its options and the positional arguments after its name.
