@@ -29,9 +29,9 @@ struct Case {
 const Case cases[] = {
     {"lw-high", 1500, Started::Yes, "high", "the waited child's times (cutime) left out: 750 ms"},
     {"lw-medium", 500, Started::Yes, "medium", "ticks taken for milliseconds"},
-    {"lw-low", 0, Started::Yes, "low", "a process of another entry counted as this one's"},
+    {"lw-low", 0, Started::Yes, "low", "a figure of 0 stored as missing (Not measured)"},
     {"lw-off", 1500, Started::SwitchedOff, "none", "a switched-off entry measured"},
-    {"lw-never", 1500, Started::Never, "not-measured", "an entry that never ran given Low"},
+    {"lw-never", 1500, Started::Never, "not-measured", "no process found read as 0 ms (Low)"},
 };
 
 std::string contentsOf(const fs::path &path) {
@@ -154,7 +154,8 @@ TEST(ImpactRecordingTest, PlainProcessesOfASessionGetTheLevelsTheyBurned) {
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-  const auto args = test::cStrings({"/bin/sh", "-c", script});
+  const std::vector<std::string> argv = {"/bin/sh", "-c", script};
+  const auto args = test::cStrings(argv);
   pid_t leader = 0;
   ASSERT_EQ(::posix_spawn(&leader, "/bin/sh", nullptr, &attributes, args.data(), environ), 0);
   posix_spawnattr_destroy(&attributes);

@@ -10,6 +10,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <thread>
 #include <unistd.h>
@@ -19,6 +22,7 @@ namespace lw {
 namespace {
 
 constexpr const char *procFolder = "/proc";
+constexpr const char *logindSessions = "/run/systemd/sessions";
 constexpr auto sampleEvery = std::chrono::seconds(2);
 constexpr std::uint64_t notKept = UINT64_MAX;
 
@@ -52,16 +56,35 @@ struct Tracked {
   std::set<int> mainProcesses; // every main process the unit had while it was sampled
 };
 
-// The start of the session: when the manager began to start the graphical session, or its
-// default target; without a manager, when the leader of this process's session started.
+// The latest logon of this user that logind keeps a record of, µs since 1970.
+std::optional<std::int64_t> lastLogindSession() {
+  std::optional<std::int64_t> latest;
+  std::error_code error;
+  const std::string uid = "UID=" + std::to_string(getuid());
+  for (const auto &file : std::filesystem::directory_iterator(logindSessions, error)) {
+    std::ifstream record(file.path());
+    bool ours = false;
+    std::optional<std::int64_t> at;
+    for (std::string line; std::getline(record, line);) {
+      ours = ours || line == uid;
+      if (line.starts_with("REALTIME="))
+        at = std::atoll(line.c_str() + 9);
+    }
+    if (ours && at && (!latest || *at > *latest))
+      latest = at;
+  }
+  return latest;
+}
+
+// The start of the session: with a user manager, when it started or, where the manager outlives
+// logons (lingering), the user's last logon that logind records, whichever is later. A target's
+// own timestamps will not do: a target becomes active only after the units it wants. Without a
+// manager, when the leader of this process's session started.
 std::optional<std::int64_t> sessionStartOf(SystemdManager *manager, std::uint64_t ticks,
                                            std::optional<std::int64_t> boot) {
-  if (manager) {
-    const auto targets = manager->accounts({"graphical-session.target", "default.target"});
-    for (const auto &target : targets)
-      if (target.inactiveExit != 0)
-        return static_cast<std::int64_t>(target.inactiveExit);
-  }
+  if (manager)
+    if (const std::uint64_t started = manager->startedAt(); started != 0)
+      return std::max(static_cast<std::int64_t>(started), lastLogindSession().value_or(0));
   const auto leader = readProcess(procFolder, static_cast<int>(getsid(0)));
   if (!leader || !boot)
     return std::nullopt;
@@ -110,9 +133,11 @@ ImpactMeasurement LinuxImpactMeter::measure(const std::vector<ImpactTarget> &tar
     }
   };
 
+  // The boot time is whole seconds, and the wall clock may have been set since: a second's
+  // margin, so that no process of the session is missed.
   const std::uint64_t sinceTicks =
-      boot && startUs / 1'000'000 >= *boot
-          ? static_cast<std::uint64_t>(startUs - *boot * 1'000'000) * ticks / 1'000'000
+      boot && startUs / 1'000'000 >= *boot + 1
+          ? static_cast<std::uint64_t>(startUs - *boot * 1'000'000) * ticks / 1'000'000 - ticks
           : 0;
   ProcessCosts processes(procFolder, sinceTicks);
   const auto end = std::chrono::microseconds(startUs) + until;

@@ -100,6 +100,8 @@ public:
     std::uint64_t activeEnter = 0, inactiveExit = 0, execMainStart = 0, execMainExit = 0;
   };
   std::vector<UnitAccount> accounts(const std::vector<std::string> &units);
+  // When the manager itself started, µs since 1970; 0 when it does not say.
+  std::uint64_t startedAt();
 
   // Why the manager stopped answering: a call had no answer in time, the connection was lost, or
   // the deadline had passed. Empty while it answers.

@@ -331,4 +331,15 @@ SystemdManager::accounts(const std::vector<std::string> &units) {
   return found;
 }
 
+std::uint64_t SystemdManager::startedAt() {
+  std::uint64_t at = 0;
+  std::vector<Call> calls;
+  calls.push_back(
+      {managerPath, managerInterface, "UserspaceTimestamp", "t", {}, [&at](sd_bus_message *reply) {
+         sd_bus_message_read(reply, "t", &at);
+       }});
+  askAll(calls);
+  return at;
+}
+
 } // namespace lw
