@@ -83,7 +83,7 @@ TEST(LogonRecordingsTest, EachRowGetsItsLevelFromTheRecordedFigures) {
        EntryKind::CurrentUser, true, ImpactLevel::Medium},
       {"disk not compared for Medium", StartVerdict::Starts, "medium-disk", EntryKind::CurrentUser,
        true, ImpactLevel::Medium},
-      {"Low only below both", StartVerdict::Starts, "low", EntryKind::CurrentUser, true,
+      {"medium thresholds off by one (299 ms read as Medium)", StartVerdict::Starts, "low", EntryKind::CurrentUser, true,
        ImpactLevel::Low},
       {"unread disk makes it Not measured", StartVerdict::Starts, "no-io", EntryKind::CurrentUser,
        true, ImpactLevel::Low},
@@ -93,7 +93,7 @@ TEST(LogonRecordingsTest, EachRowGetsItsLevelFromTheRecordedFigures) {
        ImpactLevel::None},
       {"kind not compared (another kind's figures)", StartVerdict::Starts, "other-kind",
        EntryKind::CurrentUser, true, ImpactLevel::NotMeasured},
-      {"no recording read as Low", StartVerdict::Starts, "low", EntryKind::CurrentUser, false,
+      {"no reason given when nothing was recorded", StartVerdict::Starts, "low", EntryKind::CurrentUser, false,
        ImpactLevel::NotMeasured},
   };
   for (const Row &row : rows) {
