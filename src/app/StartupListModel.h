@@ -18,9 +18,9 @@ namespace lw {
 
 class StartupListModel : public QAbstractTableModel {
 public:
-  static constexpr int statusColumn = 3;
-  // What the entry cost at the last recorded logon.
-  static constexpr int impactColumn = 4;
+  // What the entry cost at the last recorded logon; before Status, which takes the room left.
+  static constexpr int impactColumn = 3;
+  static constexpr int statusColumn = 4;
   // The row's verdict, as an int, in the Status column: the list's menu offers Disable or
   // Enable by it.
   static constexpr int verdictRole = Qt::UserRole;
