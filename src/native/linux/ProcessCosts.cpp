@@ -1,10 +1,9 @@
 #include "ProcessCosts.h"
 
-#include "support/TextFile.h"
-
 #include <algorithm>
 #include <charconv>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sstream>
 #include <unistd.h>
 
@@ -12,12 +11,22 @@ namespace lw {
 
 namespace {
 
+// A small /proc file whole, by plain reads: the recorder reads hundreds of them a minute, and
+// its own cost is what it must keep small. Nothing when the process has ended or is another
+// user's.
 std::optional<std::string> contents(const std::string &path) {
-  try {
-    return textfile::readBytes(path, 1024 * 1024);
-  } catch (...) { // a process that ended or is another user's: nothing to read
+  const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file < 0)
     return std::nullopt;
-  }
+  std::string bytes;
+  char buffer[4096];
+  ssize_t got = 0;
+  while ((got = ::read(file, buffer, sizeof buffer)) > 0)
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  ::close(file);
+  if (got < 0)
+    return std::nullopt;
+  return bytes;
 }
 
 std::uint64_t numberAt(const std::vector<std::string_view> &fields, std::size_t index) {
@@ -48,36 +57,42 @@ std::string fileNameOf(const std::string &path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::optional<ProcessReading> readProcess(const std::string &proc, int pid) {
-  const std::string folder = proc + '/' + std::to_string(pid);
+namespace {
+
+// The figures of stat and io, which change while the process runs.
+bool readFigures(const std::string &folder, ProcessReading &reading) {
   const auto stat = contents(folder + "/stat");
   if (!stat)
-    return std::nullopt;
+    return false;
   // The command's name in parentheses may hold anything, spaces and parentheses too.
   const std::size_t close = stat->rfind(')');
-  if (close == std::string::npos)
-    return std::nullopt;
+  if (close == std::string::npos || close + 2 > stat->size())
+    return false;
   std::vector<std::string_view> fields; // fields[0] is the state, the third of stat(5)
-  std::string_view rest = std::string_view(*stat).substr(close + 2);
-  for (std::size_t start = 0; start < rest.size();) {
+  const std::string_view rest = std::string_view(*stat).substr(close + 2);
+  for (std::size_t start = 0; start < rest.size() && fields.size() < 20;) {
     const std::size_t space = rest.find(' ', start);
     fields.push_back(rest.substr(start, space - start));
     if (space == std::string_view::npos)
       break;
     start = space + 1;
   }
-  ProcessReading reading;
-  reading.pid = pid;
   reading.parent = static_cast<int>(numberAt(fields, 1));
   // utime, stime, cutime and cstime are fields 14 to 17, starttime 22.
   reading.cpuTicks =
       numberAt(fields, 11) + numberAt(fields, 12) + numberAt(fields, 13) + numberAt(fields, 14);
   reading.startTicks = numberAt(fields, 19);
+  reading.diskBytes.reset();
   if (const auto io = contents(folder + "/io")) {
     const auto read = ioValue(*io, "read_bytes:"), written = ioValue(*io, "write_bytes:");
     if (read && written)
       reading.diskBytes = *read + *written;
   }
+  return true;
+}
+
+// Its program's name and its first two arguments', which do not change once it runs.
+void readNames(const std::string &folder, ProcessReading &reading) {
   char target[4096];
   const ssize_t length = readlink((folder + "/exe").c_str(), target, sizeof target - 1);
   if (length > 0)
@@ -88,6 +103,17 @@ std::optional<ProcessReading> readProcess(const std::string &proc, int pid) {
     if (end != std::string::npos && end + 1 < line->size())
       reading.arg1 = fileNameOf(line->substr(end + 1, line->find('\0', end + 1) - end - 1));
   }
+}
+
+} // namespace
+
+std::optional<ProcessReading> readProcess(const std::string &proc, int pid) {
+  const std::string folder = proc + '/' + std::to_string(pid);
+  ProcessReading reading;
+  reading.pid = pid;
+  if (!readFigures(folder, reading))
+    return std::nullopt;
+  readNames(folder, reading);
   return reading;
 }
 
@@ -102,12 +128,28 @@ void ProcessCosts::sample() {
     const char *name = item->d_name;
     const auto [end, error] =
         std::from_chars(name, name + std::char_traits<char>::length(name), pid);
-    if (error != std::errc() || *end != '\0')
+    // A process from before the session is passed over for good: its id comes back for
+    // another process only after the id space has been gone through.
+    if (error != std::errc() || *end != '\0' || before.contains(pid))
       continue;
-    auto reading = readProcess(proc, pid);
-    if (!reading || reading->startTicks < since)
+    const std::string path = proc + '/' + name;
+    ProcessReading reading;
+    reading.pid = pid;
+    if (!readFigures(path, reading))
       continue;
-    readings[pid] = std::move(*reading);
+    if (reading.startTicks < since) {
+      before.insert(pid);
+      continue;
+    }
+    const auto known = readings.find(pid);
+    if (known != readings.end() && known->second.startTicks == reading.startTicks) {
+      reading.exe = std::move(known->second.exe);
+      reading.arg0 = std::move(known->second.arg0);
+      reading.arg1 = std::move(known->second.arg1);
+    } else {
+      readNames(path, reading);
+    }
+    readings[pid] = std::move(reading);
   }
   closedir(folder);
 }

@@ -57,6 +57,7 @@ private:
   std::string proc;
   std::uint64_t since;
   std::map<int, ProcessReading> readings;
+  std::set<int> before; // processes from before the session
 };
 
 // Clock ticks a second, and the boot time in seconds since 1970 from /proc/stat.
