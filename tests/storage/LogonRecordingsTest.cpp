@@ -4,22 +4,18 @@
 #include "entries/StartupImpact.h"
 #include "support/TextFile.h"
 
-#include <gtest/gtest.h>
+#include "Fakes.h"
 
-#include <filesystem>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 namespace lw {
 namespace {
 
-namespace fs = std::filesystem;
-
 // The file keeps the newest ten logons, each entry's exact name bytes and which figures were
 // missing; a damaged line costs that line only.
 TEST(LogonRecordingsTest, TheFileKeepsTheLastTenLogonsExactly) {
-  const fs::path folder = fs::temp_directory_path() / ("lw-imp-" + std::to_string(::getpid()));
-  fs::create_directories(folder);
-  const std::string path = (folder / logonRecordingsFileName).string();
+  const test::TempDir folder;
+  const std::string path = (folder.path() / logonRecordingsFileName).string();
   const EntryCost odd{"user", std::string("a\tb\r\nc\xff", 7), 1500, std::nullopt, 0, "no io"};
   const EntryCost plain{"systemd-unit", "x.service",  std::nullopt,
                         std::nullopt,   std::nullopt, "its unit has not started"};
@@ -47,7 +43,6 @@ TEST(LogonRecordingsTest, TheFileKeepsTheLastTenLogonsExactly) {
   EXPECT_EQ(second.kind, "systemd-unit");
   EXPECT_EQ(second.reason, plain.reason);
   EXPECT_EQ(isoTime(1'765'246'861), "2025-12-09T02:21:01Z");
-  fs::remove_all(folder);
 }
 
 // The level of a row at the recorded logon: by the thresholds, None when switched off, Not
@@ -83,8 +78,8 @@ TEST(LogonRecordingsTest, EachRowGetsItsLevelFromTheRecordedFigures) {
        EntryKind::CurrentUser, true, ImpactLevel::Medium},
       {"disk not compared for Medium", StartVerdict::Starts, "medium-disk", EntryKind::CurrentUser,
        true, ImpactLevel::Medium},
-      {"medium thresholds off by one (299 ms read as Medium)", StartVerdict::Starts, "low", EntryKind::CurrentUser, true,
-       ImpactLevel::Low},
+      {"medium thresholds off by one (299 ms read as Medium)", StartVerdict::Starts, "low",
+       EntryKind::CurrentUser, true, ImpactLevel::Low},
       {"unread disk makes it Not measured", StartVerdict::Starts, "no-io", EntryKind::CurrentUser,
        true, ImpactLevel::Low},
       {"a missing CPU figure read as 0 (Low)", StartVerdict::Starts, "unread",
@@ -93,8 +88,8 @@ TEST(LogonRecordingsTest, EachRowGetsItsLevelFromTheRecordedFigures) {
        ImpactLevel::None},
       {"kind not compared (another kind's figures)", StartVerdict::Starts, "other-kind",
        EntryKind::CurrentUser, true, ImpactLevel::NotMeasured},
-      {"no reason given when nothing was recorded", StartVerdict::Starts, "low", EntryKind::CurrentUser, false,
-       ImpactLevel::NotMeasured},
+      {"no reason given when nothing was recorded", StartVerdict::Starts, "low",
+       EntryKind::CurrentUser, false, ImpactLevel::NotMeasured},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.slip);
