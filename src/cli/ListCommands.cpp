@@ -181,7 +181,13 @@ Result listEntries(Context &context, ListForm form, const Kinds &kinds, const Ta
     out.reserve(rows.size() * 320);
     out += '[';
     std::vector<LogonRecording> recordings;
-    const LogonRecording *logon = lastLogon(context, recordings);
+    const LogonRecording *logon = nullptr;
+    // A recording that cannot be read costs the rows their figures, never the listing.
+    try {
+      logon = lastLogon(context, recordings);
+    } catch (const FileError &error) {
+      result.notes.push_back(error.path() + ": " + error.reason());
+    }
     for (std::size_t i = 0; i < rows.size(); ++i) {
       out += i == 0 ? "\n" : ",\n";
       appendJson(out, rows[i], writer);
