@@ -19,6 +19,11 @@ install(FILES ${LW_GERMAN_HELP_FILES} DESTINATION share/launchwright/help/de)
 
 install(FILES ${res}/desktop/${app_id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${res}/desktop/${app_id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The logon recorder: an autostart entry of every user's session, so that it runs without the
+# window and, on a systemd desktop, as a unit of its own; it shows in the list by its own name
+# and does nothing while config.ini switches recording off.
+install(FILES ${res}/desktop/${app_id}.Recorder.desktop
+        DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/xdg/autostart)
 foreach(size 16 32 48 128 256)
   set(png ${res}/images/launchwright-${size}.png)
   if(size EQUAL 256)

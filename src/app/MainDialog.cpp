@@ -45,7 +45,7 @@ namespace {
 // gives the rest of the desktop time to come up before the first entries are started.
 constexpr std::chrono::milliseconds autostartWait{5500};
 
-constexpr int columnWidths[] = {100, 100, 230, 120};
+constexpr int columnWidths[] = {100, 100, 150, 72, 120};
 // Room for the cell's margins and focus frame beside a label.
 constexpr int kindColumnPadding = 16;
 
@@ -190,7 +190,7 @@ void MainDialog::initialise() {
   applyTexts();
   launcher.startedByAutostart = false;
 
-  for (int column = 0; column < 4; ++column)
+  for (int column = 0; column < static_cast<int>(std::size(columnWidths)); ++column)
     entryList->setColumnWidth(column, columnWidths[column]);
   // A kind column kept from a run in another language may be too narrow for this one's labels.
   const bool restored = restoreWindowLayout();
@@ -235,8 +235,10 @@ void MainDialog::applyTexts() {
   changesAction->setText(textOf(text::menuStartupChanges));
   notifyAction->setText(textOf(text::menuNotifyChanges));
   systemComponentsAction->setText(textOf(text::menuSystemComponents));
+  recordImpactAction->setText(textOf(text::menuRecordImpact));
   listModel->setHeaders({textOf(text::nameColumn), textOf(text::kindColumn),
-                         textOf(text::commandColumn), textOf(text::statusColumn)});
+                         textOf(text::commandColumn), textOf(text::impactColumn),
+                         textOf(text::statusColumn)});
 }
 
 void MainDialog::fitKindColumn() {

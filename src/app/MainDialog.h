@@ -249,6 +249,11 @@ private:
   // View: the other ways a program starts at logon, and the operating system's own among them.
   void buildViewMenu();
   void readViewChoices();
+  // View: whether the logon recorder measures each entry's cost (config.ini), and the last
+  // logon it recorded, for the Impact column.
+  void buildImpactItem(QMenu *view);
+  void OnRecordImpactChanged();
+  void showLastLogon();
   // Asks the sources on a thread of its own; their rows follow the list's own when they answer.
   void listLogonSources();
   void takeLogonAnswers(std::vector<LogonAnswer> answers);
@@ -327,6 +332,7 @@ private:
   // The other ways a program starts at logon, as the View menu chose them and last listed.
   QAction *otherSourcesAction = nullptr;
   QAction *systemComponentsAction = nullptr;
+  QAction *recordImpactAction = nullptr;
   bool showOtherSources = false;
   bool showSystemComponents = false;
   std::vector<StartupEntry> logonRows;

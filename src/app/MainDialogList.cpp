@@ -41,6 +41,7 @@ void MainDialog::refreshList() {
   if (showOtherSources)
     rows.insert(rows.end(), logonRows.begin(), logonRows.end());
   listModel->setRows(std::move(rows));
+  showLastLogon();
   runStatus = std::move(listing.statusText);
   statusText = runStatus;
   if (showOtherSources && !logonCounts.empty())

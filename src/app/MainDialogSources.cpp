@@ -4,6 +4,7 @@
 
 #include "MainDialog.h"
 
+#include "entries/StartupImpact.h"
 #include "support/TextNumbers.h"
 
 #include <QAction>
@@ -34,6 +35,7 @@ void MainDialog::buildViewMenu() {
     connect(action, &QAction::triggered, this, [this] { guarded([this] { OnViewChanged(); }); });
   }
   buildChangesMenu(view);
+  buildImpactItem(view);
 }
 
 void MainDialog::readViewChoices() {
@@ -42,6 +44,7 @@ void MainDialog::readViewChoices() {
   otherSourcesAction->setChecked(showOtherSources);
   systemComponentsAction->setChecked(showSystemComponents);
   systemComponentsAction->setEnabled(showOtherSources);
+  recordImpactAction->setChecked(toolbox.configValue(recordImpactKey) != "0");
 }
 
 void MainDialog::OnViewChanged() {

@@ -28,6 +28,40 @@ void StartupListModel::setHeaders(QStringList titles) {
   endResetModel();
 }
 
+void StartupListModel::setLastLogon(std::optional<LogonRecording> logon) {
+  lastLogon = std::move(logon);
+  if (rowCount() > 0 && columnCount() > impactColumn)
+    emit dataChanged(index(0, impactColumn), index(rowCount() - 1, impactColumn));
+}
+
+QVariant StartupListModel::impactData(const StartupEntry &entry, int role) const {
+  const EntryImpact impact = impactOf(entry, lastLogon ? &*lastLogon : nullptr);
+  if (role == Qt::DisplayRole)
+    return QString::fromUtf8(texts.getText(text::impactHigh + static_cast<int>(impact.level)));
+  if (role == impactRankRole) // heaviest first, then by CPU
+  {
+    constexpr std::uint64_t most = 999'999'999'999;
+    const std::uint64_t cpu = impact.cost && impact.cost->cpuMs ? *impact.cost->cpuMs : 0;
+    return static_cast<qlonglong>(static_cast<std::uint64_t>(impact.level) * (most + 1) + most -
+                                  std::min(cpu, most));
+  }
+  if (role != Qt::ToolTipRole && role != Qt::AccessibleDescriptionRole)
+    return {};
+  if (impact.level == ImpactLevel::None)
+    return {};
+  if (impact.level == ImpactLevel::NotMeasured)
+    return QString::fromUtf8(fillIn(texts.getText(text::impactNotMeasuredTip), {impact.reason}));
+  const auto figure = [](const std::optional<std::uint64_t> &value) {
+    return value ? std::to_string(*value) : std::string("-");
+  };
+  const auto &cost = *impact.cost;
+  const std::string after =
+      cost.startedAfterMs ? std::to_string(*cost.startedAfterMs / 1000) : std::string("-");
+  return QString::fromUtf8(
+      fillIn(texts.getText(text::impactTip),
+             {figure(cost.cpuMs), figure(cost.diskBytes), after, isoTime(*impact.sessionStart)}));
+}
+
 void StartupListModel::setRows(std::vector<StartupEntry> rows) {
   beginResetModel();
   entries = std::move(rows);
@@ -115,6 +149,8 @@ QVariant StartupListModel::data(const QModelIndex &index, int role) const {
                  : kindLabels[entry.view32 ? view32Label : static_cast<std::size_t>(entry.kind)];
     case 2:
       return QString::fromUtf8(entry.command);
+    case impactColumn:
+      return impactData(entry, role);
     default:
       return QString::fromUtf8(entryStatus(described(index.row()), texts).text);
     }
@@ -129,6 +165,8 @@ QVariant StartupListModel::data(const QModelIndex &index, int role) const {
       queueIconPass();
     return {};
   }
+  if (index.column() == impactColumn)
+    return impactData(entry, role);
   if (index.column() != statusColumn)
     return {};
   switch (role) {
@@ -211,7 +249,10 @@ std::vector<int> StartupListModel::arrange() {
   } else {
     std::vector<QString> keys(entries.size());
     for (std::size_t row = 0; row < entries.size(); ++row)
-      keys[row] = cellText(static_cast<int>(row), sortColumn);
+      keys[row] = sortColumn == impactColumn
+                      ? QString::number(impactData(entries[row], impactRankRole).toLongLong())
+                            .rightJustified(20, QLatin1Char('0'))
+                      : cellText(static_cast<int>(row), sortColumn);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
       const int compared = QString::compare(keys[static_cast<std::size_t>(a)],
                                             keys[static_cast<std::size_t>(b)], Qt::CaseInsensitive);

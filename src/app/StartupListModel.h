@@ -3,6 +3,7 @@
 // shows, so a list of a hundred thousand entries costs no more to show than one of twenty, and
 // the rows are held once, as the exact bytes read, not again as widget items.
 
+#include "entries/StartupImpact.h"
 #include "entries/StartupList.h"
 
 #include <QAbstractTableModel>
@@ -17,10 +18,14 @@ namespace lw {
 
 class StartupListModel : public QAbstractTableModel {
 public:
-  static constexpr int statusColumn = 3;
+  // What the entry cost at the last recorded logon; before Status, which takes the room left.
+  static constexpr int impactColumn = 3;
+  static constexpr int statusColumn = 4;
   // The row's verdict, as an int, in the Status column: the list's menu offers Disable or
   // Enable by it.
   static constexpr int verdictRole = Qt::UserRole;
+  // The Impact column's order: heaviest level first, then most CPU.
+  static constexpr int impactRankRole = Qt::UserRole + 1;
 
   StartupListModel(const LanguageTable &texts, QObject *parent = nullptr);
 
@@ -44,6 +49,9 @@ public:
   void startIcons();
   // Rows whose icon is not looked up yet, and whether a pass to look them up is waiting.
   bool iconsPending() const;
+
+  // The last recorded logon, whose figures the Impact column shows; none: nothing recorded.
+  void setLastLogon(std::optional<LogonRecording> logon);
 
   // Replaces every row; views forget their selection.
   void setRows(std::vector<StartupEntry> entries);
@@ -72,6 +80,7 @@ private:
   // Puts the rows in the present order; answers where each row was before.
   std::vector<int> arrange();
   QIcon statusIcon(StartVerdict verdict) const;
+  QVariant impactData(const StartupEntry &entry, int role) const;
 
   // The row with its timing worked out.
   const StartupEntry &described(int row) const;
@@ -92,6 +101,7 @@ private:
   bool iconsStarted = false;
   Timing timing;
   Publisher publisher;
+  std::optional<LogonRecording> lastLogon;
   QStringList headers;
   // By EntryKind, and last an entry of the machine's 32-bit Run key; read when the headers are
   // set.

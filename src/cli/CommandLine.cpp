@@ -151,6 +151,8 @@ int execute(const cli::Command &command, const cli::Request &request) {
     platform.logonSources.push_back(source.get());
   const auto applications = makeNativeApplications();
   platform.applications = applications.get();
+  const auto impactMeter = makeNativeImpactMeter();
+  platform.impactMeter = impactMeter.get();
   try {
     LanguageTable texts(platform);
     // Scripts and support staff read the same words on every machine.

@@ -285,6 +285,31 @@ Result runChanges(Context &context, const Request &request) {
   return listChanges(context, form, {request.since, request.changedKind});
 }
 
+std::string readImpact(const Parsed &arguments, Request &request) {
+  const auto &parser = arguments.parser;
+  request.json = parser.isSet(arguments.options.json);
+  request.logons = parser.isSet(arguments.options.logons);
+  request.recordImpact = parser.isSet(arguments.options.record);
+  if (parser.isSet(arguments.options.seconds)) {
+    bool number = false;
+    request.seconds = parser.value(arguments.options.seconds).toLongLong(&number);
+    if (!number || *request.seconds < 0)
+      return "--seconds takes a number of seconds";
+  }
+  if (request.logons && !request.json)
+    return "--logons goes with --json";
+  if (request.seconds && !request.recordImpact)
+    return "--seconds goes with --record";
+  if (request.recordImpact && (request.json || request.logons))
+    return "--record goes alone";
+  return {};
+}
+
+Result runImpact(Context &context, const Request &request) {
+  return request.recordImpact ? recordImpact(context, request.seconds)
+                              : showImpact(context, request.json, request.logons);
+}
+
 using O = Options;
 
 // An entry's name alone, where no other kind has an entry of that name.
@@ -381,6 +406,15 @@ const std::vector<Command> &commands() {
        std::nullopt,
        readChanges,
        runChanges},
+      {"impact",
+       {{"impact [--json [--logons]]", "what each entry cost at the last logon, heaviest first"},
+        {"impact --record [--seconds N]", "record this logon's costs now"}},
+       "What each entry cost at the last logon: CPU time and disk I/O in its first minute, and "
+       "how long after the session's start it began.",
+       {&O::json, &O::logons, &O::record, &O::seconds},
+       std::nullopt,
+       readImpact,
+       runImpact},
   };
   return table;
 }

@@ -41,6 +41,10 @@ struct Options {
   QCommandLineOption list{"list", "List the backup records, numbered."};
   QCommandLineOption since{"since", "Only the changes seen from this date (or date and time) on.",
                            "date"};
+  QCommandLineOption record{"record", "Record what each entry costs at this logon, now."};
+  QCommandLineOption seconds{
+      "seconds", "With --record: measure until N seconds after the session's start (60).", "N"};
+  QCommandLineOption logons{"logons", "With --json: every recorded logon, oldest first."};
   // Windows only: the machine's Run key has a 64-bit and a 32-bit view.
   QCommandLineOption view{"view", "Machine entries: 64 or 32, the Run key's view they are in.",
                           "view"};
@@ -67,6 +71,9 @@ struct Request {
   bool backupList = false;                // restore --list
   std::optional<std::string> since;       // changes --since, in UTC as the journal writes it
   std::optional<std::string> changedKind; // changes --kind
+  bool recordImpact = false;              // impact --record
+  bool logons = false;                    // impact --json --logons
+  std::optional<long long> seconds;
 };
 
 // A command's arguments as parsed: its options and the positional arguments after its name.

@@ -5,6 +5,7 @@
 // caller reports it with exit status 1.
 
 #include "entries/StartupGuard.h"
+#include "entries/StartupImpact.h"
 #include "entries/StartupList.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
@@ -152,6 +153,14 @@ Result switchEntry(Context &context, EntryKind kind, const std::string &name, bo
 Result showEntry(Context &context, EntryKind kind, const std::string &name,
                  std::optional<bool> view32 = std::nullopt);
 Result listBackup(Context &context, bool json);
+// What each entry cost at the last logon, heaviest first, or every recorded logon; and the
+// recording itself, measuring until `seconds` after the session's start (default a minute).
+Result showImpact(Context &context, bool json, bool logons);
+Result recordImpact(Context &context, std::optional<long long> seconds);
+// The last recorded logon, read into `recordings`; none when nothing was recorded.
+const LogonRecording *lastLogon(Context &context, std::vector<LogonRecording> &recordings);
+// The "impact" object of list --json.
+void appendImpactJson(std::string &out, const EntryImpact &impact);
 Result restoreRecord(Context &context, long long number);
 
 } // namespace lw::cli

@@ -178,11 +178,23 @@ Result listEntries(Context &context, ListForm form, const Kinds &kinds, const Ta
   RowWriter writer(context.texts, context.platform.clock.now());
   std::string &out = result.out;
   if (form == ListForm::Json) {
-    out.reserve(rows.size() * 256);
+    out.reserve(rows.size() * 320);
     out += '[';
+    std::vector<LogonRecording> recordings;
+    const LogonRecording *logon = nullptr;
+    // A recording that cannot be read costs the rows their figures, never the listing.
+    try {
+      logon = lastLogon(context, recordings);
+    } catch (const FileError &error) {
+      result.notes.push_back(error.path() + ": " + error.reason());
+    }
     for (std::size_t i = 0; i < rows.size(); ++i) {
       out += i == 0 ? "\n" : ",\n";
       appendJson(out, rows[i], writer);
+      out.pop_back();
+      appendKey(out, "impact");
+      appendImpactJson(out, impactOf(rows[i], logon));
+      out += '}';
       // Read per row only where the system keeps it in the program file (none on Linux, whose
       // output stays as it was).
       if (const std::string publisher = entryPublisher(rows[i], context.platform);

@@ -4,6 +4,7 @@
 
 #include "platform/Applications.h"
 #include "platform/Clock.h"
+#include "platform/ImpactMeter.h"
 #include "platform/LogonSources.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Registry.h"
@@ -40,5 +41,7 @@ std::vector<std::unique_ptr<LogonSource>> makeNativeLogonSources();
 std::unique_ptr<RegistryWatch> makeNativeRegistryWatch();
 // The applications of the desktop's menu (on Windows the Start menu's shortcuts).
 std::unique_ptr<Applications> makeNativeApplications();
+// What each entry cost at logon, measured on this system (see ImpactMeter.h).
+std::unique_ptr<ImpactMeter> makeNativeImpactMeter();
 
 } // namespace lw

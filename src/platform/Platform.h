@@ -2,6 +2,7 @@
 
 #include "Applications.h"
 #include "Clock.h"
+#include "ImpactMeter.h"
 #include "LogonSources.h"
 #include "ProgramLocation.h"
 #include "Prompter.h"
@@ -29,6 +30,8 @@ struct Platform {
   // The applications the desktop's menu offers, for an entry made from one; none where a caller
   // does not ask for them.
   Applications *applications = nullptr;
+  // What each entry cost at logon; none where a caller does not measure.
+  ImpactMeter *impactMeter = nullptr;
 };
 
 } // namespace lw

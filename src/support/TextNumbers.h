@@ -257,6 +257,14 @@ inline constexpr std::int32_t view32Reason = 710;
 inline constexpr std::int32_t allUsers32Label = 711;
 inline constexpr std::int32_t view32Mark = 712;
 
+// What each entry cost at the last logon: the Impact column, its levels in ImpactLevel's order
+// (High to Not measured), its tips and the View menu's switch of the recording.
+inline constexpr std::int32_t impactColumn = 940;
+inline constexpr std::int32_t impactHigh = 941;
+inline constexpr std::int32_t impactTip = 946;
+inline constexpr std::int32_t impactNotMeasuredTip = 947;
+inline constexpr std::int32_t menuRecordImpact = 948;
+
 // Every number the program asks for; each section of the shipped language file defines all.
 inline constexpr std::array all = {editButton,
                                    addButton,
@@ -392,6 +400,15 @@ inline constexpr std::array all = {editButton,
                                    view32Reason,
                                    allUsers32Label,
                                    view32Mark,
+                                   impactColumn,
+                                   impactHigh,
+                                   impactHigh + 1,
+                                   impactHigh + 2,
+                                   impactHigh + 3,
+                                   impactHigh + 4,
+                                   impactTip,
+                                   impactNotMeasuredTip,
+                                   menuRecordImpact,
                                    dateTimeFormat,
                                    dateFormat,
                                    lastStart,

@@ -24,11 +24,11 @@ class EntryStatusTest : public AppTest {
 protected:
   // The Status cell's tooltip.
   std::string reasonOf(const std::string &name) const {
-    return cell(name, 3).data(Qt::ToolTipRole).toString().toStdString();
+    return cell(name, 4).data(Qt::ToolTipRole).toString().toStdString();
   }
   // The verdict's text; a customized row adds its timings after a dash.
   std::string statusOf(const std::string &name) const {
-    const QModelIndex status = cell(name, 3);
+    const QModelIndex status = cell(name, 4);
     const std::string shown =
         status.isValid() ? status.data().toString().toStdString() : "(absent)";
     return shown.substr(0, shown.find(" \xE2\x80\x93 "));
@@ -76,7 +76,7 @@ TEST_F(EntryStatusTest, EveryVerdictShowsItsStatusAndItsReason) {
     SCOPED_TRACE(c.name);
     const auto verdict = static_cast<std::int32_t>(c.verdict);
     EXPECT_EQ(statusOf(c.name), text(text::firstVerdictLabel + verdict));
-    const QModelIndex status = cell(c.name, 3);
+    const QModelIndex status = cell(c.name, 4);
     ASSERT_TRUE(status.isValid());
     EXPECT_EQ(reasonOf(c.name), text(text::firstVerdictReason + verdict) + c.reasonPart);
     EXPECT_EQ(status.data(Qt::AccessibleDescriptionRole), status.data(Qt::ToolTipRole));
@@ -98,7 +98,7 @@ TEST_F(EntryStatusTest, EveryVerdictShowsItsStatusAndItsReason) {
   const std::string spoken = counts()->accessibleName().toStdString();
   EXPECT_NE(spoken.find(text(611) + " 8"), std::string::npos) << spoken;
   EXPECT_NE(spoken.find(text(160) + " 10"), std::string::npos) << spoken;
-  EXPECT_EQ(dialog->entryList->model()->headerData(3, Qt::Horizontal).toString().toStdString(),
+  EXPECT_EQ(dialog->entryList->model()->headerData(4, Qt::Horizontal).toString().toStdString(),
             text(text::statusColumn));
 }
 
@@ -314,7 +314,7 @@ TEST_F(EntryStatusTest, TitlesSortTheListFilterLineNarrowsItIconsTellStatusesApa
   select("Agent");
   action(menu("fileMenu"), "disableEntryAction")->trigger();
   const auto icon = [this](const char *name) {
-    return cell(name, 3).data(Qt::DecorationRole).value<QIcon>();
+    return cell(name, 4).data(Qt::DecorationRole).value<QIcon>();
   };
   EXPECT_FALSE(icon("chat").isNull());
   EXPECT_EQ(icon("chat").cacheKey(), icon("Backup").cacheKey());

@@ -10,7 +10,7 @@ namespace {
 
 class FailedStartTest : public AppTest {
 protected:
-  std::string statusCell(int row) const { return dialog->cellText(row, 3); }
+  std::string statusCell(int row) const { return dialog->cellText(row, 4); }
   std::string countsText() const {
     return dialog->findChild<QLabel *>(QStringLiteral("statusText"))->text().toStdString();
   }

@@ -55,11 +55,12 @@ TEST_F(MainDialogTest, WindowOpensWithLanguageTextsColumnsAndKeyboardAccess) {
   const auto header = [list](int column) {
     return list->model()->headerData(column, Qt::Horizontal).toString().toStdString();
   };
-  ASSERT_EQ(list->model()->columnCount(), 4);
+  ASSERT_EQ(list->model()->columnCount(), 5);
   EXPECT_EQ(header(0), "Name");
   EXPECT_EQ(header(1), "Kind");
   EXPECT_EQ(header(2), "Command");
-  EXPECT_EQ(header(3), "Status");
+  EXPECT_EQ(header(3), "Impact");
+  EXPECT_EQ(header(4), "Status");
   EXPECT_EQ(list->columnWidth(0), 100);
   // The kind column grows with its longest label in the font of the system.
   EXPECT_GE(list->columnWidth(1), 100);
@@ -103,12 +104,12 @@ TEST_F(MainDialogTest, AtTheFirstSizeEveryStatusWordFitsWithoutScrolling) {
     QTreeView *list = dialog->entryList;
     const QFontMetrics metrics = list->fontMetrics();
     int columns = 0;
-    for (int column = 0; column < 4; ++column)
+    for (int column = 0; column < 5; ++column)
       columns += list->columnWidth(column);
     EXPECT_LE(columns, list->viewport()->width()) << "no horizontal scroll bar";
     for (std::int32_t number = lw::text::firstVerdictLabel; number < lw::text::firstVerdictReason;
          ++number)
-      EXPECT_GT(list->columnWidth(3), metrics.horizontalAdvance(QString::fromStdString(
+      EXPECT_GT(list->columnWidth(4), metrics.horizontalAdvance(QString::fromStdString(
                                           dialog->languageTable.getText(number))) +
                                           16)
           << number << " and its icon fit";
@@ -128,7 +129,7 @@ TEST_F(MainDialogTest, WindowGrowsIntoItsListAndOpensAgainAsTheUserLeftIt) {
   const QRect counts = child("statusText"), bottom = child("bottomBand");
   const auto widths = [this] {
     std::vector<int> columns;
-    for (int column = 0; column < 4; ++column)
+    for (int column = 0; column < 5; ++column)
       columns.push_back(dialog->entryList->columnWidth(column));
     return columns;
   };
@@ -137,14 +138,16 @@ TEST_F(MainDialogTest, WindowGrowsIntoItsListAndOpensAgainAsTheUserLeftIt) {
   dialog->resize(designed + QSize(200, 150));
   QApplication::processEvents();
   EXPECT_EQ(dialog->entryList->geometry(), list.adjusted(0, 0, 200, 150));
-  // Name, Command and Status share the new room; Kind keeps its width, and the columns reach
-  // the list's right edge.
+  // Name, Command and Status share the new room; Kind and Impact keep their widths, and the
+  // columns reach the list's right edge.
   const std::vector<int> after = widths();
   EXPECT_EQ(after[0], before[0] + 200 / 3);
   EXPECT_EQ(after[1], before[1]);
   EXPECT_EQ(after[2], before[2] + 200 / 3);
-  EXPECT_GE(after[3], before[3] + 200 / 3);
-  EXPECT_GE(after[0] + after[1] + after[2] + after[3], dialog->entryList->viewport()->width());
+  EXPECT_EQ(after[3], before[3]);
+  EXPECT_GE(after[4], before[4] + 200 / 3);
+  EXPECT_GE(after[0] + after[1] + after[2] + after[3] + after[4],
+            dialog->entryList->viewport()->width());
   EXPECT_EQ(child("editButton"), edit.translated(200, 150));
   EXPECT_EQ(child("statusText"), counts.translated(0, 150));
   EXPECT_EQ(child("bottomBand"), bottom.adjusted(0, 150, 200, 150));
@@ -287,7 +290,7 @@ TEST_F(MainDialogTest, MissingEntriesFileOpensTheWindowWithColumnsButNoRows) {
   EXPECT_EQ(program.prompter.shown[0].text.rfind(text(600) + "\n\n", 0), 0u);
   EXPECT_NE(program.prompter.shown[0].text.find(program.file("0013cst.ini")), std::string::npos);
   EXPECT_EQ(buttonText("addButton"), "&Add Entry");
-  EXPECT_EQ(dialog->entryList->model()->columnCount(), 4);
+  EXPECT_EQ(dialog->entryList->model()->columnCount(), 5);
   EXPECT_EQ(rowCount(), 0);
   EXPECT_EQ(statusLabel(), "");
   EXPECT_FALSE(dialog->timerRunning());

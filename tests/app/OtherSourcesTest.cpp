@@ -116,7 +116,7 @@ TEST_F(OtherSourcesTest, CommandsGoToTheSourceOrSayWhyNot) {
   select("sync.service");
   dialog->dispatch(&MainDialog::OnDisableEntry);
   EXPECT_EQ(units.switches, (std::vector<std::pair<std::string, bool>>{{"sync.service", false}}));
-  QTRY_COMPARE(QString::fromStdString(dialog->cellText(cell("sync.service").row(), 3)),
+  QTRY_COMPARE(QString::fromStdString(dialog->cellText(cell("sync.service").row(), 4)),
                QString::fromUtf8(text(text::firstVerdictLabel + 1) + " \xE2\x80\x93 " +
                                  text(userEnabledCell)));
   // The window's own entry of the same kind of command is untouched.

@@ -2,6 +2,7 @@
 
 #include "BootJobs.h"
 #include "InstallLayout.h"
+#include "LinuxImpactMeter.h"
 #include "LinuxShell.h"
 #include "RegistryStore.h"
 #include "SessionScripts.h"
@@ -83,6 +84,10 @@ std::vector<std::unique_ptr<LogonSource>> makeNativeLogonSources() {
   sources.push_back(std::make_unique<SessionScripts>(SessionScripts::folders(&std::getenv)));
   sources.push_back(std::make_unique<BootJobs>());
   return sources;
+}
+
+std::unique_ptr<ImpactMeter> makeNativeImpactMeter() {
+  return std::make_unique<LinuxImpactMeter>();
 }
 
 std::unique_ptr<StartupState> makeNativeStartupState(std::optional<std::string> desktop) {

@@ -88,6 +88,21 @@ public:
   // The manager's environment, as ConditionEnvironment= sees it.
   std::vector<std::string> environment();
 
+  // What the manager accounts for a unit: its figures where it keeps them (UINT64_MAX where
+  // not: no cgroup accounting), its main process now, and when it last started and stopped,
+  // µs since 1970 (0: never). A unit the manager does not know has a load state other than
+  // "loaded".
+  struct UnitAccount {
+    std::string loadState;
+    std::uint64_t cpuNsec = UINT64_MAX;
+    std::uint64_t ioReadBytes = UINT64_MAX, ioWriteBytes = UINT64_MAX;
+    std::uint32_t mainPid = 0;
+    std::uint64_t activeEnter = 0, inactiveExit = 0, execMainStart = 0, execMainExit = 0;
+  };
+  std::vector<UnitAccount> accounts(const std::vector<std::string> &units);
+  // When the manager itself started, µs since 1970; 0 when it does not say.
+  std::uint64_t startedAt();
+
   // Why the manager stopped answering: a call had no answer in time, the connection was lost, or
   // the deadline had passed. Empty while it answers.
   const std::optional<std::string> &silence() const { return noAnswer; }

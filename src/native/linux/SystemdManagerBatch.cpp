@@ -293,4 +293,53 @@ std::vector<std::string> SystemdManager::environment() {
   return found;
 }
 
+std::vector<SystemdManager::UnitAccount>
+SystemdManager::accounts(const std::vector<std::string> &units) {
+  std::vector<UnitAccount> found(units.size());
+  std::vector<Call> calls;
+  calls.reserve(units.size() * 10);
+  const auto number = [](std::uint64_t &into) {
+    return [&into](sd_bus_message *reply) { sd_bus_message_read(reply, "t", &into); };
+  };
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    UnitAccount &unit = found[i];
+    const std::string path = objectOf(units[i]);
+    calls.push_back({path, unitInterface, "LoadState", "s", {}, [&unit](sd_bus_message *reply) {
+                       const char *text = nullptr;
+                       if (sd_bus_message_read(reply, "s", &text) >= 0 && text)
+                         unit.loadState = text;
+                     }});
+    calls.push_back(
+        {path, unitInterface, "ActiveEnterTimestamp", "t", {}, number(unit.activeEnter)});
+    calls.push_back(
+        {path, unitInterface, "InactiveExitTimestamp", "t", {}, number(unit.inactiveExit)});
+    if (!isService(units[i]))
+      continue;
+    constexpr const char *serviceInterface = "org.freedesktop.systemd1.Service";
+    calls.push_back({path, serviceInterface, "CPUUsageNSec", "t", {}, number(unit.cpuNsec)});
+    calls.push_back({path, serviceInterface, "IOReadBytes", "t", {}, number(unit.ioReadBytes)});
+    calls.push_back({path, serviceInterface, "IOWriteBytes", "t", {}, number(unit.ioWriteBytes)});
+    calls.push_back(
+        {path, serviceInterface, "ExecMainStartTimestamp", "t", {}, number(unit.execMainStart)});
+    calls.push_back(
+        {path, serviceInterface, "ExecMainExitTimestamp", "t", {}, number(unit.execMainExit)});
+    calls.push_back({path, serviceInterface, "MainPID", "u", {}, [&unit](sd_bus_message *reply) {
+                       sd_bus_message_read(reply, "u", &unit.mainPid);
+                     }});
+  }
+  askAll(calls);
+  return found;
+}
+
+std::uint64_t SystemdManager::startedAt() {
+  std::uint64_t at = 0;
+  std::vector<Call> calls;
+  calls.push_back(
+      {managerPath, managerInterface, "UserspaceTimestamp", "t", {}, [&at](sd_bus_message *reply) {
+         sd_bus_message_read(reply, "t", &at);
+       }});
+  askAll(calls);
+  return at;
+}
+
 } // namespace lw

@@ -4,6 +4,7 @@
 #include "RunOnceKeys.h"
 #include "StartMenuApplications.h"
 #include "StartupFolders.h"
+#include "WindowsImpactMeter.h"
 #include "WindowsLocation.h"
 #include "WindowsRegistry.h"
 #include "WindowsShell.h"
@@ -79,6 +80,10 @@ std::unique_ptr<StartupState> makeNativeStartupState(std::optional<std::string>)
 }
 
 bool sessionNamesItsDesktop() { return true; }
+
+std::unique_ptr<ImpactMeter> makeNativeImpactMeter() {
+  return std::make_unique<WindowsImpactMeter>();
+}
 
 std::unique_ptr<Applications> makeNativeApplications() {
   return std::make_unique<StartMenuApplications>();

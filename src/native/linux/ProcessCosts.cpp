@@ -1,0 +1,218 @@
+#include "ProcessCosts.h"
+
+#include <algorithm>
+#include <charconv>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sstream>
+#include <unistd.h>
+
+namespace lw {
+
+namespace {
+
+// A small /proc file whole, by plain reads: the recorder reads hundreds of them a minute, and
+// its own cost is what it must keep small. Nothing when the process has ended or is another
+// user's.
+std::optional<std::string> contents(const std::string &path) {
+  const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file < 0)
+    return std::nullopt;
+  std::string bytes;
+  char buffer[4096];
+  ssize_t got = 0;
+  while ((got = ::read(file, buffer, sizeof buffer)) > 0)
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  ::close(file);
+  if (got < 0)
+    return std::nullopt;
+  return bytes;
+}
+
+std::uint64_t numberAt(const std::vector<std::string_view> &fields, std::size_t index) {
+  std::uint64_t value = 0;
+  if (index < fields.size())
+    std::from_chars(fields[index].data(), fields[index].data() + fields[index].size(), value);
+  return value;
+}
+
+std::optional<std::uint64_t> ioValue(const std::string &io, std::string_view key) {
+  const std::size_t at = io.find(key);
+  if (at == std::string::npos)
+    return std::nullopt;
+  std::uint64_t value = 0;
+  const char *begin = io.data() + at + key.size();
+  while (*begin == ' ')
+    ++begin;
+  const auto [end, error] = std::from_chars(begin, io.data() + io.size(), value);
+  if (error != std::errc())
+    return std::nullopt;
+  return value;
+}
+
+} // namespace
+
+std::string fileNameOf(const std::string &path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+namespace {
+
+// The figures of stat and io, which change while the process runs.
+bool readFigures(const std::string &folder, ProcessReading &reading) {
+  const auto stat = contents(folder + "/stat");
+  if (!stat)
+    return false;
+  // The command's name in parentheses may hold anything, spaces and parentheses too.
+  const std::size_t close = stat->rfind(')');
+  if (close == std::string::npos || close + 2 > stat->size())
+    return false;
+  std::vector<std::string_view> fields; // fields[0] is the state, the third of stat(5)
+  const std::string_view rest = std::string_view(*stat).substr(close + 2);
+  for (std::size_t start = 0; start < rest.size() && fields.size() < 20;) {
+    const std::size_t space = rest.find(' ', start);
+    fields.push_back(rest.substr(start, space - start));
+    if (space == std::string_view::npos)
+      break;
+    start = space + 1;
+  }
+  reading.parent = static_cast<int>(numberAt(fields, 1));
+  // utime, stime, cutime and cstime are fields 14 to 17, starttime 22.
+  reading.cpuTicks =
+      numberAt(fields, 11) + numberAt(fields, 12) + numberAt(fields, 13) + numberAt(fields, 14);
+  reading.startTicks = numberAt(fields, 19);
+  reading.diskBytes.reset();
+  if (const auto io = contents(folder + "/io")) {
+    const auto read = ioValue(*io, "read_bytes:"), written = ioValue(*io, "write_bytes:");
+    if (read && written)
+      reading.diskBytes = *read + *written;
+  }
+  return true;
+}
+
+// Its program's name and its first two arguments', which do not change once it runs.
+void readNames(const std::string &folder, ProcessReading &reading) {
+  char target[4096];
+  const ssize_t length = readlink((folder + "/exe").c_str(), target, sizeof target - 1);
+  if (length > 0)
+    reading.exe = fileNameOf(std::string(target, static_cast<std::size_t>(length)));
+  if (const auto line = contents(folder + "/cmdline")) {
+    const std::size_t end = line->find('\0');
+    reading.arg0 = fileNameOf(line->substr(0, end));
+    if (end != std::string::npos && end + 1 < line->size())
+      reading.arg1 = fileNameOf(line->substr(end + 1, line->find('\0', end + 1) - end - 1));
+  }
+}
+
+} // namespace
+
+std::optional<ProcessReading> readProcess(const std::string &proc, int pid) {
+  const std::string folder = proc + '/' + std::to_string(pid);
+  ProcessReading reading;
+  reading.pid = pid;
+  if (!readFigures(folder, reading))
+    return std::nullopt;
+  readNames(folder, reading);
+  return reading;
+}
+
+void ProcessCosts::sample() {
+  for (auto &[pid, reading] : readings)
+    reading.alive = false;
+  DIR *folder = opendir(proc.c_str());
+  if (!folder)
+    return;
+  while (const dirent *item = readdir(folder)) {
+    int pid = 0;
+    const char *name = item->d_name;
+    const auto [end, error] =
+        std::from_chars(name, name + std::char_traits<char>::length(name), pid);
+    // A process from before the session is passed over for good: its id comes back for
+    // another process only after the id space has been gone through.
+    if (error != std::errc() || *end != '\0' || before.contains(pid))
+      continue;
+    const std::string path = proc + '/' + name;
+    ProcessReading reading;
+    reading.pid = pid;
+    if (!readFigures(path, reading))
+      continue;
+    if (reading.startTicks < since) {
+      before.insert(pid);
+      continue;
+    }
+    const auto known = readings.find(pid);
+    if (known != readings.end() && known->second.startTicks == reading.startTicks) {
+      reading.exe = std::move(known->second.exe);
+      reading.arg0 = std::move(known->second.arg0);
+      reading.arg1 = std::move(known->second.arg1);
+    } else {
+      readNames(path, reading);
+    }
+    readings[pid] = std::move(reading);
+  }
+  closedir(folder);
+}
+
+std::set<int> ProcessCosts::withDescendants(const std::set<int> &roots) const {
+  std::set<int> found = roots;
+  for (bool grown = true; grown;) {
+    grown = false;
+    for (const auto &[pid, reading] : readings)
+      if (!found.contains(pid) && found.contains(reading.parent))
+        grown = found.insert(pid).second;
+  }
+  return found;
+}
+
+std::set<int> ProcessCosts::runningProgram(const std::string &fileName) const {
+  std::set<int> found;
+  if (fileName.empty())
+    return found;
+  for (const auto &[pid, reading] : readings)
+    if (reading.exe == fileName || reading.arg0 == fileName || reading.arg1 == fileName)
+      found.insert(pid);
+  // A program's own children that run it again are counted through their parent already.
+  std::erase_if(found, [&](int pid) { return found.contains(readings.at(pid).parent); });
+  return found;
+}
+
+ProcessCosts::Sum ProcessCosts::sum(const std::set<int> &pids) const {
+  Sum total;
+  for (const int pid : pids) {
+    const auto found = readings.find(pid);
+    if (found == readings.end())
+      continue;
+    const ProcessReading &reading = found->second;
+    total.firstStart = std::min(total.firstStart, reading.startTicks);
+    if (!reading.alive) {
+      const auto parent = readings.find(reading.parent);
+      if (pids.contains(reading.parent) && parent != readings.end() && parent->second.alive)
+        continue;
+    }
+    total.cpuTicks += reading.cpuTicks;
+    if (total.diskBytes && reading.diskBytes)
+      *total.diskBytes += *reading.diskBytes;
+    else
+      total.diskBytes.reset();
+  }
+  return total;
+}
+
+std::uint64_t ticksPerSecond() {
+  const long ticks = sysconf(_SC_CLK_TCK);
+  return ticks > 0 ? static_cast<std::uint64_t>(ticks) : 100;
+}
+
+std::optional<std::int64_t> bootTime(const std::string &proc) {
+  const auto stat = contents(proc + "/stat");
+  if (!stat)
+    return std::nullopt;
+  std::istringstream lines(*stat);
+  for (std::string line; std::getline(lines, line);)
+    if (line.starts_with("btime "))
+      return std::stoll(line.substr(6));
+  return std::nullopt;
+}
+
+} // namespace lw

@@ -1,0 +1,67 @@
+#pragma once
+// The kernel's figures of the processes that started after the session did, read from /proc
+// and kept as they were last seen, so that a process that has ended still counts with what it
+// had used when it was last read.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace lw {
+
+struct ProcessReading {
+  int pid = 0, parent = 0;
+  std::uint64_t startTicks = 0; // clock ticks since boot
+  // Its own CPU time and that of the children it has waited for, in clock ticks.
+  std::uint64_t cpuTicks = 0;
+  // Bytes it (and the children it has waited for) made the disk read and write; nothing where
+  // /proc/<pid>/io cannot be read.
+  std::optional<std::uint64_t> diskBytes;
+  std::string exe;  // the program file's name without its folder
+  std::string arg0; // the same of its first and second argument (a script's interpreter)
+  std::string arg1;
+  bool alive = true; // gone from /proc since it was last read
+};
+
+// The stat and io files of one process under `proc`; nothing when it is gone.
+std::optional<ProcessReading> readProcess(const std::string &proc, int pid);
+// The name of a path after its last '/'.
+std::string fileNameOf(const std::string &path);
+
+class ProcessCosts {
+public:
+  // Only processes started at or after `sinceTicks` are read.
+  ProcessCosts(std::string procFolder, std::uint64_t sinceTicks)
+      : proc(std::move(procFolder)), since(sinceTicks) {}
+  // Reads every process started since then, once more.
+  void sample();
+  const std::map<int, ProcessReading> &seen() const { return readings; }
+  // The processes of these pids and all their descendants, as far as they were seen.
+  std::set<int> withDescendants(const std::set<int> &roots) const;
+  // Those whose program, or the script their interpreter runs, has this file name.
+  std::set<int> runningProgram(const std::string &fileName) const;
+  // The CPU ticks and disk bytes of these processes together: one that has ended counts only
+  // where no process among them is its parent still there, which took its times in when it
+  // waited for it. Disk is nothing when one of them could not be read.
+  struct Sum {
+    std::uint64_t cpuTicks = 0;
+    std::optional<std::uint64_t> diskBytes = 0;
+    std::uint64_t firstStart = UINT64_MAX;
+  };
+  Sum sum(const std::set<int> &pids) const;
+
+private:
+  std::string proc;
+  std::uint64_t since;
+  std::map<int, ProcessReading> readings;
+  std::set<int> before; // processes from before the session
+};
+
+// Clock ticks a second, and the boot time in seconds since 1970 from /proc/stat.
+std::uint64_t ticksPerSecond();
+std::optional<std::int64_t> bootTime(const std::string &proc);
+
+} // namespace lw
