@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The logon recorder's own cost: CPU and peak memory of `launchwright impact --record` over a
+"""The logon recorder's own cost: CPU and peak memory of `rwlaunch --record` over a
 session of N autostart entries whose programs run (sleep), measured as the kernel accounts the
 process (wait4). Everything lives in a temporary HOME, XDG_CONFIG_HOME and program folder; no
 user manager is reachable, so the recorder samples /proc as in a session without systemd.
@@ -10,6 +10,7 @@ import argparse
 import os
 import shutil
 import tempfile
+import time
 
 
 def main():
@@ -22,7 +23,7 @@ def main():
     try:
         program = os.path.join(work, "program")
         os.makedirs(program)
-        for name in ("launchwright", "0013trl.ini", "config.ini", "0013cst.ini", "0013bkp.ini"):
+        for name in ("rwlaunch", "0013trl.ini", "config.ini", "0013cst.ini", "0013bkp.ini"):
             shutil.copy2(os.path.join(args.bin, name), program)
         autostart = os.path.join(work, "config", "autostart")
         bin_dir = os.path.join(work, "bin")
@@ -50,21 +51,34 @@ def main():
             for path in programs:
                 if os.fork() == 0:
                     os.execve(path, [path, "600"], env)
-            recorder = os.path.join(program, "launchwright")
-            child = os.fork()
-            if child == 0:
-                os.execve(recorder,
-                          [recorder, "impact", "--record", "--seconds", str(args.seconds)], env)
-            _, status, usage = os.wait4(child, 0)
+            recorder = os.path.join(program, "rwlaunch")
+            # posix_spawn shares this process's memory until the exec, so that none of Python's
+            # CPU counts as the recorder's. Its peak memory is VmHWM of its own address space,
+            # read while it runs (ru_maxrss would start from Python's).
+            child = os.posix_spawn(recorder, [recorder, "--record", "--seconds", str(args.seconds)],
+                                   env)
+            peak = 0
+            while True:
+                done, status, usage = os.wait4(child, os.WNOHANG)
+                if done:
+                    break
+                try:
+                    with open("/proc/%d/status" % child) as status_file:
+                        for line in status_file:
+                            if line.startswith("VmHWM:"):
+                                peak = max(peak, int(line.split()[1]))
+                except OSError:
+                    pass
+                time.sleep(0.005)
             os.write(writer, ("%d %f %f %d" % (os.waitstatus_to_exitcode(status), usage.ru_utime,
-                                               usage.ru_stime, usage.ru_maxrss)).encode())
+                                               usage.ru_stime, peak)).encode())
             os.killpg(0, 15)
             os._exit(0)
         os.close(writer)
         figures = os.read(reader, 200).decode().split()
         os.waitpid(leader, 0)
         status, user, system, rss = int(figures[0]), float(figures[1]), float(figures[2]), int(figures[3])
-        print("recorder, %d entries, %d s: exit %d, CPU %.1f ms (user %.1f, sys %.1f), peak RSS %.1f MiB"
+        print("recorder, %d entries, %d s: exit %d, CPU %.1f ms (user %.1f, sys %.1f), peak RSS %.1f MiB (VmHWM)"
               % (args.entries, args.seconds, status, (user + system) * 1000, user * 1000,
                  system * 1000, rss / 1024))
     finally:

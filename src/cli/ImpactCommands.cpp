@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "JsonText.h"
 
+#include "entries/LogonRecorder.h"
 #include "entries/StartupImpact.h"
 #include "storage/LogonRecordings.h"
 #include "support/Toolbox.h"
@@ -68,17 +69,16 @@ const LogonRecording *lastLogon(Context &context, std::vector<LogonRecording> &r
 }
 
 Result recordImpact(Context &context, std::optional<long long> seconds) {
-  Toolbox toolbox(context.platform);
-  if (toolbox.configValue(recordImpactKey) == "0")
-    return {exitSuccess, {}, {}, {switchedOffNote}};
-  if (!context.platform.impactMeter)
-    return {exitFailure, {}, "nothing can be measured on this system"};
-  Result ignored;
-  const auto targets = impactTargets(rowsNamed(context, std::nullopt, {}, ignored));
   const auto until = std::chrono::seconds(seconds.value_or(recordingSeconds));
-  const auto measurement =
-      context.platform.impactMeter->measure(targets, until, seconds && *seconds <= 0);
-  addLogonRecording(recordingsPath(context), recordingOf(targets, measurement));
+  switch (recordLogon(context.platform, context.texts, context.starterFile, until,
+                      seconds && *seconds <= 0)) {
+  case RecordingOutcome::Recorded:
+    break;
+  case RecordingOutcome::SwitchedOff:
+    return {exitSuccess, {}, {}, {switchedOffNote}};
+  case RecordingOutcome::NoMeter:
+    return {exitFailure, {}, "nothing can be measured on this system"};
+  }
   return {};
 }
 

@@ -11,6 +11,7 @@ constexpr std::uint64_t highDiskBytes = 3'000'000, mediumDiskBytes = 300'000;
 
 constexpr const char *notRecorded = "no logon has been recorded yet";
 constexpr const char *notInLogon = "it was not among the entries that started at that logon";
+constexpr const char *atBoot = "it starts at boot, not at logon";
 constexpr const char *systemdUnitWord = "systemd-unit";
 
 // The program of a command line: its first word, quotes taken off.
@@ -81,6 +82,10 @@ EntryImpact impactOf(const StartupEntry &row, const LogonRecording *logon) {
   }
   impact.sessionStart = logon->sessionStart;
   const std::string kind = impactKindOf(row);
+  if (kind == "boot-job") {
+    impact.reason = atBoot;
+    return impact;
+  }
   const auto found = std::ranges::find_if(logon->entries, [&](const EntryCost &cost) {
     return cost.kind == kind && cost.name == row.name;
   });

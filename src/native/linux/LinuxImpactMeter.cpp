@@ -23,7 +23,6 @@ namespace {
 
 constexpr const char *procFolder = "/proc";
 constexpr const char *logindSessions = "/run/systemd/sessions";
-constexpr auto sampleEvery = std::chrono::seconds(2);
 constexpr std::uint64_t notKept = UINT64_MAX;
 
 constexpr const char *notStartedUnit = "its unit has not started since the session began";
@@ -140,17 +139,34 @@ ImpactMeasurement LinuxImpactMeter::measure(const std::vector<ImpactTarget> &tar
           ? static_cast<std::uint64_t>(startUs - *boot * 1'000'000) * ticks / 1'000'000 - ticks
           : 0;
   ProcessCosts processes(procFolder, sinceTicks);
+  // The manager's account of a unit goes on adding up, and is read at the end; the processes
+  // are read where it keeps none, and for the entries no unit runs.
+  const auto processesNeeded = [&] {
+    return std::ranges::any_of(tracked, [](const Tracked &one) {
+      return one.unit.empty() || one.account.cpuNsec == notKept ||
+             one.account.ioReadBytes == notKept || one.account.ioWriteBytes == notKept;
+    });
+  };
   const auto end = std::chrono::microseconds(startUs) + until;
+  askUnits();
   for (;;) {
-    askUnits();
-    processes.sample();
-    const auto left = end - std::chrono::microseconds(nowMicroseconds());
-    if (once || left <= std::chrono::microseconds(0))
+    const bool needed = processesNeeded();
+    if (needed)
+      processes.sample();
+    const auto now = std::chrono::microseconds(nowMicroseconds());
+    if (once || now >= end)
       break;
-    std::this_thread::sleep_for(
-        std::min<std::chrono::microseconds>(left, std::chrono::microseconds(sampleEvery)));
+    // Most of a logon's work is done in its first seconds: the samples come at 1, 2, 4, 8 ...
+    // seconds into the session, so that a process that ends early is read before it does, and
+    // a minute takes half a dozen of them, each a read of the session's processes.
+    const auto into = now - std::chrono::microseconds(startUs);
+    auto next = std::chrono::microseconds(std::chrono::seconds(1));
+    while (next <= into)
+      next *= 2;
+    std::this_thread::sleep_for(std::min(end, std::chrono::microseconds(startUs) + next) - now);
+    if (needed || std::chrono::microseconds(nowMicroseconds()) >= end)
+      askUnits();
   }
-
   const auto afterStart = [&](std::int64_t atUs) -> std::optional<std::uint64_t> {
     if (atUs < startUs)
       return std::nullopt;

@@ -36,6 +36,9 @@ public:
   // Only processes started at or after `sinceTicks` are read.
   ProcessCosts(std::string procFolder, std::uint64_t sinceTicks)
       : proc(std::move(procFolder)), since(sinceTicks) {}
+  ~ProcessCosts();
+  ProcessCosts(const ProcessCosts &) = delete;
+  ProcessCosts &operator=(const ProcessCosts &) = delete;
   // Reads every process started since then, once more.
   void sample();
   const std::map<int, ProcessReading> &seen() const { return readings; }
@@ -54,7 +57,18 @@ public:
   Sum sum(const std::set<int> &pids) const;
 
 private:
+  // The stat and io files of a process read before, open.
+  struct Files {
+    int stat = -1, io = -1;
+  };
+  static constexpr std::size_t keptOpen = 256;
+
+  // Reads a process kept open once more; false when it is not kept or has ended.
+  bool readAgain(int pid);
+  void forget(int pid);
+
   std::string proc;
+  std::map<int, Files> files;
   std::uint64_t since;
   std::map<int, ProcessReading> readings;
   std::set<int> before; // processes from before the session
