@@ -21,9 +21,15 @@ install(FILES ${res}/desktop/${app_id}.desktop DESTINATION ${CMAKE_INSTALL_DATAD
 install(FILES ${res}/desktop/${app_id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 # The logon recorder: an autostart entry of every user's session, so that it runs without the
 # window and, on a systemd desktop, as a unit of its own; it shows in the list by its own name
-# and does nothing while config.ini switches recording off.
-install(FILES ${res}/desktop/${app_id}.Recorder.desktop
-        DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/xdg/autostart)
+# and does nothing while config.ini switches recording off. It runs the starter, small enough
+# not to add to what it measures. The session reads autostart entries from /etc/xdg whatever
+# the prefix, so the entry goes there and names the starter where the package puts it.
+set(LW_PACKAGE_PREFIX /usr)
+set(LW_RECORDER_PROGRAM ${LW_PACKAGE_PREFIX}/libexec/launchwright/rwlaunch)
+configure_file(${res}/desktop/${app_id}.Recorder.desktop.in
+               ${CMAKE_BINARY_DIR}/packaging/${app_id}.Recorder.desktop @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/${app_id}.Recorder.desktop
+        DESTINATION /etc/xdg/autostart)
 foreach(size 16 32 48 128 256)
   set(png ${res}/images/launchwright-${size}.png)
   if(size EQUAL 256)
@@ -74,6 +80,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The help pages and web addresses go to the desktop's opener; Qt's own texts (the file
 # chooser, a text field's menu) come in the window's language from the translations package.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n")
+# The recorder's autostart entry is configuration the administrator may change (or switch off
+# for every user) and keeps across upgrades.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${res}/debian/conffiles)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX ${LW_PACKAGE_PREFIX})
 include(CPack)

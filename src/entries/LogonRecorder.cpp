@@ -6,6 +6,7 @@
 #include "support/Toolbox.h"
 
 #include <algorithm>
+#include <chrono>
 #include <iterator>
 #include <string_view>
 
@@ -28,7 +29,10 @@ RecordingOutcome recordLogon(const Platform &platform, const LanguageTable &text
   });
   LogonListing logon = readLogonRows(sources, texts, {std::nullopt, /*systemComponents=*/true});
   std::move(logon.rows.begin(), logon.rows.end(), std::back_inserter(rows));
-  const auto targets = impactTargets(rows);
+  const auto nowUtc = std::chrono::duration_cast<std::chrono::seconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
+  const auto targets = impactTargets(rows, platform.clock.now(), nowUtc);
   const auto measurement = platform.impactMeter->measure(targets, until, once);
   addLogonRecording(toolbox.userFile(logonRecordingsFileName), recordingOf(targets, measurement));
   return RecordingOutcome::Recorded;

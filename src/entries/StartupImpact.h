@@ -41,8 +41,11 @@ std::string impactKindOf(const StartupEntry &row);
 // The row's impact at the recorded logon (none: nothing has been recorded yet).
 EntryImpact impactOf(const StartupEntry &row, const LogonRecording *logon);
 
-// What to measure for rows that start at logon: every row but those switched off.
-std::vector<ImpactTarget> impactTargets(const std::vector<StartupEntry> &rows);
+// What to measure for rows that start at logon: every row but those switched off. A customized
+// row's last start, a local time, is placed against `now` (the local time that `nowUtc`, seconds
+// since 1970, is).
+std::vector<ImpactTarget> impactTargets(const std::vector<StartupEntry> &rows, const LocalTime &now,
+                                        std::int64_t nowUtc);
 
 // The recording of one measurement of those targets.
 LogonRecording recordingOf(const std::vector<ImpactTarget> &targets,

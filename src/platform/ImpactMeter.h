@@ -24,6 +24,9 @@ struct ImpactTarget {
   // The autostart file that names it, where it has one: a systemd session runs it as a unit
   // generated from that file.
   std::string file;
+  // An entry the program starts itself (by its timer or Start Now): when it last did, seconds
+  // since 1970, to the minute. Only processes of its program begun in that minute are its own.
+  std::optional<std::int64_t> startedByUs;
 };
 
 struct ImpactFigures {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -78,6 +79,26 @@ bool burnersReported(const fs::path &reports) {
          fs::exists(reports / "lw-low");
 }
 
+// Sets the last start of the customized entry `name` in the portable program's own file, as the
+// timer writes it: local time to the minute.
+void stampLastStart(const fs::path &program, const std::string &name, const std::string &stamp) {
+  const fs::path file = program.parent_path() / "0013cst.ini";
+  std::string bytes = contentsOf(file);
+  const std::size_t at = bytes.find("\r\n" + name + "\r\n");
+  ASSERT_NE(at, std::string::npos) << bytes;
+  const std::size_t commandEnd = bytes.find("\r\n", at + 2 + name.size() + 2);
+  const std::size_t schedule = commandEnd + 2 + 18;
+  bytes.replace(schedule, 12, stamp);
+  std::ofstream(file, std::ios::binary) << bytes;
+}
+
+std::string nowStamp() {
+  const std::time_t now = std::time(nullptr);
+  char stamp[16];
+  std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M", std::localtime(&now));
+  return stamp;
+}
+
 fs::path workFolder(const char *what) {
   const fs::path work = fs::temp_directory_path() /
                         ("lw-impact-" + std::string(what) + "-" + std::to_string(::getpid()));
@@ -146,9 +167,25 @@ TEST(ImpactRecordingTest, PlainProcessesOfASessionGetTheLevelsTheyBurned) {
     }
   }
   const std::string program = test::portableCopy(LW_BUILT_PROGRAM, work / "program");
+  // Customized entries, started here as the timer would: the one it started in this minute is
+  // measured, the one it last started years ago is not, although its program runs.
+  for (const auto &[name, stamp] :
+       {std::pair{"lw-ours", nowStamp()}, {"lw-stale", "202001010000"}}) {
+    fs::create_symlink(LW_BURNER, bin / name);
+    const std::string command = (bin / name).string() + " 500 " + (reports / name).string();
+    int added = -1;
+    test::runProgram(program,
+                     std::string("add --kind customized --name ") + name + " --command '" +
+                         command + "'",
+                     added);
+    ASSERT_EQ(added, 0);
+    stampLastStart(program, name, stamp);
+    starts += command + " &\nC" + name[3] + "=$!\n";
+    pids += std::string(" $C") + name[3];
+  }
   const std::string script =
       starts + "while [ ! -e reports/lw-high ] || [ ! -e reports/lw-medium ] || " +
-      "[ ! -e reports/lw-low ]; do sleep 0.1; done\n" + program +
+      "[ ! -e reports/lw-low ] || [ ! -e reports/lw-ours ]; do sleep 0.1; done\n" + program +
       " impact --record --seconds 0\nstatus=$?\nkill" + pids + "\nexit $status\n";
   // The session: a leader of its own, which starts the entries and then the recording.
   posix_spawnattr_t attributes;
@@ -163,6 +200,11 @@ TEST(ImpactRecordingTest, PlainProcessesOfASessionGetTheLevelsTheyBurned) {
   ASSERT_TRUE(waitLong([&] { return ::waitpid(leader, &status, WNOHANG) == leader; }));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   expectLevels(program, reports);
+  const std::string json = test::runProgram(program, "impact --json", status);
+  // Slip: the last start not asked, so that any process of the program counts.
+  EXPECT_NE(json.find(R"("name":"lw-ours","impact":{"level":"medium")"), std::string::npos) << json;
+  EXPECT_NE(json.find(R"("name":"lw-stale","impact":{"level":"not-measured")"), std::string::npos)
+      << json;
   fs::remove_all(work);
 }
 

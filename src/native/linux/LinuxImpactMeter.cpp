@@ -28,6 +28,8 @@ constexpr std::uint64_t notKept = UINT64_MAX;
 constexpr const char *notStartedUnit = "its unit has not started since the session began";
 constexpr const char *endedUnread = "its processes had ended before they could be read, and the "
                                     "user manager keeps no CPU account for its unit";
+constexpr const char *notStartedByUs =
+    "Launchwright has not started it since the session began (its timer or Start Now)";
 constexpr const char *noProcess = "no process of its program started after the session began";
 constexpr const char *noDiskFigure = "the disk figures of its processes cannot be read";
 
@@ -202,7 +204,19 @@ ImpactMeasurement LinuxImpactMeter::measure(const std::vector<ImpactTarget> &tar
         continue;
       }
     } else {
-      pids = processes.withDescendants(processes.runningProgram(fileNameOf(targets[i].program)));
+      std::set<int> roots = processes.runningProgram(fileNameOf(targets[i].program));
+      // An entry the program starts itself is its processes begun in the minute it last did.
+      if (const auto by = targets[i].startedByUs) {
+        if (*by + 60 < result.sessionStart) {
+          figures.reason = notStartedByUs;
+          continue;
+        }
+        std::erase_if(roots, [&](int pid) {
+          const std::int64_t at = ticksAt(processes.seen().at(pid).startTicks);
+          return at < (*by - 1) * 1'000'000 || at > (*by + 61) * 1'000'000;
+        });
+      }
+      pids = processes.withDescendants(roots);
       if (pids.empty()) {
         figures.reason = noProcess;
         continue;
