@@ -140,7 +140,16 @@ ImpactMeasurement LinuxImpactMeter::measure(const std::vector<ImpactTarget> &tar
       boot && startUs / 1'000'000 >= *boot + 1
           ? static_cast<std::uint64_t>(startUs - *boot * 1'000'000) * ticks / 1'000'000 - ticks
           : 0;
-  ProcessCosts processes(procFolder, sinceTicks);
+  std::vector<std::string> programs;
+  for (const auto &target : targets)
+    programs.push_back(target.program);
+  ProcessCosts processes(procFolder, sinceTicks, programs);
+  const auto unitProcesses = [&] {
+    std::set<int> all;
+    for (const Tracked &one : tracked)
+      all.insert(one.mainProcesses.begin(), one.mainProcesses.end());
+    return all;
+  };
   // The manager's account of a unit goes on adding up, and is read at the end; the processes
   // are read where it keeps none, and for the entries no unit runs.
   const auto processesNeeded = [&] {
@@ -154,7 +163,7 @@ ImpactMeasurement LinuxImpactMeter::measure(const std::vector<ImpactTarget> &tar
   for (;;) {
     const bool needed = processesNeeded();
     if (needed)
-      processes.sample();
+      processes.sample(unitProcesses());
     const auto now = std::chrono::microseconds(nowMicroseconds());
     if (once || now >= end)
       break;

@@ -80,11 +80,14 @@ std::optional<std::string> reread(int file) {
 }
 
 // The figures of stat, which change while the process runs.
-bool parseStat(const std::string &stat, ProcessReading &reading) {
+bool parseStat(const std::string &stat, ProcessReading &reading, std::string *name = nullptr) {
   // The command's name in parentheses may hold anything, spaces and parentheses too.
-  const std::size_t close = stat.rfind(')');
-  if (close == std::string::npos || close + 2 > stat.size())
+  const std::size_t open = stat.find('('), close = stat.rfind(')');
+  if (open == std::string::npos || close == std::string::npos || close < open ||
+      close + 2 > stat.size())
     return false;
+  if (name)
+    name->assign(stat, open + 1, close - open - 1);
   std::vector<std::string_view> fields; // fields[0] is the state, the third of stat(5)
   const std::string_view rest = std::string_view(stat).substr(close + 2);
   for (std::size_t start = 0; start < rest.size() && fields.size() < 20;) {
@@ -145,6 +148,21 @@ std::optional<ProcessReading> readProcess(const std::string &proc, int pid) {
   return reading;
 }
 
+namespace {
+
+// How the kernel names a process: the file it was started from, cut to 15 bytes.
+constexpr std::size_t kernelNameLength = 15;
+
+} // namespace
+
+ProcessCosts::ProcessCosts(std::string procFolder, std::uint64_t sinceTicks,
+                           const std::vector<std::string> &programs)
+    : proc(std::move(procFolder)), since(sinceTicks) {
+  for (const auto &program : programs)
+    if (const std::string name = fileNameOf(program); !name.empty())
+      names.insert(name.substr(0, kernelNameLength));
+}
+
 ProcessCosts::~ProcessCosts() {
   for (const auto &[pid, kept] : files) {
     ::close(kept.stat);
@@ -184,7 +202,7 @@ bool ProcessCosts::readAgain(int pid) {
   return true;
 }
 
-void ProcessCosts::sample() {
+void ProcessCosts::sample(const std::set<int> &roots) {
   for (auto &[pid, reading] : readings)
     reading.alive = false;
   DIR *folder = opendir(proc.c_str());
@@ -197,7 +215,8 @@ void ProcessCosts::sample() {
         std::from_chars(name, name + std::char_traits<char>::length(name), pid);
     // A process from before the session is passed over for good: its id comes back for
     // another process only after the id space has been gone through.
-    if (error != std::errc() || *end != '\0' || before.contains(pid) || readAgain(pid))
+    if (error != std::errc() || *end != '\0' || before.contains(pid) ||
+        (passed.contains(pid) && !roots.contains(pid)) || readAgain(pid))
       continue;
     const std::string path = proc + '/' + name;
     const int statFile = ::open((path + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
@@ -206,9 +225,15 @@ void ProcessCosts::sample() {
     ProcessReading reading;
     reading.pid = pid;
     const auto stat = reread(statFile);
-    if (!stat || !parseStat(*stat, reading) || reading.startTicks < since) {
+    std::string kernelName;
+    if (!stat || !parseStat(*stat, reading, &kernelName) || reading.startTicks < since) {
       if (stat)
         before.insert(pid);
+      ::close(statFile);
+      continue;
+    }
+    if (!roots.contains(pid) && !names.contains(kernelName) && !readings.contains(reading.parent)) {
+      passed.insert(pid);
       ::close(statFile);
       continue;
     }

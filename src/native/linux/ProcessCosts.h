@@ -33,14 +33,18 @@ std::string fileNameOf(const std::string &path);
 
 class ProcessCosts {
 public:
-  // Only processes started at or after `sinceTicks` are read.
-  ProcessCosts(std::string procFolder, std::uint64_t sinceTicks)
-      : proc(std::move(procFolder)), since(sinceTicks) {}
+  // Only processes started at or after `sinceTicks` are read, and of those only the ones that
+  // may be an entry's: whose name the kernel gives (the file it was started from, cut to 15
+  // bytes) is the start of one of `programs`' file names, one of the roots a sample is given,
+  // or a child of one followed already. The others cost one read each, once.
+  ProcessCosts(std::string procFolder, std::uint64_t sinceTicks,
+               const std::vector<std::string> &programs);
   ~ProcessCosts();
   ProcessCosts(const ProcessCosts &) = delete;
   ProcessCosts &operator=(const ProcessCosts &) = delete;
-  // Reads every process started since then, once more.
-  void sample();
+  // Reads every process followed once more, and those started since the last sample; `roots`
+  // are followed whatever their name (the main processes of units).
+  void sample(const std::set<int> &roots = {});
   const std::map<int, ProcessReading> &seen() const { return readings; }
   // The processes of these pids and all their descendants, as far as they were seen.
   std::set<int> withDescendants(const std::set<int> &roots) const;
@@ -71,7 +75,9 @@ private:
   std::map<int, Files> files;
   std::uint64_t since;
   std::map<int, ProcessReading> readings;
-  std::set<int> before; // processes from before the session
+  std::set<int> before;        // processes from before the session
+  std::set<int> passed;        // processes of the session that are no entry's
+  std::set<std::string> names; // the programs' file names cut as the kernel names a process
 };
 
 // Clock ticks a second, and the boot time in seconds since 1970 from /proc/stat.
