@@ -81,6 +81,8 @@ def main():
         print("recorder, %d entries, %d s: exit %d, CPU %.1f ms (user %.1f, sys %.1f), peak RSS %.1f MiB (VmHWM)"
               % (args.entries, args.seconds, status, (user + system) * 1000, user * 1000,
                  system * 1000, rss / 1024))
+        if status != 0:
+            raise SystemExit("the recorder failed")
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -13,4 +13,7 @@ for benchmark in build-bench/bench/bench_*; do
   echo "== $(basename "$benchmark")"
   "$benchmark" --benchmark_min_time="${1:-0.01}"
 done
+# The logon recorder's own cost over a short session of 100 entries (bench/README.md).
+echo "== impact.py"
+python3 bench/impact.py build-bench/bin --seconds 3
 echo "== Benchmarks: done in $((SECONDS - started)) s"
