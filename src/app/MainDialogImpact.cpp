@@ -1,5 +1,5 @@
 // The View menu's switch of the logon recorder, and the last logon it recorded for the Impact
-// column. The recorder itself runs without the window (launchwright impact --record); the
+// column. The recorder itself runs without the window (rwlaunch --record); the
 // switch is only its line in config.ini.
 
 #include "MainDialog.h"

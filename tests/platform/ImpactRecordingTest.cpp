@@ -136,7 +136,7 @@ TEST(ImpactRecordingTest, UnitsOfAUserManagerGetTheLevelsTheyBurned) {
 }
 
 // Autostart entries of a session without systemd: their processes, started after the session's
-// leader, found by their program.
+// leader, found by their program; recorded by the starter as the session starts it at logon.
 TEST(ImpactRecordingTest, PlainProcessesOfASessionGetTheLevelsTheyBurned) {
   const fs::path work = workFolder("plain");
   const fs::path bin = work / "bin", reports = work / "reports";
@@ -167,6 +167,9 @@ TEST(ImpactRecordingTest, PlainProcessesOfASessionGetTheLevelsTheyBurned) {
     }
   }
   const std::string program = test::portableCopy(LW_BUILT_PROGRAM, work / "program");
+  // The recorder as the session starts it at logon: the starter beside the program.
+  const fs::path recorder = work / "program" / fs::path(LW_BUILT_STARTER).filename();
+  fs::copy_file(LW_BUILT_STARTER, recorder);
   // Customized entries, started here as the timer would: the one it started in this minute is
   // measured, the one it last started years ago is not, although its program runs.
   for (const auto &[name, stamp] :
@@ -185,8 +188,8 @@ TEST(ImpactRecordingTest, PlainProcessesOfASessionGetTheLevelsTheyBurned) {
   }
   const std::string script =
       starts + "while [ ! -e reports/lw-high ] || [ ! -e reports/lw-medium ] || " +
-      "[ ! -e reports/lw-low ] || [ ! -e reports/lw-ours ]; do sleep 0.1; done\n" + program +
-      " impact --record --seconds 0\nstatus=$?\nkill" + pids + "\nexit $status\n";
+      "[ ! -e reports/lw-low ] || [ ! -e reports/lw-ours ]; do sleep 0.1; done\n" +
+      recorder.string() + " --record --seconds 0\nstatus=$?\nkill" + pids + "\nexit $status\n";
   // The session: a leader of its own, which starts the entries and then the recording.
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
