@@ -3,6 +3,7 @@
 
 #include "native/linux/SystemdUserUnits.h"
 #include "PrivateUserManager.h"
+#include "native/linux/SystemdInstallProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -409,6 +410,25 @@ TEST(SystemdUserUnitsAlone, WithoutAUserManagerTheSourceIsUnavailable) {
   EXPECT_FALSE(source.setEnabled(item, true));
   EXPECT_FALSE(source.start(item));
   fs::remove_all(runtime);
+}
+
+// systemctl's reading of [Install], with time and without. Slip: a probe cut short by its time
+// answered as if every unit it had no time for landed in no target (the listing then showed a
+// disabled unit as gone).
+TEST(SystemdUserUnitsAlone, AnInstallProbeWithoutTimeSaysSoRatherThanNone) {
+  const fs::path work = fs::temp_directory_path() / ("lw-probe-" + std::to_string(::getpid()));
+  fs::create_directories(work);
+  std::ofstream(work / "lw-probe.service")
+      << "[Service]\nExecStart=/bin/true\n[Install]\nWantedBy=default.target\n";
+  const std::map<std::string, std::string> units{
+      {"lw-probe.service", (work / "lw-probe.service").string()}};
+  const auto answered = installTargets(units, {"default.target"}, std::chrono::seconds(10));
+  if (!fs::exists("/usr/bin/systemctl") && !fs::exists("/bin/systemctl"))
+    GTEST_SKIP() << "no systemctl";
+  ASSERT_TRUE(answered.has_value());
+  EXPECT_EQ(answered->at("lw-probe.service"), std::set<std::string>{"default.target"});
+  EXPECT_FALSE(installTargets(units, {"default.target"}, std::chrono::milliseconds(0)));
+  fs::remove_all(work);
 }
 
 } // namespace

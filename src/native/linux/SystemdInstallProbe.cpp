@@ -33,7 +33,7 @@ int runUntil(const std::vector<std::string> &argv, Clock::time_point deadline) {
 
 } // namespace
 
-std::map<std::string, std::set<std::string>>
+std::optional<std::map<std::string, std::set<std::string>>>
 installTargets(const std::map<std::string, std::string> &units,
                const std::set<std::string> &targets, std::chrono::milliseconds budget) {
   std::map<std::string, std::set<std::string>> found;
@@ -59,12 +59,15 @@ installTargets(const std::map<std::string, std::string> &units,
   command.insert(command.end(), copied.begin(), copied.end());
   // One unit systemctl refuses (a template without a default instance, an Also= naming a unit
   // that is not there) fails the whole run; then each is asked alone.
+  bool answered = true;
   if (!copied.empty() && runUntil(command, deadline) != 0) {
     command.resize(7);
     for (const auto &name : copied) {
       command.push_back(name);
-      runUntil(command, deadline);
+      answered = runUntil(command, deadline) != -1 || Clock::now() < deadline;
       command.pop_back();
+      if (!answered)
+        break;
     }
   }
 
@@ -77,6 +80,8 @@ installTargets(const std::map<std::string, std::string> &units,
           found[unit].insert(target);
       }
   fs::remove_all(scratch, error);
+  if (!answered)
+    return std::nullopt;
   return found;
 }
 

@@ -7,15 +7,17 @@
 
 #include <chrono>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
 namespace lw {
 
 // For each unit (name -> its unit file), the targets among `targets` that enabling it would
-// pull it into; units that would land in none are left out. Gives up, answering nothing more,
-// once `budget` has passed.
-std::map<std::string, std::set<std::string>>
+// pull it into; units that would land in none are left out. Nothing when `budget` passed before
+// systemctl had answered for every unit: a unit it had no time for is not one that lands in
+// none.
+std::optional<std::map<std::string, std::set<std::string>>>
 installTargets(const std::map<std::string, std::string> &units,
                const std::set<std::string> &targets, std::chrono::milliseconds budget);
 

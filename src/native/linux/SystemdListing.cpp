@@ -267,7 +267,13 @@ LogonSourceListing SystemdUserUnits::list() {
       manager->details(triggered, std::vector<unsigned>(triggered.size(), 0u));
   // Before the last questions: a probe that took the listing's whole time leaves the manager
   // none, and the listing says so rather than showing less than there is.
-  auto installable = probe.get();
+  auto probed = probe.get();
+  if (!probed) {
+    listing.unavailable = "systemctl did not say in time which targets the disabled units "
+                          "would be enabled into";
+    return listing;
+  }
+  auto &installable = *probed;
   for (auto &[name, into] : installable)
     rows.at(name).parents.merge(into);
   std::vector<std::string> asked;
