@@ -11,24 +11,6 @@ namespace lw {
 
 namespace {
 
-// A small /proc file whole, by plain reads: the recorder reads hundreds of them a minute, and
-// its own cost is what it must keep small. Nothing when the process has ended or is another
-// user's.
-std::optional<std::string> contents(const std::string &path) {
-  const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (file < 0)
-    return std::nullopt;
-  std::string bytes;
-  char buffer[4096];
-  ssize_t got = 0;
-  while ((got = ::read(file, buffer, sizeof buffer)) > 0)
-    bytes.append(buffer, static_cast<std::size_t>(got));
-  ::close(file);
-  if (got < 0)
-    return std::nullopt;
-  return bytes;
-}
-
 std::uint64_t numberAt(const std::vector<std::string_view> &fields, std::size_t index) {
   std::uint64_t value = 0;
   if (index < fields.size())
@@ -79,6 +61,17 @@ std::optional<std::string> reread(int file) {
   return bytes;
 }
 
+// A small /proc file whole: the recorder reads hundreds of them a minute, and its own cost is
+// what it must keep small. Nothing when the process has ended or is another user's.
+std::optional<std::string> contents(const std::string &path) {
+  const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file < 0)
+    return std::nullopt;
+  auto bytes = reread(file);
+  ::close(file);
+  return bytes;
+}
+
 // The figures of stat, which change while the process runs.
 bool parseStat(const std::string &stat, ProcessReading &reading, std::string *name = nullptr) {
   // The command's name in parentheses may hold anything, spaces and parentheses too.
@@ -123,11 +116,16 @@ bool readFigures(const std::string &folder, ProcessReading &reading) {
 }
 
 // Its program's name and its first two arguments', which do not change once it runs.
-void readNames(const std::string &folder, ProcessReading &reading) {
+// Its arguments are read only where its program file is none of `programs`: they matter for a
+// script's interpreter or a program started through a link of another name.
+void readNames(const std::string &folder, ProcessReading &reading,
+               const std::set<std::string> &programs = {}) {
   char target[4096];
   const ssize_t length = readlink((folder + "/exe").c_str(), target, sizeof target - 1);
   if (length > 0)
     reading.exe = fileNameOf(std::string(target, static_cast<std::size_t>(length)));
+  if (programs.contains(reading.exe))
+    return;
   if (const auto line = contents(folder + "/cmdline")) {
     const std::size_t end = line->find('\0');
     reading.arg0 = fileNameOf(line->substr(0, end));
@@ -159,8 +157,10 @@ ProcessCosts::ProcessCosts(std::string procFolder, std::uint64_t sinceTicks,
                            const std::vector<std::string> &programs)
     : proc(std::move(procFolder)), since(sinceTicks) {
   for (const auto &program : programs)
-    if (const std::string name = fileNameOf(program); !name.empty())
+    if (const std::string name = fileNameOf(program); !name.empty()) {
       names.insert(name.substr(0, kernelNameLength));
+      programFiles.insert(name);
+    }
 }
 
 ProcessCosts::~ProcessCosts() {
@@ -245,7 +245,7 @@ void ProcessCosts::sample(const std::set<int> &roots) {
       reading.arg0 = std::move(known->second.arg0);
       reading.arg1 = std::move(known->second.arg1);
     } else {
-      readNames(path, reading);
+      readNames(path, reading, programFiles);
     }
     readings[pid] = std::move(reading);
     // Kept open, the next sample reads it with one call a file instead of three, within a

@@ -75,9 +75,10 @@ private:
   std::map<int, Files> files;
   std::uint64_t since;
   std::map<int, ProcessReading> readings;
-  std::set<int> before;        // processes from before the session
-  std::set<int> passed;        // processes of the session that are no entry's
-  std::set<std::string> names; // the programs' file names cut as the kernel names a process
+  std::set<int> before;               // processes from before the session
+  std::set<int> passed;               // processes of the session that are no entry's
+  std::set<std::string> programFiles; // the programs' file names
+  std::set<std::string> names;        // the same cut as the kernel names a process
 };
 
 // Clock ticks a second, and the boot time in seconds since 1970 from /proc/stat.
