@@ -79,6 +79,15 @@ for pair in "CompanyName|Kestrumsoft|" "LegalCopyright|Copyright (C) 2026 Kestru
   [[ $resource == *"$pair"* ]] || fail "launchwright.exe's version information lacks $pair"
 done
 
+echo "== Windows installer: the logon recorder starts at every user's logon"
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+recorder() {
+  wine reg query "$run_key" /v 'Launchwright Logon Recorder' 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *Launchwright Logon Recorder *REG_SZ *//p'
+}
+[ "$(recorder)" = '"C:\Program Files\Launchwright\rwlaunch.exe" --record' ] ||
+  fail "the machine's Run key starts the logon recorder as: '$(recorder)'"
+
 echo "== Windows installer: a new console finds launchwright on PATH"
 machine_env='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
 on_path() {
@@ -119,5 +128,6 @@ msiexec /x "$(winepath -w "$newer")"
 [ ! -e "$program" ] || fail "left behind in $program: $(ls -A "$program")"
 [ ! -e "$shortcut" ] || fail "the Start menu shortcut is still there"
 ! on_path || fail "the uninstall left the program folder on the machine's PATH"
+[ -z "$(recorder)" ] || fail "the uninstall left the logon recorder in the machine's Run key"
 [ -f "$user_data/0013cst.ini" ] || fail "the uninstall took the user's files in $user_data"
 echo "== Windows installer: installs, runs and uninstalls cleanly"

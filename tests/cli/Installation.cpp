@@ -26,6 +26,13 @@ Outcome Installation::run(const std::vector<std::string> &arguments,
   return execute(argv, environment, addressSpace);
 }
 
+Outcome Installation::runFile(const std::string &file,
+                              const std::vector<std::string> &arguments) const {
+  std::vector<std::string> argv{(program / file).string()};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return execute(argv, {}, 0);
+}
+
 std::map<std::string, std::string> Installation::snapshot() const {
   const auto programs = programFiles();
   std::map<std::string, std::string> files;

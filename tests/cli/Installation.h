@@ -48,6 +48,9 @@ public:
               const std::vector<std::string> &environment = {},
               std::uint64_t addressSpace = 0) const;
 
+  // Another program of the installation (the starter) with these arguments.
+  Outcome runFile(const std::string &file, const std::vector<std::string> &arguments) const;
+
   // A command line of the system's shell (bash; cmd on Windows) with the program's folder
   // first on PATH, so that "launchwright" there is found as a user would find it.
   Outcome shell(const std::string &script) const;
