@@ -29,6 +29,10 @@ struct ImpactTarget {
   std::optional<std::int64_t> startedByUs;
 };
 
+// The reason of an entry with `startedByUs` that was not started since the session began.
+inline constexpr const char *notStartedByProgram =
+    "Launchwright has not started it since the session began (its timer or Start Now)";
+
 struct ImpactFigures {
   std::optional<std::uint64_t> cpuMs;
   std::optional<std::uint64_t> diskBytes;

@@ -28,8 +28,6 @@ constexpr std::uint64_t notKept = UINT64_MAX;
 constexpr const char *notStartedUnit = "its unit has not started since the session began";
 constexpr const char *endedUnread = "its processes had ended before they could be read, and the "
                                     "user manager keeps no CPU account for its unit";
-constexpr const char *notStartedByUs =
-    "Launchwright has not started it since the session began (its timer or Start Now)";
 constexpr const char *noProcess = "no process of its program started after the session began";
 constexpr const char *noDiskFigure = "the disk figures of its processes cannot be read";
 
@@ -217,7 +215,7 @@ ImpactMeasurement LinuxImpactMeter::measure(const std::vector<ImpactTarget> &tar
       // An entry the program starts itself is its processes begun in the minute it last did.
       if (const auto by = targets[i].startedByUs) {
         if (*by + 60 < result.sessionStart) {
-          figures.reason = notStartedByUs;
+          figures.reason = notStartedByProgram;
           continue;
         }
         std::erase_if(roots, [&](int pid) {

@@ -151,9 +151,25 @@ ImpactMeasurement WindowsImpactMeter::measure(const std::vector<ImpactTarget> &t
   result.sessionStart = static_cast<std::int64_t>((start - epochTo1970) / 10'000'000);
   for (const auto &target : targets) {
     const std::wstring image = fileNameOf(wide::fromUtf8(target.program));
+    // An entry the program starts itself is its processes begun in the minute it last did.
+    std::uint64_t from = start, to = UINT64_MAX;
+    if (const auto by = target.startedByUs) {
+      if (*by + 60 < result.sessionStart) {
+        ImpactFigures figures;
+        figures.reason = notStartedByProgram;
+        result.figures.push_back(figures);
+        continue;
+      }
+      const auto at = [](std::int64_t seconds) {
+        return epochTo1970 +
+               static_cast<std::uint64_t>(std::max<std::int64_t>(seconds, 0)) * 1000 * ticksPerMs;
+      };
+      from = std::max(start, at(*by - 1));
+      to = at(*by + 61);
+    }
     std::set<ProcessKey> keys;
     for (const auto &[key, one] : seen)
-      if (key.second >= start && one.session == session && !image.empty() &&
+      if (key.second >= from && key.second <= to && one.session == session && !image.empty() &&
           sameFileName(one.image, image))
         keys.insert(key);
     // Its descendants, started by it since: a parent's id may have been another process's, so
