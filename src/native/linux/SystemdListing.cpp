@@ -268,12 +268,7 @@ LogonSourceListing SystemdUserUnits::list() {
   // Before the last questions: a probe that took the listing's whole time leaves the manager
   // none, and the listing says so rather than showing less than there is.
   auto probed = probe.get();
-  if (!probed) {
-    listing.unavailable = "systemctl did not say in time which targets the disabled units "
-                          "would be enabled into";
-    return listing;
-  }
-  auto &installable = *probed;
+  auto installable = probed.value_or(std::map<std::string, std::set<std::string>>{});
   for (auto &[name, into] : installable)
     rows.at(name).parents.merge(into);
   std::vector<std::string> asked;
@@ -286,6 +281,12 @@ LogonSourceListing SystemdUserUnits::list() {
   if (manager->silence()) {
     // Half a listing would show units as gone that are not.
     listing.unavailable = manager->silence();
+    return listing;
+  }
+  // So would the disabled units the probe had no time for.
+  if (!probed) {
+    listing.unavailable = "systemctl did not say in time which targets the disabled units "
+                          "would be enabled into";
     return listing;
   }
 
