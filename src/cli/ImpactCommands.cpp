@@ -139,7 +139,7 @@ Result showImpact(Context &context, bool json, bool logons) {
     out += '[';
     for (std::size_t i = 0; i < ranked.size(); ++i) {
       out += i == 0 ? "\n{\"kind\":" : ",\n{\"kind\":";
-      json::appendText(out, impactKindOf(*ranked[i].row));
+      json::appendText(out, kindWordOf(*ranked[i].row));
       json::appendBytes(out, "name", "name_hex", ranked[i].row->name);
       appendKey(out, "impact");
       appendImpactJson(out, ranked[i].impact);
@@ -158,7 +158,7 @@ Result showImpact(Context &context, bool json, bool logons) {
   std::vector<std::vector<std::string>> cells;
   for (const auto &[row, impact] : ranked) {
     const auto &cost = impact.cost;
-    std::vector<std::string> line{impactWord(impact.level), impactKindOf(*row),
+    std::vector<std::string> line{impactWord(impact.level), kindWordOf(*row),
                                   escapedCell(row->name)};
     if (impact.level != ImpactLevel::None && cost && cost->cpuMs)
       line.insert(line.end(),

@@ -70,20 +70,6 @@ ImpactLevel impactLevel(std::uint64_t cpuMs, const std::optional<std::uint64_t> 
   return ImpactLevel::Low;
 }
 
-std::string impactKindOf(const StartupEntry &row) {
-  if (row.logon)
-    return row.logon->source->word;
-  switch (row.kind) {
-  case EntryKind::Customized:
-    return "customized";
-  case EntryKind::CurrentUser:
-    return "user";
-  case EntryKind::AllUsers:
-    break;
-  }
-  return "machine";
-}
-
 EntryImpact impactOf(const StartupEntry &row, const LogonRecording *logon) {
   EntryImpact impact;
   if (switchedOff(row)) {
@@ -95,7 +81,7 @@ EntryImpact impactOf(const StartupEntry &row, const LogonRecording *logon) {
     return impact;
   }
   impact.sessionStart = logon->sessionStart;
-  const std::string kind = impactKindOf(row);
+  const std::string kind = kindWordOf(row);
   if (kind == "boot-job") {
     impact.reason = atBoot;
     return impact;
@@ -122,7 +108,7 @@ std::vector<ImpactTarget> impactTargets(const std::vector<StartupEntry> &rows, c
   for (const auto &row : rows) {
     if (switchedOff(row))
       continue;
-    ImpactTarget target{impactKindOf(row), row.name, programOf(row.command), {}, row.file, {}};
+    ImpactTarget target{kindWordOf(row), row.name, programOf(row.command), {}, row.file, {}};
     // Never started by the program: long before any session.
     if (LocalTime last; row.kind == EntryKind::Customized && !row.logon)
       target.startedByUs = lastStartOf(row.scheduleLine, last)

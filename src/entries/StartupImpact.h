@@ -35,9 +35,6 @@ struct EntryImpact {
   std::string reason; // of Not measured
 };
 
-// The word --kind takes for the row: "customized", "user", "machine" or its source's word.
-std::string impactKindOf(const StartupEntry &row);
-
 // The row's impact at the recorded logon (none: nothing has been recorded yet).
 EntryImpact impactOf(const StartupEntry &row, const LogonRecording *logon);
 
