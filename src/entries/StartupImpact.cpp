@@ -1,5 +1,6 @@
 #include "StartupImpact.h"
 
+#include "scheduler/DueRules.h"
 #include "scheduler/NextStart.h"
 
 #include <algorithm>
@@ -27,18 +28,6 @@ std::string programOf(const std::string &command) {
   }
   const std::size_t end = command.find_first_of(" \t", start);
   return command.substr(start, end == std::string::npos ? end : end - start);
-}
-
-// Seconds since some fixed day of a local time (days from the civil calendar, as in
-// Howard Hinnant's algorithm): the difference of two is the time between them.
-std::int64_t secondsOf(const LocalTime &time) {
-  const std::int64_t year = time.year - (time.month <= 2 ? 1 : 0);
-  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const std::int64_t ofEra = year - era * 400;
-  const std::int64_t ofYear =
-      (153 * (time.month + (time.month > 2 ? -3 : 9)) + 2) / 5 + time.day - 1;
-  const std::int64_t days = era * 146097 + ofEra * 365 + ofEra / 4 - ofEra / 100 + ofYear;
-  return ((days * 24 + time.hour) * 60 + time.minute) * 60 + time.second;
 }
 
 bool switchedOff(const StartupEntry &row) { return row.verdict == StartVerdict::Disabled; }
@@ -105,15 +94,17 @@ EntryImpact impactOf(const StartupEntry &row, const LogonRecording *logon) {
 std::vector<ImpactTarget> impactTargets(const std::vector<StartupEntry> &rows, const LocalTime &now,
                                         std::int64_t nowUtc) {
   std::vector<ImpactTarget> targets;
+  const std::int64_t nowMinute = TickMoment::of(now).nowMinute;
   for (const auto &row : rows) {
     if (switchedOff(row))
       continue;
     ImpactTarget target{kindWordOf(row), row.name, programOf(row.command), {}, row.file, {}};
     // Never started by the program: long before any session.
     if (LocalTime last; row.kind == EntryKind::Customized && !row.logon)
-      target.startedByUs = lastStartOf(row.scheduleLine, last)
-                               ? nowUtc - (secondsOf(now) - secondsOf(last)) / 60 * 60 - now.second
-                               : 0;
+      target.startedByUs =
+          lastStartOf(row.scheduleLine, last)
+              ? nowUtc - now.second - (nowMinute - lastStartMinute(row.scheduleLine)) * 60
+              : 0;
     if (row.logon && target.kind == systemdUnitWord) {
       target.unit = row.name;
       target.file.clear();
