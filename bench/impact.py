@@ -4,7 +4,11 @@ session of N autostart entries whose programs run (sleep), measured as the kerne
 process (wait4). Everything lives in a temporary HOME, XDG_CONFIG_HOME and program folder; no
 user manager is reachable, so the recorder samples /proc as in a session without systemd.
 
-    bench/impact.py build/bin [--entries 100] [--seconds 60]
+    bench/impact.py build/bin [--entries 100] [--seconds 60] [--earlier 10]
+
+The measured recording is a typical logon's: `--earlier` recordings are made first (each reads
+once), so that it finds the recordings file full and its lock file there, as every logon after
+the tenth does. `--earlier 0` measures the first logon after installing instead.
 """
 import argparse
 import os
@@ -18,6 +22,7 @@ def main():
     parser.add_argument("bin")
     parser.add_argument("--entries", type=int, default=100)
     parser.add_argument("--seconds", type=int, default=60)
+    parser.add_argument("--earlier", type=int, default=10)
     args = parser.parse_args()
     work = tempfile.mkdtemp(prefix="lw-impact-bench-")
     try:
@@ -52,6 +57,10 @@ def main():
                 if os.fork() == 0:
                     os.execve(path, [path, "600"], env)
             recorder = os.path.join(program, "rwlaunch")
+            for _ in range(args.earlier):
+                earlier = os.posix_spawn(recorder, [recorder, "--record", "--seconds", "0"], env)
+                if os.waitstatus_to_exitcode(os.waitpid(earlier, 0)[1]) != 0:
+                    os._exit(1)
             # posix_spawn shares this process's memory until the exec, so that none of Python's
             # CPU counts as the recorder's. Its peak memory is VmHWM of its own address space,
             # read while it runs (ru_maxrss would start from Python's).

@@ -1,6 +1,7 @@
-// A program that costs what it is told: `impact_burner MS REPORT` burns MS milliseconds of CPU,
-// half itself and half in a child it waits for, writes the CPU time it and its children used by
-// its own account (getrusage) to REPORT, then sleeps until it is ended.
+// A program that costs what it is told: `impact_burner MS REPORT [AFTER_MS]` waits AFTER_MS
+// milliseconds, burns MS milliseconds of CPU, half itself and half in a child it waits for,
+// writes the CPU time it and its children used by its own account (getrusage) to REPORT, then
+// sleeps until it is ended.
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +35,8 @@ int main(int argc, char **argv) {
   if (argc < 3)
     return 2;
   const long ms = std::atol(argv[1]);
+  if (argc > 3)
+    usleep(static_cast<useconds_t>(std::atol(argv[3]) * 1000));
   burn(ms / 2);
   if (const pid_t child = fork(); child == 0) {
     burn(ms - ms / 2);

@@ -186,10 +186,20 @@ TEST(ImpactRecordingTest, PlainProcessesOfASessionGetTheLevelsTheyBurned) {
     starts += command + " &\nC" + name[3] + "=$!\n";
     pids += std::string(" $C") + name[3];
   }
+  // One that rests through the first samples and works after them, which only the last sample
+  // sees.
+  fs::create_symlink(LW_BURNER, bin / "lw-late");
+  const std::string late = (bin / "lw-late").string() + " 500 " + (reports / "lw-late").string();
+  std::ofstream(autostart / "lw-late.desktop")
+      << "[Desktop Entry]\nType=Application\nName=lw-late\nExec=" << late << '\n';
+  starts += late + " 4500 &\nL=$!\n";
+  pids += " $L";
+  // Recorded until 10 s into the session: samples at its start (about 2 s in), 4 and 8 s, and
+  // the last at 10 s.
   const std::string script =
       starts + "while [ ! -e reports/lw-high ] || [ ! -e reports/lw-medium ] || " +
       "[ ! -e reports/lw-low ] || [ ! -e reports/lw-ours ]; do sleep 0.1; done\n" +
-      recorder.string() + " --record --seconds 0\nstatus=$?\nkill" + pids + "\nexit $status\n";
+      recorder.string() + " --record --seconds 10\nstatus=$?\nkill" + pids + "\nexit $status\n";
   // The session: a leader of its own, which starts the entries and then the recording.
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
@@ -208,6 +218,8 @@ TEST(ImpactRecordingTest, PlainProcessesOfASessionGetTheLevelsTheyBurned) {
   EXPECT_NE(json.find(R"("name":"lw-ours","impact":{"level":"medium")"), std::string::npos) << json;
   EXPECT_NE(json.find(R"("name":"lw-stale","impact":{"level":"not-measured")"), std::string::npos)
       << json;
+  // Slip: a process found resting never read again, not even by the last sample.
+  EXPECT_NE(json.find(R"("name":"lw-late","impact":{"level":"medium")"), std::string::npos) << json;
   fs::remove_all(work);
 }
 

@@ -160,14 +160,15 @@ ImpactMeasurement LinuxImpactMeter::measure(const std::vector<ImpactTarget> &tar
   askUnits();
   for (;;) {
     const bool needed = processesNeeded();
+    const bool last = once || std::chrono::microseconds(nowMicroseconds()) >= end;
     if (needed)
-      processes.sample(unitProcesses());
-    const auto now = std::chrono::microseconds(nowMicroseconds());
-    if (once || now >= end)
+      processes.sample(unitProcesses(), last);
+    if (last)
       break;
+    const auto now = std::chrono::microseconds(nowMicroseconds());
     // Most of a logon's work is done in its first seconds: the samples come at 1, 2, 4, 8 ...
     // seconds into the session, so that a process that ends early is read before it does, and
-    // a minute takes half a dozen of them, each a read of the session's processes.
+    // a minute takes half a dozen of them, each a read of the session's processes at work.
     const auto into = now - std::chrono::microseconds(startUs);
     auto next = std::chrono::microseconds(std::chrono::seconds(1));
     while (next <= into)

@@ -193,16 +193,63 @@ bool ProcessCosts::readAgain(int pid) {
     forget(pid);
     return false;
   }
-  // A process that used no CPU since it was last read made no disk I/O worth a read either:
-  // most of a session's processes wait most of the time.
-  if (reading.cpuTicks != known->second.cpuTicks)
+  // A process that used no CPU since it was last read made no disk I/O worth a read either.
+  reading.resting = reading.cpuTicks == known->second.cpuTicks;
+  if (!reading.resting)
     parseIo(kept->second.io >= 0 ? reread(kept->second.io) : std::nullopt, reading);
   reading.alive = true;
   known->second = std::move(reading);
   return true;
 }
 
-void ProcessCosts::sample(const std::set<int> &roots) {
+void ProcessCosts::readNew(int pid, const std::set<int> &roots) {
+  const std::string path = proc + '/' + std::to_string(pid);
+  const int statFile = ::open((path + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+  if (statFile < 0)
+    return;
+  ProcessReading reading;
+  reading.pid = pid;
+  const auto stat = reread(statFile);
+  std::string kernelName;
+  if (!stat || !parseStat(*stat, reading, &kernelName) || reading.startTicks < since) {
+    if (stat)
+      before.insert(pid);
+    ::close(statFile);
+    return;
+  }
+  if (!roots.contains(pid) && !names.contains(kernelName) && !readings.contains(reading.parent)) {
+    passed.insert(pid);
+    ::close(statFile);
+    return;
+  }
+  const int ioFile = ::open((path + "/io").c_str(), O_RDONLY | O_CLOEXEC);
+  parseIo(ioFile >= 0 ? reread(ioFile) : std::nullopt, reading);
+  const auto known = readings.find(pid);
+  if (known != readings.end() && known->second.startTicks == reading.startTicks) {
+    reading.resting = reading.cpuTicks == known->second.cpuTicks;
+    reading.exe = std::move(known->second.exe);
+    reading.arg0 = std::move(known->second.arg0);
+    reading.arg1 = std::move(known->second.arg1);
+  } else if (programFiles.contains(kernelName)) {
+    // Started from a file of a program's very name (a link to another program, or a script):
+    // that is the name it is known by, and nothing more need be read to know it.
+    reading.exe = kernelName;
+  } else {
+    readNames(path, reading, programFiles);
+  }
+  readings[pid] = std::move(reading);
+  // Kept open, the next sample reads it with one call a file instead of three, within a bound
+  // that leaves the process its descriptors.
+  if (files.size() < keptOpen) {
+    files[pid] = {statFile, ioFile};
+  } else {
+    ::close(statFile);
+    if (ioFile >= 0)
+      ::close(ioFile);
+  }
+}
+
+void ProcessCosts::sample(const std::set<int> &roots, bool last) {
   for (auto &[pid, reading] : readings)
     reading.alive = false;
   DIR *folder = opendir(proc.c_str());
@@ -216,47 +263,17 @@ void ProcessCosts::sample(const std::set<int> &roots) {
     // A process from before the session is passed over for good: its id comes back for
     // another process only after the id space has been gone through.
     if (error != std::errc() || *end != '\0' || before.contains(pid) ||
-        (passed.contains(pid) && !roots.contains(pid)) || readAgain(pid))
+        (passed.contains(pid) && !roots.contains(pid)))
       continue;
-    const std::string path = proc + '/' + name;
-    const int statFile = ::open((path + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
-    if (statFile < 0)
-      continue;
-    ProcessReading reading;
-    reading.pid = pid;
-    const auto stat = reread(statFile);
-    std::string kernelName;
-    if (!stat || !parseStat(*stat, reading, &kernelName) || reading.startTicks < since) {
-      if (stat)
-        before.insert(pid);
-      ::close(statFile);
+    // Taken to be the same process still resting; should it have ended and its id been taken
+    // again, the last sample finds out.
+    if (const auto known = readings.find(pid);
+        !last && known != readings.end() && known->second.resting) {
+      known->second.alive = true;
       continue;
     }
-    if (!roots.contains(pid) && !names.contains(kernelName) && !readings.contains(reading.parent)) {
-      passed.insert(pid);
-      ::close(statFile);
-      continue;
-    }
-    const int ioFile = ::open((path + "/io").c_str(), O_RDONLY | O_CLOEXEC);
-    parseIo(ioFile >= 0 ? reread(ioFile) : std::nullopt, reading);
-    const auto known = readings.find(pid);
-    if (known != readings.end() && known->second.startTicks == reading.startTicks) {
-      reading.exe = std::move(known->second.exe);
-      reading.arg0 = std::move(known->second.arg0);
-      reading.arg1 = std::move(known->second.arg1);
-    } else {
-      readNames(path, reading, programFiles);
-    }
-    readings[pid] = std::move(reading);
-    // Kept open, the next sample reads it with one call a file instead of three, within a
-    // bound that leaves the process its descriptors.
-    if (files.size() < keptOpen) {
-      files[pid] = {statFile, ioFile};
-    } else {
-      ::close(statFile);
-      if (ioFile >= 0)
-        ::close(ioFile);
-    }
+    if (!readAgain(pid))
+      readNew(pid, roots);
   }
   closedir(folder);
 }

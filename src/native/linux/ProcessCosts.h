@@ -23,7 +23,8 @@ struct ProcessReading {
   std::string exe;  // the program file's name without its folder
   std::string arg0; // the same of its first and second argument (a script's interpreter)
   std::string arg1;
-  bool alive = true; // gone from /proc since it was last read
+  bool alive = true;    // still there when it was last looked for
+  bool resting = false; // used no CPU between its last two readings
 };
 
 // The stat and io files of one process under `proc`; nothing when it is gone.
@@ -43,8 +44,10 @@ public:
   ProcessCosts(const ProcessCosts &) = delete;
   ProcessCosts &operator=(const ProcessCosts &) = delete;
   // Reads every process followed once more, and those started since the last sample; `roots`
-  // are followed whatever their name (the main processes of units).
-  void sample(const std::set<int> &roots = {});
+  // are followed whatever their name (the main processes of units). Most of a session's
+  // processes wait most of the time: a sample that is not the `last` passes over those that
+  // rested since the one before, and the last reads every one again.
+  void sample(const std::set<int> &roots = {}, bool last = false);
   const std::map<int, ProcessReading> &seen() const { return readings; }
   // The processes of these pids and all their descendants, as far as they were seen.
   std::set<int> withDescendants(const std::set<int> &roots) const;
@@ -70,6 +73,8 @@ private:
   // Reads a process kept open once more; false when it is not kept or has ended.
   bool readAgain(int pid);
   void forget(int pid);
+  // Reads a process not followed yet, and follows it where it may be an entry's.
+  void readNew(int pid, const std::set<int> &roots);
 
   std::string proc;
   std::map<int, Files> files;
