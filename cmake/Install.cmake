@@ -77,6 +77,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.kestrumsoft.com/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# sd-bus is loaded when the user manager is first asked, so the library's own tools do not see
+# it among the programs' libraries.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsystemd0")
 # The help pages and web addresses go to the desktop's opener; Qt's own texts (the file
 # chooser, a text field's menu) come in the window's language from the translations package.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n")

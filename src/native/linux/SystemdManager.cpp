@@ -1,10 +1,13 @@
 #include "SystemdManager.h"
 
+#include "SdBus.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <systemd/sd-bus.h>
+#include <string_view>
+#include <sys/stat.h>
 
 namespace lw {
 
@@ -18,7 +21,7 @@ constexpr std::chrono::microseconds callTimeout = std::chrono::seconds(3);
 
 struct Error {
   sd_bus_error error{}; // SD_BUS_ERROR_NULL, which C++ cannot spell: a C compound literal
-  ~Error() { sd_bus_error_free(&error); }
+  ~Error() { sdBus().bus_error_free(&error); }
   std::string say(int result) const {
     return error.message ? error.message : std::strerror(-result);
   }
@@ -26,7 +29,7 @@ struct Error {
 
 struct Message {
   sd_bus_message *message = nullptr;
-  ~Message() { sd_bus_message_unref(message); }
+  ~Message() { sdBus().bus_message_unref(message); }
 };
 
 // D-Bus addresses escape every byte outside a small safe set as %XX.
@@ -55,27 +58,56 @@ sd_bus *privateConnection() {
   if (!runtime || *runtime != '/')
     return nullptr;
   sd_bus *bus = nullptr;
-  if (sd_bus_new(&bus) < 0)
+  if (sdBus().bus_new(&bus) < 0)
     return nullptr;
-  if (sd_bus_set_address(bus, addressOf(std::string(runtime) + "/systemd/private").c_str()) < 0 ||
-      sd_bus_start(bus) < 0)
-    return sd_bus_unref(bus);
+  if (sdBus().bus_set_address(bus, addressOf(std::string(runtime) + "/systemd/private").c_str()) <
+          0 ||
+      sdBus().bus_start(bus) < 0)
+    return sdBus().bus_unref(bus);
   return bus;
+}
+
+bool exists(const std::string &path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+// Whether there may be a manager to ask: its private socket, or a session bus other than one
+// plain socket that is not there. Where there is none, sd-bus is not loaded only to say so.
+bool mayBeAsked() {
+  const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime && *runtime == '/' && exists(std::string(runtime) + "/systemd/private"))
+    return true;
+  const char *address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (!address)
+    return !runtime || *runtime != '/' || exists(std::string(runtime) + "/bus");
+  const std::string_view plain = "unix:path=";
+  const std::string_view given = address;
+  return !given.starts_with(plain) || given.find_first_of(";,%") != std::string_view::npos ||
+         exists(std::string(given.substr(plain.size())));
 }
 
 } // namespace
 
 std::unique_ptr<SystemdManager> SystemdManager::connect(std::string &why,
                                                         Clock::time_point deadline) {
+  // Said as systemctl --user says it, so that the one line tells what is missing.
+  const auto nobody = [&why](int error) {
+    why =
+        std::string("no systemd user manager or session bus to ask (") + std::strerror(error) + ")";
+    return nullptr;
+  };
+  if (!mayBeAsked())
+    return nobody(ENOENT);
+  std::string failure;
+  if (!loadSdBus(failure)) {
+    why = "libsystemd cannot be loaded to ask the systemd user manager (" + failure + ")";
+    return nullptr;
+  }
   sd_bus *bus = privateConnection();
   if (!bus) {
-    const int result = sd_bus_open_user(&bus);
-    if (result < 0) {
-      // Said as systemctl --user says it, so that the one line tells what is missing.
-      why = std::string("no systemd user manager or session bus to ask (") +
-            std::strerror(-result) + ")";
-      return nullptr;
-    }
+    if (const int result = sdBus().bus_open_user(&bus); result < 0)
+      return nobody(-result);
   }
   std::unique_ptr<SystemdManager> manager(new SystemdManager(bus, deadline));
   if (!manager->handshake()) {
@@ -87,15 +119,15 @@ std::unique_ptr<SystemdManager> SystemdManager::connect(std::string &why,
 
 // Not flushed: every call has had its answer or given up on it, and flushing waits without end
 // on a manager that does not read.
-SystemdManager::~SystemdManager() { sd_bus_close_unref(bus); }
+SystemdManager::~SystemdManager() { sdBus().bus_close_unref(bus); }
 
 // The connection is set up in the background; the first call would wait for that, and for a
 // manager that does not answer, far longer than a call may take.
 bool SystemdManager::handshake() {
   const Clock::time_point until = std::min(deadline, Clock::now() + callTimeout);
   int result = 0;
-  while ((result = sd_bus_is_ready(bus)) == 0) {
-    result = sd_bus_process(bus, nullptr);
+  while ((result = sdBus().bus_is_ready(bus)) == 0) {
+    result = sdBus().bus_process(bus, nullptr);
     if (result > 0)
       continue;
     if (result < 0)
@@ -105,7 +137,7 @@ bool SystemdManager::handshake() {
       result = -ETIMEDOUT;
       break;
     }
-    result = sd_bus_wait(bus, static_cast<std::uint64_t>(left.count()));
+    result = sdBus().bus_wait(bus, static_cast<std::uint64_t>(left.count()));
     if (result < 0 && result != -EINTR)
       break;
   }
@@ -125,8 +157,8 @@ bool SystemdManager::mayCall() {
     heard(-ETIMEDOUT);
     return false;
   }
-  sd_bus_set_method_call_timeout(bus,
-                                 static_cast<std::uint64_t>(std::min(left, callTimeout).count()));
+  sdBus().bus_set_method_call_timeout(
+      bus, static_cast<std::uint64_t>(std::min(left, callTimeout).count()));
   return true;
 }
 
@@ -142,8 +174,8 @@ std::optional<std::vector<std::string>> SystemdManager::unitPath(std::string &wh
   Error error;
   char **folders = nullptr;
   const int result =
-      mayCall() ? heard(sd_bus_get_property_strv(bus, service, managerPath, managerInterface,
-                                                 "UnitPath", &error.error, &folders))
+      mayCall() ? heard(sdBus().bus_get_property_strv(bus, service, managerPath, managerInterface,
+                                                      "UnitPath", &error.error, &folders))
                 : -ETIMEDOUT;
   if (result < 0) {
     why = noAnswer ? *noAnswer : error.say(result);
@@ -164,9 +196,9 @@ std::optional<std::string> SystemdManager::unitFileState(const std::string &name
   Message reply;
   const char *state = nullptr;
   if (!mayCall() ||
-      heard(sd_bus_call_method(bus, service, managerPath, managerInterface, "GetUnitFileState",
-                               &error.error, &reply.message, "s", name.c_str())) < 0 ||
-      sd_bus_message_read(reply.message, "s", &state) < 0 || !state || !*state)
+      heard(sdBus().bus_call_method(bus, service, managerPath, managerInterface, "GetUnitFileState",
+                                    &error.error, &reply.message, "s", name.c_str())) < 0 ||
+      sdBus().bus_message_read(reply.message, "s", &state) < 0 || !state || !*state)
     return std::nullopt;
   return state;
 }
@@ -178,12 +210,13 @@ bool SystemdManager::changeFiles(const char *method, const std::string &name, bo
   if (!mayCall())
     return false;
   // Not forced, as systemctl does not force: a forced enable replaces links that point elsewhere.
-  const int result = takesForce ? sd_bus_call_method(bus, service, managerPath, managerInterface,
-                                                     method, &error.error, &reply.message, "asbb",
-                                                     1, name.c_str(), static_cast<int>(runtime), 0)
-                                : sd_bus_call_method(bus, service, managerPath, managerInterface,
-                                                     method, &error.error, &reply.message, "asb", 1,
-                                                     name.c_str(), static_cast<int>(runtime));
+  const int result = takesForce
+                         ? sdBus().bus_call_method(bus, service, managerPath, managerInterface,
+                                                   method, &error.error, &reply.message, "asbb", 1,
+                                                   name.c_str(), static_cast<int>(runtime), 0)
+                         : sdBus().bus_call_method(bus, service, managerPath, managerInterface,
+                                                   method, &error.error, &reply.message, "asb", 1,
+                                                   name.c_str(), static_cast<int>(runtime));
   return heard(result) >= 0;
 }
 
@@ -197,16 +230,17 @@ bool SystemdManager::unmask(const std::string &name, bool runtime) {
 bool SystemdManager::reload() {
   Error error;
   Message reply;
-  return mayCall() && heard(sd_bus_call_method(bus, service, managerPath, managerInterface,
-                                               "Reload", &error.error, &reply.message, "")) >= 0;
+  return mayCall() &&
+         heard(sdBus().bus_call_method(bus, service, managerPath, managerInterface, "Reload",
+                                       &error.error, &reply.message, "")) >= 0;
 }
 
 bool SystemdManager::start(const std::string &name) {
   Error error;
   Message reply;
-  return mayCall() && heard(sd_bus_call_method(bus, service, managerPath, managerInterface,
-                                               "StartUnit", &error.error, &reply.message, "ss",
-                                               name.c_str(), "replace")) >= 0;
+  return mayCall() && heard(sdBus().bus_call_method(bus, service, managerPath, managerInterface,
+                                                    "StartUnit", &error.error, &reply.message, "ss",
+                                                    name.c_str(), "replace")) >= 0;
 }
 
 } // namespace lw

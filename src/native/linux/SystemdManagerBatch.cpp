@@ -1,12 +1,12 @@
 // The manager's questions that are asked for many units at once: all calls go out before the
 // first answer is read, and the answers are read as they come.
 
+#include "SdBus.h"
 #include "SystemdManager.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <systemd/sd-bus.h>
 
 namespace lw {
 
@@ -39,7 +39,7 @@ std::string objectOf(const std::string &unit) {
 std::vector<std::string> readStrings(sd_bus_message *message) {
   std::vector<std::string> words;
   char **strv = nullptr;
-  if (sd_bus_message_read_strv(message, &strv) < 0)
+  if (sdBus().bus_message_read_strv(message, &strv) < 0)
     return words;
   for (char **word = strv; strv && *word; ++word) {
     words.emplace_back(*word);
@@ -50,19 +50,20 @@ std::vector<std::string> readStrings(sd_bus_message *message) {
 }
 
 void readConditions(sd_bus_message *message, std::vector<SystemdManager::Condition> &into) {
-  if (sd_bus_message_enter_container(message, 'a', "(sbbsi)") <= 0)
+  if (sdBus().bus_message_enter_container(message, 'a', "(sbbsi)") <= 0)
     return;
   const char *type = nullptr, *parameter = nullptr;
   int trigger = 0, negate = 0, result = 0;
-  while (sd_bus_message_read(message, "(sbbsi)", &type, &trigger, &negate, &parameter, &result) > 0)
+  while (sdBus().bus_message_read(message, "(sbbsi)", &type, &trigger, &negate, &parameter,
+                                  &result) > 0)
     into.push_back({type, trigger != 0, negate != 0, parameter, result});
 }
 
 void readExecStart(sd_bus_message *message, SystemdManager::UnitDetails &unit) {
   const char *program = nullptr;
-  if (sd_bus_message_enter_container(message, 'a', "(sasbttttuii)") <= 0 ||
-      sd_bus_message_enter_container(message, 'r', "sasbttttuii") <= 0 ||
-      sd_bus_message_read(message, "s", &program) < 0)
+  if (sdBus().bus_message_enter_container(message, 'a', "(sasbttttuii)") <= 0 ||
+      sdBus().bus_message_enter_container(message, 'r', "sasbttttuii") <= 0 ||
+      sdBus().bus_message_read(message, "s", &program) < 0)
     return;
   unit.program = program;
   unit.argv = readStrings(message);
@@ -98,15 +99,15 @@ void SystemdManager::askAll(std::vector<Call> &calls) {
   const auto handler = [](sd_bus_message *reply, void *data, sd_bus_error *) -> int {
     auto *slot = static_cast<Slot *>(data);
     --*slot->pending;
-    const sd_bus_error *error = sd_bus_message_get_error(reply);
+    const sd_bus_error *error = sdBus().bus_message_get_error(reply);
     if (error) {
-      if (sd_bus_error_has_names(error, SD_BUS_ERROR_NO_REPLY, SD_BUS_ERROR_TIMEOUT,
-                                 SD_BUS_ERROR_DISCONNECTED))
+      if (sdBus().bus_error_has_names_sentinel(error, SD_BUS_ERROR_NO_REPLY, SD_BUS_ERROR_TIMEOUT,
+                                               SD_BUS_ERROR_DISCONNECTED, nullptr))
         slot->manager->heard(-ETIMEDOUT);
       return 0;
     }
     if (slot->call->signature &&
-        sd_bus_message_enter_container(reply, 'v', slot->call->signature) <= 0)
+        sdBus().bus_message_enter_container(reply, 'v', slot->call->signature) <= 0)
       return 0;
     slot->call->read(reply);
     slot->call->answered = true;
@@ -119,17 +120,17 @@ void SystemdManager::askAll(std::vector<Call> &calls) {
     Call &call = calls[i];
     sd_bus_message *message = nullptr;
     const bool property = call.signature != nullptr;
-    int result = sd_bus_message_new_method_call(bus, &message, service, call.path.c_str(),
-                                                property ? "org.freedesktop.DBus.Properties"
-                                                         : call.interface,
-                                                property ? "Get" : call.member);
+    int result = sdBus().bus_message_new_method_call(bus, &message, service, call.path.c_str(),
+                                                     property ? "org.freedesktop.DBus.Properties"
+                                                              : call.interface,
+                                                     property ? "Get" : call.member);
     if (result >= 0)
-      result = property ? sd_bus_message_append(message, "ss", call.interface, call.member)
-                        : sd_bus_message_append(message, "s", call.argument.c_str());
+      result = property ? sdBus().bus_message_append(message, "ss", call.interface, call.member)
+                        : sdBus().bus_message_append(message, "s", call.argument.c_str());
     slots[i] = {this, &call, &pending};
     if (result >= 0)
-      result = sd_bus_call_async(bus, nullptr, message, handler, &slots[i], timeout);
-    sd_bus_message_unref(message);
+      result = sdBus().bus_call_async(bus, nullptr, message, handler, &slots[i], timeout);
+    sdBus().bus_message_unref(message);
     if (result < 0) {
       heard(result);
       break;
@@ -139,7 +140,7 @@ void SystemdManager::askAll(std::vector<Call> &calls) {
   // The slots must outlive every callback: on a deadline the connection is given up, and with
   // it every call still waiting.
   while (pending > 0 && !noAnswer) {
-    const int result = sd_bus_process(bus, nullptr);
+    const int result = sdBus().bus_process(bus, nullptr);
     if (result > 0)
       continue;
     if (result < 0) {
@@ -152,7 +153,7 @@ void SystemdManager::askAll(std::vector<Call> &calls) {
       heard(-ETIMEDOUT);
       break;
     }
-    if (const int waited = sd_bus_wait(bus, static_cast<std::uint64_t>(wait.count()));
+    if (const int waited = sdBus().bus_wait(bus, static_cast<std::uint64_t>(wait.count()));
         waited < 0 && waited != -EINTR) {
       heard(-ENOTCONN);
       break;
@@ -163,7 +164,7 @@ void SystemdManager::askAll(std::vector<Call> &calls) {
       heard(-ETIMEDOUT);
     // Callbacks still registered point at the slots: the connection is closed before they go,
     // and nothing processes it again.
-    sd_bus_close(bus);
+    sdBus().bus_close(bus);
   }
 }
 
@@ -200,7 +201,7 @@ SystemdManager::details(const std::vector<std::string> &units, const std::vector
       calls.push_back(
           {path, unitInterface, "FragmentPath", "s", {}, [&unit](sd_bus_message *reply) {
              const char *text = nullptr;
-             if (sd_bus_message_read(reply, "s", &text) >= 0 && text)
+             if (sdBus().bus_message_read(reply, "s", &text) >= 0 && text)
                unit.fragment = text;
            }});
     if (asked & AskConditions)
@@ -212,7 +213,7 @@ SystemdManager::details(const std::vector<std::string> &units, const std::vector
     if (asked & AskLoadState)
       calls.push_back({path, unitInterface, "LoadState", "s", {}, [&unit](sd_bus_message *reply) {
                          const char *text = nullptr;
-                         if (sd_bus_message_read(reply, "s", &text) >= 0 && text)
+                         if (sdBus().bus_message_read(reply, "s", &text) >= 0 && text)
                            unit.loadState = text;
                        }});
     if (isService(units[i]))
@@ -234,7 +235,7 @@ SystemdManager::details(const std::vector<std::string> &units, const std::vector
                        {},
                        [&unit](sd_bus_message *reply) {
                          std::uint64_t at = 0;
-                         if (sd_bus_message_read(reply, "t", &at) >= 0 && at != UINT64_MAX)
+                         if (sdBus().bus_message_read(reply, "t", &at) >= 0 && at != UINT64_MAX)
                            unit.nextElapse = at;
                        }});
   }
@@ -248,20 +249,23 @@ SystemdManager::loadedUnits(std::string &why) {
   bool read = false;
   sd_bus_error error{};
   sd_bus_message *reply = nullptr;
-  int result = mayCall() ? heard(sd_bus_call_method(bus, service, managerPath, managerInterface,
-                                                    "ListUnits", &error, &reply, ""))
-                         : -ETIMEDOUT;
-  if (result >= 0 && (result = sd_bus_message_enter_container(reply, 'a', "(ssssssouso)")) >= 0) {
+  int result = mayCall()
+                   ? heard(sdBus().bus_call_method(bus, service, managerPath, managerInterface,
+                                                   "ListUnits", &error, &reply, ""))
+                   : -ETIMEDOUT;
+  if (result >= 0 &&
+      (result = sdBus().bus_message_enter_container(reply, 'a', "(ssssssouso)")) >= 0) {
     const char *name = nullptr, *load = nullptr, *active = nullptr;
-    while ((result = sd_bus_message_read(reply, "(ssssssouso)", &name, nullptr, &load, &active,
+    while ((result =
+                sdBus().bus_message_read(reply, "(ssssssouso)", &name, nullptr, &load, &active,
                                          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)) > 0)
       units[name] = {load, active};
     read = result >= 0;
   }
   if (!read)
     why = noAnswer ? *noAnswer : error.message ? error.message : std::strerror(-result);
-  sd_bus_error_free(&error);
-  sd_bus_message_unref(reply);
+  sdBus().bus_error_free(&error);
+  sdBus().bus_message_unref(reply);
   if (!read)
     return std::nullopt;
   return units;
@@ -275,7 +279,7 @@ SystemdManager::unitFileStates(const std::vector<std::string> &units) {
     calls.push_back({managerPath, managerInterface, "GetUnitFileState", nullptr, units[i],
                      [&found, i](sd_bus_message *reply) {
                        const char *state = nullptr;
-                       if (sd_bus_message_read(reply, "s", &state) >= 0 && state && *state)
+                       if (sdBus().bus_message_read(reply, "s", &state) >= 0 && state && *state)
                          found[i] = state;
                      }});
   askAll(calls);
@@ -299,14 +303,14 @@ SystemdManager::accounts(const std::vector<std::string> &units) {
   std::vector<Call> calls;
   calls.reserve(units.size() * 10);
   const auto number = [](std::uint64_t &into) {
-    return [&into](sd_bus_message *reply) { sd_bus_message_read(reply, "t", &into); };
+    return [&into](sd_bus_message *reply) { sdBus().bus_message_read(reply, "t", &into); };
   };
   for (std::size_t i = 0; i < units.size(); ++i) {
     UnitAccount &unit = found[i];
     const std::string path = objectOf(units[i]);
     calls.push_back({path, unitInterface, "LoadState", "s", {}, [&unit](sd_bus_message *reply) {
                        const char *text = nullptr;
-                       if (sd_bus_message_read(reply, "s", &text) >= 0 && text)
+                       if (sdBus().bus_message_read(reply, "s", &text) >= 0 && text)
                          unit.loadState = text;
                      }});
     calls.push_back(
@@ -324,7 +328,7 @@ SystemdManager::accounts(const std::vector<std::string> &units) {
     calls.push_back(
         {path, serviceInterface, "ExecMainExitTimestamp", "t", {}, number(unit.execMainExit)});
     calls.push_back({path, serviceInterface, "MainPID", "u", {}, [&unit](sd_bus_message *reply) {
-                       sd_bus_message_read(reply, "u", &unit.mainPid);
+                       sdBus().bus_message_read(reply, "u", &unit.mainPid);
                      }});
   }
   askAll(calls);
@@ -336,7 +340,7 @@ std::uint64_t SystemdManager::startedAt() {
   std::vector<Call> calls;
   calls.push_back(
       {managerPath, managerInterface, "UserspaceTimestamp", "t", {}, [&at](sd_bus_message *reply) {
-         sd_bus_message_read(reply, "t", &at);
+         sdBus().bus_message_read(reply, "t", &at);
        }});
   askAll(calls);
   return at;
