@@ -112,29 +112,68 @@ std::vector<LogonRecording> parse(const std::vector<std::string> &lines) {
 
 } // namespace
 
-std::vector<LogonRecording> readLogonRecordings(const std::string &path) {
+namespace {
+
+// The newest maxLogonRecordings of them.
+std::vector<LogonRecording> newest(std::vector<LogonRecording> recordings) {
+  if (recordings.size() > maxLogonRecordings)
+    recordings.erase(recordings.begin(),
+                     recordings.end() - static_cast<std::ptrdiff_t>(maxLogonRecordings));
+  return recordings;
+}
+
+std::string bytesOf(const LogonRecording &logon) {
+  std::vector<std::string> lines{std::string(logonWord) + '\t' +
+                                 std::to_string(logon.sessionStart)};
+  for (const auto &cost : logon.entries)
+    lines.push_back(std::string(entryWord) + '\t' + oneLine(cost.kind) + '\t' + hexOf(cost.name) +
+                    '\t' + figure(cost.cpuMs) + '\t' + figure(cost.diskBytes) + '\t' +
+                    figure(cost.startedAfterMs) + '\t' + oneLine(cost.reason));
+  return textfile::joinLines(lines);
+}
+
+// How many recordings the file's bytes begin, without reading them.
+std::size_t recordingsIn(std::string_view bytes) {
+  std::size_t count = 0;
+  for (std::size_t line = 0; line < bytes.size();) {
+    count += bytes.substr(line).starts_with(std::string(logonWord) + '\t');
+    const std::size_t end = bytes.find('\n', line);
+    if (end == std::string_view::npos)
+      break;
+    line = end + 1;
+  }
+  return count;
+}
+
+std::string fileBytes(const std::string &path) {
   std::error_code error;
   if (!std::filesystem::exists(path, error))
     return {};
-  return parse(textfile::splitLines(textfile::readBytes(path, textfile::dataReadLimit)));
+  return textfile::readBytes(path, textfile::dataReadLimit);
+}
+
+} // namespace
+
+std::vector<LogonRecording> readLogonRecordings(const std::string &path) {
+  return newest(parse(textfile::splitLines(fileBytes(path))));
 }
 
 void addLogonRecording(const std::string &path, const LogonRecording &recording) {
   FileLock lock(path);
-  std::vector<LogonRecording> recordings = readLogonRecordings(path);
-  recordings.push_back(recording);
-  if (recordings.size() > maxLogonRecordings)
-    recordings.erase(recordings.begin(),
-                     recordings.end() - static_cast<std::ptrdiff_t>(maxLogonRecordings));
-  std::vector<std::string> lines{header};
-  for (const auto &logon : recordings) {
-    lines.push_back(std::string(logonWord) + '\t' + std::to_string(logon.sessionStart));
-    for (const auto &cost : logon.entries)
-      lines.push_back(std::string(entryWord) + '\t' + oneLine(cost.kind) + '\t' + hexOf(cost.name) +
-                      '\t' + figure(cost.cpuMs) + '\t' + figure(cost.diskBytes) + '\t' +
-                      figure(cost.startedAfterMs) + '\t' + oneLine(cost.reason));
+  const std::string bytes = fileBytes(path);
+  // Most logons add theirs at the end, as the change journal does, instead of making the file
+  // anew; once it holds twice as many as are kept, it is rewritten with the newest.
+  if (recordingsIn(bytes) < 2 * maxLogonRecordings) {
+    textfile::appendLines(path, (bytes.empty() ? std::string(header) + textfile::lineEnd : "") +
+                                    bytesOf(recording));
+    return;
   }
-  textfile::writeAtomically(path, textfile::joinLines(lines));
+  std::vector<LogonRecording> recordings = parse(textfile::splitLines(bytes));
+  recordings.push_back(recording);
+  std::string rewritten = std::string(header) + textfile::lineEnd;
+  for (const auto &logon : newest(std::move(recordings)))
+    rewritten += bytesOf(logon);
+  textfile::writeAtomically(path, rewritten);
 }
 
 std::string isoTime(std::int64_t secondsSince1970) {

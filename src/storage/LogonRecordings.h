@@ -1,6 +1,6 @@
 #pragma once
 // What each entry cost at the last logons, as the recorder measured it: one recording a logon,
-// the newest last, at most maxLogonRecordings of them in one small file of the user's.
+// the newest last, the last maxLogonRecordings of them kept in one small file of the user's.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,12 +29,13 @@ struct LogonRecording {
   std::vector<EntryCost> entries;
 };
 
-// Every recording of the file, oldest first; none when there is no file. A line that cannot be
-// read is passed over: the file is ours, a damaged line costs one figure, not the listing.
-// Throws FileError when the file is there and cannot be read.
+// The newest maxLogonRecordings recordings of the file, oldest first; none when there is no
+// file. A line that cannot be read is passed over: the file is ours, a damaged line costs one
+// figure, not the listing. Throws FileError when the file is there and cannot be read.
 std::vector<LogonRecording> readLogonRecordings(const std::string &path);
-// Adds the recording as the newest and drops the oldest beyond maxLogonRecordings, rewriting
-// the file atomically under its lock. Throws FileError when it cannot be written.
+// Adds the recording as the newest, under the file's lock: appended as a whole-line write, or,
+// once the file holds twice maxLogonRecordings, by rewriting it atomically with the newest
+// only. Throws FileError when it cannot be written.
 void addLogonRecording(const std::string &path, const LogonRecording &recording);
 
 // "2026-12-09T02:21:01Z".

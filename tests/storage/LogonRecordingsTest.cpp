@@ -11,26 +11,32 @@
 namespace lw {
 namespace {
 
-// The file keeps the newest ten logons, each entry's exact name bytes and which figures were
-// missing; a damaged line costs that line only.
+// The file gives the newest ten logons and stays bounded, each entry's exact name bytes and which
+// figures were missing; a damaged line costs that line only.
 TEST(LogonRecordingsTest, TheFileKeepsTheLastTenLogonsExactly) {
   const test::TempDir folder;
   const std::string path = (folder.path() / logonRecordingsFileName).string();
   const EntryCost odd{"user", std::string("a\tb\r\nc\xff", 7), 1500, std::nullopt, 0, "no io"};
   const EntryCost plain{"systemd-unit", "x.service",  std::nullopt,
                         std::nullopt,   std::nullopt, "its unit has not started"};
-  for (std::int64_t logon = 1; logon <= 12; ++logon)
+  for (std::int64_t logon = 1; logon <= 25; ++logon)
     addLogonRecording(path, {logon * 1000, {odd, plain}});
+  // slip: the file never made anew, so that it grows with every logon.
+  const std::string written = textfile::readBytes(path);
+  std::size_t held = 0;
+  for (std::size_t at = 0; (at = written.find("\nlogon\t", at)) != std::string::npos; ++at)
+    ++held;
+  EXPECT_LE(held, 2 * maxLogonRecordings);
   // A hand edit or a torn line in the middle of the newest logon.
   std::string bytes = textfile::readBytes(path);
   bytes += "entry\tuser\tzz\t1\t2\t3\tbad hex\r\nentry\tuser\t61\tx\t2\t3\tbad figure\r\n";
   textfile::writeAtomically(path, bytes);
 
   const auto recordings = readLogonRecordings(path);
-  // slip: the oldest beyond ten not dropped (12 kept) / the newest dropped instead (first 1000).
+  // slip: the oldest beyond ten not dropped / the newest dropped instead (first 1000).
   ASSERT_EQ(recordings.size(), maxLogonRecordings);
-  EXPECT_EQ(recordings.front().sessionStart, 3000);
-  EXPECT_EQ(recordings.back().sessionStart, 12000);
+  EXPECT_EQ(recordings.front().sessionStart, 16000);
+  EXPECT_EQ(recordings.back().sessionStart, 25000);
   // slip: damaged lines read as entries (4 entries).
   ASSERT_EQ(recordings.back().entries.size(), 2u);
   const EntryCost &first = recordings.back().entries[0], &second = recordings.back().entries[1];
