@@ -57,13 +57,13 @@ sd_bus *privateConnection() {
   const char *runtime = std::getenv("XDG_RUNTIME_DIR");
   if (!runtime || *runtime != '/')
     return nullptr;
+  const SdBus &sd = sdBus();
+  const std::string address = addressOf(std::string(runtime) + "/systemd/private");
   sd_bus *bus = nullptr;
-  if (sdBus().bus_new(&bus) < 0)
+  if (sd.bus_new(&bus) < 0)
     return nullptr;
-  if (sdBus().bus_set_address(bus, addressOf(std::string(runtime) + "/systemd/private").c_str()) <
-          0 ||
-      sdBus().bus_start(bus) < 0)
-    return sdBus().bus_unref(bus);
+  if (sd.bus_set_address(bus, address.c_str()) < 0 || sd.bus_start(bus) < 0)
+    return sd.bus_unref(bus);
   return bus;
 }
 
