@@ -110,10 +110,6 @@ std::vector<LogonRecording> parse(const std::vector<std::string> &lines) {
   return recordings;
 }
 
-} // namespace
-
-namespace {
-
 // The newest maxLogonRecordings of them.
 std::vector<LogonRecording> newest(std::vector<LogonRecording> recordings) {
   if (recordings.size() > maxLogonRecordings)
@@ -132,11 +128,12 @@ std::string bytesOf(const LogonRecording &logon) {
   return textfile::joinLines(lines);
 }
 
-// How many recordings the file's bytes begin, without reading them.
+// How many recordings the file's bytes begin, without parsing them.
 std::size_t recordingsIn(std::string_view bytes) {
+  const std::string start = std::string(logonWord) + '\t';
   std::size_t count = 0;
   for (std::size_t line = 0; line < bytes.size();) {
-    count += bytes.substr(line).starts_with(std::string(logonWord) + '\t');
+    count += bytes.substr(line).starts_with(start);
     const std::size_t end = bytes.find('\n', line);
     if (end == std::string_view::npos)
       break;
